@@ -1,0 +1,54 @@
+// The one interface through which the program talks to the person and the desktop: message boxes,
+// file dialogs, and launching other programs or documents. The window uses QtDesktop, the
+// command-line mixer a console version, and tests a recording double, so a modal box never blocks
+// a test. All calls are made on the user-interface thread.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace sonarel {
+
+enum class MessageIcon { None, Information, Exclamation, Error };
+
+struct FileFilter {
+    QString displayText;   // "Audio files (*.mp3;*.wav)"
+    QStringList patterns;  // {"*.mp3", "*.wav"}
+};
+
+struct FileDialogRequest {
+    QString title;
+    QString initialFolder;  // empty: the platform's choice
+    QString initialFile;    // save dialogs: the proposed name
+    QList<FileFilter> filters;
+    int selectedFilter = 0;
+};
+
+class Desktop {
+public:
+    virtual ~Desktop() = default;
+
+    // The application box: caption the application name, exclamation icon, OK.
+    virtual void showAppMessage(const QString& text) = 0;
+    // A box with an explicit caption and an OK button.
+    virtual void showMessage(const QString& text, const QString& caption,
+                             MessageIcon icon = MessageIcon::None) = 0;
+    // A Yes/No question; true only for Yes.
+    virtual bool askYesNo(const QString& text, const QString& caption,
+                          MessageIcon icon = MessageIcon::Exclamation) = 0;
+
+    // Open-file dialog with multiple selection; the chosen paths in the dialog's order, or none.
+    virtual QStringList chooseFilesToOpen(const FileDialogRequest& request) = 0;
+    // Save-file dialog; the chosen path, or empty when cancelled.
+    virtual QString chooseFileToSave(const FileDialogRequest& request) = 0;
+
+    // Opens a document or address with the user's default handler.
+    virtual bool openWithDefaultHandler(const QString& pathOrUrl) = 0;
+    // Starts a program with an argument list (never through a shell) and does not wait for it.
+    virtual bool startProgram(const QString& program, const QStringList& arguments) = 0;
+};
+
+// The application's name as captions show it: the executable's file name without extension.
+QString applicationName();
+
+}  // namespace sonarel

@@ -1,0 +1,22 @@
+// Path helpers on the platform separator. Paths are UTF-8 text.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace sonarel {
+
+// The text up to and including the last separator; empty when there is none ("/a/b.wav" -> "/a/").
+std::string FolderOfPath(std::string_view path);
+
+// The text from the last separator (included) to the end; empty when there is none
+// ("/a/b.wav" -> "/b.wav").
+std::string TailFromLastBackslash(std::string_view path);
+
+// Joins a folder and a name with exactly one separator, so a root folder "/" gives "/name".
+std::string JoinPath(std::string_view folder, std::string_view name);
+
+// The file name with its extension, as shown in the mix list ("/music/song.mp3" -> "song.mp3").
+std::string FileNameOfPath(std::string_view path);
+
+}  // namespace sonarel

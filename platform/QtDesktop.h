@@ -1,0 +1,28 @@
+// The desktop interface on Qt Widgets: QMessageBox, QFileDialog, QDesktopServices, QProcess.
+#pragma once
+
+#include "platform/Desktop.h"
+
+class QWidget;
+
+namespace sonarel {
+
+class QtDesktop final : public Desktop {
+public:
+    // `owner` parents the modal boxes and dialogs; it may be null.
+    explicit QtDesktop(QWidget* owner = nullptr) : owner_(owner) {}
+    void setOwner(QWidget* owner) { owner_ = owner; }
+
+    void showAppMessage(const QString& text) override;
+    void showMessage(const QString& text, const QString& caption, MessageIcon icon) override;
+    bool askYesNo(const QString& text, const QString& caption, MessageIcon icon) override;
+    QStringList chooseFilesToOpen(const FileDialogRequest& request) override;
+    QString chooseFileToSave(const FileDialogRequest& request) override;
+    bool openWithDefaultHandler(const QString& pathOrUrl) override;
+    bool startProgram(const QString& program, const QStringList& arguments) override;
+
+private:
+    QWidget* owner_;
+};
+
+}  // namespace sonarel

@@ -1,0 +1,43 @@
+// The injection point that lets a test make any factory or call of the engine fail.
+//
+// Each factory and call of the engine asks `check(point)` before it does its work and returns the
+// status it gets when that is a failure. Points are named "<Class>.<Call>", for instance
+// "Create.RenderEngine", "RenderEngine.ConnectFrontEnd", "Timeline.CreateEmptyNode.Track" or
+// "FilterGraph.Run"; the full list is in FaultPoints.h. Thread-safe.
+#pragma once
+
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/media/Status.h"
+
+namespace sonarel::media {
+
+class FaultInjector {
+public:
+    // Makes `point` fail with `status` after it has passed `skip` times, for `times` calls
+    // (times < 0: for ever).
+    void fail(std::string_view point, Status status = kErrFail, int skip = 0, int times = 1);
+    void clear();
+
+    // kOk, or the failure armed for this call of `point`.
+    Status check(std::string_view point);
+
+    // How often `point` was asked since the last clear(): lets tests see that a call happened.
+    int calls(std::string_view point) const;
+
+private:
+    struct Rule {
+        std::string point;
+        Status status;
+        int skip;
+        int times;
+    };
+    mutable std::mutex mutex_;
+    std::vector<Rule> rules_;
+    std::vector<std::pair<std::string, int>> counts_;
+};
+
+}  // namespace sonarel::media

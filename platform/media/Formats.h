@@ -1,0 +1,48 @@
+// Formats and events exchanged with the media engine.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/media/Status.h"
+
+namespace sonarel::media {
+
+inline constexpr std::uint16_t kWaveFormatPcm = 1;
+
+// The classic wave format block: what the converter's stream configuration reads and writes.
+struct WaveFormat {
+    std::uint16_t formatTag = kWaveFormatPcm;
+    std::uint16_t channels = 2;
+    std::uint32_t samplesPerSec = 44100;
+    std::uint32_t avgBytesPerSec = 176400;
+    std::uint16_t blockAlign = 4;
+    std::uint16_t bitsPerSample = 16;
+    std::uint16_t cbSize = 0;
+
+    friend bool operator==(const WaveFormat&, const WaveFormat&) = default;
+};
+
+enum class MajorType { None, Audio };
+
+// A media type: the group's type (major type audio, no format) or a stream's full format.
+struct MediaType {
+    MajorType majorType = MajorType::None;
+    bool fixedSizeSamples = false;
+    std::uint32_t sampleSize = 0;
+    bool hasFormat = false;
+    WaveFormat format;
+};
+
+// Event codes delivered by a running graph.
+inline constexpr long kEventComplete = 1;    // everything was written
+inline constexpr long kEventUserAbort = 2;   // stopped by the caller before the end
+inline constexpr long kEventErrorAbort = 3;  // reading or writing failed; see status and detail
+
+struct GraphEvent {
+    long code = 0;
+    Status status = kOk;  // for kEventErrorAbort: the failure
+    std::string detail;   // for kEventErrorAbort: what failed, e.g. the file concerned
+};
+
+}  // namespace sonarel::media

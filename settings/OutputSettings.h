@@ -1,0 +1,64 @@
+// The output-related values of the current run, owned by the main window.
+#pragma once
+
+#include <QString>
+#include <cstdint>
+
+namespace sonarel {
+
+class Desktop;
+class ProfileStore;
+
+// Profile sections and keys.
+namespace profile {
+inline const QString kSettings = QStringLiteral("Settings");
+inline const QString kVideoCompress = QStringLiteral("DexVideoCompress");
+inline const QString kAudioCompress = QStringLiteral("DexAudioCompress");
+inline const QString kOption = QStringLiteral("Option");
+inline const QString kOutputName = QStringLiteral("OutputName");
+inline const QString kOutputWidth = QStringLiteral("OutputWidth");
+inline const QString kOutputHigh = QStringLiteral("OutputHigh");
+inline const QString kOutputFrameRateIndex = QStringLiteral("OutputFrameRateIndex");
+inline const QString kOutputFrameRate = QStringLiteral("OutputFrameRate");
+inline const QString kCompressorNumber = QStringLiteral("CompressorNumber");
+inline const QString kLastAudioFolder = QStringLiteral("LastAudioFolder");
+}  // namespace profile
+
+inline const QString kOutputFileName = QStringLiteral("audio_mix.wav");
+inline constexpr std::int32_t kDefaultOutputWidth = 352;
+inline constexpr std::int32_t kDefaultOutputHeight = 240;
+
+struct OutputSettings {
+    QString outputFile;  // the WAV file a mix writes
+    std::int32_t outputWidth = kDefaultOutputWidth;
+    std::int32_t outputHeight = kDefaultOutputHeight;
+    double frameRate = 23.976;
+    std::int32_t frameRateIndex = 0;
+    std::int32_t resizeMode = 2;  // 2 preserve aspect ratio, 0 stretch
+    // Wave format: positions in the lists "44100/22050/11025/8000", "Stereo/Mono", "16/8".
+    // Never stored: every run starts with 44100 Hz, stereo, 16 bits.
+    std::int32_t sampleRateIndex = 0;
+    std::int32_t channelsIndex = 0;
+    std::int32_t bitsIndex = 0;
+};
+
+// The plain output default: the home folder followed by "/audio_mix.wav".
+QString plainOutputDefault();
+
+// Reads a path from the profile whose default lies in the user's music folder: the music folder
+// followed by the default's last component. When there is no music folder the person is told
+// ("Can not get My Music directory!", caption "Error") and the plain default is used.
+// `musicFolder` empty means the lookup failed.
+QString ReadProfilePathInMusicFolder(const ProfileStore& profile, const QString& section,
+                                     const QString& key, const QString& plainDefault,
+                                     const QString& musicFolder, Desktop& desktop);
+
+// The user's music folder, or empty when the platform has none.
+QString musicFolderLocation();
+
+// The start-up load: output file, frame size and frame rate. A stored output name too long for a
+// path is refused in favour of the default.
+OutputSettings loadOutputSettings(const ProfileStore& profile, const QString& musicFolder,
+                                  Desktop& desktop);
+
+}  // namespace sonarel

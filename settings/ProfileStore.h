@@ -1,0 +1,39 @@
+// The per-user profile: integer and text values by section and key.
+//
+// Backed by QSettings with organisation "Quillmoor" and the executable's base name as application
+// (on Linux an INI file under $XDG_CONFIG_HOME/Quillmoor/); each section is a group. Reads fall back
+// to the given default whenever a value is missing or cannot be read, so a damaged profile never
+// stops the program. Writes report success, which callers may ignore.
+#pragma once
+
+#include <QString>
+#include <cstdint>
+#include <memory>
+
+class QSettings;
+
+namespace sonarel {
+
+inline constexpr const char* kProfileOrganisation = "Quillmoor";
+
+class ProfileStore {
+public:
+    // `application` empty: the executable's base name.
+    explicit ProfileStore(const QString& application = {});
+    ~ProfileStore();
+    ProfileStore(const ProfileStore&) = delete;
+    ProfileStore& operator=(const ProfileStore&) = delete;
+
+    std::int32_t ReadInt(const QString& section, const QString& key, std::int32_t defaultValue) const;
+    QString ReadString(const QString& section, const QString& key, const QString& defaultValue) const;
+    bool WriteInt(const QString& section, const QString& key, std::int32_t value);
+    bool WriteString(const QString& section, const QString& key, const QString& text);
+
+    // Where the values live, for the README and for messages.
+    QString location() const;
+
+private:
+    std::unique_ptr<QSettings> settings_;
+};
+
+}  // namespace sonarel
