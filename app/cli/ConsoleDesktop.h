@@ -1,0 +1,38 @@
+// The desktop interface for the command line: messages go to standard error, questions are
+// answered by the --yes option, and there are no file dialogs.
+#pragma once
+
+#include <cstdio>
+
+#include "platform/Desktop.h"
+
+namespace sonarel {
+
+class ConsoleDesktop final : public Desktop {
+public:
+    ConsoleDesktop(bool answerYes, std::FILE* out = stderr) : answerYes_(answerYes), out_(out) {}
+
+    void showAppMessage(const QString& text) override;
+    void showMessage(const QString& text, const QString& caption, MessageIcon icon) override;
+    bool askYesNo(const QString& text, const QString& caption, MessageIcon icon) override;
+    QStringList chooseFilesToOpen(const FileDialogRequest&) override { return {}; }
+    QString chooseFileToSave(const FileDialogRequest&) override { return {}; }
+    bool openWithDefaultHandler(const QString&) override { return false; }
+    bool startProgram(const QString&, const QStringList&) override { return false; }
+
+    // Called before a message so a progress line on the terminal is not written over.
+    void setBeforeMessage(void (*hook)(void*), void* context)
+    {
+        beforeMessage_ = hook;
+        hookContext_ = context;
+    }
+
+private:
+    void print(const QString& caption, const QString& text);
+    bool answerYes_;
+    std::FILE* out_;
+    void (*beforeMessage_)(void*) = nullptr;
+    void* hookContext_ = nullptr;
+};
+
+}  // namespace sonarel

@@ -1,0 +1,318 @@
+#include "app/cli/MixCommandLine.h"
+
+#include <QCommandLineParser>
+#include <QFile>
+#include <QFileInfo>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <csignal>
+#include <cstdio>
+#include <mutex>
+
+#include "app/cli/ConsoleDesktop.h"
+#include "app/cli/ConsoleProgress.h"
+#include "model/MixListImport.h"
+#include "render/MediaProbe.h"
+#include "render/MixRunControl.h"
+
+namespace sonarel {
+
+namespace {
+
+volatile std::sig_atomic_t interrupted = 0;
+
+extern "C" void onInterrupt(int)
+{
+    interrupted = 1;
+}
+
+void installInterruptHandler()
+{
+    struct sigaction action{};
+    action.sa_handler = onInterrupt;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
+
+void printError(const QString& text)
+{
+    std::fprintf(stderr, "sonarel-mix: %s\n", text.toLocal8Bit().constData());
+}
+
+// The run control's view on the console: the timer and the notice become flags the loop reads.
+class ConsoleMixView final : public MixView {
+public:
+    void setMixButtonText(const QString&) override {}
+    void setStatusText(const QString&) override {}
+    void startSecondTimer() override {}
+    void stopSecondTimer() override {}
+    void postGraphNotice() override
+    {
+        {
+            std::lock_guard lock(mutex_);
+            noticed_ = true;
+        }
+        wake_.notify_one();
+    }
+    // Waits until the graph posts a notice or `timeout` passes.
+    void wait(std::chrono::milliseconds timeout)
+    {
+        std::unique_lock lock(mutex_);
+        wake_.wait_for(lock, timeout, [this] { return noticed_; });
+        noticed_ = false;
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    bool noticed_ = false;
+};
+
+struct Options {
+    QStringList entries;
+    QString csvFile;
+    QString outputFile;
+    int sampleRateIndex = 0;
+    int channelsIndex = 0;
+    int bitsIndex = 0;
+    bool yes = false;
+    bool quiet = false;
+    bool probe = false;
+};
+
+int probeFiles(const QStringList& files)
+{
+    media::MediaLibrary library;
+    if (media::failed(library.initialize())) {
+        printError(QStringLiteral("the media engine could not be started."));
+        return kExitMixFailed;
+    }
+    int status = kExitSuccess;
+    for (const QString& file : files) {
+        const REFERENCE_TIME duration = MeasureAudioDuration(library, QFileInfo(file).absoluteFilePath());
+        std::printf("%.3f\t%s\n", static_cast<double>(duration) / static_cast<double>(kReferenceUnitsPerSecond),
+                    file.toLocal8Bit().constData());
+        if (duration <= 0)
+            status = kExitMixFailed;
+    }
+    return status;
+}
+
+bool readEntries(const Options& options, std::vector<EntrySpec>& entries)
+{
+    for (const QString& argument : options.entries) {
+        std::string error;
+        auto entry = parseEntryArgument(argument.toStdString(), error);
+        if (!entry) {
+            printError(QStringLiteral("%1: %2").arg(argument, QString::fromStdString(error)));
+            return false;
+        }
+        entry->path = QFileInfo(QString::fromStdString(entry->path)).absoluteFilePath().toStdString();
+        entries.push_back(*entry);
+    }
+    if (!options.csvFile.isEmpty()) {
+        QFile file(options.csvFile);
+        if (!file.open(QIODevice::ReadOnly)) {
+            printError(QStringLiteral("cannot read %1: %2").arg(options.csvFile, file.errorString()));
+            return false;
+        }
+        std::vector<EntrySpec> fromCsv;
+        ImportError error;
+        const QByteArray text = file.readAll();
+        const std::string folder = QFileInfo(options.csvFile).absolutePath().toStdString();
+        if (!parseMixListCsv(std::string_view(text.constData(), static_cast<std::size_t>(text.size())), folder,
+                             fromCsv, error)) {
+            printError(QStringLiteral("%1, line %2: %3")
+                           .arg(options.csvFile)
+                           .arg(error.line)
+                           .arg(QString::fromStdString(error.message)));
+            return false;
+        }
+        entries.insert(entries.end(), fromCsv.begin(), fromCsv.end());
+    }
+    if (entries.empty()) {
+        printError(QStringLiteral("no files to mix (give FILE arguments or --csv FILE)."));
+        return false;
+    }
+    return true;
+}
+
+void breakProgressLine(void* progress)
+{
+    static_cast<ConsoleProgress*>(progress)->breakLine();
+}
+
+int mix(const Options& options)
+{
+    std::vector<EntrySpec> entries;
+    if (!readEntries(options, entries))
+        return kExitUsage;
+    media::MediaLibrary library;
+    if (media::failed(library.initialize())) {
+        printError(QStringLiteral("the media engine could not be started."));
+        return kExitMixFailed;
+    }
+    MixItemStore store;
+    for (const EntrySpec& entry : entries) {
+        const QString path = QString::fromStdString(entry.path);
+        const AppendResult result = store.append(entry.path, MeasureAudioDuration(library, path));
+        if (result == AppendResult::ListFull) {
+            printError(QStringLiteral("too many files: a mix holds at most %1.").arg(kMixItemCapacity));
+            return kExitUsage;
+        }
+        if (result == AppendResult::PathTooLong) {
+            printError(QStringLiteral("the path is too long: %1").arg(path));
+            return kExitUsage;
+        }
+        MixItem& item = store.at(store.audioCount() - 1);
+        item.startTime = secondsToReferenceTime(entry.startSeconds);
+        item.volume = entry.volume;
+        item.speed = entry.speed;
+        if (item.duration <= 0 && QFileInfo(path).isFile())
+            printError(QStringLiteral("warning: no sound could be read from %1; it stays silent.").arg(path));
+    }
+
+    OutputSettings settings;
+    settings.outputFile = QFileInfo(options.outputFile).absoluteFilePath();
+    settings.sampleRateIndex = options.sampleRateIndex;
+    settings.channelsIndex = options.channelsIndex;
+    settings.bitsIndex = options.bitsIndex;
+
+    ConsoleProgress progress(ConsoleProgress::styleFor(stderr, options.quiet), stderr);
+    ConsoleDesktop desktop(options.yes);
+    desktop.setBeforeMessage(&breakProgressLine, &progress);
+    ConsoleMixView view;
+    MixRunControl control(library, desktop, view);
+    installInterruptHandler();
+    control.mixCommand(store, settings);
+    if (!control.isMixing())
+        return kExitMixFailed;
+
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point started = Clock::now();
+    Clock::time_point nextTick = started + std::chrono::seconds(1);
+    while (control.isMixing()) {
+        view.wait(std::chrono::milliseconds(100));
+        if (interrupted != 0) {
+            control.mixCommand(store, settings);  // the button reads "Stop" now
+            break;
+        }
+        const double fraction = control.progress();
+        control.onGraphNotice();
+        if (Clock::now() >= nextTick) {
+            control.onTimerTick();
+            nextTick += std::chrono::seconds(1);
+        }
+        if (control.isMixing())
+            progress.update(fraction, std::chrono::duration<double>(Clock::now() - started).count());
+    }
+    if (control.lastOutcome() == MixOutcome::Completed)
+        progress.update(1.0, std::chrono::duration<double>(Clock::now() - started).count());
+    progress.breakLine();
+    switch (control.lastOutcome()) {
+    case MixOutcome::Completed:
+        if (!options.quiet)
+            std::fprintf(stderr, "%s\n", doneText(settings.outputFile).toLocal8Bit().constData());
+        return kExitSuccess;
+    case MixOutcome::Stopped:
+        printError(QStringLiteral("stopped; %1 holds what was mixed so far.").arg(settings.outputFile));
+        return kExitMixFailed;
+    case MixOutcome::Failed:
+        break;
+    }
+    return kExitMixFailed;
+}
+
+bool choiceIndex(const QString& value, const QStringList& choices, int& index)
+{
+    index = static_cast<int>(choices.indexOf(value));
+    return index >= 0;
+}
+
+}  // namespace
+
+int runMixCommandLine(const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Mixes media files into one PCM WAV file.\n\n"
+                       "Each FILE may carry its placement: FILE@START[:VOLUME[:SPEED]], with the start in\n"
+                       "seconds on the output's time line, the volume as a factor (1 = unchanged) and the\n"
+                       "speed as a factor (2 = twice as fast, an octave higher).\n"
+                       "A CSV file has the columns path, start, volume, speed (a header line is allowed;\n"
+                       "relative paths are taken from the CSV file's folder).\n\n"
+                       "Exit status: 0 mixed, 1 the mix failed or was stopped, 2 wrong usage."));
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help."));
+    const QCommandLineOption version(QStringLiteral("version"), QStringLiteral("Show the version."));
+    const QCommandLineOption output({QStringLiteral("o"), QStringLiteral("output")},
+                                    QStringLiteral("The WAV file to write."), QStringLiteral("FILE"));
+    const QCommandLineOption csv(QStringLiteral("csv"), QStringLiteral("Read entries from a CSV file."),
+                                 QStringLiteral("FILE"));
+    const QCommandLineOption rate(QStringLiteral("rate"), QStringLiteral("44100 (default), 22050, 11025 or 8000."),
+                                  QStringLiteral("HZ"), QStringLiteral("44100"));
+    const QCommandLineOption channels(QStringLiteral("channels"), QStringLiteral("2 (default) or 1."),
+                                      QStringLiteral("N"), QStringLiteral("2"));
+    const QCommandLineOption bits(QStringLiteral("bits"), QStringLiteral("16 (default) or 8."), QStringLiteral("N"),
+                                  QStringLiteral("16"));
+    const QCommandLineOption yes({QStringLiteral("y"), QStringLiteral("yes")},
+                                 QStringLiteral("Replace an existing output file; mix without unreadable files."));
+    const QCommandLineOption quiet({QStringLiteral("q"), QStringLiteral("quiet")}, QStringLiteral("Show no progress."));
+    const QCommandLineOption probe(QStringLiteral("probe"),
+                                   QStringLiteral("Print each FILE's duration in seconds instead of mixing."));
+    parser.addOptions({help, version, output, csv, rate, channels, bits, yes, quiet, probe});
+    parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("Media files to mix."),
+                                 QStringLiteral("[FILE[@START[:VOLUME[:SPEED]]]...]"));
+
+    if (!parser.parse(QStringList{QStringLiteral("sonarel-mix")} + arguments)) {
+        printError(parser.errorText() + QStringLiteral(" (see --help)"));
+        return kExitUsage;
+    }
+    if (parser.isSet(help)) {
+        std::fputs(parser.helpText().toLocal8Bit().constData(), stdout);
+        return kExitSuccess;
+    }
+    if (parser.isSet(version)) {
+        std::printf("sonarel-mix %s\n", SONAREL_VERSION);
+        return kExitSuccess;
+    }
+    if (parser.isSet(probe)) {
+        if (parser.positionalArguments().isEmpty()) {
+            printError(QStringLiteral("--probe needs at least one FILE."));
+            return kExitUsage;
+        }
+        return probeFiles(parser.positionalArguments());
+    }
+
+    Options options;
+    options.entries = parser.positionalArguments();
+    options.csvFile = parser.value(csv);
+    options.outputFile = parser.value(output);
+    options.yes = parser.isSet(yes);
+    options.quiet = parser.isSet(quiet);
+    if (options.outputFile.isEmpty()) {
+        printError(QStringLiteral("no output file (give -o FILE)."));
+        return kExitUsage;
+    }
+    if (!choiceIndex(parser.value(rate), {QStringLiteral("44100"), QStringLiteral("22050"), QStringLiteral("11025"),
+                                          QStringLiteral("8000")},
+                     options.sampleRateIndex)) {
+        printError(QStringLiteral("--rate must be 44100, 22050, 11025 or 8000."));
+        return kExitUsage;
+    }
+    int channelChoice = 0;
+    if (!choiceIndex(parser.value(channels), {QStringLiteral("2"), QStringLiteral("1")}, channelChoice)) {
+        printError(QStringLiteral("--channels must be 1 or 2."));
+        return kExitUsage;
+    }
+    options.channelsIndex = channelChoice;
+    if (!choiceIndex(parser.value(bits), {QStringLiteral("16"), QStringLiteral("8")}, options.bitsIndex)) {
+        printError(QStringLiteral("--bits must be 16 or 8."));
+        return kExitUsage;
+    }
+    return mix(options);
+}
+
+}  // namespace sonarel

@@ -1,0 +1,29 @@
+// Checks on files that must never block or be fooled: a FIFO, a device or a folder is not a file
+// to read, and two spellings of one file are the same file.
+#pragma once
+
+#include <QString>
+#include <cstdint>
+#include <optional>
+
+namespace sonarel {
+
+// True when `path` names an existing regular file that this user can open for reading. Never
+// blocks (a FIFO is refused without being opened).
+bool fileCanBeRead(const QString& path);
+
+// True when anything exists at `path` (a file, a folder, a dangling link is not).
+bool pathExists(const QString& path);
+
+// The identity of the file a path leads to, following links; none when it does not exist.
+struct FileIdentity {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
+};
+std::optional<FileIdentity> fileIdentity(const QString& path);
+
+// Deletes a file; false when it could not be deleted.
+bool deleteFile(const QString& path);
+
+}  // namespace sonarel

@@ -1,0 +1,174 @@
+#include "render/MixRunControl.h"
+
+#include <algorithm>
+
+#include "platform/Desktop.h"
+#include "platform/FileChecks.h"
+#include "render/TimelineBuilder.h"
+
+namespace sonarel {
+
+QString usedTimeText(int seconds)
+{
+    return QString::asprintf("Please wait... Used Time: %02d:%02d:%02d", seconds / 3600, (seconds % 3600) / 60,
+                             seconds % 60);
+}
+
+QString outputFileText(const QString& outputFile)
+{
+    return QStringLiteral("Output File: ") + outputFile;
+}
+
+QString doneText(const QString& outputFile)
+{
+    return QStringLiteral("Done. Output File: ") + outputFile;
+}
+
+MixRunControl::MixRunControl(media::MediaLibrary& library, Desktop& desktop, MixView& view)
+    : library_(library), desktop_(desktop), view_(view)
+{
+}
+
+MixRunControl::~MixRunControl()
+{
+    // The graph must not post into an owner that is going away.
+    if (job_.events)
+        job_.events->setNotify({});
+    if (job_.control)
+        job_.control->stop();
+}
+
+double MixRunControl::progress() const
+{
+    if (!mixing_ || !job_.seeking)
+        return -1.0;
+    media::ReferenceTime position = 0;
+    media::ReferenceTime stop = 0;
+    if (media::failed(job_.seeking->getCurrentPosition(position)) ||
+        media::failed(job_.seeking->getStopPosition(stop)) || stop <= 0)
+        return -1.0;
+    return std::clamp(static_cast<double>(position) / static_cast<double>(stop), 0.0, 1.0);
+}
+
+bool MixRunControl::outputIsAnInput(const MixItemStore& store, const QString& outputFile)
+{
+    const auto output = fileIdentity(outputFile);
+    if (!output)
+        return false;
+    for (int i = 0; i < store.audioCount(); ++i) {
+        const std::string_view path = store.at(i).filePath();
+        if (fileIdentity(QString::fromUtf8(path.data(), static_cast<qsizetype>(path.size()))) == output)
+            return true;
+    }
+    return false;
+}
+
+void MixRunControl::mixCommand(const MixItemStore& store, const OutputSettings& settings)
+{
+    if (store.audioCount() == 0) {
+        desktop_.showAppMessage(QStringLiteral("Please add audio files into the list"));
+        return;
+    }
+    if (store.audioCount() > kMixItemCapacity) {
+        desktop_.showAppMessage(QStringLiteral("The video files are too many! Please delete some files in the list."));
+        return;
+    }
+    if (mixing_) {
+        finishMix(MixOutcome::Stopped);
+        return;
+    }
+    const QString outputFile = settings.outputFile;
+    // Replacing an input with the mix would destroy it before it is read.
+    if (outputIsAnInput(store, outputFile)) {
+        desktop_.showAppMessage(QStringLiteral("The output file %1 is also one of the files to mix. "
+                                               "Please choose another output file.")
+                                    .arg(outputFile));
+        return;
+    }
+    TimelineBuilder builder(library_, desktop_);
+    std::vector<bool> usable;
+    if (!builder.checkSources(store, usable))
+        return;
+    if (outputFileExists(outputFile)) {
+        if (!desktop_.askYesNo(QStringLiteral("%1 exists. Do you want to replace it?").arg(outputFile),
+                               QStringLiteral("Warning"), MessageIcon::Exclamation))
+            return;
+        deleteFile(outputFile);  // a file that stays is overwritten by the writer
+    }
+    if (media::failed(builder.build(store, usable, timeline_)))
+        return;
+    RenderPipeline pipeline(library_, desktop_);
+    MixView& view = view_;
+    const PcmFormat format =
+        waveFormatFromChoices(settings.sampleRateIndex, settings.channelsIndex, settings.bitsIndex);
+    if (!pipeline.renderToFile(timeline_, outputFile, format, [&view] { view.postGraphNotice(); }, job_)) {
+        timeline_.reset();
+        return;
+    }
+    outputFile_ = outputFile;
+    mixing_ = true;
+    elapsedSeconds_ = 0;
+    view_.setMixButtonText(QStringLiteral("Stop"));
+    view_.startSecondTimer();
+}
+
+void MixRunControl::onGraphNotice()
+{
+    while (job_.events) {
+        media::GraphEvent event;
+        if (job_.events->getEvent(event, 0) != media::kOk)
+            return;
+        const media::GraphEvent seen = event;
+        job_.events->freeEventParams(event);
+        if (seen.code == media::kEventComplete) {
+            finishMix(MixOutcome::Completed);
+        } else if (seen.code == media::kEventErrorAbort) {
+            finishMix(MixOutcome::Failed);
+            QString message = QStringLiteral("The mix stopped because of an error:\n%1")
+                                  .arg(QString::fromStdString(media::errorText(seen.status)));
+            if (!seen.detail.empty())
+                message += QLatin1Char('\n') + QString::fromStdString(seen.detail);
+            message += QStringLiteral("\n\nWhat was mixed so far is kept in %1.").arg(outputFile_);
+            desktop_.showAppMessage(message);
+        }
+    }
+}
+
+void MixRunControl::onTimerTick()
+{
+    if (!mixing_)
+        return;
+    ++elapsedSeconds_;
+    view_.setStatusText(usedTimeText(elapsedSeconds_));
+}
+
+bool MixRunControl::closeRequested()
+{
+    if (mixing_) {
+        desktop_.showAppMessage(QStringLiteral("Please first stop Convert"));
+        return false;
+    }
+    return true;
+}
+
+void MixRunControl::finishMix(MixOutcome outcome)
+{
+    view_.stopSecondTimer();
+    if (job_.control)
+        job_.control->stop();
+    if (job_.events)
+        job_.events->setNotify({});
+    if (job_.renderEngine)
+        job_.renderEngine->scrapIt();
+    job_.reset();
+    timeline_.reset();
+    mixing_ = false;
+    lastOutcome_ = outcome;
+    view_.setMixButtonText(QStringLiteral("Mix"));
+    elapsedSeconds_ = 0;
+    view_.setStatusText(outcome == MixOutcome::Failed
+                            ? QStringLiteral("Stopped by an error. Output File: ") + outputFile_
+                            : doneText(outputFile_));
+}
+
+}  // namespace sonarel

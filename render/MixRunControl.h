@@ -1,0 +1,77 @@
+// The Mix command and everything that follows it, without a window: the checks before a mix, the
+// running state, the elapsed seconds, draining the graph's events and finishing the mix. The main
+// window and the command-line mixer each give it a MixView; it shows every message through the
+// desktop interface. All calls are made on one thread, except MixView::postGraphNotice, which
+// the graph calls on a worker thread.
+#pragma once
+
+#include <QString>
+#include <memory>
+
+#include "model/MixItem.h"
+#include "platform/media/MediaLibrary.h"
+#include "render/RenderPipeline.h"
+#include "settings/OutputSettings.h"
+
+namespace sonarel {
+
+class Desktop;
+
+// What the run control changes in its owner.
+class MixView {
+public:
+    virtual ~MixView() = default;
+    virtual void setMixButtonText(const QString& text) = 0;  // "Mix" or "Stop"
+    virtual void setStatusText(const QString& text) = 0;
+    virtual void startSecondTimer() = 0;  // one tick a second while mixing
+    virtual void stopSecondTimer() = 0;
+    // Called on a graph worker thread: must only arrange for onGraphNotice() to run on the
+    // owner's thread (a posted event), never call it directly.
+    virtual void postGraphNotice() = 0;
+};
+
+enum class MixOutcome { Completed, Stopped, Failed };
+
+// "Please wait... Used Time: HH:MM:SS" for an elapsed number of seconds.
+QString usedTimeText(int seconds);
+QString outputFileText(const QString& outputFile);  // "Output File: %s"
+QString doneText(const QString& outputFile);        // "Done. Output File: %s"
+
+class MixRunControl {
+public:
+    MixRunControl(media::MediaLibrary& library, Desktop& desktop, MixView& view);
+    ~MixRunControl();
+
+    // The Mix button: starts a mix, or stops the running one.
+    void mixCommand(const MixItemStore& store, const OutputSettings& settings);
+    // The graph posted a notice: drain its events without waiting.
+    void onGraphNotice();
+    // One second passed.
+    void onTimerTick();
+    // False (with a message) while a mix runs; the window stays open.
+    bool closeRequested();
+
+    bool isMixing() const { return mixing_; }
+    int elapsedSeconds() const { return elapsedSeconds_; }
+    // 0..1 of the output written, or a negative value when not known.
+    double progress() const;
+    // How the last mix ended; meaningful once it is no longer mixing.
+    MixOutcome lastOutcome() const { return lastOutcome_; }
+    const QString& outputFile() const { return outputFile_; }
+
+private:
+    bool outputIsAnInput(const MixItemStore& store, const QString& outputFile);
+    void finishMix(MixOutcome outcome);
+
+    media::MediaLibrary& library_;
+    Desktop& desktop_;
+    MixView& view_;
+    bool mixing_ = false;
+    int elapsedSeconds_ = 0;
+    QString outputFile_;
+    std::shared_ptr<media::Timeline> timeline_;
+    RenderJob job_;
+    MixOutcome lastOutcome_ = MixOutcome::Completed;
+};
+
+}  // namespace sonarel

@@ -1,0 +1,54 @@
+// Renders a built timeline into one WAV file: render engine -> "Wave Format" converter ->
+// "Wave Mux" multiplexer -> "Writer" file writer, then starts the graph. Runs on the
+// user-interface thread; every failure is shown through the desktop interface in its own words.
+#pragma once
+
+#include <QString>
+#include <functional>
+#include <memory>
+
+#include "platform/media/MediaLibrary.h"
+#include "settings/WaveFormatChoice.h"
+
+namespace sonarel {
+
+class Desktop;
+
+// What lives while a mix runs. Empty when no mix runs.
+struct RenderJob {
+    std::shared_ptr<media::RenderEngine> renderEngine;
+    std::shared_ptr<media::MediaControl> control;
+    std::shared_ptr<media::MediaEvents> events;
+    std::shared_ptr<media::MediaSeeking> seeking;  // for the progress display
+
+    bool isRunning() const { return events != nullptr; }
+    void reset() { *this = RenderJob{}; }
+};
+
+// True when the output file exists and can be opened for reading.
+bool outputFileExists(const QString& path);
+
+// Fills the converter's wave format from the chosen PCM format, keeping the format tag and
+// cbSize the converter reported.
+void applyPcmFormat(media::WaveFormat& format, const PcmFormat& pcm);
+
+class RenderPipeline {
+public:
+    RenderPipeline(media::MediaLibrary& library, Desktop& desktop);
+
+    // Builds and starts the pipeline. On success `job` holds the running graph and true is
+    // returned; `notify` is then called on a worker thread whenever the graph queues an event.
+    // On failure the message has been shown, everything taken is released and `job` is empty.
+    bool renderToFile(const std::shared_ptr<media::Timeline>& timeline, const QString& outputFile,
+                      const PcmFormat& format, std::function<void()> notify, RenderJob& job);
+
+private:
+    bool assembleAndRun(media::RenderEngine& engine, const QString& outputFile, const PcmFormat& format,
+                        std::function<void()> notify, RenderJob& job);
+    void showWithErrorText(const QString& message, media::Status status);
+
+    media::MediaLibrary& library_;
+    Desktop& desktop_;
+};
+
+}  // namespace sonarel

@@ -1,0 +1,199 @@
+#include "render/TimelineBuilder.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "model/MixListRows.h"
+#include "platform/Desktop.h"
+#include "platform/FileChecks.h"
+
+namespace sonarel {
+
+namespace {
+
+QString text(const char* message)
+{
+    return QString::fromUtf8(message);
+}
+
+QString entryName(int index, const MixItem& item)
+{
+    return QStringLiteral("%1 (%2)").arg(index + 1).arg(QString::fromStdString(displayName(item.filePath())));
+}
+
+}  // namespace
+
+bool speedIsUsable(double speed)
+{
+    return std::isfinite(speed) && speed > 0.0;
+}
+
+TimelineTimes timelineTimesOf(const MixItem& item)
+{
+    TimelineTimes times;
+    times.start = item.startTime;
+    times.mediaStart = 0;
+    times.mediaStop = item.duration;
+    const double stop = static_cast<double>(item.startTime) + static_cast<double>(item.duration) / item.speed;
+    // The cast truncates toward zero; keep it inside the 64-bit range whatever the speed.
+    const double limit = 9.2e18;
+    times.stop = static_cast<REFERENCE_TIME>(std::clamp(stop, -limit, limit));
+    return times;
+}
+
+TimelineBuilder::TimelineBuilder(media::MediaLibrary& library, Desktop& desktop)
+    : library_(library), desktop_(desktop)
+{
+}
+
+media::Status TimelineBuilder::build(const MixItemStore& store, const std::vector<bool>& usable,
+                                     std::shared_ptr<media::Timeline>& timeline)
+{
+    timeline.reset();
+    std::shared_ptr<media::Timeline> made;
+    const media::Status status = library_.createTimeline(made);
+    if (media::failed(status)) {
+        desktop_.showMessage(text("Could not create timeline"), text("Error"), MessageIcon::Error);
+        return status;
+    }
+    if (store.audioCount() > 0)
+        buildGroup(store, usable, *made);
+    std::vector<media::MissingSource> missing;
+    made->validateSourceNames(missing);  // already reported by the source check
+    timeline = std::move(made);
+    return media::kOk;
+}
+
+bool TimelineBuilder::checkSources(const MixItemStore& store, std::vector<bool>& usable)
+{
+    usable.assign(static_cast<std::size_t>(store.audioCount()), true);
+    QStringList unreadable;
+    int usableCount = 0;
+    for (int i = 0; i < store.audioCount(); ++i) {
+        const MixItem& item = store.at(i);
+        if (!speedIsUsable(item.speed)) {
+            usable[static_cast<std::size_t>(i)] = false;
+            desktop_.showAppMessage(
+                QStringLiteral("The speed of entry %1 is %2; it must be a number above zero. "
+                               "This entry is left out of the mix.")
+                    .arg(entryName(i, item))
+                    .arg(item.speed));
+            continue;
+        }
+        const QString path = QString::fromUtf8(item.filePath().data(), static_cast<qsizetype>(item.filePath().size()));
+        if (!fileCanBeRead(path)) {
+            usable[static_cast<std::size_t>(i)] = false;
+            unreadable << path;
+            continue;
+        }
+        ++usableCount;
+    }
+    if (unreadable.isEmpty())
+        return true;
+    if (usableCount == 0) {
+        desktop_.showAppMessage(QStringLiteral("None of the files in the list can be read:\n%1")
+                                    .arg(unreadable.join(QLatin1Char('\n'))));
+        return false;
+    }
+    return desktop_.askYesNo(QStringLiteral("These files are missing or cannot be read:\n%1\n\n"
+                                            "Mix without them? They will be silent.")
+                                 .arg(unreadable.join(QLatin1Char('\n'))),
+                             text("Warning"), MessageIcon::Exclamation);
+}
+
+void TimelineBuilder::buildGroup(const MixItemStore& store, const std::vector<bool>& usable,
+                                 media::Timeline& timeline)
+{
+    std::shared_ptr<media::TimelineNode> group;
+    if (media::failed(timeline.createEmptyNode(media::NodeType::Group, group))) {
+        desktop_.showAppMessage(text("Could not create pAudioGroupObj"));
+        return;
+    }
+    media::MediaType audio;
+    audio.majorType = media::MajorType::Audio;
+    audio.fixedSizeSamples = true;
+    audio.sampleSize = 1;
+    if (media::failed(group->setMediaType(audio))) {
+        desktop_.showAppMessage(text("Could not set AudioGroupType"));
+        return;
+    }
+    if (media::failed(timeline.addGroup(group))) {
+        desktop_.showAppMessage(text("Could not add audio group"));
+        return;
+    }
+    for (int i = 0; i < store.audioCount(); ++i) {
+        if (static_cast<std::size_t>(i) >= usable.size() || usable[static_cast<std::size_t>(i)])
+            addEntry(store.at(i), timeline, *group);
+    }
+}
+
+void TimelineBuilder::addEntry(const MixItem& item, media::Timeline& timeline, media::TimelineNode& group)
+{
+    std::shared_ptr<media::TimelineNode> track;
+    if (media::failed(timeline.createEmptyNode(media::NodeType::Track, track))) {
+        desktop_.showAppMessage(text("Could not create pTrack3Obj"));
+        return;
+    }
+    if (media::failed(group.vtrackInsBefore(track, -1))) {
+        desktop_.showAppMessage(text("Could not insert pTrack3Obj"));
+        return;
+    }
+    std::shared_ptr<media::TimelineNode> source;
+    if (media::failed(timeline.createEmptyNode(media::NodeType::Source, source))) {
+        desktop_.showAppMessage(text("Could not create the pSource3Obj"));
+        return;
+    }
+    const TimelineTimes times = timelineTimesOf(item);
+    source->setStartStop(times.start, times.stop);
+    if (media::failed(source->setMediaTimes(times.mediaStart, times.mediaStop))) {
+        desktop_.showAppMessage(text("Could not set audio start and eng time!"));
+        return;
+    }
+    const QString path = QString::fromUtf8(item.filePath().data(), static_cast<qsizetype>(item.filePath().size()));
+    if (media::failed(source->setMediaName(path.toStdU16String()))) {
+        desktop_.showAppMessage(text("Could not configure pSource3Src"));
+        return;
+    }
+    if (media::failed(track->srcAdd(source))) {
+        desktop_.showAppMessage(text("Could not add pSource3Obj to track"));
+        return;
+    }
+    addVolumeEffect(timeline, *track, times, item.volume);
+}
+
+void TimelineBuilder::addVolumeEffect(media::Timeline& timeline, media::TimelineNode& track,
+                                      const TimelineTimes& times, double volume)
+{
+    std::shared_ptr<media::TimelineNode> effect;
+    if (media::failed(timeline.createEmptyNode(media::NodeType::Effect, effect))) {
+        desktop_.showAppMessage(text("Could not CreateEmptyNode TIMELINE_MAJOR_TYPE_EFFECT"));
+        return;
+    }
+    if (media::failed(effect->setSubObject(media::EffectKind::AudioMixer))) {
+        desktop_.showAppMessage(text("Could not pTrack3FxObj->SetSubObjectGUID of effect"));
+        return;
+    }
+    if (media::failed(effect->setStartStop(times.start, times.stop))) {
+        desktop_.showAppMessage(text("Could not pTrack3FxObj->SetStartStop(TLTranStart, TLTranStop);"));
+        return;
+    }
+    std::shared_ptr<media::TimelineNode> effectable;
+    if (media::failed(track.queryEffectable(effectable))) {
+        desktop_.showAppMessage(text("Could not get *pTransable"));
+        return;
+    }
+    if (media::failed(effectable->effectInsBefore(effect, -1))) {
+        desktop_.showAppMessage(text("Could not pTrack3Fable->EffectInsBefore( pTrack3FxObj, -1 )"));
+        return;
+    }
+    std::shared_ptr<media::PropertySetter> setter;
+    media::Property level;
+    level.name = "Vol";
+    level.dispatchId = 0;
+    level.values.push_back({volume, 0, media::kInterpolateJump});
+    if (media::failed(library_.createPropertySetter(setter)) || media::failed(setter->addProp(level)) ||
+        media::failed(effect->setPropertySetter(setter)))
+        desktop_.showAppMessage(text("Could not SetPropertySetter(pVolSetter)"));
+}
+
+}  // namespace sonarel

@@ -1,0 +1,54 @@
+// Turns the mix list into an editing timeline: one audio group, and per entry a track, a source
+// and a volume effect. Runs on the user-interface thread; every failure is shown through the
+// desktop interface and, inside an entry, skips only that entry.
+#pragma once
+
+#include <QString>
+#include <memory>
+#include <vector>
+
+#include "model/MixItem.h"
+#include "platform/media/MediaLibrary.h"
+
+namespace sonarel {
+
+class Desktop;
+
+struct TimelineTimes {
+    REFERENCE_TIME start = 0;  // on the output time line
+    REFERENCE_TIME stop = 0;
+    REFERENCE_TIME mediaStart = 0;
+    REFERENCE_TIME mediaStop = 0;
+};
+
+// start .. start + duration / speed (worked out in floating point, truncated toward zero);
+// the media plays from 0 to its duration.
+TimelineTimes timelineTimesOf(const MixItem& item);
+
+// A speed that can be divided by: finite and above zero.
+bool speedIsUsable(double speed);
+
+class TimelineBuilder {
+public:
+    TimelineBuilder(media::MediaLibrary& library, Desktop& desktop);
+
+    // Decides which entries can be mixed: a speed that cannot be divided by is reported and its
+    // entry left out; unreadable files are named in one message and the person chooses to mix
+    // without them or to cancel (false). Nothing is changed on disk.
+    bool checkSources(const MixItemStore& store, std::vector<bool>& usable);
+
+    // Builds a new timeline of the usable entries into `timeline`. Fails only when the timeline
+    // object cannot be made.
+    media::Status build(const MixItemStore& store, const std::vector<bool>& usable,
+                        std::shared_ptr<media::Timeline>& timeline);
+
+private:
+    void buildGroup(const MixItemStore& store, const std::vector<bool>& usable, media::Timeline& timeline);
+    void addEntry(const MixItem& item, media::Timeline& timeline, media::TimelineNode& group);
+    void addVolumeEffect(media::Timeline& timeline, media::TimelineNode& track, const TimelineTimes& times,
+                         double volume);
+    media::MediaLibrary& library_;
+    Desktop& desktop_;
+};
+
+}  // namespace sonarel

@@ -1,0 +1,279 @@
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+
+#include "platform/media/FaultPoints.h"
+#include "render/MixRunControl.h"
+#include "render/RenderPipeline.h"
+#include "render/TimelineBuilder.h"
+#include "support/RecordingDesktop.h"
+#include "support/WavFile.h"
+
+using namespace sonarel;
+using sonarel::testing::RecordingDesktop;
+namespace fault = sonarel::media::fault;
+
+namespace {
+
+class TestView final : public MixView {
+public:
+    QString button = QStringLiteral("Mix");
+    QString status;
+    bool timerRunning = false;
+
+    void setMixButtonText(const QString& text) override { button = text; }
+    void setStatusText(const QString& text) override { status = text; }
+    void startSecondTimer() override { timerRunning = true; }
+    void stopSecondTimer() override { timerRunning = false; }
+    void postGraphNotice() override
+    {
+        std::lock_guard lock(mutex_);
+        ++notices_;
+        wake_.notify_all();
+    }
+    bool waitForNotice(std::chrono::seconds limit)
+    {
+        std::unique_lock lock(mutex_);
+        const bool got = wake_.wait_for(lock, limit, [this] { return notices_ > 0; });
+        notices_ = 0;
+        return got;
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    int notices_ = 0;
+};
+
+class MixRunTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        ASSERT_EQ(library.initialize(), media::kOk);
+        input = dir.filePath(QStringLiteral("in.wav"));
+        sonarel::testing::writeWav16(input.toStdString(), 2, 44100, sonarel::testing::sine16(2, 44100, 0.5, 440, 8000));
+        ASSERT_EQ(store.append(input.toStdString(), kReferenceUnitsPerSecond / 2), AppendResult::Appended);
+        settings.outputFile = dir.filePath(QStringLiteral("out.wav"));
+    }
+
+    // Delivers the graph's notices as the window's event loop would, until the mix ends.
+    void runToEnd()
+    {
+        for (int i = 0; i < 600 && control.isMixing(); ++i) {
+            view.waitForNotice(std::chrono::seconds(1));
+            control.onGraphNotice();
+        }
+        ASSERT_FALSE(control.isMixing()) << "the mix did not end";
+    }
+
+    std::shared_ptr<media::Timeline> builtTimeline()
+    {
+        TimelineBuilder builder(library, desktop);
+        std::shared_ptr<media::Timeline> timeline;
+        EXPECT_EQ(builder.build(store, {true}, timeline), media::kOk);
+        return timeline;
+    }
+
+    QTemporaryDir dir;
+    QString input;
+    media::MediaLibrary library;
+    RecordingDesktop desktop;
+    TestView view;
+    MixItemStore store;
+    OutputSettings settings;
+    MixRunControl control{library, desktop, view};
+};
+
+QByteArray contentsOf(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+}  // namespace
+
+TEST(MixTexts, ElapsedTimeAndOutputLines)
+{
+    EXPECT_EQ(usedTimeText(1), QStringLiteral("Please wait... Used Time: 00:00:01"));
+    EXPECT_EQ(usedTimeText(3725), QStringLiteral("Please wait... Used Time: 01:02:05"));
+    EXPECT_EQ(usedTimeText(100 * 3600), QStringLiteral("Please wait... Used Time: 100:00:00"));
+    EXPECT_EQ(outputFileText(QStringLiteral("/m/a.wav")), QStringLiteral("Output File: /m/a.wav"));
+    EXPECT_EQ(doneText(QStringLiteral("/m/a.wav")), QStringLiteral("Done. Output File: /m/a.wav"));
+}
+
+TEST(WaveFormatOfConverter, ChoicesReplaceTheFormatButKeepTagAndExtra)
+{
+    media::WaveFormat format;
+    format.formatTag = 1;
+    format.cbSize = 0;
+    applyPcmFormat(format, waveFormatFromChoices(1, 1, 1));
+    EXPECT_EQ(format.samplesPerSec, 22050u);
+    EXPECT_EQ(format.channels, 1);
+    EXPECT_EQ(format.bitsPerSample, 8);
+    EXPECT_EQ(format.blockAlign, 1);
+    EXPECT_EQ(format.avgBytesPerSec, 22050u);
+    EXPECT_EQ(format.formatTag, 1);
+}
+
+TEST_F(MixRunTest, AMixRunsToCompletionAndCountsTicks)
+{
+    control.mixCommand(store, settings);
+    ASSERT_TRUE(control.isMixing()) << desktop.texts().join(QLatin1Char('|')).toStdString();
+    EXPECT_EQ(view.button, QStringLiteral("Stop"));
+    EXPECT_TRUE(view.timerRunning);
+    control.onTimerTick();
+    control.onTimerTick();
+    EXPECT_EQ(view.status, QStringLiteral("Please wait... Used Time: 00:00:02"));
+    EXPECT_FALSE(control.closeRequested());
+    EXPECT_EQ(desktop.texts().last(), QStringLiteral("Please first stop Convert"));
+
+    runToEnd();
+    EXPECT_EQ(control.lastOutcome(), MixOutcome::Completed);
+    EXPECT_EQ(view.button, QStringLiteral("Mix"));
+    EXPECT_FALSE(view.timerRunning);
+    EXPECT_EQ(view.status, QStringLiteral("Done. Output File: ") + settings.outputFile);
+    EXPECT_TRUE(control.closeRequested());
+
+    sonarel::testing::WavData wav;
+    std::string error;
+    ASSERT_TRUE(sonarel::testing::readWav(settings.outputFile.toStdString(), wav, error)) << error;
+    sonarel::testing::WavData original;
+    ASSERT_TRUE(sonarel::testing::readWav(input.toStdString(), original, error)) << error;
+    EXPECT_EQ(wav.samples, original.samples);
+
+    // A second mix asks before replacing, and counts again from the start.
+    desktop.answers = {true};
+    control.mixCommand(store, settings);
+    ASSERT_TRUE(control.isMixing());
+    EXPECT_EQ(desktop.messages.back().text, settings.outputFile + QStringLiteral(" exists. Do you want to replace it?"));
+    EXPECT_EQ(desktop.messages.back().caption, QStringLiteral("Warning"));
+    control.onTimerTick();
+    EXPECT_EQ(view.status, QStringLiteral("Please wait... Used Time: 00:00:01"));
+    control.mixCommand(store, settings);  // the button reads "Stop"
+    EXPECT_FALSE(control.isMixing());
+    EXPECT_EQ(control.lastOutcome(), MixOutcome::Stopped);
+    EXPECT_EQ(view.status, QStringLiteral("Done. Output File: ") + settings.outputFile);
+    ASSERT_TRUE(sonarel::testing::readWav(settings.outputFile.toStdString(), wav, error)) << error;
+}
+
+TEST_F(MixRunTest, ChecksBeforeAMixLeaveFilesAlone)
+{
+    MixItemStore empty;
+    control.mixCommand(empty, settings);
+    EXPECT_EQ(desktop.texts(), QStringList{QStringLiteral("Please add audio files into the list")});
+
+    // An existing output answered No is left untouched and nothing starts.
+    {
+        QFile out(settings.outputFile);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write("keep me");
+    }
+    desktop.messages.clear();
+    control.mixCommand(store, settings);
+    EXPECT_FALSE(control.isMixing());
+    ASSERT_EQ(desktop.messages.size(), 1u);
+    EXPECT_TRUE(desktop.messages[0].question);
+    EXPECT_EQ(contentsOf(settings.outputFile), QByteArray("keep me"));
+
+    // The output may not be one of the inputs, however it is spelled.
+    const QByteArray before = contentsOf(input);
+    for (const QString& spelling : {input, dir.path() + QStringLiteral("/./in.wav"), dir.filePath(QStringLiteral("link.wav"))}) {
+        if (spelling.endsWith(QStringLiteral("link.wav"))) {
+            ASSERT_TRUE(QFile::link(input, spelling));
+        }
+        desktop.messages.clear();
+        desktop.answers = {true, true};
+        settings.outputFile = spelling;
+        control.mixCommand(store, settings);
+        EXPECT_FALSE(control.isMixing());
+        ASSERT_EQ(desktop.messages.size(), 1u) << spelling.toStdString();
+        EXPECT_FALSE(desktop.messages[0].question);
+        EXPECT_TRUE(desktop.messages[0].text.contains(QStringLiteral("also one of the files to mix")));
+        EXPECT_EQ(contentsOf(input), before);
+    }
+}
+
+TEST_F(MixRunTest, AWriteErrorEndsTheMixWithItsCause)
+{
+    if (!QFile::exists(QStringLiteral("/dev/full")))
+        GTEST_SKIP() << "no /dev/full here";
+    settings.outputFile = QStringLiteral("/dev/full");
+    control.mixCommand(store, settings);
+    if (control.isMixing())
+        runToEnd();
+    // Whether the writer fails at the start or while running, the person is told why.
+    ASSERT_FALSE(desktop.messages.empty());
+    const QString all = desktop.texts().join(QLatin1Char('\n'));
+    EXPECT_TRUE(all.contains(QStringLiteral("full"), Qt::CaseInsensitive)) << all.toStdString();
+    EXPECT_NE(control.lastOutcome(), MixOutcome::Completed);
+    EXPECT_EQ(view.button, QStringLiteral("Mix"));
+}
+
+TEST_F(MixRunTest, EveryPipelineFailureShowsItsOwnMessage)
+{
+    struct Case {
+        std::string_view point;
+        const char* message;
+        const char* caption;  // nullptr: the application box
+        bool withErrorText;
+        bool starts;          // the mix still starts
+    };
+    const Case cases[] = {
+        {fault::kCreateRenderEngine, "Could not create pRenderEngine", "Error", false, false},
+        {fault::kSetTimelineObject, "Could not SetTimelineObject", nullptr, false, false},
+        {fault::kConnectFrontEnd, "Could not ConnectFrontEnd", nullptr, false, false},
+        {fault::kCreateGraphBuilder, "Could not create ICaptureGraphBuilder2", nullptr, false, false},
+        {fault::kSetFiltergraph, "Error pBuilder->SetFiltergraph( pGraph )", nullptr, false, false},
+        {fault::kCreateWavMux, "The program does not detect its file writer. Please install the program again!", "Error", false, false},
+        {fault::kCreateFileWriter, "failed to create wav writer!", nullptr, false, false},
+        {fault::kSetFileName, "hr = pWriter->SetFileName( Filename, NULL );", nullptr, false, false},
+        {fault::kCreateFormatConverter, "The program does not detect its file ACM WRAPPER. Please install the latest DirectX!", "Error", false, false},
+        {fault::kGetGroupOutputPin, "Could not GetGroupOutputPin( g, &pPin )", nullptr, false, false},
+        {fault::kRenderStream, "failed pBuilder->RenderStream( NULL, NULL, pPin, NULL, pMux )", nullptr, true, false},
+        {fault::kFindInterface, "can not FindInterface", nullptr, false, true},
+        {fault::kSetFormat, "can not pASC->SetFormat(pmt)", nullptr, true, true},
+        {fault::kQueryMediaControl, "Could not get pControl", nullptr, false, false},
+        {fault::kQueryMediaEvents, "Could not get pEvent", nullptr, false, false},
+        {fault::kSetNotify, "can not SetNotifyWindow!!!", nullptr, false, false},
+        {fault::kRun, "can not pControl->Run()!!!", nullptr, true, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.point));
+        library.faults().clear();
+        desktop.messages.clear();
+        const auto timeline = builtTimeline();
+        library.faults().fail(c.point, media::kErrFail);
+        RenderPipeline pipeline(library, desktop);
+        RenderJob job;
+        const bool started = pipeline.renderToFile(timeline, settings.outputFile, waveFormatFromChoices(0, 0, 0),
+                                                   [] {}, job);
+        EXPECT_EQ(started, c.starts);
+        EXPECT_EQ(job.isRunning(), c.starts);
+        ASSERT_EQ(desktop.messages.size(), c.withErrorText ? 2u : 1u);
+        EXPECT_EQ(desktop.messages[0].text, QString::fromUtf8(c.message));
+        EXPECT_EQ(desktop.messages[0].caption, c.caption ? QString::fromUtf8(c.caption) : applicationName());
+        if (c.withErrorText) {
+            EXPECT_EQ(desktop.messages[1].text, QString::fromStdString(media::errorText(media::kErrFail)));
+            EXPECT_LE(desktop.messages[1].text.size(), 160);
+        }
+        if (job.control)
+            job.control->stop();
+        if (job.events)
+            job.events->setNotify({});
+    }
+
+    // A timeline whose group step failed has no group: the render says so.
+    library.faults().clear();
+    library.faults().fail(fault::kAddGroup);
+    const auto timeline = builtTimeline();
+    desktop.messages.clear();
+    RenderPipeline pipeline(library, desktop);
+    RenderJob job;
+    EXPECT_FALSE(pipeline.renderToFile(timeline, settings.outputFile, waveFormatFromChoices(0, 0, 0), [] {}, job));
+    EXPECT_EQ(desktop.texts(), QStringList{QStringLiteral("Could not GetGroupCount( &Groups )")});
+}

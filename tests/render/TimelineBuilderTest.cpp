@@ -1,0 +1,235 @@
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+#include <cmath>
+#include <limits>
+
+#include "platform/media/FaultPoints.h"
+#include "render/TimelineBuilder.h"
+#include "support/RecordingDesktop.h"
+#include "support/WavFile.h"
+
+using namespace sonarel;
+using sonarel::testing::RecordingDesktop;
+namespace fault = sonarel::media::fault;
+
+namespace {
+
+constexpr REFERENCE_TIME kSecond = kReferenceUnitsPerSecond;
+
+MixItem itemWith(REFERENCE_TIME start, REFERENCE_TIME duration, double speed)
+{
+    MixItem item;
+    item.startTime = start;
+    item.duration = duration;
+    item.speed = speed;
+    return item;
+}
+
+class TimelineBuilderTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        ASSERT_EQ(library.initialize(), media::kOk);
+        for (int i = 0; i < 3; ++i) {
+            const std::string path = dir.filePath(QStringLiteral("tone%1.wav").arg(i)).toStdString();
+            sonarel::testing::writeWav16(path, 2, 44100, sonarel::testing::constant16(2, 44100, 0.1, 1000));
+            ASSERT_EQ(store.append(path, kSecond / 10), AppendResult::Appended);
+            store.at(i).volume = 0.25 * (i + 1);
+        }
+    }
+
+    std::shared_ptr<media::Timeline> build()
+    {
+        TimelineBuilder builder(library, desktop);
+        std::vector<bool> usable;
+        EXPECT_TRUE(builder.checkSources(store, usable));
+        std::shared_ptr<media::Timeline> timeline;
+        EXPECT_EQ(builder.build(store, usable, timeline), media::kOk);
+        return timeline;
+    }
+
+    static std::shared_ptr<media::TimelineNode> groupOf(const media::Timeline& timeline)
+    {
+        std::shared_ptr<media::TimelineNode> group;
+        int groups = 0;
+        timeline.getGroupCount(groups);
+        if (groups > 0)
+            timeline.getGroup(0, group);
+        return group;
+    }
+
+    QTemporaryDir dir;
+    media::MediaLibrary library;
+    RecordingDesktop desktop;
+    MixItemStore store;
+};
+
+}  // namespace
+
+TEST(TimelineTimes, StopIsStartPlusDurationOverSpeedTruncated)
+{
+    TimelineTimes times = timelineTimesOf(itemWith(2 * kSecond, 10 * kSecond, 2.0));
+    EXPECT_EQ(times.start, 2 * kSecond);
+    EXPECT_EQ(times.stop, 7 * kSecond);
+    EXPECT_EQ(times.mediaStart, 0);
+    EXPECT_EQ(times.mediaStop, 10 * kSecond);
+    EXPECT_EQ(timelineTimesOf(itemWith(0, 10 * kSecond, 0.5)).stop, 20 * kSecond);
+    EXPECT_EQ(timelineTimesOf(itemWith(0, kSecond, 3.0)).stop, 3'333'333);
+    EXPECT_EQ(timelineTimesOf(itemWith(0, -1, 1.0)).stop, -1);
+    EXPECT_EQ(timelineTimesOf(itemWith(0, 5, 1e-300)).stop, static_cast<REFERENCE_TIME>(9.2e18));
+
+    EXPECT_TRUE(speedIsUsable(0.001));
+    EXPECT_FALSE(speedIsUsable(0.0));
+    EXPECT_FALSE(speedIsUsable(-1.0));
+    EXPECT_FALSE(speedIsUsable(std::nan("")));
+    EXPECT_FALSE(speedIsUsable(std::numeric_limits<double>::infinity()));
+}
+
+TEST_F(TimelineBuilderTest, BuildsOneTrackSourceAndVolumePerEntry)
+{
+    store.at(1).startTime = 2 * kSecond;
+    store.at(1).speed = 2.0;
+    store.at(2).volume = 0.0;
+    const auto timeline = build();
+    ASSERT_TRUE(timeline);
+    EXPECT_TRUE(desktop.messages.empty());
+    const auto group = groupOf(*timeline);
+    ASSERT_TRUE(group);
+    EXPECT_EQ(group->mediaType().majorType, media::MajorType::Audio);
+    ASSERT_EQ(group->tracks().size(), 3u);
+    for (int i = 0; i < 3; ++i) {
+        const auto& track = group->tracks()[static_cast<std::size_t>(i)];
+        ASSERT_EQ(track->sources().size(), 1u);
+        const auto& source = track->sources()[0];
+        EXPECT_EQ(source->mediaName(), QString::fromUtf8(store.at(i).filePath().data()).toStdU16String());
+        EXPECT_EQ(source->mediaStop(), kSecond / 10);
+        ASSERT_EQ(track->effects().size(), 1u);
+        const auto& effect = track->effects()[0];
+        EXPECT_EQ(effect->subObject(), media::EffectKind::AudioMixer);
+        EXPECT_EQ(effect->start(), source->start());
+        EXPECT_EQ(effect->stop(), source->stop());
+        ASSERT_TRUE(effect->propertySetter());
+        EXPECT_DOUBLE_EQ(effect->propertySetter()->valueOf("Vol", -1), store.at(i).volume);
+    }
+    EXPECT_EQ(group->tracks()[1]->sources()[0]->start(), 2 * kSecond);
+    EXPECT_EQ(group->tracks()[1]->sources()[0]->stop(), 2 * kSecond + kSecond / 20);
+}
+
+TEST_F(TimelineBuilderTest, AFailingEntryIsSkippedAndTheOthersAreBuilt)
+{
+    library.faults().fail(fault::kCreateSourceNode, media::kErrFail, /*skip=*/1);
+    const auto timeline = build();
+    ASSERT_EQ(desktop.texts(), QStringList{QStringLiteral("Could not create the pSource3Obj")});
+    EXPECT_EQ(desktop.messages[0].caption, applicationName());
+    const auto group = groupOf(*timeline);
+    ASSERT_EQ(group->tracks().size(), 3u);
+    EXPECT_EQ(group->tracks()[0]->sources().size(), 1u);
+    EXPECT_TRUE(group->tracks()[1]->sources().empty());  // the empty track stays and is silent
+    EXPECT_EQ(group->tracks()[2]->sources().size(), 1u);
+}
+
+TEST_F(TimelineBuilderTest, EveryFailureShowsItsOwnMessage)
+{
+    struct Case {
+        std::string_view point;
+        const char* message;
+        int tracksLeft;   // tracks in the group afterwards; -1: no group
+        bool hasSource;   // the entries keep their source
+        bool hasEffect;
+    };
+    const Case cases[] = {
+        {fault::kCreateGroupNode, "Could not create pAudioGroupObj", -1, false, false},
+        {fault::kSetMediaType, "Could not set AudioGroupType", -1, false, false},
+        {fault::kAddGroup, "Could not add audio group", -1, false, false},
+        {fault::kCreateTrackNode, "Could not create pTrack3Obj", 0, false, false},
+        {fault::kVTrackInsBefore, "Could not insert pTrack3Obj", 0, false, false},
+        {fault::kSetMediaTimes, "Could not set audio start and eng time!", 1, false, false},
+        {fault::kSetMediaName, "Could not configure pSource3Src", 1, false, false},
+        {fault::kSrcAdd, "Could not add pSource3Obj to track", 1, false, false},
+        {fault::kCreateEffectNode, "Could not CreateEmptyNode TIMELINE_MAJOR_TYPE_EFFECT", 1, true, false},
+        {fault::kSetSubObject, "Could not pTrack3FxObj->SetSubObjectGUID of effect", 1, true, false},
+        {fault::kEffectSetStartStop, "Could not pTrack3FxObj->SetStartStop(TLTranStart, TLTranStop);", 1, true, false},
+        {fault::kQueryEffectable, "Could not get *pTransable", 1, true, false},
+        {fault::kEffectInsBefore, "Could not pTrack3Fable->EffectInsBefore( pTrack3FxObj, -1 )", 1, true, false},
+        {fault::kCreatePropertySetter, "Could not SetPropertySetter(pVolSetter)", 1, true, true},
+        {fault::kAddProp, "Could not SetPropertySetter(pVolSetter)", 1, true, true},
+        {fault::kSetPropertySetter, "Could not SetPropertySetter(pVolSetter)", 1, true, true},
+    };
+    while (store.audioCount() > 1)
+        store.removeAt(1);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.point));
+        desktop.messages.clear();
+        library.faults().clear();
+        library.faults().fail(c.point);
+        const auto timeline = build();
+        ASSERT_TRUE(timeline);
+        ASSERT_EQ(desktop.texts(), QStringList{QString::fromUtf8(c.message)});
+        EXPECT_EQ(desktop.messages[0].caption, applicationName());
+        const auto group = groupOf(*timeline);
+        if (c.tracksLeft < 0) {
+            EXPECT_FALSE(group);
+            continue;
+        }
+        ASSERT_TRUE(group);
+        ASSERT_EQ(static_cast<int>(group->tracks().size()), c.tracksLeft);
+        if (c.tracksLeft == 1) {
+            EXPECT_EQ(!group->tracks()[0]->sources().empty(), c.hasSource);
+            EXPECT_EQ(!group->tracks()[0]->effects().empty(), c.hasEffect);
+        }
+    }
+
+    desktop.messages.clear();
+    library.faults().clear();
+    library.faults().fail(fault::kCreateTimeline);
+    TimelineBuilder builder(library, desktop);
+    std::shared_ptr<media::Timeline> timeline;
+    EXPECT_TRUE(media::failed(builder.build(store, {true}, timeline)));
+    EXPECT_FALSE(timeline);
+    ASSERT_EQ(desktop.messages.size(), 1u);
+    EXPECT_EQ(desktop.messages[0].text, QStringLiteral("Could not create timeline"));
+    EXPECT_EQ(desktop.messages[0].caption, QStringLiteral("Error"));
+}
+
+TEST_F(TimelineBuilderTest, UnusableSpeedsAndUnreadableFilesAreLeftOut)
+{
+    store.at(0).speed = 0.0;
+    store.at(1).speed = -2.0;
+    TimelineBuilder builder(library, desktop);
+    std::vector<bool> usable;
+    EXPECT_TRUE(builder.checkSources(store, usable));
+    EXPECT_EQ(usable, (std::vector<bool>{false, false, true}));
+    ASSERT_EQ(desktop.messages.size(), 2u);
+    EXPECT_TRUE(desktop.messages[0].text.contains(QStringLiteral("tone0.wav")));
+    EXPECT_TRUE(desktop.messages[0].text.contains(QStringLiteral("above zero")));
+    std::shared_ptr<media::Timeline> timeline;
+    ASSERT_EQ(builder.build(store, usable, timeline), media::kOk);
+    ASSERT_EQ(groupOf(*timeline)->tracks().size(), 1u);
+
+    // A file that vanished after it was added is named; the person may mix without it or cancel.
+    store.at(0).speed = store.at(1).speed = 1.0;
+    QFile::remove(dir.filePath(QStringLiteral("tone1.wav")));
+    desktop.messages.clear();
+    desktop.answers = {false};
+    EXPECT_FALSE(builder.checkSources(store, usable));
+    ASSERT_EQ(desktop.messages.size(), 1u);
+    EXPECT_TRUE(desktop.messages[0].question);
+    EXPECT_EQ(desktop.messages[0].caption, QStringLiteral("Warning"));
+    EXPECT_TRUE(desktop.messages[0].text.contains(dir.filePath(QStringLiteral("tone1.wav"))));
+    EXPECT_FALSE(desktop.messages[0].text.contains(QStringLiteral("tone0.wav")));
+
+    desktop.answers = {true};
+    EXPECT_TRUE(builder.checkSources(store, usable));
+    EXPECT_EQ(usable, (std::vector<bool>{true, false, true}));
+
+    // Nothing left to mix: said plainly, and no question.
+    QFile::remove(dir.filePath(QStringLiteral("tone0.wav")));
+    QFile::remove(dir.filePath(QStringLiteral("tone2.wav")));
+    desktop.messages.clear();
+    EXPECT_FALSE(builder.checkSources(store, usable));
+    ASSERT_EQ(desktop.messages.size(), 1u);
+    EXPECT_FALSE(desktop.messages[0].question);
+    EXPECT_TRUE(desktop.messages[0].text.startsWith(QStringLiteral("None of the files")));
+}
