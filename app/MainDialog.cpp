@@ -1,0 +1,294 @@
+#include "app/MainDialog.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QContextMenuEvent>
+#include <QCoreApplication>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMenu>
+#include <QPainter>
+#include <QProgressBar>
+#include <QProgressDialog>
+
+#include "app/AddFilesCommand.h"
+#include "app/ControlIds.h"
+#include "app/DialogUnits.h"
+#include "app/InfoCommands.h"
+#include "app/ListCommands.h"
+#include "app/MixListView.h"
+#include "controls/ImageButton.h"
+#include "platform/Desktop.h"
+#include "res/ResourceIds.h"
+#include "settings/ProfileStore.h"
+
+namespace sonarel {
+
+namespace {
+
+// The graph's notice, posted from a worker thread.
+const QEvent::Type kGraphNoticeEvent = static_cast<QEvent::Type>(QEvent::User + 0x40D);
+
+constexpr int kDialogWidth = 310;
+constexpr int kDialogHeight = 186;
+
+}  // namespace
+
+MainDialog::MainDialog(Desktop& desktop, ProfileStore& profile, media::MediaLibrary& library,
+                       const QString& musicFolder, QWidget* parent)
+    : QDialog(parent), desktop_(desktop), profile_(profile), library_(library)
+{
+    setObjectName(QStringLiteral("102"));
+    setWindowTitle(QStringLiteral("Sonarel"));
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+    background_ = QPixmap(res::resourceFile(res::kBitmapBackground));
+    createControls();
+    setWindowIcon(QIcon(res::resourceFile(res::kIconProgram)));
+    runControl_ = std::make_unique<MixRunControl>(library_, desktop_, static_cast<MixView&>(*this));
+    secondTimer_.setInterval(1000);
+    connect(&secondTimer_, &QTimer::timeout, this, [this] { runControl_->onTimerTick(); });
+    progressTimer_.setInterval(200);
+    connect(&progressTimer_, &QTimer::timeout, this, &MainDialog::updateProgress);
+    startUp(musicFolder);
+}
+
+MainDialog::~MainDialog() = default;
+
+ImageButton* MainDialog::makeButton(int id, const char* caption, int left, int top, int width, int height)
+{
+    auto* button = new ImageButton(caption ? QString::fromUtf8(caption) : QString(), this);
+    button->setObjectName(objectNameOf(id));
+    button->setGeometry(DialogUnits(font()).toPixels(left, top, width, height));
+    button->setAutoDefault(false);
+    return button;
+}
+
+void MainDialog::createControls()
+{
+    const DialogUnits units(font());
+    setFixedSize(units.x(kDialogWidth), units.y(kDialogHeight));
+
+    auto* frame = new QGroupBox(this);
+    frame->setGeometry(units.toPixels(7, 0, 289, 39));
+    frame->lower();
+
+    ImageButton* add = makeButton(kIdAdd, "Add", 9, 5, 46, 32);
+    ImageButton* options = makeButton(kIdOptions, "Options", 68, 5, 46, 32);
+    mixButton_ = makeButton(kIdMix, "Mix", 127, 5, 46, 32);
+    ImageButton* help = makeButton(kIdHelp, "&Help", 186, 5, 46, 32);
+    ImageButton* exitButton = makeButton(kIdExit, "Exit", 245, 5, 46, 32);
+
+    list_ = new MixListView(this);
+    list_->setObjectName(objectNameOf(kIdMixList));
+    list_->setGeometry(units.toPixels(7, 44, 273, 98));
+
+    ImageButton* deleteSelected = makeButton(kIdDeleteSelected, nullptr, 281, 54, 22, 14);
+    ImageButton* deleteAll = makeButton(kIdDeleteAll, nullptr, 281, 82, 22, 14);
+    ImageButton* properties = makeButton(kIdProperties, nullptr, 281, 110, 22, 14);
+    ImageButton* homepage = makeButton(kIdHomepage, "Homepage", 111, 149, 42, 16);
+    ImageButton* about = makeButton(kIdAbout, "About", 215, 149, 42, 16);
+
+    progress_ = new QProgressBar(this);
+    progress_->setObjectName(objectNameOf(kIdProgress));
+    progress_->setGeometry(units.toPixels(7, 151, 98, 12));
+    progress_->setRange(0, 1000);
+    progress_->setTextVisible(false);
+    progress_->hide();
+
+    status_ = new QLabel(this);
+    status_->setObjectName(objectNameOf(kIdStatusLine));
+    status_->setGeometry(units.toPixels(7, 169, 296, 10));
+    status_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    status_->setAutoFillBackground(true);
+    status_->setTextFormat(Qt::PlainText);
+
+    connect(add, &QPushButton::clicked, this, &MainDialog::addCommand);
+    connect(options, &QPushButton::clicked, this, &MainDialog::optionsCommand);
+    connect(mixButton_, &QPushButton::clicked, this, &MainDialog::mixCommand);
+    connect(help, &QPushButton::clicked, this, [this] { helpCommand(desktop_); });
+    connect(exitButton, &QPushButton::clicked, this, &QWidget::close);
+    connect(deleteSelected, &QPushButton::clicked, this, [this] { deleteSelectedCommand(store_, *list_, desktop_); });
+    connect(deleteAll, &QPushButton::clicked, this, [this] { deleteAllCommand(store_, *list_); });
+    connect(properties, &QPushButton::clicked, this, [this] { changePropertiesCommand(store_, *list_, desktop_); });
+    connect(homepage, &QPushButton::clicked, this, [this] { homepageCommand(desktop_); });
+    connect(about, &QPushButton::clicked, this, [this] { aboutCommand(desktop_); });
+    connect(list_, &MixListView::filesDropped, this, &MainDialog::addFiles);
+    list_->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(list_, &QWidget::customContextMenuRequested, this,
+            [this] { changePropertiesCommand(store_, *list_, desktop_); });
+}
+
+void MainDialog::setUpButton(ImageButton& button, int iconId, const char* tooltip)
+{
+    if (iconId != 0)
+        button.setIcon(res::iconPath(iconId));
+    button.setSound(res::resourceFile(res::kSoundHover), false, true);
+    button.drawTransparent(false);
+    button.setButtonCursor(res::resourceFile(res::kCursorButton), true);
+    button.setTooltipText(QString::fromUtf8(tooltip), true);
+    button.setAlign(ImageButton::AlignIconTop, true);
+}
+
+void MainDialog::startUp(const QString& musicFolder)
+{
+    if (media::failed(library_.initialize())) {
+        desktop_.showMessage(QStringLiteral("Could not initialize COM library."), QStringLiteral("Error"),
+                             MessageIcon::Error);
+        return;
+    }
+    settings_ = loadOutputSettings(profile_, musicFolder, desktop_);
+    setStatusText(outputFileText(settings_.outputFile));
+
+    auto button = [this](int id) { return findChild<ImageButton*>(objectNameOf(id)); };
+    setUpButton(*button(kIdAdd), res::kIconAdd, "Add audio files to list");
+    setUpButton(*button(kIdOptions), res::kIconOptions, "Customize output options");
+    setUpButton(*button(kIdMix), res::kIconMix, "Mix files to wav");
+    setUpButton(*button(kIdHelp), res::kIconHelp, "Help");
+    setUpButton(*button(kIdDeleteSelected), res::kIconDeleteSelected, "Delete selected items");
+    setUpButton(*button(kIdDeleteAll), res::kIconDeleteAll, "Delete all items");
+    setUpButton(*button(kIdHomepage), 0, "Homepage");
+    setUpButton(*button(kIdAbout), 0, "About");
+    setUpButton(*button(kIdExit), res::kIconExit, "Exit");
+    setUpButton(*button(kIdProperties), res::kIconProperties, "Change selected item's properties");
+    ready_ = true;
+}
+
+void MainDialog::setOutputSettings(const OutputSettings& settings)
+{
+    settings_ = settings;
+    setStatusText(outputFileText(settings_.outputFile));
+}
+
+void MainDialog::addCommand()
+{
+    const QString lastFolder = profile_.ReadString(profile::kOption, profile::kLastAudioFolder, QString());
+    const QStringList paths = desktop_.chooseFilesToOpen(addFilesDialogRequest(lastFolder));
+    if (!paths.isEmpty())
+        addFiles(paths);
+}
+
+void MainDialog::addFiles(const QStringList& paths)
+{
+    if (!ready_)
+        return;
+    QProgressDialog progress(QStringLiteral("Adding files..."), QStringLiteral("Cancel"), 0,
+                             static_cast<int>(paths.size()), this);
+    progress.setWindowTitle(QStringLiteral("Sonarel"));
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(500);
+    progress.setAutoClose(true);
+    const AddFilesResult result = addFilesToMixList(store_, paths, library_, [&progress](int done, int total) {
+        progress.setLabelText(QStringLiteral("Adding file %1 of %2...").arg(std::min(done + 1, total)).arg(total));
+        progress.setValue(done);
+        return !progress.wasCanceled();
+    });
+    list_->refresh(store_);
+    rememberLastFolder(store_, profile_);
+    const QString refused = refusedFilesMessage(result);
+    if (!refused.isEmpty())
+        desktop_.showAppMessage(refused);
+}
+
+void MainDialog::mixCommand()
+{
+    if (!ready_)
+        return;
+    runControl_->mixCommand(store_, settings_);
+    updateProgress();
+}
+
+void MainDialog::optionsCommand()
+{
+    if (!ready_)
+        return;
+    // The full output options dialog comes later; until then the output file can be chosen here.
+    FileDialogRequest request;
+    request.title = QStringLiteral("Output File");
+    request.initialFile = settings_.outputFile;
+    request.filters = {{QStringLiteral("Wave Files (*.wav)"), {QStringLiteral("*.wav")}}};
+    const QString chosen = desktop_.chooseFileToSave(request);
+    if (chosen.isEmpty())
+        return;
+    settings_.outputFile = chosen;
+    profile_.WriteString(profile::kSettings, profile::kOutputName, chosen);
+    setStatusText(outputFileText(chosen));
+}
+
+void MainDialog::setMixButtonText(const QString& text)
+{
+    mixButton_->setText(text);
+}
+
+void MainDialog::setStatusText(const QString& text)
+{
+    status_->setText(text);
+}
+
+void MainDialog::startSecondTimer()
+{
+    secondTimer_.start();
+    progressTimer_.start();
+    progress_->setValue(0);
+    progress_->show();
+}
+
+void MainDialog::stopSecondTimer()
+{
+    secondTimer_.stop();
+    progressTimer_.stop();
+    progress_->hide();
+}
+
+void MainDialog::postGraphNotice()
+{
+    QCoreApplication::postEvent(this, new QEvent(kGraphNoticeEvent));
+}
+
+void MainDialog::updateProgress()
+{
+    const double fraction = runControl_->progress();
+    if (fraction >= 0)
+        progress_->setValue(static_cast<int>(fraction * 1000));
+}
+
+bool MainDialog::event(QEvent* event)
+{
+    if (event->type() == kGraphNoticeEvent) {
+        runControl_->onGraphNotice();
+        return true;
+    }
+    return QDialog::event(event);
+}
+
+void MainDialog::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    if (!background_.isNull())
+        painter.drawTiledPixmap(rect(), background_);
+}
+
+void MainDialog::closeEvent(QCloseEvent* event)
+{
+    if (!runControl_->closeRequested()) {
+        event->ignore();
+        return;
+    }
+    library_.shutDown();
+    event->accept();
+    QDialog::done(QDialog::Accepted);
+}
+
+void MainDialog::reject()
+{
+    close();
+}
+
+void MainDialog::contextMenuEvent(QContextMenuEvent* event)
+{
+    QMenu menu(this);
+    menu.addAction(QStringLiteral("&About Sonarel"), this, [this] { aboutCommand(desktop_); });
+    menu.exec(event->globalPos());
+}
+
+}  // namespace sonarel

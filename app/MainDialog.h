@@ -1,0 +1,88 @@
+// The main window: the mix list, the command buttons and the status line. It owns the mix list,
+// the output settings and the run control, lays its controls out from dialog units, and routes
+// each command to its own function; it holds no command logic itself.
+#pragma once
+
+#include <QDialog>
+#include <QPixmap>
+#include <QTimer>
+#include <memory>
+
+#include "model/MixItem.h"
+#include "render/MixRunControl.h"
+#include "settings/OutputSettings.h"
+
+class QLabel;
+class QProgressBar;
+
+namespace sonarel {
+
+class Desktop;
+class ImageButton;
+class MixListView;
+class ProfileStore;
+
+class MainDialog : public QDialog, private MixView {
+    Q_OBJECT
+
+public:
+    // `musicFolder` is where the default output goes; empty when the platform has none.
+    MainDialog(Desktop& desktop, ProfileStore& profile, media::MediaLibrary& library, const QString& musicFolder,
+               QWidget* parent = nullptr);
+    ~MainDialog() override;
+
+    // Whether the start-up got past the engine's initialisation.
+    bool isReady() const { return ready_; }
+    const MixItemStore& store() const { return store_; }
+    MixItemStore& store() { return store_; }
+    const OutputSettings& outputSettings() const { return settings_; }
+    void setOutputSettings(const OutputSettings& settings);
+    MixRunControl& runControl() { return *runControl_; }
+    MixListView& mixList() { return *list_; }
+
+    // Adds files as the Add command does after its dialog (also used for drops).
+    void addFiles(const QStringList& paths);
+
+public Q_SLOTS:
+    void addCommand();
+    void mixCommand();
+    void optionsCommand();
+
+protected:
+    bool event(QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void reject() override;  // Esc: the same checks as the close box
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    // MixView
+    void setMixButtonText(const QString& text) override;
+    void setStatusText(const QString& text) override;
+    void startSecondTimer() override;
+    void stopSecondTimer() override;
+    void postGraphNotice() override;
+
+    void createControls();
+    ImageButton* makeButton(int id, const char* caption, int left, int top, int width, int height);
+    void setUpButton(ImageButton& button, int iconId, const char* tooltip);
+    void startUp(const QString& musicFolder);
+    void updateProgress();
+
+    Desktop& desktop_;
+    ProfileStore& profile_;
+    media::MediaLibrary& library_;
+    MixItemStore store_;
+    OutputSettings settings_;
+    std::unique_ptr<MixRunControl> runControl_;
+    QPixmap background_;
+    QTimer secondTimer_;
+    QTimer progressTimer_;
+    MixListView* list_ = nullptr;
+    QLabel* status_ = nullptr;
+    QProgressBar* progress_ = nullptr;
+    ImageButton* mixButton_ = nullptr;
+    bool ready_ = false;
+};
+
+}  // namespace sonarel

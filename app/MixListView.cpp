@@ -1,0 +1,126 @@
+#include "app/MixListView.h"
+
+#include <QDragEnterEvent>
+#include <QHeaderView>
+#include <QMimeData>
+#include <QUrl>
+#include <algorithm>
+#include <set>
+
+#include "model/MixListRows.h"
+
+namespace sonarel {
+
+namespace {
+QStringList localFiles(const QMimeData* data)
+{
+    QStringList paths;
+    if (data == nullptr || !data->hasUrls())
+        return paths;
+    for (const QUrl& url : data->urls()) {
+        if (url.isLocalFile())
+            paths << url.toLocalFile();
+    }
+    return paths;
+}
+}  // namespace
+
+MixListView::MixListView(QWidget* parent) : QTableWidget(0, kMixListColumnCount, parent)
+{
+    QStringList headers;
+    for (const MixListColumn& column : kMixListColumns)
+        headers << QString::fromUtf8(column.header.data(), static_cast<qsizetype>(column.header.size()));
+    setHorizontalHeaderLabels(headers);
+    // The widths suit a small font; a header never gets narrower than its text, and the name
+    // column takes whatever room is left.
+    const QFontMetrics headerMetrics(horizontalHeader()->font());
+    for (int c = 0; c < kMixListColumnCount; ++c) {
+        QTableWidgetItem* header = horizontalHeaderItem(c);
+        header->setTextAlignment(Qt::AlignCenter);
+        const int textWidth = headerMetrics.horizontalAdvance(header->text()) + 2 * headerMetrics.averageCharWidth();
+        setColumnWidth(c, std::max(kMixListColumns[static_cast<std::size_t>(c)].width, textWidth));
+    }
+    horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
+    verticalHeader()->hide();
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
+    horizontalHeader()->setHighlightSections(false);
+    setShowGrid(true);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setWordWrap(false);
+    setAcceptDrops(true);
+    viewport()->setAcceptDrops(true);
+    setDropIndicatorShown(false);
+}
+
+void MixListView::fillRow(const MixItem& item, int row)
+{
+    for (int c = 0; c < kMixListColumnCount; ++c) {
+        auto* cell = new QTableWidgetItem(QString::fromStdString(cellText(item, c)));
+        cell->setTextAlignment(Qt::AlignCenter);
+        if (c == 0)
+            cell->setToolTip(QString::fromUtf8(item.filePath().data(), static_cast<qsizetype>(item.filePath().size())));
+        setItem(row, c, cell);
+    }
+}
+
+void MixListView::refresh(const MixItemStore& store)
+{
+    clearContents();
+    setRowCount(store.audioCount());
+    for (int i = 0; i < store.audioCount(); ++i)
+        fillRow(store.at(i), i);
+}
+
+void MixListView::updateRow(const MixItemStore& store, int row)
+{
+    if (row >= 0 && row < store.audioCount() && row < rowCount())
+        fillRow(store.at(row), row);
+}
+
+SelectionCursor MixListView::selectionCursor() const
+{
+    std::set<int> rows;
+    for (const QModelIndex& index : selectionModel()->selectedRows())
+        rows.insert(index.row());
+    return SelectionCursor([rows](int after) {
+        const auto next = rows.upper_bound(after);
+        return next == rows.end() ? -1 : *next;
+    });
+}
+
+int MixListView::firstSelectedRow() const
+{
+    SelectionCursor cursor = selectionCursor();
+    return cursor.next();
+}
+
+void MixListView::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (!localFiles(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void MixListView::dragMoveEvent(QDragMoveEvent* event)
+{
+    if (!localFiles(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void MixListView::dropEvent(QDropEvent* event)
+{
+    const QStringList paths = localFiles(event->mimeData());
+    if (paths.isEmpty()) {
+        event->ignore();
+        return;
+    }
+    event->acceptProposedAction();
+    Q_EMIT filesDropped(paths);
+}
+
+}  // namespace sonarel
