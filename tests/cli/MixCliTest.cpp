@@ -1,0 +1,291 @@
+// End to end: sonarel-mix on generated files, the written WAV checked sample by sample.
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <csignal>
+
+#include "support/WavFile.h"
+
+using sonarel::testing::WavData;
+
+namespace {
+
+struct Run {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+Run runMix(const QStringList& arguments, int timeoutMs = 60000)
+{
+    QProcess process;
+    process.start(QStringLiteral(SONAREL_MIX_PATH), arguments);
+    Run run;
+    if (!process.waitForFinished(timeoutMs)) {
+        process.kill();
+        process.waitForFinished();
+        run.err = QStringLiteral("timed out");
+        return run;
+    }
+    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    run.out = QString::fromLocal8Bit(process.readAllStandardOutput());
+    run.err = QString::fromLocal8Bit(process.readAllStandardError());
+    return run;
+}
+
+WavData readBack(const QString& path)
+{
+    WavData wav;
+    std::string error;
+    if (!sonarel::testing::readWav(path.toStdString(), wav, error))
+        qWarning("cannot read %s: %s", qPrintable(path), error.c_str());
+    return wav;
+}
+
+// Counts sign changes of channel 0 between two frames.
+int zeroCrossings(const WavData& wav, std::size_t from, std::size_t to)
+{
+    int count = 0;
+    for (std::size_t f = from + 1; f < to; ++f)
+        count += (wav.at(f - 1, 0) < 0) != (wav.at(f, 0) < 0);
+    return count;
+}
+
+}  // namespace
+
+class MixCliTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir_;
+
+    QString path(const QString& name) const { return dir_.filePath(name); }
+    QString constantWav(const QString& name, double seconds, std::int16_t left, std::int16_t right, int rate = 44100)
+    {
+        std::vector<std::int16_t> samples(static_cast<std::size_t>(seconds * rate) * 2);
+        for (std::size_t i = 0; i < samples.size(); i += 2) {
+            samples[i] = left;
+            samples[i + 1] = right;
+        }
+        sonarel::testing::writeWav16(path(name).toStdString(), 2, rate, samples);
+        return path(name);
+    }
+
+private Q_SLOTS:
+    void initTestCase() { QVERIFY(dir_.isValid()); }
+
+    void placementVolumeSpeedAndOverlap()
+    {
+        const QString a = constantWav(QStringLiteral("a.wav"), 1.0, 4000, 4000);
+        const QString b = constantWav(QStringLiteral("b.wav"), 0.5, 3000, -3000);
+        const QString out = path(QStringLiteral("mix1.wav"));
+        // a: 0.25 s .. 1.25 s at half level; b: at 0.5 s, twice as fast (0.25 s long).
+        const Run run = runMix({QStringLiteral("-q"), QStringLiteral("-o"), out, a + QStringLiteral("@0.25:0.5"),
+                                b + QStringLiteral("@0.5:1:2")});
+        QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+        const WavData wav = readBack(out);
+        QCOMPARE(wav.channels, 2);
+        QCOMPARE(wav.sampleRate, 44100);
+        QCOMPARE(wav.bitsPerSample, 16);
+        QCOMPARE(wav.frames(), std::size_t{55125});
+        for (std::size_t f = 0; f < 11025; ++f)
+            QCOMPARE(wav.at(f, 0), 0);
+        QCOMPARE(wav.at(11025, 0), 2000);
+        QCOMPARE(wav.at(22049, 1), 2000);
+        // The overlap sums; the resampled constant settles within a few frames of its edges.
+        for (std::size_t f = 22050 + 64; f < 33075 - 64; ++f) {
+            QVERIFY2(std::abs(wav.at(f, 0) - 5000) <= 2, qPrintable(QString::number(wav.at(f, 0))));
+            QVERIFY(std::abs(wav.at(f, 1) - (2000 - 3000)) <= 2);
+        }
+        QCOMPARE(wav.at(40000, 0), 2000);
+        QCOMPARE(wav.at(55124, 1), 2000);
+    }
+
+    void speedChangesLengthAndPitch()
+    {
+        sonarel::testing::writeWav16(path(QStringLiteral("sine.wav")).toStdString(), 2, 44100,
+                                     sonarel::testing::sine16(2, 44100, 1.0, 441.0, 10000));
+        const QString out = path(QStringLiteral("fast.wav"));
+        Run run = runMix({QStringLiteral("-q"), QStringLiteral("-o"), out, path(QStringLiteral("sine.wav")) + QStringLiteral("@0:1:2")});
+        QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+        WavData wav = readBack(out);
+        QCOMPARE(wav.frames(), std::size_t{22050});
+        // 882 Hz over 0.5 s: 882 crossings.
+        QVERIFY(std::abs(zeroCrossings(wav, 100, 22000) - 873) <= 4);
+
+        run = runMix({QStringLiteral("-q"), QStringLiteral("--yes"), QStringLiteral("-o"), out,
+                      path(QStringLiteral("sine.wav")) + QStringLiteral("@0:1:0.5")});
+        QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+        wav = readBack(out);
+        QCOMPARE(wav.frames(), std::size_t{88200});
+        QVERIFY(std::abs(zeroCrossings(wav, 0, 88200) - 882) <= 4);
+    }
+
+    void everyRateMonoAndEightBits()
+    {
+        const QString level = constantWav(QStringLiteral("level.wav"), 1.0, 8000, 8000);
+        for (int rate : {44100, 22050, 11025, 8000}) {
+            const QString out = path(QStringLiteral("rate%1.wav").arg(rate));
+            const Run run = runMix({QStringLiteral("-q"), QStringLiteral("--rate"), QString::number(rate),
+                                    QStringLiteral("-o"), out, level});
+            QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+            const WavData wav = readBack(out);
+            QCOMPARE(wav.sampleRate, rate);
+            QCOMPARE(wav.frames(), static_cast<std::size_t>(rate));
+            QVERIFY(std::abs(wav.at(static_cast<std::size_t>(rate / 2), 0) - 8000) <= 2);
+        }
+
+        const QString stereo = constantWav(QStringLiteral("lr.wav"), 0.5, 1000, 3000);
+        const QString mono = path(QStringLiteral("mono.wav"));
+        Run run = runMix({QStringLiteral("-q"), QStringLiteral("--channels"), QStringLiteral("1"), QStringLiteral("-o"),
+                          mono, stereo});
+        QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+        WavData wav = readBack(mono);
+        QCOMPARE(wav.channels, 1);
+        QCOMPARE(wav.at(100, 0), 2000);  // the mean of the two channels
+
+        const QString half = constantWav(QStringLiteral("half.wav"), 0.5, 16384, -16384);
+        const QString eight = path(QStringLiteral("eight.wav"));
+        run = runMix({QStringLiteral("-q"), QStringLiteral("--bits"), QStringLiteral("8"), QStringLiteral("-o"), eight,
+                      half + QStringLiteral("@0.1")});
+        QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+        wav = readBack(eight);
+        QCOMPARE(wav.bitsPerSample, 8);
+        QCOMPARE(wav.at(0, 0), 128);  // silence is 128 in unsigned 8-bit
+        QCOMPARE(wav.at(10000, 0), 192);
+        QCOMPARE(wav.at(10000, 1), 64);
+    }
+
+    void csvEntriesAndAMalformedLine()
+    {
+        QDir().mkpath(path(QStringLiteral("list/sounds")));
+        constantWav(QStringLiteral("list/sounds/x, y.wav"), 0.2, 1000, 1000);
+        QFile csv(path(QStringLiteral("list/mix.csv")));
+        QVERIFY(csv.open(QIODevice::WriteOnly));
+        csv.write("path,start,volume,speed\n\"sounds/x, y.wav\",0.1,2,1\n");
+        csv.close();
+        const QString out = path(QStringLiteral("fromcsv.wav"));
+        Run run = runMix({QStringLiteral("-q"), QStringLiteral("--csv"), csv.fileName(), QStringLiteral("-o"), out});
+        QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+        WavData wav = readBack(out);
+        QCOMPARE(wav.frames(), std::size_t{4410 + 8820});
+        QCOMPARE(wav.at(4410 + 100, 0), 2000);
+
+        QFile bad(path(QStringLiteral("list/bad.csv")));
+        QVERIFY(bad.open(QIODevice::WriteOnly));
+        bad.write("\"sounds/x, y.wav\",0,1,1\nsounds/x.wav,later,1,1\n");
+        bad.close();
+        const QString none = path(QStringLiteral("never.wav"));
+        run = runMix({QStringLiteral("--csv"), bad.fileName(), QStringLiteral("-o"), none});
+        QCOMPARE(run.exitCode, 2);
+        QVERIFY2(run.err.contains(QStringLiteral("line 2")), qPrintable(run.err));
+        QVERIFY(!QFile::exists(none));
+    }
+
+    void refusesToOverwriteAnInputOrAnExistingFile()
+    {
+        const QString input = constantWav(QStringLiteral("keep.wav"), 0.2, 500, 500);
+        const QString link = path(QStringLiteral("keep-link.wav"));
+        QVERIFY(QFile::link(input, link));
+        QFile original(input);
+        QVERIFY(original.open(QIODevice::ReadOnly));
+        const QByteArray before = original.readAll();
+        original.close();
+        for (const QString& output : {input, link}) {
+            const Run run = runMix({QStringLiteral("--yes"), QStringLiteral("-o"), output, input});
+            QCOMPARE(run.exitCode, 1);
+            QVERIFY2(run.err.contains(QStringLiteral("also one of the files to mix")), qPrintable(run.err));
+            QVERIFY(original.open(QIODevice::ReadOnly));
+            QCOMPARE(original.readAll(), before);
+            original.close();
+        }
+
+        const QString existing = path(QStringLiteral("existing.wav"));
+        QFile file(existing);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("old");
+        file.close();
+        Run run = runMix({QStringLiteral("-o"), existing, input});
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY(run.err.contains(QStringLiteral("exists. Do you want to replace it?")));
+        QCOMPARE(QFileInfo(existing).size(), 3);
+        run = runMix({QStringLiteral("-q"), QStringLiteral("--yes"), QStringLiteral("-o"), existing, input});
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(readBack(existing).frames(), std::size_t{8820});
+    }
+
+    void aVanishedFileIsNamedAndCanBeLeftOut()
+    {
+        const QString present = constantWav(QStringLiteral("present.wav"), 0.2, 700, 700);
+        const QString gone = path(QStringLiteral("gone.wav"));
+        const QString out = path(QStringLiteral("without.wav"));
+        Run run = runMix({QStringLiteral("-o"), out, present, gone + QStringLiteral("@0.1")});
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY2(run.err.contains(gone), qPrintable(run.err));
+        QVERIFY(!QFile::exists(out));
+
+        run = runMix({QStringLiteral("-q"), QStringLiteral("--yes"), QStringLiteral("-o"), out, present, gone + QStringLiteral("@0.1")});
+        QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+        const WavData wav = readBack(out);
+        QCOMPARE(wav.at(100, 0), 700);
+    }
+
+    void ctrlCStopsAndKeepsAValidFile()
+    {
+        // Two hours of output: long enough to be interrupted half way.
+        const QString late = constantWav(QStringLiteral("late.wav"), 0.1, 100, 100);
+        const QString out = path(QStringLiteral("interrupted.wav"));
+        QProcess process;
+        process.start(QStringLiteral(SONAREL_MIX_PATH), {QStringLiteral("-o"), out, late + QStringLiteral("@7200")});
+        QVERIFY(process.waitForStarted());
+        QString err;
+        while (!err.contains(QStringLiteral("progress")) && process.state() == QProcess::Running) {
+            process.waitForReadyRead(100);
+            err += QString::fromLocal8Bit(process.readAllStandardError());
+        }
+        QVERIFY2(process.state() == QProcess::Running, "the mix ended before it could be interrupted");
+        ::kill(static_cast<pid_t>(process.processId()), SIGINT);
+        QVERIFY(process.waitForFinished(20000));
+        err += QString::fromLocal8Bit(process.readAllStandardError());
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), 1);
+        QVERIFY2(err.contains(QStringLiteral("stopped")), qPrintable(err));
+        const WavData wav = readBack(out);
+        QCOMPARE(wav.channels, 2);
+        QVERIFY(wav.frames() < std::size_t{7200} * 44100);
+        QFile::remove(out);
+    }
+
+    void probeHelpVersionAndWrongUsage()
+    {
+        const QString probe = constantWav(QStringLiteral("probe.wav"), 1.5, 1, 1);
+        Run run = runMix({QStringLiteral("--probe"), probe});
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(run.out, QStringLiteral("1.500\t") + probe + QLatin1Char('\n'));
+        run = runMix({QStringLiteral("--probe"), path(QStringLiteral("nothing.mp3"))});
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY(run.out.startsWith(QStringLiteral("-0.000")));
+
+        run = runMix({QStringLiteral("--help")});
+        QCOMPARE(run.exitCode, 0);
+        QVERIFY(run.out.contains(QStringLiteral("--csv")));
+        run = runMix({QStringLiteral("--version")});
+        QCOMPARE(run.exitCode, 0);
+        QVERIFY(run.out.startsWith(QStringLiteral("sonarel-mix ")));
+
+        for (const QStringList& wrong : {QStringList{QStringLiteral("--rate"), QStringLiteral("48000"), QStringLiteral("-o"), QStringLiteral("x.wav"), probe},
+                                         QStringList{QStringLiteral("--channels"), QStringLiteral("3"), QStringLiteral("-o"), QStringLiteral("x.wav"), probe},
+                                         QStringList{QStringLiteral("--bits"), QStringLiteral("24"), QStringLiteral("-o"), QStringLiteral("x.wav"), probe},
+                                         QStringList{QStringLiteral("--frobnicate")},
+                                         QStringList{probe},
+                                         QStringList{QStringLiteral("-o"), QStringLiteral("x.wav")},
+                                         QStringList{QStringLiteral("-o"), QStringLiteral("x.wav"), probe + QStringLiteral("@1:1:-2")}}) {
+            run = runMix(wrong);
+            QVERIFY2(run.exitCode == 2, qPrintable(wrong.join(QLatin1Char(' ')) + QStringLiteral(" -> ") + run.err));
+            QVERIFY(!run.err.isEmpty());
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(MixCliTest)
+#include "MixCliTest.moc"

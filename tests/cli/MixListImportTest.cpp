@@ -1,0 +1,97 @@
+#include <gtest/gtest.h>
+
+#include "model/MixListImport.h"
+
+using namespace sonarel;
+
+TEST(EntryArgument, PlacementAfterTheLastAt)
+{
+    std::string error;
+    auto entry = parseEntryArgument("/m/song.mp3@2.5:0.5:1.5", error);
+    ASSERT_TRUE(entry) << error;
+    EXPECT_EQ(entry->path, "/m/song.mp3");
+    EXPECT_DOUBLE_EQ(entry->startSeconds, 2.5);
+    EXPECT_DOUBLE_EQ(entry->volume, 0.5);
+    EXPECT_DOUBLE_EQ(entry->speed, 1.5);
+
+    entry = parseEntryArgument("/m/song.mp3@3", error);
+    ASSERT_TRUE(entry);
+    EXPECT_DOUBLE_EQ(entry->startSeconds, 3.0);
+    EXPECT_DOUBLE_EQ(entry->volume, 1.0);
+    EXPECT_DOUBLE_EQ(entry->speed, 1.0);
+
+    // An '@' that is part of the name stays in the path.
+    entry = parseEntryArgument("/m/me@home.wav", error);
+    ASSERT_TRUE(entry);
+    EXPECT_EQ(entry->path, "/m/me@home.wav");
+    entry = parseEntryArgument("/m/me@home.wav@1::2", error);
+    ASSERT_TRUE(entry);
+    EXPECT_EQ(entry->path, "/m/me@home.wav");
+    EXPECT_DOUBLE_EQ(entry->volume, 1.0);
+    EXPECT_DOUBLE_EQ(entry->speed, 2.0);
+
+    EXPECT_FALSE(parseEntryArgument("/m/a.wav@1:1:0", error));
+    EXPECT_NE(error.find("speed"), std::string::npos);
+    EXPECT_FALSE(parseEntryArgument("/m/a.wav@-1", error));
+    EXPECT_FALSE(parseEntryArgument("/m/a.wav@1:-0.5", error));
+    EXPECT_FALSE(parseEntryArgument("", error));
+}
+
+TEST(MixListCsv, HeaderQuotesRelativePathsAndDefaults)
+{
+    const std::string text =
+        "\xEF\xBB\xBFpath,start,volume,speed\r\n"
+        "# a comment\n"
+        "intro.wav,0,1,1\n"
+        "\n"
+        "\"music/a, b \"\"live\"\".mp3\",2.5,0.5\n"
+        "/abs/c.flac , 10 , , 2\n"
+        "d.ogg\n";
+    std::vector<EntrySpec> entries;
+    ImportError error;
+    ASSERT_TRUE(parseMixListCsv(text, "/lists", entries, error)) << error.line << ": " << error.message;
+    ASSERT_EQ(entries.size(), 4u);
+    EXPECT_EQ(entries[0].path, "/lists/intro.wav");
+    EXPECT_EQ(entries[1].path, "/lists/music/a, b \"live\".mp3");
+    EXPECT_DOUBLE_EQ(entries[1].startSeconds, 2.5);
+    EXPECT_DOUBLE_EQ(entries[1].volume, 0.5);
+    EXPECT_DOUBLE_EQ(entries[1].speed, 1.0);
+    EXPECT_EQ(entries[2].path, "/abs/c.flac");
+    EXPECT_DOUBLE_EQ(entries[2].startSeconds, 10.0);
+    EXPECT_DOUBLE_EQ(entries[2].volume, 1.0);
+    EXPECT_DOUBLE_EQ(entries[2].speed, 2.0);
+    EXPECT_EQ(entries[3].path, "/lists/d.ogg");
+
+    // Without a header the first line is an entry.
+    ASSERT_TRUE(parseMixListCsv("x.wav,1\n", "/", entries, error));
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].path, "/x.wav");
+}
+
+TEST(MixListCsv, AMalformedLineIsNamed)
+{
+    struct Case {
+        const char* text;
+        int line;
+        const char* words;
+    };
+    const Case cases[] = {
+        {"a.wav,0,1,1\nb.wav,soon,1,1\n", 2, "start time"},
+        {"path,start\na.wav,1\n\n\"b.wav,2\n", 4, "quoted"},
+        {"a.wav,1,1,1,9\n", 1, "at most 4 columns"},
+        {"a.wav,0,1,0\n", 1, "speed"},
+        {"a.wav,0,-1\n", 1, "volume"},
+        {",1,1,1\n", 1, "path"},
+        {"\"a.wav\"x,1\n", 1, "after a closing quote"},
+        {"a.wav,0,1,nan\n", 1, "speed"},
+    };
+    for (const Case& c : cases) {
+        std::vector<EntrySpec> entries;
+        ImportError error;
+        EXPECT_FALSE(parseMixListCsv(c.text, "/", entries, error)) << c.text;
+        EXPECT_EQ(error.line, c.line) << c.text;
+        EXPECT_NE(error.message.find(c.words), std::string::npos) << c.text << " -> " << error.message;
+    }
+    EXPECT_EQ(secondsToReferenceTime(1.5), 15'000'000);
+    EXPECT_EQ(secondsToReferenceTime(0.00000019), 1);
+}
