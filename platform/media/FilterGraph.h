@@ -161,6 +161,14 @@ public:
     Status getCurrentPosition(ReferenceTime& position) override;
 
 private:
+    // The render engine adds its group outputs, and the graph builder joins filters, without
+    // passing the injection points of the caller's own AddFilter and Connect calls.
+    friend class RenderEngine;
+    friend class GraphBuilder;
+    Status insertFilter(std::shared_ptr<Filter> filter, const std::string& name);
+    Status link(Pin& output, Pin& input);
+    std::shared_ptr<Filter> findFilter(const Filter& filter) const;
+
     struct State;
     std::unique_ptr<State> state_;
 };

@@ -31,7 +31,7 @@ struct MediaType {
     bool fixedSizeSamples = false;
     std::uint32_t sampleSize = 0;
     bool hasFormat = false;
-    WaveFormat format;
+    WaveFormat format{};
 };
 
 // Event codes delivered by a running graph.

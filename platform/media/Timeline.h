@@ -129,6 +129,7 @@ public:
     Status validateSourceNames(std::vector<MissingSource>& missing) const;
 
 private:
+    friend class RenderEngine;  // reads the groups without the injection points of getGroup
     std::shared_ptr<EngineContext> context_;
     std::vector<std::shared_ptr<TimelineNode>> groups_;
 };

@@ -1,0 +1,47 @@
+#include "platform/media/FaultInjector.h"
+
+#include <algorithm>
+
+namespace sonarel::media {
+
+void FaultInjector::fail(std::string_view point, Status status, int skip, int times) {
+    std::lock_guard lock(mutex_);
+    rules_.push_back(Rule{std::string(point), status, std::max(skip, 0), times});
+}
+
+void FaultInjector::clear() {
+    std::lock_guard lock(mutex_);
+    rules_.clear();
+    counts_.clear();
+}
+
+Status FaultInjector::check(std::string_view point) {
+    std::lock_guard lock(mutex_);
+    auto count = std::find_if(counts_.begin(), counts_.end(), [&](const auto& c) { return c.first == point; });
+    if (count == counts_.end())
+        counts_.emplace_back(std::string(point), 1);
+    else
+        ++count->second;
+    for (Rule& rule : rules_) {
+        if (rule.point != point || rule.times == 0)
+            continue;
+        if (rule.skip > 0) {
+            --rule.skip;
+            continue;
+        }
+        if (rule.times > 0)
+            --rule.times;
+        return rule.status;
+    }
+    return kOk;
+}
+
+int FaultInjector::calls(std::string_view point) const {
+    std::lock_guard lock(mutex_);
+    for (const auto& c : counts_)
+        if (c.first == point)
+            return c.second;
+    return 0;
+}
+
+}  // namespace sonarel::media

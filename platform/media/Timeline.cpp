@@ -1,0 +1,232 @@
+#include "platform/media/Timeline.h"
+
+#include <algorithm>
+
+#include "platform/media/FaultPoints.h"
+#include "platform/media/MediaLibrary.h"
+#include "platform/media/internal/Files.h"
+
+namespace sonarel::media {
+
+namespace {
+
+template <typename T>
+Status insertAt(std::vector<T>& list, T item, int position) {
+    if (position < 0 || static_cast<std::size_t>(position) >= list.size())
+        list.push_back(std::move(item));
+    else
+        list.insert(list.begin() + position, std::move(item));
+    return kOk;
+}
+
+}  // namespace
+
+PropertySetter::PropertySetter(std::shared_ptr<EngineContext> context) : context_(std::move(context)) {}
+
+Status PropertySetter::addProp(const Property& property) {
+    if (const Status s = context_->faults.check(fault::kAddProp); failed(s))
+        return s;
+    if (property.name.empty())
+        return kErrInvalidArg;
+    properties_.push_back(property);
+    return kOk;
+}
+
+double PropertySetter::valueOf(const std::string& name, double fallback) const {
+    for (const Property& p : properties_)
+        if (p.name == name && !p.values.empty())
+            return p.values.front().value;
+    return fallback;
+}
+
+TimelineNode::TimelineNode(std::shared_ptr<EngineContext> context, NodeType type)
+    : context_(std::move(context)), type_(type) {}
+
+Status TimelineNode::require(NodeType type) const { return type_ == type ? kOk : kErrNoInterface; }
+
+Status TimelineNode::setMediaType(const MediaType& type) {
+    if (const Status s = context_->faults.check(fault::kSetMediaType); failed(s))
+        return s;
+    if (const Status s = require(NodeType::Group); failed(s))
+        return s;
+    if (type.majorType != MajorType::Audio)
+        return kErrInvalidMediaType;
+    mediaType_ = type;
+    return kOk;
+}
+
+Status TimelineNode::setPreviewMode(bool preview) {
+    if (const Status s = context_->faults.check(fault::kSetPreviewMode); failed(s))
+        return s;
+    if (const Status s = require(NodeType::Group); failed(s))
+        return s;
+    previewMode_ = preview;
+    return kOk;
+}
+
+Status TimelineNode::vtrackInsBefore(std::shared_ptr<TimelineNode> track, int position) {
+    if (const Status s = context_->faults.check(fault::kVTrackInsBefore); failed(s))
+        return s;
+    if (const Status s = require(NodeType::Group); failed(s))
+        return s;
+    if (!track)
+        return kErrPointer;
+    if (track->type() != NodeType::Track || track.get() == this)
+        return kErrInvalidArg;
+    if (std::find(children_.begin(), children_.end(), track) != children_.end())
+        return kErrAlreadyConnected;
+    return insertAt(children_, std::move(track), position);
+}
+
+Status TimelineNode::srcAdd(std::shared_ptr<TimelineNode> source) {
+    if (const Status s = context_->faults.check(fault::kSrcAdd); failed(s))
+        return s;
+    if (const Status s = require(NodeType::Track); failed(s))
+        return s;
+    if (!source)
+        return kErrPointer;
+    if (source->type() != NodeType::Source)
+        return kErrInvalidArg;
+    if (std::find(children_.begin(), children_.end(), source) != children_.end())
+        return kErrAlreadyConnected;
+    children_.push_back(std::move(source));
+    return kOk;
+}
+
+Status TimelineNode::queryEffectable(std::shared_ptr<TimelineNode>& effectable) {
+    effectable.reset();
+    if (const Status s = context_->faults.check(fault::kQueryEffectable); failed(s))
+        return s;
+    if (const Status s = require(NodeType::Track); failed(s))
+        return s;
+    effectable = shared_from_this();
+    return kOk;
+}
+
+Status TimelineNode::effectInsBefore(std::shared_ptr<TimelineNode> effect, int position) {
+    if (const Status s = context_->faults.check(fault::kEffectInsBefore); failed(s))
+        return s;
+    if (const Status s = require(NodeType::Track); failed(s))
+        return s;
+    if (!effect)
+        return kErrPointer;
+    if (effect->type() != NodeType::Effect)
+        return kErrInvalidArg;
+    if (std::find(effects_.begin(), effects_.end(), effect) != effects_.end())
+        return kErrAlreadyConnected;
+    return insertAt(effects_, std::move(effect), position);
+}
+
+Status TimelineNode::setStartStop(ReferenceTime start, ReferenceTime stop) {
+    const bool isEffect = type_ == NodeType::Effect;
+    if (const Status s = context_->faults.check(isEffect ? fault::kEffectSetStartStop : fault::kSourceSetStartStop);
+        failed(s))
+        return s;
+    if (type_ != NodeType::Source && !isEffect)
+        return kErrNoInterface;
+    start_ = start;
+    stop_ = stop;
+    return kOk;
+}
+
+Status TimelineNode::setMediaTimes(ReferenceTime start, ReferenceTime stop) {
+    if (const Status s = context_->faults.check(fault::kSetMediaTimes); failed(s))
+        return s;
+    if (const Status s = require(NodeType::Source); failed(s))
+        return s;
+    mediaStart_ = start;
+    mediaStop_ = stop;
+    return kOk;
+}
+
+Status TimelineNode::setMediaName(const std::u16string& name) {
+    if (const Status s = context_->faults.check(fault::kSetMediaName); failed(s))
+        return s;
+    if (const Status s = require(NodeType::Source); failed(s))
+        return s;
+    mediaName_ = name;
+    return kOk;
+}
+
+Status TimelineNode::setSubObject(EffectKind kind) {
+    if (const Status s = context_->faults.check(fault::kSetSubObject); failed(s))
+        return s;
+    if (const Status s = require(NodeType::Effect); failed(s))
+        return s;
+    subObject_ = kind;
+    return kOk;
+}
+
+Status TimelineNode::setPropertySetter(std::shared_ptr<PropertySetter> setter) {
+    if (const Status s = context_->faults.check(fault::kSetPropertySetter); failed(s))
+        return s;
+    if (const Status s = require(NodeType::Effect); failed(s))
+        return s;
+    setter_ = std::move(setter);
+    return kOk;
+}
+
+Timeline::Timeline(std::shared_ptr<EngineContext> context) : context_(std::move(context)) {}
+
+Status Timeline::createEmptyNode(NodeType type, std::shared_ptr<TimelineNode>& node) {
+    node.reset();
+    std::string_view point;
+    switch (type) {
+    case NodeType::Group: point = fault::kCreateGroupNode; break;
+    case NodeType::Track: point = fault::kCreateTrackNode; break;
+    case NodeType::Source: point = fault::kCreateSourceNode; break;
+    case NodeType::Effect: point = fault::kCreateEffectNode; break;
+    default: return kErrInvalidArg;
+    }
+    if (const Status s = context_->faults.check(point); failed(s))
+        return s;
+    node = std::make_shared<TimelineNode>(context_, type);
+    return kOk;
+}
+
+Status Timeline::addGroup(std::shared_ptr<TimelineNode> group) {
+    if (const Status s = context_->faults.check(fault::kAddGroup); failed(s))
+        return s;
+    if (!group)
+        return kErrPointer;
+    if (group->type() != NodeType::Group)
+        return kErrInvalidArg;
+    if (std::find(groups_.begin(), groups_.end(), group) != groups_.end())
+        return kErrAlreadyConnected;
+    groups_.push_back(std::move(group));
+    return kOk;
+}
+
+Status Timeline::getGroupCount(int& count) const {
+    count = 0;
+    if (const Status s = context_->faults.check(fault::kGetGroupCount); failed(s))
+        return s;
+    count = static_cast<int>(groups_.size());
+    return kOk;
+}
+
+Status Timeline::getGroup(int index, std::shared_ptr<TimelineNode>& group) const {
+    group.reset();
+    if (const Status s = context_->faults.check(fault::kGetGroup); failed(s))
+        return s;
+    if (index < 0 || static_cast<std::size_t>(index) >= groups_.size())
+        return kErrInvalidArg;
+    group = groups_[static_cast<std::size_t>(index)];
+    return kOk;
+}
+
+Status Timeline::validateSourceNames(std::vector<MissingSource>& missing) const {
+    missing.clear();
+    if (const Status s = context_->faults.check(fault::kValidateSourceNames); failed(s))
+        return s;
+    for (const auto& group : groups_)
+        for (const auto& track : group->tracks())
+            for (const auto& source : track->sources()) {
+                const Status s = internal::checkRegularFile(internal::toUtf8(source->mediaName()));
+                if (failed(s))
+                    missing.push_back(MissingSource{source->mediaName(), s});
+            }
+    return missing.empty() ? kOk : kFalse;
+}
+
+}  // namespace sonarel::media

@@ -1,0 +1,95 @@
+#include "platform/media/internal/Files.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace sonarel::media::internal {
+
+std::string toUtf8(const std::u16string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        char32_t c = text[i];
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+            ++i;
+        } else if (c >= 0xD800 && c <= 0xDFFF) {
+            c = 0xFFFD;
+        }
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += static_cast<char>(0xE0 | (c >> 12));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | (c >> 18));
+            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+Status statusFromErrno(int error, bool writing) {
+    switch (error) {
+    case ENOENT: return writing ? kErrPathNotFound : kErrFileNotFound;  // writing creates the file
+    case ENOTDIR: return kErrPathNotFound;
+    case EACCES:
+    case EPERM:
+    case EROFS: return kErrAccessDenied;
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG: return writing ? kErrDiskFull : kErrReadFault;
+    case ENOMEM: return kErrOutOfMemory;
+    case EISDIR:
+    case ENXIO:
+    case ENODEV: return kErrNotRegularFile;
+    case ENAMETOOLONG:
+    case EINVAL: return kErrInvalidArg;
+    default: return writing ? kErrWriteFault : kErrReadFault;
+    }
+}
+
+Status openRegularFile(const std::string& path, int& fd, long long& size) {
+    fd = -1;
+    size = 0;
+    if (path.empty())
+        return kErrNoFileName;
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0)
+        return statusFromErrno(errno, false);
+    if (!S_ISREG(info.st_mode))
+        return kErrNotRegularFile;
+    // O_NONBLOCK: should the name have turned into a FIFO since the stat, the open still returns.
+    const int handle = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (handle < 0)
+        return statusFromErrno(errno, false);
+    if (::fstat(handle, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(handle);
+        return kErrNotRegularFile;
+    }
+    const int flags = ::fcntl(handle, F_GETFL);
+    if (flags >= 0)
+        ::fcntl(handle, F_SETFL, flags & ~O_NONBLOCK);
+    fd = handle;
+    size = static_cast<long long>(info.st_size);
+    return kOk;
+}
+
+Status checkRegularFile(const std::string& path) {
+    int fd = -1;
+    long long size = 0;
+    const Status status = openRegularFile(path, fd, size);
+    if (fd >= 0)
+        ::close(fd);
+    return status;
+}
+
+}  // namespace sonarel::media::internal

@@ -1,0 +1,177 @@
+#include "platform/media/internal/WavWriter.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/media/FaultInjector.h"
+#include "platform/media/FaultPoints.h"
+#include "platform/media/internal/Files.h"
+
+namespace sonarel::media::internal {
+
+namespace {
+
+constexpr std::size_t kBufferSize = 1 << 20;
+constexpr std::uint32_t kJunkSize = 28;  // room for the ds64 chunk's body
+
+void put32(std::vector<std::uint8_t>& out, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i)
+        out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+}
+void put16(std::vector<std::uint8_t>& out, std::uint16_t v) {
+    out.push_back(static_cast<std::uint8_t>(v));
+    out.push_back(static_cast<std::uint8_t>(v >> 8));
+}
+void put64(std::vector<std::uint8_t>& out, std::uint64_t v) {
+    put32(out, static_cast<std::uint32_t>(v));
+    put32(out, static_cast<std::uint32_t>(v >> 32));
+}
+void tag(std::vector<std::uint8_t>& out, const char (&id)[5]) { out.insert(out.end(), id, id + 4); }
+
+}  // namespace
+
+WavWriter::~WavWriter() { finish(); }
+
+Status WavWriter::open(const std::string& path, const WaveFormat& format, std::uint64_t rf64Threshold,
+                       FaultInjector* faults) {
+    if (path.empty())
+        return kErrNoFileName;
+    format_ = format;
+    rf64Threshold_ = rf64Threshold;
+    faults_ = faults;
+    // O_NONBLOCK: a FIFO without a reader is refused instead of blocking the caller.
+    fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0644);
+    if (fd_ < 0)
+        return statusFromErrno(errno, true);
+    const int flags = ::fcntl(fd_, F_GETFL);
+    if (flags >= 0)
+        ::fcntl(fd_, F_SETFL, flags & ~O_NONBLOCK);
+    buffer_.reserve(kBufferSize);
+    const auto head = header(false);
+    buffer_.assign(head.begin(), head.end());
+    return kOk;
+}
+
+std::vector<std::uint8_t> WavWriter::header(bool final) const {
+    const std::uint64_t pad = dataBytes_ & 1;
+    const std::uint64_t riffSize = 4 + (8 + kJunkSize) + (8 + 16) + 8 + dataBytes_ + pad;
+    const bool rf64 = final && (dataBytes_ > rf64Threshold_ || riffSize > 0xFFFFFFFFull);
+    std::vector<std::uint8_t> out;
+    out.reserve(kHeaderSize);
+    tag(out, rf64 ? "RF64" : "RIFF");
+    put32(out, rf64 ? 0xFFFFFFFFu : static_cast<std::uint32_t>(final ? riffSize : 4 + (8 + kJunkSize) + 24 + 8));
+    tag(out, "WAVE");
+    if (rf64) {
+        tag(out, "ds64");
+        put32(out, kJunkSize);
+        put64(out, riffSize);
+        put64(out, dataBytes_);
+        put64(out, format_.blockAlign ? dataBytes_ / format_.blockAlign : 0);
+        put32(out, 0);  // no table
+    } else {
+        tag(out, "JUNK");
+        put32(out, kJunkSize);
+        out.insert(out.end(), kJunkSize, 0);
+    }
+    tag(out, "fmt ");
+    put32(out, 16);
+    put16(out, format_.formatTag);
+    put16(out, format_.channels);
+    put32(out, format_.samplesPerSec);
+    put32(out, format_.avgBytesPerSec);
+    put16(out, format_.blockAlign);
+    put16(out, format_.bitsPerSample);
+    tag(out, "data");
+    put32(out, rf64 ? 0xFFFFFFFFu : static_cast<std::uint32_t>(final ? dataBytes_ : 0));
+    return out;
+}
+
+Status WavWriter::writeAll(const std::uint8_t* data, std::size_t size, std::int64_t offset) {
+    while (size > 0) {
+        const ssize_t n = ::pwrite(fd_, data, size, offset);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return statusFromErrno(errno, true);
+        }
+        if (n == 0)
+            return kErrWriteFault;
+        data += n;
+        size -= static_cast<std::size_t>(n);
+        offset += n;
+    }
+    return kOk;
+}
+
+Status WavWriter::flush() {
+    if (failed(error_))
+        return error_;
+    if (buffer_.empty())
+        return kOk;
+    if (const Status s = writeAll(buffer_.data(), buffer_.size(), filePos_); failed(s))
+        return error_ = s;
+    filePos_ += static_cast<std::int64_t>(buffer_.size());
+    buffer_.clear();
+    return kOk;
+}
+
+Status WavWriter::write(const std::uint8_t* data, std::size_t size) {
+    if (fd_ < 0)
+        return failed(error_) ? error_ : kErrWrongState;
+    if (failed(error_))
+        return error_;
+    if (faults_)
+        if (const Status s = faults_->check(fault::kWriteOutput); failed(s))
+            return error_ = s;
+    while (size > 0) {
+        const std::size_t room = kBufferSize - buffer_.size();
+        const std::size_t n = size < room ? size : room;
+        buffer_.insert(buffer_.end(), data, data + n);
+        data += n;
+        size -= n;
+        dataBytes_ += n;
+        if (buffer_.size() >= kBufferSize)
+            if (const Status s = flush(); failed(s))
+                return s;
+    }
+    return kOk;
+}
+
+Status WavWriter::finish() {
+    if (fd_ < 0)
+        return error_;
+    // What was accepted is written out also after a failure; the header then describes what
+    // actually reached the file, so a failed or stopped file stays a valid WAV.
+    if (!buffer_.empty()) {
+        if (succeeded(writeAll(buffer_.data(), buffer_.size(), filePos_)))
+            filePos_ += static_cast<std::int64_t>(buffer_.size());
+        buffer_.clear();
+    }
+    const std::uint64_t onDisk = filePos_ > static_cast<std::int64_t>(kHeaderSize) ? filePos_ - kHeaderSize : 0;
+    if (onDisk < dataBytes_) {
+        const std::uint64_t block = format_.blockAlign ? format_.blockAlign : 1;
+        dataBytes_ = onDisk - onDisk % block;
+    }
+    const auto end = static_cast<std::int64_t>(kHeaderSize + dataBytes_);
+    if (dataBytes_ & 1) {
+        const std::uint8_t zero = 0;
+        if (const Status s = writeAll(&zero, 1, end); failed(s) && succeeded(error_))
+            error_ = s;
+    }
+    struct stat info {};
+    if (::fstat(fd_, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > end + static_cast<std::int64_t>(dataBytes_ & 1))
+        [[maybe_unused]] const int ignored = ::ftruncate(fd_, end + static_cast<std::int64_t>(dataBytes_ & 1));
+    const auto head = header(true);
+    rf64_ = std::memcmp(head.data(), "RF64", 4) == 0;
+    if (const Status s = writeAll(head.data(), head.size(), 0); failed(s) && succeeded(error_))
+        error_ = s;
+    if (::close(fd_) != 0 && succeeded(error_))
+        error_ = statusFromErrno(errno, true);
+    fd_ = -1;
+    return error_;
+}
+
+}  // namespace sonarel::media::internal

@@ -1,0 +1,55 @@
+// The WAV multiplexer and file writer of a render: a RIFF WAVE PCM file written through a large
+// buffer. The header is written at open with placeholder sizes and a reserved JUNK chunk; finish()
+// writes the real sizes, switching the header to RF64 (the JUNK chunk becomes ds64) when the data
+// passes the threshold. The first failed write is kept and returned by every later call.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/media/Formats.h"
+#include "platform/media/Status.h"
+
+namespace sonarel::media {
+class FaultInjector;
+}
+
+namespace sonarel::media::internal {
+
+class WavWriter {
+public:
+    static constexpr std::size_t kHeaderSize = 80;
+
+    WavWriter() = default;
+    ~WavWriter();
+    WavWriter(const WavWriter&) = delete;
+    WavWriter& operator=(const WavWriter&) = delete;
+
+    // Creates or truncates `path`. `faults` (may be null) is asked "Run.WriteOutput" per write.
+    Status open(const std::string& path, const WaveFormat& format, std::uint64_t rf64Threshold, FaultInjector* faults);
+    Status write(const std::uint8_t* data, std::size_t size);
+    // Flushes, pads an odd data length, writes the final header and closes. Safe to call twice.
+    Status finish();
+
+    std::uint64_t dataBytes() const { return dataBytes_; }
+    Status error() const { return error_; }
+    bool isRf64() const { return rf64_; }
+
+private:
+    Status flush();
+    Status writeAll(const std::uint8_t* data, std::size_t size, std::int64_t offset);
+    std::vector<std::uint8_t> header(bool final) const;
+
+    int fd_ = -1;
+    WaveFormat format_;
+    std::uint64_t rf64Threshold_ = 0;
+    FaultInjector* faults_ = nullptr;
+    std::vector<std::uint8_t> buffer_;
+    std::uint64_t dataBytes_ = 0;
+    std::int64_t filePos_ = 0;
+    Status error_ = kOk;
+    bool rf64_ = false;
+};
+
+}  // namespace sonarel::media::internal

@@ -1,0 +1,305 @@
+#include "tests/media/MediaTestSupport.h"
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+namespace sonarel::media::test {
+
+std::string mediaPath(const std::string& name) {
+    const char* dir = std::getenv("SONAREL_TEST_MEDIA");
+    return std::string(dir ? dir : "test-media") + "/" + name;
+}
+
+namespace {
+
+std::filesystem::path scratchRoot() {
+    return std::filesystem::temp_directory_path() / ("sonarel-media-" + std::to_string(::getpid()));
+}
+
+// Removes the scratch folders of the test program when it ends.
+class ScratchCleanup : public ::testing::Environment {
+public:
+    void TearDown() override {
+        std::error_code ignored;
+        std::filesystem::remove_all(scratchRoot(), ignored);
+        std::filesystem::remove_all(std::filesystem::temp_directory_path() / ("sonarel-decode-" + std::to_string(::getpid())),
+                                    ignored);
+    }
+};
+[[maybe_unused]] ::testing::Environment* const cleanup = ::testing::AddGlobalTestEnvironment(new ScratchCleanup);
+
+}  // namespace
+
+std::filesystem::path scratchDir() {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string name = info ? std::string(info->test_suite_name()) + "." + info->name() : "scratch";
+    for (char& c : name)
+        if (c == '/')
+            c = '_';
+    const auto dir = scratchRoot() / name;
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    return dir;
+}
+
+std::u16string u16(const std::string& text) {
+    std::u16string out;
+    for (unsigned char c : text)
+        out += static_cast<char16_t>(c);  // the test paths are ASCII
+    return out;
+}
+
+namespace {
+
+std::uint32_t le32(const unsigned char* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (std::uint32_t(p[3]) << 24); }
+std::uint16_t le16(const unsigned char* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
+std::uint64_t le64(const unsigned char* p) { return le32(p) | (std::uint64_t(le32(p + 4)) << 32); }
+
+}  // namespace
+
+WavData readWav(const std::filesystem::path& path) {
+    WavData wav;
+    std::ifstream in(path, std::ios::binary);
+    std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (bytes.size() < 12) {
+        wav.error = "file too short";
+        return wav;
+    }
+    const bool rf64 = std::memcmp(bytes.data(), "RF64", 4) == 0;
+    if ((!rf64 && std::memcmp(bytes.data(), "RIFF", 4) != 0) || std::memcmp(bytes.data() + 8, "WAVE", 4) != 0) {
+        wav.error = "not a RIFF WAVE file";
+        return wav;
+    }
+    wav.rf64 = rf64;
+    wav.riffSize = le32(bytes.data() + 4);
+    bool haveFormat = false;
+    std::size_t pos = 12;
+    std::uint64_t ds64Data = 0;
+    while (pos + 8 <= bytes.size()) {
+        const unsigned char* chunk = bytes.data() + pos;
+        std::uint64_t size = le32(chunk + 4);
+        if (std::memcmp(chunk, "ds64", 4) == 0 && size >= 24 && pos + 8 + 24 <= bytes.size()) {
+            wav.riffSize = le64(chunk + 8);
+            ds64Data = le64(chunk + 16);
+        } else if (std::memcmp(chunk, "fmt ", 4) == 0 && size >= 16 && pos + 8 + 16 <= bytes.size()) {
+            wav.format.formatTag = le16(chunk + 8);
+            wav.format.channels = le16(chunk + 10);
+            wav.format.samplesPerSec = le32(chunk + 12);
+            wav.format.avgBytesPerSec = le32(chunk + 16);
+            wav.format.blockAlign = le16(chunk + 20);
+            wav.format.bitsPerSample = le16(chunk + 22);
+            haveFormat = true;
+        } else if (std::memcmp(chunk, "data", 4) == 0) {
+            if (rf64 && size == 0xFFFFFFFFu)
+                size = ds64Data;
+            wav.dataBytes = size;
+            if (!haveFormat) {
+                wav.error = "data before fmt";
+                return wav;
+            }
+            if (pos + 8 + size > bytes.size()) {
+                wav.error = "data size beyond the end of the file";
+                return wav;
+            }
+            const std::uint64_t pad = size & 1;
+            if (wav.riffSize + 8 != bytes.size() || pos + 8 + size + pad != bytes.size()) {
+                wav.error = "sizes do not match the file length";
+                return wav;
+            }
+            const unsigned char* data = chunk + 8;
+            const int bytesPerSample = wav.format.bitsPerSample / 8;
+            if (bytesPerSample != 1 && bytesPerSample != 2) {
+                wav.error = "unexpected sample size";
+                return wav;
+            }
+            const std::size_t count = size / bytesPerSample;
+            wav.samples.resize(count);
+            for (std::size_t i = 0; i < count; ++i)
+                wav.samples[i] = bytesPerSample == 1 ? data[i] : static_cast<std::int16_t>(le16(data + 2 * i));
+            wav.valid = true;
+            return wav;
+        }
+        pos += 8 + size + (size & 1);
+    }
+    wav.error = "no data chunk";
+    return wav;
+}
+
+WaveFormat pcmFormat(std::uint32_t rate, std::uint16_t channels, std::uint16_t bits) {
+    WaveFormat f;
+    f.channels = channels;
+    f.samplesPerSec = rate;
+    f.bitsPerSample = bits;
+    f.blockAlign = static_cast<std::uint16_t>(channels * bits / 8);
+    f.avgBytesPerSec = f.blockAlign * rate;
+    return f;
+}
+
+ReferenceTime probe(MediaLibrary& lib, const std::string& path) {
+    std::shared_ptr<FilterGraph> graph;
+    if (failed(lib.createFilterGraph(graph)))
+        return 0;
+    if (failed(graph->renderFile(u16(path))))
+        return -1;
+    std::shared_ptr<MediaSeeking> seeking;
+    if (failed(graph->queryMediaSeeking(seeking)))
+        return -1;
+    ReferenceTime stop = 0;
+    if (failed(seeking->getStopPosition(stop)))
+        return -1;
+    return stop;
+}
+
+RenderRun render(MediaLibrary& lib, const std::vector<Entry>& entries, const WaveFormat& format,
+                 const std::filesystem::path& output, bool wait) {
+    RenderRun run;
+    std::shared_ptr<Timeline> tl;
+    EXPECT_EQ(lib.createTimeline(tl), kOk);
+    std::shared_ptr<TimelineNode> group;
+    EXPECT_EQ(tl->createEmptyNode(NodeType::Group, group), kOk);
+    EXPECT_EQ(group->setMediaType({MajorType::Audio, true, 1}), kOk);
+    EXPECT_EQ(tl->addGroup(group), kOk);
+    for (const Entry& e : entries) {
+        const ReferenceTime duration = e.duration >= 0 ? e.duration : probe(lib, e.path);
+        const auto stop = static_cast<ReferenceTime>(static_cast<double>(e.start) + static_cast<double>(duration) / e.speed);
+        std::shared_ptr<TimelineNode> track, source, effect, effectable;
+        EXPECT_EQ(tl->createEmptyNode(NodeType::Track, track), kOk);
+        EXPECT_EQ(group->vtrackInsBefore(track, -1), kOk);
+        EXPECT_EQ(tl->createEmptyNode(NodeType::Source, source), kOk);
+        source->setStartStop(e.start, stop);
+        EXPECT_EQ(source->setMediaTimes(0, duration), kOk);
+        EXPECT_EQ(source->setMediaName(u16(e.path)), kOk);
+        EXPECT_EQ(track->srcAdd(source), kOk);
+        EXPECT_EQ(tl->createEmptyNode(NodeType::Effect, effect), kOk);
+        EXPECT_EQ(effect->setSubObject(EffectKind::AudioMixer), kOk);
+        EXPECT_EQ(effect->setStartStop(e.start, stop), kOk);
+        EXPECT_EQ(track->queryEffectable(effectable), kOk);
+        EXPECT_EQ(effectable->effectInsBefore(effect, -1), kOk);
+        std::shared_ptr<PropertySetter> setter;
+        EXPECT_EQ(lib.createPropertySetter(setter), kOk);
+        EXPECT_EQ(setter->addProp({"Vol", 0, {{e.volume, 0, kInterpolateJump}}}), kOk);
+        EXPECT_EQ(effect->setPropertySetter(setter), kOk);
+    }
+    std::vector<MissingSource> missing;
+    tl->validateSourceNames(missing);
+
+    EXPECT_EQ(lib.createRenderEngine(run.engine), kOk);
+    EXPECT_EQ(run.engine->setTimelineObject(tl), kOk);
+    run.engine->setDynamicReconnectLevel(1);
+    EXPECT_EQ(run.engine->connectFrontEnd(), kOk);
+    EXPECT_EQ(group->setPreviewMode(false), kOk);
+    std::shared_ptr<GraphBuilder> builder;
+    EXPECT_EQ(lib.createGraphBuilder(builder), kOk);
+    EXPECT_EQ(run.engine->getFilterGraph(run.graph), kOk);
+    EXPECT_EQ(builder->setFiltergraph(run.graph), kOk);
+    std::shared_ptr<WavMux> mux;
+    EXPECT_EQ(lib.createWavMux(mux), kOk);
+    EXPECT_EQ(run.graph->addFilter(mux, "Wave Mux"), kOk);
+    std::shared_ptr<FileWriter> writer;
+    EXPECT_EQ(lib.createFileWriter(writer), kOk);
+    EXPECT_EQ(writer->setFileName(u16(output.string()), nullptr), kOk);
+    EXPECT_EQ(run.graph->addFilter(writer, "Writer"), kOk);
+    mux->setInterleavingMode(kInterleaveFull);
+    writer->setMode(kFileOverwrite);
+    std::shared_ptr<FormatConverter> converter;
+    EXPECT_EQ(lib.createFormatConverter(converter), kOk);
+    EXPECT_EQ(run.graph->addFilter(converter, "Wave Format"), kOk);
+    Pin* pin = nullptr;
+    EXPECT_EQ(run.engine->getGroupOutputPin(0, pin), kOk);
+    if (!pin)
+        return run;
+    EXPECT_EQ(builder->renderStream(*pin, converter.get(), *mux), kOk);
+    std::shared_ptr<StreamConfig> config;
+    EXPECT_EQ(builder->findInterface(LookDirection::UpstreamOnly, MajorType::Audio, *mux, config), kOk);
+    MediaType type;
+    EXPECT_EQ(config->getFormat(type), kOk);
+    type.format.channels = format.channels;
+    type.format.samplesPerSec = format.samplesPerSec;
+    type.format.avgBytesPerSec = format.avgBytesPerSec;
+    type.format.blockAlign = format.blockAlign;
+    type.format.bitsPerSample = format.bitsPerSample;
+    EXPECT_EQ(config->setFormat(type), kOk);
+    EXPECT_EQ(run.graph->connect(*mux->firstPin(PinDirection::Output), *writer->firstPin(PinDirection::Input)), kOk);
+    std::shared_ptr<MediaControl> control;
+    EXPECT_EQ(run.graph->queryMediaControl(control), kOk);
+    std::shared_ptr<MediaEvents> events;
+    EXPECT_EQ(run.graph->queryMediaEvents(events), kOk);
+    // Like the application: the hook only posts a notice; events are then fetched without waiting.
+    struct Notice {
+        std::mutex mutex;
+        std::condition_variable posted;
+        int count = 0;
+    };
+    auto notice = std::make_shared<Notice>();
+    EXPECT_EQ(events->setNotify([notice] {
+        std::lock_guard lock(notice->mutex);
+        ++notice->count;
+        notice->posted.notify_all();
+    }),
+              kOk);
+    run.runStatus = control->run();
+    if (!wait || failed(run.runStatus))
+        return run;
+    {
+        std::unique_lock lock(notice->mutex);
+        EXPECT_TRUE(notice->posted.wait_for(lock, std::chrono::seconds(60), [&] { return notice->count > 0; }))
+            << "the notify hook was not called";
+    }
+    GraphEvent event;
+    while (events->getEvent(event, 0) == kOk)
+        run.events.push_back(event);
+    control->stop();
+    events->setNotify({});
+    run.engine->scrapIt();
+    return run;
+}
+
+}  // namespace sonarel::media::test
+
+#include <spawn.h>
+#include <sys/wait.h>
+
+extern char** environ;
+
+namespace sonarel::media::test {
+
+int runProgram(const std::vector<std::string>& args) {
+    std::vector<char*> argv;
+    for (const auto& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    if (posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0)
+        return -1;
+    int status = 0;
+    if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status))
+        return -1;
+    return WEXITSTATUS(status);
+}
+
+std::int64_t decodedFramesByFfmpeg(const std::string& path, int& rate) {
+    const auto dir = std::filesystem::temp_directory_path() / ("sonarel-decode-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    const auto raw = dir / "decoded.f32";
+    const auto info = dir / "rate.txt";
+    if (runProgram({"ffmpeg", "-nostdin", "-hide_banner", "-loglevel", "error", "-y", "-i", path, "-map", "0:a:0",
+                    "-ac", "1", "-f", "f32le", raw.string()}) != 0)
+        return -1;
+    rate = 0;
+    if (runProgram({"ffprobe", "-v", "error", "-select_streams", "a:0", "-show_entries", "stream=sample_rate", "-of",
+                    "csv=p=0", "-o", info.string(), path}) == 0) {
+        std::ifstream in(info);
+        in >> rate;
+    }
+    return static_cast<std::int64_t>(std::filesystem::file_size(raw) / 4);
+}
+
+}  // namespace sonarel::media::test

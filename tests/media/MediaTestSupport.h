@@ -1,0 +1,72 @@
+// Shared helpers of the media engine tests: where the generated media lives, a small WAV reader,
+// and a render driven through the engine's calls in the order the render code makes them.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "platform/media/MediaLibrary.h"
+
+namespace sonarel::media::test {
+
+// A file of the generated test media.
+std::string mediaPath(const std::string& name);
+// A fresh scratch folder for one test's outputs.
+std::filesystem::path scratchDir();
+std::u16string u16(const std::string& text);
+
+struct WavData {
+    bool valid = false;
+    bool rf64 = false;
+    std::string error;
+    WaveFormat format;
+    std::uint64_t dataBytes = 0;      // as the header declares
+    std::uint64_t riffSize = 0;       // as the header declares (ds64 for RF64)
+    std::vector<std::int32_t> samples;  // interleaved; 16-bit as is, 8-bit as stored (0..255)
+
+    std::int64_t frames() const { return format.channels ? static_cast<std::int64_t>(samples.size()) / format.channels : 0; }
+    std::int32_t at(std::int64_t frame, int channel) const {
+        return samples[static_cast<std::size_t>(frame * format.channels + channel)];
+    }
+};
+
+// Parses a RIFF or RF64 WAVE PCM file, checking that its sizes agree with the file's length.
+WavData readWav(const std::filesystem::path& path);
+
+struct Entry {
+    std::string path;
+    ReferenceTime start = 0;
+    ReferenceTime duration = -1;  // -1: measured by probing
+    double speed = 1.0;
+    double volume = 1.0;
+};
+
+// The output format for `rate`, `channels` and `bits`, consistent in every field.
+WaveFormat pcmFormat(std::uint32_t rate, std::uint16_t channels, std::uint16_t bits);
+
+// Measures a file the way the render code does; -1 when it cannot be measured.
+ReferenceTime probe(MediaLibrary& lib, const std::string& path);
+
+struct RenderRun {
+    Status runStatus = kOk;       // of run()
+    std::vector<GraphEvent> events;
+    std::shared_ptr<FilterGraph> graph;
+    std::shared_ptr<RenderEngine> engine;
+};
+
+// Builds the timeline and the graph for `entries` and runs it. With `wait`, waits for the first
+// event, stops and scraps; otherwise returns with the graph running.
+RenderRun render(MediaLibrary& lib, const std::vector<Entry>& entries, const WaveFormat& format,
+                 const std::filesystem::path& output, bool wait = true);
+
+}  // namespace sonarel::media::test
+
+namespace sonarel::media::test {
+// Runs a program with an argument list (no shell) and returns its exit status, or -1.
+int runProgram(const std::vector<std::string>& args);
+// The number of frames the ffmpeg command-line tool decodes from the best audio stream of `path`
+// (its own gapless handling), or -1.
+std::int64_t decodedFramesByFfmpeg(const std::string& path, int& rate);
+}  // namespace sonarel::media::test

@@ -1,0 +1,54 @@
+#!/bin/sh
+# Generates the media files the engine's tests decode, into the folder given as $1.
+set -eu
+out="$1"
+mkdir -p "$out"
+cd "$out"
+
+gen() {  # gen OUTPUT FFMPEG-ARGS...: skipped when the file already exists
+    target="$1"
+    shift
+    if [ ! -s "$target" ]; then
+        ffmpeg -nostdin -hide_banner -loglevel error -y "$@" "$target.tmp.${target##*.}"
+        mv "$target.tmp.${target##*.}" "$target"
+    fi
+}
+
+L='0.6*sin(2*PI*440*t)'
+R='0.3*sin(2*PI*1000*t)'
+# 16-bit 44.1 kHz stereo with different channels: the reference source.
+gen stereo16.wav -f lavfi -i "aevalsrc=$L|$R:s=44100:d=3" -c:a pcm_s16le
+# A 100 Hz sine in both channels for speed and level checks.
+gen sine100.wav -f lavfi -i "aevalsrc=0.5*sin(2*PI*100*t)|0.5*sin(2*PI*100*t):s=44100:d=2" -c:a pcm_s16le
+gen mono16.wav -f lavfi -i "aevalsrc=0.5*sin(2*PI*440*t):s=44100:d=2" -c:a pcm_s16le
+gen loud.wav -f lavfi -i "aevalsrc=0.9*sin(2*PI*200*t)|0.9*sin(2*PI*200*t):s=44100:d=1" -c:a pcm_s16le
+gen u8.wav -f lavfi -i "aevalsrc=$L|$R:s=44100:d=2" -c:a pcm_u8
+gen s24.wav -f lavfi -i "aevalsrc=$L|$R:s=44100:d=2" -c:a pcm_s24le
+gen rate48k.wav -f lavfi -i "aevalsrc=$L|$R:s=48000:d=2" -c:a pcm_s16le
+gen rate96k.wav -f lavfi -i "aevalsrc=$L|$R:s=96000:d=2" -c:a pcm_s24le
+gen surround51.wav -f lavfi -i "aevalsrc=0.3*sin(2*PI*300*t)|0.3*sin(2*PI*300*t)|0.3*sin(2*PI*300*t)|0.1*sin(2*PI*50*t)|0.3*sin(2*PI*300*t)|0.3*sin(2*PI*300*t):s=48000:d=2:c=5.1" -c:a pcm_s16le
+gen tone.flac -f lavfi -i "aevalsrc=$L|$R:s=44100:d=3" -c:a flac -sample_fmt s16
+gen cbr.mp3 -f lavfi -i "aevalsrc=$L|$R:s=44100:d=3" -c:a libmp3lame -b:a 128k
+gen vbr.mp3 -f lavfi -i "aevalsrc=$L|$R:s=44100:d=3" -c:a libmp3lame -q:a 4
+gen vbr_noxing.mp3 -f lavfi -i "aevalsrc=$L|$R:s=44100:d=3" -c:a libmp3lame -q:a 4 -write_xing 0 -id3v2_version 0
+gen tone.ogg -f lavfi -i "aevalsrc=$L|$R:s=44100:d=3" -c:a libvorbis -q:a 4
+gen tone.m4a -f lavfi -i "aevalsrc=$L|$R:s=44100:d=3" -c:a aac -b:a 128k
+gen video.mp4 -f lavfi -i "testsrc=size=160x120:rate=25:duration=2" -f lavfi -i "aevalsrc=$L|$R:s=48000:d=2" \
+    -c:v mpeg4 -c:a aac -b:a 96k -shortest
+gen silent_video.mp4 -f lavfi -i "testsrc=size=160x120:rate=25:duration=1" -c:v mpeg4
+
+# An MP3 stream whose rate changes half-way: two raw streams joined end to end.
+gen part44k.mp3 -f lavfi -i "aevalsrc=0.5*sin(2*PI*440*t)|0.5*sin(2*PI*440*t):s=44100:d=1" \
+    -c:a libmp3lame -b:a 128k -write_xing 0 -id3v2_version 0
+gen part22k.mp3 -f lavfi -i "aevalsrc=0.5*sin(2*PI*440*t)|0.5*sin(2*PI*440*t):s=22050:d=1" \
+    -c:a libmp3lame -b:a 64k -write_xing 0 -id3v2_version 0
+[ -s ratechange.mp3 ] || cat part44k.mp3 part22k.mp3 > ratechange.mp3
+
+# Damaged and hostile inputs.
+[ -s truncated.mp3 ] || head -c 20000 cbr.mp3 > truncated.mp3
+[ -s truncated.wav ] || head -c 100000 stereo16.wav > truncated.wav
+: > empty.wav
+[ -s random.mp3 ] || head -c 65536 /dev/urandom > random.mp3
+printf '#EXTM3U\n#EXT-X-TARGETDURATION:1\n#EXTINF:1,\nstereo16.wav\n#EXT-X-ENDLIST\n' > playlist.m3u8
+printf "ffconcat version 1.0\nfile 'stereo16.wav'\n" > list.ffconcat
+mkdir -p folder.wav
