@@ -22,6 +22,8 @@ void ConsoleDesktop::showMessage(const QString& text, const QString& caption, Me
 
 bool ConsoleDesktop::askYesNo(const QString& text, const QString& caption, MessageIcon)
 {
+    if (answerYes_ && quiet_)
+        return true;
     print(caption, text + (answerYes_ ? QStringLiteral(" Yes (--yes).") : QStringLiteral(" No (run with --yes to answer Yes).")));
     return answerYes_;
 }

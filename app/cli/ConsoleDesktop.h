@@ -10,7 +10,11 @@ namespace sonarel {
 
 class ConsoleDesktop final : public Desktop {
 public:
-    ConsoleDesktop(bool answerYes, std::FILE* out = stderr) : answerYes_(answerYes), out_(out) {}
+    // With `quiet`, questions answered Yes by --yes are not echoed; everything else still is.
+    ConsoleDesktop(bool answerYes, bool quiet = false, std::FILE* out = stderr)
+        : answerYes_(answerYes), quiet_(quiet), out_(out)
+    {
+    }
 
     void showAppMessage(const QString& text) override;
     void showMessage(const QString& text, const QString& caption, MessageIcon icon) override;
@@ -30,6 +34,7 @@ public:
 private:
     void print(const QString& caption, const QString& text);
     bool answerYes_;
+    bool quiet_;
     std::FILE* out_;
     void (*beforeMessage_)(void*) = nullptr;
     void* hookContext_ = nullptr;

@@ -181,7 +181,7 @@ int mix(const Options& options)
     settings.bitsIndex = options.bitsIndex;
 
     ConsoleProgress progress(ConsoleProgress::styleFor(stderr, options.quiet), stderr);
-    ConsoleDesktop desktop(options.yes);
+    ConsoleDesktop desktop(options.yes, options.quiet);
     desktop.setBeforeMessage(&breakProgressLine, &progress);
     ConsoleMixView view;
     MixRunControl control(library, desktop, view);

