@@ -14,17 +14,18 @@ QString keyPath(const QString& section, const QString& key)
     return section + QLatin1Char('/') + key;
 }
 
-// A value is usable only when the file could be parsed and the value is a plain text.
+// A value is usable only when the profile could be parsed and the value is one plain text or
+// number (a hand-edited "a, b" reads back as a list, which no key of ours holds).
 bool readable(const QSettings& settings, const QVariant& value)
 {
     return settings.status() != QSettings::FormatError && value.isValid() &&
-           value.metaType().id() == QMetaType::QString;
+           value.metaType().id() != QMetaType::QStringList && value.canConvert<QString>();
 }
 
 }  // namespace
 
 ProfileStore::ProfileStore(const QString& application)
-    : settings_(std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
+    : settings_(std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
                                             QString::fromLatin1(kProfileOrganisation),
                                             application.isEmpty() ? applicationName() : application))
 {

@@ -1,7 +1,8 @@
 // The per-user profile: integer and text values by section and key.
 //
 // Backed by QSettings with organisation "Quillmoor" and the executable's base name as application
-// (on Linux an INI file under $XDG_CONFIG_HOME/Quillmoor/); each section is a group. Reads fall back
+// (on Linux an INI file under $XDG_CONFIG_HOME/Quillmoor/, on Windows the registry key
+// HKEY_CURRENT_USER\Software\Quillmoor\<application>); each section is a group. Reads fall back
 // to the given default whenever a value is missing or cannot be read, so a damaged profile never
 // stops the program. Writes report success, which callers may ignore.
 #pragma once
