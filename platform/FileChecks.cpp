@@ -1,6 +1,8 @@
 #include "platform/FileChecks.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -43,6 +45,12 @@ std::optional<FileIdentity> fileIdentity(const QString& path)
     if (path.isEmpty() || ::stat(nativePath(path).constData(), &info) != 0)
         return std::nullopt;
     return FileIdentity{static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
+}
+
+bool ensureParentFolder(const QString& path)
+{
+    const QFileInfo info(path);
+    return info.absoluteDir().exists() || QDir().mkpath(info.absolutePath());
 }
 
 bool deleteFile(const QString& path)

@@ -23,6 +23,9 @@ struct FileIdentity {
 };
 std::optional<FileIdentity> fileIdentity(const QString& path);
 
+// Makes sure the folder that would hold `path` exists, creating it (and its parents) if needed.
+bool ensureParentFolder(const QString& path);
+
 // Deletes a file; false when it could not be deleted.
 bool deleteFile(const QString& path);
 

@@ -95,6 +95,13 @@ void MixRunControl::mixCommand(const MixItemStore& store, const OutputSettings& 
             return;
         deleteFile(outputFile);  // a file that stays is overwritten by the writer
     }
+    // The default output lies in the music folder, which a fresh account may not have yet.
+    if (!ensureParentFolder(outputFile)) {
+        desktop_.showAppMessage(QStringLiteral("The folder of the output file %1 does not exist and could not be "
+                                               "created. Please choose another output file.")
+                                    .arg(outputFile));
+        return;
+    }
     if (media::failed(builder.build(store, usable, timeline_)))
         return;
     RenderPipeline pipeline(library_, desktop_);

@@ -198,6 +198,24 @@ TEST_F(MixRunTest, ChecksBeforeAMixLeaveFilesAlone)
     }
 }
 
+TEST_F(MixRunTest, AMissingOutputFolderIsCreatedOrReported)
+{
+    settings.outputFile = dir.filePath(QStringLiteral("Music/new/out.wav"));
+    control.mixCommand(store, settings);
+    ASSERT_TRUE(control.isMixing()) << desktop.texts().join(QLatin1Char('|')).toStdString();
+    runToEnd();
+    EXPECT_EQ(control.lastOutcome(), MixOutcome::Completed);
+    EXPECT_TRUE(QFile::exists(settings.outputFile));
+
+    // A folder that cannot be made (a file stands in its way) is said plainly.
+    settings.outputFile = input + QStringLiteral("/out.wav");
+    desktop.messages.clear();
+    control.mixCommand(store, settings);
+    EXPECT_FALSE(control.isMixing());
+    ASSERT_EQ(desktop.messages.size(), 1u);
+    EXPECT_TRUE(desktop.messages[0].text.contains(QStringLiteral("could not be created")));
+}
+
 TEST_F(MixRunTest, AWriteErrorEndsTheMixWithItsCause)
 {
     if (!QFile::exists(QStringLiteral("/dev/full")))
