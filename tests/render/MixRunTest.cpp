@@ -232,6 +232,27 @@ TEST_F(MixRunTest, AWriteErrorEndsTheMixWithItsCause)
     EXPECT_EQ(view.button, QStringLiteral("Mix"));
 }
 
+TEST_F(MixRunTest, AFailedWriteKeepsAValidFileOfWhatWasWritten)
+{
+    library.faults().fail(fault::kWriteOutput, media::kErrDiskFull, /*skip=*/1);
+    control.mixCommand(store, settings);
+    ASSERT_TRUE(control.isMixing());
+    runToEnd();
+    EXPECT_EQ(control.lastOutcome(), MixOutcome::Failed);
+    ASSERT_FALSE(desktop.messages.empty());
+    const QString message = desktop.messages.back().text;
+    EXPECT_TRUE(message.contains(QString::fromStdString(media::errorText(media::kErrDiskFull)))) << message.toStdString();
+    EXPECT_TRUE(message.contains(settings.outputFile));
+    EXPECT_EQ(view.status, QStringLiteral("Stopped by an error. Output File: ") + settings.outputFile);
+    EXPECT_EQ(view.button, QStringLiteral("Mix"));
+
+    sonarel::testing::WavData wav;
+    std::string error;
+    ASSERT_TRUE(sonarel::testing::readWav(settings.outputFile.toStdString(), wav, error)) << error;
+    EXPECT_GT(wav.frames(), 0u);
+    EXPECT_LT(wav.frames(), 22050u);
+}
+
 TEST_F(MixRunTest, EveryPipelineFailureShowsItsOwnMessage)
 {
     struct Case {
