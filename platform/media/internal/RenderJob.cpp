@@ -1,6 +1,7 @@
 #include "platform/media/internal/RenderJob.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <new>
 #include <system_error>
@@ -163,6 +164,7 @@ struct RenderJob::Slot {
     std::vector<float> samples; // this block's part, in output channels, volume applied
     std::vector<float> scratch;
     Status status = kOk;
+    std::chrono::steady_clock::duration cost{};  // time the last block took to fill
 
     std::int64_t end() const { return start + frames; }
 
@@ -317,6 +319,7 @@ void RenderJob::main() {
     {
         WorkerPool pool(workers);
         std::vector<std::unique_ptr<Slot>> active;  // sorted by timeline order
+        std::vector<Slot*> byCost;                  // the same, in the order the workers take them
         std::vector<float> mix(static_cast<std::size_t>(kBlockFrames * channels));
         std::vector<std::uint8_t> pcm(static_cast<std::size_t>(kBlockFrames * channels * bytesPerSample));
         std::size_t next = 0;
@@ -339,12 +342,23 @@ void RenderJob::main() {
                                                  [](const auto& s, std::size_t index) { return s->index < index; });
                 active.insert(at, std::move(slot));
             }
-            pool.run(active.size(), [&](std::size_t k) {
+            // The dearest sources of the last block go first, so no thread is left with one big
+            // task at the end of the block while the other waits. Only the order of the work
+            // changes: the mix below keeps the timeline order.
+            byCost.resize(active.size());
+            for (std::size_t k = 0; k < active.size(); ++k)
+                byCost[k] = active[k].get();
+            std::stable_sort(byCost.begin(), byCost.end(),
+                             [](const Slot* a, const Slot* b) { return a->cost > b->cost; });
+            pool.run(byCost.size(), [&](std::size_t k) {
+                Slot& slot = *byCost[k];
+                const auto began = std::chrono::steady_clock::now();
                 try {
-                    active[k]->fill(blockStart, frames, channels, rate, stop_, *context_);
+                    slot.fill(blockStart, frames, channels, rate, stop_, *context_);
                 } catch (const std::bad_alloc&) {
-                    active[k]->status = kErrOutOfMemory;
+                    slot.status = kErrOutOfMemory;
                 }
+                slot.cost = std::chrono::steady_clock::now() - began;
             });
             if (stop_.load())
                 break;
