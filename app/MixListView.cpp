@@ -60,7 +60,7 @@ void MixListView::fillRow(const MixItem& item, int row)
         auto* cell = new QTableWidgetItem(QString::fromStdString(cellText(item, c)));
         cell->setTextAlignment(Qt::AlignCenter);
         if (c == 0)
-            cell->setToolTip(QString::fromUtf8(item.filePath().data(), static_cast<qsizetype>(item.filePath().size())));
+            cell->setToolTip(item.filePathText());
         setItem(row, c, cell);
     }
 }

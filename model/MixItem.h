@@ -4,6 +4,7 @@
 // construction, none per entry. Row i of the list view always shows entry i.
 #pragma once
 
+#include <QString>
 #include <array>
 #include <memory>
 #include <string_view>
@@ -23,6 +24,7 @@ public:
     double speed = 1.0;            // playback rate; occupies duration / speed of output time
 
     std::string_view filePath() const { return {path_.data()}; }
+    QString filePathText() const { return QString::fromUtf8(path_.data()); }
     // False (and the old path kept) when `path` does not fit the path buffer with its terminator.
     bool setFilePath(std::string_view path);
 

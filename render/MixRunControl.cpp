@@ -56,8 +56,7 @@ bool MixRunControl::outputIsAnInput(const MixItemStore& store, const QString& ou
     if (!output)
         return false;
     for (int i = 0; i < store.audioCount(); ++i) {
-        const std::string_view path = store.at(i).filePath();
-        if (fileIdentity(QString::fromUtf8(path.data(), static_cast<qsizetype>(path.size()))) == output)
+        if (fileIdentity(store.at(i).filePathText()) == output)
             return true;
     }
     return false;

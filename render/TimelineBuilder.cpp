@@ -80,7 +80,7 @@ bool TimelineBuilder::checkSources(const MixItemStore& store, std::vector<bool>&
                     .arg(item.speed));
             continue;
         }
-        const QString path = QString::fromUtf8(item.filePath().data(), static_cast<qsizetype>(item.filePath().size()));
+        const QString path = item.filePathText();
         if (!fileCanBeRead(path)) {
             usable[static_cast<std::size_t>(i)] = false;
             unreadable << path;
@@ -149,7 +149,7 @@ void TimelineBuilder::addEntry(const MixItem& item, media::Timeline& timeline, m
         desktop_.showAppMessage(text("Could not set audio start and eng time!"));
         return;
     }
-    const QString path = QString::fromUtf8(item.filePath().data(), static_cast<qsizetype>(item.filePath().size()));
+    const QString path = item.filePathText();
     if (media::failed(source->setMediaName(path.toStdU16String()))) {
         desktop_.showAppMessage(text("Could not configure pSource3Src"));
         return;

@@ -4,8 +4,8 @@ namespace sonarel {
 
 void ConsoleDesktop::print(const QString& caption, const QString& text)
 {
-    if (beforeMessage_ != nullptr)
-        beforeMessage_(hookContext_);
+    if (beforeMessage_)
+        beforeMessage_();
     std::fprintf(out_, "%s: %s\n", caption.toLocal8Bit().constData(), text.toLocal8Bit().constData());
     std::fflush(out_);
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdio>
+#include <functional>
 
 #include "platform/Desktop.h"
 
@@ -25,19 +26,14 @@ public:
     bool startProgram(const QString&, const QStringList&) override { return false; }
 
     // Called before a message so a progress line on the terminal is not written over.
-    void setBeforeMessage(void (*hook)(void*), void* context)
-    {
-        beforeMessage_ = hook;
-        hookContext_ = context;
-    }
+    void setBeforeMessage(std::function<void()> hook) { beforeMessage_ = std::move(hook); }
 
 private:
     void print(const QString& caption, const QString& text);
     bool answerYes_;
     bool quiet_;
     std::FILE* out_;
-    void (*beforeMessage_)(void*) = nullptr;
-    void* hookContext_ = nullptr;
+    std::function<void()> beforeMessage_;
 };
 
 }  // namespace sonarel

@@ -139,11 +139,6 @@ bool readEntries(const Options& options, std::vector<EntrySpec>& entries)
     return true;
 }
 
-void breakProgressLine(void* progress)
-{
-    static_cast<ConsoleProgress*>(progress)->breakLine();
-}
-
 int mix(const Options& options)
 {
     std::vector<EntrySpec> entries;
@@ -182,7 +177,7 @@ int mix(const Options& options)
 
     ConsoleProgress progress(ConsoleProgress::styleFor(stderr, options.quiet), stderr);
     ConsoleDesktop desktop(options.yes, options.quiet);
-    desktop.setBeforeMessage(&breakProgressLine, &progress);
+    desktop.setBeforeMessage([&progress] { progress.breakLine(); });
     ConsoleMixView view;
     MixRunControl control(library, desktop, view);
     installInterruptHandler();

@@ -103,7 +103,7 @@ TEST_F(TimelineBuilderTest, BuildsOneTrackSourceAndVolumePerEntry)
         const auto& track = group->tracks()[static_cast<std::size_t>(i)];
         ASSERT_EQ(track->sources().size(), 1u);
         const auto& source = track->sources()[0];
-        EXPECT_EQ(source->mediaName(), QString::fromUtf8(store.at(i).filePath().data()).toStdU16String());
+        EXPECT_EQ(source->mediaName(), store.at(i).filePathText().toStdU16String());
         EXPECT_EQ(source->mediaStop(), kSecond / 10);
         ASSERT_EQ(track->effects().size(), 1u);
         const auto& effect = track->effects()[0];
