@@ -57,7 +57,7 @@ case "$command" in
         install_missing
         build
         cd "$build_dir"
-        export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=0}"
+        export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1}"
         export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
         ctest --output-on-failure -j "$(nproc)" "${@:2}"
         ;;
