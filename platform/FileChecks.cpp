@@ -33,12 +33,6 @@ bool fileCanBeRead(const QString& path)
     return true;
 }
 
-bool pathExists(const QString& path)
-{
-    struct stat info{};
-    return !path.isEmpty() && ::stat(nativePath(path).constData(), &info) == 0;
-}
-
 std::optional<FileIdentity> fileIdentity(const QString& path)
 {
     struct stat info{};

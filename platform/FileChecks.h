@@ -12,9 +12,6 @@ namespace sonarel {
 // blocks (a FIFO is refused without being opened).
 bool fileCanBeRead(const QString& path);
 
-// True when anything exists at `path` (a file, a folder, a dangling link is not).
-bool pathExists(const QString& path);
-
 // The identity of the file a path leads to, following links; none when it does not exist.
 struct FileIdentity {
     std::uint64_t device = 0;

@@ -44,10 +44,14 @@ TimelineNode::TimelineNode(std::shared_ptr<EngineContext> context, NodeType type
 
 Status TimelineNode::require(NodeType type) const { return type_ == type ? kOk : kErrNoInterface; }
 
-Status TimelineNode::setMediaType(const MediaType& type) {
-    if (const Status s = context_->faults.check(fault::kSetMediaType); failed(s))
+Status TimelineNode::enter(std::string_view point, NodeType type) const {
+    if (const Status s = context_->faults.check(point); failed(s))
         return s;
-    if (const Status s = require(NodeType::Group); failed(s))
+    return require(type);
+}
+
+Status TimelineNode::setMediaType(const MediaType& type) {
+    if (const Status s = enter(fault::kSetMediaType, NodeType::Group); failed(s))
         return s;
     if (type.majorType != MajorType::Audio)
         return kErrInvalidMediaType;
@@ -56,18 +60,14 @@ Status TimelineNode::setMediaType(const MediaType& type) {
 }
 
 Status TimelineNode::setPreviewMode(bool preview) {
-    if (const Status s = context_->faults.check(fault::kSetPreviewMode); failed(s))
-        return s;
-    if (const Status s = require(NodeType::Group); failed(s))
+    if (const Status s = enter(fault::kSetPreviewMode, NodeType::Group); failed(s))
         return s;
     previewMode_ = preview;
     return kOk;
 }
 
 Status TimelineNode::vtrackInsBefore(std::shared_ptr<TimelineNode> track, int position) {
-    if (const Status s = context_->faults.check(fault::kVTrackInsBefore); failed(s))
-        return s;
-    if (const Status s = require(NodeType::Group); failed(s))
+    if (const Status s = enter(fault::kVTrackInsBefore, NodeType::Group); failed(s))
         return s;
     if (!track)
         return kErrPointer;
@@ -79,9 +79,7 @@ Status TimelineNode::vtrackInsBefore(std::shared_ptr<TimelineNode> track, int po
 }
 
 Status TimelineNode::srcAdd(std::shared_ptr<TimelineNode> source) {
-    if (const Status s = context_->faults.check(fault::kSrcAdd); failed(s))
-        return s;
-    if (const Status s = require(NodeType::Track); failed(s))
+    if (const Status s = enter(fault::kSrcAdd, NodeType::Track); failed(s))
         return s;
     if (!source)
         return kErrPointer;
@@ -95,18 +93,14 @@ Status TimelineNode::srcAdd(std::shared_ptr<TimelineNode> source) {
 
 Status TimelineNode::queryEffectable(std::shared_ptr<TimelineNode>& effectable) {
     effectable.reset();
-    if (const Status s = context_->faults.check(fault::kQueryEffectable); failed(s))
-        return s;
-    if (const Status s = require(NodeType::Track); failed(s))
+    if (const Status s = enter(fault::kQueryEffectable, NodeType::Track); failed(s))
         return s;
     effectable = shared_from_this();
     return kOk;
 }
 
 Status TimelineNode::effectInsBefore(std::shared_ptr<TimelineNode> effect, int position) {
-    if (const Status s = context_->faults.check(fault::kEffectInsBefore); failed(s))
-        return s;
-    if (const Status s = require(NodeType::Track); failed(s))
+    if (const Status s = enter(fault::kEffectInsBefore, NodeType::Track); failed(s))
         return s;
     if (!effect)
         return kErrPointer;
@@ -130,9 +124,7 @@ Status TimelineNode::setStartStop(ReferenceTime start, ReferenceTime stop) {
 }
 
 Status TimelineNode::setMediaTimes(ReferenceTime start, ReferenceTime stop) {
-    if (const Status s = context_->faults.check(fault::kSetMediaTimes); failed(s))
-        return s;
-    if (const Status s = require(NodeType::Source); failed(s))
+    if (const Status s = enter(fault::kSetMediaTimes, NodeType::Source); failed(s))
         return s;
     mediaStart_ = start;
     mediaStop_ = stop;
@@ -140,27 +132,21 @@ Status TimelineNode::setMediaTimes(ReferenceTime start, ReferenceTime stop) {
 }
 
 Status TimelineNode::setMediaName(const std::u16string& name) {
-    if (const Status s = context_->faults.check(fault::kSetMediaName); failed(s))
-        return s;
-    if (const Status s = require(NodeType::Source); failed(s))
+    if (const Status s = enter(fault::kSetMediaName, NodeType::Source); failed(s))
         return s;
     mediaName_ = name;
     return kOk;
 }
 
 Status TimelineNode::setSubObject(EffectKind kind) {
-    if (const Status s = context_->faults.check(fault::kSetSubObject); failed(s))
-        return s;
-    if (const Status s = require(NodeType::Effect); failed(s))
+    if (const Status s = enter(fault::kSetSubObject, NodeType::Effect); failed(s))
         return s;
     subObject_ = kind;
     return kOk;
 }
 
 Status TimelineNode::setPropertySetter(std::shared_ptr<PropertySetter> setter) {
-    if (const Status s = context_->faults.check(fault::kSetPropertySetter); failed(s))
-        return s;
-    if (const Status s = require(NodeType::Effect); failed(s))
+    if (const Status s = enter(fault::kSetPropertySetter, NodeType::Effect); failed(s))
         return s;
     setter_ = std::move(setter);
     return kOk;

@@ -12,6 +12,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/media/Formats.h"
@@ -92,6 +93,8 @@ public:
 
 private:
     Status require(NodeType type) const;
+    // The injection point of a call, then the node type it belongs to.
+    Status enter(std::string_view point, NodeType type) const;
 
     std::shared_ptr<EngineContext> context_;
     NodeType type_;
