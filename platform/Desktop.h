@@ -6,6 +6,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 namespace sonarel {
 
@@ -46,6 +47,12 @@ public:
     virtual bool openWithDefaultHandler(const QString& pathOrUrl) = 0;
     // Starts a program with an argument list (never through a shell) and does not wait for it.
     virtual bool startProgram(const QString& program, const QStringList& arguments) = 0;
+
+    // The desktop's warning sound.
+    virtual void beep() {}
+    // The command line (a .desktop file's Exec value) of the default program for web pages:
+    // empty when its entry names none, nothing when no default is known.
+    virtual std::optional<QString> webBrowserCommand() { return std::nullopt; }
 };
 
 // The application's name as captions show it: the executable's file name without extension.

@@ -1,10 +1,15 @@
 #include "platform/QtDesktop.h"
 
+#include "platform/BrowserCommand.h"
+
+#include <QApplication>
 #include <QDesktopServices>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QUrl>
 
 namespace sonarel {
@@ -35,6 +40,19 @@ QString selectedFilterText(const FileDialogRequest& request)
     if (request.selectedFilter < 0 || request.selectedFilter >= request.filters.size())
         return {};
     return filterText(FileDialogRequest{{}, {}, {}, {request.filters[request.selectedFilter]}, 0});
+}
+
+// The .desktop file of a desktop file id; a '-' in the id may stand for a subfolder
+// ("kde-foo.desktop" can be kde/foo.desktop).
+QString locateDesktopFile(const QString& id)
+{
+    QString path = QStandardPaths::locate(QStandardPaths::ApplicationsLocation, id);
+    for (qsizetype dash = id.indexOf(u'-'); path.isEmpty() && dash > 0; dash = id.indexOf(u'-', dash + 1)) {
+        QString nested = id;
+        nested[dash] = u'/';
+        path = QStandardPaths::locate(QStandardPaths::ApplicationsLocation, nested);
+    }
+    return path;
 }
 
 }  // namespace
@@ -85,6 +103,32 @@ bool QtDesktop::openWithDefaultHandler(const QString& pathOrUrl)
 bool QtDesktop::startProgram(const QString& program, const QStringList& arguments)
 {
     return QProcess::startDetached(program, arguments);
+}
+
+void QtDesktop::beep()
+{
+    QApplication::beep();
+}
+
+std::optional<QString> QtDesktop::webBrowserCommand()
+{
+    QProcess query;
+    query.start(QStringLiteral("xdg-mime"), {QStringLiteral("query"), QStringLiteral("default"), QStringLiteral("text/html")});
+    // Only asked after the desktop failed to open an address, so a short wait on the window's
+    // thread is acceptable; a hung helper must not hang the window.
+    if (!query.waitForFinished(3000)) {
+        query.kill();
+        query.waitForFinished(1000);
+        return std::nullopt;
+    }
+    const QString id = QString::fromLocal8Bit(query.readAllStandardOutput()).section(u'\n', 0, 0).trimmed();
+    if (query.exitCode() != 0 || id.isEmpty() || id.contains(u'/'))
+        return std::nullopt;
+    QFile entry(locateDesktopFile(id));
+    if (entry.fileName().isEmpty() || !entry.open(QIODevice::ReadOnly | QIODevice::Text))
+        return std::nullopt;
+    constexpr qint64 kLargestEntry = 1 << 20;
+    return desktopEntryExec(QString::fromUtf8(entry.read(kLargestEntry)));
 }
 
 }  // namespace sonarel

@@ -20,6 +20,9 @@ public:
     QString chooseFileToSave(const FileDialogRequest& request) override;
     bool openWithDefaultHandler(const QString& pathOrUrl) override;
     bool startProgram(const QString& program, const QStringList& arguments) override;
+    void beep() override;
+    // Asks xdg-mime for the default handler of text/html and reads its .desktop file.
+    std::optional<QString> webBrowserCommand() override;
 
 private:
     QWidget* owner_;

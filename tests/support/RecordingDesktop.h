@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 #include <deque>
+#include <optional>
 #include <vector>
 
 #include "platform/Desktop.h"
@@ -25,6 +26,10 @@ public:
     std::vector<FileDialogRequest> dialogRequests;
     std::vector<QString> openedDocuments;
     std::vector<QStringList> startedPrograms;  // program followed by its arguments
+    bool openSucceeds = true;                  // what openWithDefaultHandler answers
+    bool startSucceeds = true;                 // what startProgram answers
+    std::optional<QString> browserCommand;     // what webBrowserCommand answers
+    int beeps = 0;
 
     void showAppMessage(const QString& text) override { messages.push_back({text, applicationName(), false}); }
     void showMessage(const QString& text, const QString& caption, MessageIcon) override
@@ -61,13 +66,15 @@ public:
     bool openWithDefaultHandler(const QString& pathOrUrl) override
     {
         openedDocuments.push_back(pathOrUrl);
-        return true;
+        return openSucceeds;
     }
     bool startProgram(const QString& program, const QStringList& arguments) override
     {
         startedPrograms.push_back(QStringList{program} + arguments);
-        return true;
+        return startSucceeds;
     }
+    void beep() override { ++beeps; }
+    std::optional<QString> webBrowserCommand() override { return browserCommand; }
 
     QStringList texts() const
     {
