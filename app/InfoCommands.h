@@ -2,19 +2,26 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
+
+class QWidget;
 
 namespace sonarel {
 
 class Desktop;
 
-inline constexpr const char* kProductVersionText = "Sonarel Version 3.1.2";
-inline constexpr const char* kHomepageAddress = "https://www.quillmoor.com/sonarel/";
+// Where the manual's first page may be for a program in `programFolder`, in the order looked at:
+// help/ beside the program (the build tree), then ../share/doc/sonarel/help/ (an installed tree).
+QStringList helpIntroductionCandidates(const QString& programFolder);
+// The first candidate that exists, or empty.
+QString findHelpIntroduction(const QString& programFolder);
 
-// The help's introduction page beside the program.
-QString helpIntroductionPath();
-
-void helpCommand(Desktop& desktop);
-void aboutCommand(Desktop& desktop);
+// Opens the manual's first page in the user's browser, or says where it was looked for.
+void helpCommand(Desktop& desktop, const QString& programFolder);
+void helpCommand(Desktop& desktop);  // for the running program
+// Shows the About box modally.
+void aboutCommand(Desktop& desktop, QWidget* parent);
+// Opens the product page in the user's browser.
 void homepageCommand(Desktop& desktop);
 
 }  // namespace sonarel

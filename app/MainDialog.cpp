@@ -112,7 +112,7 @@ void MainDialog::createControls()
     connect(deleteAll, &QPushButton::clicked, this, [this] { deleteAllCommand(store_, *list_); });
     connect(properties, &QPushButton::clicked, this, [this] { changePropertiesCommand(store_, *list_, desktop_); });
     connect(homepage, &QPushButton::clicked, this, [this] { homepageCommand(desktop_); });
-    connect(about, &QPushButton::clicked, this, [this] { aboutCommand(desktop_); });
+    connect(about, &QPushButton::clicked, this, [this] { aboutCommand(desktop_, this); });
     connect(list_, &MixListView::filesDropped, this, &MainDialog::addFiles);
     list_->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(list_, &QWidget::customContextMenuRequested, this,
@@ -287,7 +287,7 @@ void MainDialog::reject()
 void MainDialog::contextMenuEvent(QContextMenuEvent* event)
 {
     QMenu menu(this);
-    menu.addAction(QStringLiteral("&About Sonarel"), this, [this] { aboutCommand(desktop_); });
+    menu.addAction(QStringLiteral("&About Sonarel"), this, [this] { aboutCommand(desktop_, this); });
     menu.exec(event->globalPos());
 }
 

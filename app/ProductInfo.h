@@ -1,0 +1,21 @@
+// What Sonarel says about itself and where its web pages are: the one place for these values.
+// The version comes from the build (PROJECT_VERSION in the top CMakeLists.txt), which
+// sonarel-mix --version prints too.
+#pragma once
+
+#include <QString>
+
+namespace sonarel {
+
+inline constexpr const char* kHomepageAddress = "https://www.quillmoor.com/sonarel/";  // the product page
+inline constexpr const char* kMakerAddress = "https://www.quillmoor.com/";             // the maker's web site
+inline constexpr const char* kContactAddress = "https://www.quillmoor.com/contact/";    // the maker's contact page
+inline constexpr const char* kNoticeText = "Copyright \u00a9 2026 Quillmoor";
+
+// "Sonarel Version" and the build's version.
+inline QString productVersionText()
+{
+    return QStringLiteral("Sonarel Version " SONAREL_VERSION);
+}
+
+}  // namespace sonarel

@@ -1,0 +1,132 @@
+// Renders the pictures of the manual (res/help/images/) from the real windows, off screen, so
+// they always show the program as it is. Run after changing a window and commit what it writes:
+//
+//   build/res/tools/sonarel-help-images res/help/images
+//
+// It makes its own short test tones and a throw-away settings profile; the user's profile is
+// never touched.
+#include <QApplication>
+#include <QDataStream>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <cmath>
+#include <cstdio>
+
+#include "app/AboutDialog.h"
+#include "app/MainDialog.h"
+#include "app/MixListView.h"
+#include "platform/QtDesktop.h"
+#include "platform/media/MediaLibrary.h"
+#include "res/Resources.h"
+#include "settings/ProfileStore.h"
+
+namespace {
+
+// A 16-bit stereo 44100 Hz WAV file holding a quiet sine.
+bool writeTone(const QString& path, double seconds, double frequency)
+{
+    constexpr int kRate = 44100;
+    constexpr int kChannels = 2;
+    const auto frames = static_cast<quint32>(seconds * kRate);
+    const quint32 dataBytes = frames * kChannels * 2;
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    QDataStream out(&file);
+    out.setByteOrder(QDataStream::LittleEndian);
+    out.writeRawData("RIFF", 4);
+    out << quint32(36 + dataBytes);
+    out.writeRawData("WAVEfmt ", 8);
+    out << quint32(16) << quint16(1) << quint16(kChannels) << quint32(kRate) << quint32(kRate * kChannels * 2)
+        << quint16(kChannels * 2) << quint16(16);
+    out.writeRawData("data", 4);
+    out << dataBytes;
+    for (quint32 i = 0; i < frames; ++i) {
+        const auto sample = static_cast<qint16>(3000 * std::sin(2 * M_PI * frequency * i / kRate));
+        out << sample << sample;
+    }
+    return out.status() == QDataStream::Ok;
+}
+
+bool save(QWidget& widget, const QDir& folder, const QString& name)
+{
+    widget.show();
+    QApplication::processEvents();
+    const QString path = folder.filePath(name);
+    if (!widget.grab().save(path)) {
+        std::fprintf(stderr, "Cannot write %s\n", qPrintable(path));
+        return false;
+    }
+    std::printf("%s\n", qPrintable(path));
+    widget.hide();
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[])
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QTemporaryDir work;
+    qputenv("XDG_CONFIG_HOME", work.filePath(QStringLiteral("config")).toLocal8Bit());
+    QApplication application(argc, argv);
+    if (argc != 2 || !work.isValid()) {
+        std::fprintf(stderr, "Usage: sonarel-help-images FOLDER\n");
+        return 2;
+    }
+    const QDir folder(QString::fromLocal8Bit(argv[1]));
+    if (!folder.mkpath(QStringLiteral("."))) {
+        std::fprintf(stderr, "Cannot create %s\n", argv[1]);
+        return 1;
+    }
+    sonarel::initSonarelResources();
+
+    struct Entry {
+        const char* name;
+        double seconds;
+        double frequency;
+        double start;
+        double volume;
+        double speed;
+    };
+    const Entry entries[] = {
+        {"music-bed.mp3", 42.0, 220, 0.0, 0.4, 1.0},
+        {"interview.wav", 31.5, 330, 2.5, 1.0, 1.0},
+        {"jingle.flac", 4.0, 660, 35.0, 0.8, 1.5},
+    };
+    QStringList paths;
+    for (const Entry& entry : entries) {
+        // The name shows the kinds of file people add; the content is a WAV tone either way.
+        const QString path = work.filePath(QString::fromLatin1(entry.name));
+        if (!writeTone(path, entry.seconds, entry.frequency))
+            return 1;
+        paths << path;
+    }
+
+    sonarel::QtDesktop desktop;
+    sonarel::ProfileStore profile(QStringLiteral("sonarel-help-images"));
+    sonarel::media::MediaLibrary library;
+    sonarel::MainDialog window(desktop, profile, library, QDir::homePath() + QStringLiteral("/Music"));
+    window.addFiles(paths);
+    for (int i = 0; i < window.store().audioCount(); ++i) {
+        sonarel::MixItem& item = window.store().at(i);
+        item.startTime = static_cast<sonarel::REFERENCE_TIME>(entries[i].start * 1e7);
+        item.volume = entries[i].volume;
+        item.speed = entries[i].speed;
+    }
+    window.mixList().refresh(window.store());
+    window.mixList().selectRow(1);
+    sonarel::OutputSettings settings = window.outputSettings();
+    settings.outputFile = QStringLiteral("/home/sam/Music/audio_mix.wav");
+    window.setOutputSettings(settings);
+    if (!save(window, folder, QStringLiteral("main-window.png")))
+        return 1;
+
+    sonarel::AboutDialog about(desktop);
+    if (!save(about, folder, QStringLiteral("about.png")))
+        return 1;
+    return 0;
+}
