@@ -44,6 +44,7 @@ void HyperLinkStatic::attach()
         selectFont(standardFont_);
     underlineMode_ = UnderlineWhileOver;
     setToolTip(linkAddress_);
+    setAccessibleDescription(linkAddress_);
     setMouseTracking(true);
     setFocusPolicy(Qt::StrongFocus);
     applyColour();
@@ -56,6 +57,7 @@ void HyperLinkStatic::setLinkAddress(const QString& address)
         return;
     fitToText();
     setToolTip(address);
+    setAccessibleDescription(address);
 }
 
 void HyperLinkStatic::setUnderline(int mode)
