@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 
 #include "platform/BrowserCommand.h"
+#include "platform/QtDesktop.h"
 
 using namespace sonarel;
 
@@ -64,4 +65,42 @@ TEST(ProgramStartFailure, NamesWhyFromTheFileSystem)
     EXPECT_EQ(programStartFailureCode(plain.fileName()), 5);
     EXPECT_EQ(programStartFailureCode(dir.path()), 5);
     EXPECT_EQ(programStartFailureCode(broken.fileName()), 11);
+}
+
+// The window's desktop asks the real xdg-mime on the PATH; here a stand-in script answers with a
+// desktop file id, and the entry lies in a private data folder, in a vendor subfolder.
+TEST(QtDesktopBrowser, FindsTheDefaultHandlersEntry)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    ASSERT_TRUE(QDir().mkpath(dir.filePath(QStringLiteral("bin"))));
+    ASSERT_TRUE(QDir().mkpath(dir.filePath(QStringLiteral("data/applications/vendor"))));
+    const QString answerFile = dir.filePath(QStringLiteral("answer"));
+    QFile script(dir.filePath(QStringLiteral("bin/xdg-mime")));
+    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+    script.write(QStringLiteral("#!/bin/sh\n[ \"$*\" = \"query default text/html\" ] && cat '%1'\n").arg(answerFile).toUtf8());
+    script.close();
+    ASSERT_TRUE(script.setPermissions(script.permissions() | QFileDevice::ExeOwner));
+    QFile entry(dir.filePath(QStringLiteral("data/applications/vendor/browser.desktop")));
+    ASSERT_TRUE(entry.open(QIODevice::WriteOnly));
+    entry.write("[Desktop Entry]\nType=Application\nExec=\"/opt/Web Browser/run\" --new %u\n");
+    entry.close();
+
+    const QByteArray oldPath = qgetenv("PATH");
+    qputenv("PATH", dir.filePath(QStringLiteral("bin")).toLocal8Bit() + ':' + oldPath);
+    qputenv("XDG_DATA_HOME", dir.filePath(QStringLiteral("data")).toLocal8Bit());
+    auto answer = [&](const char* text) {
+        QFile file(answerFile);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(text);
+    };
+    QtDesktop desktop;
+    answer("vendor-browser.desktop\n");
+    EXPECT_EQ(desktop.webBrowserCommand(), std::optional<QString>(QStringLiteral(R"("/opt/Web Browser/run" --new %u)")));
+    answer("");
+    EXPECT_EQ(desktop.webBrowserCommand(), std::nullopt);
+    answer("uninstalled.desktop\n");
+    EXPECT_EQ(desktop.webBrowserCommand(), std::nullopt);
+    qputenv("PATH", oldPath);
+    qunsetenv("XDG_DATA_HOME");
 }
