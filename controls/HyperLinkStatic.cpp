@@ -120,7 +120,7 @@ void HyperLinkStatic::applyColour()
 
 void HyperLinkStatic::hoverStart()
 {
-    if (isOver_)
+    if (isOver_ || !attached_)
         return;
     isOver_ = true;
     if (underlineMode_ == UnderlineWhileOver)
