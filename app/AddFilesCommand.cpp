@@ -56,8 +56,7 @@ AddFilesResult addFilesToMixList(MixItemStore& store, const QStringList& paths, 
         const QString& path = paths[i];
         if (store.isFull()) {
             result.refused << QStringLiteral("%1: the list is full (it holds at most %2 files)")
-                                  .arg(path)
-                                  .arg(kMixItemCapacity);
+                                  .arg(path, QString::number(kMixItemCapacity));
             continue;
         }
         const QByteArray utf8 = path.toUtf8();

@@ -23,15 +23,17 @@ void deleteAllCommand(MixItemStore& store, MixListView& view)
     view.refresh(store);
 }
 
-void changePropertiesCommand(MixItemStore& store, MixListView& view, Desktop& desktop)
+void changePropertiesCommand(const MixItemStore& store, const MixListView& view, Desktop& desktop,
+                             const std::function<void(int)>& editEntry)
 {
     if (store.audioCount() == 0)
         return;
-    if (view.firstSelectedRow() < 0) {
+    const int row = view.firstSelectedRow();
+    if (row < 0) {
         desktop.showAppMessage(QStringLiteral("Please select an item!"));
         return;
     }
-    // Editing an entry's volume, start time and speed arrives with the audio settings dialog.
+    editEntry(row);
 }
 
 }  // namespace sonarel

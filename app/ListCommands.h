@@ -1,6 +1,8 @@
 // The commands of the small buttons beside the list.
 #pragma once
 
+#include <functional>
+
 namespace sonarel {
 
 class Desktop;
@@ -14,8 +16,9 @@ void deleteSelectedCommand(MixItemStore& store, MixListView& view, Desktop& desk
 // Empties the list.
 void deleteAllCommand(MixItemStore& store, MixListView& view);
 
-// The entry-properties command (button and right click): "Please select an item!" without a
-// selection; otherwise edits the first selected entry.
-void changePropertiesCommand(MixItemStore& store, MixListView& view, Desktop& desktop);
+// The entry-properties command (button, right click and Enter): nothing in an empty list,
+// "Please select an item!" without a selection; otherwise `editEntry` of the first selected row.
+void changePropertiesCommand(const MixItemStore& store, const MixListView& view, Desktop& desktop,
+                             const std::function<void(int)>& editEntry);
 
 }  // namespace sonarel

@@ -14,6 +14,7 @@
 #include "app/AddFilesCommand.h"
 #include "app/ControlIds.h"
 #include "app/DialogUnits.h"
+#include "app/EntryCommands.h"
 #include "app/InfoCommands.h"
 #include "app/ListCommands.h"
 #include "app/MixListView.h"
@@ -110,13 +111,19 @@ void MainDialog::createControls()
     connect(exitButton, &QPushButton::clicked, this, &QWidget::close);
     connect(deleteSelected, &QPushButton::clicked, this, [this] { deleteSelectedCommand(store_, *list_, desktop_); });
     connect(deleteAll, &QPushButton::clicked, this, [this] { deleteAllCommand(store_, *list_); });
-    connect(properties, &QPushButton::clicked, this, [this] { changePropertiesCommand(store_, *list_, desktop_); });
+    const auto changeProperties = [this] {
+        changePropertiesCommand(store_, *list_, desktop_, [this](int index) { editEntry(index); });
+    };
+    connect(properties, &QPushButton::clicked, this, changeProperties);
     connect(homepage, &QPushButton::clicked, this, [this] { homepageCommand(desktop_); });
     connect(about, &QPushButton::clicked, this, [this] { aboutCommand(desktop_, this); });
     connect(list_, &MixListView::filesDropped, this, &MainDialog::addFiles);
     list_->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(list_, &QWidget::customContextMenuRequested, this,
-            [this] { changePropertiesCommand(store_, *list_, desktop_); });
+    connect(list_, &QWidget::customContextMenuRequested, this, changeProperties);
+    connect(list_, &MixListView::editRequested, this, changeProperties);
+    connect(list_, &MixListView::deleteRequested, this, [this] { deleteSelectedCommand(store_, *list_, desktop_); });
+    connect(list_, &MixListView::previewRequested, this,
+            [this] { previewCommand(store_, list_->selectionCursor(), desktop_); });
 }
 
 void MainDialog::setUpButton(ImageButton& button, int iconId, const char* tooltip)
@@ -160,8 +167,29 @@ void MainDialog::setOutputSettings(const OutputSettings& settings)
     setStatusText(outputFileText(settings_.outputFile));
 }
 
+bool MainDialog::engineReady(const QString& whatFails)
+{
+    if (!ready_)
+        desktop_.showAppMessage(QStringLiteral("The media engine could not be started, so %1. "
+                                               "Please close Sonarel and start it again.")
+                                    .arg(whatFails));
+    return ready_;
+}
+
+void MainDialog::editEntry(int index)
+{
+    if (index < 0 || index >= store_.audioCount())
+        return;
+    if (const auto changed = askEntryProperties(store_.at(index), desktop_, this)) {
+        setEntryProperties(store_, index, *changed);
+        list_->updateRow(store_, index);
+    }
+}
+
 void MainDialog::addCommand()
 {
+    if (!engineReady(QStringLiteral("no files can be added")))
+        return;
     const QString lastFolder = profile_.ReadString(profile::kOption, profile::kLastAudioFolder, QString());
     const QStringList paths = desktop_.chooseFilesToOpen(addFilesDialogRequest(lastFolder));
     if (!paths.isEmpty())
@@ -170,7 +198,7 @@ void MainDialog::addCommand()
 
 void MainDialog::addFiles(const QStringList& paths)
 {
-    if (!ready_)
+    if (!engineReady(QStringLiteral("no files can be added")))
         return;
     QProgressDialog progress(QStringLiteral("Adding files..."), QStringLiteral("Cancel"), 0,
                              static_cast<int>(paths.size()), this);
@@ -192,7 +220,7 @@ void MainDialog::addFiles(const QStringList& paths)
 
 void MainDialog::mixCommand()
 {
-    if (!ready_)
+    if (!engineReady(QStringLiteral("nothing can be mixed")))
         return;
     runControl_->mixCommand(store_, settings_);
     updateProgress();
@@ -200,7 +228,7 @@ void MainDialog::mixCommand()
 
 void MainDialog::optionsCommand()
 {
-    if (!ready_)
+    if (!engineReady(QStringLiteral("the output options cannot be changed")))
         return;
     // The full output options dialog comes later; until then the output file can be chosen here.
     FileDialogRequest request;

@@ -42,6 +42,8 @@ public:
 
     // Adds files as the Add command does after its dialog (also used for drops).
     void addFiles(const QStringList& paths);
+    // Opens the audio settings of entry `index`; after OK the entry and its row change.
+    void editEntry(int index);
 
 public Q_SLOTS:
     void addCommand();
@@ -68,6 +70,8 @@ private:
     void setUpButton(ImageButton& button, int iconId, const char* tooltip);
     void startUp(const QString& musicFolder);
     void updateProgress();
+    // False, after saying why `whatFails`, when the media engine did not start.
+    bool engineReady(const QString& whatFails);
 
     Desktop& desktop_;
     ProfileStore& profile_;

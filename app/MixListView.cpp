@@ -2,6 +2,8 @@
 
 #include <QDragEnterEvent>
 #include <QHeaderView>
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QMimeData>
 #include <QUrl>
 #include <algorithm>
@@ -94,6 +96,28 @@ int MixListView::firstSelectedRow() const
 {
     SelectionCursor cursor = selectionCursor();
     return cursor.next();
+}
+
+void MixListView::keyPressEvent(QKeyEvent* event)
+{
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        Q_EMIT editRequested();
+        return;
+    case Qt::Key_Delete:
+        Q_EMIT deleteRequested();
+        return;
+    default:
+        QTableWidget::keyPressEvent(event);  // arrows, Shift and Ctrl+A select as usual
+    }
+}
+
+void MixListView::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    QTableWidget::mouseDoubleClickEvent(event);
+    if (event->button() == Qt::LeftButton)
+        Q_EMIT previewRequested();
 }
 
 void MixListView::dragEnterEvent(QDragEnterEvent* event)

@@ -23,8 +23,13 @@ public:
 
 Q_SIGNALS:
     void filesDropped(const QStringList& paths);
+    void editRequested();     // Enter or Return
+    void deleteRequested();   // Delete
+    void previewRequested();  // a double click, on a row or beside the rows
 
 protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;

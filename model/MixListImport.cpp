@@ -128,11 +128,6 @@ bool splitCsvLine(std::string_view line, std::vector<std::string>& fields, std::
 
 }  // namespace
 
-long long secondsToReferenceTime(double seconds)
-{
-    return static_cast<long long>(seconds * 10'000'000.0);
-}
-
 std::optional<EntrySpec> parseEntryArgument(std::string_view argument, std::string& error)
 {
     EntrySpec entry;

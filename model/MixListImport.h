@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "model/ReferenceTime.h"
+
 namespace sonarel {
 
 struct EntrySpec {
@@ -30,8 +32,5 @@ std::optional<EntrySpec> parseEntryArgument(std::string_view argument, std::stri
 // ("a, b.wav", with "" for a quote) hold commas. Stops at the first malformed line.
 bool parseMixListCsv(std::string_view text, const std::string& baseFolder, std::vector<EntrySpec>& entries,
                      ImportError& error);
-
-// Seconds to 100-ns units, truncated toward zero.
-long long secondsToReferenceTime(double seconds);
 
 }  // namespace sonarel

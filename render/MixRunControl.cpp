@@ -64,16 +64,17 @@ bool MixRunControl::outputIsAnInput(const MixItemStore& store, const QString& ou
 
 void MixRunControl::mixCommand(const MixItemStore& store, const OutputSettings& settings)
 {
+    // Stop must work whatever happened to the list meanwhile.
+    if (mixing_) {
+        finishMix(MixOutcome::Stopped);
+        return;
+    }
     if (store.audioCount() == 0) {
         desktop_.showAppMessage(QStringLiteral("Please add audio files into the list"));
         return;
     }
     if (store.audioCount() > kMixItemCapacity) {
         desktop_.showAppMessage(QStringLiteral("The video files are too many! Please delete some files in the list."));
-        return;
-    }
-    if (mixing_) {
-        finishMix(MixOutcome::Stopped);
         return;
     }
     const QString outputFile = settings.outputFile;

@@ -18,7 +18,12 @@ QString text(const char* message)
 
 QString entryName(int index, const MixItem& item)
 {
-    return QStringLiteral("%1 (%2)").arg(index + 1).arg(QString::fromStdString(displayName(item.filePath())));
+    return QStringLiteral("%1 (%2)").arg(QString::number(index + 1), QString::fromStdString(displayName(item.filePath())));
+}
+
+double secondsOf(REFERENCE_TIME time)
+{
+    return static_cast<double>(time) / static_cast<double>(kReferenceUnitsPerSecond);
 }
 
 }  // namespace
@@ -39,6 +44,12 @@ TimelineTimes timelineTimesOf(const MixItem& item)
     const double limit = 9.2e18;
     times.stop = static_cast<REFERENCE_TIME>(std::clamp(stop, -limit, limit));
     return times;
+}
+
+bool fitsOnTimeline(const TimelineTimes& times)
+{
+    return times.start >= -media::kLongestTime && times.start <= media::kLongestTime &&
+           times.stop <= media::kLongestTime;
 }
 
 TimelineBuilder::TimelineBuilder(media::MediaLibrary& library, Desktop& desktop)
@@ -68,16 +79,22 @@ bool TimelineBuilder::checkSources(const MixItemStore& store, std::vector<bool>&
 {
     usable.assign(static_cast<std::size_t>(store.audioCount()), true);
     QStringList unreadable;
-    int usableCount = 0;
+    QStringList tooLong;
+    int sounding = 0;  // entries that will be heard
     for (int i = 0; i < store.audioCount(); ++i) {
         const MixItem& item = store.at(i);
         if (!speedIsUsable(item.speed)) {
             usable[static_cast<std::size_t>(i)] = false;
-            desktop_.showAppMessage(
-                QStringLiteral("The speed of entry %1 is %2; it must be a number above zero. "
-                               "This entry is left out of the mix.")
-                    .arg(entryName(i, item))
-                    .arg(item.speed));
+            desktop_.showAppMessage(QStringLiteral("The speed of entry %1 is %2; it must be a number above zero. "
+                                                   "This entry is left out of the mix.")
+                                        .arg(entryName(i, item), QString::number(item.speed)));
+            continue;
+        }
+        const TimelineTimes times = timelineTimesOf(item);
+        if (!fitsOnTimeline(times)) {
+            usable[static_cast<std::size_t>(i)] = false;
+            tooLong << QStringLiteral("entry %1 would end at %2 s")
+                           .arg(entryName(i, item), QString::number(secondsOf(times.stop), 'f', 3));
             continue;
         }
         const QString path = item.filePathText();
@@ -86,15 +103,32 @@ bool TimelineBuilder::checkSources(const MixItemStore& store, std::vector<bool>&
             unreadable << path;
             continue;
         }
-        ++usableCount;
+        if (times.stop > times.start)
+            ++sounding;
     }
-    if (unreadable.isEmpty())
-        return true;
-    if (usableCount == 0) {
+    if (!tooLong.isEmpty()) {
+        desktop_.showAppMessage(
+            QStringLiteral("A mix can be at most %1 seconds long, and these entries would end later:\n%2\n\n"
+                           "Please give them an earlier start time or a higher speed. Nothing was mixed.")
+                .arg(QString::number(secondsOf(media::kLongestTime), 'f', 0), tooLong.join(QLatin1Char('\n'))));
+        return false;
+    }
+    if (unreadable.size() == store.audioCount()) {
         desktop_.showAppMessage(QStringLiteral("None of the files in the list can be read:\n%1")
                                     .arg(unreadable.join(QLatin1Char('\n'))));
         return false;
     }
+    if (sounding == 0) {
+        QString message = QStringLiteral("Nothing in the list can be mixed: no entry has both a speed above zero "
+                                         "and a file with sound.");
+        if (!unreadable.isEmpty())
+            message += QStringLiteral("\n\nThese files are missing or cannot be read:\n%1")
+                           .arg(unreadable.join(QLatin1Char('\n')));
+        desktop_.showAppMessage(message);
+        return false;
+    }
+    if (unreadable.isEmpty())
+        return true;
     return desktop_.askYesNo(QStringLiteral("These files are missing or cannot be read:\n%1\n\n"
                                             "Mix without them? They will be silent.")
                                  .arg(unreadable.join(QLatin1Char('\n'))),

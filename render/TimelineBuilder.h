@@ -28,13 +28,17 @@ TimelineTimes timelineTimesOf(const MixItem& item);
 // A speed that can be divided by: finite and above zero.
 bool speedIsUsable(double speed);
 
+// Whether the engine can place these times: nothing may reach past media::kLongestTime.
+bool fitsOnTimeline(const TimelineTimes& times);
+
 class TimelineBuilder {
 public:
     TimelineBuilder(media::MediaLibrary& library, Desktop& desktop);
 
     // Decides which entries can be mixed: a speed that cannot be divided by is reported and its
     // entry left out; unreadable files are named in one message and the person chooses to mix
-    // without them or to cancel (false). Nothing is changed on disk.
+    // without them or to cancel (false). False, with a message, when an entry would end past the
+    // longest mix or when no entry would sound at all. Nothing is changed on disk.
     bool checkSources(const MixItemStore& store, std::vector<bool>& usable);
 
     // Builds a new timeline of the usable entries into `timeline`. Fails only when the timeline

@@ -125,9 +125,7 @@ bool readEntries(const Options& options, std::vector<EntrySpec>& entries)
         if (!parseMixListCsv(std::string_view(text.constData(), static_cast<std::size_t>(text.size())), folder,
                              fromCsv, error)) {
             printError(QStringLiteral("%1, line %2: %3")
-                           .arg(options.csvFile)
-                           .arg(error.line)
-                           .arg(QString::fromStdString(error.message)));
+                           .arg(options.csvFile, QString::number(error.line), QString::fromStdString(error.message)));
             return false;
         }
         entries.insert(entries.end(), fromCsv.begin(), fromCsv.end());

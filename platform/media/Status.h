@@ -16,6 +16,9 @@ using Status = std::int32_t;
 // 100-nanosecond units, signed 64-bit.
 using ReferenceTime = std::int64_t;
 inline constexpr ReferenceTime kUnitsPerSecond = 10'000'000;
+// The farthest time a source may reach on a time line (about 11.5 days): keeps t * rate in range.
+// A source that would end later cannot be placed, so callers refuse it before a render.
+inline constexpr ReferenceTime kLongestTime = 10'000'000'000'000;
 
 inline constexpr Status kOk = 0;
 inline constexpr Status kFalse = 1;  // success, but "nothing there" (e.g. no event available)

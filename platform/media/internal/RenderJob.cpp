@@ -16,7 +16,7 @@ namespace sonarel::media::internal {
 namespace {
 
 constexpr std::int64_t kBlockFrames = 8192;
-constexpr ReferenceTime kMaxTime = 10'000'000'000'000;  // about 11 days: keeps t * rate in range
+constexpr ReferenceTime kMaxTime = kLongestTime;
 constexpr int kMaxWorkers = 16;
 
 }  // namespace
