@@ -9,11 +9,13 @@
 #include "platform/media/FaultPoints.h"
 #include "render/MixRunControl.h"
 #include "render/RenderPipeline.h"
+#include "model/EntryEditing.h"
 #include "render/TimelineBuilder.h"
 #include "support/RecordingDesktop.h"
 #include "support/WavFile.h"
 
 using namespace sonarel;
+using sonarel::testing::RecordedMessage;
 using sonarel::testing::RecordingDesktop;
 namespace fault = sonarel::media::fault;
 
@@ -315,4 +317,112 @@ TEST_F(MixRunTest, EveryPipelineFailureShowsItsOwnMessage)
     RenderJob job;
     EXPECT_FALSE(pipeline.renderToFile(timeline, settings.outputFile, waveFormatFromChoices(0, 0, 0), [] {}, job));
     EXPECT_EQ(desktop.texts(), QStringList{QStringLiteral("Could not GetGroupCount( &Groups )")});
+}
+
+TEST_F(MixRunTest, StopWorksAfterTheListWasEmptied)
+{
+    control.mixCommand(store, settings);
+    ASSERT_TRUE(control.isMixing());
+    store.clear();
+    control.mixCommand(store, settings);  // the button reads "Stop"
+    EXPECT_FALSE(control.isMixing());
+    EXPECT_EQ(control.lastOutcome(), MixOutcome::Stopped);
+    EXPECT_TRUE(desktop.messages.empty()) << desktop.texts().join(QLatin1Char('|')).toStdString();
+    EXPECT_TRUE(control.closeRequested());
+}
+
+// Lists that cannot give a sound, or that reach past the longest mix: said plainly, nothing starts,
+// and an existing output is neither asked about nor touched.
+TEST_F(MixRunTest, AListThatCannotBeMixedStartsNothing)
+{
+    const QString second = dir.filePath(QStringLiteral("second.wav"));
+    ASSERT_TRUE(QFile::copy(input, second));
+    ASSERT_EQ(store.append(second.toStdString(), kReferenceUnitsPerSecond / 2), AppendResult::Appended);
+    struct Case {
+        const char* what;
+        EntryProperties first;
+        REFERENCE_TIME firstDuration;
+        EntryProperties second;
+        const char* messageStart;
+        const char* named;  // a text the message must hold
+    };
+    const REFERENCE_TIME half = kReferenceUnitsPerSecond / 2;
+    const Case cases[] = {
+        {"no usable speed", {0, 1, 0.0}, half, {0, 1, -1.0}, "Nothing in the list can be mixed", ""},
+        {"no length", {0, 1, 1.0}, -1, {0, 1, std::nan("")}, "Nothing in the list can be mixed", ""},
+        {"ten million seconds", {0, 1, 1e-7 * 0.5}, half, {0, 1, 1.0}, "A mix can be at most 1000000 seconds",
+         "entry 1 (in.wav) would end at 10000000.000 s"},
+        {"starts at the very end", {media::kLongestTime, 1, 1.0}, half, {0, 1, 1.0},
+         "A mix can be at most 1000000 seconds", "entry 1 (in.wav) would end at 1000000.500 s"},
+    };
+    {
+        QFile out(settings.outputFile);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write("precious");
+    }
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        desktop.messages.clear();
+        desktop.answers = {true, true};
+        ASSERT_TRUE(setEntryProperties(store, 0, c.first));
+        ASSERT_TRUE(setEntryProperties(store, 1, c.second));
+        store.at(0).duration = c.firstDuration;
+        store.at(1).duration = c.firstDuration == -1 ? 0 : half;
+        control.mixCommand(store, settings);
+        EXPECT_FALSE(control.isMixing());
+        ASSERT_FALSE(desktop.messages.empty());
+        const RecordedMessage& last = desktop.messages.back();
+        EXPECT_FALSE(last.question);
+        EXPECT_TRUE(last.text.startsWith(QString::fromUtf8(c.messageStart))) << last.text.toStdString();
+        EXPECT_TRUE(last.text.contains(QString::fromUtf8(c.named))) << last.text.toStdString();
+        EXPECT_EQ(contentsOf(settings.outputFile), QByteArray("precious"));
+    }
+}
+
+TEST_F(MixRunTest, APercentSignInAFileNameStaysInTheMessage)
+{
+    const QString odd = dir.filePath(QStringLiteral("take%2%1.wav"));
+    ASSERT_TRUE(QFile::copy(input, odd));
+    ASSERT_EQ(store.append(odd.toStdString(), kReferenceUnitsPerSecond / 2), AppendResult::Appended);
+    store.at(1).speed = 0.0;
+    TimelineBuilder builder(library, desktop);
+    std::vector<bool> usable;
+    EXPECT_TRUE(builder.checkSources(store, usable));
+    ASSERT_EQ(desktop.messages.size(), 1u);
+    EXPECT_TRUE(desktop.messages[0].text.startsWith(QStringLiteral("The speed of entry 2 (take%2%1.wav) is 0;")))
+        << desktop.messages[0].text.toStdString();
+}
+
+// A speed of 0.0001 stretches an entry ten thousand times and 1000 makes it a blip; both end with
+// the exact length and without holding the stretched entry in memory.
+TEST_F(MixRunTest, ExtremeSpeedsGiveExactLengths)
+{
+    const QString blip = dir.filePath(QStringLiteral("blip.wav"));
+    sonarel::testing::writeWav16(blip.toStdString(), 2, 44100, sonarel::testing::constant16(2, 44100, 0.001, 5000));
+    struct Case {
+        QString path;
+        REFERENCE_TIME duration;
+        double speed;
+        std::size_t frames;
+    };
+    const Case cases[] = {
+        {blip, 10'000, 0.0001, 441'000},                       // 0.001 s becomes 10 s
+        {input, kReferenceUnitsPerSecond / 2, 1000.0, 22},     // 0.5 s becomes 0.5 ms
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.speed);
+        store.clear();
+        ASSERT_EQ(store.append(c.path.toStdString(), c.duration), AppendResult::Appended);
+        store.at(0).speed = c.speed;
+        desktop.answers = {true};
+        control.mixCommand(store, settings);
+        ASSERT_TRUE(control.isMixing()) << desktop.texts().join(QLatin1Char('|')).toStdString();
+        runToEnd();
+        EXPECT_EQ(control.lastOutcome(), MixOutcome::Completed);
+        sonarel::testing::WavData wav;
+        std::string error;
+        ASSERT_TRUE(sonarel::testing::readWav(settings.outputFile.toStdString(), wav, error)) << error;
+        EXPECT_EQ(wav.frames(), c.frames);
+        EXPECT_NE(wav.at(0, 0), 0);
+    }
 }

@@ -1,0 +1,121 @@
+// The audio settings rules without a window: the number rule, the order and wording of the
+// checks, and the conversion between seconds and 100-ns units.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "settings/AudioSettings.h"
+
+using namespace sonarel;
+
+TEST(LeadingNumber, ReadsTheNumberAtTheStartOfTheText)
+{
+    struct Case {
+        const char* text;
+        std::optional<double> value;
+    };
+    const Case cases[] = {
+        {"1.000", 1.0},      {"  2.5abc", 2.5}, {"-0.1", -0.1},  {"+3", 3.0},     {".5", 0.5},
+        {"5.", 5.0},         {"1e3x", 1000.0},  {"2e", 2.0},     {"2e+", 2.0},    {"7,5", 7.0},
+        {"100.5", 100.5},    {"0", 0.0},        {"\t12 s", 12.0}, {"1.5.6", 1.5},
+        {"", std::nullopt},  {"   ", std::nullopt}, {"abc", std::nullopt}, {".", std::nullopt},
+        {"-", std::nullopt}, {"nan", std::nullopt}, {"inf", std::nullopt}, {"-infinity", std::nullopt},
+        {"1e999", std::nullopt}, {"x1", std::nullopt},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        const auto value = leadingNumber(QString::fromUtf8(c.text));
+        ASSERT_EQ(value.has_value(), c.value.has_value());
+        if (value) {
+            EXPECT_DOUBLE_EQ(*value, *c.value);
+        }
+    }
+    // A locale that writes a decimal comma: both marks work.
+    EXPECT_DOUBLE_EQ(*leadingNumber(u"7,5", QLatin1Char(',')), 7.5);
+    EXPECT_DOUBLE_EQ(*leadingNumber(u"7.5", QLatin1Char(',')), 7.5);
+}
+
+TEST(BoxText, ThreeDecimalsWithAPoint)
+{
+    EXPECT_EQ(boxText(1.0), QStringLiteral("1.000"));
+    EXPECT_EQ(boxText(0.0), QStringLiteral("0.000"));
+    EXPECT_EQ(boxText(2.5), QStringLiteral("2.500"));
+    EXPECT_EQ(boxText(0.12345), QStringLiteral("0.123"));
+}
+
+TEST(ReadAudioSettings, ChecksInOrderAndNamesTheFailingBox)
+{
+    const QString number = QStringLiteral("Please enter a number.");
+    const QString range = QStringLiteral("Please enter a number between 0 and 100.");
+    const QString speed = QStringLiteral("Please enter a speed above 0: 1 plays the file as it is, 2 twice as fast, "
+                                         "0.5 at half speed.");
+    const QString negativeStart = QStringLiteral("Start time should be greater than 0");
+    struct Case {
+        const char* start;
+        const char* volume;
+        const char* speed;
+        std::optional<AudioField> field;  // none: accepted
+        QString message;
+        bool errorCaption;
+    };
+    const Case cases[] = {
+        {"0", "100", "1", std::nullopt, {}, false},
+        {"0", "0", "1", std::nullopt, {}, false},
+        {"2.5abc", "1", "0.0001", std::nullopt, {}, false},
+        {"1", "1", "1000", std::nullopt, {}, false},
+        {"1", "100.5", "1", AudioField::Volume, range, false},
+        {"1", "-0.1", "1", AudioField::Volume, range, false},
+        {"1", "", "1", AudioField::Volume, number, false},
+        {"", "", "", AudioField::StartTime, number, false},     // the start time is read first
+        {"-1", "", "1", AudioField::Volume, number, false},     // every box is read before the start check
+        {"-1", "200", "1", AudioField::Volume, range, false},
+        {"1", "1", "abc", AudioField::Speed, number, false},
+        {"1", "1", "0", AudioField::Speed, speed, false},
+        {"1", "1", "-2", AudioField::Speed, speed, false},
+        {"1", "1", "inf", AudioField::Speed, number, false},
+        {"-1", "1", "0", AudioField::Speed, speed, false},
+        {"-1", "1", "1", AudioField::StartTime, negativeStart, true},
+        {"1e300", "1", "1", AudioField::StartTime, QStringLiteral("Start time should be at most 1000000 seconds"), true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.start) + " / " + c.volume + " / " + c.speed);
+        AudioSettings settings{7.0, 7.0, 7.0};
+        const auto problem = readAudioSettings(QString::fromUtf8(c.start), QString::fromUtf8(c.volume),
+                                               QString::fromUtf8(c.speed), settings);
+        ASSERT_EQ(problem.has_value(), c.field.has_value());
+        if (!problem) {
+            EXPECT_NE(settings.volume, 7.0);
+            continue;
+        }
+        EXPECT_EQ(problem->field, *c.field);
+        EXPECT_EQ(problem->message, c.message);
+        EXPECT_EQ(problem->caption, c.errorCaption ? QStringLiteral("Error") : QString());
+        EXPECT_EQ(settings.startTime, 7.0);  // nothing handed back
+        EXPECT_EQ(settings.volume, 7.0);
+    }
+    AudioSettings settings;
+    ASSERT_FALSE(readAudioSettings(QStringLiteral("2.5abc"), QStringLiteral(" 0.5"), QStringLiteral("2"), settings));
+    EXPECT_DOUBLE_EQ(settings.startTime, 2.5);
+    EXPECT_DOUBLE_EQ(settings.volume, 0.5);
+    EXPECT_DOUBLE_EQ(settings.speed, 2.0);
+}
+
+TEST(EntryUnits, SecondsBecomeTruncatedHundredNanosecondUnits)
+{
+    EXPECT_EQ(entryPropertiesOf({2.5, 1, 1}).startTime, 25'000'000);
+    EXPECT_EQ(entryPropertiesOf({1.5, 1, 1}).startTime, 15'000'000);
+    EXPECT_EQ(entryPropertiesOf({0.00000019, 1, 1}).startTime, 1);
+    EXPECT_EQ(secondsToReferenceTime(-0.00000019), -1);  // toward zero, also below it
+    EXPECT_EQ(secondsToReferenceTime(-1.5), -15'000'000);
+    EXPECT_EQ(secondsToReferenceTime(1e300), std::numeric_limits<REFERENCE_TIME>::max());
+    EXPECT_EQ(secondsToReferenceTime(-1e300), std::numeric_limits<REFERENCE_TIME>::min());
+    EXPECT_EQ(secondsToReferenceTime(std::nan("")), 0);
+
+    const EntryProperties properties{15'000'001, 0.5, 2.0};
+    const AudioSettings shown = audioSettingsOf(properties);
+    EXPECT_DOUBLE_EQ(shown.startTime, 1.5000001);
+    EXPECT_EQ(shown.volume, 0.5);
+    EXPECT_EQ(shown.speed, 2.0);
+    EXPECT_EQ(entryPropertiesOf(shown), properties);
+}
