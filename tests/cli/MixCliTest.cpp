@@ -182,6 +182,29 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(none));
     }
 
+    // An entry that would end past the longest mix, and placeholders in names: said, and nothing written.
+    void refusesWhatCannotBeWrittenAndKeepsNamesIntact()
+    {
+        const QString one = constantWav(QStringLiteral("one.wav"), 1.0, 900, 900);
+        const QString out = path(QStringLiteral("never-long.wav"));
+        Run run = runMix({QStringLiteral("-q"), QStringLiteral("-o"), out, one + QStringLiteral("@0:1:1e-7")});
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY2(run.err.contains(QStringLiteral("entry 1 (one.wav) would end at 10000000.000 s")), qPrintable(run.err));
+        QVERIFY(!QFile::exists(out));
+        run = runMix({QStringLiteral("-q"), QStringLiteral("-o"), out, one, one + QStringLiteral("@999999.5")});
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY2(run.err.contains(QStringLiteral("entry 2 (one.wav)")), qPrintable(run.err));
+        QVERIFY(!QFile::exists(out));
+
+        QFile bad(path(QStringLiteral("take%2%1.csv")));
+        QVERIFY(bad.open(QIODevice::WriteOnly));
+        bad.write("one.wav,0,1,1\none.wav,soon,1,1\n");
+        bad.close();
+        run = runMix({QStringLiteral("--csv"), bad.fileName(), QStringLiteral("-o"), out});
+        QCOMPARE(run.exitCode, 2);
+        QVERIFY2(run.err.contains(bad.fileName() + QStringLiteral(", line 2: the start time")), qPrintable(run.err));
+    }
+
     void refusesToOverwriteAnInputOrAnExistingFile()
     {
         const QString input = constantWav(QStringLiteral("keep.wav"), 0.2, 500, 500);

@@ -1,0 +1,384 @@
+// Editing entries in the main window as a person does it: the audio settings dialog driven by
+// keys and clicks, the list's Enter, Delete, Ctrl+A, right click and double click, and a mix of
+// an edited entry read back sample by sample.
+#include <QContextMenuEvent>
+#include <QFile>
+#include <QLineEdit>
+#include <QLocale>
+#include <QMimeData>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <cstdlib>
+
+#include "app/AddFilesCommand.h"
+#include "platform/media/FaultPoints.h"
+#include "res/Resources.h"
+#include "settings/AudioSettingsDialog.h"
+#include "support/MainWindowFixture.h"
+#include "support/WavFile.h"
+
+using namespace sonarel;
+using sonarel::testing::MainWindowFixture;
+using WhenSettingsOpen = sonarel::testing::WhenDialogOpens<AudioSettingsDialog>;
+
+namespace {
+
+QLineEdit* box(QDialog& dialog, int id)
+{
+    return dialog.findChild<QLineEdit*>(QString::number(id));
+}
+
+// Replaces a box's text by typing, as a person would.
+void type(QDialog& dialog, int id, const QString& text)
+{
+    QLineEdit* edit = box(dialog, id);
+    edit->setFocus();
+    edit->selectAll();
+    QTest::keyClick(edit, Qt::Key_Backspace);
+    QTest::keyClicks(edit, text);
+}
+
+// Selects one row, whatever modifier keys earlier events left behind.
+void selectOnly(MixListView& list, int row)
+{
+    list.selectionModel()->select(list.model()->index(row, 0),
+                                  QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+}
+
+QRect rowRect(MixListView& list, int row)
+{
+    return list.visualRect(list.model()->index(row, 1));
+}
+
+}  // namespace
+
+class EntryEditingTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir_;
+    int counter_ = 0;
+
+    std::unique_ptr<MainWindowFixture> make(int entries)
+    {
+        auto f = std::make_unique<MainWindowFixture>(QStringLiteral("sonarel-edit-%1").arg(++counter_),
+                                                     dir_.filePath(QStringLiteral("Music")));
+        OutputSettings settings = f->dialog.outputSettings();
+        settings.outputFile = dir_.filePath(QStringLiteral("edited%1.wav").arg(counter_));
+        f->dialog.setOutputSettings(settings);
+        QStringList files;
+        for (int i = 0; i < entries; ++i)
+            files << level(QStringLiteral("e%1-%2.wav").arg(counter_).arg(i), 0.2, 1000);
+        if (!files.isEmpty())
+            f->dialog.addFiles(files);
+        return f;
+    }
+
+    QString level(const QString& name, double seconds, std::int16_t value)
+    {
+        const QString path = dir_.filePath(name);
+        sonarel::testing::writeWav16(path.toStdString(), 2, 44100,
+                                     sonarel::testing::constant16(2, 44100, seconds, value));
+        return path;
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(dir_.isValid());
+        ::setenv("XDG_CONFIG_HOME", dir_.filePath(QStringLiteral("config")).toLocal8Bit().constData(), 1);
+        initSonarelResources();
+    }
+
+    void aNewEntryOpensWithItsValuesAndCancelChangesNothing()
+    {
+        auto f = make(2);
+        selectOnly(f->list(), 1);
+        const MixItem before = f->dialog.store().at(1);
+        for (const bool byEscape : {false, true}) {
+            WhenSettingsOpen when([&](AudioSettingsDialog& d) {
+                QCOMPARE(d.windowTitle(), QStringLiteral("Audio Settings"));
+                QCOMPARE(box(d, AudioSettingsDialog::kIdVolume)->text(), QStringLiteral("1.000"));
+                QCOMPARE(box(d, AudioSettingsDialog::kIdStartTime)->text(), QStringLiteral("0.000"));
+                QCOMPARE(box(d, AudioSettingsDialog::kIdSpeed)->text(), QStringLiteral("1.000"));
+                QCOMPARE(box(d, AudioSettingsDialog::kIdVolume)->alignment() & Qt::AlignHCenter, Qt::AlignHCenter);
+                type(d, AudioSettingsDialog::kIdVolume, QStringLiteral("3"));
+                type(d, AudioSettingsDialog::kIdStartTime, QStringLiteral("4"));
+                if (byEscape)
+                    QTest::keyClick(&d, Qt::Key_Escape);
+                else
+                    QTest::mouseClick(d.findChild<QPushButton*>(QStringLiteral("2")), Qt::LeftButton);
+                QVERIFY(!d.isVisible());
+            });
+            QTest::mouseClick(f->button(kIdProperties), Qt::LeftButton);
+            QVERIFY(when.ran());
+            QCOMPARE(f->dialog.store().at(1).volume, before.volume);
+            QCOMPARE(f->dialog.store().at(1).startTime, before.startTime);
+            QCOMPARE(f->cell(1, 2), QStringLiteral("1.000"));
+        }
+        QVERIFY(f->desktop.messages.empty());
+    }
+
+    void valuesAreCheckedInTheDialog_data()
+    {
+        QTest::addColumn<QString>("start");
+        QTest::addColumn<QString>("volume");
+        QTest::addColumn<QString>("speed");
+        QTest::addColumn<QString>("message");  // empty: accepted
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<int>("failingBox");
+        QTest::addColumn<qint64>("storedStart");
+        const QString range = QStringLiteral("Please enter a number between 0 and 100.");
+        const QString error = QStringLiteral("Error");
+        const QString app = applicationName();
+        using Box = AudioSettingsDialog;
+        QTest::newRow("volume 100") << "0" << "100" << "1" << QString() << QString() << 0 << qint64{0};
+        QTest::newRow("volume 0") << "1.5" << "0" << "1" << QString() << QString() << 0 << qint64{15'000'000};
+        QTest::newRow("2.5abc") << "2.5abc" << "1" << "1" << QString() << QString() << 0 << qint64{25'000'000};
+        QTest::newRow("volume 100.5") << "0" << "100.5" << "1" << range << app << int(Box::kIdVolume) << qint64{};
+        QTest::newRow("volume -0.1") << "0" << "-0.1" << "1" << range << app << int(Box::kIdVolume) << qint64{};
+        QTest::newRow("empty volume") << "0" << "" << "1" << QStringLiteral("Please enter a number.") << app
+                                      << int(Box::kIdVolume) << qint64{};
+        QTest::newRow("start -1") << "-1" << "1" << "1" << QStringLiteral("Start time should be greater than 0")
+                                  << error << int(Box::kIdStartTime) << qint64{};
+        QTest::newRow("speed 0") << "0" << "1" << "0" << QString() << app << int(Box::kIdSpeed) << qint64{};
+        QTest::newRow("speed nan") << "0" << "1" << "nan" << QStringLiteral("Please enter a number.") << app
+                                   << int(Box::kIdSpeed) << qint64{};
+    }
+
+    void valuesAreCheckedInTheDialog()
+    {
+        QFETCH(QString, start);
+        QFETCH(QString, volume);
+        QFETCH(QString, speed);
+        QFETCH(QString, message);
+        QFETCH(QString, caption);
+        QFETCH(int, failingBox);
+        QFETCH(qint64, storedStart);
+        const bool refused = failingBox != 0;
+        auto f = make(1);
+        selectOnly(f->list(), 0);
+        WhenSettingsOpen when([&](AudioSettingsDialog& d) {
+            type(d, AudioSettingsDialog::kIdVolume, volume);
+            type(d, AudioSettingsDialog::kIdStartTime, start);
+            type(d, AudioSettingsDialog::kIdSpeed, speed);
+            QTest::keyClick(box(d, AudioSettingsDialog::kIdSpeed), Qt::Key_Return);  // the default button
+            QCOMPARE(d.isVisible(), refused);
+            if (!refused)
+                return;
+            QCOMPARE(f->desktop.messages.size(), size_t{1});
+            if (!message.isEmpty())
+                QCOMPARE(f->desktop.messages[0].text, message);
+            QCOMPARE(f->desktop.messages[0].caption, caption);
+            QLineEdit* failing = box(d, failingBox);
+            QCOMPARE(d.focusWidget(), failing);
+            QCOMPARE(failing->selectedText(), failing->text());
+        });
+        QTest::mouseClick(f->button(kIdProperties), Qt::LeftButton);
+        QVERIFY(when.ran());
+        const MixItem& item = f->dialog.store().at(0);
+        if (refused) {
+            QCOMPARE(item.volume, 1.0);
+            QCOMPARE(item.startTime, REFERENCE_TIME{0});
+            QCOMPARE(item.speed, 1.0);
+            QCOMPARE(f->cell(0, 3), QStringLiteral("0.000"));
+            return;
+        }
+        QVERIFY(f->desktop.messages.empty());
+        QCOMPARE(item.startTime, storedStart);
+        QCOMPARE(item.volume, leadingNumber(volume).value());
+        QCOMPARE(f->cell(0, 2), boxText(item.volume));
+        QCOMPARE(f->cell(0, 3), boxText(static_cast<double>(storedStart) / 1e7));
+    }
+
+    void enterEditsOnlyTheFirstSelectedEntry()
+    {
+        auto f = make(4);
+        f->list().setFocus();
+        selectOnly(f->list(), 1);
+        f->list().selectionModel()->select(f->list().model()->index(3, 0),
+                                            QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        WhenSettingsOpen when([&](AudioSettingsDialog& d) {
+            type(d, AudioSettingsDialog::kIdVolume, QStringLiteral("0.5"));
+            QTest::mouseClick(d.findChild<QPushButton*>(QStringLiteral("1")), Qt::LeftButton);
+        });
+        QTest::keyClick(&f->list(), Qt::Key_Return);
+        QVERIFY(when.ran());
+        for (int i = 0; i < 4; ++i)
+            QCOMPARE(f->dialog.store().at(i).volume, i == 1 ? 0.5 : 1.0);
+        QCOMPARE(f->cell(1, 2), QStringLiteral("0.500"));
+        QCOMPARE(f->cell(3, 2), QStringLiteral("1.000"));
+    }
+
+    void rightClickAndMissingSelection()
+    {
+        auto f = make(3);
+        QTest::mouseClick(f->button(kIdProperties), Qt::LeftButton);
+        QCOMPARE(f->desktop.texts(), QStringList{QStringLiteral("Please select an item!")});
+        QCOMPARE(f->desktop.messages[0].caption, applicationName());
+
+        selectOnly(f->list(), 2);
+        WhenSettingsOpen when([&](AudioSettingsDialog& d) {
+            type(d, AudioSettingsDialog::kIdSpeed, QStringLiteral("2"));
+            QTest::keyClick(&d, Qt::Key_Enter);
+        });
+        const QPoint at = rowRect(f->list(), 2).center();
+        QContextMenuEvent rightClick(QContextMenuEvent::Mouse, at, f->list().viewport()->mapToGlobal(at));
+        QCoreApplication::sendEvent(f->list().viewport(), &rightClick);
+        QVERIFY(when.ran());
+        QCOMPARE(f->dialog.store().at(2).speed, 2.0);
+        QCOMPARE(f->cell(2, 4), QStringLiteral("2.000"));
+
+        // An empty list stays silent, whichever way the command comes.
+        auto empty = make(0);
+        QTest::mouseClick(empty->button(kIdProperties), Qt::LeftButton);
+        QTest::keyClick(&empty->list(), Qt::Key_Return);
+        QTest::keyClick(&empty->list(), Qt::Key_Delete);
+        QTest::mouseDClick(empty->list().viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(20, 20));
+        QVERIFY(empty->desktop.messages.empty());
+    }
+
+    void ctrlASelectsAllAndDeleteDeletes()
+    {
+        auto f = make(3);
+        f->list().setFocus();
+        QTest::keyClick(&f->list(), Qt::Key_Delete);
+        QCOMPARE(f->desktop.texts(), QStringList{QStringLiteral("Please select an audio item!")});
+        QTest::keyClick(&f->list(), Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(f->list().selectionModel()->selectedRows().size(), 3);
+        selectOnly(f->list(), 1);
+        const QString third = f->dialog.store().at(2).filePathText();
+        QTest::keyClick(&f->list(), Qt::Key_Delete);
+        QCOMPARE(f->dialog.store().audioCount(), 2);
+        QCOMPARE(f->dialog.store().at(1).filePathText(), third);
+        QCOMPARE(f->list().rowCount(), 2);
+    }
+
+    void doubleClickOpensTheSelectedFilesInRowOrder()
+    {
+        auto f = make(3);
+        f->dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f->dialog));
+        QWidget* viewport = f->list().viewport();
+        QVERIFY(rowRect(f->list(), 2).bottom() < viewport->height() - 5);
+        // Nothing selected: a double click beside the rows asks for one.
+        QTest::mouseDClick(viewport, Qt::LeftButton, Qt::NoModifier, QPoint(20, viewport->height() - 5));
+        QCOMPARE(f->desktop.texts(), QStringList{QStringLiteral("Please click an item to preview!")});
+        QVERIFY(f->desktop.openedDocuments.empty());
+
+        // Row 0 clicked, then Shift and a double click on row 1: two rows, two files, in order.
+        f->desktop.messages.clear();
+        QTest::mouseClick(viewport, Qt::LeftButton, Qt::NoModifier, rowRect(f->list(), 0).center());
+        QTest::mouseDClick(viewport, Qt::LeftButton, Qt::ShiftModifier, rowRect(f->list(), 1).center());
+        QCOMPARE(f->list().selectionModel()->selectedRows().size(), 2);
+        const std::vector<QString> expected{f->dialog.store().at(0).filePathText(),
+                                            f->dialog.store().at(1).filePathText()};
+        QCOMPARE(f->desktop.openedDocuments, expected);
+        QVERIFY(f->desktop.messages.empty());
+
+        // A file deleted since it was added is named with its full path and ends the command.
+        f->desktop.openedDocuments.clear();
+        const QString gone = f->dialog.store().at(1).filePathText();
+        QVERIFY(QFile::remove(gone));
+        QTest::mouseDClick(viewport, Qt::LeftButton, Qt::ShiftModifier, rowRect(f->list(), 2).center());
+        QCOMPARE(f->list().selectionModel()->selectedRows().size(), 3);
+        QCOMPARE(f->desktop.openedDocuments, std::vector<QString>{f->dialog.store().at(0).filePathText()});
+        QCOMPARE(f->desktop.texts(), QStringList{gone + QStringLiteral(" does not exist!")});
+        QCOMPARE(f->desktop.messages[0].caption, QStringLiteral("Error"));
+    }
+
+    void theBoxesTakeAPointInEveryLocale()
+    {
+        const QLocale before;
+        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+        auto f = make(2);
+        for (int row : {0, 1}) {
+            selectOnly(f->list(), row);
+            WhenSettingsOpen when([&](AudioSettingsDialog& d) {
+                QCOMPARE(box(d, AudioSettingsDialog::kIdVolume)->text(), QStringLiteral("1.000"));
+                type(d, AudioSettingsDialog::kIdStartTime, row == 0 ? QStringLiteral("1.5") : QStringLiteral("1,5"));
+                QTest::keyClick(&d, Qt::Key_Return);
+            });
+            QTest::mouseClick(f->button(kIdProperties), Qt::LeftButton);
+            QVERIFY2(when.ran(), qPrintable(f->desktop.texts().join(QLatin1Char('|'))));
+            QCOMPARE(f->dialog.store().at(row).startTime, REFERENCE_TIME{15'000'000});
+        }
+        QLocale::setDefault(before);
+        QVERIFY(f->desktop.messages.empty());
+    }
+
+    // An entry edited to start at 1.5 s, at half volume and twice the speed, in the written file.
+    void anEditedEntryMixesWhereItWasPut()
+    {
+        auto f = make(0);
+        f->dialog.addFiles({level(QStringLiteral("steady.wav"), 1.0, 8000)});
+        selectOnly(f->list(), 0);
+        WhenSettingsOpen when([&](AudioSettingsDialog& d) {
+            type(d, AudioSettingsDialog::kIdStartTime, QStringLiteral("1.5"));
+            type(d, AudioSettingsDialog::kIdVolume, QStringLiteral("0.5"));
+            type(d, AudioSettingsDialog::kIdSpeed, QStringLiteral("2"));
+            QTest::keyClick(&d, Qt::Key_Return);
+        });
+        QTest::mouseClick(f->button(kIdProperties), Qt::LeftButton);
+        QVERIFY(when.ran());
+        QCOMPARE(f->cell(0, 3), QStringLiteral("1.500"));
+        QTest::mouseClick(f->button(kIdMix), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(f->button(kIdMix)->text(), QStringLiteral("Mix"), 30000);
+        QVERIFY2(f->desktop.messages.empty(), qPrintable(f->desktop.texts().join(QLatin1Char('|'))));
+
+        sonarel::testing::WavData wav;
+        std::string error;
+        QVERIFY2(sonarel::testing::readWav(f->dialog.outputSettings().outputFile.toStdString(), wav, error),
+                 error.c_str());
+        const std::size_t begin = 66150;  // round(1.5 * 44100)
+        QCOMPARE(wav.frames(), begin + 22050);
+        for (std::size_t frame = 0; frame < begin; ++frame)
+            QCOMPARE(wav.at(frame, 0), 0);
+        QVERIFY(wav.at(begin, 0) != 0);
+        // The resampled level settles within a few frames of its edges.
+        for (std::size_t frame = begin + 64; frame < begin + 22050 - 64; ++frame) {
+            QVERIFY2(std::abs(wav.at(frame, 0) - 4000) <= 2, qPrintable(QString::number(wav.at(frame, 0))));
+            QVERIFY(std::abs(wav.at(frame, 1) - 4000) <= 2);
+        }
+    }
+
+    void placeholdersInAPathStayInTheMessage()
+    {
+        MixItemStore full;
+        for (int i = 0; i < kMixItemCapacity; ++i)
+            QCOMPARE(full.append("/x.wav", 1), AppendResult::Appended);
+        media::MediaLibrary library;
+        const QString odd = dir_.filePath(QStringLiteral("take%2%1.wav"));
+        const AddFilesResult result = addFilesToMixList(full, {odd}, library);
+        QCOMPARE(result.refused,
+                 QStringList{odd + QStringLiteral(": the list is full (it holds at most 1000 files)")});
+    }
+
+    void withoutTheEngineEachCommandSaysWhy()
+    {
+        sonarel::testing::RecordingDesktop desktop;
+        ProfileStore profile(QStringLiteral("sonarel-edit-noengine"));
+        media::MediaLibrary library;
+        library.faults().fail(media::fault::kLibraryInitialize);
+        MainDialog dialog(desktop, profile, library, dir_.path());
+        QVERIFY(!dialog.isReady());
+        desktop.messages.clear();
+        desktop.filesToOpen = {{level(QStringLiteral("never.wav"), 0.1, 100)}};
+        auto click = [&](int id) { QTest::mouseClick(dialog.findChild<QPushButton*>(objectNameOf(id)), Qt::LeftButton); };
+        click(kIdAdd);
+        QVERIFY(desktop.dialogRequests.empty());  // no file dialog whose choice would be dropped
+        click(kIdMix);
+        click(kIdOptions);
+        dialog.addFiles({dir_.filePath(QStringLiteral("never.wav"))});  // a drop
+        const QStringList texts = desktop.texts();
+        QCOMPARE(texts.size(), 4);
+        for (const QString& text : texts)
+            QVERIFY2(text.startsWith(QStringLiteral("The media engine could not be started, so ")), qPrintable(text));
+        QVERIFY(texts[0].contains(QStringLiteral("no files can be added")));
+        QVERIFY(texts[1].contains(QStringLiteral("nothing can be mixed")));
+        QVERIFY(texts[2].contains(QStringLiteral("output options")));
+        QCOMPARE(dialog.store().audioCount(), 0);
+    }
+};
+
+QTEST_MAIN(EntryEditingTest)
+#include "EntryEditingTest.moc"
