@@ -87,6 +87,7 @@ void AudioSettingsDialog::setSettings(const AudioSettings& settings)
     volume_->setText(boxText(settings.volume));
     startTime_->setText(boxText(settings.startTime));
     speed_->setText(boxText(settings.speed));
+    volume_->selectAll();  // the first box takes what is typed at once
 }
 
 void AudioSettingsDialog::accept()
