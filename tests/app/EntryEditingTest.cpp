@@ -82,12 +82,7 @@ class EntryEditingTest : public QObject {
     }
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        QVERIFY(dir_.isValid());
-        ::setenv("XDG_CONFIG_HOME", dir_.filePath(QStringLiteral("config")).toLocal8Bit().constData(), 1);
-        initSonarelResources();
-    }
+    void initTestCase() { QVERIFY(sonarel::testing::prepareWindowTests(dir_)); }
 
     void aNewEntryOpensWithItsValuesAndCancelChangesNothing()
     {

@@ -16,6 +16,7 @@
 #include "platform/media/FaultPoints.h"
 #include "res/Resources.h"
 #include "settings/ProfileStore.h"
+#include "support/MainWindowFixture.h"
 #include "support/RecordingDesktop.h"
 #include "support/WavFile.h"
 
@@ -63,12 +64,7 @@ private:
     }
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        QVERIFY(dir_.isValid());
-        ::setenv("XDG_CONFIG_HOME", dir_.filePath(QStringLiteral("config")).toLocal8Bit().constData(), 1);
-        initSonarelResources();
-    }
+    void initTestCase() { QVERIFY(sonarel::testing::prepareWindowTests(dir_)); }
 
     void startsWithColumnsStatusAndButtons()
     {

@@ -6,17 +6,30 @@
 #include <QDialog>
 #include <QLabel>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTimer>
+#include <cstdlib>
 #include <functional>
 #include <memory>
 
 #include "app/ControlIds.h"
 #include "app/MainDialog.h"
 #include "app/MixListView.h"
+#include "res/Resources.h"
 #include "settings/ProfileStore.h"
 #include "support/RecordingDesktop.h"
 
 namespace sonarel::testing {
+
+// Keeps the window tests' profiles inside `dir` and loads the program's resources.
+inline bool prepareWindowTests(const QTemporaryDir& dir)
+{
+    if (!dir.isValid())
+        return false;
+    ::setenv("XDG_CONFIG_HOME", dir.filePath(QStringLiteral("config")).toLocal8Bit().constData(), 1);
+    initSonarelResources();
+    return true;
+}
 
 struct MainWindowFixture {
     RecordingDesktop desktop;
