@@ -1,5 +1,10 @@
 #include "app/AddFilesCommand.h"
 
+#include <QFileInfo>
+#include <initializer_list>
+#include <span>
+
+#include "platform/FileChecks.h"
 #include "platform/PathHelpers.h"
 #include "render/MediaProbe.h"
 #include "settings/OutputSettings.h"
@@ -9,15 +14,49 @@ namespace sonarel {
 
 namespace {
 
-QStringList patterns(const char* list)
+// Extensions of the files the engine decodes, by kind. The first ones of each list are those the
+// program has always offered; the others are the common kinds FFmpeg reads as well.
+constexpr const char* kAudioExtensions[] = {
+    "mp3", "wav", "ac3", "ogg", "mpa", "mp2", "au", "aif", "aiff", "snd",
+    "flac", "opus", "oga", "m4a", "m4b", "aac", "wma", "mka", "wv", "ape", "caf", "amr", "awb", "spx",
+    "tta", "mpc", "aifc", "w64", "dts", "eac3",
+};
+constexpr const char* kVideoExtensions[] = {
+    "avi", "vob", "qt", "mov", "mpg", "mpeg", "dat", "mp4", "divx", "div", "ogm",
+    "mkv", "webm", "m4v", "3gp", "3g2", "ts", "mts", "m2ts", "flv", "ogv", "wmv", "dv",
+};
+constexpr const char* kWindowsMediaExtensions[] = {"asf", "wma", "wmv"};
+
+// "*.ext" and "*.EXT" for each extension: some file dialogs match names case-sensitively.
+QStringList patterns(std::initializer_list<std::span<const char* const>> lists)
 {
     QStringList result;
-    for (const QString& pattern : QString::fromLatin1(list).split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
-        const QString trimmedPattern = pattern.trimmed();
-        if (!trimmedPattern.isEmpty())
-            result << trimmedPattern;
+    for (std::span<const char* const> extensions : lists) {
+        for (const char* extension : extensions) {
+            const QString name = QString::fromLatin1(extension);
+            result << QStringLiteral("*.") + name.toLower() << QStringLiteral("*.") + name.toUpper();
+        }
     }
+    result.removeDuplicates();
     return result;
+}
+
+// Why a path cannot be added, or empty when it can. A file no decoder can open is still added
+// (with its failed duration); what is not a readable file at all is not.
+QString refusalOf(const QString& path)
+{
+    const QByteArray utf8 = path.toUtf8();
+    MixItem probe;
+    if (!probe.setFilePath(std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size()))))
+        return QStringLiteral("%1: the path is too long").arg(path);
+    const QFileInfo info(path);
+    if (!info.exists())
+        return QStringLiteral("%1: the file does not exist").arg(path);
+    if (info.isDir())
+        return QStringLiteral("%1: this is a folder, not a file").arg(path);
+    if (!fileCanBeRead(path))
+        return QStringLiteral("%1: the file cannot be read").arg(path);
+    return {};
 }
 
 }  // namespace
@@ -29,13 +68,12 @@ FileDialogRequest addFilesDialogRequest(const QString& lastFolder)
     request.initialFolder = lastFolder;
     request.filters = {
         {QStringLiteral("Media Files (all types)"),
-         patterns("*.asf;*.wma;*.wmv;*.avi;*.vob;*.qt;*.mov;*.mpg;*.mpeg;*.dat;*.mp4;*.divx;*.div;*.ogm;*.wav;"
-                  "*.mpa;*.mp2;*.mp3;*.au;*.aif;*.aiff;*.snd;*.ogg;*.ac3")},
+         patterns({kAudioExtensions, kVideoExtensions, kWindowsMediaExtensions})},
         {QStringLiteral("Audio files (*.mp3;*.wav;*.ac3;*.ogg;*.mpa;*.mp2;*.au;*.aif;*.aiff;*.snd)"),
-         patterns("*.mp3; *.wav; *.ac3; *.ogg; *.mpa; *.mp2; *.au; *.aif; *.aiff; *.snd")},
+         patterns({kAudioExtensions})},
         {QStringLiteral("Video Files (*.avi;*.mpg;*.mpeg;*.vob;*.dat;*.mp4;*.divx;*.div;*.ogm;*.qt;*.mov)"),
-         patterns("*.avi; *.vob; *.qt; *.mov; *.mpg; *.mpeg; *.dat; *.mp4; *.divx; *.div; *.ogm")},
-        {QStringLiteral("Windows Media Files (*.asf;*.wma;*.wmv)"), patterns("*.asf; *.wma; *.wmv")},
+         patterns({kVideoExtensions})},
+        {QStringLiteral("Windows Media Files (*.asf;*.wma;*.wmv)"), patterns({kWindowsMediaExtensions})},
         // "*.*" would hide files without an extension here.
         {QStringLiteral("Any Files (*.*)"), {QStringLiteral("*")}},
     };
@@ -59,13 +97,12 @@ AddFilesResult addFilesToMixList(MixItemStore& store, const QStringList& paths, 
                                   .arg(path, QString::number(kMixItemCapacity));
             continue;
         }
-        const QByteArray utf8 = path.toUtf8();
-        const std::string_view bytes(utf8.constData(), static_cast<std::size_t>(utf8.size()));
-        MixItem probe;
-        if (!probe.setFilePath(bytes)) {
-            result.refused << QStringLiteral("%1: the path is too long").arg(path);
+        if (const QString refusal = refusalOf(path); !refusal.isEmpty()) {
+            result.refused << refusal;
             continue;
         }
+        const QByteArray utf8 = path.toUtf8();
+        const std::string_view bytes(utf8.constData(), static_cast<std::size_t>(utf8.size()));
         if (store.append(bytes, MeasureAudioDuration(library, path)) == AppendResult::Appended)
             ++result.added;
     }

@@ -1,6 +1,6 @@
 // Adding files to the mix list: each file is measured and appended in the order given; files that
-// cannot be added (the list is full, the path does not fit) are collected to be named in one
-// message. No widget here: the window supplies the paths, a progress callback and the desktop.
+// cannot be added (missing, a folder, unreadable, the path does not fit, the list is full) are
+// collected to be named in one message. No widget here: the window supplies the paths, a progress callback and the desktop.
 #pragma once
 
 #include <QStringList>
@@ -14,7 +14,8 @@ namespace sonarel {
 
 class ProfileStore;
 
-// The open-file dialog of the Add command: title, filters and the folder to start in.
+// The open-file dialog of the Add command: title, filters and the folder to start in. The filters
+// hold every common extension the engine decodes, in lower and upper case.
 FileDialogRequest addFilesDialogRequest(const QString& lastFolder);
 
 struct AddFilesResult {

@@ -82,6 +82,9 @@ void MainDialog::createControls()
 
     list_ = new MixListView(this);
     list_->setObjectName(objectNameOf(kIdMixList));
+    list_->setAccessibleName(QStringLiteral("Mix list"));
+    list_->setAccessibleDescription(
+        QStringLiteral("The files to mix, one row each: file name, duration, volume, start time and speed"));
     list_->setGeometry(units.toPixels(7, 44, 273, 98));
 
     ImageButton* deleteSelected = makeButton(kIdDeleteSelected, nullptr, 281, 54, 22, 14);
@@ -103,6 +106,12 @@ void MainDialog::createControls()
     status_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     status_->setAutoFillBackground(true);
     status_->setTextFormat(Qt::PlainText);
+
+    // Tab follows the reading order: the command row, the list and its buttons, the bottom row.
+    const QList<QWidget*> tabOrder{add,            options,   mixButton_, help,     exitButton, list_,
+                                   deleteSelected, deleteAll, properties, homepage, about};
+    for (qsizetype i = 1; i < tabOrder.size(); ++i)
+        setTabOrder(tabOrder[i - 1], tabOrder[i]);
 
     connect(add, &QPushButton::clicked, this, &MainDialog::addCommand);
     connect(options, &QPushButton::clicked, this, &MainDialog::optionsCommand);

@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QMimeData>
+#include <QPainter>
 #include <QUrl>
 #include <algorithm>
 #include <set>
@@ -54,6 +55,44 @@ MixListView::MixListView(QWidget* parent) : QTableWidget(0, kMixListColumnCount,
     setAcceptDrops(true);
     viewport()->setAcceptDrops(true);
     setDropIndicatorShown(false);
+    setTabKeyNavigation(false);
+}
+
+void MixListView::focusInEvent(QFocusEvent* event)
+{
+    keyboardFocus_.focusIn(*event);
+    QTableWidget::focusInEvent(event);
+    viewport()->update();
+}
+
+void MixListView::focusOutEvent(QFocusEvent* event)
+{
+    QTableWidget::focusOutEvent(event);
+    viewport()->update();
+}
+
+void MixListView::mousePressEvent(QMouseEvent* event)
+{
+    if (keyboardFocus_.mousePressed())
+        viewport()->update();
+    QTableWidget::mousePressEvent(event);
+}
+
+void MixListView::paintEvent(QPaintEvent* event)
+{
+    QTableWidget::paintEvent(event);
+    if (keyboardFocus_.ringVisible(*this)) {
+        QPainter painter(viewport());
+        paintFocusRing(painter, *this, viewport()->rect());
+    }
+}
+
+void MixListView::scrollContentsBy(int dx, int dy)
+{
+    QTableWidget::scrollContentsBy(dx, dy);
+    // Scrolling moves the painted pixels, the ring with them; paint it afresh where it belongs.
+    if (keyboardFocus_.ringVisible(*this))
+        viewport()->update();
 }
 
 void MixListView::fillRow(const MixItem& item, int row)
@@ -100,6 +139,8 @@ int MixListView::firstSelectedRow() const
 
 void MixListView::keyPressEvent(QKeyEvent* event)
 {
+    if (keyboardFocus_.keyPressed())
+        viewport()->update();
     switch (event->key()) {
     case Qt::Key_Return:
     case Qt::Key_Enter:

@@ -1,10 +1,13 @@
 // The mix list as the person sees it: a report view with five centred columns, grid lines, full-row
 // selection of several rows, and drops of files from a file manager. Row i always shows entry i.
+// Tab leaves the list (it does not walk its cells); a focus ring frames the list while the focus
+// came from the keyboard.
 #pragma once
 
 #include <QStringList>
 #include <QTableWidget>
 
+#include "controls/KeyboardFocus.h"
 #include "model/ListEditing.h"
 #include "model/MixItem.h"
 
@@ -28,14 +31,21 @@ Q_SIGNALS:
     void previewRequested();  // a double click, on a row or beside the rows
 
 protected:
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void scrollContentsBy(int dx, int dy) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
 private:
     void fillRow(const MixItem& item, int row);
+
+    KeyboardFocus keyboardFocus_;
 };
 
 }  // namespace sonarel

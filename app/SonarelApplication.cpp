@@ -1,5 +1,7 @@
 #include "app/SonarelApplication.h"
 
+#include <QTimer>
+
 #include "app/MainDialog.h"
 #include "platform/QtDesktop.h"
 #include "platform/media/MediaLibrary.h"
@@ -8,7 +10,7 @@
 
 namespace sonarel {
 
-int runSonarel()
+int runSonarel(const QStringList& files)
 {
     initSonarelResources();
     ProfileStore profile;
@@ -16,6 +18,9 @@ int runSonarel()
     media::MediaLibrary library;
     MainDialog dialog(desktop, profile, library, musicFolderLocation());
     desktop.setOwner(&dialog);
+    // Once the loop runs, so that progress and messages have the window to belong to.
+    if (!files.isEmpty())
+        QTimer::singleShot(0, &dialog, [&dialog, files] { dialog.addFiles(files); });
     dialog.exec();
     return 0;
 }

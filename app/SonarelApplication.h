@@ -1,10 +1,13 @@
 // The application object: names the profile, makes the engine and the main window, runs the
-// window modally and returns when it closes. No command line is read.
+// window modally and returns when it closes.
 #pragma once
+
+#include <QStringList>
 
 namespace sonarel {
 
-// Needs a QApplication. Returns the process exit status.
-int runSonarel();
+// Needs a QApplication. `files` (from the command line) are added as soon as the window shows,
+// as if chosen with Add. Returns the process exit status.
+int runSonarel(const QStringList& files = {});
 
 }  // namespace sonarel

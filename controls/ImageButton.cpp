@@ -3,6 +3,7 @@
 #include <QEnterEvent>
 #include <QGuiApplication>
 #include <QImageReader>
+#include <QKeyEvent>
 #include <QAudioDevice>
 #include <QMediaDevices>
 #include <QMouseEvent>
@@ -56,7 +57,8 @@ void ImageButton::init()
     // button hot at its first move after the release.
     setMouseTracking(true);
     connect(this, &QAbstractButton::clicked, this, [this] {
-        setFocus(Qt::MouseFocusReason);
+        // A click by mnemonic is a keyboard action too: the focus it brings shows its ring.
+        setFocus(keyboardFocus_.fromKeyboard() ? Qt::ShortcutFocusReason : Qt::MouseFocusReason);
         play(clickSound_);
     });
 }
@@ -169,6 +171,9 @@ void ImageButton::setTooltipText(const QString& text, bool activate)
     if (text.isNull())
         return;
     setToolTip(activate ? text : QString());
+    setAccessibleDescription(text);
+    if (this->text().isEmpty())
+        setAccessibleName(text);
 }
 
 int ImageButton::setAlign(int align, bool repaint)
@@ -272,6 +277,34 @@ void ImageButton::mouseMoveEvent(QMouseEvent* event)
     trackHover(event->position().toPoint(), event->buttons());
 }
 
+void ImageButton::mousePressEvent(QMouseEvent* event)
+{
+    if (keyboardFocus_.mousePressed())
+        update();
+    QPushButton::mousePressEvent(event);
+}
+
+void ImageButton::keyPressEvent(QKeyEvent* event)
+{
+    if (keyboardFocus_.keyPressed())
+        update();
+    // Enter presses the focused button, as Space does; the window's buttons are never
+    // auto-default, so QPushButton would pass Enter on to the window.
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && event->modifiers() == Qt::NoModifier) {
+        if (!event->isAutoRepeat())
+            click();
+        event->accept();
+        return;
+    }
+    QPushButton::keyPressEvent(event);
+}
+
+void ImageButton::focusInEvent(QFocusEvent* event)
+{
+    keyboardFocus_.focusIn(*event);
+    QPushButton::focusInEvent(event);  // repaints
+}
+
 void ImageButton::mouseDoubleClickEvent(QMouseEvent* event)
 {
     // The second click of a double click is a click of its own.
@@ -307,6 +340,8 @@ bool ImageButton::event(QEvent* event)
     // The window passes its deactivation down to its children as this event.
     if (event->type() == QEvent::WindowDeactivate)
         clearHot();
+    if (event->type() == QEvent::Shortcut)
+        keyboardFocus_.keyPressed();
     return QPushButton::event(event);
 }
 
@@ -455,7 +490,9 @@ void ImageButton::paintEvent(QPaintEvent* /*event*/)
     if (!text().isEmpty())
         drawText(painter, state, captionRect);
 
-    if (drawFlatFocus_ && state.focused && isFlat()) {
+    if (keyboardFocus_.ringVisible(*this)) {
+        paintFocusRing(painter, *this, state.item);
+    } else if (drawFlatFocus_ && state.focused && isFlat()) {
         QStyleOptionFocusRect option;
         option.initFrom(this);
         option.rect = state.item.adjusted(3, 3, -3, -3);

@@ -4,6 +4,11 @@
 //
 // User-interface thread only. The button owns its icons, sound effects and background cache.
 //
+// Keyboard: Space and Enter press the focused button. When the focus came from the keyboard the
+// button shows a focus ring (see KeyboardFocus); a mouse user sees no ring. Screen readers get
+// the caption as the button's name (the tooltip for a button without caption) and the tooltip
+// as its description.
+//
 // Set-up, in the order the main window applies it to each button:
 //   setIcon(path)                          — buttons with an icon only
 //   setSound(hover sound, false, true)
@@ -19,6 +24,8 @@
 #include <QPushButton>
 #include <QSize>
 #include <QUrl>
+
+#include "controls/KeyboardFocus.h"
 
 class QSoundEffect;
 
@@ -70,7 +77,9 @@ public:
     int setButtonCursor(const QCursor& cursor, bool repaint = false);
     int setButtonCursor(const QString& path, bool repaint = false);
 
-    // Sets the tooltip text; a null text is ignored. With activate false no tooltip shows.
+    // Sets the tooltip text; a null text is ignored. With activate false no tooltip shows. The
+    // text is also the accessible description, and the accessible name of a button without
+    // caption.
     void setTooltipText(const QString& text, bool activate = true);
 
     // Accepts 0 to 3 (see Align) and returns 0; anything else is refused with kAlignRefused and
@@ -92,6 +101,8 @@ public:
     // How often a hover or click sound was started; counts also where no device makes it heard.
     int hoverSoundCount() const { return hoverSound_.plays; }
     int clickSoundCount() const { return clickSound_.plays; }
+    // Whether the focus ring shows now.
+    bool showsFocusRing() const { return keyboardFocus_.ringVisible(*this); }
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
@@ -117,6 +128,9 @@ protected:
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
     void hideEvent(QHideEvent* event) override;
@@ -146,6 +160,7 @@ private:
     Sound hoverSound_;
     Sound clickSound_;
     QPixmap backgroundCache_;  // null while nothing is captured
+    KeyboardFocus keyboardFocus_;
 
     bool isHot_ = false;
     bool transparent_ = false;

@@ -27,19 +27,14 @@ QMessageBox::Icon toQtIcon(MessageIcon icon)
     return QMessageBox::NoIcon;
 }
 
-QString filterText(const FileDialogRequest& request)
+// "Label (patterns)": the form from which QFileDialog takes the patterns; with its details hidden
+// it shows only the label (the text before the last parenthesised list).
+QStringList nameFilterTexts(const FileDialogRequest& request)
 {
-    QStringList lines;
+    QStringList texts;
     for (const FileFilter& filter : request.filters)
-        lines << QStringLiteral("%1 (%2)").arg(filter.displayText, filter.patterns.join(QLatin1Char(' ')));
-    return lines.join(QStringLiteral(";;"));
-}
-
-QString selectedFilterText(const FileDialogRequest& request)
-{
-    if (request.selectedFilter < 0 || request.selectedFilter >= request.filters.size())
-        return {};
-    return filterText(FileDialogRequest{{}, {}, {}, {request.filters[request.selectedFilter]}, 0});
+        texts << QStringLiteral("%1 (%2)").arg(filter.displayText, filter.patterns.join(QLatin1Char(' ')));
+    return texts;
 }
 
 // The .desktop file of a desktop file id; a '-' in the id may stand for a subfolder
@@ -75,22 +70,44 @@ bool QtDesktop::askYesNo(const QString& text, const QString& caption, MessageIco
     return box.exec() == QMessageBox::Yes;
 }
 
+std::unique_ptr<QFileDialog> makeFileDialog(QWidget* owner, const FileDialogRequest& request,
+                                            QFileDialog::AcceptMode mode)
+{
+    auto dialog = std::make_unique<QFileDialog>(owner, request.title);
+    dialog->setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::HideNameFilterDetails);
+    dialog->setAcceptMode(mode);
+    const QStringList filters = nameFilterTexts(request);
+    dialog->setNameFilters(filters);
+    if (request.selectedFilter >= 0 && request.selectedFilter < filters.size())
+        dialog->selectNameFilter(filters[request.selectedFilter]);
+    if (!request.initialFolder.isEmpty())
+        dialog->setDirectory(request.initialFolder);
+    if (!request.initialFile.isEmpty()) {
+        const QString start = QFileInfo(request.initialFile).isRelative() && !request.initialFolder.isEmpty()
+                                  ? request.initialFolder + QLatin1Char('/') + request.initialFile
+                                  : request.initialFile;
+        dialog->selectFile(start);
+    }
+    return dialog;
+}
+
 QStringList QtDesktop::chooseFilesToOpen(const FileDialogRequest& request)
 {
-    QString selected = selectedFilterText(request);
-    return QFileDialog::getOpenFileNames(owner_, request.title, request.initialFolder,
-                                         filterText(request), &selected);
+    const auto dialog = makeFileDialog(owner_, request, QFileDialog::AcceptOpen);
+    dialog->setFileMode(QFileDialog::ExistingFiles);
+    if (dialog->exec() != QDialog::Accepted)
+        return {};
+    return dialog->selectedFiles();
 }
 
 QString QtDesktop::chooseFileToSave(const FileDialogRequest& request)
 {
-    QString selected = selectedFilterText(request);
-    QString start = request.initialFile;
-    if (!request.initialFolder.isEmpty() && !start.isEmpty() && QFileInfo(start).isRelative())
-        start = request.initialFolder + QLatin1Char('/') + start;
-    else if (start.isEmpty())
-        start = request.initialFolder;
-    return QFileDialog::getSaveFileName(owner_, request.title, start, filterText(request), &selected);
+    const auto dialog = makeFileDialog(owner_, request, QFileDialog::AcceptSave);
+    dialog->setFileMode(QFileDialog::AnyFile);
+    if (dialog->exec() != QDialog::Accepted)
+        return {};
+    const QStringList chosen = dialog->selectedFiles();
+    return chosen.isEmpty() ? QString() : chosen.first();
 }
 
 bool QtDesktop::openWithDefaultHandler(const QString& pathOrUrl)

@@ -1,6 +1,9 @@
 // The desktop interface on Qt Widgets: QMessageBox, QFileDialog, QDesktopServices, QProcess.
 #pragma once
 
+#include <QFileDialog>
+#include <memory>
+
 #include "platform/Desktop.h"
 
 class QWidget;
@@ -27,5 +30,11 @@ public:
 private:
     QWidget* owner_;
 };
+
+// The file dialog QtDesktop shows for a request, not yet shown. It is Qt's own dialog, so that
+// each filter shows its label exactly once (a native dialog may repeat the patterns or cut the
+// label at its first parenthesis); the patterns select the files without being shown.
+std::unique_ptr<QFileDialog> makeFileDialog(QWidget* owner, const FileDialogRequest& request,
+                                            QFileDialog::AcceptMode mode);
 
 }  // namespace sonarel

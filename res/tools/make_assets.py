@@ -2,6 +2,8 @@
 """Regenerates the binary resources in res/ from their sources.
 
   - icons/*.png and icons/*@2x.png from icons/src/*.svg (needs rsvg-convert, Debian librsvg2-bin);
+  - desktop/icons/sonarel-N.png, the program's icon for the desktop's menus at the sizes the icon
+    theme asks for;
   - cursors/hand.png from cursors/hand.svg, with its hot spot written into the PNG as the text
     entries HotSpotX and HotSpotY, which the image button reads back;
   - images/background.png, a tileable texture computed here;
@@ -34,6 +36,8 @@ ICONS = {
     "delete-all": 16,
     "properties": 16,
 }
+# The sizes of the installed application icon (share/icons/hicolor/NxN/apps).
+DESKTOP_ICON_SIZES = (16, 22, 24, 32, 48, 64, 128, 256)
 CURSOR_SIZE = 32
 CURSOR_HOT_SPOT = (12, 2)
 
@@ -114,6 +118,8 @@ def main() -> int:
         svg = RES / "icons" / "src" / f"{name}.svg"
         rasterise(svg, RES / "icons" / f"{name}.png", size)
         rasterise(svg, RES / "icons" / f"{name}@2x.png", size * 2)
+    for size in DESKTOP_ICON_SIZES:
+        rasterise(RES / "icons" / "src" / "sonarel.svg", RES / "desktop" / "icons" / f"sonarel-{size}.png", size)
     cursor = RES / "cursors" / "hand.png"
     rasterise(RES / "cursors" / "hand.svg", cursor, CURSOR_SIZE)
     add_png_text(cursor, {"HotSpotX": CURSOR_HOT_SPOT[0], "HotSpotY": CURSOR_HOT_SPOT[1]})
