@@ -11,7 +11,10 @@ command="${1:-run}"
 packages=(build-essential cmake ninja-build pkg-config libgtest-dev
           qt6-base-dev qt6-multimedia-dev
           libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
-          ffmpeg)
+          ffmpeg
+          # the install test validates the launcher, the metainfo and the manual pages;
+          # dpkg-dev gives `cpack -G DEB` the dependencies of the programs' libraries
+          desktop-file-utils appstream man-db dpkg-dev)
 
 install_missing() {
     local missing=()

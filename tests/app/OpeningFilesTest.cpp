@@ -69,13 +69,13 @@ private:
         return path;
     }
 
-    // A real FLAC file (3 s) from the generated test media.
-    QString flac(const QString& name)
+    // A copy of a file of the generated test media (tone.flac and tone.ogg last 3 s).
+    QString media(const QString& source, const QString& name)
     {
         const QString path = dir_.filePath(name);
         QFile::remove(path);
-        const QString source = qEnvironmentVariable("SONAREL_TEST_MEDIA") + QStringLiteral("/tone.flac");
-        return QFile::copy(source, path) ? path : QString();
+        return QFile::copy(qEnvironmentVariable("SONAREL_TEST_MEDIA") + QLatin1Char('/') + source, path) ? path
+                                                                                                     : QString();
     }
 
 private Q_SLOTS:
@@ -128,7 +128,7 @@ private Q_SLOTS:
     {
         QDir::setCurrent(dir_.path());
         tone(QStringLiteral("a.wav"), 0.5);
-        QVERIFY(!flac(QStringLiteral("b.flac")).isEmpty());
+        QVERIFY(!media(QStringLiteral("tone.flac"), QStringLiteral("b.flac")).isEmpty());
         const SonarelCommandLine line = parseSonarelCommandLine(
             {QStringLiteral("a.wav"), QStringLiteral("b.flac"), QStringLiteral("missing.mp3")}, QDir::currentPath());
         QCOMPARE(line.action, Action::Run);
@@ -242,6 +242,38 @@ private Q_SLOTS:
         QStringList everything = media + QStringList{QStringLiteral("notes.txt")};
         everything.sort();
         QTRY_COMPARE(namesShown(*dialog), everything);
+    }
+
+    // The picture of the window that the software centre shows (res/tools/make_screenshot.sh
+    // saves it into res/desktop/ through SONAREL_SCREENSHOT).
+    void picturesTheWindowWithOpenedFiles()
+    {
+        const QStringList files{media(QStringLiteral("tone.flac"), QStringLiteral("Morning Birds.flac")),
+                                tone(QStringLiteral("Voice over.wav"), 2.25),
+                                media(QStringLiteral("tone.ogg"), QStringLiteral("Jingle.ogg"))};
+        auto f = make();
+        OutputSettings settings = f->dialog.outputSettings();
+        settings.outputFile = QStringLiteral("/home/ann/Music/audio_mix.wav");
+        f->dialog.setOutputSettings(settings);
+        f->dialog.addFiles(parseSonarelCommandLine(files, dir_.path()).files);
+        QCOMPARE(f->rows(), 3);
+        MixItemStore& store = f->dialog.store();
+        store.at(1).startTime = 15'000'000;
+        store.at(1).volume = 0.8;
+        store.at(2).startTime = 30'000'000;
+        store.at(2).speed = 1.25;
+        f->dialog.mixList().refresh(store);
+        f->dialog.mixList().selectRow(1);
+        f->dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f->dialog));
+
+        const QImage picture = f->dialog.grab().toImage();
+        QString path = qEnvironmentVariable("SONAREL_SCREENSHOT");
+        if (path.isEmpty())
+            path = QCoreApplication::applicationDirPath() + QStringLiteral("/software-centre.png");
+        QVERIFY(picture.save(path));
+        QCOMPARE(QImage(path).size(), f->dialog.size() * f->dialog.devicePixelRatio());
+        qInfo("window picture: %s", qPrintable(path));
     }
 };
 
