@@ -67,6 +67,7 @@ void MixListView::focusInEvent(QFocusEvent* event)
 
 void MixListView::focusOutEvent(QFocusEvent* event)
 {
+    keyboardFocus_.focusOut(*event);
     QTableWidget::focusOutEvent(event);
     viewport()->update();
 }

@@ -290,7 +290,8 @@ void ImageButton::keyPressEvent(QKeyEvent* event)
         update();
     // Enter presses the focused button, as Space does; the window's buttons are never
     // auto-default, so QPushButton would pass Enter on to the window.
-    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && event->modifiers() == Qt::NoModifier) {
+    const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && plain) {
         if (!event->isAutoRepeat())
             click();
         event->accept();
@@ -313,6 +314,7 @@ void ImageButton::mouseDoubleClickEvent(QMouseEvent* event)
 
 void ImageButton::focusOutEvent(QFocusEvent* event)
 {
+    keyboardFocus_.focusOut(*event);
     QPushButton::focusOutEvent(event);
     clearHot();
 }

@@ -29,6 +29,12 @@ bool KeyboardFocus::focusIn(const QFocusEvent& event)
     }
 }
 
+bool KeyboardFocus::focusOut(const QFocusEvent& event)
+{
+    // Clicked away: whatever later gives the focus back without saying how finds the mouse in use.
+    return event.reason() == Qt::MouseFocusReason && set(false);
+}
+
 bool KeyboardFocus::keyPressed()
 {
     return set(true);

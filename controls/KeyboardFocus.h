@@ -16,6 +16,7 @@ class KeyboardFocus {
 public:
     // Each returns true when the ring's visibility changed, so the caller repaints.
     bool focusIn(const QFocusEvent& event);
+    bool focusOut(const QFocusEvent& event);
     bool keyPressed();
     bool mousePressed();
 

@@ -6,17 +6,13 @@
 #include <QFileDialog>
 #include <QListView>
 #include <QMimeData>
-#include <QTemporaryDir>
 #include <QUrl>
 #include <QtTest>
-#include <cstdlib>
 
 #include "app/AddFilesCommand.h"
 #include "app/CommandLine.h"
 #include "platform/QtDesktop.h"
-#include "res/Resources.h"
 #include "support/MainWindowFixture.h"
-#include "support/WavFile.h"
 
 using namespace sonarel;
 using sonarel::testing::MainWindowFixture;
@@ -52,22 +48,11 @@ class OpeningFilesTest : public QObject {
     Q_OBJECT
 
 private:
-    QTemporaryDir dir_;
-    int profiles_ = 0;
+    sonarel::testing::MainWindowScratch scratch_;
+    const QTemporaryDir& dir_ = scratch_.dir;
 
-    std::unique_ptr<MainWindowFixture> make()
-    {
-        return std::make_unique<MainWindowFixture>(QStringLiteral("sonarel-open-%1").arg(++profiles_),
-                                                   dir_.filePath(QStringLiteral("Music")));
-    }
-
-    QString tone(const QString& name, double seconds)
-    {
-        const QString path = dir_.filePath(name);
-        sonarel::testing::writeWav16(path.toStdString(), 2, 44100,
-                                     sonarel::testing::sine16(2, 44100, seconds, 440, 6000));
-        return path;
-    }
+    std::unique_ptr<MainWindowFixture> make() { return scratch_.makeWindow(); }
+    QString tone(const QString& name, double seconds) { return scratch_.tone(name, seconds); }
 
     // A copy of a file of the generated test media (tone.flac and tone.ogg last 3 s).
     QString media(const QString& source, const QString& name)
@@ -79,12 +64,7 @@ private:
     }
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        QVERIFY(dir_.isValid());
-        ::setenv("XDG_CONFIG_HOME", dir_.filePath(QStringLiteral("config")).toLocal8Bit().constData(), 1);
-        initSonarelResources();
-    }
+    void initTestCase() { QVERIFY(scratch_.setUp()); }
 
     void commandLineArguments_data()
     {
