@@ -43,4 +43,5 @@ foreach(size 16 22 24 32 48 64 128 256)
 endforeach()
 
 # The manual is optional in the source tree; when it is there it goes beside the other documents.
-install(DIRECTORY ${PROJECT_SOURCE_DIR}/res/help/ DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/sonarel/help OPTIONAL)
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/res/help/ DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/sonarel/help OPTIONAL
+        PATTERN CMakeLists.txt EXCLUDE)
