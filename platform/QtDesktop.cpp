@@ -57,6 +57,13 @@ QString locateDesktopFile(const QString& id)
 
 }  // namespace
 
+QWidget* QtDesktop::boxOwner() const
+{
+    // A box asked for by a modal dialog (the output options, say) belongs over that dialog.
+    QWidget* modal = QApplication::activeModalWidget();
+    return modal ? modal : owner_;
+}
+
 void QtDesktop::showAppMessage(const QString& text)
 {
     showMessage(text, applicationName(), MessageIcon::Exclamation);
@@ -64,13 +71,13 @@ void QtDesktop::showAppMessage(const QString& text)
 
 void QtDesktop::showMessage(const QString& text, const QString& caption, MessageIcon icon)
 {
-    QMessageBox box(toQtIcon(icon), caption, text, QMessageBox::Ok, owner_);
+    QMessageBox box(toQtIcon(icon), caption, text, QMessageBox::Ok, boxOwner());
     box.exec();
 }
 
 bool QtDesktop::askYesNo(const QString& text, const QString& caption, MessageIcon icon)
 {
-    QMessageBox box(toQtIcon(icon), caption, text, QMessageBox::Yes | QMessageBox::No, owner_);
+    QMessageBox box(toQtIcon(icon), caption, text, QMessageBox::Yes | QMessageBox::No, boxOwner());
     box.setDefaultButton(QMessageBox::No);
     return box.exec() == QMessageBox::Yes;
 }
@@ -78,7 +85,7 @@ bool QtDesktop::askYesNo(const QString& text, const QString& caption, MessageIco
 QStringList QtDesktop::chooseFilesToOpen(const FileDialogRequest& request)
 {
     QString selected = selectedFilterText(request);
-    return QFileDialog::getOpenFileNames(owner_, request.title, request.initialFolder,
+    return QFileDialog::getOpenFileNames(boxOwner(), request.title, request.initialFolder,
                                          filterText(request), &selected);
 }
 
@@ -90,7 +97,9 @@ QString QtDesktop::chooseFileToSave(const FileDialogRequest& request)
         start = request.initialFolder + QLatin1Char('/') + start;
     else if (start.isEmpty())
         start = request.initialFolder;
-    return QFileDialog::getSaveFileName(owner_, request.title, start, filterText(request), &selected);
+    const QFileDialog::Options options =
+        request.confirmOverwrite ? QFileDialog::Options() : QFileDialog::DontConfirmOverwrite;
+    return QFileDialog::getSaveFileName(boxOwner(), request.title, start, filterText(request), &selected, options);
 }
 
 bool QtDesktop::openWithDefaultHandler(const QString& pathOrUrl)
