@@ -55,6 +55,22 @@ QString locateDesktopFile(const QString& id)
     return path;
 }
 
+// The folder, or its nearest parent that exists: given a missing folder, a file dialog would
+// take the folder's last part for a file name.
+QString existingFolder(const QString& folder)
+{
+    if (folder.isEmpty())
+        return folder;
+    QString path = QFileInfo(folder).absoluteFilePath();
+    while (!QFileInfo(path).isDir()) {
+        const QString parent = QFileInfo(path).absolutePath();
+        if (parent == path)
+            break;
+        path = parent;
+    }
+    return path;
+}
+
 }  // namespace
 
 QWidget* QtDesktop::boxOwner() const
@@ -85,7 +101,7 @@ bool QtDesktop::askYesNo(const QString& text, const QString& caption, MessageIco
 QStringList QtDesktop::chooseFilesToOpen(const FileDialogRequest& request)
 {
     QString selected = selectedFilterText(request);
-    return QFileDialog::getOpenFileNames(boxOwner(), request.title, request.initialFolder,
+    return QFileDialog::getOpenFileNames(boxOwner(), request.title, existingFolder(request.initialFolder),
                                          filterText(request), &selected);
 }
 
@@ -96,7 +112,7 @@ QString QtDesktop::chooseFileToSave(const FileDialogRequest& request)
     if (!request.initialFolder.isEmpty() && !start.isEmpty() && QFileInfo(start).isRelative())
         start = request.initialFolder + QLatin1Char('/') + start;
     else if (start.isEmpty())
-        start = request.initialFolder;
+        start = existingFolder(request.initialFolder);
     const QFileDialog::Options options =
         request.confirmOverwrite ? QFileDialog::Options() : QFileDialog::DontConfirmOverwrite;
     return QFileDialog::getSaveFileName(boxOwner(), request.title, start, filterText(request), &selected, options);
