@@ -137,6 +137,7 @@ void OutputOptionsDialog::showForm(const OutputOptionsForm& form)
     sampleRate_->setCurrentIndex(form.sampleRateIndex);
     channels_->setCurrentIndex(form.channelsIndex);
     bits_->setCurrentIndex(form.bitsIndex);
+    outputFile_->selectAll();  // the first stop gets the focus: typing replaces the whole name
 }
 
 OutputOptionsForm OutputOptionsDialog::readForm() const

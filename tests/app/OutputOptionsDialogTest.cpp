@@ -151,6 +151,7 @@ private Q_SLOTS:
             QCOMPARE(text(d, kIdBitsList), QStringLiteral("16"));
             QVERIFY(QTest::qWaitForWindowActive(&d));
             QCOMPARE(QApplication::focusWidget(), control(d, kIdOutputFileBox));
+            QCOMPARE(control<QLineEdit>(d, kIdOutputFileBox)->selectedText(), text(d, kIdOutputFileBox));
             for (int id : {kIdOutputFileBox, kIdBrowse, kIdSampleRateList, kIdChannelsList, kIdBitsList,
                            kIdOptionsOk, kIdOptionsCancel})
                 QVERIFY2(control(d, id)->isVisible(), qPrintable(objectNameOf(id)));
@@ -175,8 +176,7 @@ private Q_SLOTS:
         Window w(name, music());
         const QString output = dir_.filePath(QStringLiteral("small.wav"));
         QVERIFY(w.options([&](OutputOptionsDialog& d) {
-            control<QLineEdit>(d, kIdOutputFileBox)->selectAll();
-            QTest::keyClicks(control(d, kIdOutputFileBox), output);
+            QTest::keyClicks(control(d, kIdOutputFileBox), output);  // replaces the selected name
             choose(d, kIdSampleRateList, QStringLiteral("22050"));
             choose(d, kIdChannelsList, QStringLiteral("Mono"));
             choose(d, kIdBitsList, QStringLiteral("8"));
