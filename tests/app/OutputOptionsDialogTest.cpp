@@ -1,5 +1,5 @@
-// The output options dialog driven as a person would: opened from the main window or on its own,
-// lists chosen with the keyboard, buttons clicked; the profile read back from its file and the
+// The output options dialog driven as a person would: opened from the main window, its lists
+// chosen with the keyboard, buttons clicked; the profile read back from its file and the
 // next mix read back from disk.
 #include <QApplication>
 #include <QComboBox>
@@ -21,6 +21,7 @@
 #include "settings/OutputOptions.h"
 #include "settings/OutputOptionsDialog.h"
 #include "settings/ProfileStore.h"
+#include "support/MainWindowFixture.h"
 #include "support/RecordingDesktop.h"
 #include "support/WavFile.h"
 
@@ -70,6 +71,16 @@ QMap<QString, QString> stored(const ProfileStore& profile)
     return values;
 }
 
+using Window = sonarel::testing::MainWindowFixture;
+
+// Presses Options and runs `steps` on the dialog it opens.
+bool options(Window& w, const std::function<void(OutputOptionsDialog&)>& steps)
+{
+    sonarel::testing::WhenDialogOpens<OutputOptionsDialog> opened(steps);
+    QTest::mouseClick(w.button(kIdOptions), Qt::LeftButton);
+    return opened.ran();
+}
+
 }  // namespace
 
 class OutputOptionsDialogTest : public QObject {
@@ -78,34 +89,6 @@ class OutputOptionsDialogTest : public QObject {
 private:
     QTemporaryDir dir_;
     int counter_ = 0;
-
-    // The main window, whose Options button opens the dialog modally.
-    struct Window {
-        RecordingDesktop desktop;
-        ProfileStore profile;
-        media::MediaLibrary library;
-        MainDialog main;
-        Window(const QString& app, const QString& music) : profile(app), main(desktop, profile, library, music) {}
-        QString status() { return main.findChild<QLabel*>(objectNameOf(kIdStatusLine))->text(); }
-        QPushButton* button(int id) { return main.findChild<QPushButton*>(objectNameOf(id)); }
-
-        // Presses Options and runs `steps` on the dialog; one still open afterwards is cancelled,
-        // so a failing step never leaves the test waiting.
-        bool options(const std::function<void(OutputOptionsDialog&)>& steps)
-        {
-            bool opened = false;
-            QTimer::singleShot(0, &main, [&] {
-                if (auto* dialog = qobject_cast<OutputOptionsDialog*>(QApplication::activeModalWidget())) {
-                    opened = true;
-                    steps(*dialog);
-                    if (dialog->isVisible())
-                        dialog->reject();
-                }
-            });
-            QTest::mouseClick(button(kIdOptions), Qt::LeftButton);
-            return opened;
-        }
-    };
 
     QString app() { return QStringLiteral("sonarel-options-%1").arg(++counter_); }
     QString music() { return dir_.filePath(QStringLiteral("Music")); }
@@ -119,9 +102,9 @@ private:
             prepare(profile);
         }
         auto w = std::make_unique<Window>(name, music());
-        OutputSettings settings = w->main.outputSettings();
+        OutputSettings settings = w->dialog.outputSettings();
         settings.outputFile = dir_.filePath(QStringLiteral("in.folder/received.wav"));
-        w->main.setOutputSettings(settings);
+        w->dialog.setOutputSettings(settings);
         return w;
     }
 
@@ -135,15 +118,13 @@ private:
 private Q_SLOTS:
     void initTestCase()
     {
-        QVERIFY(dir_.isValid());
-        ::setenv("XDG_CONFIG_HOME", dir_.filePath(QStringLiteral("config")).toLocal8Bit().constData(), 1);
-        initSonarelResources();
+        QVERIFY(sonarel::testing::prepareWindowTests(dir_));
     }
 
     void aFreshProfileOpensWithDefaultsAndOnlyTheVisibleControls()
     {
         Window w(app(), music());
-        QVERIFY(w.options([&](OutputOptionsDialog& d) {
+        QVERIFY(options(w, [&](OutputOptionsDialog& d) {
             QCOMPARE(d.windowTitle(), QStringLiteral("Set output options"));
             QCOMPARE(text(d, kIdOutputFileBox), dir_.filePath(QStringLiteral("Music/audio_mix.wav")));
             QCOMPARE(text(d, kIdSampleRateList), QStringLiteral("44100"));
@@ -175,7 +156,7 @@ private Q_SLOTS:
         ProfileStore(name).WriteInt(profile::kSettings, profile::kOutputWidth, 350);
         Window w(name, music());
         const QString output = dir_.filePath(QStringLiteral("small.wav"));
-        QVERIFY(w.options([&](OutputOptionsDialog& d) {
+        QVERIFY(options(w, [&](OutputOptionsDialog& d) {
             QTest::keyClicks(control(d, kIdOutputFileBox), output);  // replaces the selected name
             choose(d, kIdSampleRateList, QStringLiteral("22050"));
             choose(d, kIdChannelsList, QStringLiteral("Mono"));
@@ -184,7 +165,7 @@ private Q_SLOTS:
             QVERIFY(!d.isVisible());
         }));
         QCOMPARE(w.status(), QStringLiteral("Output File: ") + output);
-        const OutputSettings& chosen = w.main.outputSettings();
+        const OutputSettings& chosen = w.dialog.outputSettings();
         QCOMPARE(chosen.outputFile, output);
         QCOMPARE(chosen.outputWidth, 350);  // only the file and the wave format come back
         const QMap<QString, QString> expected{
@@ -198,7 +179,7 @@ private Q_SLOTS:
         QCOMPARE(stored(w.profile), expected);
 
         // A constant level of 8192 becomes 128 + 32 in unsigned 8-bit mono at 22050 Hz.
-        w.main.addFiles({writeInput(QStringLiteral("level.wav"), sonarel::testing::constant16(2, 44100, 0.5, 8192))});
+        w.dialog.addFiles({writeInput(QStringLiteral("level.wav"), sonarel::testing::constant16(2, 44100, 0.5, 8192))});
         QTest::mouseClick(w.button(kIdMix), Qt::LeftButton);
         QTRY_COMPARE_WITH_TIMEOUT(w.button(kIdMix)->text(), QStringLiteral("Mix"), 60000);
         sonarel::testing::WavData wav;
@@ -213,9 +194,9 @@ private Q_SLOTS:
 
         // The next start keeps the file and begins with 44100 Hz, stereo, 16 bits again.
         Window again(name, music());
-        QCOMPARE(again.main.outputSettings().outputFile, output);
-        QCOMPARE(again.main.outputSettings().sampleRateIndex + again.main.outputSettings().channelsIndex +
-                     again.main.outputSettings().bitsIndex,
+        QCOMPARE(again.dialog.outputSettings().outputFile, output);
+        QCOMPARE(again.dialog.outputSettings().sampleRateIndex + again.dialog.outputSettings().channelsIndex +
+                     again.dialog.outputSettings().bitsIndex,
                  0);
     }
 
@@ -223,18 +204,18 @@ private Q_SLOTS:
     {
         Window w(app(), music());
         const QString statusBefore = w.status();
-        const QString fileBefore = w.main.outputSettings().outputFile;
+        const QString fileBefore = w.dialog.outputSettings().outputFile;
         for (const bool byEscape : {false, true}) {
-            QVERIFY(w.options([&](OutputOptionsDialog& d) {
+            QVERIFY(options(w, [&](OutputOptionsDialog& d) {
                 control<QLineEdit>(d, kIdOutputFileBox)->setText(QStringLiteral("/elsewhere/other.wav"));
                 choose(d, kIdSampleRateList, QStringLiteral("8000"));
                 choose(d, kIdBitsList, QStringLiteral("8"));
                 byEscape ? QTest::keyClick(&d, Qt::Key_Escape) : click(d, kIdOptionsCancel);
                 QVERIFY(!d.isVisible());
             }));
-            QCOMPARE(w.main.outputSettings().outputFile, fileBefore);
-            QCOMPARE(w.main.outputSettings().sampleRateIndex, 0);
-            QCOMPARE(w.main.outputSettings().bitsIndex, 0);
+            QCOMPARE(w.dialog.outputSettings().outputFile, fileBefore);
+            QCOMPARE(w.dialog.outputSettings().sampleRateIndex, 0);
+            QCOMPARE(w.dialog.outputSettings().bitsIndex, 0);
             QCOMPARE(w.status(), statusBefore);
             QVERIFY(stored(w.profile).isEmpty());
         }
@@ -244,7 +225,7 @@ private Q_SLOTS:
     {
         Window w(app(), music());
         for (const QString& typed : {QStringLiteral("  relative name, no extension "), QString()}) {
-            QVERIFY(w.options([&](OutputOptionsDialog& d) {
+            QVERIFY(options(w, [&](OutputOptionsDialog& d) {
                 control<QLineEdit>(d, kIdOutputFileBox)->clear();
                 QTest::keyClicks(control(d, kIdOutputFileBox), typed);
                 click(d, kIdOptionsOk);
@@ -265,7 +246,7 @@ private Q_SLOTS:
             {folder + QStringLiteral("out.final.wav"), folder + QStringLiteral("out.final.wav")},
             {QString(), folder + QStringLiteral("out.final.wav")},  // cancelled: the box keeps its text
         };
-        QVERIFY(w->options([&](OutputOptionsDialog& d) {
+        QVERIFY(options(*w, [&](OutputOptionsDialog& d) {
             control<QLineEdit>(d, kIdOutputFileBox)->setText(QStringLiteral("/typed/not/confirmed.wav"));
             for (const auto& [returned, shown] : cases) {
                 if (!returned.isEmpty())
@@ -286,10 +267,10 @@ private Q_SLOTS:
         // A received name in the root, or without a folder, starts in "/" or the current folder.
         for (const auto& [file, start] : {std::pair{QStringLiteral("/top.wav"), QStringLiteral("/")},
                                           std::pair{QStringLiteral("bare.wav"), QStringLiteral(".")}}) {
-            OutputSettings settings = w->main.outputSettings();
+            OutputSettings settings = w->dialog.outputSettings();
             settings.outputFile = file;
-            w->main.setOutputSettings(settings);
-            QVERIFY(w->options([&](OutputOptionsDialog& d) { click(d, kIdBrowse); }));
+            w->dialog.setOutputSettings(settings);
+            QVERIFY(options(*w, [&](OutputOptionsDialog& d) { click(d, kIdBrowse); }));
             QCOMPARE(w->desktop.dialogRequests.back().initialFolder, start);
         }
     }
@@ -321,7 +302,7 @@ private Q_SLOTS:
             profile.WriteString(profile::kSettings, profile::kOutputFrameRate, storedRate);
         });
         const QMap<QString, QString> before = stored(w->profile);
-        QVERIFY(w->options([&](OutputOptionsDialog& d) {
+        QVERIFY(options(*w, [&](OutputOptionsDialog& d) {
             click(d, kIdOptionsOk);
             if (!writtenRate.isEmpty())
                 return;
@@ -354,7 +335,7 @@ private Q_SLOTS:
         auto w = window();
         w->library.faults().fail(point.toStdString(), media::kErrFail, 0, -1);
         for (int opening = 1; opening <= 2; ++opening) {
-            QVERIFY(w->options([&](OutputOptionsDialog& d) {
+            QVERIFY(options(*w, [&](OutputOptionsDialog& d) {
                 QCOMPARE(w->desktop.texts(), QStringList(2 * opening, message));
                 QCOMPARE(w->desktop.messages.back().caption, applicationName());
                 QCOMPARE(control<QComboBox>(d, kIdVideoCompressorList)->count(), 1);
@@ -362,14 +343,14 @@ private Q_SLOTS:
                 choose(d, kIdChannelsList, QStringLiteral("Mono"));
                 click(d, kIdOptionsOk);
             }));
-            QCOMPARE(w->main.outputSettings().channelsIndex, 1);
+            QCOMPARE(w->dialog.outputSettings().channelsIndex, 1);
             QCOMPARE(w->profile.ReadInt(profile::kAudioCompress, profile::kCompressorNumber, 0), -1);
         }
 
         // One failure leaves the other list whole.
         w->library.faults().clear();
         w->library.faults().fail(point.toStdString());
-        QVERIFY(w->options([&](OutputOptionsDialog& d) {
+        QVERIFY(options(*w, [&](OutputOptionsDialog& d) {
             QCOMPARE(w->desktop.texts().size(), 5);
             QCOMPARE(control<QComboBox>(d, kIdVideoCompressorList)->count(), 1);
             QVERIFY(control<QComboBox>(d, kIdAudioCompressorList)->findText(kPcm16Name) > 0);
@@ -381,7 +362,7 @@ private Q_SLOTS:
         auto w = window();
         const int limit = int(kPathBufferSize) - 1;  // bytes
         const QString longest = QStringLiteral("/") + QString(limit - 1, QLatin1Char('a'));
-        QVERIFY(w->options([&](OutputOptionsDialog& d) {
+        QVERIFY(options(*w, [&](OutputOptionsDialog& d) {
             QLineEdit* file = control<QLineEdit>(d, kIdOutputFileBox);
             for (const QString& name : {longest + QLatin1Char('a'), QString(limit / 2 + 1, QChar(0xE9))}) {
                 file->setText(name);
@@ -401,18 +382,18 @@ private Q_SLOTS:
     void optionsWhileAMixRunsLeaveThatMixAlone()
     {
         auto w = window();
-        const QString running = w->main.outputSettings().outputFile;
+        const QString running = w->dialog.outputSettings().outputFile;
         const QString next = dir_.filePath(QStringLiteral("next.wav"));
-        w->main.addFiles({writeInput(QStringLiteral("long.wav"), sonarel::testing::sine16(2, 44100, 20.0, 440, 6000))});
+        w->dialog.addFiles({writeInput(QStringLiteral("long.wav"), sonarel::testing::sine16(2, 44100, 20.0, 440, 6000))});
         QTest::mouseClick(w->button(kIdMix), Qt::LeftButton);
-        QVERIFY(w->main.runControl().isMixing());
-        QVERIFY(w->options([&](OutputOptionsDialog& d) {
+        QVERIFY(w->dialog.runControl().isMixing());
+        QVERIFY(options(*w, [&](OutputOptionsDialog& d) {
             control<QLineEdit>(d, kIdOutputFileBox)->setText(next);
             choose(d, kIdSampleRateList, QStringLiteral("8000"));
             click(d, kIdOptionsOk);
         }));
         QCOMPARE(w->status(), QStringLiteral("Output File: ") + next);
-        const bool stillMixing = w->main.runControl().isMixing();
+        const bool stillMixing = w->dialog.runControl().isMixing();
         QTRY_COMPARE_WITH_TIMEOUT(w->button(kIdMix)->text(), QStringLiteral("Mix"), 60000);
         if (stillMixing)
             QCOMPARE(w->status(), QStringLiteral("Done. Output File: ") + running);
@@ -422,7 +403,7 @@ private Q_SLOTS:
         QCOMPARE(wav.sampleRate, 44100);
         QCOMPARE(wav.frames(), size_t{20 * 44100});
         QVERIFY(!QFile::exists(next));
-        QCOMPARE(w->main.outputSettings().sampleRateIndex, 3);
+        QCOMPARE(w->dialog.outputSettings().sampleRateIndex, 3);
     }
 };
 
