@@ -21,6 +21,8 @@
 #include "controls/ImageButton.h"
 #include "platform/Desktop.h"
 #include "res/ResourceIds.h"
+#include "settings/OutputOptions.h"
+#include "settings/OutputOptionsDialog.h"
 #include "settings/ProfileStore.h"
 
 namespace sonarel {
@@ -239,17 +241,11 @@ void MainDialog::optionsCommand()
 {
     if (!engineReady(QStringLiteral("the output options cannot be changed")))
         return;
-    // The full output options dialog comes later; until then the output file can be chosen here.
-    FileDialogRequest request;
-    request.title = QStringLiteral("Output File");
-    request.initialFile = settings_.outputFile;
-    request.filters = {{QStringLiteral("Wave Files (*.wav)"), {QStringLiteral("*.wav")}}};
-    const QString chosen = desktop_.chooseFileToSave(request);
-    if (chosen.isEmpty())
+    OutputOptionsDialog dialog(settings_, profile_, desktop_, library_, this);
+    if (dialog.exec() != QDialog::Accepted)
         return;
-    settings_.outputFile = chosen;
-    profile_.WriteString(profile::kSettings, profile::kOutputName, chosen);
-    setStatusText(outputFileText(chosen));
+    copyBackOutputOptions(settings_, dialog.settings());
+    setStatusText(outputFileText(settings_.outputFile));
 }
 
 void MainDialog::setMixButtonText(const QString& text)

@@ -23,6 +23,7 @@ struct FileDialogRequest {
     QString initialFile;    // save dialogs: the proposed name
     QList<FileFilter> filters;
     int selectedFilter = 0;
+    bool confirmOverwrite = true;  // save dialogs: ask before an existing file is chosen
 };
 
 class Desktop {

@@ -50,7 +50,30 @@ QString locateDesktopFile(const QString& id)
     return path;
 }
 
+// The folder, or its nearest parent that exists: given a missing folder, a file dialog would
+// take the folder's last part for a file name.
+QString existingFolder(const QString& folder)
+{
+    if (folder.isEmpty())
+        return folder;
+    QString path = QFileInfo(folder).absoluteFilePath();
+    while (!QFileInfo(path).isDir()) {
+        const QString parent = QFileInfo(path).absolutePath();
+        if (parent == path)
+            break;
+        path = parent;
+    }
+    return path;
+}
+
 }  // namespace
+
+QWidget* QtDesktop::boxOwner() const
+{
+    // A box asked for by a modal dialog (the output options, say) belongs over that dialog.
+    QWidget* modal = QApplication::activeModalWidget();
+    return modal ? modal : owner_;
+}
 
 void QtDesktop::showAppMessage(const QString& text)
 {
@@ -59,13 +82,13 @@ void QtDesktop::showAppMessage(const QString& text)
 
 void QtDesktop::showMessage(const QString& text, const QString& caption, MessageIcon icon)
 {
-    QMessageBox box(toQtIcon(icon), caption, text, QMessageBox::Ok, owner_);
+    QMessageBox box(toQtIcon(icon), caption, text, QMessageBox::Ok, boxOwner());
     box.exec();
 }
 
 bool QtDesktop::askYesNo(const QString& text, const QString& caption, MessageIcon icon)
 {
-    QMessageBox box(toQtIcon(icon), caption, text, QMessageBox::Yes | QMessageBox::No, owner_);
+    QMessageBox box(toQtIcon(icon), caption, text, QMessageBox::Yes | QMessageBox::No, boxOwner());
     box.setDefaultButton(QMessageBox::No);
     return box.exec() == QMessageBox::Yes;
 }
@@ -80,20 +103,23 @@ std::unique_ptr<QFileDialog> makeFileDialog(QWidget* owner, const FileDialogRequ
     dialog->setNameFilters(filters);
     if (request.selectedFilter >= 0 && request.selectedFilter < filters.size())
         dialog->selectNameFilter(filters[request.selectedFilter]);
+    if (!request.confirmOverwrite)
+        dialog->setOption(QFileDialog::DontConfirmOverwrite);
     if (!request.initialFolder.isEmpty())
-        dialog->setDirectory(request.initialFolder);
+        dialog->setDirectory(existingFolder(request.initialFolder));
     if (!request.initialFile.isEmpty()) {
-        const QString start = QFileInfo(request.initialFile).isRelative() && !request.initialFolder.isEmpty()
-                                  ? request.initialFolder + QLatin1Char('/') + request.initialFile
-                                  : request.initialFile;
-        dialog->selectFile(start);
+        // Only the name goes into the name box; the folder is the nearest one that exists.
+        const QFileInfo file(request.initialFile);
+        if (!file.isRelative())
+            dialog->setDirectory(existingFolder(file.absolutePath()));
+        dialog->selectFile(file.fileName());
     }
     return dialog;
 }
 
 QStringList QtDesktop::chooseFilesToOpen(const FileDialogRequest& request)
 {
-    const auto dialog = makeFileDialog(owner_, request, QFileDialog::AcceptOpen);
+    const auto dialog = makeFileDialog(boxOwner(), request, QFileDialog::AcceptOpen);
     dialog->setFileMode(QFileDialog::ExistingFiles);
     if (dialog->exec() != QDialog::Accepted)
         return {};
@@ -102,7 +128,7 @@ QStringList QtDesktop::chooseFilesToOpen(const FileDialogRequest& request)
 
 QString QtDesktop::chooseFileToSave(const FileDialogRequest& request)
 {
-    const auto dialog = makeFileDialog(owner_, request, QFileDialog::AcceptSave);
+    const auto dialog = makeFileDialog(boxOwner(), request, QFileDialog::AcceptSave);
     dialog->setFileMode(QFileDialog::AnyFile);
     if (dialog->exec() != QDialog::Accepted)
         return {};

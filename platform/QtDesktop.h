@@ -12,7 +12,7 @@ namespace sonarel {
 
 class QtDesktop final : public Desktop {
 public:
-    // `owner` parents the modal boxes and dialogs; it may be null.
+    // `owner` parents the modal boxes and dialogs while no other modal dialog is open; it may be null.
     explicit QtDesktop(QWidget* owner = nullptr) : owner_(owner) {}
     void setOwner(QWidget* owner) { owner_ = owner; }
 
@@ -28,6 +28,8 @@ public:
     std::optional<QString> webBrowserCommand() override;
 
 private:
+    QWidget* boxOwner() const;
+
     QWidget* owner_;
 };
 

@@ -16,6 +16,8 @@ inline constexpr std::string_view kCreateFileWriter = "Create.FileWriter";
 inline constexpr std::string_view kCreateFormatConverter = "Create.FormatConverter";
 inline constexpr std::string_view kCreateFilterGraph = "Create.FilterGraph";
 inline constexpr std::string_view kLibraryInitialize = "Library.Initialize";
+inline constexpr std::string_view kCreateSystemEnumerator = "Create.SystemEnumerator";  // compressors
+inline constexpr std::string_view kCreateClassEnumerator = "SystemEnumerator.CreateClassEnumerator";
 
 // Timeline and nodes.
 inline constexpr std::string_view kCreateGroupNode = "Timeline.CreateEmptyNode.Group";

@@ -20,6 +20,7 @@
 #include "platform/QtDesktop.h"
 #include "platform/media/MediaLibrary.h"
 #include "res/Resources.h"
+#include "settings/OutputOptionsDialog.h"
 #include "settings/ProfileStore.h"
 
 namespace {
@@ -123,6 +124,10 @@ int main(int argc, char* argv[])
     settings.outputFile = QStringLiteral("/home/sam/Music/audio_mix.wav");
     window.setOutputSettings(settings);
     if (!save(window, folder, QStringLiteral("main-window.png")))
+        return 1;
+
+    sonarel::OutputOptionsDialog options(window.outputSettings(), profile, desktop, library, &window);
+    if (!save(options, folder, QStringLiteral("output-options.png")))
         return 1;
 
     sonarel::AboutDialog about(desktop);

@@ -1,0 +1,86 @@
+// The output options without a window: what the dialog's controls hold, how they are filled from
+// the output settings, what OK checks and writes, and how a name chosen with Browse becomes the
+// output file. OutputOptionsDialog is a thin view over these; tests drive either.
+//
+// The dialog keeps a block of video-form values (frame rate, frame size, picture fit, compressor
+// choice) that no mix uses: they are carried from the settings to the profile at every OK, and
+// the two compressor lists are read from the media engine each time the dialog opens.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+
+#include "platform/media/CompressorEnumerator.h"
+#include "settings/OutputSettings.h"
+
+namespace sonarel {
+
+class Desktop;
+class ProfileStore;
+namespace media {
+class MediaLibrary;
+}
+
+inline const QString kFirstVideoCompressor = QStringLiteral("Full frames (uncompressed)");
+inline const QString kFirstAudioCompressor = QStringLiteral("Uncompressed Audio");
+inline const QString kFrameRateTooSmall = QStringLiteral("The frame rate is too small!");
+inline constexpr double kSmallestFrameRate = 0.001;
+
+// The content of every control of the dialog: texts of the boxes, selected positions of the lists.
+struct OutputOptionsForm {
+    QString outputFile;
+    int sampleRateIndex = 0;
+    int channelsIndex = 0;
+    int bitsIndex = 0;
+    // The hidden video-form block.
+    int frameRateIndex = 0;
+    QString frameRateText;
+    QString widthText;
+    QString heightText;
+    int pictureFitIndex = 0;  // 0 preserve aspect ratio, 1 stretch
+    QStringList videoCompressors;
+    QStringList audioCompressors;
+    int videoCompressorIndex = 0;
+    int audioCompressorIndex = 0;
+};
+
+// A compressor list: its first entry, then the engine's encoders of the category. When the
+// engine cannot enumerate, the person is told ("Failed to create system enumerator" or "Failed to
+// create class enumerator") and the list keeps its first entry only.
+QStringList compressorList(media::CompressorCategory category, media::MediaLibrary& library, Desktop& desktop);
+
+// The controls as the dialog opens with `settings`; fills both compressor lists.
+OutputOptionsForm initialOutputOptions(const OutputSettings& settings, media::MediaLibrary& library,
+                                       Desktop& desktop);
+
+enum class OutputOptionsOutcome {
+    Accepted,
+    FrameRateTooSmall,  // told; nothing written
+    OutputFileTooLong,  // told; nothing written
+};
+
+// OK: checks the form, then writes the profile values in their fixed order and sets `settings`
+// from the form. A refused OK tells the person why and changes neither the profile nor `settings`.
+OutputOptionsOutcome confirmOutputOptions(const OutputOptionsForm& form, OutputSettings& settings,
+                                          ProfileStore& profile, Desktop& desktop);
+
+// What the owner takes back from a confirmed dialog: the output file and the wave format only.
+void copyBackOutputOptions(OutputSettings& owner, const OutputSettings& confirmed);
+
+// Browse: asks for a file name, starting in the folder of `receivedOutputFile`; the new text of
+// the output file box, or a null string when the person cancelled.
+QString browseOutputFile(const QString& receivedOutputFile, Desktop& desktop);
+
+// The name's extension (from the last "." of its file-name part) replaced by ".wav"; a dot in a
+// folder name is not an extension.
+QString withWavExtension(const QString& path);
+
+// The standard integer conversion of a box: blanks, an optional sign and digits; 0 when there are
+// none; saturated to 32 bits.
+std::int32_t parseLeadingInteger(const QString& text);
+
+// A stored frame size: truncated toward zero to a multiple of 8, at least 16.
+std::int32_t frameSizeToStore(std::int32_t pixels);
+
+}  // namespace sonarel

@@ -1,0 +1,183 @@
+#include "settings/OutputOptionsDialog.h"
+
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "app/ControlIds.h"
+#include "app/DialogUnits.h"
+#include "settings/FrameRateTable.h"
+#include "settings/OutputOptions.h"
+
+namespace sonarel {
+
+namespace {
+
+constexpr int kDialogWidth = 249;
+constexpr int kDialogHeight = 132;
+constexpr int kListHeight = 12;  // a closed drop-down list
+
+QStringList frameRateTexts()
+{
+    QStringList texts;
+    for (const FrameRateEntry& entry : FrameRateTable)
+        texts << QString::fromLatin1(entry.listText);
+    return texts;
+}
+
+}  // namespace
+
+OutputOptionsDialog::OutputOptionsDialog(const OutputSettings& settings, ProfileStore& profile, Desktop& desktop,
+                                         media::MediaLibrary& library, QWidget* parent)
+    : QDialog(parent), settings_(settings), profile_(profile), desktop_(desktop)
+{
+    setObjectName(QStringLiteral("129"));
+    setWindowTitle(QStringLiteral("Set output options"));
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    createControls();
+    showForm(initialOutputOptions(settings_, library, desktop_));
+}
+
+void OutputOptionsDialog::createControls()
+{
+    const DialogUnits units(font());
+    setFixedSize(units.x(kDialogWidth), units.y(kDialogHeight));
+
+    auto place = [&](QWidget* widget, int id, int left, int top, int width, int height) {
+        if (id != 0)
+            widget->setObjectName(objectNameOf(id));
+        widget->setGeometry(units.toPixels(left, top, width, height));
+        return widget;
+    };
+    auto label = [&](const char* text, int left, int top, int width, int height) {
+        auto* made = new QLabel(QString::fromUtf8(text), this);
+        place(made, 0, left, top, width, height);
+        return made;
+    };
+    auto list = [&](int id, const QStringList& entries, int left, int top, int width) {
+        auto* made = new QComboBox(this);
+        made->addItems(entries);
+        place(made, id, left, top, width, kListHeight);
+        return made;
+    };
+    auto box = [&](int id, int left, int top, int width, int height) {
+        auto* made = new QLineEdit(this);
+        place(made, id, left, top, width, height);
+        return made;
+    };
+    auto button = [&](int id, const char* text, int left, int top) {
+        auto* made = new QPushButton(QString::fromUtf8(text), this);
+        place(made, id, left, top, id == kIdBrowse ? 34 : 50, 14);
+        return made;
+    };
+
+    // Created in tab order: the output file box is the first stop and gets the focus.
+    QLabel* fileLabel = label("Output file:", 7, 10, 39, 10);
+    outputFile_ = box(kIdOutputFileBox, 56, 7, 141, 14);
+    fileLabel->setBuddy(outputFile_);
+    QPushButton* browseButton = button(kIdBrowse, "Browse", 208, 7);
+
+    auto* waveFormat = new QGroupBox(QStringLiteral("Wave format"), this);
+    place(waveFormat, 0, 7, 26, 207, 72);
+    QLabel* rateLabel = label("Samples per second (Hz):", 16, 38, 106, 12);
+    sampleRate_ = list(kIdSampleRateList,
+                       {QStringLiteral("44100"), QStringLiteral("22050"), QStringLiteral("11025"), QStringLiteral("8000")},
+                       134, 38, 62);
+    rateLabel->setBuddy(sampleRate_);
+    QLabel* channelsLabel = label("Channels:", 16, 58, 106, 12);
+    channels_ = list(kIdChannelsList, {QStringLiteral("Stereo"), QStringLiteral("Mono")}, 134, 58, 62);
+    channelsLabel->setBuddy(channels_);
+    QLabel* bitsLabel = label("Bits per second:", 16, 78, 106, 12);
+    bits_ = list(kIdBitsList, {QStringLiteral("16"), QStringLiteral("8")}, 134, 78, 62);
+    bitsLabel->setBuddy(bits_);
+    for (auto [widget, text] : {std::pair{static_cast<QWidget*>(outputFile_), fileLabel},
+                                {sampleRate_, rateLabel}, {channels_, channelsLabel}, {bits_, bitsLabel}})
+        widget->setAccessibleName(text->text().chopped(1));
+
+    QPushButton* ok = button(kIdOptionsOk, "OK", 52, 111);
+    ok->setDefault(true);
+    QPushButton* cancel = button(kIdOptionsCancel, "Cancel", 147, 111);
+
+    // The video-form block: small, in the bottom-left corner, and never shown.
+    frameRateList_ = list(kIdFrameRateList, frameRateTexts(), 0, 124, 4);
+    frameRate_ = box(kIdFrameRateBox, 4, 124, 4, 4);
+    QComboBox* frameSize = list(kIdFrameSizeList,
+                                {QStringLiteral("800*600"), QStringLiteral("640*480"), QStringLiteral("720 * 576"),
+                                 QStringLiteral("720 * 480"), QStringLiteral("480*576"), QStringLiteral("480*480"),
+                                 QStringLiteral("352 * 288"), QStringLiteral("352 * 240"), QStringLiteral("Custom Size")},
+                                8, 124, 4);
+    width_ = box(kIdWidthBox, 12, 124, 4, 4);
+    height_ = box(kIdHeightBox, 16, 124, 4, 4);
+    pictureFit_ = list(kIdPictureFitList, {QStringLiteral("Preserve aspect ratio"), QStringLiteral("Stretch")}, 20, 124, 4);
+    videoCompressors_ = list(kIdVideoCompressorList, {}, 24, 124, 4);
+    audioCompressors_ = list(kIdAudioCompressorList, {}, 28, 124, 4);
+    for (QWidget* hidden : std::initializer_list<QWidget*>{frameRateList_, frameSize, width_, height_, frameRate_,
+                                                           pictureFit_, videoCompressors_, audioCompressors_})
+        hidden->hide();
+
+    connect(browseButton, &QPushButton::clicked, this, &OutputOptionsDialog::browse);
+    connect(ok, &QPushButton::clicked, this, &OutputOptionsDialog::accept);
+    connect(cancel, &QPushButton::clicked, this, &OutputOptionsDialog::reject);
+}
+
+void OutputOptionsDialog::showForm(const OutputOptionsForm& form)
+{
+    outputFile_->setText(form.outputFile);
+    width_->setText(form.widthText);
+    height_->setText(form.heightText);
+    frameRate_->setText(form.frameRateText);
+    frameRateList_->setCurrentIndex(form.frameRateIndex);
+    videoCompressors_->addItems(form.videoCompressors);
+    videoCompressors_->setCurrentIndex(form.videoCompressorIndex);
+    audioCompressors_->addItems(form.audioCompressors);
+    audioCompressors_->setCurrentIndex(form.audioCompressorIndex);
+    pictureFit_->setCurrentIndex(form.pictureFitIndex);
+    sampleRate_->setCurrentIndex(form.sampleRateIndex);
+    channels_->setCurrentIndex(form.channelsIndex);
+    bits_->setCurrentIndex(form.bitsIndex);
+    outputFile_->selectAll();  // the first stop gets the focus: typing replaces the whole name
+}
+
+OutputOptionsForm OutputOptionsDialog::readForm() const
+{
+    OutputOptionsForm form;
+    form.outputFile = outputFile_->text();
+    form.sampleRateIndex = sampleRate_->currentIndex();
+    form.channelsIndex = channels_->currentIndex();
+    form.bitsIndex = bits_->currentIndex();
+    form.frameRateIndex = frameRateList_->currentIndex();
+    form.frameRateText = frameRate_->text();
+    form.widthText = width_->text();
+    form.heightText = height_->text();
+    form.pictureFitIndex = pictureFit_->currentIndex();
+    form.videoCompressorIndex = videoCompressors_->currentIndex();
+    form.audioCompressorIndex = audioCompressors_->currentIndex();
+    return form;
+}
+
+void OutputOptionsDialog::accept()
+{
+    switch (confirmOutputOptions(readForm(), settings_, profile_, desktop_)) {
+    case OutputOptionsOutcome::Accepted:
+        QDialog::accept();
+        return;
+    case OutputOptionsOutcome::OutputFileTooLong:
+        outputFile_->setFocus();
+        outputFile_->selectAll();
+        return;
+    case OutputOptionsOutcome::FrameRateTooSmall:
+        return;  // its box is hidden: the person can only cancel, as before
+    }
+}
+
+void OutputOptionsDialog::browse()
+{
+    // Starts from the file the dialog received, whatever the box holds now.
+    const QString name = browseOutputFile(settings_.outputFile, desktop_);
+    if (!name.isNull())
+        outputFile_->setText(name);
+}
+
+}  // namespace sonarel

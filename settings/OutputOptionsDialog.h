@@ -1,0 +1,79 @@
+// "Set output options": the output file and the wave format of the next mix.
+//
+// A thin view over OutputOptions.h: the constructor fills the controls from a copy of the owner's
+// output settings (reading the compressor lists from the engine), Browse proposes a ".wav" name,
+// and OK hands the controls to confirmOutputOptions(), which writes the profile. The video-form
+// controls are created hidden and never shown; they only carry the stored values to the profile.
+// Each control carries its number as object name.
+#pragma once
+
+#include <QDialog>
+
+#include "settings/OutputSettings.h"
+
+class QComboBox;
+class QLineEdit;
+
+namespace sonarel {
+
+class Desktop;
+class ProfileStore;
+struct OutputOptionsForm;
+namespace media {
+class MediaLibrary;
+}
+
+enum OutputOptionsControlId : int {
+    kIdOptionsOk = 1,
+    kIdOptionsCancel = 2,
+    kIdVideoCompressorList = 1001,
+    kIdAudioCompressorList = 1002,
+    kIdOutputFileBox = 1022,
+    kIdBrowse = 1024,
+    kIdFrameSizeList = 1025,
+    kIdWidthBox = 1027,
+    kIdHeightBox = 1028,
+    kIdFrameRateList = 1055,
+    kIdFrameRateBox = 1056,
+    kIdPictureFitList = 1057,
+    kIdSampleRateList = 1065,
+    kIdChannelsList = 1066,
+    kIdBitsList = 1067,
+};
+
+class OutputOptionsDialog : public QDialog {
+    Q_OBJECT
+
+public:
+    OutputOptionsDialog(const OutputSettings& settings, ProfileStore& profile, Desktop& desktop,
+                        media::MediaLibrary& library, QWidget* parent = nullptr);
+
+    // The settings as received, and after OK as confirmed.
+    const OutputSettings& settings() const { return settings_; }
+
+public Q_SLOTS:
+    void accept() override;  // OK: may refuse and stay open
+    void browse();
+
+private:
+    void createControls();
+    void showForm(const OutputOptionsForm& form);
+    OutputOptionsForm readForm() const;
+
+    OutputSettings settings_;
+    ProfileStore& profile_;
+    Desktop& desktop_;
+    QLineEdit* outputFile_ = nullptr;
+    QComboBox* sampleRate_ = nullptr;
+    QComboBox* channels_ = nullptr;
+    QComboBox* bits_ = nullptr;
+    QComboBox* frameRateList_ = nullptr;
+    QLineEdit* frameRate_ = nullptr;
+    QLineEdit* width_ = nullptr;
+    QLineEdit* height_ = nullptr;
+    QComboBox* pictureFit_ = nullptr;
+    QComboBox* videoCompressors_ = nullptr;
+    QComboBox* audioCompressors_ = nullptr;
+};
+
+}  // namespace sonarel
