@@ -1,7 +1,6 @@
 #include "app/cli/MixCommandLine.h"
 
 #include <QCommandLineParser>
-#include <QFile>
 #include <QFileInfo>
 #include <atomic>
 #include <chrono>
@@ -12,7 +11,7 @@
 
 #include "app/cli/ConsoleDesktop.h"
 #include "app/cli/ConsoleProgress.h"
-#include "model/MixListImport.h"
+#include "model/MixListFile.h"
 #include "render/MediaProbe.h"
 #include "render/MixRunControl.h"
 
@@ -113,19 +112,12 @@ bool readEntries(const Options& options, std::vector<EntrySpec>& entries)
         entries.push_back(*entry);
     }
     if (!options.csvFile.isEmpty()) {
-        QFile file(options.csvFile);
-        if (!file.open(QIODevice::ReadOnly)) {
-            printError(QStringLiteral("cannot read %1: %2").arg(options.csvFile, file.errorString()));
-            return false;
-        }
         std::vector<EntrySpec> fromCsv;
         ImportError error;
-        const QByteArray text = file.readAll();
-        const std::string folder = QFileInfo(options.csvFile).absolutePath().toStdString();
-        if (!parseMixListCsv(std::string_view(text.constData(), static_cast<std::size_t>(text.size())), folder,
-                             fromCsv, error)) {
-            printError(QStringLiteral("%1, line %2: %3")
-                           .arg(options.csvFile, QString::number(error.line), QString::fromStdString(error.message)));
+        if (!readMixListFile(options.csvFile, fromCsv, error)) {
+            const QString why = QString::fromStdString(error.message);
+            printError(error.line > 0 ? QStringLiteral("%1, line %2: %3").arg(options.csvFile, QString::number(error.line), why)
+                                      : QStringLiteral("cannot read %1: %2").arg(options.csvFile, why));
             return false;
         }
         entries.insert(entries.end(), fromCsv.begin(), fromCsv.end());
@@ -160,7 +152,7 @@ int mix(const Options& options)
             return kExitUsage;
         }
         MixItem& item = store.at(store.audioCount() - 1);
-        item.startTime = secondsToReferenceTime(entry.startSeconds);
+        item.startTime = entry.startTime;
         item.volume = entry.volume;
         item.speed = entry.speed;
         if (item.duration <= 0 && QFileInfo(path).isFile())

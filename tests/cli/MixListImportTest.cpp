@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "model/MixListImport.h"
+#include "model/MixListFile.h"
 
 using namespace sonarel;
 
@@ -10,13 +10,13 @@ TEST(EntryArgument, PlacementAfterTheLastAt)
     auto entry = parseEntryArgument("/m/song.mp3@2.5:0.5:1.5", error);
     ASSERT_TRUE(entry) << error;
     EXPECT_EQ(entry->path, "/m/song.mp3");
-    EXPECT_DOUBLE_EQ(entry->startSeconds, 2.5);
+    EXPECT_EQ(entry->startTime, 25'000'000);
     EXPECT_DOUBLE_EQ(entry->volume, 0.5);
     EXPECT_DOUBLE_EQ(entry->speed, 1.5);
 
     entry = parseEntryArgument("/m/song.mp3@3", error);
     ASSERT_TRUE(entry);
-    EXPECT_DOUBLE_EQ(entry->startSeconds, 3.0);
+    EXPECT_EQ(entry->startTime, 30'000'000);
     EXPECT_DOUBLE_EQ(entry->volume, 1.0);
     EXPECT_DOUBLE_EQ(entry->speed, 1.0);
 
@@ -53,11 +53,11 @@ TEST(MixListCsv, HeaderQuotesRelativePathsAndDefaults)
     ASSERT_EQ(entries.size(), 4u);
     EXPECT_EQ(entries[0].path, "/lists/intro.wav");
     EXPECT_EQ(entries[1].path, "/lists/music/a, b \"live\".mp3");
-    EXPECT_DOUBLE_EQ(entries[1].startSeconds, 2.5);
+    EXPECT_EQ(entries[1].startTime, 25'000'000);
     EXPECT_DOUBLE_EQ(entries[1].volume, 0.5);
     EXPECT_DOUBLE_EQ(entries[1].speed, 1.0);
     EXPECT_EQ(entries[2].path, "/abs/c.flac");
-    EXPECT_DOUBLE_EQ(entries[2].startSeconds, 10.0);
+    EXPECT_EQ(entries[2].startTime, 100'000'000);
     EXPECT_DOUBLE_EQ(entries[2].volume, 1.0);
     EXPECT_DOUBLE_EQ(entries[2].speed, 2.0);
     EXPECT_EQ(entries[3].path, "/lists/d.ogg");

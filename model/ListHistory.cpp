@@ -1,0 +1,145 @@
+#include "model/ListHistory.h"
+
+#include <bit>
+#include <cstdint>
+
+namespace sonarel {
+
+namespace {
+
+bool sameDouble(double a, double b)
+{
+    return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
+}
+
+bool sameEntry(const MixItem& item, const ListSnapshotEntry& entry)
+{
+    return item.duration == entry.duration && item.startTime == entry.startTime &&
+           sameDouble(item.volume, entry.volume) && sameDouble(item.speed, entry.speed) &&
+           item.filePath() == entry.path;
+}
+
+// What a change did, told by the lists before and after it.
+QString changeLabel(const ListSnapshot& before, const MixItemStore& after)
+{
+    const auto count = static_cast<std::size_t>(after.audioCount());
+    if (count > before.size())
+        return QStringLiteral("Add");
+    if (count == 0)
+        return QStringLiteral("Delete All");
+    if (count < before.size())
+        return QStringLiteral("Delete");
+    for (std::size_t i = 0; i < count; ++i) {
+        if (after.at(static_cast<int>(i)).filePath() != before[i].path)
+            return QStringLiteral("Relink");
+    }
+    return QStringLiteral("Edit");
+}
+
+}  // namespace
+
+ListSnapshot snapshotOf(const MixItemStore& store)
+{
+    ListSnapshot snapshot;
+    snapshot.reserve(static_cast<std::size_t>(store.audioCount()));
+    for (int i = 0; i < store.audioCount(); ++i) {
+        const MixItem& item = store.at(i);
+        snapshot.push_back({std::string(item.filePath()), item.duration, item.startTime, item.volume, item.speed});
+    }
+    return snapshot;
+}
+
+bool storeMatches(const MixItemStore& store, const ListSnapshot& snapshot)
+{
+    if (static_cast<std::size_t>(store.audioCount()) != snapshot.size())
+        return false;
+    for (int i = 0; i < store.audioCount(); ++i) {
+        if (!sameEntry(store.at(i), snapshot[static_cast<std::size_t>(i)]))
+            return false;
+    }
+    return true;
+}
+
+void restoreSnapshot(MixItemStore& store, const ListSnapshot& snapshot)
+{
+    store.clear();
+    for (const ListSnapshotEntry& entry : snapshot) {
+        // Every snapshot came from a store, so its entries fit one.
+        if (store.append(entry.path, entry.duration) != AppendResult::Appended)
+            continue;
+        MixItem& item = store.at(store.audioCount() - 1);
+        item.startTime = entry.startTime;
+        item.volume = entry.volume;
+        item.speed = entry.speed;
+    }
+}
+
+ListHistory::ListHistory(const MixItemStore& store) : current_(snapshotOf(store)) {}
+
+ListHistory::Step ListHistory::currentAsStep(const QString& label, bool opened) const
+{
+    return {current_, state_, label, opened, file_, savedState_};
+}
+
+bool ListHistory::noteChange(const MixItemStore& store, const QString& label)
+{
+    if (storeMatches(store, current_))
+        return false;
+    undo_.push_back(currentAsStep(label.isEmpty() ? changeLabel(current_, store) : label, false));
+    if (undo_.size() > kMaxSteps)
+        undo_.pop_front();
+    redo_.clear();
+    current_ = snapshotOf(store);
+    state_ = nextState_++;
+    return true;
+}
+
+void ListHistory::noteOpened(const MixItemStore& store, const QString& file)
+{
+    undo_.push_back(currentAsStep(QStringLiteral("Open"), true));
+    if (undo_.size() > kMaxSteps)
+        undo_.pop_front();
+    redo_.clear();
+    current_ = snapshotOf(store);
+    state_ = nextState_++;
+    file_ = file;
+    savedState_ = state_;
+}
+
+void ListHistory::markSaved(const QString& file)
+{
+    file_ = file;
+    savedState_ = state_;
+}
+
+void ListHistory::moveStep(std::deque<Step>& from, std::deque<Step>& to, MixItemStore& store)
+{
+    Step step = std::move(from.back());
+    from.pop_back();
+    to.push_back(currentAsStep(step.label, step.opened));
+    restoreSnapshot(store, step.entries);
+    current_ = std::move(step.entries);
+    state_ = step.state;
+    if (step.opened) {
+        file_ = step.file;
+        savedState_ = step.savedState;
+    }
+}
+
+bool ListHistory::undo(MixItemStore& store)
+{
+    if (undo_.empty())
+        return false;
+    moveStep(undo_, redo_, store);
+    return true;
+}
+
+bool ListHistory::redo(MixItemStore& store)
+{
+    if (redo_.empty())
+        return false;
+    moveStep(redo_, undo_, store);
+    return true;
+}
+
+}  // namespace sonarel

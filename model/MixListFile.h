@@ -1,0 +1,47 @@
+// The list file: the mix list as CSV, the one format the window saves and opens and sonarel-mix
+// reads. The header is "path,start_seconds,volume,speed"; each row holds one entry. A path that
+// lies under the list's folder is written relative to it, so a folder of media with its list can
+// be moved or copied to another machine whole. Start times are written as exact decimals of
+// their 100-ns units and volume and speed in the shortest text that reads back as the same
+// double, so saving what was opened gives the same bytes.
+//
+// Reading is forgiving about what people write by hand: the header may be missing or worded
+// differently, blank lines and lines starting with '#' are skipped, fields may be padded, and a
+// byte-order mark is ignored. Quoted fields ("a, b.wav", "" for a quote) may hold commas and line
+// breaks. The first malformed record stops the reading and is named by its line.
+#pragma once
+
+#include <QString>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "model/MixItem.h"
+#include "model/MixListImport.h"
+
+namespace sonarel {
+
+inline constexpr std::string_view kMixListHeader = "path,start_seconds,volume,speed";
+
+// Parses CSV text. Relative paths are taken from `listFolder`.
+bool parseMixListCsv(std::string_view text, const std::string& listFolder, std::vector<EntrySpec>& entries,
+                     ImportError& error);
+
+// The CSV text of `entries`, with paths under `listFolder` written relative to it.
+std::string formatMixListCsv(const std::vector<EntrySpec>& entries, const std::string& listFolder);
+
+// Exact decimal seconds of a 100-ns time: 15000001 -> "1.5000001", 20000000 -> "2".
+std::string secondsDecimal(REFERENCE_TIME time);
+
+// The entries of a store, in order.
+std::vector<EntrySpec> entriesOf(const MixItemStore& store);
+
+// Reads a list file. On failure `error` says why; its line is 0 when the file itself could not
+// be read.
+bool readMixListFile(const QString& path, std::vector<EntrySpec>& entries, ImportError& error);
+
+// Saves a list file atomically (the old file stays whole if anything fails). Returns an empty
+// text on success, otherwise why it failed.
+[[nodiscard]] QString saveMixListFile(const QString& path, const std::vector<EntrySpec>& entries);
+
+}  // namespace sonarel

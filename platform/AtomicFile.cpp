@@ -1,0 +1,130 @@
+#include "platform/AtomicFile.h"
+
+#include <QFileInfo>
+#include <QRandomGenerator>
+
+#if defined(_WIN32)
+#include <QSaveFile>
+#else
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace sonarel {
+
+#if defined(_WIN32)
+
+int writeAllAndSync(int, const QByteArray&)
+{
+    return ENOSYS;
+}
+
+QString writeFileAtomically(const QString& path, const QByteArray& content)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size() || !file.commit())
+        return file.errorString();
+    return {};
+}
+
+#else
+
+namespace {
+
+QString systemError(int error)
+{
+    return qt_error_string(error);
+}
+
+// The file a path leads to: a link is replaced by what it points at, so the link survives.
+QString fileToReplace(const QString& path)
+{
+    const QFileInfo info(path);
+    if (info.isSymLink()) {
+        const QString target = info.symLinkTarget();
+        if (!target.isEmpty())
+            return target;
+    }
+    return info.absoluteFilePath();
+}
+
+// A new file beside `target` that nobody else has; -1 with errno set when none can be made.
+int createTemporaryBeside(const QString& target, QByteArray& temporaryPath)
+{
+    const QString folder = QFileInfo(target).absolutePath();
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        temporaryPath = QFile::encodeName(
+            folder + QStringLiteral("/.%1.sonarel-%2")
+                         .arg(QFileInfo(target).fileName().left(40))
+                         .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0')));
+        // 0666 so the kernel applies the user's umask, as for any new file.
+        const int descriptor = ::open(temporaryPath.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (descriptor >= 0 || errno != EEXIST)
+            return descriptor;
+    }
+    errno = EEXIST;
+    return -1;
+}
+
+void syncFolderOf(const QString& target)
+{
+    const int folder = ::open(QFile::encodeName(QFileInfo(target).absolutePath()).constData(),
+                              O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder < 0)
+        return;
+    // The rename is already done; a folder that cannot be synced is not worth failing the save.
+    (void)::fsync(folder);
+    ::close(folder);
+}
+
+}  // namespace
+
+int writeAllAndSync(int descriptor, const QByteArray& content)
+{
+    const char* data = content.constData();
+    qsizetype left = content.size();
+    while (left > 0) {
+        const ssize_t written = ::write(descriptor, data, static_cast<std::size_t>(left));
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno;
+        }
+        data += written;
+        left -= written;
+    }
+    if (::fsync(descriptor) != 0 && errno != EINVAL && errno != EROFS)  // EINVAL: not syncable
+        return errno;
+    return 0;
+}
+
+QString writeFileAtomically(const QString& path, const QByteArray& content)
+{
+    const QString target = fileToReplace(path);
+    QByteArray temporaryPath;
+    const int descriptor = createTemporaryBeside(target, temporaryPath);
+    if (descriptor < 0)
+        return systemError(errno);
+
+    int error = 0;
+    struct stat old {};
+    if (::stat(QFile::encodeName(target).constData(), &old) == 0)
+        (void)::fchmod(descriptor, old.st_mode & 07777);  // best effort: the content matters more
+    error = writeAllAndSync(descriptor, content);
+    if (::close(descriptor) != 0 && error == 0)
+        error = errno;
+    if (error == 0 && ::rename(temporaryPath.constData(), QFile::encodeName(target).constData()) != 0)
+        error = errno;
+    if (error != 0) {
+        ::unlink(temporaryPath.constData());
+        return systemError(error);
+    }
+    syncFolderOf(target);
+    return {};
+}
+
+#endif
+
+}  // namespace sonarel

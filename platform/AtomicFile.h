@@ -1,0 +1,22 @@
+// Replacing a file so that it is never seen half-written: the new content goes into a temporary
+// file in the same folder, reaches the disk, and is then renamed over the old file. A crash, a
+// full disk or a failed write leaves the old file exactly as it was.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+namespace sonarel {
+
+// Writes `content` to `path` atomically. A link is followed, so the file it names is replaced and
+// the link stays. A new file gets the user's default permissions, a replaced one keeps its own.
+// Returns an empty text on success, otherwise why it failed ("No space left on device"); the
+// temporary file is removed on every failure.
+[[nodiscard]] QString writeFileAtomically(const QString& path, const QByteArray& content);
+
+// Writes all of `content` to an open descriptor and flushes it to the disk. Returns the system's
+// error number, or 0. Used by writeFileAtomically; kept apart so a real failing device can be
+// tested.
+[[nodiscard]] int writeAllAndSync(int descriptor, const QByteArray& content);
+
+}  // namespace sonarel
