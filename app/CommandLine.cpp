@@ -57,6 +57,8 @@ QString sonarelUsageText()
         "\n"
         "The FILEs are added to the mix list in the order given, as if chosen with Add;\n"
         "those that cannot be added are named in one message.\n"
+        "A mix list (a .csv file saved with Save List) among them is opened first,\n"
+        "and the other FILEs are added after its entries.\n"
         "\n"
         "  -h, --help     Show this help.\n"
         "  -v, --version  Show the version.\n"

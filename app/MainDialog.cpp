@@ -16,6 +16,7 @@
 #include "app/DialogUnits.h"
 #include "app/EntryCommands.h"
 #include "app/InfoCommands.h"
+#include "app/ListFileCommands.h"
 #include "app/ListCommands.h"
 #include "app/MixListView.h"
 #include "controls/ImageButton.h"
@@ -49,6 +50,7 @@ MainDialog::MainDialog(Desktop& desktop, ProfileStore& profile, media::MediaLibr
     createControls();
     setWindowIcon(QIcon(res::resourceFile(res::kIconProgram)));
     runControl_ = std::make_unique<MixRunControl>(library_, desktop_, static_cast<MixView&>(*this));
+    listFile_ = new ListFileCommands(store_, *list_, desktop_, profile_, library_, *this);
     secondTimer_.setInterval(1000);
     connect(&secondTimer_, &QTimer::timeout, this, [this] { runControl_->onTimerTick(); });
     progressTimer_.setInterval(200);
@@ -303,7 +305,7 @@ void MainDialog::paintEvent(QPaintEvent*)
 
 void MainDialog::closeEvent(QCloseEvent* event)
 {
-    if (!runControl_->closeRequested()) {
+    if (!runControl_->closeRequested() || !listFile_->closeRequested()) {
         event->ignore();
         return;
     }
@@ -320,6 +322,7 @@ void MainDialog::reject()
 void MainDialog::contextMenuEvent(QContextMenuEvent* event)
 {
     QMenu menu(this);
+    listFile_->addToMenu(menu);
     menu.addAction(QStringLiteral("&About Sonarel"), this, [this] { aboutCommand(desktop_, this); });
     menu.exec(event->globalPos());
 }

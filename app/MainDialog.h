@@ -19,6 +19,7 @@ namespace sonarel {
 
 class Desktop;
 class ImageButton;
+class ListFileCommands;
 class MixListView;
 class ProfileStore;
 
@@ -39,6 +40,7 @@ public:
     void setOutputSettings(const OutputSettings& settings);
     MixRunControl& runControl() { return *runControl_; }
     MixListView& mixList() { return *list_; }
+    ListFileCommands& listFile() { return *listFile_; }
 
     // Adds files as the Add command does after its dialog (also used for drops).
     void addFiles(const QStringList& paths);
@@ -83,6 +85,7 @@ private:
     QTimer secondTimer_;
     QTimer progressTimer_;
     MixListView* list_ = nullptr;
+    ListFileCommands* listFile_ = nullptr;  // a child: open, save, undo
     QLabel* status_ = nullptr;
     QProgressBar* progress_ = nullptr;
     ImageButton* mixButton_ = nullptr;

@@ -1,6 +1,7 @@
 #include "app/MixListView.h"
 
 #include <QDragEnterEvent>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -15,6 +16,21 @@
 namespace sonarel {
 
 namespace {
+// A file that is gone (moved, deleted, on a drive that is not there) says so in its row; the Mix
+// command's own check names it again before mixing.
+void markIfMissing(QTableWidgetItem& cell, const QString& path)
+{
+    if (path.isEmpty() || QFileInfo::exists(path)) {
+        cell.setToolTip(path);
+        return;
+    }
+    cell.setText(QStringLiteral("%1 (missing)").arg(cell.text()));
+    cell.setToolTip(QStringLiteral("Missing: %1").arg(path));
+    QFont font = cell.font();
+    font.setItalic(true);
+    cell.setFont(font);
+}
+
 QStringList localFiles(const QMimeData* data)
 {
     QStringList paths;
@@ -102,7 +118,7 @@ void MixListView::fillRow(const MixItem& item, int row)
         auto* cell = new QTableWidgetItem(QString::fromStdString(cellText(item, c)));
         cell->setTextAlignment(Qt::AlignCenter);
         if (c == 0)
-            cell->setToolTip(item.filePathText());
+            markIfMissing(*cell, item.filePathText());
         setItem(row, c, cell);
     }
 }
@@ -113,12 +129,14 @@ void MixListView::refresh(const MixItemStore& store)
     setRowCount(store.audioCount());
     for (int i = 0; i < store.audioCount(); ++i)
         fillRow(store.at(i), i);
+    Q_EMIT rowsRewritten();
 }
 
 void MixListView::updateRow(const MixItemStore& store, int row)
 {
     if (row >= 0 && row < store.audioCount() && row < rowCount())
         fillRow(store.at(row), row);
+    Q_EMIT rowsRewritten();
 }
 
 SelectionCursor MixListView::selectionCursor() const

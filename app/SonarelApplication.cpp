@@ -2,6 +2,7 @@
 
 #include <QTimer>
 
+#include "app/ListFileCommands.h"
 #include "app/MainDialog.h"
 #include "platform/QtDesktop.h"
 #include "platform/media/MediaLibrary.h"
@@ -18,9 +19,15 @@ int runSonarel(const QStringList& files)
     media::MediaLibrary library;
     MainDialog dialog(desktop, profile, library, musicFolderLocation());
     desktop.setOwner(&dialog);
-    // Once the loop runs, so that progress and messages have the window to belong to.
-    if (!files.isEmpty())
-        QTimer::singleShot(0, &dialog, [&dialog, files] { dialog.addFiles(files); });
+    // Once the loop runs, so that progress and messages have the window to belong to. A list file
+    // among the files is opened; the others are added to the list, as if chosen with Add.
+    if (!files.isEmpty()) {
+        QTimer::singleShot(0, &dialog, [&dialog, files] {
+            const QStringList others = dialog.listFile().openListArguments(files);
+            if (!others.isEmpty())
+                dialog.addFiles(others);
+        });
+    }
     dialog.exec();
     return 0;
 }

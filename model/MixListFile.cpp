@@ -164,6 +164,10 @@ bool parseMixListCsv(std::string_view text, const std::string& listFolder, std::
         }
         if (entry.path.front() != kPathSeparator)
             entry.path = JoinPath(listFolder, entry.path);
+        if (entry.path.size() >= kPathBufferSize || entry.path.find('\0') != std::string::npos) {
+            error = {recordLine, entry.path.size() >= kPathBufferSize ? "the path is too long" : "the path holds a NUL character"};
+            return false;
+        }
         entries.push_back(std::move(entry));
     }
     return true;

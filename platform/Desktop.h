@@ -12,6 +12,9 @@ namespace sonarel {
 
 enum class MessageIcon { None, Information, Exclamation, Error };
 
+// The answers to "save your changes first?".
+enum class SaveChoice { Save, Discard, Cancel };
+
 struct FileFilter {
     QString displayText;   // "Audio files (*.mp3;*.wav)"
     QStringList patterns;  // {"*.mp3", "*.wav"}
@@ -38,11 +41,15 @@ public:
     // A Yes/No question; true only for Yes.
     virtual bool askYesNo(const QString& text, const QString& caption,
                           MessageIcon icon = MessageIcon::Exclamation) = 0;
+    // Asks whether to save unsaved changes before they would be lost: Save, Discard or Cancel.
+    virtual SaveChoice askSaveChanges(const QString& text, const QString& caption) = 0;
 
     // Open-file dialog with multiple selection; the chosen paths in the dialog's order, or none.
     virtual QStringList chooseFilesToOpen(const FileDialogRequest& request) = 0;
     // Save-file dialog; the chosen path, or empty when cancelled.
     virtual QString chooseFileToSave(const FileDialogRequest& request) = 0;
+    // Folder dialog; the chosen folder, or empty when cancelled.
+    virtual QString chooseFolder(const QString& title, const QString& initialFolder) = 0;
 
     // Opens a document or address with the user's default handler.
     virtual bool openWithDefaultHandler(const QString& pathOrUrl) = 0;

@@ -117,6 +117,24 @@ std::unique_ptr<QFileDialog> makeFileDialog(QWidget* owner, const FileDialogRequ
     return dialog;
 }
 
+SaveChoice QtDesktop::askSaveChanges(const QString& text, const QString& caption)
+{
+    QMessageBox box(QMessageBox::Warning, caption, text, QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel,
+                    owner_);
+    box.setDefaultButton(QMessageBox::Save);
+    box.setEscapeButton(QMessageBox::Cancel);
+    switch (box.exec()) {
+    case QMessageBox::Save: return SaveChoice::Save;
+    case QMessageBox::Discard: return SaveChoice::Discard;
+    default: return SaveChoice::Cancel;
+    }
+}
+
+QString QtDesktop::chooseFolder(const QString& title, const QString& initialFolder)
+{
+    return QFileDialog::getExistingDirectory(owner_, title, initialFolder);
+}
+
 QStringList QtDesktop::chooseFilesToOpen(const FileDialogRequest& request)
 {
     const auto dialog = makeFileDialog(boxOwner(), request, QFileDialog::AcceptOpen);

@@ -19,8 +19,10 @@ public:
     void showAppMessage(const QString& text) override;
     void showMessage(const QString& text, const QString& caption, MessageIcon icon) override;
     bool askYesNo(const QString& text, const QString& caption, MessageIcon icon) override;
+    SaveChoice askSaveChanges(const QString& text, const QString& caption) override;
     QStringList chooseFilesToOpen(const FileDialogRequest& request) override;
     QString chooseFileToSave(const FileDialogRequest& request) override;
+    QString chooseFolder(const QString& title, const QString& initialFolder) override;
     bool openWithDefaultHandler(const QString& pathOrUrl) override;
     bool startProgram(const QString& program, const QStringList& arguments) override;
     void beep() override;

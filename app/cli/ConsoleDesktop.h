@@ -20,7 +20,10 @@ public:
     void showAppMessage(const QString& text) override;
     void showMessage(const QString& text, const QString& caption, MessageIcon icon) override;
     bool askYesNo(const QString& text, const QString& caption, MessageIcon icon) override;
+    // Nothing here is ever unsaved or chosen interactively.
+    SaveChoice askSaveChanges(const QString&, const QString&) override { return SaveChoice::Cancel; }
     QStringList chooseFilesToOpen(const FileDialogRequest&) override { return {}; }
+    QString chooseFolder(const QString&, const QString&) override { return {}; }
     QString chooseFileToSave(const FileDialogRequest&) override { return {}; }
     bool openWithDefaultHandler(const QString&) override { return false; }
     bool startProgram(const QString&, const QStringList&) override { return false; }

@@ -23,6 +23,9 @@ public:
     std::deque<bool> answers;               // answers to questions, in order; No when empty
     std::deque<QStringList> filesToOpen;    // results of open dialogs, in order; none when empty
     std::deque<QString> fileToSave;         // results of save dialogs; cancelled when empty
+    // Answers to "save changes?"; Discard when empty, so tests that do not save close as before.
+    std::deque<SaveChoice> saveChoices;
+    std::deque<QString> folders;            // results of folder dialogs; cancelled when empty
     std::vector<FileDialogRequest> dialogRequests;
     std::vector<QString> openedDocuments;
     std::vector<QStringList> startedPrograms;  // program followed by its arguments
@@ -44,6 +47,19 @@ public:
         const bool answer = answers.front();
         answers.pop_front();
         return answer;
+    }
+    SaveChoice askSaveChanges(const QString& text, const QString& caption) override
+    {
+        messages.push_back({text, caption, true});
+        return pop(saveChoices, SaveChoice::Discard);
+    }
+    QString chooseFolder(const QString& title, const QString& initialFolder) override
+    {
+        FileDialogRequest request;
+        request.title = title;
+        request.initialFolder = initialFolder;
+        dialogRequests.push_back(request);
+        return pop(folders, QString());
     }
     QStringList chooseFilesToOpen(const FileDialogRequest& request) override
     {
@@ -75,6 +91,16 @@ public:
     }
     void beep() override { ++beeps; }
     std::optional<QString> webBrowserCommand() override { return browserCommand; }
+
+    template <typename T>
+    static T pop(std::deque<T>& queue, T whenEmpty)
+    {
+        if (queue.empty())
+            return whenEmpty;
+        T value = std::move(queue.front());
+        queue.pop_front();
+        return value;
+    }
 
     QStringList texts() const
     {

@@ -1,0 +1,386 @@
+#include "app/ListFileCommands.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QMenu>
+#include <QProgressDialog>
+#include <QWidget>
+#include <algorithm>
+
+#include "app/MixListView.h"
+#include "model/MixListFile.h"
+#include "model/RelinkSearch.h"
+#include "platform/Desktop.h"
+#include "render/MediaProbe.h"
+#include "settings/OutputSettings.h"
+#include "settings/ProfileStore.h"
+
+namespace sonarel {
+
+namespace {
+
+const QString kWindowCaption = QStringLiteral("Sonarel");
+
+QString recentKey(int index)
+{
+    return QStringLiteral("RecentList%1").arg(index + 1);
+}
+
+// At most `limit` paths, one a line, and how many more there are.
+QString pathLines(const QStringList& paths, int limit = 15)
+{
+    QStringList shown = paths.mid(0, limit);
+    if (paths.size() > limit)
+        shown << QStringLiteral("... and %1 more").arg(paths.size() - limit);
+    return shown.join(QLatin1Char('\n'));
+}
+
+FileDialogRequest listDialogRequest(const QString& title, const QString& folder, const QString& file)
+{
+    FileDialogRequest request;
+    request.title = title;
+    request.initialFolder = folder;
+    request.initialFile = file;
+    request.filters = {{QStringLiteral("Mix lists (*.csv)"), {QStringLiteral("*.csv")}},
+                       {QStringLiteral("Any Files (*.*)"), {QStringLiteral("*")}}};
+    return request;
+}
+
+}  // namespace
+
+ListFileCommands::ListFileCommands(MixItemStore& store, MixListView& view, Desktop& desktop, ProfileStore& profile,
+                                   media::MediaLibrary& library, QWidget& window)
+    : QObject(&window), store_(store), view_(view), desktop_(desktop), profile_(profile), library_(library),
+      window_(window), history_(store)
+{
+    auto* open = new QAction(QStringLiteral("&Open List..."), this);
+    open->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    connect(open, &QAction::triggered, this, &ListFileCommands::openList);
+    auto* save = new QAction(QStringLiteral("&Save List"), this);
+    save->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    connect(save, &QAction::triggered, this, [this] { (void)saveList(); });  // a failure has its message
+    auto* saveAs = new QAction(QStringLiteral("Save List &As..."), this);
+    saveAs->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+    connect(saveAs, &QAction::triggered, this, [this] { (void)saveListAs(); });
+    undoAction_ = new QAction(QStringLiteral("&Undo"), this);
+    undoAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    connect(undoAction_, &QAction::triggered, this, &ListFileCommands::undo);
+    redoAction_ = new QAction(QStringLiteral("&Redo"), this);
+    redoAction_->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
+    connect(redoAction_, &QAction::triggered, this, &ListFileCommands::redo);
+    fileActions_ << open << save << saveAs;
+    window_.addActions(fileActions_);
+    window_.addActions({undoAction_, redoAction_});
+    connect(&view_, &MixListView::rowsRewritten, this, &ListFileCommands::noteListChanged);
+    updateTitle();
+}
+
+ListFileCommands::~ListFileCommands() = default;
+
+void ListFileCommands::noteListChanged()
+{
+    history_.noteChange(store_);
+    updateTitle();
+}
+
+bool ListFileCommands::hasUnsavedWork() const
+{
+    return history_.isModified() && !(history_.file().isEmpty() && store_.audioCount() == 0);
+}
+
+void ListFileCommands::updateTitle()
+{
+    const bool unsaved = hasUnsavedWork();
+    if (history_.file().isEmpty() && !unsaved) {
+        window_.setWindowTitle(kWindowCaption);
+    } else {
+        const QString name =
+            history_.file().isEmpty() ? QStringLiteral("Untitled") : QFileInfo(history_.file()).fileName();
+        window_.setWindowTitle(QStringLiteral("%1%2 - %3").arg(unsaved ? QStringLiteral("*") : QString(), name,
+                                                                 kWindowCaption));
+    }
+    undoAction_->setEnabled(history_.canUndo());
+    undoAction_->setText(history_.canUndo() ? QStringLiteral("&Undo %1").arg(history_.undoLabel())
+                                            : QStringLiteral("&Undo"));
+    redoAction_->setEnabled(history_.canRedo());
+    redoAction_->setText(history_.canRedo() ? QStringLiteral("&Redo %1").arg(history_.redoLabel())
+                                            : QStringLiteral("&Redo"));
+}
+
+QStringList ListFileCommands::recentLists() const
+{
+    QStringList lists;
+    for (int i = 0; i < kMaxRecentLists; ++i) {
+        const QString path = profile_.ReadString(profile::kOption, recentKey(i), QString());
+        if (!path.isEmpty() && !lists.contains(path))
+            lists << path;
+    }
+    return lists;
+}
+
+void ListFileCommands::rememberRecent(const QString& path)
+{
+    QStringList lists = recentLists();
+    lists.removeAll(path);
+    lists.prepend(path);
+    for (int i = 0; i < kMaxRecentLists; ++i)
+        profile_.WriteString(profile::kOption, recentKey(i), i < lists.size() ? lists[i] : QString());
+}
+
+void ListFileCommands::forgetRecent(const QString& path)
+{
+    QStringList lists = recentLists();
+    if (lists.removeAll(path) == 0)
+        return;
+    for (int i = 0; i < kMaxRecentLists; ++i)
+        profile_.WriteString(profile::kOption, recentKey(i), i < lists.size() ? lists[i] : QString());
+}
+
+bool ListFileCommands::confirmLosingChanges(const QString& question)
+{
+    if (!hasUnsavedWork())
+        return true;
+    const QString name = history_.file().isEmpty() ? QStringLiteral("the new list")
+                                                    : QFileInfo(history_.file()).fileName();
+    switch (desktop_.askSaveChanges(question.arg(name), applicationName())) {
+    case SaveChoice::Save: return saveList();
+    case SaveChoice::Discard: return true;
+    case SaveChoice::Cancel: break;
+    }
+    return false;
+}
+
+bool ListFileCommands::closeRequested()
+{
+    return confirmLosingChanges(QStringLiteral("Save the changes to %1 before closing?"));
+}
+
+void ListFileCommands::openList()
+{
+    const QStringList recent = recentLists();
+    const QString folder = !history_.file().isEmpty() ? QFileInfo(history_.file()).absolutePath()
+                           : recent.isEmpty()         ? QString()
+                                                      : QFileInfo(recent.first()).absolutePath();
+    const QStringList chosen = desktop_.chooseFilesToOpen(listDialogRequest(QStringLiteral("Open List"), folder, {}));
+    if (!chosen.isEmpty())
+        openListFile(chosen.first());
+}
+
+bool ListFileCommands::openListFile(const QString& chosenPath)
+{
+    const QString path = QFileInfo(chosenPath).absoluteFilePath();
+    std::vector<EntrySpec> entries;
+    ImportError error;
+    if (!readMixListFile(path, entries, error)) {
+        const QString why = QString::fromStdString(error.message);
+        desktop_.showMessage(error.line > 0
+                                 ? QStringLiteral("%1 could not be opened:\nline %2: %3.\n\nNothing was loaded.")
+                                       .arg(path, QString::number(error.line), why)
+                                 : QStringLiteral("%1 could not be opened: %2.").arg(path, why),
+                             QStringLiteral("Error"), MessageIcon::Error);
+        if (!QFileInfo::exists(path))
+            forgetRecent(path);
+        return false;
+    }
+    if (entries.size() > static_cast<std::size_t>(kMixItemCapacity)) {
+        desktop_.showMessage(QStringLiteral("%1 holds %2 entries; a mix list holds at most %3.\n\nNothing was loaded.")
+                                 .arg(path, QString::number(entries.size()), QString::number(kMixItemCapacity)),
+                             QStringLiteral("Error"), MessageIcon::Error);
+        return false;
+    }
+    if (!confirmLosingChanges(QStringLiteral("Save the changes to %1 before opening another list?")))
+        return false;
+    if (!loadEntries(entries, path))
+        return false;
+    rememberRecent(path);
+    relinkMissing(path);
+    return true;
+}
+
+bool ListFileCommands::loadEntries(const std::vector<EntrySpec>& entries, const QString& path)
+{
+    const ListSnapshot before = snapshotOf(store_);
+    const int total = static_cast<int>(entries.size());
+    QProgressDialog progress(QStringLiteral("Opening %1...").arg(QFileInfo(path).fileName()), QStringLiteral("Cancel"),
+                             0, total, &window_);
+    progress.setWindowTitle(kWindowCaption);
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(500);
+    store_.clear();
+    for (int i = 0; i < total; ++i) {
+        progress.setValue(i);
+        if (progress.wasCanceled()) {
+            restoreSnapshot(store_, before);
+            view_.refresh(store_);
+            return false;
+        }
+        const EntrySpec& entry = entries[static_cast<std::size_t>(i)];
+        const QString file = QString::fromStdString(entry.path);
+        // A missing file is marked in its row; measuring it would only fail.
+        const REFERENCE_TIME duration = QFileInfo::exists(file) ? MeasureAudioDuration(library_, file) : -1;
+        if (store_.append(entry.path, duration) != AppendResult::Appended)
+            continue;  // the reader checked the count and the path lengths
+        MixItem& item = store_.at(store_.audioCount() - 1);
+        item.startTime = entry.startTime;
+        item.volume = entry.volume;
+        item.speed = entry.speed;
+    }
+    progress.setValue(total);
+    history_.noteOpened(store_, path);
+    view_.refresh(store_);
+    return true;
+}
+
+void ListFileCommands::relinkMissing(const QString& listPath)
+{
+    std::vector<std::string> missing;
+    QStringList names;
+    for (int i = 0; i < store_.audioCount(); ++i) {
+        const std::string path(store_.at(i).filePath());
+        if (!QFileInfo::exists(QString::fromStdString(path)) &&
+            std::find(missing.begin(), missing.end(), path) == missing.end()) {
+            missing.push_back(path);
+            names << QString::fromStdString(path);
+        }
+    }
+    if (missing.empty())
+        return;
+    const QString caption = QStringLiteral("Missing Files");
+    if (!desktop_.askYesNo(QStringLiteral("These files of the list were not found:\n%1\n\n"
+                                          "Do you want to look for them in a folder?")
+                               .arg(pathLines(names)),
+                           caption, MessageIcon::Exclamation))
+        return;
+    const QString folder =
+        desktop_.chooseFolder(QStringLiteral("Look for the Missing Files in"), QFileInfo(listPath).absolutePath());
+    if (folder.isEmpty())
+        return;
+
+    QProgressDialog progress(QStringLiteral("Looking for the missing files..."), QStringLiteral("Cancel"), 0, 0,
+                             &window_);
+    progress.setWindowTitle(kWindowCaption);
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(0);
+    progress.reset();  // shown only once the search takes a while
+    QElapsedTimer clock;
+    clock.start();
+    const std::vector<std::string> found = findMovedFiles(missing, folder, [&] {
+        if (clock.elapsed() > 500 && !progress.isVisible())
+            progress.show();
+        QCoreApplication::processEvents();
+        return !progress.wasCanceled();
+    });
+    progress.close();
+
+    QStringList stillMissing;
+    for (std::size_t m = 0; m < missing.size(); ++m) {
+        if (found[m].empty()) {
+            stillMissing << QString::fromStdString(missing[m]);
+            continue;
+        }
+        const REFERENCE_TIME duration = MeasureAudioDuration(library_, QString::fromStdString(found[m]));
+        for (int i = 0; i < store_.audioCount(); ++i) {
+            MixItem& item = store_.at(i);
+            if (item.filePath() == missing[m] && item.setFilePath(found[m]))
+                item.duration = duration;
+        }
+    }
+    view_.refresh(store_);  // the history records the relinking as a change of its own
+    if (!stillMissing.isEmpty()) {
+        desktop_.showMessage(QStringLiteral("These files were not found in %1 and stay in the list, "
+                                            "marked as missing:\n%2")
+                                 .arg(folder, pathLines(stillMissing)),
+                             caption, MessageIcon::Exclamation);
+    }
+}
+
+bool ListFileCommands::saveList()
+{
+    if (history_.file().isEmpty())
+        return saveListAs();
+    return writeTo(history_.file());
+}
+
+bool ListFileCommands::saveListAs()
+{
+    const QStringList recent = recentLists();
+    const QString current = history_.file();
+    const QString folder = !current.isEmpty() ? QFileInfo(current).absolutePath()
+                           : recent.isEmpty() ? QString()
+                                              : QFileInfo(recent.first()).absolutePath();
+    const QString name = current.isEmpty() ? QStringLiteral("mix list.csv") : QFileInfo(current).fileName();
+    QString chosen = desktop_.chooseFileToSave(listDialogRequest(QStringLiteral("Save List As"), folder, name));
+    if (chosen.isEmpty())
+        return false;
+    if (QFileInfo(chosen).suffix().isEmpty())
+        chosen += QStringLiteral(".csv");
+    return writeTo(QFileInfo(chosen).absoluteFilePath());
+}
+
+bool ListFileCommands::writeTo(const QString& path)
+{
+    const QString error = saveMixListFile(path, entriesOf(store_));
+    if (!error.isEmpty()) {
+        desktop_.showMessage(QStringLiteral("The list could not be saved to %1:\n%2\n\nThe changes are not saved.")
+                                 .arg(path, error),
+                             QStringLiteral("Error"), MessageIcon::Error);
+        return false;
+    }
+    history_.markSaved(path);
+    rememberRecent(path);
+    updateTitle();
+    return true;
+}
+
+void ListFileCommands::undo()
+{
+    if (history_.undo(store_))
+        view_.refresh(store_);
+}
+
+void ListFileCommands::redo()
+{
+    if (history_.redo(store_))
+        view_.refresh(store_);
+}
+
+QStringList ListFileCommands::openListArguments(const QStringList& arguments)
+{
+    QStringList others;
+    bool opened = false;
+    for (const QString& argument : arguments) {
+        if (!opened && QFileInfo(argument).suffix().compare(QStringLiteral("csv"), Qt::CaseInsensitive) == 0) {
+            opened = true;
+            openListFile(argument);
+        } else {
+            others << argument;
+        }
+    }
+    return others;
+}
+
+void ListFileCommands::addToMenu(QMenu& menu)
+{
+    menu.addActions(fileActions_);
+    QMenu* recent = menu.addMenu(QStringLiteral("Recent &Lists"));
+    recent->setToolTipsVisible(true);
+    const QStringList lists = recentLists();
+    for (int i = 0; i < lists.size(); ++i) {
+        const QFileInfo info(lists[i]);
+        QString name = info.fileName();
+        name.replace(QLatin1Char('&'), QStringLiteral("&&"));
+        QAction* action = recent->addAction(QStringLiteral("&%1 %2").arg(QString::number(i + 1), name));
+        action->setToolTip(lists[i]);
+        const QString path = lists[i];
+        connect(action, &QAction::triggered, this, [this, path] { openListFile(path); });
+    }
+    recent->setEnabled(!lists.isEmpty());
+    menu.addSeparator();
+    menu.addAction(undoAction_);
+    menu.addAction(redoAction_);
+    menu.addSeparator();
+}
+
+}  // namespace sonarel

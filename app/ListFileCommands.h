@@ -1,0 +1,87 @@
+// Keeping work: the window's commands for list files (open, save, save as, recent lists), the
+// unsaved mark in the title, the "save changes?" question before the list is lost, and undo and
+// redo of every change to the list.
+//
+// Commands change the store however they like; the list view rewrites its rows after every
+// change, and on that signal the history compares the store with what it saw last and records a
+// step when they differ. So no command needs to know about undo. All on the UI thread.
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <memory>
+
+#include "model/ListHistory.h"
+
+class QAction;
+class QMenu;
+class QWidget;
+
+namespace sonarel {
+
+class Desktop;
+class MixItemStore;
+class MixListView;
+class ProfileStore;
+struct EntrySpec;
+namespace media {
+class MediaLibrary;
+}
+
+class ListFileCommands : public QObject {
+    Q_OBJECT
+
+public:
+    static constexpr int kMaxRecentLists = 5;
+
+    // `window` gets the commands' shortcuts and shows the list's name in its title.
+    ListFileCommands(MixItemStore& store, MixListView& view, Desktop& desktop, ProfileStore& profile,
+                     media::MediaLibrary& library, QWidget& window);
+    ~ListFileCommands() override;
+
+    void openList();                        // Ctrl+O: choose a file, then openListFile
+    bool openListFile(const QString& path); // asks to save unsaved changes first
+    bool saveList();                        // Ctrl+S; "save as" for a list never saved
+    bool saveListAs();                      // Ctrl+Shift+S
+    void undo();                            // Ctrl+Z
+    void redo();                            // Ctrl+Shift+Z
+
+    // The close request, after the mix's own checks: true when the window may close.
+    bool closeRequested();
+
+    // Opens the first list file (*.csv) among command-line arguments; returns the others.
+    QStringList openListArguments(const QStringList& arguments);
+
+    // The list commands for the window's context menu.
+    void addToMenu(QMenu& menu);
+
+    QStringList recentLists() const;
+    const ListHistory& history() const { return history_; }
+    // Whether closing or opening would lose something: changes since the last save, unless the
+    // list was never saved and is empty.
+    bool hasUnsavedWork() const;
+
+private:
+    void noteListChanged();
+    void updateTitle();
+    void rememberRecent(const QString& path);
+    void forgetRecent(const QString& path);
+    bool confirmLosingChanges(const QString& question);
+    bool writeTo(const QString& path);
+    bool loadEntries(const std::vector<EntrySpec>& entries, const QString& path);
+    void relinkMissing(const QString& listPath);
+
+    MixItemStore& store_;
+    MixListView& view_;
+    Desktop& desktop_;
+    ProfileStore& profile_;
+    media::MediaLibrary& library_;
+    QWidget& window_;
+    ListHistory history_;
+    QAction* undoAction_ = nullptr;
+    QAction* redoAction_ = nullptr;
+    QList<QAction*> fileActions_;
+};
+
+}  // namespace sonarel
