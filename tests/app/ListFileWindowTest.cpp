@@ -1,0 +1,343 @@
+// Keeping work in the window: list files saved and opened with the real window, its shortcuts
+// and its close question, moved files relinked from a folder, undo and redo.
+#include <QFile>
+#include <QLabel>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <cstdlib>
+
+#include "app/ControlIds.h"
+#include "app/ListFileCommands.h"
+#include "app/MainDialog.h"
+#include "app/MixListView.h"
+#include "model/MixListFile.h"
+#include "platform/PathHelpers.h"
+#include "res/Resources.h"
+#include "settings/ProfileStore.h"
+#include "support/OddLists.h"
+#include "support/RecordingDesktop.h"
+#include "support/WavFile.h"
+
+using namespace sonarel;
+using sonarel::testing::RecordingDesktop;
+
+namespace {
+
+QByteArray contentOf(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The list as "name start" words, enough to tell the states of these tests apart.
+QString describe(const MixItemStore& store)
+{
+    QStringList words;
+    for (int i = 0; i < store.audioCount(); ++i)
+        words << QString::fromStdString(FileNameOfPath(store.at(i).filePath())) + QLatin1Char('@') +
+                     QString::number(store.at(i).startTime);
+    return words.join(QLatin1Char(' '));
+}
+
+}  // namespace
+
+class ListFileWindowTest : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir dir_;
+    int counter_ = 0;
+
+    struct Fixture {
+        RecordingDesktop desktop;
+        ProfileStore profile;
+        media::MediaLibrary library;
+        MainDialog dialog;
+        Fixture(const QString& app, const QString& music) : profile(app), dialog(desktop, profile, library, music) {}
+        QPushButton* button(int id) { return dialog.findChild<QPushButton*>(objectNameOf(id)); }
+        MixItemStore& store() { return dialog.store(); }
+        QString title() { return dialog.windowTitle(); }
+        // Shortcuts reach the active window only.
+        void keys(QKeyCombination combination)
+        {
+            dialog.show();
+            dialog.activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(&dialog));
+            QTest::keySequence(&dialog, QKeySequence(combination));
+        }
+    };
+
+    std::unique_ptr<Fixture> make()
+    {
+        ++counter_;
+        auto f = std::make_unique<Fixture>(QStringLiteral("sonarel-lists-%1").arg(counter_), dir_.path());
+        OutputSettings settings = f->dialog.outputSettings();
+        settings.outputFile = dir_.filePath(QStringLiteral("window%1.wav").arg(counter_));
+        f->dialog.setOutputSettings(settings);
+        f->dialog.show();
+        return f;
+    }
+
+    QString tone(const QString& relative, double seconds = 0.05, double frequency = 440)
+    {
+        const QString path = dir_.filePath(relative);
+        QDir().mkpath(QFileInfo(path).path());
+        sonarel::testing::writeWav16(path.toStdString(), 1, 44100,
+                                     sonarel::testing::sine16(1, 44100, seconds, frequency, 5000));
+        return path;
+    }
+
+    void check(const QString& wavPath, sonarel::testing::WavData& wav)
+    {
+        std::string error;
+        QVERIFY2(sonarel::testing::readWav(wavPath.toStdString(), wav, error), error.c_str());
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(dir_.isValid());
+        ::setenv("XDG_CONFIG_HOME", dir_.filePath(QStringLiteral("config")).toLocal8Bit().constData(), 1);
+        initSonarelResources();
+    }
+
+    void shortcutsSaveOpenAndMarkUnsavedChanges()
+    {
+        auto f = make();
+        QCOMPARE(f->title(), QStringLiteral("Sonarel"));
+        f->dialog.addFiles({tone(QStringLiteral("a.wav")), tone(QStringLiteral("b.wav"))});
+        QCOMPARE(f->title(), QStringLiteral("*Untitled - Sonarel"));
+
+        // Ctrl+S on a list never saved asks where; the suffix is added.
+        f->desktop.fileToSave = {dir_.filePath(QStringLiteral("first list"))};
+        f->keys(Qt::CTRL | Qt::Key_S);
+        const QString first = dir_.filePath(QStringLiteral("first list.csv"));
+        QVERIFY(!f->desktop.dialogRequests.empty());
+        QCOMPARE(f->desktop.dialogRequests.back().title, QStringLiteral("Save List As"));
+        QCOMPARE(contentOf(first), QByteArray("path,start_seconds,volume,speed\na.wav,0,1,1\nb.wav,0,1,1\n"));
+        QCOMPARE(f->title(), QStringLiteral("first list.csv - Sonarel"));
+
+        // A change marks the title; Ctrl+S writes the same file without asking.
+        f->store().at(1).startTime = 12'345'678;
+        f->dialog.mixList().updateRow(f->store(), 1);
+        QCOMPARE(f->title(), QStringLiteral("*first list.csv - Sonarel"));
+        const std::size_t requests = f->desktop.dialogRequests.size();
+        f->keys(Qt::CTRL | Qt::Key_S);
+        QCOMPARE(f->desktop.dialogRequests.size(), requests);
+        QVERIFY(contentOf(first).endsWith("b.wav,1.2345678,1,1\n"));
+        QCOMPARE(f->title(), QStringLiteral("first list.csv - Sonarel"));
+
+        // Ctrl+Shift+S saves a copy under a new name, which the window then shows.
+        f->desktop.fileToSave = {dir_.filePath(QStringLiteral("copy.csv"))};
+        f->keys(Qt::CTRL | Qt::SHIFT | Qt::Key_S);
+        QCOMPARE(contentOf(dir_.filePath(QStringLiteral("copy.csv"))), contentOf(first));
+        QCOMPARE(f->title(), QStringLiteral("copy.csv - Sonarel"));
+        QCOMPARE(f->dialog.listFile().recentLists(),
+                 (QStringList{dir_.filePath(QStringLiteral("copy.csv")), first}));
+
+        // Ctrl+O in a fresh window opens the list with its values and measured durations.
+        auto g = make();
+        g->desktop.filesToOpen = {{first}};
+        g->keys(Qt::CTRL | Qt::Key_O);
+        QCOMPARE(describe(g->store()), QStringLiteral("a.wav@0 b.wav@12345678"));
+        QCOMPARE(g->store().at(0).duration, REFERENCE_TIME{500'000});
+        QCOMPARE(g->dialog.mixList().rowCount(), 2);
+        QCOMPARE(g->title(), QStringLiteral("first list.csv - Sonarel"));
+    }
+
+    void undoAndRedoThroughAddEditAndDelete()
+    {
+        auto f = make();
+        f->dialog.addFiles({tone(QStringLiteral("a.wav")), tone(QStringLiteral("b.wav")), tone(QStringLiteral("c.wav"))});
+        f->store().at(2).startTime = 20'000'000;
+        f->dialog.mixList().updateRow(f->store(), 2);
+        f->dialog.mixList().selectRow(0);
+        QTest::mouseClick(f->button(kIdDeleteSelected), Qt::LeftButton);
+        const QStringList states{QString(), QStringLiteral("a.wav@0 b.wav@0 c.wav@0"),
+                                 QStringLiteral("a.wav@0 b.wav@0 c.wav@20000000"),
+                                 QStringLiteral("b.wav@0 c.wav@20000000")};
+        QCOMPARE(describe(f->store()), states[3]);
+        for (int i = 2; i >= 0; --i) {
+            f->keys(Qt::CTRL | Qt::Key_Z);
+            QCOMPARE(describe(f->store()), states[i]);
+            QCOMPARE(f->dialog.mixList().rowCount(), f->store().audioCount());
+        }
+        QCOMPARE(f->title(), QStringLiteral("Sonarel"));  // back to the empty new list
+        f->keys(Qt::CTRL | Qt::Key_Z);                     // nothing more to undo
+        QCOMPARE(describe(f->store()), states[0]);
+        for (int i = 1; i <= 3; ++i) {
+            f->keys(Qt::CTRL | Qt::SHIFT | Qt::Key_Z);
+            QCOMPARE(describe(f->store()), states[i]);
+        }
+        QCOMPARE(f->dialog.mixList().item(1, 3)->text(), QStringLiteral("2.000"));
+
+        // Delete all, and a refused delete that leaves no step behind.
+        QTest::mouseClick(f->button(kIdDeleteAll), Qt::LeftButton);
+        QTest::mouseClick(f->button(kIdDeleteSelected), Qt::LeftButton);
+        f->keys(Qt::CTRL | Qt::Key_Z);
+        QCOMPARE(describe(f->store()), states[3]);
+    }
+
+    void closingAsksSaveDiscardOrCancelAfterTheMixCheck()
+    {
+        auto f = make();
+        f->dialog.addFiles({tone(QStringLiteral("a.wav"), 3.0)});
+        const QString list = dir_.filePath(QStringLiteral("close.csv"));
+        f->desktop.fileToSave = {list};
+        QVERIFY(f->dialog.listFile().saveList());
+        f->store().at(0).volume = 0.5;
+        f->dialog.mixList().updateRow(f->store(), 0);
+
+        // While a mix runs only the mix's own refusal is shown.
+        f->desktop.messages.clear();
+        QTest::mouseClick(f->button(kIdMix), Qt::LeftButton);
+        QVERIFY(f->dialog.runControl().isMixing());
+        QVERIFY(!f->dialog.close());
+        QCOMPARE(f->desktop.texts(), QStringList{QStringLiteral("Please first stop Convert")});
+        QTest::mouseClick(f->button(kIdMix), Qt::LeftButton);
+
+        // Cancel keeps the window and the changes; Esc asks the same.
+        f->desktop.messages.clear();
+        f->desktop.saveChoices = {SaveChoice::Cancel, SaveChoice::Cancel};
+        QVERIFY(!f->dialog.close());
+        QTest::keyClick(&f->dialog, Qt::Key_Escape);
+        QVERIFY(f->dialog.isVisible());
+        QCOMPARE(f->desktop.messages.size(), std::size_t{2});
+        QCOMPARE(f->desktop.messages[0].text, QStringLiteral("Save the changes to close.csv before closing?"));
+        QVERIFY(f->desktop.messages[0].question);
+
+        // Discard closes and leaves the file as it was; Save writes it first.
+        const QByteArray saved = contentOf(list);
+        f->desktop.saveChoices = {SaveChoice::Discard};
+        QVERIFY(f->dialog.close());
+        QCOMPARE(contentOf(list), saved);
+        f->dialog.show();
+        f->desktop.saveChoices = {SaveChoice::Save};
+        QVERIFY(f->dialog.close());
+        QVERIFY(contentOf(list).endsWith("a.wav,0,0.5,1\n"));
+
+        // A save that fails keeps the window open and the mark on.
+        f->dialog.show();
+        f->store().at(0).speed = 2;
+        f->dialog.mixList().updateRow(f->store(), 0);
+        f->desktop.messages.clear();
+        f->desktop.fileToSave = {QStringLiteral("/proc/sonarel-no-such-place/list.csv")};
+        f->keys(Qt::CTRL | Qt::SHIFT | Qt::Key_S);
+        QCOMPARE(f->desktop.messages.size(), std::size_t{1});
+        QVERIFY(f->desktop.messages[0].text.startsWith(
+            QStringLiteral("The list could not be saved to /proc/sonarel-no-such-place/list.csv:\n")));
+        QCOMPARE(f->title(), QStringLiteral("*close.csv - Sonarel"));
+
+        // Opening another list asks about the unsaved changes first.
+        f->desktop.messages.clear();
+        f->desktop.saveChoices = {SaveChoice::Cancel};
+        f->desktop.filesToOpen = {{list}};
+        f->keys(Qt::CTRL | Qt::Key_O);
+        QCOMPARE(f->desktop.texts(), QStringList{QStringLiteral("Save the changes to close.csv before opening another list?")});
+        QCOMPARE(f->store().at(0).speed, 2.0);
+    }
+
+    void aMalformedListNamesItsLineAndLoadsNothing()
+    {
+        auto f = make();
+        f->dialog.addFiles({tone(QStringLiteral("keep.wav"))});
+        const QString list = dir_.filePath(QStringLiteral("bad.csv"));
+        QFile file(list);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("path,start_seconds,volume,speed\nkeep.wav,1,1,1\nkeep.wav,1,loud,1\n");
+        file.close();
+        QVERIFY(!f->dialog.listFile().openListFile(list));
+        QCOMPARE(f->desktop.texts(),
+                 QStringList{list + QStringLiteral(" could not be opened:\nline 3: the volume \"loud\" is not a number."
+                                                   "\n\nNothing was loaded.")});
+        QCOMPARE(describe(f->store()), QStringLiteral("keep.wav@0"));
+    }
+
+    void movedFilesAreRelinkedFromAFolderAndTheRestMarked()
+    {
+        const QString list = dir_.filePath(QStringLiteral("project/moved.csv"));
+        const QString one = tone(QStringLiteral("project/takes/one.wav"));
+        const QString two = tone(QStringLiteral("project/takes/two.wav"));
+        const QString three = tone(QStringLiteral("project/takes/three.wav"));
+        QVERIFY(saveMixListFile(list, {{one.toStdString(), 10'000'000, 1, 1},
+                                       {two.toStdString(), 0, 0.5, 1},
+                                       {three.toStdString(), 0, 1, 1}})
+                    .isEmpty());
+        // one and two move to another drive's folder; three is gone.
+        QDir().mkpath(dir_.filePath(QStringLiteral("elsewhere/deep")));
+        QVERIFY(QFile::rename(one, dir_.filePath(QStringLiteral("elsewhere/one.wav"))));
+        QVERIFY(QFile::rename(two, dir_.filePath(QStringLiteral("elsewhere/deep/two.wav"))));
+        QVERIFY(QFile::remove(three));
+
+        auto f = make();
+        f->desktop.answers = {true};
+        f->desktop.folders = {dir_.filePath(QStringLiteral("elsewhere"))};
+        QVERIFY(f->dialog.listFile().openListFile(list));
+        QCOMPARE(f->desktop.messages.size(), std::size_t{2});
+        QCOMPARE(f->desktop.messages[0].text, QStringLiteral("These files of the list were not found:\n%1\n%2\n%3\n\n"
+                                                             "Do you want to look for them in a folder?")
+                                                  .arg(one, two, three));
+        QCOMPARE(f->desktop.dialogRequests.back().initialFolder, dir_.filePath(QStringLiteral("project")));
+        QVERIFY(f->desktop.messages[1].text.endsWith(QStringLiteral("marked as missing:\n") + three));
+        QCOMPARE(f->store().at(0).filePathText(), dir_.filePath(QStringLiteral("elsewhere/one.wav")));
+        QCOMPARE(f->store().at(1).filePathText(), dir_.filePath(QStringLiteral("elsewhere/deep/two.wav")));
+        QCOMPARE(f->store().at(1).duration, REFERENCE_TIME{500'000});
+        QCOMPARE(f->store().at(2).filePathText(), three);
+        QCOMPARE(f->dialog.mixList().item(2, 0)->text(), QStringLiteral("three.wav (missing)"));
+        QCOMPARE(f->dialog.mixList().item(0, 0)->text(), QStringLiteral("one.wav"));
+        QCOMPARE(f->title(), QStringLiteral("*moved.csv - Sonarel"));  // the relinks are not saved yet
+
+        // The Mix command's own check names the one still missing.
+        f->desktop.messages.clear();
+        QTest::mouseClick(f->button(kIdMix), Qt::LeftButton);
+        QCOMPARE(f->desktop.messages.size(), std::size_t{1});
+        QVERIFY(f->desktop.messages[0].text.contains(three));
+        QVERIFY(!f->desktop.messages[0].text.contains(QStringLiteral("one.wav")));
+
+        // Relinking is a step of its own: undo shows the list as the file has it.
+        f->keys(Qt::CTRL | Qt::Key_Z);
+        QCOMPARE(f->store().at(0).filePathText(), one);
+        QCOMPARE(f->title(), QStringLiteral("moved.csv - Sonarel"));
+    }
+
+    void aThousandOddEntriesRoundTripAndMixAsWithSonarelMix()
+    {
+        std::vector<std::string> paths;
+        int n = 0;
+        for (const std::string& name : sonarel::testing::oddFileNames())
+            paths.push_back(tone(QStringLiteral("odd/") + QString::fromStdString(name), 0.03, 300 + 70 * n++).toStdString());
+        paths.push_back(tone(QStringLiteral("outside/-dash, \"q\".wav"), 0.02, 1000).toStdString());
+        const QString list = dir_.filePath(QStringLiteral("odd/thousand.csv"));
+        QVERIFY(saveMixListFile(list, sonarel::testing::oddEntries(paths, 1000)).isEmpty());
+
+        auto f = make();
+        QVERIFY(f->dialog.listFile().openListFile(list));
+        QCOMPARE(f->store().audioCount(), 1000);
+        QVERIFY2(f->desktop.messages.empty(), qPrintable(f->desktop.texts().join(QLatin1Char('\n'))));
+        const QString again = dir_.filePath(QStringLiteral("odd/again.csv"));
+        f->desktop.fileToSave = {again};
+        f->keys(Qt::CTRL | Qt::SHIFT | Qt::Key_S);
+        QCOMPARE(contentOf(again), contentOf(list));
+
+        // The window's mix and sonarel-mix's mix of the saved list are the same samples.
+        QTest::mouseClick(f->button(kIdMix), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!f->dialog.runControl().isMixing(), 120000);
+        QProcess mixer;
+        const QString cliOutput = dir_.filePath(QStringLiteral("cli.wav"));
+        mixer.start(QStringLiteral(SONAREL_MIX_PATH),
+                    {QStringLiteral("-q"), QStringLiteral("-o"), cliOutput, QStringLiteral("--csv"), again});
+        QVERIFY(mixer.waitForFinished(120000));
+        QCOMPARE(mixer.exitCode(), 0);
+        sonarel::testing::WavData window;
+        sonarel::testing::WavData cli;
+        check(f->dialog.outputSettings().outputFile, window);
+        check(cliOutput, cli);
+        QVERIFY(window.frames() > 44100 * 100);
+        QVERIFY(window.samples == cli.samples);
+    }
+};
+
+QTEST_MAIN(ListFileWindowTest)
+#include "ListFileWindowTest.moc"
