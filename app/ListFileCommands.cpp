@@ -120,22 +120,25 @@ QStringList ListFileCommands::recentLists() const
     return lists;
 }
 
+void ListFileCommands::writeRecent(const QStringList& lists)
+{
+    for (int i = 0; i < kMaxRecentLists; ++i)
+        profile_.WriteString(profile::kOption, recentKey(i), i < lists.size() ? lists[i] : QString());
+}
+
 void ListFileCommands::rememberRecent(const QString& path)
 {
     QStringList lists = recentLists();
     lists.removeAll(path);
     lists.prepend(path);
-    for (int i = 0; i < kMaxRecentLists; ++i)
-        profile_.WriteString(profile::kOption, recentKey(i), i < lists.size() ? lists[i] : QString());
+    writeRecent(lists);
 }
 
 void ListFileCommands::forgetRecent(const QString& path)
 {
     QStringList lists = recentLists();
-    if (lists.removeAll(path) == 0)
-        return;
-    for (int i = 0; i < kMaxRecentLists; ++i)
-        profile_.WriteString(profile::kOption, recentKey(i), i < lists.size() ? lists[i] : QString());
+    if (lists.removeAll(path) > 0)
+        writeRecent(lists);
 }
 
 bool ListFileCommands::confirmLosingChanges(const QString& question)

@@ -65,6 +65,7 @@ public:
 private:
     void noteListChanged();
     void updateTitle();
+    void writeRecent(const QStringList& lists);
     void rememberRecent(const QString& path);
     void forgetRecent(const QString& path);
     bool confirmLosingChanges(const QString& question);
