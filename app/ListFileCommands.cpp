@@ -61,7 +61,7 @@ ListFileCommands::ListFileCommands(MixItemStore& store, MixListView& view, Deskt
     auto* save = new QAction(QStringLiteral("&Save List"), this);
     save->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
     connect(save, &QAction::triggered, this, [this] { (void)saveList(); });  // a failure has its message
-    auto* saveAs = new QAction(QStringLiteral("Save List &As..."), this);
+    auto* saveAs = new QAction(QStringLiteral("Save &List As..."), this);
     saveAs->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
     connect(saveAs, &QAction::triggered, this, [this] { (void)saveListAs(); });
     undoAction_ = new QAction(QStringLiteral("&Undo"), this);
@@ -367,7 +367,7 @@ QStringList ListFileCommands::openListArguments(const QStringList& arguments)
 void ListFileCommands::addToMenu(QMenu& menu)
 {
     menu.addActions(fileActions_);
-    QMenu* recent = menu.addMenu(QStringLiteral("Recent &Lists"));
+    QMenu* recent = menu.addMenu(QStringLiteral("Recen&t Lists"));
     recent->setToolTipsVisible(true);
     const QStringList lists = recentLists();
     for (int i = 0; i < lists.size(); ++i) {

@@ -2,6 +2,7 @@
 // and its close question, moved files relinked from a folder, undo and redo.
 #include <QFile>
 #include <QLabel>
+#include <QMenu>
 #include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -145,6 +146,24 @@ private Q_SLOTS:
         QCOMPARE(g->store().at(0).duration, REFERENCE_TIME{500'000});
         QCOMPARE(g->dialog.mixList().rowCount(), 2);
         QCOMPARE(g->title(), QStringLiteral("first list.csv - Sonarel"));
+    }
+
+    void theMenuCommandsHaveTheirOwnAccessKeys()
+    {
+        auto f = make();
+        QMenu menu;
+        f->dialog.listFile().addToMenu(menu);
+        QStringList keys{QStringLiteral("a")};  // About, added by the window after these
+        for (QAction* action : menu.actions()) {
+            const qsizetype amp = action->text().indexOf(QLatin1Char('&'));
+            if (action->isSeparator())
+                continue;
+            QVERIFY2(amp >= 0, qPrintable(action->text()));
+            const QString key = action->text().mid(amp + 1, 1).toLower();
+            QVERIFY2(!keys.contains(key), qPrintable(action->text()));
+            keys << key;
+        }
+        QCOMPARE(keys.size(), 7);
     }
 
     void undoAndRedoThroughAddEditAndDelete()
