@@ -2,27 +2,22 @@
 // and its close question, moved files relinked from a folder, undo and redo.
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
-#include <cstdlib>
 
-#include "app/ControlIds.h"
 #include "app/ListFileCommands.h"
-#include "app/MainDialog.h"
-#include "app/MixListView.h"
 #include "model/MixListFile.h"
 #include "platform/PathHelpers.h"
-#include "res/Resources.h"
-#include "settings/ProfileStore.h"
 #include "support/OddLists.h"
-#include "support/RecordingDesktop.h"
+#include "settings/AudioSettingsDialog.h"
+#include "support/MainWindowFixture.h"
 #include "support/WavFile.h"
 
 using namespace sonarel;
-using sonarel::testing::RecordingDesktop;
 
 namespace {
 
@@ -51,13 +46,8 @@ private:
     QTemporaryDir dir_;
     int counter_ = 0;
 
-    struct Fixture {
-        RecordingDesktop desktop;
-        ProfileStore profile;
-        media::MediaLibrary library;
-        MainDialog dialog;
-        Fixture(const QString& app, const QString& music) : profile(app), dialog(desktop, profile, library, music) {}
-        QPushButton* button(int id) { return dialog.findChild<QPushButton*>(objectNameOf(id)); }
+    struct Fixture : sonarel::testing::MainWindowFixture {
+        using MainWindowFixture::MainWindowFixture;
         MixItemStore& store() { return dialog.store(); }
         QString title() { return dialog.windowTitle(); }
         // Shortcuts reach the active window only.
@@ -67,6 +57,21 @@ private:
             dialog.activateWindow();
             QVERIFY(QTest::qWaitForWindowActive(&dialog));
             QTest::keySequence(&dialog, QKeySequence(combination));
+        }
+        // Sets one value of an entry as a person does: Enter on its row, type, Enter.
+        void edit(int row, int box, const QString& text)
+        {
+            list().selectionModel()->select(list().model()->index(row, 0),
+                                            QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+            sonarel::testing::WhenDialogOpens<AudioSettingsDialog> typing([&](AudioSettingsDialog& settings) {
+                auto* edit = settings.findChild<QLineEdit*>(QString::number(box));
+                edit->setFocus();
+                edit->selectAll();
+                QTest::keyClicks(edit, text);
+                QTest::keyClick(edit, Qt::Key_Return);
+            });
+            QTest::keyClick(&list(), Qt::Key_Return);
+            QVERIFY(typing.ran());
         }
     };
 
@@ -99,9 +104,7 @@ private:
 private Q_SLOTS:
     void initTestCase()
     {
-        QVERIFY(dir_.isValid());
-        ::setenv("XDG_CONFIG_HOME", dir_.filePath(QStringLiteral("config")).toLocal8Bit().constData(), 1);
-        initSonarelResources();
+        QVERIFY(sonarel::testing::prepareWindowTests(dir_));
     }
 
     void shortcutsSaveOpenAndMarkUnsavedChanges()
@@ -121,13 +124,12 @@ private Q_SLOTS:
         QCOMPARE(f->title(), QStringLiteral("first list.csv - Sonarel"));
 
         // A change marks the title; Ctrl+S writes the same file without asking.
-        f->store().at(1).startTime = 12'345'678;
-        f->dialog.mixList().updateRow(f->store(), 1);
+        f->edit(1, AudioSettingsDialog::kIdStartTime, QStringLiteral("1.25"));
         QCOMPARE(f->title(), QStringLiteral("*first list.csv - Sonarel"));
         const std::size_t requests = f->desktop.dialogRequests.size();
         f->keys(Qt::CTRL | Qt::Key_S);
         QCOMPARE(f->desktop.dialogRequests.size(), requests);
-        QVERIFY(contentOf(first).endsWith("b.wav,1.2345678,1,1\n"));
+        QVERIFY(contentOf(first).endsWith("b.wav,1.25,1,1\n"));
         QCOMPARE(f->title(), QStringLiteral("first list.csv - Sonarel"));
 
         // Ctrl+Shift+S saves a copy under a new name, which the window then shows.
@@ -142,7 +144,7 @@ private Q_SLOTS:
         auto g = make();
         g->desktop.filesToOpen = {{first}};
         g->keys(Qt::CTRL | Qt::Key_O);
-        QCOMPARE(describe(g->store()), QStringLiteral("a.wav@0 b.wav@12345678"));
+        QCOMPARE(describe(g->store()), QStringLiteral("a.wav@0 b.wav@12500000"));
         QCOMPARE(g->store().at(0).duration, REFERENCE_TIME{500'000});
         QCOMPARE(g->dialog.mixList().rowCount(), 2);
         QCOMPARE(g->title(), QStringLiteral("first list.csv - Sonarel"));
@@ -170,10 +172,10 @@ private Q_SLOTS:
     {
         auto f = make();
         f->dialog.addFiles({tone(QStringLiteral("a.wav")), tone(QStringLiteral("b.wav")), tone(QStringLiteral("c.wav"))});
-        f->store().at(2).startTime = 20'000'000;
-        f->dialog.mixList().updateRow(f->store(), 2);
-        f->dialog.mixList().selectRow(0);
-        QTest::mouseClick(f->button(kIdDeleteSelected), Qt::LeftButton);
+        f->edit(2, AudioSettingsDialog::kIdStartTime, QStringLiteral("2"));
+        f->list().selectionModel()->select(f->list().model()->index(0, 0),
+                                           QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        QTest::keyClick(&f->list(), Qt::Key_Delete);
         const QStringList states{QString(), QStringLiteral("a.wav@0 b.wav@0 c.wav@0"),
                                  QStringLiteral("a.wav@0 b.wav@0 c.wav@20000000"),
                                  QStringLiteral("b.wav@0 c.wav@20000000")};
@@ -206,8 +208,7 @@ private Q_SLOTS:
         const QString list = dir_.filePath(QStringLiteral("close.csv"));
         f->desktop.fileToSave = {list};
         QVERIFY(f->dialog.listFile().saveList());
-        f->store().at(0).volume = 0.5;
-        f->dialog.mixList().updateRow(f->store(), 0);
+        f->edit(0, AudioSettingsDialog::kIdVolume, QStringLiteral("0.5"));
 
         // While a mix runs only the mix's own refusal is shown.
         f->desktop.messages.clear();
@@ -239,8 +240,7 @@ private Q_SLOTS:
 
         // A save that fails keeps the window open and the mark on.
         f->dialog.show();
-        f->store().at(0).speed = 2;
-        f->dialog.mixList().updateRow(f->store(), 0);
+        f->edit(0, AudioSettingsDialog::kIdSpeed, QStringLiteral("2"));
         f->desktop.messages.clear();
         f->desktop.fileToSave = {QStringLiteral("/proc/sonarel-no-such-place/list.csv")};
         f->keys(Qt::CTRL | Qt::SHIFT | Qt::Key_S);
