@@ -10,6 +10,7 @@
 #include <QPainter>
 #include <QProgressBar>
 #include <QProgressDialog>
+#include <QShortcut>
 
 #include "app/AddFilesCommand.h"
 #include "app/ControlIds.h"
@@ -18,6 +19,7 @@
 #include "app/InfoCommands.h"
 #include "app/ListCommands.h"
 #include "app/MixListView.h"
+#include "app/timeline/TimelineWindow.h"
 #include "controls/ImageButton.h"
 #include "platform/Desktop.h"
 #include "res/ResourceIds.h"
@@ -135,6 +137,8 @@ void MainDialog::createControls()
     connect(list_, &MixListView::deleteRequested, this, [this] { deleteSelectedCommand(store_, *list_, desktop_); });
     connect(list_, &MixListView::previewRequested, this,
             [this] { previewCommand(store_, list_->selectionCursor(), desktop_); });
+    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_T), this), &QShortcut::activated, this,
+            &MainDialog::timelineCommand);
 }
 
 void MainDialog::setUpButton(ImageButton& button, int iconId, const char* tooltip)
@@ -248,6 +252,13 @@ void MainDialog::optionsCommand()
     setStatusText(outputFileText(settings_.outputFile));
 }
 
+void MainDialog::timelineCommand()
+{
+    if (!timeline_)
+        timeline_ = new TimelineWindow(store_, *list_, *runControl_, desktop_, profile_, PeakCache::defaultFolder(), this);
+    timeline_->open();
+}
+
 void MainDialog::setMixButtonText(const QString& text)
 {
     mixButton_->setText(text);
@@ -320,6 +331,7 @@ void MainDialog::reject()
 void MainDialog::contextMenuEvent(QContextMenuEvent* event)
 {
     QMenu menu(this);
+    menu.addAction(QStringLiteral("&Timeline"), QKeySequence(Qt::CTRL | Qt::Key_T), this, &MainDialog::timelineCommand);
     menu.addAction(QStringLiteral("&About Sonarel"), this, [this] { aboutCommand(desktop_, this); });
     menu.exec(event->globalPos());
 }

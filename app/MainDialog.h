@@ -21,6 +21,7 @@ class Desktop;
 class ImageButton;
 class MixListView;
 class ProfileStore;
+class TimelineWindow;
 
 class MainDialog : public QDialog, private MixView {
     Q_OBJECT
@@ -39,6 +40,7 @@ public:
     void setOutputSettings(const OutputSettings& settings);
     MixRunControl& runControl() { return *runControl_; }
     MixListView& mixList() { return *list_; }
+    TimelineWindow* timelineWindow() const { return timeline_; }  // none until first opened
 
     // Adds files as the Add command does after its dialog (also used for drops).
     void addFiles(const QStringList& paths);
@@ -49,6 +51,7 @@ public Q_SLOTS:
     void addCommand();
     void mixCommand();
     void optionsCommand();
+    void timelineCommand();  // opens the timeline window (Ctrl+T)
 
 protected:
     bool event(QEvent* event) override;
@@ -86,6 +89,7 @@ private:
     QLabel* status_ = nullptr;
     QProgressBar* progress_ = nullptr;
     ImageButton* mixButton_ = nullptr;
+    TimelineWindow* timeline_ = nullptr;
     bool ready_ = false;
 };
 

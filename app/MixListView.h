@@ -29,6 +29,8 @@ Q_SIGNALS:
     void editRequested();     // Enter or Return
     void deleteRequested();   // Delete
     void previewRequested();  // a double click, on a row or beside the rows
+    // The rows were rewritten from the store: whatever shows the list follows.
+    void listChanged();
 
 protected:
     void focusInEvent(QFocusEvent* event) override;
