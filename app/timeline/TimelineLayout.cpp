@@ -35,8 +35,8 @@ void TimelineLayout::setEntries(const MixItemStore& store)
         bar.lengthKnown = speedUsable && item.duration > 0;
         if (bar.lengthKnown)
             bar.lengthSeconds = static_cast<double>(item.duration) * kSecondsPerUnit / item.speed;
-        // The engine makes the mix as long as the latest end of an entry it can play.
-        if (speedUsable)
+        // The mix lasts up to the latest end of an entry with a length (a missing file plays silence).
+        if (bar.lengthKnown)
             totalSeconds_ = std::max(totalSeconds_, bar.startSeconds + bar.lengthSeconds);
         bars_.push_back(bar);
         volumes_.push_back(item.volume);

@@ -56,7 +56,7 @@ public:
     const Metrics& metrics() const { return metrics_; }
     const std::vector<TimelineBar>& bars() const { return bars_; }  // in entry order
     int laneCount() const { return laneCount_; }
-    double totalSeconds() const { return totalSeconds_; }  // the end of the last mixable entry
+    double totalSeconds() const { return totalSeconds_; }  // the latest end of an entry with a length
 
     double xOf(double seconds) const;
     double secondsAt(double x) const;

@@ -147,9 +147,15 @@ struct TimelineView::Paint {
         else if (look == BarLook::Unmixable)
             text += QStringLiteral(" (cannot be mixed)");
         const QFontMetricsF metrics(painter.font());
+        const QString shown = metrics.elidedText(text, Qt::ElideRight, textRect.width());
+        // A pale backing keeps the name readable over the waveform.
+        const QRectF backing(textRect.left() - 2, textRect.top(), metrics.horizontalAdvance(shown) + 4,
+                             std::min(metrics.height(), textRect.height()));
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(QColor(255, 255, 255, 170));
+        painter.drawRoundedRect(backing, 2, 2);
         painter.setPen(QColor(0x10, 0x18, 0x28));
-        painter.drawText(textRect, Qt::AlignLeft | Qt::AlignTop,
-                         metrics.elidedText(text, Qt::ElideRight, textRect.width()));
+        painter.drawText(textRect, Qt::AlignLeft | Qt::AlignTop, shown);
     }
 
     void totalMark()
