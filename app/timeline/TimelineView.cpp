@@ -47,6 +47,11 @@ struct TimelineView::Paint {
         lanes();
         for (const TimelineBar& bar : layout.bars())
             this->bar(bar);
+        if (layout.bars().empty()) {
+            painter.setPen(palette.color(QPalette::PlaceholderText));
+            painter.drawText(exposed.adjusted(0, layout.metrics().rulerHeight, 0, 0), Qt::AlignCenter,
+                             QStringLiteral("The list is empty: add files to see them here."));
+        }
         totalMark();
         ruler();
         playHead();
@@ -136,7 +141,9 @@ struct TimelineView::Paint {
 
     void label(const TimelineBar& bar, const QRectF& body, BarLook look)
     {
-        const QRectF textRect = body.adjusted(4, 1, -4, -1);
+        // The name stays in sight while the start of a long bar is scrolled away.
+        QRectF textRect = body.adjusted(4, 1, -4, -1);
+        textRect.setLeft(std::max(textRect.left(), exposed.left() + 4));
         if (textRect.width() < 12)
             return;
         QString text = view.names_[static_cast<std::size_t>(bar.index)];
