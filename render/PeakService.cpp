@@ -49,7 +49,8 @@ void PeakService::dropQueued()
 void PeakService::finished(const PeakKey& key, media::Status status, SharedPeakLevels levels)
 {
     ++measured_;
-    pending_.remove(key.path);
+    if (const auto pending = pending_.constFind(key.path); pending != pending_.constEnd() && pending.value() == key)
+        pending_.erase(pending);  // a newer version of the file may still be on its way
     if (levels)
         cache_.store(key, std::move(levels));
     else if (status != media::kErrAbort)

@@ -416,6 +416,40 @@ private Q_SLOTS:
         QCOMPARE(window.peaks().measuredCount(), 1);
     }
 
+    void damagedCacheFilesAreMeasuredAgain()
+    {
+        const QString folder = dir_.filePath(QStringLiteral("damaged-cache"));
+        const QString file = tone(QStringLiteral("damaged.wav"), 1.0);
+        auto measure = [&](int expectedDecodes) {
+            PeakService service(folder, 1);
+            QSignalSpy arrived(&service, &PeakService::peaksArrived);
+            if (service.request(file).state == PeakState::Pending)
+                QVERIFY(arrived.wait(30000));
+            QCOMPARE(service.request(file).state, PeakState::Ready);
+            QCOMPARE(service.request(file).levels->levels.size(), 100u);
+            QCOMPARE(service.measuredCount(), expectedDecodes);
+        };
+        measure(1);
+        measure(0);
+        const QStringList stored = QDir(folder).entryList({QStringLiteral("*.peaks")}, QDir::Files);
+        QCOMPARE(stored.size(), 1);
+        const QString cached = folder + QLatin1Char('/') + stored[0];
+        QFile original(cached);
+        QVERIFY(original.open(QIODevice::ReadOnly));
+        const QByteArray bytes = original.readAll();
+        original.close();
+        // Cut short, a level count beyond the data, and plain noise: each is read again.
+        QByteArray huge = bytes;
+        huge[huge.size() - 101] = '\x7f';
+        for (const QByteArray& damaged : {bytes.left(bytes.size() / 2), huge, QByteArray(300, '\xa5')}) {
+            QFile broken(cached);
+            QVERIFY(broken.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            broken.write(damaged);
+            broken.close();
+            measure(1);
+        }
+    }
+
     void theEventLoopTurnsWhileASlowFileIsMeasured()
     {
         // Ten minutes of sound take the engine a while to decode; the window's thread only waits
