@@ -98,7 +98,7 @@ QSize TimelineLayout::contentSize() const
     const double width = std::min<double>(right + metrics_.margin, kMaxContentWidth);
     const int height = metrics_.rulerHeight + metrics_.margin +
                        std::max(1, laneCount_) * (metrics_.laneHeight + metrics_.laneGap) + metrics_.margin;
-    return {static_cast<int>(std::ceil(width)), height};
+    return {static_cast<int>(std::ceil(width - 1e-6)), height};  // a fitted picture fits exactly
 }
 
 void TimelineLayout::place()
