@@ -565,9 +565,9 @@ private Q_SLOTS:
         QVERIFY(image.save(path));
         QVERIFY(window.grab().toImage().save(QCoreApplication::applicationDirPath() + QStringLiteral("/timeline-window.png")));
         qInfo("timeline picture: %s", qPrintable(path));
-        // SONAREL_UPDATE_DOCS=1 refreshes the picture the README shows.
+        // SONAREL_UPDATE_DOCS=1 refreshes the picture that the README and the manual show.
         if (qEnvironmentVariableIntValue("SONAREL_UPDATE_DOCS") == 1)
-            QVERIFY(window.grab().toImage().save(QStringLiteral(SONAREL_SOURCE_DIR "/docs/timeline.png")));
+            QVERIFY(window.grab().toImage().save(QStringLiteral(SONAREL_SOURCE_DIR "/res/help/images/timeline.png")));
     }
 };
 
