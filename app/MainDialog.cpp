@@ -254,8 +254,10 @@ void MainDialog::optionsCommand()
 
 void MainDialog::timelineCommand()
 {
-    if (!timeline_)
+    if (!timeline_) {
         timeline_ = new TimelineWindow(store_, *list_, *runControl_, desktop_, profile_, PeakCache::defaultFolder(), this);
+        connect(timeline_, &TimelineWindow::entryActivated, this, &MainDialog::editEntry);
+    }
     timeline_->open();
 }
 

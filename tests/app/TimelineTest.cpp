@@ -10,18 +10,15 @@
 #include <QtTest>
 #include <cstdlib>
 
-#include "app/ControlIds.h"
-#include "app/MainDialog.h"
-#include "app/MixListView.h"
+#include <QLineEdit>
+
 #include "app/timeline/TimelineView.h"
 #include "app/timeline/TimelineWindow.h"
-#include "res/Resources.h"
-#include "settings/ProfileStore.h"
-#include "support/RecordingDesktop.h"
+#include "settings/AudioSettingsDialog.h"
+#include "support/MainWindowFixture.h"
 #include "support/WavFile.h"
 
 using namespace sonarel;
-using sonarel::testing::RecordingDesktop;
 
 namespace {
 
@@ -74,12 +71,8 @@ private:
     QTemporaryDir dir_;
     int counter_ = 0;
 
-    struct Fixture {
-        RecordingDesktop desktop;
-        ProfileStore profile;
-        media::MediaLibrary library;
-        MainDialog dialog;
-        Fixture(const QString& app, const QString& music) : profile(app), dialog(desktop, profile, library, music) {}
+    struct Fixture : sonarel::testing::MainWindowFixture {
+        using MainWindowFixture::MainWindowFixture;
 
         TimelineWindow& openTimeline()
         {
@@ -90,11 +83,9 @@ private:
             TimelineWindow* window = dialog.timelineWindow();
             if (!window)
                 qFatal("Ctrl+T did not open the timeline");
-            if (!QTest::qWaitForWindowActive(window))
-                qWarning() << "not active" << QApplication::activeWindow();
+            (void)QTest::qWaitForWindowActive(window);
             return *window;
         }
-        TimelineView& view() { return dialog.timelineWindow()->view(); }
         bool waitForPeaks()
         {
             return QTest::qWaitFor([this] { return dialog.timelineWindow()->peaks().pendingCount() == 0; }, 60000);
@@ -102,7 +93,7 @@ private:
         QList<int> selectedRows()
         {
             QList<int> rows;
-            for (const QModelIndex& index : dialog.mixList().selectionModel()->selectedRows())
+            for (const QModelIndex& index : list().selectionModel()->selectedRows())
                 rows << index.row();
             std::sort(rows.begin(), rows.end());
             return rows;
@@ -151,10 +142,8 @@ private:
 private Q_SLOTS:
     void initTestCase()
     {
-        QVERIFY(dir_.isValid());
-        ::setenv("XDG_CONFIG_HOME", dir_.filePath(QStringLiteral("config")).toLocal8Bit().constData(), 1);
+        QVERIFY(sonarel::testing::prepareWindowTests(dir_));
         ::setenv("XDG_CACHE_HOME", dir_.filePath(QStringLiteral("cache")).toLocal8Bit().constData(), 1);
-        initSonarelResources();
     }
 
     void barsLanesAndTotalFromStartDurationAndSpeed()
@@ -274,7 +263,7 @@ private Q_SLOTS:
         // An edit of the list shows at once.
         f->dialog.store().at(1).startTime = 1 * kSecond;
         f->dialog.store().at(1).speed = 2.0;
-        f->dialog.mixList().updateRow(f->dialog.store(), 1);
+        f->list().updateRow(f->dialog.store(), 1);
         QCOMPARE(window.view().layout().laneCount(), 1);
         QCOMPARE(window.view().layout().totalSeconds(), 2.0);
         f->dialog.addFiles({tone(QStringLiteral("c.wav"), 3.0)});
@@ -299,7 +288,7 @@ private Q_SLOTS:
                             tone(QStringLiteral("s3.wav"), 1.0)});
         for (int i = 0; i < 3; ++i)
             f->dialog.store().at(i).startTime = i * kSecond;
-        f->dialog.mixList().refresh(f->dialog.store());
+        f->list().refresh(f->dialog.store());
         TimelineWindow& window = f->openTimeline();
         TimelineView& view = window.view();
         auto centre = [&view](int i) { return view.barOnViewport(i).center().toPoint(); };
@@ -311,18 +300,31 @@ private Q_SLOTS:
         QTest::keyClick(&view, Qt::Key_Left);  // from the current entry 2
         QCOMPARE(f->selectedRows(), QList<int>{1});
 
-        f->dialog.mixList().selectRow(0);
+        f->list().selectRow(0);
         QVERIFY(view.layout().bars().size() == 3);
         QCOMPARE(f->selectedRows(), QList<int>{0});
         const QImage picture = view.renderPicture();
         QVERIFY(picture.pixelColor(view.layout().bars()[0].body.center().toPoint()) !=
                 picture.pixelColor(view.layout().bars()[1].body.center().toPoint()));
 
+        // A double click opens the audio settings of that entry; after OK its bar moves at once.
         QSignalSpy activated(&window, &TimelineWindow::entryActivated);
+        sonarel::testing::WhenDialogOpens<AudioSettingsDialog> edit([](AudioSettingsDialog& d) {
+            auto* start = d.findChild<QLineEdit*>(QString::number(AudioSettingsDialog::kIdStartTime));
+            start->selectAll();
+            QTest::keyClicks(start, QStringLiteral("6"));
+            QTest::keyClick(start, Qt::Key_Return);
+        });
         QTest::mouseDClick(view.viewport(), Qt::LeftButton, {}, centre(2));
+        QVERIFY(edit.ran());
         QCOMPARE(activated.count(), 1);
         QCOMPARE(activated.at(0).at(0).toInt(), 2);
+        QCOMPARE(f->dialog.store().at(2).startTime, 6 * kSecond);
+        QCOMPARE(view.layout().bars()[2].startSeconds, 6.0);
+        QCOMPARE(view.layout().totalSeconds(), 7.0);
+        sonarel::testing::WhenDialogOpens<AudioSettingsDialog> cancel([](AudioSettingsDialog& d) { d.reject(); });
         QTest::keyClick(&view, Qt::Key_Return);
+        QVERIFY(cancel.ran());
         QCOMPARE(activated.count(), 2);
         QCOMPARE(activated.at(1).at(0).toInt(), 2);
         QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, QPoint(view.viewport()->width() - 5, view.viewport()->height() - 5));
@@ -372,7 +374,7 @@ private Q_SLOTS:
         for (int i = 0; i < 3; ++i)
             f->dialog.store().at(i).startTime = i * kSecond;
         QVERIFY(QFile::remove(gone));
-        f->dialog.mixList().refresh(f->dialog.store());
+        f->list().refresh(f->dialog.store());
         TimelineWindow& window = f->openTimeline();
         QVERIFY(f->waitForPeaks());
         TimelineView& view = window.view();
@@ -410,7 +412,7 @@ private Q_SLOTS:
         // A changed file is a new version: measured again.
         QTest::qWait(20);
         tone(QStringLiteral("cache0.wav"), 0.5);
-        f->dialog.mixList().refresh(f->dialog.store());
+        f->list().refresh(f->dialog.store());
         QCOMPARE(window.view().peakStateOf(0), PeakState::Pending);
         QVERIFY(f->waitForPeaks());
         QCOMPARE(window.peaks().measuredCount(), 1);
@@ -552,12 +554,12 @@ private Q_SLOTS:
         }
         f->dialog.store().append(dir_.filePath(QStringLiteral("Lost take.wav")).toStdString(), 3 * kSecond);
         f->dialog.store().at(6).startTime = 4 * kSecond;
-        f->dialog.mixList().refresh(f->dialog.store());
+        f->list().refresh(f->dialog.store());
         TimelineWindow& window = f->openTimeline();
         window.resize(900, 330);
         window.view().fitToWindow();
         QVERIFY(f->waitForPeaks());
-        f->dialog.mixList().selectRow(1);
+        f->list().selectRow(1);
         QTest::qWait(50);
         const QImage image = window.view().renderPicture();
         QVERIFY(image.width() > 200);
