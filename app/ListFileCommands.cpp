@@ -73,7 +73,7 @@ ListFileCommands::ListFileCommands(MixItemStore& store, MixListView& view, Deskt
     fileActions_ << open << save << saveAs;
     window_.addActions(fileActions_);
     window_.addActions({undoAction_, redoAction_});
-    connect(&view_, &MixListView::rowsRewritten, this, &ListFileCommands::noteListChanged);
+    connect(&view_, &MixListView::listChanged, this, &ListFileCommands::noteListChanged);
     updateTitle();
 }
 

@@ -10,6 +10,7 @@
 #include <QPainter>
 #include <QProgressBar>
 #include <QProgressDialog>
+#include <QShortcut>
 
 #include "app/AddFilesCommand.h"
 #include "app/ControlIds.h"
@@ -19,6 +20,7 @@
 #include "app/ListCommands.h"
 #include "app/ListFileCommands.h"
 #include "app/MixListView.h"
+#include "app/timeline/TimelineWindow.h"
 #include "controls/ImageButton.h"
 #include "platform/Desktop.h"
 #include "res/ResourceIds.h"
@@ -137,6 +139,8 @@ void MainDialog::createControls()
     connect(list_, &MixListView::deleteRequested, this, [this] { deleteSelectedCommand(store_, *list_, desktop_); });
     connect(list_, &MixListView::previewRequested, this,
             [this] { previewCommand(store_, list_->selectionCursor(), desktop_); });
+    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_T), this), &QShortcut::activated, this,
+            &MainDialog::timelineCommand);
 }
 
 void MainDialog::setUpButton(ImageButton& button, int iconId, const char* tooltip)
@@ -250,6 +254,15 @@ void MainDialog::optionsCommand()
     setStatusText(outputFileText(settings_.outputFile));
 }
 
+void MainDialog::timelineCommand()
+{
+    if (!timeline_) {
+        timeline_ = new TimelineWindow(store_, *list_, *runControl_, desktop_, profile_, PeakCache::defaultFolder(), this);
+        connect(timeline_, &TimelineWindow::entryActivated, this, &MainDialog::editEntry);
+    }
+    timeline_->open();
+}
+
 void MainDialog::setMixButtonText(const QString& text)
 {
     mixButton_->setText(text);
@@ -323,6 +336,7 @@ void MainDialog::contextMenuEvent(QContextMenuEvent* event)
 {
     QMenu menu(this);
     listFile_->addToMenu(menu);
+    menu.addAction(QStringLiteral("&Timeline"), QKeySequence(Qt::CTRL | Qt::Key_T), this, &MainDialog::timelineCommand);
     menu.addAction(QStringLiteral("&About Sonarel"), this, [this] { aboutCommand(desktop_, this); });
     menu.exec(event->globalPos());
 }

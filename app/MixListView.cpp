@@ -129,14 +129,15 @@ void MixListView::refresh(const MixItemStore& store)
     setRowCount(store.audioCount());
     for (int i = 0; i < store.audioCount(); ++i)
         fillRow(store.at(i), i);
-    Q_EMIT rowsRewritten();
+    Q_EMIT listChanged();
 }
 
 void MixListView::updateRow(const MixItemStore& store, int row)
 {
-    if (row >= 0 && row < store.audioCount() && row < rowCount())
+    if (row >= 0 && row < store.audioCount() && row < rowCount()) {
         fillRow(store.at(row), row);
-    Q_EMIT rowsRewritten();
+        Q_EMIT listChanged();
+    }
 }
 
 SelectionCursor MixListView::selectionCursor() const

@@ -29,8 +29,8 @@ Q_SIGNALS:
     void editRequested();     // Enter or Return
     void deleteRequested();   // Delete
     void previewRequested();  // a double click, on a row or beside the rows
-    // After refresh() or updateRow(): rows are rewritten after every change of the list.
-    void rowsRewritten();
+    // The rows were rewritten from the store: whatever shows the list follows.
+    void listChanged();
 
 protected:
     void focusInEvent(QFocusEvent* event) override;

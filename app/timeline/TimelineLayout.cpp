@@ -1,0 +1,169 @@
+#include "app/timeline/TimelineLayout.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <numeric>
+
+#include "render/TimelineBuilder.h"
+
+namespace sonarel {
+
+namespace {
+
+constexpr double kSecondsPerUnit = 1e-7;
+constexpr double kMinTickSpacing = 80.0;  // pixels between labelled ticks
+// Ruler steps in seconds: tenths up to hours.
+constexpr std::array<double, 17> kSteps = {0.1, 0.2, 0.5, 1, 2, 5, 10, 15, 30, 60, 120, 300, 600, 900, 1800, 3600, 7200};
+
+}  // namespace
+
+TimelineLayout::TimelineLayout() : metrics_(Metrics{}) {}
+
+void TimelineLayout::setEntries(const MixItemStore& store)
+{
+    bars_.clear();
+    volumes_.clear();
+    totalSeconds_ = 0;
+    bars_.reserve(static_cast<std::size_t>(store.audioCount()));
+    for (int i = 0; i < store.audioCount(); ++i) {
+        const MixItem& item = store.at(i);
+        TimelineBar bar;
+        bar.index = i;
+        bar.startSeconds = static_cast<double>(item.startTime) * kSecondsPerUnit;
+        const bool speedUsable = speedIsUsable(item.speed);
+        bar.lengthKnown = speedUsable && item.duration > 0;
+        if (bar.lengthKnown)
+            bar.lengthSeconds = static_cast<double>(item.duration) * kSecondsPerUnit / item.speed;
+        // The mix lasts up to the latest end of an entry with a length (a missing file plays silence).
+        if (bar.lengthKnown)
+            totalSeconds_ = std::max(totalSeconds_, bar.startSeconds + bar.lengthSeconds);
+        bars_.push_back(bar);
+        volumes_.push_back(item.volume);
+    }
+
+    // Lanes: entries in order of start, each in the lowest lane that is free by then. An entry of
+    // no length still takes room, so two of them at one time go to different lanes.
+    std::vector<int> order(bars_.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(),
+                     [this](int a, int b) { return bars_[static_cast<std::size_t>(a)].startSeconds < bars_[static_cast<std::size_t>(b)].startSeconds; });
+    std::vector<double> laneEnds;
+    for (int i : order) {
+        TimelineBar& bar = bars_[static_cast<std::size_t>(i)];
+        const double end = bar.startSeconds + std::max(bar.lengthSeconds, 1e-9 * std::max(1.0, bar.startSeconds));
+        auto free = std::find_if(laneEnds.begin(), laneEnds.end(), [&](double laneEnd) { return laneEnd <= bar.startSeconds; });
+        if (free == laneEnds.end())
+            free = laneEnds.insert(laneEnds.end(), end);
+        else
+            *free = end;
+        bar.lane = static_cast<int>(free - laneEnds.begin());
+    }
+    laneCount_ = static_cast<int>(laneEnds.size());
+    place();
+}
+
+void TimelineLayout::setPixelsPerSecond(double pixelsPerSecond)
+{
+    if (!std::isfinite(pixelsPerSecond))
+        return;
+    pixelsPerSecond_ = std::clamp(pixelsPerSecond, kMinPixelsPerSecond, kMaxPixelsPerSecond);
+    place();
+}
+
+void TimelineLayout::fitTo(int width)
+{
+    const double room = std::max(1, width - 2 * metrics_.margin);
+    double last = totalSeconds_;
+    for (const TimelineBar& bar : bars_)
+        last = std::max(last, bar.startSeconds + bar.lengthSeconds);
+    setPixelsPerSecond(last > 0 ? room / last : 20.0);
+}
+
+double TimelineLayout::xOf(double seconds) const
+{
+    return metrics_.margin + seconds * pixelsPerSecond_;
+}
+
+double TimelineLayout::secondsAt(double x) const
+{
+    return (x - metrics_.margin) / pixelsPerSecond_;
+}
+
+QSize TimelineLayout::contentSize() const
+{
+    double right = totalX();
+    for (const TimelineBar& bar : bars_)
+        right = std::max(right, bar.body.right());
+    const double width = std::min<double>(right + metrics_.margin, kMaxContentWidth);
+    const int height = metrics_.rulerHeight + metrics_.margin +
+                       std::max(1, laneCount_) * (metrics_.laneHeight + metrics_.laneGap) + metrics_.margin;
+    return {static_cast<int>(std::ceil(width - 1e-6)), height};  // a fitted picture fits exactly
+}
+
+void TimelineLayout::place()
+{
+    for (TimelineBar& bar : bars_) {
+        const double top = metrics_.rulerHeight + metrics_.margin + bar.lane * (metrics_.laneHeight + metrics_.laneGap);
+        const double width = std::max(kMinBarWidth, bar.lengthSeconds * pixelsPerSecond_);
+        bar.slot = QRectF(xOf(bar.startSeconds), top, width, metrics_.laneHeight);
+        const double height = metrics_.laneHeight * heightShare(volumes_[static_cast<std::size_t>(bar.index)]);
+        bar.body = QRectF(bar.slot.left(), top + (metrics_.laneHeight - height) / 2.0, width, height);
+    }
+}
+
+double TimelineLayout::heightShare(double volume)
+{
+    // Silent entries stay visible; full volume and louder fill the lane.
+    if (!std::isfinite(volume) || volume <= 0)
+        return 0.3;
+    return 0.3 + 0.7 * std::min(volume, 1.0);
+}
+
+std::vector<TimelineTick> TimelineLayout::ticks(double fromX, double toX) const
+{
+    std::vector<TimelineTick> out;
+    double step = kSteps.back();
+    for (double candidate : kSteps) {
+        if (candidate * pixelsPerSecond_ >= kMinTickSpacing) {
+            step = candidate;
+            break;
+        }
+    }
+    // Past the largest step, whole multiples of it keep the labels apart.
+    while (step * pixelsPerSecond_ < kMinTickSpacing)
+        step *= 2;
+    const double minor = step / 2;
+    const double first = std::max(0.0, std::floor(secondsAt(fromX) / minor));
+    const double last = std::ceil(secondsAt(toX) / minor);
+    for (double k = first; k <= last && out.size() < 10000; ++k) {
+        const double seconds = k * minor;
+        const bool major = std::fmod(k, 2.0) == 0.0;
+        out.push_back({xOf(seconds), seconds, major, major ? timeText(seconds, step) : QString()});
+    }
+    return out;
+}
+
+QString TimelineLayout::timeText(double seconds, double step)
+{
+    const bool tenths = step < 1.0;
+    const long long scaled = std::llround(seconds * (tenths ? 10.0 : 1.0));
+    const long long whole = tenths ? scaled / 10 : scaled;
+    const long long h = whole / 3600;
+    const long long m = (whole % 3600) / 60;
+    const long long s = whole % 60;
+    QString text = h > 0 ? QString::asprintf("%lld:%02lld:%02lld", h, m, s) : QString::asprintf("%lld:%02lld", m, s);
+    if (tenths)
+        text += QStringLiteral(".%1").arg(scaled % 10);
+    return text;
+}
+
+int TimelineLayout::barAt(QPointF point) const
+{
+    for (auto bar = bars_.rbegin(); bar != bars_.rend(); ++bar)
+        if (bar->slot.contains(point))
+            return bar->index;
+    return -1;
+}
+
+}  // namespace sonarel

@@ -1,0 +1,86 @@
+// Where everything of the timeline picture goes, without painting: a bar per entry from its start
+// to its start plus duration / speed, in lanes so that overlapping entries never share one; the
+// ruler's ticks; the mark at the total length of the mix. Positions are in pixels of the whole
+// picture (not scrolled) at the current zoom, in pixels per second.
+#pragma once
+
+#include <QRectF>
+#include <QSize>
+#include <QString>
+#include <vector>
+
+#include "model/MixItem.h"
+
+namespace sonarel {
+
+struct TimelineBar {
+    int index = 0;           // the entry
+    int lane = 0;
+    double startSeconds = 0;
+    double lengthSeconds = 0;  // duration / speed; 0 when it is not known
+    bool lengthKnown = true;   // measured duration and a usable speed
+    QRectF slot;               // the whole place of the bar in its lane
+    QRectF body;               // the drawn bar: its height shows the volume
+};
+
+struct TimelineTick {
+    double x = 0;
+    double seconds = 0;
+    bool major = false;
+    QString label;  // major ticks only
+};
+
+class TimelineLayout {
+public:
+    static constexpr double kMinPixelsPerSecond = 1e-4;
+    static constexpr double kMaxPixelsPerSecond = 4000.0;
+    static constexpr double kMinBarWidth = 3.0;
+    static constexpr int kMaxContentWidth = 4'000'000;
+
+    struct Metrics {
+        int rulerHeight = 26;
+        int laneHeight = 40;
+        int laneGap = 4;
+        int margin = 10;
+    };
+
+    TimelineLayout();
+    explicit TimelineLayout(Metrics metrics) : metrics_(metrics) {}
+
+    void setEntries(const MixItemStore& store);
+    void setPixelsPerSecond(double pixelsPerSecond);
+    // The zoom at which the whole mix fits `width` pixels.
+    void fitTo(int width);
+
+    double pixelsPerSecond() const { return pixelsPerSecond_; }
+    const Metrics& metrics() const { return metrics_; }
+    const std::vector<TimelineBar>& bars() const { return bars_; }  // in entry order
+    int laneCount() const { return laneCount_; }
+    double totalSeconds() const { return totalSeconds_; }  // the latest end of an entry with a length
+
+    double xOf(double seconds) const;
+    double secondsAt(double x) const;
+    double totalX() const { return xOf(totalSeconds_); }
+    QSize contentSize() const;
+    // The ticks between two x positions, labelled in minutes and seconds.
+    std::vector<TimelineTick> ticks(double fromX, double toX) const;
+    // The entry whose bar is at `point`, or -1; the latest entry wins where bars touch.
+    int barAt(QPointF point) const;
+
+    // "m:ss", "h:mm:ss", or with tenths ("0:01.5") when `step` is under a second.
+    static QString timeText(double seconds, double step);
+    // The share of the lane height a bar of `volume` fills.
+    static double heightShare(double volume);
+
+private:
+    void place();
+
+    Metrics metrics_;
+    double pixelsPerSecond_ = 20.0;
+    std::vector<TimelineBar> bars_;
+    int laneCount_ = 0;
+    double totalSeconds_ = 0;
+    std::vector<double> volumes_;
+};
+
+}  // namespace sonarel

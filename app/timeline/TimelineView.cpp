@@ -1,0 +1,528 @@
+#include "app/timeline/TimelineView.h"
+
+#include <QFileInfo>
+#include <QItemSelectionModel>
+#include <QKeyEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QScrollBar>
+#include <QStyleOptionFocusRect>
+#include <algorithm>
+#include <cmath>
+
+#include "model/MixListRows.h"
+
+namespace sonarel {
+
+namespace {
+
+constexpr double kZoomStep = 1.5;
+
+QColor fillFor(double volume, bool selected)
+{
+    // Louder entries are drawn in a deeper blue; past 1 (amplified) the colour turns warmer.
+    const double share = std::isfinite(volume) ? std::clamp(volume, 0.0, 1.0) : 0.0;
+    if (std::isfinite(volume) && volume > 1.0)
+        return selected ? QColor(0xf2, 0xb0, 0x5e) : QColor(0xf6, 0xc8, 0x8c);
+    const QColor base = QColor::fromHsvF(0.59f, static_cast<float>(0.12 + 0.38 * share), 0.97f);
+    return selected ? base.darker(125) : base;
+}
+
+}  // namespace
+
+// Paints the picture of a layout into a painter whose origin is the picture's top-left corner,
+// `scroll` pixels scrolled; only what meets `exposed` (in painter coordinates) is drawn.
+struct TimelineView::Paint {
+    const TimelineView& view;
+    const TimelineLayout& layout;
+    QPainter& painter;
+    QRectF exposed;
+    QPointF scroll;
+    bool focus;
+
+    void all()
+    {
+        const QPalette& palette = view.palette();
+        painter.fillRect(exposed, palette.color(QPalette::Base));
+        lanes();
+        for (const TimelineBar& bar : layout.bars())
+            this->bar(bar);
+        if (layout.bars().empty()) {
+            painter.setPen(palette.color(QPalette::PlaceholderText));
+            painter.drawText(exposed.adjusted(0, layout.metrics().rulerHeight, 0, 0), Qt::AlignCenter,
+                             QStringLiteral("The list is empty: add files to see them here."));
+        }
+        totalMark();
+        ruler();
+        playHead();
+    }
+
+    QRectF shifted(const QRectF& rect) const { return rect.translated(-scroll); }
+
+    void lanes()
+    {
+        const TimelineLayout::Metrics& m = layout.metrics();
+        const QColor stripe = view.palette().color(QPalette::AlternateBase);
+        for (int lane = 0; lane < std::max(1, layout.laneCount()); ++lane) {
+            if (lane % 2 == 0)
+                continue;
+            const double top = m.rulerHeight + m.margin + lane * (m.laneHeight + m.laneGap) - m.laneGap / 2.0 - scroll.y();
+            painter.fillRect(QRectF(exposed.left(), top, exposed.width(), m.laneHeight + m.laneGap), stripe);
+        }
+    }
+
+    void bar(const TimelineBar& bar)
+    {
+        const QRectF slot = shifted(bar.slot);
+        if (!slot.intersects(exposed))
+            return;
+        const QRectF body = shifted(bar.body);
+        const BarLook look = view.lookOf(bar.index);
+        const bool selected = view.isSelected(bar.index);
+        const double volume = view.store_.at(bar.index).volume;
+        const QPalette& palette = view.palette();
+
+        painter.save();
+        painter.setRenderHint(QPainter::Antialiasing, true);
+        QPainterPath outline;
+        outline.addRoundedRect(body.adjusted(0.5, 0.5, -0.5, -0.5), 3, 3);
+        if (look == BarLook::Playable) {
+            painter.fillPath(outline, fillFor(volume, selected));
+            waveform(bar, body);
+        } else {
+            // Missing, unreadable and unmixable entries are grey and hatched.
+            painter.fillPath(outline, QColor(0xe4, 0xe4, 0xe4));
+            painter.fillPath(outline, QBrush(look == BarLook::Unmixable ? QColor(0x90, 0x90, 0x90) : QColor(0xc0, 0x40, 0x40),
+                                             Qt::BDiagPattern));
+        }
+        QPen pen(selected ? palette.color(QPalette::Highlight) : QColor(0x40, 0x58, 0x80), selected ? 2.5 : 1.0);
+        if (look != BarLook::Playable)
+            pen.setStyle(Qt::DashLine);
+        painter.setPen(pen);
+        painter.drawPath(outline);
+        if (focus && bar.index == view.currentEntry()) {
+            QPen dotted(palette.color(QPalette::Text), 1.0, Qt::DotLine);
+            painter.setPen(dotted);
+            painter.setBrush(Qt::NoBrush);
+            painter.drawRect(slot.adjusted(-2, -2, 2, 2));
+        }
+        label(bar, body, look);
+        painter.restore();
+    }
+
+    void waveform(const TimelineBar& bar, const QRectF& body)
+    {
+        const PeakLookup& lookup = view.lookups_[static_cast<std::size_t>(bar.index)];
+        if (lookup.state != PeakState::Ready || !lookup.levels || !bar.lengthKnown)
+            return;
+        const double speed = view.store_.at(bar.index).speed;
+        const double pps = layout.pixelsPerSecond();
+        const double from = std::max(body.left(), exposed.left());
+        const double to = std::min(body.right(), exposed.right());
+        const double middle = body.center().y();
+        const double half = body.height() / 2.0 - 2.0;
+        std::vector<QLineF> lines;
+        lines.reserve(static_cast<std::size_t>(std::max(0.0, to - from)) + 1);
+        for (double x = std::floor(from); x < to; x += 1.0) {
+            // Output time within the bar, then media time: the media runs `speed` times as fast.
+            const double a = (x - body.left()) / pps * speed;
+            const double b = (x + 1.0 - body.left()) / pps * speed;
+            const double level = lookup.levels->peakBetween(a, b);
+            if (level <= 0)
+                continue;
+            const double h = std::max(0.5, level * half);
+            lines.emplace_back(x + 0.5, middle - h, x + 0.5, middle + h);
+        }
+        painter.setPen(QPen(QColor(0x27, 0x4a, 0x7a, 170), 1.0));
+        painter.setRenderHint(QPainter::Antialiasing, false);
+        painter.drawLines(lines.data(), static_cast<int>(lines.size()));
+        painter.setRenderHint(QPainter::Antialiasing, true);
+    }
+
+    void label(const TimelineBar& bar, const QRectF& body, BarLook look)
+    {
+        // The name stays in sight while the start of a long bar is scrolled away.
+        QRectF textRect = body.adjusted(4, 1, -4, -1);
+        textRect.setLeft(std::max(textRect.left(), exposed.left() + 4));
+        if (textRect.width() < 12)
+            return;
+        QString text = view.names_[static_cast<std::size_t>(bar.index)];
+        if (look == BarLook::Missing)
+            text += QStringLiteral(" (missing)");
+        else if (look == BarLook::Unreadable)
+            text += QStringLiteral(" (unreadable)");
+        else if (look == BarLook::Unmixable)
+            text += QStringLiteral(" (cannot be mixed)");
+        const QFontMetricsF metrics(painter.font());
+        const QString shown = metrics.elidedText(text, Qt::ElideRight, textRect.width());
+        // A pale backing keeps the name readable over the waveform.
+        const QRectF backing(textRect.left() - 2, textRect.top(), metrics.horizontalAdvance(shown) + 4,
+                             std::min(metrics.height(), textRect.height()));
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(QColor(255, 255, 255, 170));
+        painter.drawRoundedRect(backing, 2, 2);
+        painter.setPen(QColor(0x10, 0x18, 0x28));
+        painter.drawText(textRect, Qt::AlignLeft | Qt::AlignTop, shown);
+    }
+
+    void totalMark()
+    {
+        if (layout.totalSeconds() <= 0)
+            return;
+        const double x = layout.totalX() - scroll.x();
+        if (x < exposed.left() - 1 || x > exposed.right() + 1)
+            return;
+        painter.save();
+        painter.setPen(QPen(QColor(0xc0, 0x20, 0x20), 1.5, Qt::DashLine));
+        painter.drawLine(QPointF(x, layout.metrics().rulerHeight), QPointF(x, exposed.bottom()));
+        painter.restore();
+    }
+
+    void ruler()
+    {
+        const TimelineLayout::Metrics& m = layout.metrics();
+        const QPalette& palette = view.palette();
+        const QRectF band(exposed.left(), 0, exposed.width(), m.rulerHeight);
+        painter.fillRect(band, palette.color(QPalette::Button));
+        painter.setPen(palette.color(QPalette::Mid));
+        painter.drawLine(QPointF(band.left(), band.bottom()), QPointF(band.right(), band.bottom()));
+        painter.setPen(palette.color(QPalette::ButtonText));
+        const QFontMetricsF metrics(painter.font());
+        for (const TimelineTick& tick : layout.ticks(exposed.left() + scroll.x() - 100, exposed.right() + scroll.x()))
+        {
+            const double x = tick.x - scroll.x();
+            const double length = tick.major ? m.rulerHeight / 2.0 : m.rulerHeight / 4.0;
+            painter.drawLine(QPointF(x, m.rulerHeight - length), QPointF(x, m.rulerHeight));
+            if (tick.major)
+                painter.drawText(QPointF(x + 3, metrics.ascent() + 2), tick.label);
+        }
+        if (layout.totalSeconds() > 0) {
+            const double x = layout.totalX() - scroll.x();
+            const QString text = QStringLiteral("Total %1").arg(TimelineLayout::timeText(layout.totalSeconds(), 0.1));
+            const double width = metrics.horizontalAdvance(text) + 8;
+            const QRectF flag(x - width, m.rulerHeight - metrics.height() - 2, width, metrics.height() + 2);
+            painter.fillRect(flag, QColor(0xc0, 0x20, 0x20));
+            painter.setPen(Qt::white);
+            painter.drawText(flag, Qt::AlignCenter, text);
+        }
+    }
+
+    void playHead()
+    {
+        if (view.playHead_ < 0)
+            return;
+        const double x = layout.xOf(view.playHead_) - scroll.x();
+        painter.save();
+        painter.setRenderHint(QPainter::Antialiasing, true);
+        painter.setPen(QPen(QColor(0x10, 0x90, 0x30), 2.0));
+        painter.drawLine(QPointF(x, 0), QPointF(x, exposed.bottom()));
+        QPainterPath head;
+        head.moveTo(x - 6, 0);
+        head.lineTo(x + 6, 0);
+        head.lineTo(x, 8);
+        head.closeSubpath();
+        painter.fillPath(head, QColor(0x10, 0x90, 0x30));
+        painter.restore();
+    }
+};
+
+TimelineView::TimelineView(const MixItemStore& store, PeakService& peaks, QWidget* parent)
+    : QAbstractScrollArea(parent), store_(store), peaks_(peaks)
+{
+    setFocusPolicy(Qt::StrongFocus);
+    viewport()->setFocusProxy(this);
+    setAccessibleName(QStringLiteral("Timeline of the mix list"));
+    horizontalScrollBar()->setSingleStep(20);
+    verticalScrollBar()->setSingleStep(20);
+    QPalette p = palette();
+    p.setColor(QPalette::Base, Qt::white);
+    p.setColor(QPalette::AlternateBase, QColor(0xf3, 0xf5, 0xf8));
+    setPalette(p);
+    connect(&peaks_, &PeakService::peaksArrived, this, &TimelineView::peaksArrived);
+    refresh();
+}
+
+void TimelineView::setSelectionModel(QItemSelectionModel* selection)
+{
+    if (selection_)
+        disconnect(selection_, nullptr, this, nullptr);
+    selection_ = selection;
+    if (selection_) {
+        connect(selection_, &QItemSelectionModel::selectionChanged, viewport(), qOverload<>(&QWidget::update));
+        connect(selection_, &QItemSelectionModel::currentChanged, this,
+                [this](const QModelIndex& current) { ensureVisible(current.row()); viewport()->update(); });
+    }
+    viewport()->update();
+}
+
+void TimelineView::refresh()
+{
+    layout_.setEntries(store_);
+    const auto count = static_cast<std::size_t>(store_.audioCount());
+    lookups_.assign(count, {});
+    paths_.assign(count, {});
+    names_.assign(count, {});
+    for (int i = 0; i < store_.audioCount(); ++i) {
+        const MixItem& item = store_.at(i);
+        const auto slot = static_cast<std::size_t>(i);
+        paths_[slot] = QFileInfo(item.filePathText()).absoluteFilePath();
+        names_[slot] = QString::fromStdString(displayName(item.filePath()));
+        lookups_[slot] = peaks_.request(item.filePathText());
+    }
+    if (!fitted_ && viewport()->width() > 0 && isVisible()) {
+        fitted_ = true;
+        layout_.fitTo(viewport()->width());
+    }
+    updateScrollBars();
+    viewport()->update();
+}
+
+void TimelineView::peaksArrived(const QString& path)
+{
+    bool changed = false;
+    for (std::size_t i = 0; i < paths_.size(); ++i) {
+        if (paths_[i] == path) {
+            lookups_[i] = peaks_.request(store_.at(static_cast<int>(i)).filePathText());
+            changed = true;
+        }
+    }
+    if (changed)
+        viewport()->update();
+}
+
+TimelineView::BarLook TimelineView::lookOf(int index) const
+{
+    if (index < 0 || index >= static_cast<int>(lookups_.size()))
+        return BarLook::Unmixable;
+    switch (lookups_[static_cast<std::size_t>(index)].state) {
+    case PeakState::Missing: return BarLook::Missing;
+    case PeakState::Failed: return BarLook::Unreadable;
+    default: break;
+    }
+    return layout_.bars()[static_cast<std::size_t>(index)].lengthKnown ? BarLook::Playable : BarLook::Unmixable;
+}
+
+PeakState TimelineView::peakStateOf(int index) const
+{
+    if (index < 0 || index >= static_cast<int>(lookups_.size()))
+        return PeakState::Missing;
+    return lookups_[static_cast<std::size_t>(index)].state;
+}
+
+QRectF TimelineView::barOnViewport(int index) const
+{
+    if (index < 0 || index >= static_cast<int>(layout_.bars().size()))
+        return {};
+    return layout_.bars()[static_cast<std::size_t>(index)].slot.translated(-scroll());
+}
+
+void TimelineView::setPlayHead(double seconds)
+{
+    const double head = std::isfinite(seconds) && seconds >= 0 ? seconds : -1.0;
+    if (head == playHead_)
+        return;
+    playHead_ = head;
+    viewport()->update();
+}
+
+QImage TimelineView::renderPicture(int maxWidth) const
+{
+    TimelineLayout picture = layout_;
+    if (picture.contentSize().width() > maxWidth)
+        picture.fitTo(maxWidth);
+    const QSize size = picture.contentSize();
+    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.setFont(font());
+    Paint{*this, picture, painter, QRectF(QPointF(0, 0), size), QPointF(0, 0), false}.all();
+    return image;
+}
+
+QPointF TimelineView::scroll() const
+{
+    return {static_cast<double>(horizontalScrollBar()->value()), static_cast<double>(verticalScrollBar()->value())};
+}
+
+void TimelineView::paintEvent(QPaintEvent*)
+{
+    QPainter painter(viewport());
+    Paint{*this, layout_, painter, QRectF(viewport()->rect()), scroll(), hasFocus()}.all();
+    if (hasFocus()) {
+        painter.setPen(QPen(palette().color(QPalette::Highlight), 2));
+        painter.drawRect(QRectF(viewport()->rect()).adjusted(1, 1, -1, -1));
+    }
+}
+
+void TimelineView::updateScrollBars()
+{
+    const QSize content = layout_.contentSize();
+    const QSize room = viewport()->size();
+    horizontalScrollBar()->setPageStep(room.width());
+    horizontalScrollBar()->setRange(0, std::max(0, content.width() - room.width()));
+    verticalScrollBar()->setPageStep(room.height());
+    verticalScrollBar()->setRange(0, std::max(0, content.height() - room.height()));
+}
+
+void TimelineView::resizeEvent(QResizeEvent* event)
+{
+    QAbstractScrollArea::resizeEvent(event);
+    if (!fitted_ && viewport()->width() > 0) {
+        fitted_ = true;
+        layout_.fitTo(viewport()->width());
+    }
+    updateScrollBars();
+}
+
+void TimelineView::zoomAround(double factor, double viewportX)
+{
+    const double seconds = layout_.secondsAt(viewportX + horizontalScrollBar()->value());
+    layout_.setPixelsPerSecond(layout_.pixelsPerSecond() * factor);
+    updateScrollBars();
+    horizontalScrollBar()->setValue(static_cast<int>(std::lround(layout_.xOf(seconds) - viewportX)));
+    viewport()->update();
+}
+
+void TimelineView::zoomIn()
+{
+    zoomAround(kZoomStep, viewport()->width() / 2.0);
+}
+
+void TimelineView::zoomOut()
+{
+    zoomAround(1.0 / kZoomStep, viewport()->width() / 2.0);
+}
+
+void TimelineView::fitToWindow()
+{
+    layout_.fitTo(viewport()->width());
+    updateScrollBars();
+    horizontalScrollBar()->setValue(0);
+    viewport()->update();
+}
+
+bool TimelineView::isSelected(int index) const
+{
+    return selection_ && selection_->model() && selection_->isRowSelected(index, QModelIndex());
+}
+
+int TimelineView::currentEntry() const
+{
+    if (!selection_)
+        return -1;
+    const int row = selection_->currentIndex().row();
+    return row < store_.audioCount() ? row : -1;
+}
+
+void TimelineView::makeCurrent(int index, bool toggle)
+{
+    if (!selection_ || !selection_->model())
+        return;
+    if (index < 0) {
+        selection_->clearSelection();
+        return;
+    }
+    const QModelIndex cell = selection_->model()->index(index, 0);
+    const auto rows = QItemSelectionModel::Rows;
+    selection_->setCurrentIndex(cell, (toggle ? QItemSelectionModel::Toggle : QItemSelectionModel::ClearAndSelect) | rows);
+}
+
+void TimelineView::ensureVisible(int index)
+{
+    const QRectF bar = barOnViewport(index);
+    if (bar.isEmpty())
+        return;
+    const QRect room = viewport()->rect().adjusted(0, layout_.metrics().rulerHeight, 0, 0);
+    if (bar.right() > room.right())
+        horizontalScrollBar()->setValue(horizontalScrollBar()->value() + static_cast<int>(std::min(bar.left() - room.left(), bar.right() - room.right())) + 10);
+    else if (bar.left() < room.left())
+        horizontalScrollBar()->setValue(horizontalScrollBar()->value() + static_cast<int>(bar.left() - room.left()) - 10);
+    if (bar.bottom() > room.bottom())
+        verticalScrollBar()->setValue(verticalScrollBar()->value() + static_cast<int>(bar.bottom() - room.bottom()) + 4);
+    else if (bar.top() < room.top())
+        verticalScrollBar()->setValue(verticalScrollBar()->value() + static_cast<int>(bar.top() - room.top()) - 4);
+}
+
+void TimelineView::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton) {
+        QAbstractScrollArea::mousePressEvent(event);
+        return;
+    }
+    const int index = layout_.barAt(event->position() + scroll());
+    const bool toggle = event->modifiers().testFlag(Qt::ControlModifier);
+    if (index >= 0 || !toggle)
+        makeCurrent(index, toggle);
+    event->accept();
+}
+
+void TimelineView::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    const int index = layout_.barAt(event->position() + scroll());
+    if (event->button() == Qt::LeftButton && index >= 0) {
+        makeCurrent(index, false);
+        Q_EMIT entryActivated(index);
+    }
+    event->accept();
+}
+
+void TimelineView::wheelEvent(QWheelEvent* event)
+{
+    if (event->modifiers().testFlag(Qt::ControlModifier)) {
+        const double steps = event->angleDelta().y() / 120.0;
+        if (steps != 0)
+            zoomAround(std::pow(1.25, steps), event->position().x());
+        event->accept();
+        return;
+    }
+    QAbstractScrollArea::wheelEvent(event);
+}
+
+void TimelineView::keyPressEvent(QKeyEvent* event)
+{
+    const int count = store_.audioCount();
+    const int current = currentEntry();
+    switch (event->key()) {
+    case Qt::Key_Left:
+    case Qt::Key_Up:
+        if (count > 0)
+            makeCurrent(current < 0 ? 0 : std::max(0, current - 1), false);
+        break;
+    case Qt::Key_Right:
+    case Qt::Key_Down:
+        if (count > 0)
+            makeCurrent(current < 0 ? 0 : std::min(count - 1, current + 1), false);
+        break;
+    case Qt::Key_Home:
+        if (count > 0)
+            makeCurrent(0, false);
+        break;
+    case Qt::Key_End:
+        if (count > 0)
+            makeCurrent(count - 1, false);
+        break;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (current >= 0)
+            Q_EMIT entryActivated(current);
+        break;
+    default:
+        QAbstractScrollArea::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+}
+
+void TimelineView::focusInEvent(QFocusEvent* event)
+{
+    QAbstractScrollArea::focusInEvent(event);
+    viewport()->update();
+}
+
+void TimelineView::focusOutEvent(QFocusEvent* event)
+{
+    QAbstractScrollArea::focusOutEvent(event);
+    viewport()->update();
+}
+
+}  // namespace sonarel

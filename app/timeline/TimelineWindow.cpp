@@ -1,0 +1,173 @@
+#include "app/timeline/TimelineWindow.h"
+
+#include <QAction>
+#include <QHideEvent>
+#include <QFileInfo>
+#include <QImageWriter>
+#include <QLabel>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+#include "app/MixListView.h"
+#include "app/timeline/TimelineView.h"
+#include "platform/Desktop.h"
+#include "render/MixRunControl.h"
+#include "settings/ProfileStore.h"
+
+namespace sonarel {
+
+namespace {
+
+const QString kSection = QStringLiteral("Timeline");
+const QString kGeometryKey = QStringLiteral("Geometry");
+
+QAction* addCommand(QToolBar& bar, QWidget& window, const QString& text, const QList<QKeySequence>& keys,
+                    const QString& tip)
+{
+    QAction* action = bar.addAction(text);
+    action->setShortcuts(keys);
+    action->setShortcutContext(Qt::WindowShortcut);
+    action->setToolTip(keys.isEmpty() ? tip : QStringLiteral("%1 (%2)").arg(tip, keys.first().toString(QKeySequence::NativeText)));
+    window.addAction(action);
+    return action;
+}
+
+}  // namespace
+
+TimelineWindow::TimelineWindow(const MixItemStore& store, MixListView& list, const MixRunControl& run,
+                               Desktop& desktop, ProfileStore& profile, const QString& cacheFolder, QWidget* parent)
+    : QWidget(parent, Qt::Window), run_(run), desktop_(desktop), profile_(profile), peaks_(cacheFolder)
+{
+    setObjectName(QStringLiteral("timelineWindow"));
+    setWindowTitle(QStringLiteral("Timeline - Sonarel"));
+    if (parent)
+        setWindowIcon(parent->windowIcon());
+
+    view_ = new TimelineView(store, peaks_, this);
+    view_->setObjectName(QStringLiteral("timelineView"));
+    view_->setSelectionModel(list.selectionModel());
+
+    auto* tools = new QToolBar(this);
+    tools->setObjectName(QStringLiteral("timelineTools"));
+    addCommand(*tools, *this, QStringLiteral("Zoom &In"), {QKeySequence::ZoomIn, QKeySequence(Qt::CTRL | Qt::Key_Equal)},
+               QStringLiteral("Zoom in"));
+    addCommand(*tools, *this, QStringLiteral("Zoom &Out"), {QKeySequence::ZoomOut}, QStringLiteral("Zoom out"));
+    addCommand(*tools, *this, QStringLiteral("&Fit to Window"), {QKeySequence(Qt::CTRL | Qt::Key_0)},
+               QStringLiteral("Show the whole mix"));
+    tools->addSeparator();
+    addCommand(*tools, *this, QStringLiteral("Export picture"), {QKeySequence(Qt::CTRL | Qt::Key_E)},
+               QStringLiteral("Save the timeline as a PNG picture"));
+    const QList<QAction*> actions = tools->actions();
+    connect(actions[0], &QAction::triggered, view_, &TimelineView::zoomIn);
+    connect(actions[1], &QAction::triggered, view_, &TimelineView::zoomOut);
+    connect(actions[2], &QAction::triggered, view_, &TimelineView::fitToWindow);
+    connect(actions[4], &QAction::triggered, this, &TimelineWindow::exportPicture);
+    auto* closeAction = new QAction(this);
+    closeAction->setShortcuts({QKeySequence(Qt::Key_Escape), QKeySequence::Close});
+    connect(closeAction, &QAction::triggered, this, &QWidget::close);
+    addAction(closeAction);
+
+    summary_ = new QLabel(this);
+    summary_->setObjectName(QStringLiteral("timelineSummary"));
+    summary_->setTextFormat(Qt::PlainText);
+    summary_->setContentsMargins(6, 2, 6, 2);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(tools);
+    layout->addWidget(view_, 1);
+    layout->addWidget(summary_);
+    resize(820, 360);
+
+    // A hidden window catches up when it opens again.
+    connect(&list, &MixListView::listChanged, this, [this] {
+        if (isVisible()) {
+            view_->refresh();
+            updateSummary();
+        }
+    });
+    connect(&peaks_, &PeakService::peaksArrived, this, &TimelineWindow::updateSummary);
+    connect(view_, &TimelineView::entryActivated, this, &TimelineWindow::entryActivated);
+    playHeadTimer_.setInterval(100);
+    connect(&playHeadTimer_, &QTimer::timeout, this, &TimelineWindow::updatePlayHead);
+    updateSummary();
+}
+
+TimelineWindow::~TimelineWindow() = default;
+
+void TimelineWindow::open()
+{
+    if (!placed_) {
+        placed_ = true;
+        const QByteArray geometry =
+            QByteArray::fromBase64(profile_.ReadString(kSection, kGeometryKey, QString()).toLatin1());
+        if (!geometry.isEmpty())
+            restoreGeometry(geometry);
+    }
+    view_->refresh();
+    updateSummary();
+    playHeadTimer_.start();
+    updatePlayHead();
+    show();
+    raise();
+    activateWindow();
+    view_->setFocus();
+}
+
+void TimelineWindow::updatePlayHead()
+{
+    const bool mixing = run_.isMixing();
+    if (mixing && !wasMixing_)
+        mixLength_ = view_->layout().totalSeconds();
+    wasMixing_ = mixing;
+    const double fraction = mixing ? run_.progress() : -1.0;
+    view_->setPlayHead(fraction >= 0 ? fraction * mixLength_ : -1.0);
+}
+
+void TimelineWindow::updateSummary()
+{
+    const TimelineLayout& layout = view_->layout();
+    const int entries = static_cast<int>(layout.bars().size());
+    QString text = QStringLiteral("%1 entries in %2 lanes, total length %3")
+                       .arg(QString::number(entries), QString::number(layout.laneCount()),
+                            TimelineLayout::timeText(layout.totalSeconds(), 0.1));
+    if (peaks_.pendingCount() > 0)
+        text += QStringLiteral("; reading waveforms: %1 files left").arg(peaks_.pendingCount());
+    summary_->setText(text);
+}
+
+void TimelineWindow::exportPicture()
+{
+    FileDialogRequest request;
+    request.title = QStringLiteral("Export picture");
+    request.initialFile = QStringLiteral("timeline.png");
+    request.filters = {{QStringLiteral("PNG pictures (*.png)"), {QStringLiteral("*.png")}}};
+    QString path = desktop_.chooseFileToSave(request);
+    if (path.isEmpty())
+        return;
+    if (QFileInfo(path).suffix().isEmpty())
+        path += QStringLiteral(".png");
+    QImageWriter writer(path, "png");
+    if (!writer.write(view_->renderPicture()))
+        desktop_.showMessage(QStringLiteral("Could not save the picture to %1: %2").arg(path, writer.errorString()),
+                             QStringLiteral("Error"), MessageIcon::Error);
+}
+
+void TimelineWindow::saveGeometryToProfile()
+{
+    profile_.WriteString(kSection, kGeometryKey, QString::fromLatin1(saveGeometry().toBase64()));
+}
+
+void TimelineWindow::hideEvent(QHideEvent* event)
+{
+    // A minimised window keeps working; a closed one stops measuring.
+    if (!event->spontaneous()) {
+        saveGeometryToProfile();
+        playHeadTimer_.stop();
+        peaks_.dropQueued();
+    }
+    QWidget::hideEvent(event);
+}
+
+}  // namespace sonarel

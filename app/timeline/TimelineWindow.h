@@ -1,0 +1,66 @@
+// The timeline window: a window of its own beside the main window, showing the timeline picture
+// of the mix list with zoom and picture-export commands and a line that counts what is shown. It
+// remembers its size and place in the profile (section "Timeline"), follows every change of the
+// list (MixListView::listChanged), shares the list's selection, and shows the play-head while a mix
+// runs. Closing it only hides it; peaks not yet measured are then left for the next opening.
+#pragma once
+
+#include <QTimer>
+#include <QWidget>
+
+#include "render/PeakService.h"
+
+class QLabel;
+
+namespace sonarel {
+
+class Desktop;
+class MixItemStore;
+class MixListView;
+class MixRunControl;
+class ProfileStore;
+class TimelineView;
+
+class TimelineWindow : public QWidget {
+    Q_OBJECT
+
+public:
+    // `cacheFolder`: where peak levels are kept between runs (empty: memory only).
+    TimelineWindow(const MixItemStore& store, MixListView& list, const MixRunControl& run, Desktop& desktop,
+                   ProfileStore& profile, const QString& cacheFolder, QWidget* parent = nullptr);
+    ~TimelineWindow() override;
+
+    TimelineView& view() { return *view_; }
+    PeakService& peaks() { return peaks_; }
+
+    // Shows the window (where it was last time) and brings it to the front.
+    void open();
+
+public Q_SLOTS:
+    // Asks for a file name and saves the whole picture as PNG.
+    void exportPicture();
+
+Q_SIGNALS:
+    void entryActivated(int index);  // a bar was double-clicked or Enter was pressed on it
+
+protected:
+    void hideEvent(QHideEvent* event) override;
+
+private:
+    void updatePlayHead();
+    void updateSummary();
+    void saveGeometryToProfile();
+
+    const MixRunControl& run_;
+    Desktop& desktop_;
+    ProfileStore& profile_;
+    PeakService peaks_;
+    TimelineView* view_ = nullptr;
+    QLabel* summary_ = nullptr;
+    QTimer playHeadTimer_;
+    double mixLength_ = 0;  // the total length when the running mix started
+    bool wasMixing_ = false;
+    bool placed_ = false;
+};
+
+}  // namespace sonarel
