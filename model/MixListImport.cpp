@@ -128,7 +128,7 @@ bool splitCsvLine(std::string_view line, std::vector<std::string>& fields, std::
 
 }  // namespace
 
-long long secondsToReferenceTime(double seconds)
+REFERENCE_TIME secondsToReferenceTime(double seconds)
 {
     return static_cast<long long>(seconds * 10'000'000.0);
 }

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "model/ReferenceTime.h"
+
 namespace sonarel {
 
 struct EntrySpec {
@@ -32,6 +34,6 @@ bool parseMixListCsv(std::string_view text, const std::string& baseFolder, std::
                      ImportError& error);
 
 // Seconds to 100-ns units, truncated toward zero.
-long long secondsToReferenceTime(double seconds);
+REFERENCE_TIME secondsToReferenceTime(double seconds);
 
 }  // namespace sonarel

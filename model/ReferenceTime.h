@@ -1,11 +1,4 @@
+// REFERENCE_TIME is defined once, beside the media engine whose calls use it.
 #pragma once
 
-#include <cstdint>
-
-namespace sonarel {
-
-// Signed 64-bit time in units of 100 nanoseconds.
-using REFERENCE_TIME = std::int64_t;
-inline constexpr REFERENCE_TIME kReferenceUnitsPerSecond = 10'000'000;
-
-}  // namespace sonarel
+#include "platform/media/ReferenceTime.h"

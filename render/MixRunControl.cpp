@@ -31,19 +31,19 @@ MixRunControl::MixRunControl(media::MediaLibrary& library, Desktop& desktop, Mix
 
 MixRunControl::~MixRunControl()
 {
-    // The graph must not post into an owner that is going away.
+    // The graph must not post into an owner that is going away. Both calls always succeed.
     if (job_.events)
-        job_.events->setNotify({});
+        static_cast<void>(job_.events->setNotify({}));
     if (job_.control)
-        job_.control->stop();
+        static_cast<void>(job_.control->stop());
 }
 
 double MixRunControl::progress() const
 {
     if (!mixing_ || !job_.seeking)
         return -1.0;
-    media::ReferenceTime position = 0;
-    media::ReferenceTime stop = 0;
+    REFERENCE_TIME position = 0;
+    REFERENCE_TIME stop = 0;
     if (media::failed(job_.seeking->getCurrentPosition(position)) ||
         media::failed(job_.seeking->getStopPosition(stop)) || stop <= 0)
         return -1.0;
@@ -125,7 +125,7 @@ void MixRunControl::onGraphNotice()
         if (job_.events->getEvent(event, 0) != media::kOk)
             return;
         const media::GraphEvent seen = event;
-        job_.events->freeEventParams(event);
+        static_cast<void>(job_.events->freeEventParams(event));  // only releases the copy's text
         if (seen.code == media::kEventComplete) {
             finishMix(MixOutcome::Completed);
         } else if (seen.code == media::kEventErrorAbort) {
@@ -160,12 +160,14 @@ bool MixRunControl::closeRequested()
 void MixRunControl::finishMix(MixOutcome outcome)
 {
     view_.stopSecondTimer();
+    // Stopping leaves a valid file of what was written whatever it returns, and cancelling the
+    // notice and scrapping the graph cannot fail: nothing here has a status worth showing.
     if (job_.control)
-        job_.control->stop();
+        static_cast<void>(job_.control->stop());
     if (job_.events)
-        job_.events->setNotify({});
+        static_cast<void>(job_.events->setNotify({}));
     if (job_.renderEngine)
-        job_.renderEngine->scrapIt();
+        static_cast<void>(job_.renderEngine->scrapIt());
     job_.reset();
     timeline_.reset();
     mixing_ = false;

@@ -9,7 +9,7 @@
 #include <memory>
 
 #include "model/MixItem.h"
-#include "platform/media/MediaLibrary.h"
+#include "platform/media/services/MediaLibrary.h"
 #include "render/RenderPipeline.h"
 #include "settings/OutputSettings.h"
 

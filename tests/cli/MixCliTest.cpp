@@ -87,7 +87,7 @@ private Q_SLOTS:
         QCOMPARE(wav.channels, 2);
         QCOMPARE(wav.sampleRate, 44100);
         QCOMPARE(wav.bitsPerSample, 16);
-        QCOMPARE(wav.frames(), std::size_t{55125});
+        QCOMPARE(wav.frames(), std::int64_t{55125});
         for (std::size_t f = 0; f < 11025; ++f)
             QCOMPARE(wav.at(f, 0), 0);
         QCOMPARE(wav.at(11025, 0), 2000);
@@ -109,7 +109,7 @@ private Q_SLOTS:
         Run run = runMix({QStringLiteral("-q"), QStringLiteral("-o"), out, path(QStringLiteral("sine.wav")) + QStringLiteral("@0:1:2")});
         QVERIFY2(run.exitCode == 0, qPrintable(run.err));
         WavData wav = readBack(out);
-        QCOMPARE(wav.frames(), std::size_t{22050});
+        QCOMPARE(wav.frames(), std::int64_t{22050});
         // 882 Hz over 0.5 s: 882 crossings.
         QVERIFY(std::abs(zeroCrossings(wav, 100, 22000) - 873) <= 4);
 
@@ -117,7 +117,7 @@ private Q_SLOTS:
                       path(QStringLiteral("sine.wav")) + QStringLiteral("@0:1:0.5")});
         QVERIFY2(run.exitCode == 0, qPrintable(run.err));
         wav = readBack(out);
-        QCOMPARE(wav.frames(), std::size_t{88200});
+        QCOMPARE(wav.frames(), std::int64_t{88200});
         QVERIFY(std::abs(zeroCrossings(wav, 0, 88200) - 882) <= 4);
     }
 
@@ -131,7 +131,7 @@ private Q_SLOTS:
             QVERIFY2(run.exitCode == 0, qPrintable(run.err));
             const WavData wav = readBack(out);
             QCOMPARE(wav.sampleRate, rate);
-            QCOMPARE(wav.frames(), static_cast<std::size_t>(rate));
+            QCOMPARE(wav.frames(), static_cast<std::int64_t>(rate));
             QVERIFY(std::abs(wav.at(static_cast<std::size_t>(rate / 2), 0) - 8000) <= 2);
         }
 
@@ -168,7 +168,7 @@ private Q_SLOTS:
         Run run = runMix({QStringLiteral("-q"), QStringLiteral("--csv"), csv.fileName(), QStringLiteral("-o"), out});
         QVERIFY2(run.exitCode == 0, qPrintable(run.err));
         WavData wav = readBack(out);
-        QCOMPARE(wav.frames(), std::size_t{4410 + 8820});
+        QCOMPARE(wav.frames(), std::int64_t{4410 + 8820});
         QCOMPARE(wav.at(4410 + 100, 0), 2000);
 
         QFile bad(path(QStringLiteral("list/bad.csv")));
@@ -211,7 +211,7 @@ private Q_SLOTS:
         QCOMPARE(QFileInfo(existing).size(), 3);
         run = runMix({QStringLiteral("-q"), QStringLiteral("--yes"), QStringLiteral("-o"), existing, input});
         QCOMPARE(run.exitCode, 0);
-        QCOMPARE(readBack(existing).frames(), std::size_t{8820});
+        QCOMPARE(readBack(existing).frames(), std::int64_t{8820});
     }
 
     void aVanishedFileIsNamedAndCanBeLeftOut()
@@ -252,7 +252,7 @@ private Q_SLOTS:
         QVERIFY2(err.contains(QStringLiteral("stopped")), qPrintable(err));
         const WavData wav = readBack(out);
         QCOMPARE(wav.channels, 2);
-        QVERIFY(wav.frames() < std::size_t{7200} * 44100);
+        QVERIFY(wav.frames() < std::int64_t{7200} * 44100);
         QFile::remove(out);
     }
 

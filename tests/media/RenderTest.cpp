@@ -12,12 +12,12 @@ namespace {
 
 // Frequency of a channel from its zero crossings.
 double frequency(const WavData& wav, int channel, std::int64_t from, std::int64_t to) {
-    const int zero = wav.format.bitsPerSample == 8 ? 128 : 0;
+    const int zero = wav.bitsPerSample == 8 ? 128 : 0;
     int crossings = 0;
     for (std::int64_t f = from + 1; f < to; ++f)
         if ((wav.at(f - 1, channel) < zero) != (wav.at(f, channel) < zero))
             ++crossings;
-    return crossings / 2.0 / (static_cast<double>(to - from) / wav.format.samplesPerSec);
+    return crossings / 2.0 / (static_cast<double>(to - from) / wav.sampleRate);
 }
 
 double rms(const WavData& wav, int channel, std::int64_t from, std::int64_t to) {
@@ -46,7 +46,7 @@ protected:
         }
         WavData wav = readWav(out);
         EXPECT_TRUE(wav.valid) << wav.error;
-        EXPECT_EQ(wav.format, format);
+        EXPECT_EQ(formatOf(wav), format);
         return wav;
     }
 
@@ -183,10 +183,10 @@ TEST_F(RenderTest, EveryInputKindDecodesToTheSameSound) {
                           Case{"vbr.mp3", true}, Case{"vbr_noxing.mp3", false}, Case{"tone.ogg", true},
                           Case{"tone.m4a", true}, Case{"video.mp4", false}}) {
         SCOPED_TRACE(c.name);
-        const ReferenceTime length = probe(lib, mediaPath(c.name));
+        const REFERENCE_TIME length = probe(lib, mediaPath(c.name));
         ASSERT_GT(length, 0);
         const WavData wav = mix({{mediaPath(c.name), 0, length}}, pcmFormat(44100, 2, 16), std::string(c.name) + ".wav");
-        ASSERT_EQ(wav.frames(), std::llround(static_cast<double>(length) * 44100 / kUnitsPerSecond));
+        ASSERT_EQ(wav.frames(), std::llround(static_cast<double>(length) * 44100 / kReferenceUnitsPerSecond));
         const std::int64_t from = 4410;
         const std::int64_t to = 44100 + 4410;
         EXPECT_NEAR(frequency(wav, 0, from, to), 440.0, 3.0);
@@ -214,7 +214,7 @@ TEST_F(RenderTest, SurroundAndChangingRatesAreHandled) {
         EXPECT_LT(level, 0.72 * 32768);
     }
     // A stream whose rate halves after one second plays on at the same pitch.
-    const ReferenceTime length = probe(lib, mediaPath("ratechange.mp3"));
+    const REFERENCE_TIME length = probe(lib, mediaPath("ratechange.mp3"));
     ASSERT_GT(length, 19'000'000);
     ASSERT_LT(length, 22'000'000);
     const WavData changing = mix({{mediaPath("ratechange.mp3"), 0, length}}, pcmFormat(44100, 2, 16), "rate.wav");

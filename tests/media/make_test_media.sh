@@ -48,6 +48,7 @@ gen part22k.mp3 -f lavfi -i "aevalsrc=0.5*sin(2*PI*440*t)|0.5*sin(2*PI*440*t):s=
 [ -s truncated.mp3 ] || head -c 20000 cbr.mp3 > truncated.mp3
 [ -s truncated.wav ] || head -c 100000 stereo16.wav > truncated.wav
 : > empty.wav
+printf "These are words, not sound.\n" > text.wav
 [ -s random.mp3 ] || head -c 65536 /dev/urandom > random.mp3
 printf '#EXTM3U\n#EXT-X-TARGETDURATION:1\n#EXTINF:1,\nstereo16.wav\n#EXT-X-ENDLIST\n' > playlist.m3u8
 printf "ffconcat version 1.0\nfile 'stereo16.wav'\n" > list.ffconcat

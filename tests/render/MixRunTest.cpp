@@ -249,8 +249,8 @@ TEST_F(MixRunTest, AFailedWriteKeepsAValidFileOfWhatWasWritten)
     sonarel::testing::WavData wav;
     std::string error;
     ASSERT_TRUE(sonarel::testing::readWav(settings.outputFile.toStdString(), wav, error)) << error;
-    EXPECT_GT(wav.frames(), 0u);
-    EXPECT_LT(wav.frames(), 22050u);
+    EXPECT_GT(wav.frames(), 0);
+    EXPECT_LT(wav.frames(), 22050);
 }
 
 TEST_F(MixRunTest, EveryPipelineFailureShowsItsOwnMessage)
@@ -300,10 +300,12 @@ TEST_F(MixRunTest, EveryPipelineFailureShowsItsOwnMessage)
             EXPECT_EQ(desktop.messages[1].text, QString::fromStdString(media::errorText(media::kErrFail)));
             EXPECT_LE(desktop.messages[1].text.size(), 160);
         }
-        if (job.control)
-            job.control->stop();
-        if (job.events)
-            job.events->setNotify({});
+        if (job.control) {
+            EXPECT_EQ(job.control->stop(), media::kOk);
+        }
+        if (job.events) {
+            EXPECT_EQ(job.events->setNotify({}), media::kOk);
+        }
     }
 
     // A timeline whose group step failed has no group: the render says so.

@@ -5,29 +5,16 @@
 // referenced; shutDown() only refuses further creation.
 #pragma once
 
-#include <cstdint>
 #include <memory>
 
+#include "platform/media/EngineContext.h"
 #include "platform/media/FaultInjector.h"
-#include "platform/media/FilterGraph.h"
-#include "platform/media/RenderEngine.h"
+#include "platform/media/services/FilterGraph.h"
+#include "platform/media/services/RenderEngine.h"
 #include "platform/media/Status.h"
-#include "platform/media/Timeline.h"
+#include "platform/media/services/Timeline.h"
 
 namespace sonarel::media {
-
-struct EngineOptions {
-    int workerThreads = 0;  // 0: one per core
-    // Data size from which the WAV header is switched to RF64; tests lower it.
-    std::uint64_t rf64Threshold = 0xFFFFFFFFull - 1024;
-};
-
-// Shared by every object of one library: options and the injection point.
-class EngineContext {
-public:
-    EngineOptions options;
-    FaultInjector faults;
-};
 
 class MediaLibrary {
 public:

@@ -1,7 +1,7 @@
-#include "platform/media/MediaLibrary.h"
+#include "platform/media/services/MediaLibrary.h"
 
 #include "platform/media/FaultPoints.h"
-#include "platform/media/internal/SourceReader.h"
+#include "platform/media/core/MediaInput.h"
 
 namespace sonarel::media {
 
@@ -28,7 +28,7 @@ MediaLibrary::~MediaLibrary() = default;
 Status MediaLibrary::initialize() {
     if (const Status s = context_->faults.check(fault::kLibraryInitialize); failed(s))
         return s;
-    internal::quietFfmpegLog();
+    core::quietFfmpegLog();
     initialized_ = true;
     return kOk;
 }
