@@ -256,6 +256,53 @@ private Q_SLOTS:
         QFile::remove(out);
     }
 
+    // Files that declare their sample count are listed with it, to the millisecond, and mixed to
+    // exactly that many samples, with no silence added at the end.
+    void declaredLengthsAreExact()
+    {
+        struct Made {
+            const char* name;
+            const char* rate;
+            QStringList codec;
+        };
+        const Made made[] = {
+            {"cbr44.mp3", "44100", {QStringLiteral("-c:a"), QStringLiteral("libmp3lame"), QStringLiteral("-b:a"), QStringLiteral("128k")}},
+            {"vbr44.mp3", "44100", {QStringLiteral("-c:a"), QStringLiteral("libmp3lame"), QStringLiteral("-q:a"), QStringLiteral("4")}},
+            {"cbr48.mp3", "48000", {QStringLiteral("-c:a"), QStringLiteral("libmp3lame"), QStringLiteral("-b:a"), QStringLiteral("160k")}},
+            {"vbr48.mp3", "48000", {QStringLiteral("-c:a"), QStringLiteral("libmp3lame"), QStringLiteral("-q:a"), QStringLiteral("2")}},
+            {"aac.m4a", "44100", {QStringLiteral("-c:a"), QStringLiteral("aac")}},
+            {"opus.ogg", "48000", {QStringLiteral("-c:a"), QStringLiteral("libopus")}},
+            {"tone.flac", "44100", {QStringLiteral("-c:a"), QStringLiteral("flac")}},
+        };
+        QStringList files;
+        for (const Made& m : made) {
+            files << path(QString::fromLatin1(m.name));
+            const int exitCode = QProcess::execute(
+                QStringLiteral("ffmpeg"),
+                QStringList{QStringLiteral("-nostdin"), QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-y"),
+                            QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+                            QStringLiteral("sine=f=440:d=2.34:r=") + QString::fromLatin1(m.rate)} +
+                    m.codec + QStringList{files.last()});
+            QCOMPARE(exitCode, 0);
+        }
+        const Run probe = runMix(QStringList{QStringLiteral("--probe")} + files);
+        QCOMPARE(probe.exitCode, 0);
+        const QStringList lines = probe.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), files.size());
+        for (qsizetype i = 0; i < files.size(); ++i) {
+            QCOMPARE(lines[i], QStringLiteral("2.340\t") + files[i]);
+            const QString out = path(QStringLiteral("exact.wav"));
+            const Run mixed = runMix({QStringLiteral("-q"), QStringLiteral("-y"), QStringLiteral("-o"), out, files[i]});
+            QVERIFY2(mixed.exitCode == 0, qPrintable(mixed.err));
+            const WavData wav = readBack(out);
+            QVERIFY2(wav.frames() == std::int64_t{103194}, qPrintable(files[i] + QStringLiteral(": ") + QString::number(wav.frames())));
+            int loudest = 0;
+            for (std::int64_t f = wav.frames() - 100; f < wav.frames(); ++f)
+                loudest = std::max(loudest, std::abs(wav.at(f, 0)));
+            QVERIFY2(loudest > 2000, qPrintable(files[i] + QStringLiteral(" ends in silence")));
+        }
+    }
+
     void probeHelpVersionAndWrongUsage()
     {
         const QString probe = constantWav(QStringLiteral("probe.wav"), 1.5, 1, 1);

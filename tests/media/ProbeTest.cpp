@@ -30,13 +30,19 @@ protected:
     MediaLibrary lib;
 };
 
-TEST_F(ProbeTest, LosslessLengthsAreExact) {
+TEST_F(ProbeTest, DeclaredLengthsAreExact) {
+    // Lossless files, and compressed ones whose header or container declares the sample count.
     EXPECT_EQ(probe(lib, mediaPath("stereo16.wav")), 30'000'000);
     EXPECT_EQ(probe(lib, mediaPath("tone.flac")), 30'000'000);
     EXPECT_EQ(probe(lib, mediaPath("u8.wav")), 20'000'000);
     EXPECT_EQ(probe(lib, mediaPath("s24.wav")), 20'000'000);
     EXPECT_EQ(probe(lib, mediaPath("rate96k.wav")), 20'000'000);
     EXPECT_EQ(probe(lib, mediaPath("surround51.wav")), 20'000'000);
+    EXPECT_EQ(probe(lib, mediaPath("cbr.mp3")), 30'000'000);  // LAME tag: delay and padding
+    EXPECT_EQ(probe(lib, mediaPath("vbr.mp3")), 30'000'000);
+    EXPECT_EQ(probe(lib, mediaPath("tone.m4a")), 30'000'000);  // edit list
+    EXPECT_EQ(probe(lib, mediaPath("tone.ogg")), 30'000'000);  // Vorbis granule
+    EXPECT_EQ(probe(lib, mediaPath("video.mp4")), 20'000'000);
 }
 
 TEST_F(ProbeTest, CompressedLengthsAreWithinOneFrameOfTheDecodedLength) {
