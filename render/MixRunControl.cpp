@@ -86,7 +86,9 @@ void MixRunControl::mixCommand(const MixItemStore& store, const OutputSettings& 
     }
     TimelineBuilder builder(library_, desktop_);
     std::vector<bool> usable;
-    if (!builder.checkSources(store, usable))
+    const PcmFormat format =
+        waveFormatFromChoices(settings.sampleRateIndex, settings.channelsIndex, settings.bitsIndex);
+    if (!builder.checkSources(store, usable, static_cast<int>(format.samplesPerSec)))
         return;
     if (outputFileExists(outputFile)) {
         if (!desktop_.askYesNo(QStringLiteral("%1 exists. Do you want to replace it?").arg(outputFile),
@@ -105,8 +107,6 @@ void MixRunControl::mixCommand(const MixItemStore& store, const OutputSettings& 
         return;
     RenderPipeline pipeline(library_, desktop_);
     MixView& view = view_;
-    const PcmFormat format =
-        waveFormatFromChoices(settings.sampleRateIndex, settings.channelsIndex, settings.bitsIndex);
     if (!pipeline.renderToFile(timeline_, outputFile, format, [&view] { view.postGraphNotice(); }, job_)) {
         timeline_.reset();
         return;

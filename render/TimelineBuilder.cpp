@@ -5,7 +5,6 @@
 
 #include "model/MixListRows.h"
 #include "platform/Desktop.h"
-#include "platform/FileChecks.h"
 
 namespace sonarel {
 
@@ -65,7 +64,7 @@ media::Status TimelineBuilder::build(const MixItemStore& store, const std::vecto
     return media::kOk;
 }
 
-bool TimelineBuilder::checkSources(const MixItemStore& store, std::vector<bool>& usable)
+bool TimelineBuilder::checkSources(const MixItemStore& store, std::vector<bool>& usable, int outputRate)
 {
     usable.assign(static_cast<std::size_t>(store.audioCount()), true);
     QStringList unreadable;
@@ -82,9 +81,12 @@ bool TimelineBuilder::checkSources(const MixItemStore& store, std::vector<bool>&
             continue;
         }
         const QString path = item.filePathText();
-        if (!fileCanBeRead(path)) {
+        std::string detail;
+        if (const media::Status status = library_.checkSource(path.toStdU16String(), outputRate, detail);
+            media::failed(status)) {
             usable[static_cast<std::size_t>(i)] = false;
-            unreadable << path;
+            unreadable << QStringLiteral("%1: %2%3").arg(path, QString::fromStdString(media::errorText(status)),
+                                                         QString::fromStdString(detail));
             continue;
         }
         ++usableCount;

@@ -221,6 +221,15 @@ TEST_F(RenderTest, SurroundAndChangingRatesAreHandled) {
     EXPECT_NEAR(frequency(changing, 0, 4410, 40000), 440.0, 4.0);
     EXPECT_NEAR(frequency(changing, 0, 50000, 84000), 440.0, 4.0);
     EXPECT_GT(rms(changing, 0, 50000, 84000), 0.4 * 32768 / std::sqrt(2.0));
+    // So does AAC, beside a file that keeps its samples.
+    const REFERENCE_TIME aacLength = probe(lib, mediaPath("ratechange.aac"));
+    ASSERT_GT(aacLength, 12'000'000);
+    const WavData aac = mix({{mediaPath("ratechange.aac"), 0, aacLength, 1.0, 0.0}, {mediaPath("sine100.wav")}},
+                            pcmFormat(44100, 2, 16), "aac.wav");
+    EXPECT_EQ(aac.samples, readWav(mediaPath("sine100.wav")).samples);
+    const WavData alone = mix({{mediaPath("ratechange.aac"), 0, aacLength}}, pcmFormat(44100, 2, 16), "aac1.wav");
+    EXPECT_NEAR(frequency(alone, 0, 4410, 40000), 440.0, 4.0);
+    EXPECT_NEAR(frequency(alone, 0, 50000, alone.frames() - 100), 440.0, 4.0);
 }
 
 TEST_F(RenderTest, DamagedSourcesPlayWhatCanBeDecoded) {

@@ -161,6 +161,50 @@ TEST_F(MixRunTest, AMixRunsToCompletionAndCountsTicks)
     ASSERT_TRUE(sonarel::testing::readWav(settings.outputFile.toStdString(), wav, error)) << error;
 }
 
+// Files that open but cannot be converted are found before the mix, named with the reason, and
+// left out with the person's consent; the good file's audio comes out untouched.
+TEST_F(MixRunTest, SourcesThatCannotBeConvertedAreNamedAndLeftOut)
+{
+    struct Forged {
+        const char* name;
+        std::uint16_t channels;
+        std::uint32_t rate;
+    };
+    const std::string good = input.toStdString();
+    sonarel::testing::WavData original;
+    std::string error;
+    ASSERT_TRUE(sonarel::testing::readWav(good, original, error)) << error;
+    for (const Forged& f : {Forged{"ch255.wav", 255, 44100}, Forged{"ch0.wav", 0, 44100}, Forged{"rate0.wav", 2, 0},
+                            Forged{"rate2g.wav", 2, 0x80000000u}, Forged{"words.wav", 0, 0}}) {
+        SCOPED_TRACE(f.name);
+        const QString bad = dir.filePath(QString::fromLatin1(f.name));
+        if (f.channels == 0 && f.rate == 0) {
+            QFile words(bad);
+            ASSERT_TRUE(words.open(QIODevice::WriteOnly));
+            words.write("Not a sound at all.\n");
+        } else {
+            sonarel::testing::writeWavAsDeclared(bad.toStdString(), f.channels, f.rate, 16, 255 * 2 * 1000);
+        }
+        MixItemStore both;
+        ASSERT_EQ(both.append(good, kReferenceUnitsPerSecond / 2), AppendResult::Appended);
+        ASSERT_EQ(both.append(bad.toStdString(), kReferenceUnitsPerSecond / 4), AppendResult::Appended);
+        both.at(1).startTime = kReferenceUnitsPerSecond / 10;
+        QFile::remove(settings.outputFile);
+        desktop.messages.clear();
+        desktop.answers = {true};
+        control.mixCommand(both, settings);
+        ASSERT_EQ(desktop.messages.size(), 1u);
+        EXPECT_TRUE(desktop.messages[0].question);
+        EXPECT_TRUE(desktop.messages[0].text.contains(bad)) << desktop.messages[0].text.toStdString();
+        EXPECT_FALSE(desktop.messages[0].text.contains(input));
+        runToEnd();
+        EXPECT_EQ(control.lastOutcome(), MixOutcome::Completed);
+        sonarel::testing::WavData wav;
+        ASSERT_TRUE(sonarel::testing::readWav(settings.outputFile.toStdString(), wav, error)) << error;
+        EXPECT_EQ(wav.samples, original.samples);
+    }
+}
+
 TEST_F(MixRunTest, ChecksBeforeAMixLeaveFilesAlone)
 {
     MixItemStore empty;

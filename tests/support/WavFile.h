@@ -198,6 +198,37 @@ inline void writeWav16(const std::string& path, int channels, int sampleRate, co
         put16(static_cast<std::uint16_t>(s));
 }
 
+// A PCM WAV whose header says exactly what it is given, however absurd (no channels, a rate of 0
+// or 2^31), followed by `dataBytes` zero bytes.
+inline void writeWavAsDeclared(const std::string& path, std::uint16_t channels, std::uint32_t sampleRate,
+                               std::uint16_t bits, std::uint32_t dataBytes)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    auto put32 = [&out](std::uint32_t v) {
+        const char b[4] = {static_cast<char>(v), static_cast<char>(v >> 8), static_cast<char>(v >> 16),
+                           static_cast<char>(v >> 24)};
+        out.write(b, 4);
+    };
+    auto put16 = [&out](std::uint16_t v) {
+        const char b[2] = {static_cast<char>(v), static_cast<char>(v >> 8)};
+        out.write(b, 2);
+    };
+    const auto blockAlign = static_cast<std::uint16_t>(channels * bits / 8);
+    out.write("RIFF", 4);
+    put32(36 + dataBytes);
+    out.write("WAVEfmt ", 8);
+    put32(16);
+    put16(1);
+    put16(channels);
+    put32(sampleRate);
+    put32(blockAlign * sampleRate);
+    put16(blockAlign);
+    put16(bits);
+    out.write("data", 4);
+    put32(dataBytes);
+    out << std::string(dataBytes, '\0');
+}
+
 // A sine of `frequency` Hz at `amplitude` (full scale 32767), the same on every channel.
 inline std::vector<std::int16_t> sine16(int channels, int sampleRate, double seconds, double frequency,
                                         double amplitude)

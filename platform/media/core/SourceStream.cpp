@@ -272,4 +272,17 @@ Status SourceStream::read(float* out, std::int64_t frames, std::int64_t& got) {
     return kOk;
 }
 
+Failure checkConversion(const std::string& path, int outputRate) {
+    StreamSettings settings;
+    settings.outputRate = outputRate;
+    SourceStream stream;
+    if (const Status s = stream.open(path, settings); failed(s))
+        return stream.lastFailure();
+    float first[2] = {};
+    std::int64_t got = 0;
+    if (const Status s = stream.read(first, 1, got); failed(s))
+        return stream.lastFailure();
+    return {};
+}
+
 }  // namespace sonarel::media::core

@@ -54,4 +54,8 @@ private:
     Failure failure_;
 };
 
+// Whether `path` can be mixed at `outputRate`: opened, its first sound decoded and its converter
+// set up. What a mix meets later in the file (a damaged packet, a change of format) is not seen.
+Failure checkConversion(const std::string& path, int outputRate);
+
 }  // namespace sonarel::media::core

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
 #include "platform/media/EngineContext.h"
 #include "platform/media/FaultInjector.h"
@@ -38,6 +39,11 @@ public:
     Status createFileWriter(std::shared_ptr<FileWriter>& out);
     Status createFormatConverter(std::shared_ptr<FormatConverter>& out);
     Status createFilterGraph(std::shared_ptr<FilterGraph>& out);
+
+    // Whether the file `path` can be mixed at `outputRate`: opened, its first sound decoded and
+    // converted. kOk, or why not; `detail` then holds FFmpeg's own words when it had any. Never
+    // blocks on a FIFO or device; blocks while a regular file is opened.
+    Status checkSource(const std::u16string& path, int outputRate, std::string& detail);
 
 private:
     std::shared_ptr<EngineContext> context_;
