@@ -1,6 +1,7 @@
 #include "render/MixRunControl.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "platform/Desktop.h"
 #include "platform/FileChecks.h"
@@ -22,6 +23,13 @@ QString outputFileText(const QString& outputFile)
 QString doneText(const QString& outputFile)
 {
     return QStringLiteral("Done. Output File: ") + outputFile;
+}
+
+QString clippingText(std::int64_t clippedSamples, double peakLevel)
+{
+    const double decibels = peakLevel > 0.0 ? 20.0 * std::log10(peakLevel) : 0.0;
+    return QString::asprintf("%lld samples clipped, peak %+.1f dBFS: lower the volumes",
+                             static_cast<long long>(clippedSamples), decibels);
 }
 
 MixRunControl::MixRunControl(media::MediaLibrary& library, Desktop& desktop, MixView& view)
@@ -128,6 +136,9 @@ void MixRunControl::onGraphNotice()
         static_cast<void>(job_.events->freeEventParams(event));  // only releases the copy's text
         if (seen.code == media::kEventComplete) {
             finishMix(MixOutcome::Completed);
+            // Said once, after the status line; the status texts themselves stay as they are.
+            if (seen.clippedSamples > 0)
+                desktop_.showAppMessage(clippingText(seen.clippedSamples, seen.peakLevel));
         } else if (seen.code == media::kEventErrorAbort) {
             finishMix(MixOutcome::Failed);
             QString message = QStringLiteral("The mix stopped because of an error:\n%1")

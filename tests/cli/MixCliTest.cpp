@@ -303,6 +303,22 @@ private Q_SLOTS:
         }
     }
 
+    void aMixThatClipsPrintsOneLine()
+    {
+        const QString loud = constantWav(QStringLiteral("loud.wav"), 0.1, 30000, -30000);
+        const QString out = path(QStringLiteral("clipped.wav"));
+        Run run = runMix({QStringLiteral("-q"), QStringLiteral("-y"), QStringLiteral("-o"), out, loud, loud});
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(run.err, QStringLiteral("sonarel-mix: 8820 samples clipped, peak +5.3 dBFS: lower the volumes\n"));
+        const WavData wav = readBack(out);
+        QCOMPARE(wav.at(0, 0), 32767);
+        QCOMPARE(wav.at(4409, 1), -32768);
+        run = runMix({QStringLiteral("-q"), QStringLiteral("-y"), QStringLiteral("-o"), out, loud + QStringLiteral("@0:0.5"),
+                      loud + QStringLiteral("@0:0.5")});
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(run.err, QString());
+    }
+
     void probeHelpVersionAndWrongUsage()
     {
         const QString probe = constantWav(QStringLiteral("probe.wav"), 1.5, 1, 1);

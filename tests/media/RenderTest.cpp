@@ -124,6 +124,39 @@ TEST_F(RenderTest, VolumeScalesAndTheSumSaturatesWithoutWrapping) {
         ASSERT_EQ(sum.at(f, 1), std::clamp(2 * one.at(f, 1), -32768, 32767)) << "frame " << f;
 }
 
+TEST_F(RenderTest, ClippingIsCountedWithThePeakLevel) {
+    // Two full-scale sines of different pitch, overlapping for one second.
+    const auto a = (dir / "a.wav").string();
+    const auto b = (dir / "b.wav").string();
+    sonarel::testing::writeWav16(a, 2, 44100, sonarel::testing::sine16(2, 44100, 1.0, 300, 32767));
+    sonarel::testing::writeWav16(b, 2, 44100, sonarel::testing::sine16(2, 44100, 1.0, 440, 32767));
+    const WavData sa = readWav(a);
+    const WavData sb = readWav(b);
+    struct Case {
+        double volume;
+        bool clips;
+    };
+    for (const Case& c : {Case{1.0, true}, Case{0.5, false}}) {
+        SCOPED_TRACE(c.volume);
+        const auto out = dir / "clipped.wav";
+        const RenderRun run = render(lib, {{a, 0, -1, 1.0, c.volume}, {b, 0, -1, 1.0, c.volume}}, pcmFormat(44100, 2, 16), out);
+        ASSERT_EQ(run.events.size(), 1u);
+        ASSERT_EQ(run.events[0].code, kEventComplete);
+        const WavData wav = readWav(out);
+        ASSERT_TRUE(wav.valid) << wav.error;
+        std::int64_t beyond = 0;  // read back: at a rail, and the true sum past it
+        for (std::size_t i = 0; i < wav.samples.size(); ++i) {
+            const double sum = c.volume * (sa.samples[i] + sb.samples[i]);
+            const bool atRail = wav.samples[i] == 32767 || wav.samples[i] == -32768;
+            beyond += atRail && (sum > 32767.0 || sum < -32768.0);
+        }
+        EXPECT_EQ(run.events[0].clippedSamples, beyond);
+        EXPECT_EQ(run.events[0].clippedSamples > 0, c.clips);
+        EXPECT_GT(run.events[0].peakLevel, c.volume * 1.9);
+        EXPECT_LE(run.events[0].peakLevel, c.volume * 2.0);
+    }
+}
+
 TEST_F(RenderTest, OverlappingEntriesSum) {
     const WavData a = readWav(mediaPath("stereo16.wav"));
     const WavData b = readWav(mediaPath("sine100.wav"));

@@ -205,6 +205,30 @@ TEST_F(MixRunTest, SourcesThatCannotBeConvertedAreNamedAndLeftOut)
     }
 }
 
+TEST_F(MixRunTest, AMixThatClipsSaysSoOnceAndKeepsItsStatusText)
+{
+    const QString loud = dir.filePath(QStringLiteral("loud.wav"));
+    sonarel::testing::writeWav16(loud.toStdString(), 2, 44100, sonarel::testing::constant16(2, 44100, 0.1, 20000));
+    for (double volume : {1.0, 0.5}) {
+        MixItemStore pair;
+        for (int i = 0; i < 2; ++i) {
+            ASSERT_EQ(pair.append(loud.toStdString(), kReferenceUnitsPerSecond / 10), AppendResult::Appended);
+            pair.at(i).volume = volume;
+        }
+        QFile::remove(settings.outputFile);
+        desktop.messages.clear();
+        control.mixCommand(pair, settings);
+        runToEnd();
+        EXPECT_EQ(view.status, doneText(settings.outputFile));
+        if (volume == 1.0) {
+            ASSERT_EQ(desktop.messages.size(), 1u);
+            EXPECT_EQ(desktop.messages[0].text, QStringLiteral("8820 samples clipped, peak +1.7 dBFS: lower the volumes"));
+        } else {
+            EXPECT_TRUE(desktop.messages.empty()) << desktop.texts().join(QLatin1Char('|')).toStdString();
+        }
+    }
+}
+
 TEST_F(MixRunTest, ChecksBeforeAMixLeaveFilesAlone)
 {
     MixItemStore empty;

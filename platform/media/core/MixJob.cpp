@@ -174,7 +174,7 @@ void MixJob::mixBlock(const Playing& playing, std::int64_t blockFrames, std::vec
 
 Status MixJob::writeBlock(const std::vector<float>& mix, std::int64_t blockFrames, std::vector<std::uint8_t>& pcm) {
     const auto samples = static_cast<std::size_t>(blockFrames * format_.channels);
-    convertToPcm(mix.data(), samples, format_.bitsPerSample, pcm.data());
+    convertToPcm(mix.data(), samples, format_.bitsPerSample, pcm.data(), clipping_);
     return writer_->write(pcm.data(), samples * static_cast<std::size_t>(format_.bitsPerSample / 8));
 }
 
@@ -197,6 +197,8 @@ void MixJob::report(const Outcome& outcome) {
     event.code = failed(outcome.status) ? kEventErrorAbort : kEventComplete;
     event.status = outcome.status;
     event.detail = outcome.detail;
+    event.clippedSamples = clipping_.samples;
+    event.peakLevel = clipping_.peak;
     sink_(event);
 }
 

@@ -18,6 +18,7 @@
 
 #include "platform/media/Formats.h"
 #include "platform/media/Status.h"
+#include "platform/media/core/PcmConversion.h"
 #include "platform/media/core/Placement.h"
 #include "platform/media/core/WavWriter.h"
 
@@ -87,6 +88,7 @@ private:
     std::atomic<bool> stop_{false};
     std::atomic<bool> running_{false};
     std::atomic<std::int64_t> framesWritten_{0};
+    Clipping clipping_;  // the job's thread only
     std::unique_ptr<WavWriter> writer_;
     std::thread thread_;
 };

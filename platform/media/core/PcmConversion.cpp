@@ -5,7 +5,29 @@
 
 namespace sonarel::media::core {
 
-void convertToPcm(const float* in, std::size_t samples, int bits, std::uint8_t* out) {
+namespace {
+
+// Kept apart from the conversion loops so that those stay simple enough to vectorise.
+void measure(const float* in, std::size_t samples, float fullScale, Clipping& clipping) {
+    // The values that round to the largest and smallest codes; beyond them a sample saturates.
+    const float highest = (fullScale - 1.0f + 0.5f) / fullScale;
+    const float lowest = -(fullScale + 0.5f) / fullScale;
+    float peak = clipping.peak;
+    std::int64_t clipped = 0;
+    for (std::size_t i = 0; i < samples; ++i) {
+        const float v = in[i];
+        const float level = std::fabs(v);
+        peak = level > peak ? level : peak;  // NaN compares false and is passed over
+        clipped += static_cast<std::int64_t>(v >= highest) + static_cast<std::int64_t>(v < lowest);
+    }
+    clipping.peak = peak;
+    clipping.samples += clipped;
+}
+
+}  // namespace
+
+void convertToPcm(const float* in, std::size_t samples, int bits, std::uint8_t* out, Clipping& clipping) {
+    measure(in, samples, bits == 8 ? 128.0f : 32768.0f, clipping);
     if (bits == 8) {
         for (std::size_t i = 0; i < samples; ++i) {
             float v = in[i] * 128.0f + 128.0f;
