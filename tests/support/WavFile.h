@@ -168,34 +168,43 @@ inline bool readWav(const std::string& path, WavData& wav, std::string& error)
     return wav.valid;
 }
 
+namespace detail {
+
+inline void put(std::ofstream& out, std::uint32_t value, int bytes)
+{
+    for (int i = 0; i < bytes; ++i)
+        out.put(static_cast<char>(value >> (8 * i)));
+}
+
+// A plain 44-byte PCM header that says exactly what it is given.
+inline void writeHeader(std::ofstream& out, std::uint16_t channels, std::uint32_t sampleRate, std::uint16_t bits,
+                        std::uint32_t dataBytes)
+{
+    const auto blockAlign = static_cast<std::uint16_t>(channels * bits / 8);
+    out.write("RIFF", 4);
+    put(out, 36 + dataBytes, 4);
+    out.write("WAVEfmt ", 8);
+    put(out, 16, 4);
+    put(out, 1, 2);
+    put(out, channels, 2);
+    put(out, sampleRate, 4);
+    put(out, blockAlign * sampleRate, 4);
+    put(out, blockAlign, 2);
+    put(out, bits, 2);
+    out.write("data", 4);
+    put(out, dataBytes, 4);
+}
+
+}  // namespace detail
+
 // Writes a 16-bit PCM WAV of interleaved samples.
 inline void writeWav16(const std::string& path, int channels, int sampleRate, const std::vector<std::int16_t>& samples)
 {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    auto put32 = [&out](std::uint32_t v) {
-        const char b[4] = {static_cast<char>(v), static_cast<char>(v >> 8), static_cast<char>(v >> 16),
-                           static_cast<char>(v >> 24)};
-        out.write(b, 4);
-    };
-    auto put16 = [&out](std::uint16_t v) {
-        const char b[2] = {static_cast<char>(v), static_cast<char>(v >> 8)};
-        out.write(b, 2);
-    };
-    const std::uint32_t dataBytes = static_cast<std::uint32_t>(samples.size() * 2);
-    out.write("RIFF", 4);
-    put32(36 + dataBytes);
-    out.write("WAVEfmt ", 8);
-    put32(16);
-    put16(1);
-    put16(static_cast<std::uint16_t>(channels));
-    put32(static_cast<std::uint32_t>(sampleRate));
-    put32(static_cast<std::uint32_t>(sampleRate * channels * 2));
-    put16(static_cast<std::uint16_t>(channels * 2));
-    put16(16);
-    out.write("data", 4);
-    put32(dataBytes);
+    detail::writeHeader(out, static_cast<std::uint16_t>(channels), static_cast<std::uint32_t>(sampleRate), 16,
+                        static_cast<std::uint32_t>(samples.size() * 2));
     for (std::int16_t s : samples)
-        put16(static_cast<std::uint16_t>(s));
+        detail::put(out, static_cast<std::uint16_t>(s), 2);
 }
 
 // A PCM WAV whose header says exactly what it is given, however absurd (no channels, a rate of 0
@@ -204,28 +213,7 @@ inline void writeWavAsDeclared(const std::string& path, std::uint16_t channels, 
                                std::uint16_t bits, std::uint32_t dataBytes)
 {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    auto put32 = [&out](std::uint32_t v) {
-        const char b[4] = {static_cast<char>(v), static_cast<char>(v >> 8), static_cast<char>(v >> 16),
-                           static_cast<char>(v >> 24)};
-        out.write(b, 4);
-    };
-    auto put16 = [&out](std::uint16_t v) {
-        const char b[2] = {static_cast<char>(v), static_cast<char>(v >> 8)};
-        out.write(b, 2);
-    };
-    const auto blockAlign = static_cast<std::uint16_t>(channels * bits / 8);
-    out.write("RIFF", 4);
-    put32(36 + dataBytes);
-    out.write("WAVEfmt ", 8);
-    put32(16);
-    put16(1);
-    put16(channels);
-    put32(sampleRate);
-    put32(blockAlign * sampleRate);
-    put16(blockAlign);
-    put16(bits);
-    out.write("data", 4);
-    put32(dataBytes);
+    detail::writeHeader(out, channels, sampleRate, bits, dataBytes);
     out << std::string(dataBytes, '\0');
 }
 
