@@ -2,6 +2,9 @@
 # Sonarel's one entry point on a Debian 12 machine:
 #   ./sonarel.sh          install what is missing, build, and start Sonarel
 #   ./sonarel.sh test     install what is missing, build, and run every test
+#   ./sonarel.sh fuzz [S] fuzz the media engine for S seconds (default 90) with libFuzzer (clang,
+#                         in build-fuzz/); a crash is saved in build-fuzz/findings/ and fails
+#   ./sonarel.sh tsan     the engine and render tests under ThreadSanitizer (in build-tsan/)
 # SONAREL_SANITIZE=1 builds with AddressSanitizer and UndefinedBehaviorSanitizer (in build-asan/).
 set -euo pipefail
 
@@ -16,9 +19,11 @@ packages=(build-essential cmake ninja-build pkg-config libgtest-dev
           # dpkg-dev gives `cpack -G DEB` the dependencies of the programs' libraries
           desktop-file-utils appstream man-db dpkg-dev)
 
+fuzz_packages=(clang libclang-rt-dev)
+
 install_missing() {
     local missing=()
-    for package in "${packages[@]}"; do
+    for package in "${packages[@]}" "$@"; do
         if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
             missing+=("$package")
         fi
@@ -64,8 +69,35 @@ case "$command" in
         export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
         ctest --output-on-failure -j "$(nproc)" "${@:2}"
         ;;
+    fuzz)
+        install_missing "${fuzz_packages[@]}"
+        seconds="${2:-90}"
+        dir="$here/build-fuzz"
+        CXX=clang++ cmake -S "$here" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+            -DCMAKE_CXX_COMPILER=clang++ -DSONAREL_FUZZ=ON >/dev/null
+        cmake --build "$dir" -j "$(nproc)"
+        # Seeds: the test media (small files only) and every input that once made the engine fail.
+        "$here/tests/media/make_test_media.sh" "$dir/test-media"
+        mkdir -p "$dir/seeds" "$dir/corpus" "$dir/findings"
+        find "$dir/test-media" -maxdepth 1 -type f -size -300k -exec cp {} "$dir/seeds/" \;
+        find "$here/tests/fuzz/regressions" -maxdepth 1 -type f ! -name '*.md' -exec cp {} "$dir/seeds/" \;
+        export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1}"
+        export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
+        "$dir/tests/fuzz/media_fuzz" "$dir/corpus" "$dir/seeds" -max_total_time="$seconds" \
+            -max_len=65536 -timeout=30 -rss_limit_mb=2048 -artifact_prefix="$dir/findings/" -print_final_stats=1
+        ;;
+    tsan)
+        install_missing
+        dir="$here/build-tsan"
+        cmake -S "$here" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSONAREL_TSAN=ON >/dev/null
+        cmake --build "$dir" -j "$(nproc)" --target media_probe_tests media_render_tests media_run_tests \
+            media_core_tests media_objects_tests render_tests
+        cd "$dir"
+        export TSAN_OPTIONS="${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1}"
+        ctest --output-on-failure -j "$(nproc)" -R '^(media_|render_tests)' -E media_fuzz
+        ;;
     *)
-        echo "usage: $0 [run|test]" >&2
+        echo "usage: $0 [run|test|fuzz [SECONDS]|tsan]" >&2
         exit 2
         ;;
 esac

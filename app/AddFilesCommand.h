@@ -8,7 +8,7 @@
 
 #include "model/MixItem.h"
 #include "platform/Desktop.h"
-#include "platform/media/MediaLibrary.h"
+#include "platform/media/services/MediaLibrary.h"
 
 namespace sonarel {
 

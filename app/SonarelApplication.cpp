@@ -5,7 +5,7 @@
 #include "app/ListFileCommands.h"
 #include "app/MainDialog.h"
 #include "platform/QtDesktop.h"
-#include "platform/media/MediaLibrary.h"
+#include "platform/media/services/MediaLibrary.h"
 #include "res/Resources.h"
 #include "settings/ProfileStore.h"
 

@@ -1,14 +1,12 @@
+// REFERENCE_TIME is defined once, beside the media engine whose calls use it.
 #pragma once
 
 #include <cmath>
-#include <cstdint>
 #include <limits>
 
-namespace sonarel {
+#include "platform/media/ReferenceTime.h"
 
-// Signed 64-bit time in units of 100 nanoseconds.
-using REFERENCE_TIME = std::int64_t;
-inline constexpr REFERENCE_TIME kReferenceUnitsPerSecond = 10'000'000;
+namespace sonarel {
 
 // Seconds to 100-ns units, truncated toward zero. A value beyond the 64-bit range saturates and
 // NaN gives 0, so no conversion is ever undefined.

@@ -12,7 +12,7 @@ REFERENCE_TIME MeasureAudioDuration(media::MediaLibrary& library, const QString&
     std::shared_ptr<media::MediaSeeking> seeking;
     if (media::failed(graph->queryMediaSeeking(seeking)))
         return -1;
-    media::ReferenceTime stop = 0;
+    REFERENCE_TIME stop = 0;
     if (media::failed(seeking->getStopPosition(stop)))
         return -1;
     return stop;

@@ -4,7 +4,7 @@
 #include <QString>
 
 #include "model/ReferenceTime.h"
-#include "platform/media/MediaLibrary.h"
+#include "platform/media/services/MediaLibrary.h"
 
 namespace sonarel {
 

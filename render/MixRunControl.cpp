@@ -1,6 +1,7 @@
 #include "render/MixRunControl.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "platform/Desktop.h"
 #include "platform/FileChecks.h"
@@ -24,6 +25,13 @@ QString doneText(const QString& outputFile)
     return QStringLiteral("Done. Output File: ") + outputFile;
 }
 
+QString clippingText(std::int64_t clippedSamples, double peakLevel)
+{
+    const double decibels = peakLevel > 0.0 ? 20.0 * std::log10(peakLevel) : 0.0;
+    return QString::asprintf("%lld samples clipped, peak %+.1f dBFS: lower the volumes",
+                             static_cast<long long>(clippedSamples), decibels);
+}
+
 MixRunControl::MixRunControl(media::MediaLibrary& library, Desktop& desktop, MixView& view)
     : library_(library), desktop_(desktop), view_(view)
 {
@@ -31,19 +39,19 @@ MixRunControl::MixRunControl(media::MediaLibrary& library, Desktop& desktop, Mix
 
 MixRunControl::~MixRunControl()
 {
-    // The graph must not post into an owner that is going away.
+    // The graph must not post into an owner that is going away. Both calls always succeed.
     if (job_.events)
-        job_.events->setNotify({});
+        static_cast<void>(job_.events->setNotify({}));
     if (job_.control)
-        job_.control->stop();
+        static_cast<void>(job_.control->stop());
 }
 
 double MixRunControl::progress() const
 {
     if (!mixing_ || !job_.seeking)
         return -1.0;
-    media::ReferenceTime position = 0;
-    media::ReferenceTime stop = 0;
+    REFERENCE_TIME position = 0;
+    REFERENCE_TIME stop = 0;
     if (media::failed(job_.seeking->getCurrentPosition(position)) ||
         media::failed(job_.seeking->getStopPosition(stop)) || stop <= 0)
         return -1.0;
@@ -87,7 +95,9 @@ void MixRunControl::mixCommand(const MixItemStore& store, const OutputSettings& 
     }
     TimelineBuilder builder(library_, desktop_);
     std::vector<bool> usable;
-    if (!builder.checkSources(store, usable))
+    const PcmFormat format =
+        waveFormatFromChoices(settings.sampleRateIndex, settings.channelsIndex, settings.bitsIndex);
+    if (!builder.checkSources(store, usable, static_cast<int>(format.samplesPerSec)))
         return;
     if (outputFileExists(outputFile)) {
         if (!desktop_.askYesNo(QStringLiteral("%1 exists. Do you want to replace it?").arg(outputFile),
@@ -106,8 +116,6 @@ void MixRunControl::mixCommand(const MixItemStore& store, const OutputSettings& 
         return;
     RenderPipeline pipeline(library_, desktop_);
     MixView& view = view_;
-    const PcmFormat format =
-        waveFormatFromChoices(settings.sampleRateIndex, settings.channelsIndex, settings.bitsIndex);
     if (!pipeline.renderToFile(timeline_, outputFile, format, [&view] { view.postGraphNotice(); }, job_)) {
         timeline_.reset();
         return;
@@ -126,9 +134,12 @@ void MixRunControl::onGraphNotice()
         if (job_.events->getEvent(event, 0) != media::kOk)
             return;
         const media::GraphEvent seen = event;
-        job_.events->freeEventParams(event);
+        static_cast<void>(job_.events->freeEventParams(event));  // only releases the copy's text
         if (seen.code == media::kEventComplete) {
             finishMix(MixOutcome::Completed);
+            // Said once, after the status line; the status texts themselves stay as they are.
+            if (seen.clippedSamples > 0)
+                desktop_.showAppMessage(clippingText(seen.clippedSamples, seen.peakLevel));
         } else if (seen.code == media::kEventErrorAbort) {
             finishMix(MixOutcome::Failed);
             QString message = QStringLiteral("The mix stopped because of an error:\n%1")
@@ -161,12 +172,14 @@ bool MixRunControl::closeRequested()
 void MixRunControl::finishMix(MixOutcome outcome)
 {
     view_.stopSecondTimer();
+    // Stopping leaves a valid file of what was written whatever it returns, and cancelling the
+    // notice and scrapping the graph cannot fail: nothing here has a status worth showing.
     if (job_.control)
-        job_.control->stop();
+        static_cast<void>(job_.control->stop());
     if (job_.events)
-        job_.events->setNotify({});
+        static_cast<void>(job_.events->setNotify({}));
     if (job_.renderEngine)
-        job_.renderEngine->scrapIt();
+        static_cast<void>(job_.renderEngine->scrapIt());
     job_.reset();
     timeline_.reset();
     mixing_ = false;

@@ -6,10 +6,11 @@
 #pragma once
 
 #include <QString>
+#include <cstdint>
 #include <memory>
 
 #include "model/MixItem.h"
-#include "platform/media/MediaLibrary.h"
+#include "platform/media/services/MediaLibrary.h"
 #include "render/RenderPipeline.h"
 #include "settings/OutputSettings.h"
 
@@ -36,6 +37,8 @@ enum class MixOutcome { Completed, Stopped, Failed };
 QString usedTimeText(int seconds);
 QString outputFileText(const QString& outputFile);  // "Output File: %s"
 QString doneText(const QString& outputFile);        // "Done. Output File: %s"
+// "N samples clipped, peak +X.X dBFS: lower the volumes" (peak: 1.0 is full scale).
+QString clippingText(std::int64_t clippedSamples, double peakLevel);
 
 class MixRunControl {
 public:

@@ -9,7 +9,7 @@
 #include <memory>
 #include <optional>
 
-#include "platform/media/PeakLevels.h"
+#include "platform/media/core/PeakLevels.h"
 
 namespace sonarel {
 

@@ -7,7 +7,7 @@
 #include <functional>
 #include <memory>
 
-#include "platform/media/MediaLibrary.h"
+#include "platform/media/services/MediaLibrary.h"
 #include "settings/WaveFormatChoice.h"
 
 namespace sonarel {
@@ -43,8 +43,20 @@ public:
                       const PcmFormat& format, std::function<void()> notify, RenderJob& job);
 
 private:
+    struct Assembly;  // what one assembly holds until the graph runs
+
+    bool startEngine(const std::shared_ptr<media::Timeline>& timeline, std::shared_ptr<media::RenderEngine>& engine);
+    void switchPreviewOff(media::Timeline& timeline);
     bool assembleAndRun(media::RenderEngine& engine, const QString& outputFile, const PcmFormat& format,
                         std::function<void()> notify, RenderJob& job);
+    bool takeEngineGraph(media::RenderEngine& engine, Assembly& assembly);
+    bool addMultiplexer(Assembly& assembly);
+    bool addFileWriter(Assembly& assembly, const QString& outputFile);
+    bool addConverter(Assembly& assembly);
+    bool renderGroupThroughConverter(media::RenderEngine& engine, Assembly& assembly);
+    void setOutputFormat(Assembly& assembly, const PcmFormat& format);
+    bool connectMultiplexerToWriter(Assembly& assembly);
+    bool startGraph(Assembly& assembly, std::function<void()> notify, RenderJob& job);
     void showWithErrorText(const QString& message, media::Status status);
 
     media::MediaLibrary& library_;

@@ -5,7 +5,6 @@
 
 #include "model/MixListRows.h"
 #include "platform/Desktop.h"
-#include "platform/FileChecks.h"
 
 namespace sonarel {
 
@@ -70,12 +69,13 @@ media::Status TimelineBuilder::build(const MixItemStore& store, const std::vecto
     if (store.audioCount() > 0)
         buildGroup(store, usable, *made);
     std::vector<media::MissingSource> missing;
-    made->validateSourceNames(missing);  // already reported by the source check
+    // Not examined: the source check before the mix has already named what cannot be read.
+    static_cast<void>(made->validateSourceNames(missing));
     timeline = std::move(made);
     return media::kOk;
 }
 
-bool TimelineBuilder::checkSources(const MixItemStore& store, std::vector<bool>& usable)
+bool TimelineBuilder::checkSources(const MixItemStore& store, std::vector<bool>& usable, int outputRate)
 {
     usable.assign(static_cast<std::size_t>(store.audioCount()), true);
     QStringList unreadable;
@@ -98,9 +98,12 @@ bool TimelineBuilder::checkSources(const MixItemStore& store, std::vector<bool>&
             continue;
         }
         const QString path = item.filePathText();
-        if (!fileCanBeRead(path)) {
+        std::string detail;
+        if (const media::Status status = library_.checkSource(path.toStdU16String(), outputRate, detail);
+            media::failed(status)) {
             usable[static_cast<std::size_t>(i)] = false;
-            unreadable << path;
+            unreadable << QStringLiteral("%1: %2%3").arg(path, QString::fromStdString(media::errorText(status)),
+                                                         QString::fromStdString(detail));
             continue;
         }
         if (times.stop > times.start)
@@ -178,7 +181,8 @@ void TimelineBuilder::addEntry(const MixItem& item, media::Timeline& timeline, m
         return;
     }
     const TimelineTimes times = timelineTimesOf(item);
-    source->setStartStop(times.start, times.stop);
+    // Not examined: a source node accepts any start and stop; the times were checked with the speed.
+    static_cast<void>(source->setStartStop(times.start, times.stop));
     if (media::failed(source->setMediaTimes(times.mediaStart, times.mediaStop))) {
         desktop_.showAppMessage(text("Could not set audio start and eng time!"));
         return;

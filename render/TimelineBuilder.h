@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "model/MixItem.h"
-#include "platform/media/MediaLibrary.h"
+#include "platform/media/services/MediaLibrary.h"
 
 namespace sonarel {
 
@@ -35,11 +35,12 @@ class TimelineBuilder {
 public:
     TimelineBuilder(media::MediaLibrary& library, Desktop& desktop);
 
-    // Decides which entries can be mixed: a speed that cannot be divided by is reported and its
-    // entry left out; unreadable files are named in one message and the person chooses to mix
-    // without them or to cancel (false). False, with a message, when an entry would end past the
-    // longest mix or when no entry would sound at all. Nothing is changed on disk.
-    bool checkSources(const MixItemStore& store, std::vector<bool>& usable);
+    // Decides which entries can be mixed at `outputRate`: a speed that cannot be divided by is
+    // reported and its entry left out; files that cannot be read, decoded or converted are named
+    // with the reason in one message and the person chooses to mix without them or to cancel
+    // (false). False, with a message, when an entry would end past the longest mix or when no
+    // entry would sound at all. Nothing is changed on disk.
+    bool checkSources(const MixItemStore& store, std::vector<bool>& usable, int outputRate = 44100);
 
     // Builds a new timeline of the usable entries into `timeline`. Fails only when the timeline
     // object cannot be made.

@@ -16,7 +16,7 @@ bool isDigit(QChar c)
 
 // The start time past which no entry could be placed on the mix.
 constexpr double kLongestStartSeconds =
-    static_cast<double>(media::kLongestTime) / static_cast<double>(media::kUnitsPerSecond);
+    static_cast<double>(media::kLongestTime) / static_cast<double>(kReferenceUnitsPerSecond);
 
 AudioSettingsProblem problem(AudioField field, const QString& message, const QString& caption = {})
 {

@@ -8,7 +8,7 @@
 #include "platform/Desktop.h"
 #include "platform/PathHelpers.h"
 #include "platform/PathLimits.h"
-#include "platform/media/MediaLibrary.h"
+#include "platform/media/services/MediaLibrary.h"
 #include "settings/FrameRateTable.h"
 #include "settings/ProfileStore.h"
 

@@ -11,7 +11,7 @@
 #include <QStringList>
 #include <cstdint>
 
-#include "platform/media/CompressorEnumerator.h"
+#include "platform/media/services/CompressorEnumerator.h"
 #include "settings/OutputSettings.h"
 
 namespace sonarel {

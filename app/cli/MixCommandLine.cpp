@@ -91,8 +91,12 @@ int probeFiles(const QStringList& files)
     int status = kExitSuccess;
     for (const QString& file : files) {
         const REFERENCE_TIME duration = MeasureAudioDuration(library, QFileInfo(file).absoluteFilePath());
-        std::printf("%.3f\t%s\n", static_cast<double>(duration) / static_cast<double>(kReferenceUnitsPerSecond),
-                    file.toLocal8Bit().constData());
+        // A length that could not be measured is said in words: "-0.000" reads like a length.
+        if (duration > 0)
+            std::printf("%.3f\t%s\n", static_cast<double>(duration) / static_cast<double>(kReferenceUnitsPerSecond),
+                        file.toLocal8Bit().constData());
+        else
+            std::printf("unreadable\t%s\n", file.toLocal8Bit().constData());
         if (duration <= 0)
             status = kExitMixFailed;
     }

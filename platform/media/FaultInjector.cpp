@@ -7,15 +7,17 @@ namespace sonarel::media {
 void FaultInjector::fail(std::string_view point, Status status, int skip, int times) {
     std::lock_guard lock(mutex_);
     rules_.push_back(Rule{std::string(point), status, std::max(skip, 0), times});
+    active_.store(true, std::memory_order_release);
 }
 
 void FaultInjector::clear() {
     std::lock_guard lock(mutex_);
     rules_.clear();
     counts_.clear();
+    active_.store(false, std::memory_order_release);
 }
 
-Status FaultInjector::check(std::string_view point) {
+Status FaultInjector::checkArmed(std::string_view point) {
     std::lock_guard lock(mutex_);
     auto count = std::find_if(counts_.begin(), counts_.end(), [&](const auto& c) { return c.first == point; });
     if (count == counts_.end())

@@ -43,6 +43,10 @@ struct GraphEvent {
     long code = 0;
     Status status = kOk;  // for kEventErrorAbort: the failure
     std::string detail;   // for kEventErrorAbort: what failed, e.g. the file concerned
+    // For kEventComplete: how many output samples saturated in the conversion to PCM, and the
+    // mix's highest level before it (1.0 = full scale).
+    std::int64_t clippedSamples = 0;
+    double peakLevel = 0.0;
 };
 
 }  // namespace sonarel::media

@@ -4,27 +4,26 @@
 // failure. The failure values follow the familiar COM layout so that a code printed in a log reads
 // the same as elsewhere, but nothing outside this folder depends on the exact numbers: callers test
 // `failed()` and show `errorText()`.
+//
+// A status must not be dropped silently: the type is [[nodiscard]], and a call whose result does
+// not matter is written `static_cast<void>(call())` next to a comment that says why.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
+#include "platform/media/ReferenceTime.h"
+
 namespace sonarel::media {
 
-using Status = std::int32_t;
+// Any 32-bit value is a status; the named ones below are those the engine returns itself.
+enum [[nodiscard]] Status : std::int32_t {};
 
-// 100-nanosecond units, signed 64-bit.
-using ReferenceTime = std::int64_t;
-inline constexpr ReferenceTime kUnitsPerSecond = 10'000'000;
-// The farthest time a source may reach on a time line (about 11.5 days): keeps t * rate in range.
-// A source that would end later cannot be placed, so callers refuse it before a render.
-inline constexpr ReferenceTime kLongestTime = 10'000'000'000'000;
-
-inline constexpr Status kOk = 0;
-inline constexpr Status kFalse = 1;  // success, but "nothing there" (e.g. no event available)
+inline constexpr Status kOk = Status{0};
+inline constexpr Status kFalse = Status{1};  // success, but "nothing there" (e.g. no event available)
 
 namespace detail {
-constexpr Status code(std::uint32_t value) { return static_cast<Status>(value); }
+constexpr Status code(std::uint32_t value) { return static_cast<Status>(static_cast<std::int32_t>(value)); }
 }  // namespace detail
 
 inline constexpr Status kErrFail = detail::code(0x80004005);

@@ -18,7 +18,7 @@
 #include "app/MainDialog.h"
 #include "app/MixListView.h"
 #include "platform/QtDesktop.h"
-#include "platform/media/MediaLibrary.h"
+#include "platform/media/services/MediaLibrary.h"
 #include "res/Resources.h"
 #include "settings/OutputOptionsDialog.h"
 #include "settings/ProfileStore.h"

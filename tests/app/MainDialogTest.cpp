@@ -159,7 +159,7 @@ private Q_SLOTS:
         sonarel::testing::WavData wav;
         std::string error;
         QVERIFY2(sonarel::testing::readWav(output.toStdString(), wav, error), error.c_str());
-        QCOMPARE(wav.frames(), size_t{22050});
+        QCOMPARE(wav.frames(), std::int64_t{22050});
 
         // A second mix counts again from 1, and Stop ends it at once with a valid file.
         f->desktop.answers = {true};

@@ -188,8 +188,8 @@ private Q_SLOTS:
         QCOMPARE(wav.sampleRate, 22050);
         QCOMPARE(wav.channels, 1);
         QCOMPARE(wav.bitsPerSample, 8);
-        QCOMPARE(wav.frames(), size_t{11025});
-        for (std::size_t frame = 100; frame < wav.frames() - 100; ++frame)
+        QCOMPARE(wav.frames(), std::int64_t{11025});
+        for (std::int64_t frame = 100; frame < wav.frames() - 100; ++frame)
             QCOMPARE(wav.at(frame, 0), 160);
 
         // The next start keeps the file and begins with 44100 Hz, stereo, 16 bits again.

@@ -4,9 +4,9 @@
 
 #include <algorithm>
 
-#include "platform/media/CompressorEnumerator.h"
+#include "platform/media/services/CompressorEnumerator.h"
 #include "platform/media/FaultPoints.h"
-#include "platform/media/MediaLibrary.h"
+#include "platform/media/services/MediaLibrary.h"
 
 namespace sonarel::media {
 namespace {

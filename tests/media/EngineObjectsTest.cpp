@@ -99,7 +99,7 @@ TEST(EngineObjectsTest, EveryFactoryAndCallReturnsTheArmedFailure) {
         {fault::kQueryMediaEvents, [&] { std::shared_ptr<MediaEvents> e; return graph->queryMediaEvents(e); }},
         {fault::kQueryMediaSeeking, [&] { std::shared_ptr<MediaSeeking> s; return graph->queryMediaSeeking(s); }},
         {fault::kSetNotify, [&] { return graph->setNotify([] {}); }},
-        {fault::kRenderFile, [&] { std::shared_ptr<FilterGraph> g; lib.createFilterGraph(g); return g->renderFile(u16(mediaPath("sine100.wav"))); }},
+        {fault::kRenderFile, [&] { std::shared_ptr<FilterGraph> g; EXPECT_EQ(lib.createFilterGraph(g), kOk); return g->renderFile(u16(mediaPath("sine100.wav"))); }},
     };
     // Armed one at a time in the order of use: each call fails once with the armed status, then
     // succeeds, so the objects are built as they go.
@@ -132,7 +132,7 @@ TEST(EngineObjectsTest, EveryFactoryAndCallReturnsTheArmedFailure) {
     GraphEvent event;
     EXPECT_EQ(graph->getEvent(event, 0), kErrTimeout) << "a refused run starts nothing";
     lib.faults().fail(fault::kGetStopPosition);
-    ReferenceTime stop = 0;
+    REFERENCE_TIME stop = 0;
     EXPECT_EQ(graph->getStopPosition(stop), kErrFail);
     EXPECT_EQ(graph->getStopPosition(stop), kOk);
     EXPECT_EQ(stop, 0);  // one source from 0 to 10 units: less than a frame

@@ -1,5 +1,4 @@
-// Shared helpers of the media engine tests: where the generated media lives, a small WAV reader,
-// and a render driven through the engine's calls in the order the render code makes them.
+// Shared helpers of the media engine tests: where the generated media lives, and a render driven through the engine's calls in the order the render code makes them.
 #pragma once
 
 #include <cstdint>
@@ -7,7 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/media/MediaLibrary.h"
+#include "platform/media/services/MediaLibrary.h"
+#include "tests/support/WavFile.h"
 
 namespace sonarel::media::test {
 
@@ -17,28 +17,16 @@ std::string mediaPath(const std::string& name);
 std::filesystem::path scratchDir();
 std::u16string u16(const std::string& text);
 
-struct WavData {
-    bool valid = false;
-    bool rf64 = false;
-    std::string error;
-    WaveFormat format;
-    std::uint64_t dataBytes = 0;      // as the header declares
-    std::uint64_t riffSize = 0;       // as the header declares (ds64 for RF64)
-    std::vector<std::int32_t> samples;  // interleaved; 16-bit as is, 8-bit as stored (0..255)
+using sonarel::testing::readWav;
+using sonarel::testing::WavData;
 
-    std::int64_t frames() const { return format.channels ? static_cast<std::int64_t>(samples.size()) / format.channels : 0; }
-    std::int32_t at(std::int64_t frame, int channel) const {
-        return samples[static_cast<std::size_t>(frame * format.channels + channel)];
-    }
-};
-
-// Parses a RIFF or RF64 WAVE PCM file, checking that its sizes agree with the file's length.
-WavData readWav(const std::filesystem::path& path);
+// The wave format a WAV file declares, as the engine's converter would report it.
+WaveFormat formatOf(const WavData& wav);
 
 struct Entry {
     std::string path;
-    ReferenceTime start = 0;
-    ReferenceTime duration = -1;  // -1: measured by probing
+    REFERENCE_TIME start = 0;
+    REFERENCE_TIME duration = -1;  // -1: measured by probing
     double speed = 1.0;
     double volume = 1.0;
 };
@@ -47,7 +35,7 @@ struct Entry {
 WaveFormat pcmFormat(std::uint32_t rate, std::uint16_t channels, std::uint16_t bits);
 
 // Measures a file the way the render code does; -1 when it cannot be measured.
-ReferenceTime probe(MediaLibrary& lib, const std::string& path);
+REFERENCE_TIME probe(MediaLibrary& lib, const std::string& path);
 
 struct RenderRun {
     Status runStatus = kOk;       // of run()

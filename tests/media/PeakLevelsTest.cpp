@@ -9,7 +9,7 @@
 #include <set>
 #include <thread>
 
-#include "platform/media/PeakLevels.h"
+#include "platform/media/core/PeakLevels.h"
 #include "support/WavFile.h"
 #include "tests/media/MediaTestSupport.h"
 

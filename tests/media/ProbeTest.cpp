@@ -14,7 +14,7 @@ class ProbeTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_EQ(lib.initialize(), kOk); }
 
-    Status probeStatus(const std::string& path, ReferenceTime& duration) {
+    Status probeStatus(const std::string& path, REFERENCE_TIME& duration) {
         duration = -1;
         std::shared_ptr<FilterGraph> graph;
         if (const Status s = lib.createFilterGraph(graph); failed(s))
@@ -30,13 +30,19 @@ protected:
     MediaLibrary lib;
 };
 
-TEST_F(ProbeTest, LosslessLengthsAreExact) {
+TEST_F(ProbeTest, DeclaredLengthsAreExact) {
+    // Lossless files, and compressed ones whose header or container declares the sample count.
     EXPECT_EQ(probe(lib, mediaPath("stereo16.wav")), 30'000'000);
     EXPECT_EQ(probe(lib, mediaPath("tone.flac")), 30'000'000);
     EXPECT_EQ(probe(lib, mediaPath("u8.wav")), 20'000'000);
     EXPECT_EQ(probe(lib, mediaPath("s24.wav")), 20'000'000);
     EXPECT_EQ(probe(lib, mediaPath("rate96k.wav")), 20'000'000);
     EXPECT_EQ(probe(lib, mediaPath("surround51.wav")), 20'000'000);
+    EXPECT_EQ(probe(lib, mediaPath("cbr.mp3")), 30'000'000);  // LAME tag: delay and padding
+    EXPECT_EQ(probe(lib, mediaPath("vbr.mp3")), 30'000'000);
+    EXPECT_EQ(probe(lib, mediaPath("tone.m4a")), 30'000'000);  // edit list
+    EXPECT_EQ(probe(lib, mediaPath("tone.ogg")), 30'000'000);  // Vorbis granule
+    EXPECT_EQ(probe(lib, mediaPath("video.mp4")), 20'000'000);
 }
 
 TEST_F(ProbeTest, CompressedLengthsAreWithinOneFrameOfTheDecodedLength) {
@@ -51,8 +57,8 @@ TEST_F(ProbeTest, CompressedLengthsAreWithinOneFrameOfTheDecodedLength) {
         const std::int64_t decoded = decodedFramesByFfmpeg(mediaPath(c.name), rate);
         ASSERT_GT(decoded, 0);
         ASSERT_GT(rate, 0);
-        const ReferenceTime measured = probe(lib, mediaPath(c.name));
-        const double measuredFrames = static_cast<double>(measured) * rate / kUnitsPerSecond;
+        const REFERENCE_TIME measured = probe(lib, mediaPath(c.name));
+        const double measuredFrames = static_cast<double>(measured) * rate / kReferenceUnitsPerSecond;
         std::printf("%s: decoded %lld measured %.1f\n", c.name, static_cast<long long>(decoded), measuredFrames);
         EXPECT_NEAR(measuredFrames, static_cast<double>(decoded), c.frameSize);
     }
@@ -79,12 +85,12 @@ TEST_F(ProbeTest, UnreadableFilesFailWithAClearStatus) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path);
-        ReferenceTime duration = 0;
+        REFERENCE_TIME duration = 0;
         EXPECT_EQ(probeStatus(c.path, duration), c.expected) << errorText(probeStatus(c.path, duration));
         EXPECT_EQ(probe(lib, c.path), -1);
     }
     // Random bytes: either refused or measured, but never a crash or a hang.
-    ReferenceTime duration = 0;
+    REFERENCE_TIME duration = 0;
     const Status random = probeStatus(mediaPath("random.mp3"), duration);
     EXPECT_TRUE(failed(random) || duration >= 0);
     // A truncated file measures what is there.

@@ -12,12 +12,12 @@ namespace {
 
 // Frequency of a channel from its zero crossings.
 double frequency(const WavData& wav, int channel, std::int64_t from, std::int64_t to) {
-    const int zero = wav.format.bitsPerSample == 8 ? 128 : 0;
+    const int zero = wav.bitsPerSample == 8 ? 128 : 0;
     int crossings = 0;
     for (std::int64_t f = from + 1; f < to; ++f)
         if ((wav.at(f - 1, channel) < zero) != (wav.at(f, channel) < zero))
             ++crossings;
-    return crossings / 2.0 / (static_cast<double>(to - from) / wav.format.samplesPerSec);
+    return crossings / 2.0 / (static_cast<double>(to - from) / wav.sampleRate);
 }
 
 double rms(const WavData& wav, int channel, std::int64_t from, std::int64_t to) {
@@ -46,7 +46,7 @@ protected:
         }
         WavData wav = readWav(out);
         EXPECT_TRUE(wav.valid) << wav.error;
-        EXPECT_EQ(wav.format, format);
+        EXPECT_EQ(formatOf(wav), format);
         return wav;
     }
 
@@ -124,6 +124,39 @@ TEST_F(RenderTest, VolumeScalesAndTheSumSaturatesWithoutWrapping) {
         ASSERT_EQ(sum.at(f, 1), std::clamp(2 * one.at(f, 1), -32768, 32767)) << "frame " << f;
 }
 
+TEST_F(RenderTest, ClippingIsCountedWithThePeakLevel) {
+    // Two full-scale sines of different pitch, overlapping for one second.
+    const auto a = (dir / "a.wav").string();
+    const auto b = (dir / "b.wav").string();
+    sonarel::testing::writeWav16(a, 2, 44100, sonarel::testing::sine16(2, 44100, 1.0, 300, 32767));
+    sonarel::testing::writeWav16(b, 2, 44100, sonarel::testing::sine16(2, 44100, 1.0, 440, 32767));
+    const WavData sa = readWav(a);
+    const WavData sb = readWav(b);
+    struct Case {
+        double volume;
+        bool clips;
+    };
+    for (const Case& c : {Case{1.0, true}, Case{0.5, false}}) {
+        SCOPED_TRACE(c.volume);
+        const auto out = dir / "clipped.wav";
+        const RenderRun run = render(lib, {{a, 0, -1, 1.0, c.volume}, {b, 0, -1, 1.0, c.volume}}, pcmFormat(44100, 2, 16), out);
+        ASSERT_EQ(run.events.size(), 1u);
+        ASSERT_EQ(run.events[0].code, kEventComplete);
+        const WavData wav = readWav(out);
+        ASSERT_TRUE(wav.valid) << wav.error;
+        std::int64_t beyond = 0;  // read back: at a rail, and the true sum past it
+        for (std::size_t i = 0; i < wav.samples.size(); ++i) {
+            const double sum = c.volume * (sa.samples[i] + sb.samples[i]);
+            const bool atRail = wav.samples[i] == 32767 || wav.samples[i] == -32768;
+            beyond += atRail && (sum > 32767.0 || sum < -32768.0);
+        }
+        EXPECT_EQ(run.events[0].clippedSamples, beyond);
+        EXPECT_EQ(run.events[0].clippedSamples > 0, c.clips);
+        EXPECT_GT(run.events[0].peakLevel, c.volume * 1.9);
+        EXPECT_LE(run.events[0].peakLevel, c.volume * 2.0);
+    }
+}
+
 TEST_F(RenderTest, OverlappingEntriesSum) {
     const WavData a = readWav(mediaPath("stereo16.wav"));
     const WavData b = readWav(mediaPath("sine100.wav"));
@@ -183,10 +216,10 @@ TEST_F(RenderTest, EveryInputKindDecodesToTheSameSound) {
                           Case{"vbr.mp3", true}, Case{"vbr_noxing.mp3", false}, Case{"tone.ogg", true},
                           Case{"tone.m4a", true}, Case{"video.mp4", false}}) {
         SCOPED_TRACE(c.name);
-        const ReferenceTime length = probe(lib, mediaPath(c.name));
+        const REFERENCE_TIME length = probe(lib, mediaPath(c.name));
         ASSERT_GT(length, 0);
         const WavData wav = mix({{mediaPath(c.name), 0, length}}, pcmFormat(44100, 2, 16), std::string(c.name) + ".wav");
-        ASSERT_EQ(wav.frames(), std::llround(static_cast<double>(length) * 44100 / kUnitsPerSecond));
+        ASSERT_EQ(wav.frames(), std::llround(static_cast<double>(length) * 44100 / kReferenceUnitsPerSecond));
         const std::int64_t from = 4410;
         const std::int64_t to = 44100 + 4410;
         EXPECT_NEAR(frequency(wav, 0, from, to), 440.0, 3.0);
@@ -214,13 +247,22 @@ TEST_F(RenderTest, SurroundAndChangingRatesAreHandled) {
         EXPECT_LT(level, 0.72 * 32768);
     }
     // A stream whose rate halves after one second plays on at the same pitch.
-    const ReferenceTime length = probe(lib, mediaPath("ratechange.mp3"));
+    const REFERENCE_TIME length = probe(lib, mediaPath("ratechange.mp3"));
     ASSERT_GT(length, 19'000'000);
     ASSERT_LT(length, 22'000'000);
     const WavData changing = mix({{mediaPath("ratechange.mp3"), 0, length}}, pcmFormat(44100, 2, 16), "rate.wav");
     EXPECT_NEAR(frequency(changing, 0, 4410, 40000), 440.0, 4.0);
     EXPECT_NEAR(frequency(changing, 0, 50000, 84000), 440.0, 4.0);
     EXPECT_GT(rms(changing, 0, 50000, 84000), 0.4 * 32768 / std::sqrt(2.0));
+    // So does AAC, beside a file that keeps its samples.
+    const REFERENCE_TIME aacLength = probe(lib, mediaPath("ratechange.aac"));
+    ASSERT_GT(aacLength, 12'000'000);
+    const WavData aac = mix({{mediaPath("ratechange.aac"), 0, aacLength, 1.0, 0.0}, {mediaPath("sine100.wav")}},
+                            pcmFormat(44100, 2, 16), "aac.wav");
+    EXPECT_EQ(aac.samples, readWav(mediaPath("sine100.wav")).samples);
+    const WavData alone = mix({{mediaPath("ratechange.aac"), 0, aacLength}}, pcmFormat(44100, 2, 16), "aac1.wav");
+    EXPECT_NEAR(frequency(alone, 0, 4410, 40000), 440.0, 4.0);
+    EXPECT_NEAR(frequency(alone, 0, 50000, alone.frames() - 100), 440.0, 4.0);
 }
 
 TEST_F(RenderTest, DamagedSourcesPlayWhatCanBeDecoded) {

@@ -45,10 +45,10 @@ TEST_F(RunControlTest, StopLeavesAValidWavOfWhatWasWritten) {
     RenderRun run = render(lib, {{mediaPath("cbr.mp3"), 0}, {mediaPath("tone.ogg"), 36'000'000'000LL, 30'000'000}},
                            pcmFormat(44100, 2, 16), out, false);
     ASSERT_EQ(run.runStatus, kOk);
-    ReferenceTime stop = 0;
+    REFERENCE_TIME stop = 0;
     ASSERT_EQ(run.graph->getStopPosition(stop), kOk);
     EXPECT_EQ(stop, 36'030'000'000LL);
-    ReferenceTime position = 0;
+    REFERENCE_TIME position = 0;
     for (int i = 0; i < 30'000 && position == 0; ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
         ASSERT_EQ(run.graph->getCurrentPosition(position), kOk);
@@ -58,13 +58,13 @@ TEST_F(RunControlTest, StopLeavesAValidWavOfWhatWasWritten) {
     ASSERT_EQ(run.graph->getCurrentPosition(position), kOk);
     GraphEvent event;
     EXPECT_EQ(run.graph->getEvent(event, 0), kErrTimeout) << "a stop queues no event";
-    run.engine->scrapIt();
+    EXPECT_EQ(run.engine->scrapIt(), kOk);
 
     const WavData wav = readWav(out);
     ASSERT_TRUE(wav.valid) << wav.error;
     EXPECT_GT(wav.frames(), 0);
     EXPECT_LT(wav.frames(), 44100LL * 3600);
-    EXPECT_EQ(wav.frames(), std::llround(static_cast<double>(position) * 44100 / kUnitsPerSecond));
+    EXPECT_EQ(wav.frames(), std::llround(static_cast<double>(position) * 44100 / kReferenceUnitsPerSecond));
     // The standard tool agrees on the length.
     EXPECT_EQ(runProgram({"ffprobe", "-v", "error", out.string()}), 0);
 
@@ -110,17 +110,20 @@ TEST_F(RunControlTest, UnreadableSourcesEndTheRunWithAnErrorNamingTheFile) {
     struct Case {
         std::string path;
         Status expected;
+        std::string ffmpegSaid = {};  // FFmpeg's own words, kept in the detail
     };
     for (const Case& c : {Case{fifo, kErrNotRegularFile}, Case{mediaPath("folder.wav"), kErrNotRegularFile},
                           Case{mediaPath("empty.wav"), kErrUnsupportedFormat},
                           Case{mediaPath("gone.wav"), kErrFileNotFound},
-                          Case{mediaPath("silent_video.mp4"), kErrNoAudioStream}}) {
+                          Case{mediaPath("silent_video.mp4"), kErrNoAudioStream},
+                          Case{mediaPath("text.wav"), kErrUnsupportedFormat, "(FFmpeg: Invalid data found"}}) {
         SCOPED_TRACE(c.path);
         const auto out = dir / "out.wav";
         const GraphEvent event = failingRun({{mediaPath("sine100.wav")}, {c.path, 5'000'000, 10'000'000}}, out);
         EXPECT_EQ(event.code, kEventErrorAbort);
         EXPECT_EQ(event.status, c.expected) << errorText(event.status);
         EXPECT_NE(event.detail.find(c.path), std::string::npos) << event.detail;
+        EXPECT_NE(event.detail.find(c.ffmpegSaid), std::string::npos) << event.detail;
         EXPECT_TRUE(readWav(out).valid);
     }
     // A read that fails while decoding.
@@ -186,8 +189,8 @@ TEST_F(RunControlTest, PositionReachesTheStopPositionAndTheGraphRunsAgain) {
     ASSERT_EQ(run.graph->getEvent(event, 60'000), kOk);
     EXPECT_EQ(event.code, kEventComplete);
     EXPECT_EQ(run.graph->freeEventParams(event), kOk);
-    ReferenceTime position = 0;
-    ReferenceTime stop = 0;
+    REFERENCE_TIME position = 0;
+    REFERENCE_TIME stop = 0;
     ASSERT_EQ(run.graph->getCurrentPosition(position), kOk);
     ASSERT_EQ(run.graph->getStopPosition(stop), kOk);
     EXPECT_EQ(position, 30'000'000);
@@ -197,7 +200,7 @@ TEST_F(RunControlTest, PositionReachesTheStopPositionAndTheGraphRunsAgain) {
     ASSERT_EQ(run.graph->getEvent(event, 60'000), kOk);
     EXPECT_EQ(event.code, kEventComplete);
     EXPECT_EQ(readWav(out).frames(), 132300);
-    run.engine->scrapIt();
+    EXPECT_EQ(run.engine->scrapIt(), kOk);
 }
 
 }  // namespace

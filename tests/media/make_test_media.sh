@@ -43,11 +43,16 @@ gen part44k.mp3 -f lavfi -i "aevalsrc=0.5*sin(2*PI*440*t)|0.5*sin(2*PI*440*t):s=
 gen part22k.mp3 -f lavfi -i "aevalsrc=0.5*sin(2*PI*440*t)|0.5*sin(2*PI*440*t):s=22050:d=1" \
     -c:a libmp3lame -b:a 64k -write_xing 0 -id3v2_version 0
 [ -s ratechange.mp3 ] || cat part44k.mp3 part22k.mp3 > ratechange.mp3
+# The same for AAC in ADTS.
+gen part44k.aac -f lavfi -i "aevalsrc=0.5*sin(2*PI*440*t)|0.5*sin(2*PI*440*t):s=44100:d=1" -c:a aac -f adts
+gen part22k.aac -f lavfi -i "aevalsrc=0.5*sin(2*PI*440*t)|0.5*sin(2*PI*440*t):s=22050:d=1" -c:a aac -f adts
+[ -s ratechange.aac ] || cat part44k.aac part22k.aac > ratechange.aac
 
 # Damaged and hostile inputs.
 [ -s truncated.mp3 ] || head -c 20000 cbr.mp3 > truncated.mp3
 [ -s truncated.wav ] || head -c 100000 stereo16.wav > truncated.wav
 : > empty.wav
+printf "These are words, not sound.\n" > text.wav
 [ -s random.mp3 ] || head -c 65536 /dev/urandom > random.mp3
 printf '#EXTM3U\n#EXT-X-TARGETDURATION:1\n#EXTINF:1,\nstereo16.wav\n#EXT-X-ENDLIST\n' > playlist.m3u8
 printf "ffconcat version 1.0\nfile 'stereo16.wav'\n" > list.ffconcat

@@ -163,6 +163,75 @@ TEST_F(MixRunTest, AMixRunsToCompletionAndCountsTicks)
     ASSERT_TRUE(sonarel::testing::readWav(settings.outputFile.toStdString(), wav, error)) << error;
 }
 
+// Files that open but cannot be converted are found before the mix, named with the reason, and
+// left out with the person's consent; the good file's audio comes out untouched.
+TEST_F(MixRunTest, SourcesThatCannotBeConvertedAreNamedAndLeftOut)
+{
+    struct Forged {
+        const char* name;
+        std::uint16_t channels;
+        std::uint32_t rate;
+    };
+    const std::string good = input.toStdString();
+    sonarel::testing::WavData original;
+    std::string error;
+    ASSERT_TRUE(sonarel::testing::readWav(good, original, error)) << error;
+    for (const Forged& f : {Forged{"ch255.wav", 255, 44100}, Forged{"ch0.wav", 0, 44100}, Forged{"rate0.wav", 2, 0},
+                            Forged{"rate2g.wav", 2, 0x80000000u}, Forged{"words.wav", 0, 0}}) {
+        SCOPED_TRACE(f.name);
+        const QString bad = dir.filePath(QString::fromLatin1(f.name));
+        if (f.channels == 0 && f.rate == 0) {
+            QFile words(bad);
+            ASSERT_TRUE(words.open(QIODevice::WriteOnly));
+            words.write("Not a sound at all.\n");
+        } else {
+            sonarel::testing::writeWavAsDeclared(bad.toStdString(), f.channels, f.rate, 16, 255 * 2 * 1000);
+        }
+        MixItemStore both;
+        ASSERT_EQ(both.append(good, kReferenceUnitsPerSecond / 2), AppendResult::Appended);
+        ASSERT_EQ(both.append(bad.toStdString(), kReferenceUnitsPerSecond / 4), AppendResult::Appended);
+        both.at(1).startTime = kReferenceUnitsPerSecond / 10;
+        QFile::remove(settings.outputFile);
+        desktop.messages.clear();
+        desktop.answers = {true};
+        control.mixCommand(both, settings);
+        ASSERT_EQ(desktop.messages.size(), 1u);
+        EXPECT_TRUE(desktop.messages[0].question);
+        EXPECT_TRUE(desktop.messages[0].text.contains(bad)) << desktop.messages[0].text.toStdString();
+        EXPECT_FALSE(desktop.messages[0].text.contains(input));
+        EXPECT_FALSE(desktop.messages[0].text.contains(QStringLiteral("memory"))) << "FFmpeg said what it was";
+        runToEnd();
+        EXPECT_EQ(control.lastOutcome(), MixOutcome::Completed);
+        sonarel::testing::WavData wav;
+        ASSERT_TRUE(sonarel::testing::readWav(settings.outputFile.toStdString(), wav, error)) << error;
+        EXPECT_EQ(wav.samples, original.samples);
+    }
+}
+
+TEST_F(MixRunTest, AMixThatClipsSaysSoOnceAndKeepsItsStatusText)
+{
+    const QString loud = dir.filePath(QStringLiteral("loud.wav"));
+    sonarel::testing::writeWav16(loud.toStdString(), 2, 44100, sonarel::testing::constant16(2, 44100, 0.1, 20000));
+    for (double volume : {1.0, 0.5}) {
+        MixItemStore pair;
+        for (int i = 0; i < 2; ++i) {
+            ASSERT_EQ(pair.append(loud.toStdString(), kReferenceUnitsPerSecond / 10), AppendResult::Appended);
+            pair.at(i).volume = volume;
+        }
+        QFile::remove(settings.outputFile);
+        desktop.messages.clear();
+        control.mixCommand(pair, settings);
+        runToEnd();
+        EXPECT_EQ(view.status, doneText(settings.outputFile));
+        if (volume == 1.0) {
+            ASSERT_EQ(desktop.messages.size(), 1u);
+            EXPECT_EQ(desktop.messages[0].text, QStringLiteral("8820 samples clipped, peak +1.7 dBFS: lower the volumes"));
+        } else {
+            EXPECT_TRUE(desktop.messages.empty()) << desktop.texts().join(QLatin1Char('|')).toStdString();
+        }
+    }
+}
+
 TEST_F(MixRunTest, ChecksBeforeAMixLeaveFilesAlone)
 {
     MixItemStore empty;
@@ -251,8 +320,8 @@ TEST_F(MixRunTest, AFailedWriteKeepsAValidFileOfWhatWasWritten)
     sonarel::testing::WavData wav;
     std::string error;
     ASSERT_TRUE(sonarel::testing::readWav(settings.outputFile.toStdString(), wav, error)) << error;
-    EXPECT_GT(wav.frames(), 0u);
-    EXPECT_LT(wav.frames(), 22050u);
+    EXPECT_GT(wav.frames(), 0);
+    EXPECT_LT(wav.frames(), 22050);
 }
 
 TEST_F(MixRunTest, EveryPipelineFailureShowsItsOwnMessage)
@@ -302,10 +371,12 @@ TEST_F(MixRunTest, EveryPipelineFailureShowsItsOwnMessage)
             EXPECT_EQ(desktop.messages[1].text, QString::fromStdString(media::errorText(media::kErrFail)));
             EXPECT_LE(desktop.messages[1].text.size(), 160);
         }
-        if (job.control)
-            job.control->stop();
-        if (job.events)
-            job.events->setNotify({});
+        if (job.control) {
+            EXPECT_EQ(job.control->stop(), media::kOk);
+        }
+        if (job.events) {
+            EXPECT_EQ(job.events->setNotify({}), media::kOk);
+        }
     }
 
     // A timeline whose group step failed has no group: the render says so.

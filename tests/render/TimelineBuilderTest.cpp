@@ -54,9 +54,10 @@ protected:
     {
         std::shared_ptr<media::TimelineNode> group;
         int groups = 0;
-        timeline.getGroupCount(groups);
-        if (groups > 0)
-            timeline.getGroup(0, group);
+        EXPECT_EQ(timeline.getGroupCount(groups), media::kOk);
+        if (groups > 0) {
+            EXPECT_EQ(timeline.getGroup(0, group), media::kOk);
+        }
         return group;
     }
 

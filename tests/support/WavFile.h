@@ -14,17 +14,27 @@
 namespace sonarel::testing {
 
 struct WavData {
+    bool valid = false;
+    std::string error;  // why the file is not a well-formed PCM WAV
+    bool rf64 = false;
+    int formatTag = 0;
     int channels = 0;
     int sampleRate = 0;
+    std::uint32_t avgBytesPerSec = 0;
+    int blockAlign = 0;
     int bitsPerSample = 0;
-    bool rf64 = false;
+    std::uint64_t dataBytes = 0;  // as the header declares (ds64 for RF64)
+    std::uint64_t riffSize = 0;   // as the header declares (ds64 for RF64)
     // Interleaved samples as stored: 8-bit unsigned 0..255, 16-bit signed, 24-bit signed.
     std::vector<std::int32_t> samples;
 
-    std::size_t frames() const { return channels > 0 ? samples.size() / static_cast<std::size_t>(channels) : 0; }
-    std::int32_t at(std::size_t frame, int channel) const
+    std::int64_t frames() const
     {
-        return samples[frame * static_cast<std::size_t>(channels) + static_cast<std::size_t>(channel)];
+        return channels > 0 ? static_cast<std::int64_t>(samples.size()) / channels : 0;
+    }
+    std::int32_t at(std::int64_t frame, int channel) const
+    {
+        return samples[static_cast<std::size_t>(frame * channels + channel)];
     }
 };
 
@@ -42,23 +52,70 @@ inline std::uint16_t le16(const unsigned char* p)
     return static_cast<std::uint16_t>(p[0] | p[1] << 8);
 }
 
-// False with a reason when the file is not a well-formed PCM WAV.
-inline bool readWav(const std::string& path, WavData& wav, std::string& error)
+namespace detail {
+
+inline bool readFormat(const unsigned char* chunk, WavData& wav)
+{
+    wav.formatTag = le16(chunk + 8);
+    wav.channels = le16(chunk + 10);
+    wav.sampleRate = static_cast<int>(le32(chunk + 12));
+    wav.avgBytesPerSec = le32(chunk + 16);
+    wav.blockAlign = le16(chunk + 20);
+    wav.bitsPerSample = le16(chunk + 22);
+    if (wav.formatTag != 1 && wav.formatTag != 0xFFFE) {
+        wav.error = "not PCM";
+        return false;
+    }
+    if (wav.channels <= 0 || wav.blockAlign != wav.channels * wav.bitsPerSample / 8 ||
+        wav.avgBytesPerSec != static_cast<std::uint32_t>(wav.blockAlign) * static_cast<std::uint32_t>(wav.sampleRate)) {
+        wav.error = "inconsistent format block";
+        return false;
+    }
+    if (wav.bitsPerSample != 8 && wav.bitsPerSample != 16 && wav.bitsPerSample != 24) {
+        wav.error = "unexpected sample size";
+        return false;
+    }
+    return true;
+}
+
+inline void readSamples(const unsigned char* data, std::uint64_t size, WavData& wav)
+{
+    const int width = wav.bitsPerSample / 8;
+    const std::size_t count = static_cast<std::size_t>(size) / static_cast<std::size_t>(width);
+    wav.samples.resize(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        const unsigned char* s = data + i * static_cast<std::size_t>(width);
+        if (width == 1)
+            wav.samples[i] = s[0];
+        else if (width == 2)
+            wav.samples[i] = static_cast<std::int16_t>(le16(s));
+        else
+            wav.samples[i] = static_cast<std::int32_t>(static_cast<std::uint32_t>(s[0]) << 8 |
+                                                       static_cast<std::uint32_t>(s[1]) << 16 |
+                                                       static_cast<std::uint32_t>(s[2]) << 24) >> 8;
+    }
+}
+
+}  // namespace detail
+
+// Reads a RIFF or RF64 WAVE PCM file. Strict, as a standard reader is: the RIFF size must match
+// the file's length, and the data chunk (padded to an even length) must end the file.
+inline WavData readWav(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
     const std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    wav = WavData{};
+    WavData wav;
     if (bytes.size() < 12) {
-        error = "shorter than a RIFF header";
-        return false;
+        wav.error = "shorter than a RIFF header";
+        return wav;
     }
     const bool riff = std::memcmp(bytes.data(), "RIFF", 4) == 0;
     wav.rf64 = std::memcmp(bytes.data(), "RF64", 4) == 0;
     if ((!riff && !wav.rf64) || std::memcmp(bytes.data() + 8, "WAVE", 4) != 0) {
-        error = "not a RIFF WAVE file";
-        return false;
+        wav.error = "not a RIFF WAVE file";
+        return wav;
     }
-    std::uint64_t riffSize = le32(bytes.data() + 4);
+    wav.riffSize = le32(bytes.data() + 4);
     std::uint64_t ds64Data = 0;
     std::size_t pos = 12;
     bool haveFormat = false;
@@ -66,90 +123,98 @@ inline bool readWav(const std::string& path, WavData& wav, std::string& error)
         const unsigned char* chunk = bytes.data() + pos;
         std::uint64_t size = le32(chunk + 4);
         if (std::memcmp(chunk, "ds64", 4) == 0 && size >= 24 && pos + 8 + 24 <= bytes.size()) {
-            riffSize = le64(chunk + 8);
+            wav.riffSize = le64(chunk + 8);
             ds64Data = le64(chunk + 16);
         } else if (std::memcmp(chunk, "fmt ", 4) == 0 && size >= 16 && pos + 24 <= bytes.size()) {
-            if (le16(chunk + 8) != 1) {
-                error = "not PCM";
-                return false;
-            }
-            wav.channels = le16(chunk + 10);
-            wav.sampleRate = static_cast<int>(le32(chunk + 12));
-            wav.bitsPerSample = le16(chunk + 22);
-            const std::uint16_t blockAlign = le16(chunk + 20);
-            if (wav.channels <= 0 || blockAlign != wav.channels * wav.bitsPerSample / 8 ||
-                le32(chunk + 16) != blockAlign * le32(chunk + 12)) {
-                error = "inconsistent format block";
-                return false;
-            }
+            if (!detail::readFormat(chunk, wav))
+                return wav;
             haveFormat = true;
         } else if (std::memcmp(chunk, "data", 4) == 0) {
             if (!haveFormat) {
-                error = "data before fmt";
-                return false;
+                wav.error = "data before fmt";
+                return wav;
             }
             if (wav.rf64 && size == 0xFFFFFFFFu)
                 size = ds64Data;
+            wav.dataBytes = size;
             if (pos + 8 + size > bytes.size()) {
-                error = "data chunk runs past the end of the file";
-                return false;
+                wav.error = "data chunk runs past the end of the file";
+                return wav;
             }
-            if (riffSize + 8 != bytes.size()) {
-                error = "RIFF size " + std::to_string(riffSize) + " does not match the file size " +
-                        std::to_string(bytes.size());
-                return false;
+            if (wav.riffSize + 8 != bytes.size()) {
+                wav.error = "RIFF size " + std::to_string(wav.riffSize) + " does not match the file size " +
+                            std::to_string(bytes.size());
+                return wav;
             }
-            const int width = wav.bitsPerSample / 8;
-            const std::size_t count = static_cast<std::size_t>(size) / static_cast<std::size_t>(width);
-            wav.samples.resize(count);
-            const unsigned char* data = chunk + 8;
-            for (std::size_t i = 0; i < count; ++i) {
-                const unsigned char* s = data + i * static_cast<std::size_t>(width);
-                if (width == 1)
-                    wav.samples[i] = s[0];
-                else if (width == 2)
-                    wav.samples[i] = static_cast<std::int16_t>(le16(s));
-                else
-                    wav.samples[i] = static_cast<std::int32_t>(static_cast<std::uint32_t>(s[0]) << 8 |
-                                                               static_cast<std::uint32_t>(s[1]) << 16 |
-                                                               static_cast<std::uint32_t>(s[2]) << 24) >> 8;
+            if (pos + 8 + size + (size & 1) != bytes.size()) {
+                wav.error = "the data chunk and its pad byte do not end the file";
+                return wav;
             }
-            return true;
+            detail::readSamples(chunk + 8, size, wav);
+            wav.valid = true;
+            return wav;
         }
         pos += 8 + static_cast<std::size_t>(size) + (size & 1);
     }
-    error = "no data chunk";
-    return false;
+    wav.error = "no data chunk";
+    return wav;
 }
+
+// The same, for tests that check a flag: false with the reason when the file is not well-formed.
+inline bool readWav(const std::string& path, WavData& wav, std::string& error)
+{
+    wav = readWav(path);
+    error = wav.error;
+    return wav.valid;
+}
+
+namespace detail {
+
+inline void put(std::ofstream& out, std::uint32_t value, int bytes)
+{
+    for (int i = 0; i < bytes; ++i)
+        out.put(static_cast<char>(value >> (8 * i)));
+}
+
+// A plain 44-byte PCM header that says exactly what it is given.
+inline void writeHeader(std::ofstream& out, std::uint16_t channels, std::uint32_t sampleRate, std::uint16_t bits,
+                        std::uint32_t dataBytes)
+{
+    const auto blockAlign = static_cast<std::uint16_t>(channels * bits / 8);
+    out.write("RIFF", 4);
+    put(out, 36 + dataBytes, 4);
+    out.write("WAVEfmt ", 8);
+    put(out, 16, 4);
+    put(out, 1, 2);
+    put(out, channels, 2);
+    put(out, sampleRate, 4);
+    put(out, blockAlign * sampleRate, 4);
+    put(out, blockAlign, 2);
+    put(out, bits, 2);
+    out.write("data", 4);
+    put(out, dataBytes, 4);
+}
+
+}  // namespace detail
 
 // Writes a 16-bit PCM WAV of interleaved samples.
 inline void writeWav16(const std::string& path, int channels, int sampleRate, const std::vector<std::int16_t>& samples)
 {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    auto put32 = [&out](std::uint32_t v) {
-        const char b[4] = {static_cast<char>(v), static_cast<char>(v >> 8), static_cast<char>(v >> 16),
-                           static_cast<char>(v >> 24)};
-        out.write(b, 4);
-    };
-    auto put16 = [&out](std::uint16_t v) {
-        const char b[2] = {static_cast<char>(v), static_cast<char>(v >> 8)};
-        out.write(b, 2);
-    };
-    const std::uint32_t dataBytes = static_cast<std::uint32_t>(samples.size() * 2);
-    out.write("RIFF", 4);
-    put32(36 + dataBytes);
-    out.write("WAVEfmt ", 8);
-    put32(16);
-    put16(1);
-    put16(static_cast<std::uint16_t>(channels));
-    put32(static_cast<std::uint32_t>(sampleRate));
-    put32(static_cast<std::uint32_t>(sampleRate * channels * 2));
-    put16(static_cast<std::uint16_t>(channels * 2));
-    put16(16);
-    out.write("data", 4);
-    put32(dataBytes);
+    detail::writeHeader(out, static_cast<std::uint16_t>(channels), static_cast<std::uint32_t>(sampleRate), 16,
+                        static_cast<std::uint32_t>(samples.size() * 2));
     for (std::int16_t s : samples)
-        put16(static_cast<std::uint16_t>(s));
+        detail::put(out, static_cast<std::uint16_t>(s), 2);
+}
+
+// A PCM WAV whose header says exactly what it is given, however absurd (no channels, a rate of 0
+// or 2^31), followed by `dataBytes` zero bytes.
+inline void writeWavAsDeclared(const std::string& path, std::uint16_t channels, std::uint32_t sampleRate,
+                               std::uint16_t bits, std::uint32_t dataBytes)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    detail::writeHeader(out, channels, sampleRate, bits, dataBytes);
+    out << std::string(dataBytes, '\0');
 }
 
 // A sine of `frequency` Hz at `amplitude` (full scale 32767), the same on every channel.

@@ -1,9 +1,9 @@
-#include "platform/media/PeakLevels.h"
+#include "platform/media/core/PeakLevels.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "platform/media/internal/SourceReader.h"
+#include "platform/media/core/SourceStream.h"
 
 #if defined(__GLIBC__)
 #include <malloc.h>
@@ -100,10 +100,10 @@ double PeakLevels::peakBetween(double fromSeconds, double toSeconds) const
 Status measurePeakLevels(const std::string& path, PeakLevels& out, const std::atomic<bool>* stop)
 {
     out = PeakLevels{};
-    internal::StreamSettings settings;
+    core::StreamSettings settings;
     settings.outputRate = PeakLevels::kRate;
     settings.stop = stop;
-    internal::SourceStream stream;
+    core::SourceStream stream;
     if (const Status s = stream.open(path, settings); failed(s))
         return s;
     const int channels = stream.channels();

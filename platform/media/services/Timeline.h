@@ -31,7 +31,7 @@ inline constexpr int kInterpolateJump = 0;  // the value holds from its time on
 
 struct PropertyValue {
     double value = 0.0;
-    ReferenceTime time = 0;
+    REFERENCE_TIME time = 0;
     int interpolation = kInterpolateJump;
 };
 
@@ -71,8 +71,8 @@ public:
     Status effectInsBefore(std::shared_ptr<TimelineNode> effect, int position);  // -1: at the end
 
     // Source and effect.
-    Status setStartStop(ReferenceTime start, ReferenceTime stop);
-    Status setMediaTimes(ReferenceTime start, ReferenceTime stop);
+    Status setStartStop(REFERENCE_TIME start, REFERENCE_TIME stop);
+    Status setMediaTimes(REFERENCE_TIME start, REFERENCE_TIME stop);
     Status setMediaName(const std::u16string& name);
     Status setSubObject(EffectKind kind);
     Status setPropertySetter(std::shared_ptr<PropertySetter> setter);
@@ -83,10 +83,10 @@ public:
     const std::vector<std::shared_ptr<TimelineNode>>& tracks() const { return children_; }
     const std::vector<std::shared_ptr<TimelineNode>>& sources() const { return children_; }
     const std::vector<std::shared_ptr<TimelineNode>>& effects() const { return effects_; }
-    ReferenceTime start() const { return start_; }
-    ReferenceTime stop() const { return stop_; }
-    ReferenceTime mediaStart() const { return mediaStart_; }
-    ReferenceTime mediaStop() const { return mediaStop_; }
+    REFERENCE_TIME start() const { return start_; }
+    REFERENCE_TIME stop() const { return stop_; }
+    REFERENCE_TIME mediaStart() const { return mediaStart_; }
+    REFERENCE_TIME mediaStop() const { return mediaStop_; }
     const std::u16string& mediaName() const { return mediaName_; }
     EffectKind subObject() const { return subObject_; }
     const std::shared_ptr<PropertySetter>& propertySetter() const { return setter_; }
@@ -102,10 +102,10 @@ private:
     bool previewMode_ = true;
     std::vector<std::shared_ptr<TimelineNode>> children_;  // group: tracks; track: sources
     std::vector<std::shared_ptr<TimelineNode>> effects_;
-    ReferenceTime start_ = 0;
-    ReferenceTime stop_ = 0;
-    ReferenceTime mediaStart_ = 0;
-    ReferenceTime mediaStop_ = 0;
+    REFERENCE_TIME start_ = 0;
+    REFERENCE_TIME stop_ = 0;
+    REFERENCE_TIME mediaStart_ = 0;
+    REFERENCE_TIME mediaStop_ = 0;
     std::u16string mediaName_;
     EffectKind subObject_ = EffectKind::None;
     std::shared_ptr<PropertySetter> setter_;

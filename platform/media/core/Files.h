@@ -6,7 +6,7 @@
 
 #include "platform/media/Status.h"
 
-namespace sonarel::media::internal {
+namespace sonarel::media::core {
 
 // UTF-16 to UTF-8; an unpaired surrogate becomes U+FFFD.
 std::string toUtf8(const std::u16string& text);
@@ -21,4 +21,4 @@ Status openRegularFile(const std::string& path, int& fd, long long& size);
 // kOk when `path` names a regular file that can be opened for reading.
 Status checkRegularFile(const std::string& path);
 
-}  // namespace sonarel::media::internal
+}  // namespace sonarel::media::core

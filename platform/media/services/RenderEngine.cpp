@@ -1,10 +1,10 @@
-#include "platform/media/RenderEngine.h"
+#include "platform/media/services/RenderEngine.h"
 
 #include <cmath>
 
 #include "platform/media/FaultPoints.h"
-#include "platform/media/MediaLibrary.h"
-#include "platform/media/internal/GroupOutput.h"
+#include "platform/media/services/MediaLibrary.h"
+#include "platform/media/services/GroupOutput.h"
 
 namespace sonarel::media {
 
@@ -27,7 +27,7 @@ struct RenderEngine::State {
     std::shared_ptr<EngineContext> context;
     std::shared_ptr<Timeline> timeline;
     std::shared_ptr<FilterGraph> graph;
-    std::vector<std::shared_ptr<internal::GroupOutput>> outputs;
+    std::vector<std::shared_ptr<GroupOutput>> outputs;
     int reconnectLevel = 0;
 };
 
@@ -60,15 +60,15 @@ Status RenderEngine::connectFrontEnd() {
         return s;
     if (!state_->timeline)
         return kErrWrongState;
-    scrapIt();
+    static_cast<void>(scrapIt());  // always succeeds: the old graph is simply let go
     auto graph = std::make_shared<FilterGraph>(state_->context);
-    std::vector<std::shared_ptr<internal::GroupOutput>> outputs;
+    std::vector<std::shared_ptr<GroupOutput>> outputs;
     for (const auto& group : state_->timeline->groups_) {
-        std::vector<internal::SourceEntry> entries;
+        std::vector<core::SourceEntry> entries;
         for (const auto& track : group->tracks()) {
             const double volume = trackVolume(*track);
             for (const auto& source : track->sources()) {
-                internal::SourceEntry e;
+                core::SourceEntry e;
                 e.name = source->mediaName();
                 e.timelineStart = source->start();
                 e.timelineStop = source->stop();
@@ -78,7 +78,7 @@ Status RenderEngine::connectFrontEnd() {
                 entries.push_back(std::move(e));
             }
         }
-        auto output = std::make_shared<internal::GroupOutput>(state_->context, std::move(entries));
+        auto output = std::make_shared<GroupOutput>(state_->context, std::move(entries));
         if (const Status s = graph->insertFilter(output, "Group " + std::to_string(outputs.size())); failed(s))
             return s;
         outputs.push_back(std::move(output));
@@ -122,7 +122,7 @@ Status RenderEngine::getGroupOutputPin(int group, Pin*& pin) {
 
 Status RenderEngine::scrapIt() {
     if (state_->graph)
-        state_->graph->stop();
+        static_cast<void>(state_->graph->stop());  // a stop always leaves a valid file behind
     state_->outputs.clear();
     state_->graph.reset();
     return kOk;

@@ -1,11 +1,11 @@
-#include "platform/media/internal/Files.h"
+#include "platform/media/core/Files.h"
 
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace sonarel::media::internal {
+namespace sonarel::media::core {
 
 std::string toUtf8(const std::u16string& text) {
     std::string out;
@@ -92,4 +92,4 @@ Status checkRegularFile(const std::string& path) {
     return status;
 }
 
-}  // namespace sonarel::media::internal
+}  // namespace sonarel::media::core

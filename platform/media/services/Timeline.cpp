@@ -1,10 +1,10 @@
-#include "platform/media/Timeline.h"
+#include "platform/media/services/Timeline.h"
 
 #include <algorithm>
 
 #include "platform/media/FaultPoints.h"
-#include "platform/media/MediaLibrary.h"
-#include "platform/media/internal/Files.h"
+#include "platform/media/services/MediaLibrary.h"
+#include "platform/media/core/Files.h"
 
 namespace sonarel::media {
 
@@ -111,7 +111,7 @@ Status TimelineNode::effectInsBefore(std::shared_ptr<TimelineNode> effect, int p
     return insertAt(effects_, std::move(effect), position);
 }
 
-Status TimelineNode::setStartStop(ReferenceTime start, ReferenceTime stop) {
+Status TimelineNode::setStartStop(REFERENCE_TIME start, REFERENCE_TIME stop) {
     const bool isEffect = type_ == NodeType::Effect;
     if (const Status s = context_->faults.check(isEffect ? fault::kEffectSetStartStop : fault::kSourceSetStartStop);
         failed(s))
@@ -123,7 +123,7 @@ Status TimelineNode::setStartStop(ReferenceTime start, ReferenceTime stop) {
     return kOk;
 }
 
-Status TimelineNode::setMediaTimes(ReferenceTime start, ReferenceTime stop) {
+Status TimelineNode::setMediaTimes(REFERENCE_TIME start, REFERENCE_TIME stop) {
     if (const Status s = enter(fault::kSetMediaTimes, NodeType::Source); failed(s))
         return s;
     mediaStart_ = start;
@@ -208,7 +208,7 @@ Status Timeline::validateSourceNames(std::vector<MissingSource>& missing) const 
     for (const auto& group : groups_)
         for (const auto& track : group->tracks())
             for (const auto& source : track->sources()) {
-                const Status s = internal::checkRegularFile(internal::toUtf8(source->mediaName()));
+                const Status s = core::checkRegularFile(core::toUtf8(source->mediaName()));
                 if (failed(s))
                     missing.push_back(MissingSource{source->mediaName(), s});
             }

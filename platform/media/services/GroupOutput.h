@@ -4,22 +4,22 @@
 
 #include <vector>
 
-#include "platform/media/FilterGraph.h"
-#include "platform/media/internal/RenderJob.h"
+#include "platform/media/services/FilterGraph.h"
+#include "platform/media/core/Placement.h"
 
-namespace sonarel::media::internal {
+namespace sonarel::media {
 
 class GroupOutput : public Filter {
 public:
-    GroupOutput(std::shared_ptr<EngineContext> context, std::vector<SourceEntry> entries)
+    GroupOutput(std::shared_ptr<EngineContext> context, std::vector<core::SourceEntry> entries)
         : Filter(std::move(context)), entries_(std::move(entries)) {
         addPin(PinDirection::Output, "Output");
     }
     FilterKind kind() const override { return FilterKind::GroupOutput; }
-    const std::vector<SourceEntry>& entries() const { return entries_; }
+    const std::vector<core::SourceEntry>& entries() const { return entries_; }
 
 private:
-    std::vector<SourceEntry> entries_;
+    std::vector<core::SourceEntry> entries_;
 };
 
-}  // namespace sonarel::media::internal
+}  // namespace sonarel::media

@@ -1,11 +1,11 @@
-#include "platform/media/CompressorEnumerator.h"
+#include "platform/media/services/CompressorEnumerator.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
 }
 
 #include "platform/media/FaultPoints.h"
-#include "platform/media/MediaLibrary.h"
+#include "platform/media/services/MediaLibrary.h"
 
 namespace sonarel::media {
 

@@ -1,4 +1,4 @@
-#include "platform/media/FilterGraph.h"
+#include "platform/media/services/FilterGraph.h"
 
 #include <algorithm>
 #include <chrono>
@@ -7,11 +7,11 @@
 #include <mutex>
 
 #include "platform/media/FaultPoints.h"
-#include "platform/media/MediaLibrary.h"
-#include "platform/media/internal/Files.h"
-#include "platform/media/internal/GroupOutput.h"
-#include "platform/media/internal/RenderJob.h"
-#include "platform/media/internal/SourceReader.h"
+#include "platform/media/services/MediaLibrary.h"
+#include "platform/media/core/Files.h"
+#include "platform/media/services/GroupOutput.h"
+#include "platform/media/core/MixJob.h"
+#include "platform/media/core/Probe.h"
 
 namespace sonarel::media {
 
@@ -99,7 +99,7 @@ struct FilterGraph::State {
     std::vector<std::shared_ptr<Filter>> filters;
 
     bool probed = false;
-    ReferenceTime probedDuration = 0;
+    REFERENCE_TIME probedDuration = 0;
 
     std::mutex eventMutex;
     std::condition_variable eventArrived;
@@ -108,7 +108,7 @@ struct FilterGraph::State {
     std::function<void()> notify;
 
     std::mutex jobMutex;  // guards the pointer only; never held while waiting for the job
-    std::shared_ptr<internal::RenderJob> job;
+    std::shared_ptr<core::MixJob> job;
     int jobRate = 0;
 
     void post(const GraphEvent& event) {
@@ -122,7 +122,7 @@ struct FilterGraph::State {
             notify();
     }
 
-    std::shared_ptr<internal::RenderJob> currentJob() {
+    std::shared_ptr<core::MixJob> currentJob() {
         std::lock_guard lock(jobMutex);
         return job;
     }
@@ -133,7 +133,7 @@ struct FilterGraph::State {
 
     // The chain group output -> [converter] -> multiplexer -> writer that a run renders.
     struct Chain {
-        const internal::GroupOutput* group = nullptr;
+        const GroupOutput* group = nullptr;
         WaveFormat format;
         const FileWriter* writer = nullptr;
     };
@@ -146,7 +146,7 @@ struct FilterGraph::State {
             if (!out || !out->peer())
                 continue;
             Chain candidate;
-            candidate.group = static_cast<const internal::GroupOutput*>(f.get());
+            candidate.group = static_cast<const GroupOutput*>(f.get());
             Filter* next = &out->peer()->owner();
             if (next->kind() == FilterKind::FormatConverter) {
                 candidate.format = static_cast<const FormatConverter*>(next)->format();
@@ -240,8 +240,8 @@ Status FilterGraph::renderFile(const std::u16string& path) {
         return s;
     if (state_->probed)
         return kErrWrongState;
-    ReferenceTime duration = 0;
-    if (const Status s = internal::probeDuration(internal::toUtf8(path), duration); failed(s))
+    REFERENCE_TIME duration = 0;
+    if (const Status s = core::probeDuration(core::toUtf8(path), duration); failed(s))
         return s;
     state_->probed = true;
     state_->probedDuration = duration;
@@ -281,12 +281,12 @@ Status FilterGraph::run() {
     if (const Status s = state_->resolve(chain); failed(s))
         return s;
     State* state = state_.get();
-    auto job = std::make_shared<internal::RenderJob>(state_->context, chain.group->entries(), chain.format,
+    auto job = std::make_shared<core::MixJob>(state_->context, chain.group->entries(), chain.format,
                                                      chain.writer->fileName(),
                                                      [state](const GraphEvent& event) { state->post(event); });
     if (const Status s = job->start(); failed(s))
         return s;
-    std::shared_ptr<internal::RenderJob> previous;
+    std::shared_ptr<core::MixJob> previous;
     {
         std::lock_guard lock(state_->jobMutex);
         previous = std::move(state_->job);
@@ -328,7 +328,7 @@ Status FilterGraph::setNotify(std::function<void()> notify) {
     return kOk;
 }
 
-Status FilterGraph::getStopPosition(ReferenceTime& stop) {
+Status FilterGraph::getStopPosition(REFERENCE_TIME& stop) {
     stop = 0;
     if (const Status s = state_->context->faults.check(fault::kGetStopPosition); failed(s))
         return s;
@@ -341,21 +341,21 @@ Status FilterGraph::getStopPosition(ReferenceTime& stop) {
         // Not assembled yet: the group's length at the default rate.
         for (const auto& f : state_->filters)
             if (f->kind() == FilterKind::GroupOutput) {
-                chain.group = static_cast<const internal::GroupOutput*>(f.get());
+                chain.group = static_cast<const GroupOutput*>(f.get());
                 break;
             }
         if (!chain.group)
             return kErrNotConnected;
     }
     const int rate = static_cast<int>(chain.format.samplesPerSec);
-    const std::int64_t frames = internal::outputFrames(chain.group->entries(), rate);
-    stop = (frames * kUnitsPerSecond + rate / 2) / rate;
+    const std::int64_t frames = core::outputFrames(chain.group->entries(), rate);
+    stop = (frames * kReferenceUnitsPerSecond + rate / 2) / rate;
     return kOk;
 }
 
-Status FilterGraph::getCurrentPosition(ReferenceTime& position) {
+Status FilterGraph::getCurrentPosition(REFERENCE_TIME& position) {
     position = 0;
-    std::shared_ptr<internal::RenderJob> job;
+    std::shared_ptr<core::MixJob> job;
     int rate = 0;
     {
         std::lock_guard lock(state_->jobMutex);
@@ -363,7 +363,7 @@ Status FilterGraph::getCurrentPosition(ReferenceTime& position) {
         rate = state_->jobRate;
     }
     if (job && rate > 0)
-        position = (job->framesWritten() * kUnitsPerSecond + rate / 2) / rate;
+        position = (job->framesWritten() * kReferenceUnitsPerSecond + rate / 2) / rate;
     return kOk;
 }
 

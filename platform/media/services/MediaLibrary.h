@@ -5,29 +5,17 @@
 // referenced; shutDown() only refuses further creation.
 #pragma once
 
-#include <cstdint>
 #include <memory>
+#include <string>
 
+#include "platform/media/EngineContext.h"
 #include "platform/media/FaultInjector.h"
-#include "platform/media/FilterGraph.h"
-#include "platform/media/RenderEngine.h"
+#include "platform/media/services/FilterGraph.h"
+#include "platform/media/services/RenderEngine.h"
 #include "platform/media/Status.h"
-#include "platform/media/Timeline.h"
+#include "platform/media/services/Timeline.h"
 
 namespace sonarel::media {
-
-struct EngineOptions {
-    int workerThreads = 0;  // 0: one per core
-    // Data size from which the WAV header is switched to RF64; tests lower it.
-    std::uint64_t rf64Threshold = 0xFFFFFFFFull - 1024;
-};
-
-// Shared by every object of one library: options and the injection point.
-class EngineContext {
-public:
-    EngineOptions options;
-    FaultInjector faults;
-};
 
 class MediaLibrary {
 public:
@@ -51,6 +39,11 @@ public:
     Status createFileWriter(std::shared_ptr<FileWriter>& out);
     Status createFormatConverter(std::shared_ptr<FormatConverter>& out);
     Status createFilterGraph(std::shared_ptr<FilterGraph>& out);
+
+    // Whether the file `path` can be mixed at `outputRate`: opened, its first sound decoded and
+    // converted. kOk, or why not; `detail` then holds FFmpeg's own words when it had any. Never
+    // blocks on a FIFO or device; blocks while a regular file is opened.
+    Status checkSource(const std::u16string& path, int outputRate, std::string& detail);
 
 private:
     std::shared_ptr<EngineContext> context_;

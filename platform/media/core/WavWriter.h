@@ -15,7 +15,7 @@ namespace sonarel::media {
 class FaultInjector;
 }
 
-namespace sonarel::media::internal {
+namespace sonarel::media::core {
 
 class WavWriter {
 public:
@@ -52,4 +52,4 @@ private:
     bool rf64_ = false;
 };
 
-}  // namespace sonarel::media::internal
+}  // namespace sonarel::media::core

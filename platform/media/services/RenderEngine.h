@@ -4,9 +4,9 @@
 
 #include <memory>
 
-#include "platform/media/FilterGraph.h"
+#include "platform/media/services/FilterGraph.h"
 #include "platform/media/Status.h"
-#include "platform/media/Timeline.h"
+#include "platform/media/services/Timeline.h"
 
 namespace sonarel::media {
 

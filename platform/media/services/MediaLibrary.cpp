@@ -1,7 +1,9 @@
-#include "platform/media/MediaLibrary.h"
+#include "platform/media/services/MediaLibrary.h"
 
 #include "platform/media/FaultPoints.h"
-#include "platform/media/internal/SourceReader.h"
+#include "platform/media/core/Files.h"
+#include "platform/media/core/MediaInput.h"
+#include "platform/media/core/SourceStream.h"
 
 namespace sonarel::media {
 
@@ -28,7 +30,7 @@ MediaLibrary::~MediaLibrary() = default;
 Status MediaLibrary::initialize() {
     if (const Status s = context_->faults.check(fault::kLibraryInitialize); failed(s))
         return s;
-    internal::quietFfmpegLog();
+    core::quietFfmpegLog();
     initialized_ = true;
     return kOk;
 }
@@ -58,6 +60,15 @@ Status MediaLibrary::createFormatConverter(std::shared_ptr<FormatConverter>& out
 }
 Status MediaLibrary::createFilterGraph(std::shared_ptr<FilterGraph>& out) {
     return create(initialized_, *context_, fault::kCreateFilterGraph, context_, out);
+}
+
+Status MediaLibrary::checkSource(const std::u16string& path, int outputRate, std::string& detail) {
+    detail.clear();
+    if (!initialized_)
+        return kErrEngineUnavailable;
+    const core::Failure failure = core::checkConversion(core::toUtf8(path), outputRate);
+    detail = failure.ffmpegSuffix();
+    return failure.status;
 }
 
 }  // namespace sonarel::media

@@ -1,4 +1,4 @@
-#include "platform/media/internal/WavWriter.h"
+#include "platform/media/core/WavWriter.h"
 
 #include <cerrno>
 #include <cstring>
@@ -8,9 +8,9 @@
 
 #include "platform/media/FaultInjector.h"
 #include "platform/media/FaultPoints.h"
-#include "platform/media/internal/Files.h"
+#include "platform/media/core/Files.h"
 
-namespace sonarel::media::internal {
+namespace sonarel::media::core {
 
 namespace {
 
@@ -33,7 +33,8 @@ void tag(std::vector<std::uint8_t>& out, const char (&id)[5]) { out.insert(out.e
 
 }  // namespace
 
-WavWriter::~WavWriter() { finish(); }
+// Callers that care about the result call finish() themselves; a destructor cannot report it.
+WavWriter::~WavWriter() { static_cast<void>(finish()); }
 
 Status WavWriter::open(const std::string& path, const WaveFormat& format, std::uint64_t rf64Threshold,
                        FaultInjector* faults) {
@@ -174,4 +175,4 @@ Status WavWriter::finish() {
     return error_;
 }
 
-}  // namespace sonarel::media::internal
+}  // namespace sonarel::media::core

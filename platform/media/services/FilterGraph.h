@@ -130,9 +130,9 @@ public:
 class MediaSeeking {
 public:
     virtual ~MediaSeeking() = default;
-    virtual Status getStopPosition(ReferenceTime& stop) = 0;
+    virtual Status getStopPosition(REFERENCE_TIME& stop) = 0;
     // How far the output has been written, readable at any time from any thread.
-    virtual Status getCurrentPosition(ReferenceTime& position) = 0;
+    virtual Status getCurrentPosition(REFERENCE_TIME& position) = 0;
 };
 
 class FilterGraph : public MediaControl,
@@ -157,8 +157,8 @@ public:
     Status getEvent(GraphEvent& event, int timeoutMs) override;
     Status freeEventParams(GraphEvent& event) override;
     Status setNotify(std::function<void()> notify) override;
-    Status getStopPosition(ReferenceTime& stop) override;
-    Status getCurrentPosition(ReferenceTime& position) override;
+    Status getStopPosition(REFERENCE_TIME& stop) override;
+    Status getCurrentPosition(REFERENCE_TIME& position) override;
 
 private:
     // The render engine adds its group outputs, and the graph builder joins filters, without

@@ -1,28 +1,20 @@
-// Reading one media file with FFmpeg: the best audio stream, decoded and resampled to the mix's
-// rate as interleaved float. Only regular local files are opened, through the engine's own I/O on
-// a descriptor, so no demuxer can reach a network protocol or another file.
+// The sound of one media file at the mix's rate: the best audio stream, decoded and resampled
+// (with the varispeed factor) to interleaved float.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "platform/media/Status.h"
+#include "platform/media/core/FfmpegHandles.h"
 
 namespace sonarel::media {
 class FaultInjector;
 }
 
-namespace sonarel::media::internal {
-
-// Quiets FFmpeg's log; called once by the library.
-void quietFfmpegLog();
-
-// The decoded length of the best audio stream of `path`, in 100-ns units. Uses the length the
-// container declares when it is trustworthy and otherwise scans the packets (no decoding).
-Status probeDuration(const std::string& path, ReferenceTime& duration);
+namespace sonarel::media::core {
 
 struct StreamSettings {
     int outputRate = 44100;
@@ -35,7 +27,8 @@ struct StreamSettings {
 };
 
 // Produces the audio of one file at the output rate, as interleaved float with channels() channels
-// (1 for a mono source, else 2: a source with more channels is downmixed to stereo).
+// (1 for a mono source, else 2: a source with more channels is downmixed to stereo). Used by one
+// thread at a time.
 class SourceStream {
 public:
     SourceStream();
@@ -49,11 +42,20 @@ public:
     // Fills up to `frames` frames; `got` < `frames` only at the end of the stream (or on failure).
     Status read(float* out, std::int64_t frames, std::int64_t& got);
 
+    // The status of the last failure with FFmpeg's own code behind it, if any.
+    const Failure& lastFailure() const { return failure_; }
+
 private:
     struct Impl;
     Status refill(std::int64_t wanted);
+    Status keep(Status status);
     std::unique_ptr<Impl> impl_;
     int channels_ = 2;
+    Failure failure_;
 };
 
-}  // namespace sonarel::media::internal
+// Whether `path` can be mixed at `outputRate`: opened, its first sound decoded and its converter
+// set up. What a mix meets later in the file (a damaged packet, a change of format) is not seen.
+Failure checkConversion(const std::string& path, int outputRate);
+
+}  // namespace sonarel::media::core

@@ -1,0 +1,172 @@
+#include "platform/media/core/MediaInput.h"
+
+#include <array>
+#include <cerrno>
+#include <string_view>
+#include <unistd.h>
+
+extern "C" {
+#include <libavutil/log.h>
+}
+
+#include "platform/media/core/Files.h"
+
+namespace sonarel::media::core {
+
+namespace {
+
+constexpr int kIoBufferSize = 64 * 1024;
+constexpr std::int64_t kProbeSize = 5'000'000;        // bytes read to identify the streams
+constexpr std::int64_t kAnalyzeDuration = 5'000'000;  // microseconds of media analysed
+constexpr std::int64_t kPcmProbeSize = 8192;          // bytes of PCM checked for disguised formats
+
+// Demuxers that read other files or URLs named inside the file.
+constexpr std::array<std::string_view, 12> kRefusedDemuxers = {
+    "hls", "applehttp", "concat", "ffconcat", "dash", "sdp", "rtsp", "rtp", "image2", "tee",
+    "webm_dash_manifest", "mpd"};
+
+int readFile(void* opaque, std::uint8_t* buffer, int size) {
+    auto* file = static_cast<FileSource*>(opaque);
+    if (file->stop && file->stop->load(std::memory_order_relaxed))
+        return AVERROR_EXIT;
+    for (;;) {
+        const ssize_t n = ::pread(file->fd, buffer, static_cast<std::size_t>(size), file->pos);
+        if (n > 0) {
+            file->pos += n;
+            return static_cast<int>(n);
+        }
+        if (n == 0)
+            return AVERROR_EOF;
+        if (errno != EINTR) {
+            file->lastErrno = errno;
+            return AVERROR(errno);
+        }
+    }
+}
+
+std::int64_t seekFile(void* opaque, std::int64_t offset, int whence) {
+    auto* file = static_cast<FileSource*>(opaque);
+    std::int64_t target = 0;
+    switch (whence & ~AVSEEK_FORCE) {
+    case AVSEEK_SIZE: return file->size;
+    case SEEK_SET: target = offset; break;
+    case SEEK_CUR: target = file->pos + offset; break;
+    case SEEK_END: target = file->size + offset; break;
+    default: return AVERROR(EINVAL);
+    }
+    if (target < 0)
+        return AVERROR(EINVAL);
+    file->pos = target;
+    return target;
+}
+
+// Nested opens (playlists, references to other files) are never allowed.
+int refuseNestedOpen(AVFormatContext*, AVIOContext**, const char*, int, AVDictionary**) { return AVERROR(EPERM); }
+
+int interruptRequested(void* opaque) {
+    const auto* stop = static_cast<const std::atomic<bool>*>(opaque);
+    return stop && stop->load(std::memory_order_relaxed) ? 1 : 0;
+}
+
+bool isRefusedDemuxer(std::string_view demuxer) {
+    for (std::string_view refused : kRefusedDemuxers)
+        if (demuxer == refused || demuxer.starts_with(std::string(refused) + ","))
+            return true;
+    return false;
+}
+
+}  // namespace
+
+void quietFfmpegLog() { av_log_set_level(AV_LOG_QUIET); }
+
+FileSource::~FileSource() {
+    if (fd >= 0)
+        ::close(fd);
+}
+
+Status MediaInput::open(const std::string& path, const std::atomic<bool>* stop) {
+    if (const Status s = openDemuxer(path, stop); failed(s))
+        return s;
+    return openDecoder();
+}
+
+Status MediaInput::openDemuxer(const std::string& path, const std::atomic<bool>* stop) {
+    long long size = 0;
+    if (const Status s = openRegularFile(path, file.fd, size); failed(s))
+        return s;
+    file.size = size;
+    file.stop = stop;
+    if (size == 0)
+        return kErrUnsupportedFormat;
+
+    auto* buffer = static_cast<std::uint8_t*>(av_malloc(kIoBufferSize));
+    if (!buffer)
+        return kErrOutOfMemory;
+    io.reset(avio_alloc_context(buffer, kIoBufferSize, 0, &file, &readFile, nullptr, &seekFile));
+    if (!io) {
+        av_free(buffer);
+        return kErrOutOfMemory;
+    }
+    AVFormatContext* ctx = avformat_alloc_context();
+    if (!ctx)
+        return kErrOutOfMemory;
+    ctx->pb = io.get();
+    ctx->flags |= AVFMT_FLAG_CUSTOM_IO;
+    ctx->io_open = &refuseNestedOpen;
+    ctx->interrupt_callback.callback = &interruptRequested;
+    ctx->interrupt_callback.opaque = const_cast<std::atomic<bool>*>(stop);
+    AVDictionary* options = nullptr;
+    av_dict_set(&options, "protocol_whitelist", "file", 0);
+    av_dict_set_int(&options, "probesize", kProbeSize, 0);
+    av_dict_set_int(&options, "analyzeduration", kAnalyzeDuration, 0);
+    const std::string url = "file:" + path;  // shown in FFmpeg's own messages only
+    const int opened = avformat_open_input(&ctx, url.c_str(), nullptr, &options);
+    av_dict_free(&options);
+    if (opened < 0)  // avformat_open_input frees the context on failure
+        return fail(opened);
+    format.reset(ctx);
+    if (isRefusedDemuxer(format->iformat && format->iformat->name ? format->iformat->name : ""))
+        return kErrUnsupportedFormat;
+    // For PCM the demuxer looks through the samples for compressed audio in disguise, over the
+    // whole probe size at every open; a few kilobytes settle that question, and a list of many
+    // short WAV files then opens about twenty times faster.
+    if (const int best = av_find_best_stream(format.get(), AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0); best >= 0) {
+        const AVCodecID id = format->streams[best]->codecpar->codec_id;
+        if (id >= AV_CODEC_ID_FIRST_AUDIO && id < AV_CODEC_ID_ADPCM_IMA_QT)
+            format->probesize = kPcmProbeSize;
+    }
+    if (const int found = avformat_find_stream_info(format.get(), nullptr); found < 0)
+        return fail(found);
+    return kOk;
+}
+
+Status MediaInput::openDecoder() {
+    const AVCodec* decoder = nullptr;
+    streamIndex = av_find_best_stream(format.get(), AVMEDIA_TYPE_AUDIO, -1, -1, &decoder, 0);
+    if (streamIndex == AVERROR_STREAM_NOT_FOUND)
+        return kErrNoAudioStream;
+    if (streamIndex < 0 || !decoder)
+        return kErrUnsupportedFormat;
+    for (unsigned i = 0; i < format->nb_streams; ++i)
+        if (static_cast<int>(i) != streamIndex)
+            format->streams[i]->discard = AVDISCARD_ALL;
+
+    codec.reset(avcodec_alloc_context3(decoder));
+    if (!codec)
+        return kErrOutOfMemory;
+    if (const int r = avcodec_parameters_to_context(codec.get(), stream()->codecpar); r < 0) {
+        lastAvError = r;
+        return kErrUnsupportedFormat;
+    }
+    codec->pkt_timebase = stream()->time_base;
+    codec->thread_count = 1;
+    if (const int r = avcodec_open2(codec.get(), decoder, nullptr); r < 0) {
+        lastAvError = r;
+        return r == AVERROR(ENOMEM) ? kErrOutOfMemory : kErrUnsupportedFormat;
+    }
+    if (codec->sample_rate <= 0 && stream()->codecpar->sample_rate <= 0)
+        return kErrUnsupportedFormat;
+    return kOk;
+}
+
+}  // namespace sonarel::media::core

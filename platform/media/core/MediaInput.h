@@ -1,0 +1,58 @@
+// One media file opened for reading: the file, FFmpeg's demuxer on the engine's own I/O, and the
+// decoder of the best audio stream. Only regular local files are opened, through a descriptor, so
+// no demuxer can reach a network protocol or another file; playlist-type demuxers are refused.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+#include "platform/media/Status.h"
+#include "platform/media/core/FfmpegHandles.h"
+
+namespace sonarel::media::core {
+
+// Quiets FFmpeg's log; called once by the library.
+void quietFfmpegLog();
+
+// The file behind the engine's own I/O context.
+struct FileSource {
+    int fd = -1;
+    std::int64_t size = 0;
+    std::int64_t pos = 0;
+    const std::atomic<bool>* stop = nullptr;
+    int lastErrno = 0;
+
+    FileSource() = default;
+    FileSource(const FileSource&) = delete;
+    FileSource& operator=(const FileSource&) = delete;
+    ~FileSource();
+};
+
+// Members are destroyed in reverse order: decoder, demuxer, I/O context, descriptor.
+struct MediaInput {
+    FileSource file;
+    IoPtr io;
+    FormatPtr format;
+    CodecPtr codec;
+    int streamIndex = -1;
+    int lastAvError = 0;  // the FFmpeg code behind the last failure, 0 when FFmpeg said nothing
+
+    AVStream* stream() const { return format->streams[streamIndex]; }
+
+    // Opens `path` and its decoder; `stop` (may be null) abandons reading when raised.
+    Status open(const std::string& path, const std::atomic<bool>* stop);
+
+    // The status for an FFmpeg failure, remembering FFmpeg's code for the detail of the error.
+    Status fail(int avError) {
+        lastAvError = avError;
+        return statusFromAv(avError);
+    }
+    Failure failure(Status status) const { return Failure{status, lastAvError}; }
+
+private:
+    Status openDemuxer(const std::string& path, const std::atomic<bool>* stop);
+    Status openDecoder();
+};
+
+}  // namespace sonarel::media::core

@@ -1,0 +1,205 @@
+#include "platform/media/core/MixJob.h"
+
+#include <algorithm>
+#include <new>
+#include <system_error>
+
+#include "platform/media/EngineContext.h"
+#include "platform/media/core/Files.h"
+#include "platform/media/core/PcmConversion.h"
+#include "platform/media/core/PlayingSource.h"
+#include "platform/media/core/WorkerPool.h"
+
+namespace sonarel::media::core {
+
+namespace {
+constexpr std::int64_t kBlockFrames = 8192;
+constexpr int kMaxWorkers = 16;
+}  // namespace
+
+MixJob::MixJob(std::shared_ptr<EngineContext> context, std::vector<SourceEntry> entries, WaveFormat format,
+               std::u16string outputName, EventSink sink)
+    : context_(std::move(context)),
+      entries_(std::move(entries)),
+      format_(format),
+      outputName_(std::move(outputName)),
+      outputPath_(toUtf8(outputName_)),
+      sink_(std::move(sink)) {
+    totalFrames_ = outputFrames(entries_, static_cast<int>(format_.samplesPerSec));
+}
+
+MixJob::~MixJob() {
+    stop();
+    if (thread_.joinable())
+        thread_.join();
+}
+
+Status MixJob::start() {
+    if (thread_.joinable() || writer_)
+        return kErrWrongState;
+    writer_ = std::make_unique<WavWriter>();
+    if (const Status s = writer_->open(outputPath_, format_, context_->options.rf64Threshold, &context_->faults);
+        failed(s)) {
+        writer_.reset();
+        return s;
+    }
+    running_.store(true);
+    try {
+        thread_ = std::thread([this] { main(); });
+    } catch (const std::system_error&) {
+        // The header of the empty file is made true; the failure to start is what counts.
+        static_cast<void>(writer_->finish());
+        running_.store(false);
+        return kErrOutOfMemory;
+    }
+    return kOk;
+}
+
+void MixJob::stop() {
+    stop_.store(true);
+    if (thread_.joinable() && thread_.get_id() != std::this_thread::get_id())
+        thread_.join();
+}
+
+void MixJob::main() {
+    Outcome outcome;
+    try {
+        outcome = mixAllBlocks();
+    } catch (const std::bad_alloc&) {
+        outcome = {kErrOutOfMemory, "The mix ran out of memory while writing " + outputPath_ + "."};
+    } catch (const std::exception& e) {
+        outcome = {kErrFail, std::string("The mix failed: ") + e.what()};
+    }
+    finishOutput(outcome);
+    running_.store(false);
+    report(outcome);
+}
+
+MixJob::Outcome MixJob::mixAllBlocks() {
+    Schedule schedule = makeSchedule();
+    WorkerPool pool(workerCount());  // declared before the sources: they close before it stops
+    Playing playing;
+    const auto channels = static_cast<std::size_t>(format_.channels);
+    std::vector<float> mix(static_cast<std::size_t>(kBlockFrames) * channels);
+    std::vector<std::uint8_t> pcm(mix.size() * static_cast<std::size_t>(format_.bitsPerSample / 8));
+    for (std::int64_t blockStart = 0; blockStart < totalFrames_ && !stop_.load(); blockStart += kBlockFrames) {
+        const std::int64_t frames = std::min(kBlockFrames, totalFrames_ - blockStart);
+        admitSources(schedule, blockStart, frames, playing);
+        decodeBlock(pool, playing, blockStart, frames);
+        if (stop_.load())
+            break;
+        if (Outcome failure = firstFailure(playing); failed(failure.status))
+            return failure;
+        mixBlock(playing, frames, mix);
+        std::erase_if(playing, [&](const auto& source) { return source->end() <= blockStart + frames; });
+        if (const Status s = writeBlock(mix, frames, pcm); failed(s))
+            return {s, {}};
+        framesWritten_.store(blockStart + frames, std::memory_order_relaxed);
+    }
+    return {};
+}
+
+MixJob::Schedule MixJob::makeSchedule() const {
+    const int rate = static_cast<int>(format_.samplesPerSec);
+    Schedule schedule;
+    schedule.starts.assign(entries_.size(), 0);
+    schedule.lengths.assign(entries_.size(), 0);
+    for (std::size_t i = 0; i < entries_.size(); ++i)
+        if (placement(entries_[i], rate, schedule.starts[i], schedule.lengths[i]))
+            schedule.order.push_back(i);
+    // Ties keep the timeline order.
+    std::stable_sort(schedule.order.begin(), schedule.order.end(),
+                     [&](std::size_t a, std::size_t b) { return schedule.starts[a] < schedule.starts[b]; });
+    return schedule;
+}
+
+int MixJob::workerCount() const {
+    int workers = context_->options.workerThreads;
+    if (workers <= 0)
+        workers = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    return std::min(workers, kMaxWorkers);
+}
+
+// Starts the sources that begin before the end of this block.
+void MixJob::admitSources(Schedule& schedule, std::int64_t blockStart, std::int64_t blockFrames, Playing& playing) {
+    while (schedule.next < schedule.order.size() &&
+           schedule.starts[schedule.order[schedule.next]] < blockStart + blockFrames) {
+        const std::size_t i = schedule.order[schedule.next++];
+        if (schedule.starts[i] + schedule.lengths[i] <= blockStart)
+            continue;
+        auto source = std::make_unique<PlayingSource>(entries_[i], i, schedule.starts[i], schedule.lengths[i]);
+        const auto at = std::lower_bound(playing.begin(), playing.end(), i,
+                                         [](const auto& s, std::size_t index) { return s->index() < index; });
+        playing.insert(at, std::move(source));
+    }
+}
+
+void MixJob::decodeBlock(WorkerPool& pool, Playing& playing, std::int64_t blockStart, std::int64_t blockFrames) {
+    BlockRequest block;
+    block.start = blockStart;
+    block.frames = blockFrames;
+    block.channels = format_.channels;
+    block.rate = static_cast<int>(format_.samplesPerSec);
+    block.stop = &stop_;
+    block.faults = &context_->faults;
+    // The dearest sources of the last block go first, so no thread is left with one big task at
+    // the end of the block while the other waits. Only the order of the work changes: the mix
+    // keeps the timeline order.
+    std::vector<PlayingSource*> byCost(playing.size());
+    std::transform(playing.begin(), playing.end(), byCost.begin(), [](const auto& s) { return s.get(); });
+    std::stable_sort(byCost.begin(), byCost.end(),
+                     [](const PlayingSource* a, const PlayingSource* b) { return a->cost() > b->cost(); });
+    pool.run(byCost.size(), [&](std::size_t k) { byCost[k]->fill(block); });
+}
+
+MixJob::Outcome MixJob::firstFailure(const Playing& playing) const {
+    for (const auto& source : playing)
+        if (const Failure& f = source->failure(); failed(f.status))
+            return {f.status, "Could not read the source file " + source->path() + ": " + errorText(f.status) +
+                                  f.ffmpegSuffix()};
+    return {};
+}
+
+void MixJob::mixBlock(const Playing& playing, std::int64_t blockFrames, std::vector<float>& mix) const {
+    const auto channels = static_cast<std::int64_t>(format_.channels);
+    std::fill(mix.begin(), mix.begin() + blockFrames * channels, 0.0f);
+    for (const auto& source : playing) {
+        float* to = mix.data() + source->offset() * channels;
+        const float* from = source->samples();
+        const auto n = static_cast<std::size_t>(source->count() * channels);
+        for (std::size_t k = 0; k < n; ++k)
+            to[k] += from[k];
+    }
+}
+
+Status MixJob::writeBlock(const std::vector<float>& mix, std::int64_t blockFrames, std::vector<std::uint8_t>& pcm) {
+    const auto samples = static_cast<std::size_t>(blockFrames * format_.channels);
+    convertToPcm(mix.data(), samples, format_.bitsPerSample, pcm.data(), clipping_);
+    return writer_->write(pcm.data(), samples * static_cast<std::size_t>(format_.bitsPerSample / 8));
+}
+
+// Closes the file with a true header, whatever happened; a failure to do so is the outcome when
+// nothing failed before.
+void MixJob::finishOutput(Outcome& outcome) {
+    const Status finished = writer_->finish();
+    if (succeeded(outcome.status) && failed(finished))
+        outcome.status = finished;
+    if (failed(outcome.status) && outcome.detail.empty())
+        outcome.detail = "Could not write the output file " + outputPath_ + ": " + errorText(outcome.status);
+}
+
+void MixJob::report(const Outcome& outcome) {
+    if (stop_.load() && (succeeded(outcome.status) || outcome.status == kErrAbort))
+        return;  // stopped by the caller: no event
+    if (!sink_)
+        return;
+    GraphEvent event;
+    event.code = failed(outcome.status) ? kEventErrorAbort : kEventComplete;
+    event.status = outcome.status;
+    event.detail = outcome.detail;
+    event.clippedSamples = clipping_.samples;
+    event.peakLevel = clipping_.peak;
+    sink_(event);
+}
+
+}  // namespace sonarel::media::core

@@ -1,0 +1,96 @@
+// One render of a group into a WAV file, on worker threads.
+//
+// The output is produced in blocks. For each block, the sources that play in it are decoded by a
+// pool of workers (each source by one worker at a time, so its decoder stays sequential); then
+// the block is mixed in the order of the sources on the timeline, converted to PCM and written.
+// The fixed mixing order makes the result independent of the number of workers. A source is
+// opened at the first block it plays in and closed after its last one, so memory depends on how
+// many sources overlap, not on the length of the list or of the output.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/media/Formats.h"
+#include "platform/media/Status.h"
+#include "platform/media/core/PcmConversion.h"
+#include "platform/media/core/Placement.h"
+#include "platform/media/core/WavWriter.h"
+
+namespace sonarel::media {
+class EngineContext;
+}
+
+namespace sonarel::media::core {
+
+class PlayingSource;
+class WorkerPool;
+
+class MixJob {
+public:
+    using EventSink = std::function<void(const GraphEvent&)>;
+
+    MixJob(std::shared_ptr<EngineContext> context, std::vector<SourceEntry> entries, WaveFormat format,
+           std::u16string outputName, EventSink sink);
+    ~MixJob();
+    MixJob(const MixJob&) = delete;
+    MixJob& operator=(const MixJob&) = delete;
+
+    // Creates the output file and starts the work on its own thread; returns at once.
+    Status start();
+    // Asks the work to end and waits for it (unless called on the job's own thread); the output
+    // is then a valid WAV file of what was written. Queues no event.
+    void stop();
+
+    std::int64_t framesWritten() const { return framesWritten_.load(std::memory_order_relaxed); }
+    std::int64_t totalFrames() const { return totalFrames_; }
+    // True from start() until the output file is closed.
+    bool running() const { return running_.load(); }
+
+private:
+    struct Outcome {
+        Status status = kOk;
+        std::string detail;  // for a failure: what failed, naming the file
+    };
+    // The sources in the order they start on the output.
+    struct Schedule {
+        std::vector<std::size_t> order;
+        std::vector<std::int64_t> starts;
+        std::vector<std::int64_t> lengths;
+        std::size_t next = 0;  // the first in `order` not yet playing
+    };
+    using Playing = std::vector<std::unique_ptr<PlayingSource>>;  // in timeline order
+
+    void main();
+    Outcome mixAllBlocks();
+    Schedule makeSchedule() const;
+    int workerCount() const;
+    void admitSources(Schedule& schedule, std::int64_t blockStart, std::int64_t blockFrames, Playing& playing);
+    void decodeBlock(WorkerPool& pool, Playing& playing, std::int64_t blockStart, std::int64_t blockFrames);
+    Outcome firstFailure(const Playing& playing) const;
+    void mixBlock(const Playing& playing, std::int64_t blockFrames, std::vector<float>& mix) const;
+    Status writeBlock(const std::vector<float>& mix, std::int64_t blockFrames, std::vector<std::uint8_t>& pcm);
+    void finishOutput(Outcome& outcome);
+    void report(const Outcome& outcome);
+
+    std::shared_ptr<EngineContext> context_;
+    std::vector<SourceEntry> entries_;
+    WaveFormat format_;
+    std::u16string outputName_;
+    std::string outputPath_;
+    EventSink sink_;
+    std::int64_t totalFrames_ = 0;
+    std::atomic<bool> stop_{false};
+    std::atomic<bool> running_{false};
+    std::atomic<std::int64_t> framesWritten_{0};
+    Clipping clipping_;  // the job's thread only
+    std::unique_ptr<WavWriter> writer_;
+    std::thread thread_;
+};
+
+}  // namespace sonarel::media::core

@@ -1,0 +1,32 @@
+// Where the sources of a group play on the output, in frames of the output rate.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/media/ReferenceTime.h"
+
+namespace sonarel::media::core {
+
+// What the render engine copies from a timeline source.
+struct SourceEntry {
+    std::u16string name;
+    REFERENCE_TIME timelineStart = 0;
+    REFERENCE_TIME timelineStop = 0;
+    REFERENCE_TIME mediaStart = 0;
+    REFERENCE_TIME mediaStop = 0;
+    double volume = 1.0;
+};
+
+// round(t * rate / 10^7), or false when t is out of the range the engine handles.
+bool frameAt(REFERENCE_TIME t, int rate, std::int64_t& frame);
+
+// Where a source plays on the output: its first frame and how many it contributes; false when it
+// plays nothing.
+bool placement(const SourceEntry& entry, int rate, std::int64_t& start, std::int64_t& frames);
+
+// The output length in frames of a group: up to the end of its last source.
+std::int64_t outputFrames(const std::vector<SourceEntry>& entries, int rate);
+
+}  // namespace sonarel::media::core

@@ -1,0 +1,129 @@
+#include "platform/media/core/PlayingSource.h"
+
+#include <algorithm>
+#include <cmath>
+#include <new>
+
+#include "platform/media/core/Files.h"
+
+namespace sonarel::media::core {
+
+namespace {
+constexpr std::int64_t kSkipChunkFrames = 8192;
+}
+
+PlayingSource::PlayingSource(const SourceEntry& entry, std::size_t index, std::int64_t start, std::int64_t frames)
+    : entry_(entry),
+      index_(index),
+      path_(toUtf8(entry.name)),
+      start_(start),
+      frames_(frames),
+      volume_(static_cast<float>(entry.volume)) {}
+
+void PlayingSource::fill(const BlockRequest& block) {
+    const auto began = std::chrono::steady_clock::now();
+    fillBlock(block);
+    cost_ = std::chrono::steady_clock::now() - began;
+}
+
+void PlayingSource::fillBlock(const BlockRequest& block) {
+    const std::int64_t from = std::max(block.start, start_);
+    const std::int64_t to = std::min(block.start + block.frames, end());
+    offset_ = from - block.start;
+    count_ = std::max<std::int64_t>(to - from, 0);
+    if (count_ == 0 || failed(failure_.status))
+        return;
+    try {
+        if (!opened_)
+            open(block);
+        if (failed(failure_.status))
+            return;
+        // Skip what lies before this block (a start before 0, or a media start).
+        if (const Status s = skipTo(from - start_); failed(s))
+            return;
+        const int sourceChannels = stream_ ? stream_->channels() : 1;
+        scratch_.resize(static_cast<std::size_t>(count_ * sourceChannels));
+        if (const Status s = readFrames(count_, scratch_.data()); failed(s))
+            return;
+        position_ += count_;
+        applyVolume(block.channels);
+    } catch (const std::bad_alloc&) {
+        failure_ = Failure{kErrOutOfMemory, 0};
+    }
+}
+
+void PlayingSource::open(const BlockRequest& block) {
+    opened_ = true;
+    const REFERENCE_TIME mediaLength = entry_.mediaStop - entry_.mediaStart;
+    const REFERENCE_TIME timelineLength = entry_.timelineStop - entry_.timelineStart;
+    if (mediaLength <= 0 || timelineLength <= 0) {
+        ended_ = true;  // nothing to play: silence for its span
+        return;
+    }
+    StreamSettings settings;
+    settings.outputRate = block.rate;
+    settings.speedNum = mediaLength;
+    settings.speedDen = timelineLength;
+    settings.stop = block.stop;
+    settings.faults = block.faults;
+    stream_ = std::make_unique<SourceStream>();
+    if (const Status s = stream_->open(path_, settings); failed(s)) {
+        failure_ = stream_->lastFailure();
+        stream_.reset();
+        return;
+    }
+    // A media start after 0 is skipped in output frames.
+    std::int64_t skip = 0;
+    if (entry_.mediaStart > 0 && frameAt(entry_.mediaStart, block.rate, skip))
+        position_ -= std::llround(static_cast<double>(skip) * static_cast<double>(timelineLength) /
+                                  static_cast<double>(mediaLength));
+}
+
+Status PlayingSource::readFrames(std::int64_t n, float* out) {
+    // n frames in the stream's channels; silence once the stream has ended.
+    const auto channels = static_cast<std::size_t>(stream_ ? stream_->channels() : 1);
+    std::int64_t got = 0;
+    if (stream_ && !ended_) {
+        if (const Status s = stream_->read(out, n, got); failed(s)) {
+            failure_ = stream_->lastFailure();
+            return s;
+        }
+        if (got < n)
+            ended_ = true;
+    }
+    std::fill(out + static_cast<std::size_t>(got) * channels, out + static_cast<std::size_t>(n) * channels, 0.0f);
+    return kOk;
+}
+
+Status PlayingSource::skipTo(std::int64_t wanted) {
+    const int channels = stream_ ? stream_->channels() : 1;
+    while (position_ < wanted) {
+        const std::int64_t n = std::min(wanted - position_, kSkipChunkFrames);
+        scratch_.resize(static_cast<std::size_t>(n * channels));
+        if (const Status s = readFrames(n, scratch_.data()); failed(s))
+            return s;
+        position_ += n;
+    }
+    return kOk;
+}
+
+void PlayingSource::applyVolume(int outChannels) {
+    const int sourceChannels = stream_ ? stream_->channels() : 1;
+    samples_.resize(static_cast<std::size_t>(count_ * outChannels));
+    const auto n = static_cast<std::size_t>(count_);
+    const float* in = scratch_.data();
+    float* out = samples_.data();
+    const float volume = volume_;
+    if (sourceChannels == outChannels) {
+        for (std::size_t i = 0; i < n * static_cast<std::size_t>(outChannels); ++i)
+            out[i] = in[i] * volume;
+    } else if (outChannels == 2) {  // a mono source on both channels at full level
+        for (std::size_t i = 0; i < n; ++i)
+            out[2 * i] = out[2 * i + 1] = in[i] * volume;
+    } else {  // stereo to mono: the mean
+        for (std::size_t i = 0; i < n; ++i)
+            out[i] = (in[2 * i] + in[2 * i + 1]) * 0.5f * volume;
+    }
+}
+
+}  // namespace sonarel::media::core

@@ -1,0 +1,78 @@
+// One source of a mix while it plays: its decoder, where it sits on the output, and its share of
+// the block being mixed. A source is filled by one worker at a time; the mixer reads it after the
+// workers are done with the block.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/media/Status.h"
+#include "platform/media/core/FfmpegHandles.h"
+#include "platform/media/core/Placement.h"
+#include "platform/media/core/SourceStream.h"
+
+namespace sonarel::media {
+class FaultInjector;
+}
+
+namespace sonarel::media::core {
+
+struct BlockRequest {
+    std::int64_t start = 0;   // first output frame of the block
+    std::int64_t frames = 0;  // frames in the block
+    int channels = 2;         // output channels
+    int rate = 44100;         // output rate
+    const std::atomic<bool>* stop = nullptr;
+    FaultInjector* faults = nullptr;
+};
+
+class PlayingSource {
+public:
+    // `entry` must outlive the source. `index` is its place on the timeline (the mixing order).
+    PlayingSource(const SourceEntry& entry, std::size_t index, std::int64_t start, std::int64_t frames);
+
+    // Decodes this source's part of the block into samples(), in output channels with the volume
+    // applied. The file is opened at the first block the source plays in. A failure is kept in
+    // failure() and the source then plays nothing more.
+    void fill(const BlockRequest& block);
+
+    std::size_t index() const { return index_; }
+    const std::string& path() const { return path_; }
+    std::int64_t end() const { return start_ + frames_; }
+    std::int64_t offset() const { return offset_; }  // where this block's part begins in the block
+    std::int64_t count() const { return count_; }    // frames of this block's part
+    const float* samples() const { return samples_.data(); }
+    const Failure& failure() const { return failure_; }
+    // How long the last fill took: the dearest sources are handed to the workers first.
+    std::chrono::steady_clock::duration cost() const { return cost_; }
+
+private:
+    void fillBlock(const BlockRequest& block);
+    void open(const BlockRequest& block);
+    Status readFrames(std::int64_t n, float* out);
+    Status skipTo(std::int64_t wanted);
+    void applyVolume(int outChannels);
+
+    const SourceEntry& entry_;
+    std::size_t index_;
+    std::string path_;
+    std::int64_t start_;   // first output frame
+    std::int64_t frames_;  // frames it contributes
+    float volume_;
+    std::unique_ptr<SourceStream> stream_;
+    bool opened_ = false;
+    bool ended_ = false;
+    std::int64_t position_ = 0;  // frames of the source consumed so far (relative to start_)
+    std::int64_t offset_ = 0;
+    std::int64_t count_ = 0;
+    std::vector<float> samples_;
+    std::vector<float> scratch_;
+    Failure failure_;
+    std::chrono::steady_clock::duration cost_{};
+};
+
+}  // namespace sonarel::media::core

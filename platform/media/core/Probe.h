@@ -1,0 +1,15 @@
+// Measuring how long a media file plays, without decoding it where the file says so itself.
+#pragma once
+
+#include <string>
+
+#include "platform/media/ReferenceTime.h"
+#include "platform/media/Status.h"
+
+namespace sonarel::media::core {
+
+// The decoded length of the best audio stream of `path`, in 100-ns units. Uses the length the
+// container declares when it is trustworthy and otherwise scans the packets (no decoding).
+Status probeDuration(const std::string& path, REFERENCE_TIME& duration);
+
+}  // namespace sonarel::media::core

@@ -1,0 +1,288 @@
+#include "platform/media/core/SourceStream.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+extern "C" {
+#include <libavutil/channel_layout.h>
+#include <libavutil/mathematics.h>
+#include <libavutil/opt.h>
+}
+
+#include "platform/media/FaultInjector.h"
+#include "platform/media/FaultPoints.h"
+#include "platform/media/core/Files.h"
+#include "platform/media/core/MediaInput.h"
+
+namespace sonarel::media::core {
+
+namespace {
+
+constexpr double kMaxRateRatio = 256.0;  // beyond this, varispeed is clamped
+
+}  // namespace
+
+struct SourceStream::Impl {
+    MediaInput input;
+    StreamSettings settings;
+    PacketPtr packet;
+    FramePtr frame;
+    SwrPtr swr;
+    AVChannelLayout inLayout{};
+    int inFormat = -1;
+    int inRate = 0;
+    AVChannelLayout outLayout{};
+    std::vector<float> fifo;
+    std::size_t fifoPos = 0;  // in floats
+    bool demuxEnded = false;
+    bool finished = false;
+
+    ~Impl() {
+        av_channel_layout_uninit(&inLayout);
+        av_channel_layout_uninit(&outLayout);
+    }
+
+    std::size_t channels() const { return static_cast<std::size_t>(outLayout.nb_channels); }
+    std::int64_t available() const { return static_cast<std::int64_t>((fifo.size() - fifoPos) / channels()); }
+
+    float* reserve(std::int64_t frames) {
+        if (fifoPos > 0 && fifoPos * 2 >= fifo.size()) {
+            fifo.erase(fifo.begin(), fifo.begin() + static_cast<std::ptrdiff_t>(fifoPos));
+            fifoPos = 0;
+        }
+        const std::size_t old = fifo.size();
+        fifo.resize(old + static_cast<std::size_t>(frames) * channels());
+        return fifo.data() + old;
+    }
+    void commit(std::int64_t reserved, std::int64_t used) {
+        fifo.resize(fifo.size() - static_cast<std::size_t>(reserved - used) * channels());
+    }
+
+    Status corrupt(int avError) {
+        input.lastAvError = avError;
+        return kErrCorruptData;
+    }
+
+    // Converts what the resampler still holds.
+    Status drainResampler() {
+        if (!swr)
+            return kOk;
+        for (;;) {
+            const std::int64_t room = std::max<std::int64_t>(swr_get_out_samples(swr.get(), 0), 0) + 256;
+            float* out = reserve(room);
+            auto* dst = reinterpret_cast<std::uint8_t*>(out);
+            const int n = swr_convert(swr.get(), &dst, static_cast<int>(room), nullptr, 0);
+            commit(room, std::max(n, 0));
+            if (n < 0)
+                return corrupt(n);
+            if (n == 0)
+                return kOk;
+        }
+    }
+
+    Status setUpResampler(AVChannelLayout& layout, int format, int rate) {
+        if (const Status s = drainResampler(); failed(s))
+            return s;
+        swr.reset();
+        // Rates as the exact ratio input : output, speed included.
+        std::int64_t speedNum = settings.speedNum;
+        std::int64_t speedDen = settings.speedDen;
+        {
+            int n = 0;
+            int d = 0;
+            av_reduce(&n, &d, speedNum, speedDen, 1 << 30);
+            speedNum = n;
+            speedDen = d;
+        }
+        int inRateEff = 0;
+        int outRateEff = 0;
+        // The resampler multiplies its input rate by its phase count (up to 1024) in an int.
+        constexpr int kMaxResamplerRate = 1 << 19;
+        av_reduce(&inRateEff, &outRateEff, static_cast<std::int64_t>(rate) * speedNum,
+                  static_cast<std::int64_t>(settings.outputRate) * speedDen, kMaxResamplerRate);
+        if (inRateEff <= 0 || outRateEff <= 0)
+            return kErrInvalidArg;
+        const double ratio = static_cast<double>(inRateEff) / outRateEff;
+        if (ratio > kMaxRateRatio || ratio < 1.0 / kMaxRateRatio) {
+            const double clamp = ratio > 1.0 ? kMaxRateRatio : 1.0 / kMaxRateRatio;
+            av_reduce(&inRateEff, &outRateEff, static_cast<std::int64_t>(clamp * 1024.0), 1024, kMaxResamplerRate);
+        }
+        SwrContext* raw = nullptr;
+        if (const int r = swr_alloc_set_opts2(&raw, &outLayout, AV_SAMPLE_FMT_FLT, outRateEff, &layout,
+                                              static_cast<AVSampleFormat>(format), inRateEff, 0, nullptr);
+            r < 0 || !raw) {
+            swr_free(&raw);
+            return input.fail(r < 0 ? r : AVERROR(ENOMEM));
+        }
+        swr.reset(raw);
+        av_opt_set_double(raw, "rematrix_maxval", 1.0, 0);  // a downmix is scaled so it cannot clip
+        if (inRateEff > 16 * outRateEff)
+            av_opt_set_int(raw, "phase_shift", 6, 0);  // keeps the filter bank small at high speeds
+        if (const int r = swr_init(raw); r < 0) {
+            swr.reset();
+            input.lastAvError = r;
+            return r == AVERROR(ENOMEM) ? kErrOutOfMemory : kErrUnsupportedFormat;
+        }
+        av_channel_layout_uninit(&inLayout);
+        av_channel_layout_copy(&inLayout, &layout);
+        inFormat = format;
+        inRate = rate;
+        return kOk;
+    }
+
+    Status convert(const AVFrame& f) {
+        if (f.nb_samples <= 0 || f.sample_rate <= 0 || f.ch_layout.nb_channels <= 0)
+            return kOk;
+        AVChannelLayout layout{};
+        if (f.ch_layout.order == AV_CHANNEL_ORDER_UNSPEC)
+            av_channel_layout_default(&layout, f.ch_layout.nb_channels);
+        else
+            av_channel_layout_copy(&layout, &f.ch_layout);
+        Status status = kOk;
+        if (!swr || f.format != inFormat || f.sample_rate != inRate || av_channel_layout_compare(&layout, &inLayout) != 0)
+            status = setUpResampler(layout, f.format, f.sample_rate);
+        av_channel_layout_uninit(&layout);
+        if (failed(status))
+            return status;
+        const std::int64_t room = static_cast<std::int64_t>(swr_get_out_samples(swr.get(), f.nb_samples)) + 16;
+        float* out = reserve(room);
+        auto* dst = reinterpret_cast<std::uint8_t*>(out);
+        const int n = swr_convert(swr.get(), &dst, static_cast<int>(room),
+                                  const_cast<const std::uint8_t**>(f.extended_data), f.nb_samples);
+        commit(room, std::max(n, 0));
+        return n < 0 ? corrupt(n) : kOk;
+    }
+
+    Status receiveFrames() {
+        int errors = 0;
+        for (;;) {
+            const int r = avcodec_receive_frame(input.codec.get(), frame.get());
+            if (r == AVERROR(EAGAIN) && !demuxEnded)
+                return kOk;
+            if (r == AVERROR_EOF || r == AVERROR(EAGAIN) || (r < 0 && ++errors > 64 && demuxEnded)) {
+                if (const Status s = drainResampler(); failed(s))
+                    return s;
+                finished = true;
+                return kOk;
+            }
+            if (r < 0) {
+                if (r == AVERROR(ENOMEM))
+                    return kErrOutOfMemory;
+                if (errors > 64)
+                    return kOk;
+                continue;  // a damaged frame is skipped
+            }
+            errors = 0;
+            const Status s = convert(*frame);
+            av_frame_unref(frame.get());
+            if (failed(s))
+                return s;
+        }
+    }
+
+    Status step() {
+        if (settings.stop && settings.stop->load(std::memory_order_relaxed))
+            return kErrAbort;
+        if (demuxEnded)
+            return receiveFrames();
+        if (settings.faults)
+            if (const Status s = settings.faults->check(fault::kReadSource); failed(s))
+                return s;
+        const int r = av_read_frame(input.format.get(), packet.get());
+        if (r < 0) {
+            if (r == AVERROR_EXIT)
+                return kErrAbort;
+            if (r == AVERROR(ENOMEM))
+                return kErrOutOfMemory;
+            if (r != AVERROR_EOF && r != AVERROR_INVALIDDATA && input.file.lastErrno != 0)
+                return statusFromErrno(input.file.lastErrno, false);
+            demuxEnded = true;  // the end, or damaged data from here on: what was read is played
+            avcodec_send_packet(input.codec.get(), nullptr);
+            return receiveFrames();
+        }
+        Status status = kOk;
+        if (packet->stream_index == input.streamIndex) {
+            const int sent = avcodec_send_packet(input.codec.get(), packet.get());
+            if (sent == AVERROR(ENOMEM))
+                status = kErrOutOfMemory;
+            else
+                status = receiveFrames();  // a packet the decoder refused is skipped
+        }
+        av_packet_unref(packet.get());
+        return status;
+    }
+};
+
+SourceStream::SourceStream() = default;
+SourceStream::~SourceStream() = default;
+
+Status SourceStream::open(const std::string& path, const StreamSettings& settings) {
+    impl_.reset();
+    failure_ = {};
+    if (settings.outputRate <= 0 || settings.speedNum <= 0 || settings.speedDen <= 0)
+        return kErrInvalidArg;
+    auto impl = std::make_unique<Impl>();
+    impl->settings = settings;
+    if (const Status s = impl->input.open(path, settings.stop); failed(s)) {
+        failure_ = impl->input.failure(s);
+        return s;
+    }
+    impl->packet.reset(av_packet_alloc());
+    impl->frame.reset(av_frame_alloc());
+    if (!impl->packet || !impl->frame)
+        return kErrOutOfMemory;
+    channels_ = impl->input.codec->ch_layout.nb_channels == 1 ? 1 : 2;
+    av_channel_layout_default(&impl->outLayout, channels_);
+    impl_ = std::move(impl);
+    return kOk;
+}
+
+Status SourceStream::refill(std::int64_t wanted) {
+    while (impl_->available() < wanted && !impl_->finished)
+        if (const Status s = impl_->step(); failed(s))
+            return keep(s);
+    return kOk;
+}
+
+Status SourceStream::keep(Status status) {
+    failure_ = impl_->input.failure(status);
+    return status;
+}
+
+Status SourceStream::read(float* out, std::int64_t frames, std::int64_t& got) {
+    got = 0;
+    if (!impl_)
+        return kErrWrongState;
+    const auto ch = static_cast<std::size_t>(channels_);
+    while (got < frames) {
+        if (impl_->available() == 0) {
+            if (impl_->finished)
+                break;
+            if (const Status s = refill(std::min<std::int64_t>(frames - got, 4096)); failed(s))
+                return s;
+            continue;
+        }
+        const std::int64_t n = std::min(frames - got, impl_->available());
+        const std::size_t count = static_cast<std::size_t>(n) * ch;
+        std::memcpy(out + static_cast<std::size_t>(got) * ch, impl_->fifo.data() + impl_->fifoPos, count * sizeof(float));
+        impl_->fifoPos += count;
+        got += n;
+    }
+    return kOk;
+}
+
+Failure checkConversion(const std::string& path, int outputRate) {
+    StreamSettings settings;
+    settings.outputRate = outputRate;
+    SourceStream stream;
+    if (const Status s = stream.open(path, settings); failed(s))
+        return stream.lastFailure();
+    float first[2] = {};
+    std::int64_t got = 0;
+    if (const Status s = stream.read(first, 1, got); failed(s))
+        return stream.lastFailure();
+    return {};
+}
+
+}  // namespace sonarel::media::core
