@@ -1,5 +1,6 @@
 #include "render/MixRunControl.h"
 
+#include <QStringList>
 #include <algorithm>
 #include <cmath>
 
@@ -30,6 +31,15 @@ QString clippingText(std::int64_t clippedSamples, double peakLevel)
     const double decibels = peakLevel > 0.0 ? 20.0 * std::log10(peakLevel) : 0.0;
     return QString::asprintf("%lld samples clipped, peak %+.1f dBFS: lower the volumes",
                              static_cast<long long>(clippedSamples), decibels);
+}
+
+QString silencedText(const std::vector<std::string>& files)
+{
+    QStringList lines;
+    for (const std::string& file : files)
+        lines << QStringLiteral("%1 contains samples that are not numbers; they were silenced.")
+                     .arg(QString::fromStdString(file));
+    return lines.join(QLatin1Char('\n'));
 }
 
 MixRunControl::MixRunControl(media::MediaLibrary& library, Desktop& desktop, MixView& view)
@@ -140,6 +150,8 @@ void MixRunControl::onGraphNotice()
             // Said once, after the status line; the status texts themselves stay as they are.
             if (seen.clippedSamples > 0)
                 desktop_.showAppMessage(clippingText(seen.clippedSamples, seen.peakLevel));
+            if (!seen.silencedSources.empty())
+                desktop_.showAppMessage(silencedText(seen.silencedSources));
         } else if (seen.code == media::kEventErrorAbort) {
             finishMix(MixOutcome::Failed);
             QString message = QStringLiteral("The mix stopped because of an error:\n%1")

@@ -8,6 +8,8 @@
 #include <QString>
 #include <cstdint>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "model/MixItem.h"
 #include "platform/media/services/MediaLibrary.h"
@@ -39,6 +41,8 @@ QString outputFileText(const QString& outputFile);  // "Output File: %s"
 QString doneText(const QString& outputFile);        // "Done. Output File: %s"
 // "N samples clipped, peak +X.X dBFS: lower the volumes" (peak: 1.0 is full scale).
 QString clippingText(std::int64_t clippedSamples, double peakLevel);
+// "FILE contains samples that are not numbers; they were silenced", one line per file.
+QString silencedText(const std::vector<std::string>& files);
 
 class MixRunControl {
 public:

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/media/Status.h"
 
@@ -47,6 +48,9 @@ struct GraphEvent {
     // mix's highest level before it (1.0 = full scale).
     std::int64_t clippedSamples = 0;
     double peakLevel = 0.0;
+    // The files, in timeline order, some of whose samples were not numbers (NaN, infinities) and
+    // were silenced before mixing.
+    std::vector<std::string> silencedSources;
 };
 
 }  // namespace sonarel::media

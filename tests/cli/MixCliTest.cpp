@@ -4,6 +4,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <csignal>
+#include <limits>
 
 #include "support/WavFile.h"
 
@@ -340,6 +341,22 @@ private Q_SLOTS:
                       loud + QStringLiteral("@0:0.5")});
         QCOMPARE(run.exitCode, 0);
         QCOMPARE(run.err, QString());
+    }
+
+    void samplesThatAreNotNumbersPrintOneLine()
+    {
+        const QString nan = path(QStringLiteral("nan.wav"));
+        sonarel::testing::writeWavFloat(nan.toStdString(), 1, 44100,
+                                        std::vector<float>(4410, std::numeric_limits<float>::quiet_NaN()));
+        const QString good = constantWav(QStringLiteral("good.wav"), 0.1, 1000, -1000);
+        const QString out = path(QStringLiteral("nan-mix.wav"));
+        const Run run = runMix({QStringLiteral("-q"), QStringLiteral("-y"), QStringLiteral("-o"), out, nan, good});
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(run.err, QStringLiteral("sonarel-mix: ") + nan +
+                              QStringLiteral(" contains samples that are not numbers; they were silenced.\n"));
+        const WavData wav = readBack(out);
+        QCOMPARE(wav.at(0, 0), 1000);
+        QCOMPARE(wav.at(4409, 1), -1000);
     }
 
     void probeHelpVersionAndWrongUsage()

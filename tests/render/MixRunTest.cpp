@@ -4,6 +4,7 @@
 #include <QTemporaryDir>
 #include <chrono>
 #include <condition_variable>
+#include <limits>
 #include <mutex>
 
 #include "platform/media/FaultPoints.h"
@@ -230,6 +231,21 @@ TEST_F(MixRunTest, AMixThatClipsSaysSoOnceAndKeepsItsStatusText)
             EXPECT_TRUE(desktop.messages.empty()) << desktop.texts().join(QLatin1Char('|')).toStdString();
         }
     }
+}
+
+TEST_F(MixRunTest, SamplesThatAreNotNumbersAreNamedOnceAfterTheMix)
+{
+    const QString nan = dir.filePath(QStringLiteral("nan.wav"));
+    sonarel::testing::writeWavFloat(nan.toStdString(), 2, 44100,
+                                    std::vector<float>(2 * 22050, std::numeric_limits<float>::quiet_NaN()));
+    ASSERT_EQ(store.append(nan.toStdString(), kReferenceUnitsPerSecond / 2), AppendResult::Appended);
+    ASSERT_EQ(store.append(nan.toStdString(), kReferenceUnitsPerSecond / 2), AppendResult::Appended);
+    control.mixCommand(store, settings);
+    runToEnd();
+    EXPECT_EQ(control.lastOutcome(), MixOutcome::Completed);
+    EXPECT_EQ(view.status, doneText(settings.outputFile));
+    const QString line = nan + QStringLiteral(" contains samples that are not numbers; they were silenced.");
+    EXPECT_EQ(desktop.texts(), QStringList{line + QLatin1Char('\n') + line}) << "one message, one line per entry";
 }
 
 TEST_F(MixRunTest, ChecksBeforeAMixLeaveFilesAlone)

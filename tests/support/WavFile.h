@@ -178,14 +178,14 @@ inline void put(std::ofstream& out, std::uint32_t value, int bytes)
 
 // A plain 44-byte PCM header that says exactly what it is given.
 inline void writeHeader(std::ofstream& out, std::uint16_t channels, std::uint32_t sampleRate, std::uint16_t bits,
-                        std::uint32_t dataBytes)
+                        std::uint32_t dataBytes, std::uint16_t formatTag = 1)
 {
     const auto blockAlign = static_cast<std::uint16_t>(channels * bits / 8);
     out.write("RIFF", 4);
     put(out, 36 + dataBytes, 4);
     out.write("WAVEfmt ", 8);
     put(out, 16, 4);
-    put(out, 1, 2);
+    put(out, formatTag, 2);
     put(out, channels, 2);
     put(out, sampleRate, 4);
     put(out, blockAlign * sampleRate, 4);
@@ -205,6 +205,19 @@ inline void writeWav16(const std::string& path, int channels, int sampleRate, co
                         static_cast<std::uint32_t>(samples.size() * 2));
     for (std::int16_t s : samples)
         detail::put(out, static_cast<std::uint16_t>(s), 2);
+}
+
+// Writes a 32-bit float WAV (format 3) of interleaved samples, whatever values they hold.
+inline void writeWavFloat(const std::string& path, int channels, int sampleRate, const std::vector<float>& samples)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    detail::writeHeader(out, static_cast<std::uint16_t>(channels), static_cast<std::uint32_t>(sampleRate), 32,
+                        static_cast<std::uint32_t>(samples.size() * 4), 3);
+    for (float s : samples) {
+        std::uint32_t bits = 0;
+        std::memcpy(&bits, &s, 4);
+        detail::put(out, bits, 4);
+    }
 }
 
 // A PCM WAV whose header says exactly what it is given, however absurd (no channels, a rate of 0

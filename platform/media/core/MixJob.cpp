@@ -91,6 +91,7 @@ MixJob::Outcome MixJob::mixAllBlocks() {
         if (Outcome failure = firstFailure(playing); failed(failure.status))
             return failure;
         mixBlock(playing, frames, mix);
+        noteSilenced(playing);
         std::erase_if(playing, [&](const auto& source) { return source->end() <= blockStart + frames; });
         if (const Status s = writeBlock(mix, frames, pcm); failed(s))
             return {s, {}};
@@ -160,6 +161,13 @@ MixJob::Outcome MixJob::firstFailure(const Playing& playing) const {
     return {};
 }
 
+void MixJob::noteSilenced(const Playing& playing) {
+    silenced_.resize(entries_.size(), false);
+    for (const auto& source : playing)
+        if (source->silencedNonFinite())
+            silenced_[source->index()] = true;
+}
+
 void MixJob::mixBlock(const Playing& playing, std::int64_t blockFrames, std::vector<float>& mix) const {
     const auto channels = static_cast<std::int64_t>(format_.channels);
     std::fill(mix.begin(), mix.begin() + blockFrames * channels, 0.0f);
@@ -199,6 +207,9 @@ void MixJob::report(const Outcome& outcome) {
     event.detail = outcome.detail;
     event.clippedSamples = clipping_.samples;
     event.peakLevel = clipping_.peak;
+    for (std::size_t i = 0; i < silenced_.size(); ++i)
+        if (silenced_[i])
+            event.silencedSources.push_back(toUtf8(entries_[i].name));
     sink_(event);
 }
 

@@ -73,6 +73,7 @@ private:
     void admitSources(Schedule& schedule, std::int64_t blockStart, std::int64_t blockFrames, Playing& playing);
     void decodeBlock(WorkerPool& pool, Playing& playing, std::int64_t blockStart, std::int64_t blockFrames);
     Outcome firstFailure(const Playing& playing) const;
+    void noteSilenced(const Playing& playing);
     void mixBlock(const Playing& playing, std::int64_t blockFrames, std::vector<float>& mix) const;
     Status writeBlock(const std::vector<float>& mix, std::int64_t blockFrames, std::vector<std::uint8_t>& pcm);
     void finishOutput(Outcome& outcome);
@@ -89,6 +90,7 @@ private:
     std::atomic<bool> running_{false};
     std::atomic<std::int64_t> framesWritten_{0};
     Clipping clipping_;  // the job's thread only
+    std::vector<bool> silenced_;  // per entry: some of its samples were not numbers (job's thread)
     std::unique_ptr<WavWriter> writer_;
     std::thread thread_;
 };

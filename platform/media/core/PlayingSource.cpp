@@ -124,6 +124,19 @@ void PlayingSource::applyVolume(int outChannels) {
         for (std::size_t i = 0; i < n; ++i)
             out[i] = (in[2 * i] + in[2 * i + 1]) * 0.5f * volume;
     }
+    // The decoder's frames are cleaned already; what is left here is a finite value made infinite
+    // by the resampler or the volume. Cleared per source, so it never reaches the others' sum.
+    bool finite = true;
+    for (std::size_t i = 0; i < samples_.size(); ++i)
+        finite &= std::isfinite(out[i]);
+    if (finite)
+        return;
+    for (std::size_t i = 0; i < samples_.size(); ++i) {
+        if (!std::isfinite(out[i])) {
+            out[i] = 0.0f;
+            ++nonFinite_;
+        }
+    }
 }
 
 }  // namespace sonarel::media::core

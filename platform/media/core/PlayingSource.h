@@ -47,6 +47,8 @@ public:
     std::int64_t count() const { return count_; }    // frames of this block's part
     const float* samples() const { return samples_.data(); }
     const Failure& failure() const { return failure_; }
+    // Whether some of its samples were not numbers (NaN, infinities) and were silenced.
+    bool silencedNonFinite() const { return nonFinite_ > 0 || (stream_ && stream_->silencedSamples() > 0); }
     // How long the last fill took: the dearest sources are handed to the workers first.
     std::chrono::steady_clock::duration cost() const { return cost_; }
 
@@ -72,6 +74,7 @@ private:
     std::vector<float> samples_;
     std::vector<float> scratch_;
     Failure failure_;
+    std::int64_t nonFinite_ = 0;  // cleared after the resampler and the volume
     std::chrono::steady_clock::duration cost_{};
 };
 

@@ -1,6 +1,7 @@
 #include "platform/media/core/SourceStream.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <vector>
 
@@ -21,6 +22,54 @@ namespace {
 
 constexpr double kMaxRateRatio = 256.0;  // beyond this, varispeed is clamped
 
+template <typename Sample>
+bool allFinite(const Sample* samples, std::size_t count) {
+    bool finite = true;
+    for (std::size_t i = 0; i < count; ++i)
+        finite &= std::isfinite(samples[i]);  // no early exit: the loop vectorises
+    return finite;
+}
+
+template <typename Sample>
+std::int64_t clearNonFinite(Sample* samples, std::size_t count) {
+    std::int64_t cleared = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (!std::isfinite(samples[i])) {
+            samples[i] = 0;
+            ++cleared;
+        }
+    }
+    return cleared;
+}
+
+// Clears NaN and infinite samples of a decoded frame, before the resampler could spread them over
+// their neighbours and before they reach the sum of the mix. Only float formats can hold them; a
+// frame is copied only when it holds some. Returns how many were cleared, or -1 when out of memory.
+std::int64_t silenceNonFinite(AVFrame& frame) {
+    const auto format = static_cast<AVSampleFormat>(frame.format);
+    const bool isFloat = format == AV_SAMPLE_FMT_FLT || format == AV_SAMPLE_FMT_FLTP;
+    const bool isDouble = format == AV_SAMPLE_FMT_DBL || format == AV_SAMPLE_FMT_DBLP;
+    if (!isFloat && !isDouble)
+        return 0;
+    const bool planar = av_sample_fmt_is_planar(format) != 0;
+    const int planes = planar ? frame.ch_layout.nb_channels : 1;
+    const auto perPlane =
+        static_cast<std::size_t>(frame.nb_samples) * static_cast<std::size_t>(planar ? 1 : frame.ch_layout.nb_channels);
+    bool finite = true;
+    for (int p = 0; p < planes && finite; ++p)
+        finite = isFloat ? allFinite(reinterpret_cast<const float*>(frame.extended_data[p]), perPlane)
+                         : allFinite(reinterpret_cast<const double*>(frame.extended_data[p]), perPlane);
+    if (finite)
+        return 0;
+    if (av_frame_make_writable(&frame) < 0)
+        return -1;
+    std::int64_t cleared = 0;
+    for (int p = 0; p < planes; ++p)
+        cleared += isFloat ? clearNonFinite(reinterpret_cast<float*>(frame.extended_data[p]), perPlane)
+                           : clearNonFinite(reinterpret_cast<double*>(frame.extended_data[p]), perPlane);
+    return cleared;
+}
+
 }  // namespace
 
 struct SourceStream::Impl {
@@ -37,6 +86,7 @@ struct SourceStream::Impl {
     std::size_t fifoPos = 0;  // in floats
     bool demuxEnded = false;
     bool finished = false;
+    std::int64_t nonFinite = 0;  // samples that were not numbers, cleared before conversion
 
     ~Impl() {
         av_channel_layout_uninit(&inLayout);
@@ -131,9 +181,13 @@ struct SourceStream::Impl {
         return kOk;
     }
 
-    Status convert(const AVFrame& f) {
+    Status convert(AVFrame& f) {
         if (f.nb_samples <= 0 || f.sample_rate <= 0 || f.ch_layout.nb_channels <= 0)
             return kOk;
+        const std::int64_t cleared = silenceNonFinite(f);
+        if (cleared < 0)
+            return kErrOutOfMemory;
+        nonFinite += cleared;
         AVChannelLayout layout{};
         if (f.ch_layout.order == AV_CHANNEL_ORDER_UNSPEC)
             av_channel_layout_default(&layout, f.ch_layout.nb_channels);
@@ -271,6 +325,8 @@ Status SourceStream::read(float* out, std::int64_t frames, std::int64_t& got) {
     }
     return kOk;
 }
+
+std::int64_t SourceStream::silencedSamples() const { return impl_ ? impl_->nonFinite : 0; }
 
 Failure checkConversion(const std::string& path, int outputRate) {
     StreamSettings settings;

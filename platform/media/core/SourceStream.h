@@ -42,6 +42,9 @@ public:
     // Fills up to `frames` frames; `got` < `frames` only at the end of the stream (or on failure).
     Status read(float* out, std::int64_t frames, std::int64_t& got);
 
+    // How many decoded samples were not numbers (NaN, infinities) and were silenced.
+    std::int64_t silencedSamples() const;
+
     // The status of the last failure with FFmpeg's own code behind it, if any.
     const Failure& lastFailure() const { return failure_; }
 

@@ -317,6 +317,8 @@ Status FilterGraph::getEvent(GraphEvent& event, int timeoutMs) {
 Status FilterGraph::freeEventParams(GraphEvent& event) {
     event.detail.clear();
     event.detail.shrink_to_fit();
+    event.silencedSources.clear();
+    event.silencedSources.shrink_to_fit();
     return kOk;
 }
 
