@@ -79,5 +79,26 @@ TEST_F(LyingMediaTest, SamplesThatAreNotNumbersAreSilencedInTheirOwnSourceOnly) 
     EXPECT_TRUE(clean.silencedSources.empty());
 }
 
+TEST_F(LyingMediaTest, AnyChannelCountSoundsInTheMix) {
+    // The same 1 kHz tone on every channel, 0.25 s at half scale, beside a good stereo file. Counts
+    // with a standard layout get the standard downmix, the others equal weights: either way the
+    // tone comes out at the level it has on each channel (the downmix is scaled so it cannot clip).
+    constexpr double kAmplitude = 16384;
+    for (int channels : {3, 6, 8, 9, 16, 17, 24, 32, 33, 64, 65, 255}) {
+        SCOPED_TRACE(channels);
+        const std::string many = file("ch" + std::to_string(channels) + ".wav");
+        sonarel::testing::writeWav16(many, channels, 44100, sonarel::testing::sine16(channels, 44100, 0.25, 1000, kAmplitude));
+        GraphEvent event;
+        const WavData wav = mix({{many}, {mediaPath("sine100.wav"), 0, -1, 1.0, 0.0}}, &event);
+        ASSERT_GE(wav.frames(), 44100 / 4);
+        std::int32_t peak = 0;
+        for (std::int64_t f = 1000; f < 44100 / 4 - 1000; ++f)
+            for (int c = 0; c < 2; ++c)
+                peak = std::max(peak, std::abs(wav.at(f, c)));
+        EXPECT_NEAR(peak, kAmplitude, kAmplitude * 0.02);
+        EXPECT_EQ(event.clippedSamples, 0);
+    }
+}
+
 }  // namespace
 }  // namespace sonarel::media::test

@@ -177,7 +177,7 @@ TEST_F(MixRunTest, SourcesThatCannotBeConvertedAreNamedAndLeftOut)
     sonarel::testing::WavData original;
     std::string error;
     ASSERT_TRUE(sonarel::testing::readWav(good, original, error)) << error;
-    for (const Forged& f : {Forged{"ch255.wav", 255, 44100}, Forged{"ch0.wav", 0, 44100}, Forged{"rate0.wav", 2, 0},
+    for (const Forged& f : {Forged{"ch0.wav", 0, 44100}, Forged{"rate0.wav", 2, 0},
                             Forged{"rate2g.wav", 2, 0x80000000u}, Forged{"words.wav", 0, 0}}) {
         SCOPED_TRACE(f.name);
         const QString bad = dir.filePath(QString::fromLatin1(f.name));

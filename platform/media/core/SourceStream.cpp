@@ -1,5 +1,7 @@
 #include "platform/media/core/SourceStream.h"
 
+#include "platform/media/core/EqualDownmix.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -82,6 +84,9 @@ struct SourceStream::Impl {
     int inFormat = -1;
     int inRate = 0;
     AVChannelLayout outLayout{};
+    // The resampler has no matrix for the input's layout: its channels are averaged first.
+    bool equalDownmix = false;
+    std::vector<float> downmixed;
     std::vector<float> fifo;
     std::size_t fifoPos = 0;  // in floats
     bool demuxEnded = false;
@@ -181,6 +186,28 @@ struct SourceStream::Impl {
         return kOk;
     }
 
+    // The resampler's own matrix where it has one for the layout (the standard downmix), else equal
+    // weights for every channel: a count no standard layout names (9, 17, 33...) or more channels
+    // than the resampler takes at all.
+    Status setUpConversion(AVChannelLayout& layout, int format, int rate) {
+        equalDownmix = false;
+        const Status direct = setUpResampler(layout, format, rate);
+        if (!failed(direct) || direct == kErrOutOfMemory || layout.nb_channels <= outLayout.nb_channels)
+            return direct;
+        AVChannelLayout averaged{};
+        av_channel_layout_copy(&averaged, &outLayout);
+        const Status status = setUpResampler(averaged, AV_SAMPLE_FMT_FLT, rate);
+        av_channel_layout_uninit(&averaged);
+        if (failed(status))
+            return direct;
+        equalDownmix = true;
+        input.lastAvError = 0;  // the refusal was answered
+        av_channel_layout_uninit(&inLayout);
+        av_channel_layout_copy(&inLayout, &layout);  // what the frames hold, to see it change
+        inFormat = format;
+        return kOk;
+    }
+
     Status convert(AVFrame& f) {
         if (f.nb_samples <= 0 || f.sample_rate <= 0 || f.ch_layout.nb_channels <= 0)
             return kOk;
@@ -195,15 +222,22 @@ struct SourceStream::Impl {
             av_channel_layout_copy(&layout, &f.ch_layout);
         Status status = kOk;
         if (!swr || f.format != inFormat || f.sample_rate != inRate || av_channel_layout_compare(&layout, &inLayout) != 0)
-            status = setUpResampler(layout, f.format, f.sample_rate);
+            status = setUpConversion(layout, f.format, f.sample_rate);
         av_channel_layout_uninit(&layout);
         if (failed(status))
             return status;
+        const auto** src = const_cast<const std::uint8_t**>(f.extended_data);
+        const std::uint8_t* averaged[1] = {};
+        if (equalDownmix) {
+            if (!meanOfChannels(f, outLayout.nb_channels, downmixed))
+                return input.fail(AVERROR(EINVAL));
+            averaged[0] = reinterpret_cast<const std::uint8_t*>(downmixed.data());
+            src = averaged;
+        }
         const std::int64_t room = static_cast<std::int64_t>(swr_get_out_samples(swr.get(), f.nb_samples)) + 16;
         float* out = reserve(room);
         auto* dst = reinterpret_cast<std::uint8_t*>(out);
-        const int n = swr_convert(swr.get(), &dst, static_cast<int>(room),
-                                  const_cast<const std::uint8_t**>(f.extended_data), f.nb_samples);
+        const int n = swr_convert(swr.get(), &dst, static_cast<int>(room), src, f.nb_samples);
         commit(room, std::max(n, 0));
         return n < 0 ? corrupt(n) : kOk;
     }
