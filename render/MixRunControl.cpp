@@ -3,9 +3,11 @@
 #include <QStringList>
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 #include "platform/Desktop.h"
 #include "platform/FileChecks.h"
+#include "render/OutputSpace.h"
 #include "render/TimelineBuilder.h"
 
 namespace sonarel {
@@ -80,6 +82,30 @@ bool MixRunControl::outputIsAnInput(const MixItemStore& store, const QString& ou
     return false;
 }
 
+bool MixRunControl::roomForOutput(const MixItemStore& store, const std::vector<bool>& usable, const PcmFormat& format,
+                                  const QString& outputFile, bool replacing)
+{
+    const std::optional<OutputSpace> space = outputSpaceFor(outputFile, mixFileBytes(store, usable, format), replacing);
+    if (!space || space->fits())
+        return true;
+    const QString shortage = shortOfSpaceText(*space);
+    switch (shortOfSpace_) {
+    case SpaceShortage::Ask:
+        return desktop_.askYesNo(shortage + QStringLiteral("\n\nMix anyway? The mix stops when the disk is full, and "
+                                                           "what was mixed until then is kept."),
+                                 QStringLiteral("Warning"), MessageIcon::Exclamation);
+    case SpaceShortage::Refuse:
+        desktop_.showAppMessage(shortage + QStringLiteral(" Nothing was mixed.") +
+                                (refusalHint_.isEmpty() ? QString() : QLatin1Char(' ') + refusalHint_));
+        return false;
+    case SpaceShortage::GoOn:
+        desktop_.showMessage(shortage + QStringLiteral(" Mixing anyway; the mix stops when the disk is full."),
+                             QStringLiteral("Warning"), MessageIcon::Exclamation);
+        return true;
+    }
+    return false;
+}
+
 void MixRunControl::mixCommand(const MixItemStore& store, const OutputSettings& settings)
 {
     // Stop must work whatever happened to the list meanwhile.
@@ -109,12 +135,15 @@ void MixRunControl::mixCommand(const MixItemStore& store, const OutputSettings& 
         waveFormatFromChoices(settings.sampleRateIndex, settings.channelsIndex, settings.bitsIndex);
     if (!builder.checkSources(store, usable, static_cast<int>(format.samplesPerSec)))
         return;
-    if (outputFileExists(outputFile)) {
-        if (!desktop_.askYesNo(QStringLiteral("%1 exists. Do you want to replace it?").arg(outputFile),
-                               QStringLiteral("Warning"), MessageIcon::Exclamation))
-            return;
+    const bool replacing = outputFileExists(outputFile);
+    if (replacing && !desktop_.askYesNo(QStringLiteral("%1 exists. Do you want to replace it?").arg(outputFile),
+                                        QStringLiteral("Warning"), MessageIcon::Exclamation))
+        return;
+    // Before the old output is deleted: a mix that is not made must not cost the file it replaces.
+    if (!roomForOutput(store, usable, format, outputFile, replacing))
+        return;
+    if (replacing)
         deleteFile(outputFile);  // a file that stays is overwritten by the writer
-    }
     // The default output lies in the music folder, which a fresh account may not have yet.
     if (!ensureParentFolder(outputFile)) {
         desktop_.showAppMessage(QStringLiteral("The folder of the output file %1 does not exist and could not be "

@@ -35,6 +35,13 @@ public:
 
 enum class MixOutcome { Completed, Stopped, Failed };
 
+// What a mix does when its output needs more room than is free where it goes.
+enum class SpaceShortage {
+    Ask,     // ask whether to mix anyway (the window)
+    Refuse,  // say so and start nothing (the command line)
+    GoOn,    // say so and mix anyway (the command line with its override)
+};
+
 // "Please wait... Used Time: HH:MM:SS" for an elapsed number of seconds.
 QString usedTimeText(int seconds);
 QString outputFileText(const QString& outputFile);  // "Output File: %s"
@@ -48,6 +55,13 @@ class MixRunControl {
 public:
     MixRunControl(media::MediaLibrary& library, Desktop& desktop, MixView& view);
     ~MixRunControl();
+
+    // What to do when the output will not fit; `hint` follows a refusal (how to go on anyway).
+    void setWhenShortOfSpace(SpaceShortage action, const QString& hint = {})
+    {
+        shortOfSpace_ = action;
+        refusalHint_ = hint;
+    }
 
     // The Mix button: starts a mix, or stops the running one.
     void mixCommand(const MixItemStore& store, const OutputSettings& settings);
@@ -68,6 +82,8 @@ public:
 
 private:
     bool outputIsAnInput(const MixItemStore& store, const QString& outputFile);
+    bool roomForOutput(const MixItemStore& store, const std::vector<bool>& usable, const PcmFormat& format,
+                       const QString& outputFile, bool replacing);
     void finishMix(MixOutcome outcome);
 
     media::MediaLibrary& library_;
@@ -79,6 +95,8 @@ private:
     std::shared_ptr<media::Timeline> timeline_;
     RenderJob job_;
     MixOutcome lastOutcome_ = MixOutcome::Completed;
+    SpaceShortage shortOfSpace_ = SpaceShortage::Ask;
+    QString refusalHint_;
 };
 
 }  // namespace sonarel

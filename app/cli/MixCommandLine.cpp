@@ -77,6 +77,7 @@ struct Options {
     int channelsIndex = 0;
     int bitsIndex = 0;
     bool yes = false;
+    bool ignoreSpace = false;
     bool quiet = false;
     bool probe = false;
 };
@@ -174,6 +175,12 @@ int mix(const Options& options)
     desktop.setBeforeMessage([&progress] { progress.breakLine(); });
     ConsoleMixView view;
     MixRunControl control(library, desktop, view);
+    if (options.ignoreSpace)
+        control.setWhenShortOfSpace(SpaceShortage::GoOn);
+    else
+        control.setWhenShortOfSpace(SpaceShortage::Refuse,
+                                    QStringLiteral("Free some space, choose another output folder, or give "
+                                                   "--ignore-space to mix anyway."));
     installInterruptHandler();
     control.mixCommand(store, settings);
     if (!control.isMixing())
@@ -232,7 +239,9 @@ int runMixCommandLine(const QStringList& arguments)
                        "speed as a factor (2 = twice as fast, an octave higher).\n"
                        "A CSV file has the columns path, start, volume, speed (a header line is allowed;\n"
                        "relative paths are taken from the CSV file's folder).\n\n"
-                       "Exit status: 0 mixed, 1 the mix failed or was stopped, 2 wrong usage."));
+                       "A mix whose file would not fit on the output's disk is refused before anything is\n"
+                       "written (see --ignore-space).\n\n"
+                       "Exit status: 0 mixed, 1 the mix failed, was stopped or did not fit, 2 wrong usage."));
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help."));
     const QCommandLineOption version(QStringLiteral("version"), QStringLiteral("Show the version."));
@@ -248,10 +257,14 @@ int runMixCommandLine(const QStringList& arguments)
                                   QStringLiteral("16"));
     const QCommandLineOption yes({QStringLiteral("y"), QStringLiteral("yes")},
                                  QStringLiteral("Replace an existing output file; mix without unreadable files."));
+    const QCommandLineOption ignoreSpace(
+        QStringLiteral("ignore-space"),
+        QStringLiteral("Mix even when the output's disk has less free space than the mix needs; "
+                       "the mix then stops when the disk is full and keeps what was written."));
     const QCommandLineOption quiet({QStringLiteral("q"), QStringLiteral("quiet")}, QStringLiteral("Show no progress."));
     const QCommandLineOption probe(QStringLiteral("probe"),
                                    QStringLiteral("Print each FILE's duration in seconds instead of mixing."));
-    parser.addOptions({help, version, output, csv, rate, channels, bits, yes, quiet, probe});
+    parser.addOptions({help, version, output, csv, rate, channels, bits, yes, ignoreSpace, quiet, probe});
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("Media files to mix."),
                                  QStringLiteral("[FILE[@START[:VOLUME[:SPEED]]]...]"));
 
@@ -280,6 +293,7 @@ int runMixCommandLine(const QStringList& arguments)
     options.csvFile = parser.value(csv);
     options.outputFile = parser.value(output);
     options.yes = parser.isSet(yes);
+    options.ignoreSpace = parser.isSet(ignoreSpace);
     options.quiet = parser.isSet(quiet);
     if (options.outputFile.isEmpty()) {
         printError(QStringLiteral("no output file (give -o FILE)."));

@@ -146,9 +146,13 @@ Status WavWriter::finish() {
         return error_;
     // What was accepted is written out also after a failure; the header then describes what
     // actually reached the file, so a failed or stopped file stays a valid WAV.
+    // A disk that fills on this last write is a failure like any other: the header rewrite below
+    // lands on blocks the file already holds and would succeed, hiding it.
     if (!buffer_.empty()) {
-        if (succeeded(writeAll(buffer_.data(), buffer_.size(), filePos_)))
+        if (const Status s = writeAll(buffer_.data(), buffer_.size(), filePos_); succeeded(s))
             filePos_ += static_cast<std::int64_t>(buffer_.size());
+        else if (succeeded(error_))
+            error_ = s;
         buffer_.clear();
     }
     const std::uint64_t onDisk = filePos_ > static_cast<std::int64_t>(kHeaderSize) ? filePos_ - kHeaderSize : 0;

@@ -1,0 +1,48 @@
+#include "platform/FreeSpace.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStorageInfo>
+#include <sys/stat.h>
+
+namespace sonarel {
+
+std::optional<FreeSpace> freeSpaceFor(const QString& path)
+{
+    if (path.isEmpty())
+        return std::nullopt;
+    QDir folder = QFileInfo(path).absoluteDir();
+    while (!folder.exists()) {
+        if (folder.isRoot() || !folder.cdUp())
+            return std::nullopt;
+    }
+    const QStorageInfo storage(folder.absolutePath());
+    if (!storage.isValid() || !storage.isReady() || storage.bytesAvailable() < 0)
+        return std::nullopt;
+    FreeSpace space;
+    space.availableBytes = static_cast<std::uint64_t>(storage.bytesAvailable());
+    space.blockSize = storage.blockSize() > 0 ? static_cast<std::uint64_t>(storage.blockSize()) : 1;
+    space.mountPoint = storage.rootPath();
+    return space;
+}
+
+std::uint64_t bytesFreedByDeleting(const QString& path)
+{
+    struct stat info{};
+    if (path.isEmpty() || ::lstat(QFile::encodeName(path).constData(), &info) != 0)
+        return 0;
+    if (!S_ISREG(info.st_mode) || info.st_nlink != 1 || info.st_blocks <= 0)
+        return 0;
+    // st_blocks counts 512-byte units whatever the file system's block size; it is what the file
+    // really occupies (a sparse file frees less than its length).
+    return static_cast<std::uint64_t>(info.st_blocks) * 512u;
+}
+
+bool isSpecialFile(const QString& path)
+{
+    struct stat info{};
+    return !path.isEmpty() && ::stat(QFile::encodeName(path).constData(), &info) == 0 && !S_ISREG(info.st_mode);
+}
+
+}  // namespace sonarel

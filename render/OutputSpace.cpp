@@ -1,0 +1,77 @@
+#include "render/OutputSpace.h"
+
+#include "platform/FreeSpace.h"
+#include "platform/media/core/Placement.h"
+#include "platform/media/core/WavWriter.h"
+#include "render/TimelineBuilder.h"
+
+namespace sonarel {
+
+std::uint64_t mixFileBytes(const MixItemStore& store, const std::vector<bool>& usable, const PcmFormat& format)
+{
+    std::vector<media::core::SourceEntry> entries;
+    for (int i = 0; i < store.audioCount(); ++i) {
+        const auto index = static_cast<std::size_t>(i);
+        if (index < usable.size() && !usable[index])
+            continue;
+        const TimelineTimes times = timelineTimesOf(store.at(i));
+        media::core::SourceEntry entry;
+        entry.timelineStart = times.start;
+        entry.timelineStop = times.stop;
+        entries.push_back(entry);
+    }
+    const auto frames =
+        static_cast<std::uint64_t>(media::core::outputFrames(entries, static_cast<int>(format.samplesPerSec)));
+    const std::uint64_t dataBytes = frames * format.blockAlign;
+    return media::core::WavWriter::kHeaderSize + dataBytes + (dataBytes & 1);
+}
+
+std::optional<OutputSpace> outputSpaceFor(const QString& outputFile, std::uint64_t fileBytes, bool replacing)
+{
+    if (isSpecialFile(outputFile))
+        return std::nullopt;
+    const std::optional<FreeSpace> free = freeSpaceFor(outputFile);
+    if (!free)
+        return std::nullopt;
+    OutputSpace space;
+    space.neededBytes = (fileBytes + free->blockSize - 1) / free->blockSize * free->blockSize;
+    space.freeBytes = free->availableBytes + (replacing ? bytesFreedByDeleting(outputFile) : 0);
+    space.mountPoint = free->mountPoint;
+    return space;
+}
+
+QString sizeText(std::uint64_t bytes, bool roundUp)
+{
+    if (bytes < 1000)
+        return QStringLiteral("%1 bytes").arg(bytes);
+    int exponent = 0;  // bytes = d.dd... x 10^exponent
+    std::uint64_t scale = 1;
+    for (std::uint64_t rest = bytes; rest >= 10; rest /= 10)
+        ++exponent;
+    for (int i = 0; i < exponent - 2; ++i)
+        scale *= 10;
+    std::uint64_t digits = bytes / scale;  // three significant digits, 100..999
+    if (roundUp && bytes % scale != 0 && ++digits == 1000) {
+        digits = 100;
+        ++exponent;
+    }
+    static const char* const units[] = {"", "kB", "MB", "GB", "TB", "PB", "EB"};
+    QString number = QString::number(digits);
+    const int integerDigits = exponent % 3 + 1;
+    if (integerDigits < 3) {
+        number.insert(integerDigits, QLatin1Char('.'));
+        while (number.endsWith(QLatin1Char('0')))
+            number.chop(1);
+        if (number.endsWith(QLatin1Char('.')))
+            number.chop(1);
+    }
+    return number + QLatin1Char(' ') + QLatin1String(units[exponent / 3]);
+}
+
+QString shortOfSpaceText(const OutputSpace& space)
+{
+    return QStringLiteral("The mix needs %1 but only %2 are free on %3.")
+        .arg(sizeText(space.neededBytes, true), sizeText(space.freeBytes, false), space.mountPoint);
+}
+
+}  // namespace sonarel
