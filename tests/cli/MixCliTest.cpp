@@ -1,4 +1,5 @@
 // End to end: sonarel-mix on generated files, the written WAV checked sample by sample.
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -6,6 +7,7 @@
 #include <csignal>
 #include <limits>
 
+#include "support/SmallDisk.h"
 #include "support/WavFile.h"
 
 using sonarel::testing::WavData;
@@ -238,6 +240,42 @@ private Q_SLOTS:
         QCOMPARE(readBack(existing).frames(), std::int64_t{8820});
     }
 
+    // A 10 s mix (1.76 MB) on a 1 MiB disk that holds the previous mix: refused before anything is
+    // written, even with --yes; with --ignore-space it runs until the disk is full.
+    void aMixThatCannotFitIsRefusedBeforeWriting()
+    {
+        sonarel::testing::SmallDisk disk;
+        if (!disk.isMounted())
+            QSKIP(qPrintable(disk.skipReason()));
+        const QString input = constantWav(QStringLiteral("short.wav"), 0.5, 800, 800);
+        const QString out = disk.filePath(QStringLiteral("out.wav"));
+        QFile previous(out);
+        QVERIFY(previous.open(QIODevice::WriteOnly));
+        previous.write("the previous mix");
+        previous.close();
+
+        Run run = runMix({QStringLiteral("-q"), QStringLiteral("-y"), QStringLiteral("-o"), out, input + QStringLiteral("@9.5")});
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY2(run.err.contains(QStringLiteral("sonarel-mix: The mix needs 1.77 MB but only 1.04 MB are free on %1. "
+                                                 "Nothing was mixed. Free some space, choose another output folder, "
+                                                 "or give --ignore-space to mix anyway.\n")
+                                      .arg(disk.path())),
+                 qPrintable(run.err));
+        QVERIFY(previous.open(QIODevice::ReadOnly));
+        QCOMPARE(previous.readAll(), QByteArray("the previous mix"));
+        previous.close();
+        QCOMPARE(QDir(disk.path()).entryList(QDir::Files), QStringList{QStringLiteral("out.wav")});
+
+        run = runMix({QStringLiteral("-q"), QStringLiteral("-y"), QStringLiteral("--ignore-space"), QStringLiteral("-o"), out,
+                      input + QStringLiteral("@9.5")});
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY2(run.err.contains(QStringLiteral("Mixing anyway")) && run.err.contains(QStringLiteral("The disk is full.")),
+                 qPrintable(run.err));
+        const WavData wav = readBack(out);
+        QVERIFY(wav.frames() > 44100);
+        QCOMPARE(wav.at(0, 0), 0);
+    }
+
     void aVanishedFileIsNamedAndCanBeLeftOut()
     {
         const QString present = constantWav(QStringLiteral("present.wav"), 0.2, 700, 700);
@@ -372,6 +410,7 @@ private Q_SLOTS:
         run = runMix({QStringLiteral("--help")});
         QCOMPARE(run.exitCode, 0);
         QVERIFY(run.out.contains(QStringLiteral("--csv")));
+        QVERIFY(run.out.contains(QStringLiteral("--ignore-space")));
         run = runMix({QStringLiteral("--version")});
         QCOMPARE(run.exitCode, 0);
         QVERIFY(run.out.startsWith(QStringLiteral("sonarel-mix ")));

@@ -3,9 +3,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <chrono>
-#include <condition_variable>
 #include <limits>
-#include <mutex>
 
 #include "platform/media/FaultPoints.h"
 #include "render/MixRunControl.h"
@@ -13,6 +11,7 @@
 #include "model/EntryEditing.h"
 #include "render/TimelineBuilder.h"
 #include "support/RecordingDesktop.h"
+#include "support/TestMixView.h"
 #include "support/WavFile.h"
 
 using namespace sonarel;
@@ -22,35 +21,7 @@ namespace fault = sonarel::media::fault;
 
 namespace {
 
-class TestView final : public MixView {
-public:
-    QString button = QStringLiteral("Mix");
-    QString status;
-    bool timerRunning = false;
-
-    void setMixButtonText(const QString& text) override { button = text; }
-    void setStatusText(const QString& text) override { status = text; }
-    void startSecondTimer() override { timerRunning = true; }
-    void stopSecondTimer() override { timerRunning = false; }
-    void postGraphNotice() override
-    {
-        std::lock_guard lock(mutex_);
-        ++notices_;
-        wake_.notify_all();
-    }
-    bool waitForNotice(std::chrono::seconds limit)
-    {
-        std::unique_lock lock(mutex_);
-        const bool got = wake_.wait_for(lock, limit, [this] { return notices_ > 0; });
-        notices_ = 0;
-        return got;
-    }
-
-private:
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    int notices_ = 0;
-};
+using TestView = sonarel::testing::TestMixView;
 
 class MixRunTest : public ::testing::Test {
 protected:
@@ -67,11 +38,7 @@ protected:
     // Delivers the graph's notices as the window's event loop would, until the mix ends.
     void runToEnd()
     {
-        for (int i = 0; i < 600 && control.isMixing(); ++i) {
-            view.waitForNotice(std::chrono::seconds(1));
-            control.onGraphNotice();
-        }
-        ASSERT_FALSE(control.isMixing()) << "the mix did not end";
+        ASSERT_TRUE(view.runToEnd(control)) << "the mix did not end";
     }
 
     std::shared_ptr<media::Timeline> builtTimeline()
