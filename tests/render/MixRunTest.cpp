@@ -11,26 +11,22 @@
 #include "model/EntryEditing.h"
 #include "render/TimelineBuilder.h"
 #include "support/RecordingDesktop.h"
-#include "support/TestMixView.h"
+#include "support/MixRunFixture.h"
 #include "support/WavFile.h"
 
 using namespace sonarel;
 using sonarel::testing::RecordedMessage;
 using sonarel::testing::RecordingDesktop;
+using sonarel::testing::contentsOf;
 namespace fault = sonarel::media::fault;
 
 namespace {
 
-using TestView = sonarel::testing::TestMixView;
-
-class MixRunTest : public ::testing::Test {
+class MixRunTest : public sonarel::testing::MixRunFixture {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(dir.isValid());
-        ASSERT_EQ(library.initialize(), media::kOk);
-        input = dir.filePath(QStringLiteral("in.wav"));
-        sonarel::testing::writeWav16(input.toStdString(), 2, 44100, sonarel::testing::sine16(2, 44100, 0.5, 440, 8000));
+        MixRunFixture::SetUp();
         ASSERT_EQ(store.append(input.toStdString(), kReferenceUnitsPerSecond / 2), AppendResult::Appended);
         settings.outputFile = dir.filePath(QStringLiteral("out.wav"));
     }
@@ -49,21 +45,9 @@ protected:
         return timeline;
     }
 
-    QTemporaryDir dir;
-    QString input;
-    media::MediaLibrary library;
-    RecordingDesktop desktop;
-    TestView view;
     MixItemStore store;
     OutputSettings settings;
-    MixRunControl control{library, desktop, view};
 };
-
-QByteArray contentsOf(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 }  // namespace
 

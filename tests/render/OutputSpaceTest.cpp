@@ -5,54 +5,31 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryDir>
 #include <limits>
+#include <optional>
 #include <unistd.h>
 
 #include "render/MixRunControl.h"
 #include "render/OutputSpace.h"
-#include "support/RecordingDesktop.h"
+#include "support/MixRunFixture.h"
 #include "support/SmallDisk.h"
-#include "support/TestMixView.h"
 #include "support/WavFile.h"
 
 using namespace sonarel;
-using sonarel::testing::RecordingDesktop;
+using sonarel::testing::contentsOf;
 using sonarel::testing::SmallDisk;
-using sonarel::testing::TestMixView;
 
 namespace {
 
 constexpr REFERENCE_TIME kSecond = kReferenceUnitsPerSecond;
-
-QByteArray contentsOf(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    ASSERT_EQ(file.write(bytes), bytes.size());
-}
 
 struct Entry {
     double start;
     double speed;
 };
 
-class OutputSpaceTest : public ::testing::Test {
+class OutputSpaceTest : public sonarel::testing::MixRunFixture {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(dir.isValid());
-        ASSERT_EQ(library.initialize(), media::kOk);
-        input = dir.filePath(QStringLiteral("in.wav"));
-        sonarel::testing::writeWav16(input.toStdString(), 2, 44100, sonarel::testing::sine16(2, 44100, 0.5, 440, 8000));
-    }
-
     // Entries of the 0.5 s input.
     MixItemStore listOf(std::initializer_list<Entry> entries)
     {
@@ -66,14 +43,22 @@ protected:
         return store;
     }
 
+    // A 1 MiB disk whose out.wav, the output of the mixes, holds `previous`; false when there is
+    // none here (the reason is in disk->skipReason()).
+    bool outputOnSmallDisk(const QByteArray& previous)
+    {
+        disk.emplace();
+        if (!disk->isMounted())
+            return false;
+        settings.outputFile = disk->filePath(QStringLiteral("out.wav"));
+        QFile file(settings.outputFile);
+        return file.open(QIODevice::WriteOnly) && file.write(previous) == previous.size();
+    }
+
     QString messages() const { return desktop.texts().join(QLatin1Char('|')); }
 
-    QTemporaryDir dir;
-    QString input;
-    media::MediaLibrary library;
-    RecordingDesktop desktop;
-    TestMixView view;
-    MixRunControl control{library, desktop, view};
+    std::optional<SmallDisk> disk;
+    OutputSettings settings;
 };
 
 }  // namespace
@@ -112,7 +97,6 @@ TEST_F(OutputSpaceTest, TheSizeKnownBeforehandIsTheSizeWritten)
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message() << "choices " << c.rate << c.channels << c.bits);
         const MixItemStore store = listOf(c.entries);
-        OutputSettings settings;
         settings.outputFile = dir.filePath(QStringLiteral("sized.wav"));
         settings.sampleRateIndex = c.rate;
         settings.channelsIndex = c.channels;
@@ -132,12 +116,8 @@ TEST_F(OutputSpaceTest, TheSizeKnownBeforehandIsTheSizeWritten)
 // A 10 s mix (1.76 MB) on a 1 MiB disk that holds the previous mix.
 TEST_F(OutputSpaceTest, AMixThatCannotFitIsAskedAboutBeforeAnythingIsWritten)
 {
-    SmallDisk disk;
-    if (!disk.isMounted())
-        GTEST_SKIP() << disk.skipReason().toStdString();
-    OutputSettings settings;
-    settings.outputFile = disk.filePath(QStringLiteral("out.wav"));
-    writeFile(settings.outputFile, "the previous mix");
+    if (!outputOnSmallDisk("the previous mix"))
+        GTEST_SKIP() << disk->skipReason().toStdString();
     const MixItemStore store = listOf({{9.5, 1.0}});
 
     // No: nothing starts, and the previous mix is still there as it was.
@@ -150,9 +130,9 @@ TEST_F(OutputSpaceTest, AMixThatCannotFitIsAskedAboutBeforeAnythingIsWritten)
     EXPECT_EQ(desktop.messages[1].text,
               QStringLiteral("The mix needs 1.77 MB but only 1.04 MB are free on %1.\n\nMix anyway? The mix stops "
                              "when the disk is full, and what was mixed until then is kept.")
-                  .arg(disk.path()));
+                  .arg(disk->path()));
     EXPECT_EQ(contentsOf(settings.outputFile), QByteArray("the previous mix"));
-    EXPECT_EQ(QDir(disk.path()).entryList(QDir::Files), QStringList{QStringLiteral("out.wav")});
+    EXPECT_EQ(QDir(disk->path()).entryList(QDir::Files), QStringList{QStringLiteral("out.wav")});
 
     // Yes: the mix runs until the disk is full and ends as any failed write does.
     desktop.messages.clear();
@@ -174,17 +154,13 @@ TEST_F(OutputSpaceTest, AMixThatCannotFitIsAskedAboutBeforeAnythingIsWritten)
 // Replacing the previous mix counts its room only when deleting it gives that room back.
 TEST_F(OutputSpaceTest, TheRoomOfTheReplacedFileCountsOnlyWhenItIsFreed)
 {
-    SmallDisk disk;
-    if (!disk.isMounted())
-        GTEST_SKIP() << disk.skipReason().toStdString();
-    OutputSettings settings;
-    settings.outputFile = disk.filePath(QStringLiteral("out.wav"));
     const QByteArray previous(700'000, 'p');
-    writeFile(settings.outputFile, previous);
+    if (!outputOnSmallDisk(previous))
+        GTEST_SKIP() << disk->skipReason().toStdString();
     const MixItemStore store = listOf({{2.5, 1.0}});  // 3 s: 529,280 bytes, 348 kB free beside the old file
 
     // A second name keeps the old file's blocks: it does not fit, and No keeps both names.
-    const QString otherName = disk.filePath(QStringLiteral("kept.wav"));
+    const QString otherName = disk->filePath(QStringLiteral("kept.wav"));
     ASSERT_EQ(::link(QFile::encodeName(settings.outputFile).constData(), QFile::encodeName(otherName).constData()), 0);
     desktop.answers = {true, false};
     control.mixCommand(store, settings);

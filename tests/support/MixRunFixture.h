@@ -1,13 +1,20 @@
-// The run control's view for tests: records the button, the status line and the timer, and
-// hands the graph's notices to the test thread as the window's event loop would.
+// The run control on the real engine for tests: a view that records the button, the status line
+// and the timer and hands the graph's notices to the test thread as the window's event loop would;
+// a desktop that records every box; and a 0.5 s stereo sine to mix.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <QFile>
 #include <QString>
+#include <QTemporaryDir>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
 
 #include "render/MixRunControl.h"
+#include "support/RecordingDesktop.h"
+#include "support/WavFile.h"
 
 namespace sonarel::testing {
 
@@ -49,5 +56,29 @@ private:
     std::condition_variable wake_;
     int notices_ = 0;
 };
+
+class MixRunFixture : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        ASSERT_EQ(library.initialize(), media::kOk);
+        input = dir.filePath(QStringLiteral("in.wav"));
+        writeWav16(input.toStdString(), 2, 44100, sine16(2, 44100, 0.5, 440, 8000));
+    }
+
+    QTemporaryDir dir;
+    QString input;  // 0.5 s
+    media::MediaLibrary library;
+    RecordingDesktop desktop;
+    TestMixView view;
+    MixRunControl control{library, desktop, view};
+};
+
+inline QByteArray contentsOf(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
 
 }  // namespace sonarel::testing
