@@ -3,6 +3,7 @@
 #include <array>
 #include <cerrno>
 #include <string_view>
+#include <sys/stat.h>
 #include <unistd.h>
 
 extern "C" {
@@ -19,22 +20,32 @@ constexpr int kIoBufferSize = 64 * 1024;
 constexpr std::int64_t kProbeSize = 5'000'000;        // bytes read to identify the streams
 constexpr std::int64_t kAnalyzeDuration = 5'000'000;  // microseconds of media analysed
 constexpr std::int64_t kPcmProbeSize = 8192;          // bytes of PCM checked for disguised formats
+// The lowest sample rate taken as sound. Codecs with fixed rates go no lower than 7,350 Hz (AAC)
+// or 8 kHz (MP3, Opus, AMR), and free-rate formats are rarely recorded below 4 kHz. A rate far
+// below that is a damaged or forged header, and it stretches a file's few seconds over hours of
+// output: 44,100 samples declared at 1 Hz would play for twelve hours. From 1 kHz up, the
+// resampler reaches every output rate at normal speed.
+constexpr int kLowestSampleRate = 1000;
 
 // Demuxers that read other files or URLs named inside the file.
 constexpr std::array<std::string_view, 12> kRefusedDemuxers = {
     "hls", "applehttp", "concat", "ffconcat", "dash", "sdp", "rtsp", "rtp", "image2", "tee",
     "webm_dash_manifest", "mpd"};
 
+// The engine's I/O answers as FFmpeg's own file protocol does, on the descriptor's own position:
+// a read at or past the end is AVERROR_EOF, a seek goes wherever lseek() lets it (past the end
+// too; a position the file system cannot hold, or a negative one, is an error), and AVSEEK_SIZE is
+// the file's size now. Demuxers are written against that protocol: some skip a damaged chunk size
+// by a seek that fails there and carry on from where they are, and a file the ffmpeg command
+// plays must not be refused here because a seek answered differently.
 int readFile(void* opaque, std::uint8_t* buffer, int size) {
     auto* file = static_cast<FileSource*>(opaque);
     if (file->stop && file->stop->load(std::memory_order_relaxed))
         return AVERROR_EXIT;
     for (;;) {
-        const ssize_t n = ::pread(file->fd, buffer, static_cast<std::size_t>(size), file->pos);
-        if (n > 0) {
-            file->pos += n;
+        const ssize_t n = ::read(file->fd, buffer, static_cast<std::size_t>(size));
+        if (n > 0)
             return static_cast<int>(n);
-        }
         if (n == 0)
             return AVERROR_EOF;
         if (errno != EINTR) {
@@ -46,18 +57,15 @@ int readFile(void* opaque, std::uint8_t* buffer, int size) {
 
 std::int64_t seekFile(void* opaque, std::int64_t offset, int whence) {
     auto* file = static_cast<FileSource*>(opaque);
-    std::int64_t target = 0;
-    switch (whence & ~AVSEEK_FORCE) {
-    case AVSEEK_SIZE: return file->size;
-    case SEEK_SET: target = offset; break;
-    case SEEK_CUR: target = file->pos + offset; break;
-    case SEEK_END: target = file->size + offset; break;
-    default: return AVERROR(EINVAL);
+    whence &= ~AVSEEK_FORCE;
+    if (whence == AVSEEK_SIZE) {
+        struct stat info {};
+        return ::fstat(file->fd, &info) == 0 ? static_cast<std::int64_t>(info.st_size) : file->size;
     }
-    if (target < 0)
+    if (whence != SEEK_SET && whence != SEEK_CUR && whence != SEEK_END)
         return AVERROR(EINVAL);
-    file->pos = target;
-    return target;
+    const off_t position = ::lseek(file->fd, static_cast<off_t>(offset), whence);
+    return position < 0 ? AVERROR(errno) : static_cast<std::int64_t>(position);
 }
 
 // Nested opens (playlists, references to other files) are never allowed.
@@ -164,7 +172,8 @@ Status MediaInput::openDecoder() {
         lastAvError = r;
         return r == AVERROR(ENOMEM) ? kErrOutOfMemory : kErrUnsupportedFormat;
     }
-    if (codec->sample_rate <= 0 && stream()->codecpar->sample_rate <= 0)
+    const int rate = codec->sample_rate > 0 ? codec->sample_rate : stream()->codecpar->sample_rate;
+    if (rate < kLowestSampleRate)
         return kErrUnsupportedFormat;
     return kOk;
 }

@@ -1,6 +1,7 @@
 // One media file opened for reading: the file, FFmpeg's demuxer on the engine's own I/O, and the
 // decoder of the best audio stream. Only regular local files are opened, through a descriptor, so
-// no demuxer can reach a network protocol or another file; playlist-type demuxers are refused.
+// no demuxer can reach a network protocol or another file; playlist-type demuxers are refused, and
+// so is a stream whose sample rate is too low to be sound.
 #pragma once
 
 #include <atomic>
@@ -15,11 +16,10 @@ namespace sonarel::media::core {
 // Quiets FFmpeg's log; called once by the library.
 void quietFfmpegLog();
 
-// The file behind the engine's own I/O context.
+// The file behind the engine's own I/O context, read at the descriptor's own position.
 struct FileSource {
     int fd = -1;
-    std::int64_t size = 0;
-    std::int64_t pos = 0;
+    std::int64_t size = 0;  // at open
     const std::atomic<bool>* stop = nullptr;
     int lastErrno = 0;
 

@@ -87,21 +87,100 @@ std::int64_t declaredLength(const MediaInput& input) {
     return length > 0 ? length : kUnknown;
 }
 
+// The fewest bytes one second of sound takes in a file, for codecs without a fixed sample size.
+// The most frugal honest files are of digital silence: ten minutes of it take about 950 bit/s in
+// Vorbis, 1,300 in FLAC and WavPack, 3,000 in AAC, Opus and ALAC. Half the least of them leaves
+// room for encoders with longer blocks and still bounds what a forged header can claim: a 20 kB
+// file is believed for at most about five minutes. A length beyond the bound is not refused, only
+// measured, so the cost of an honest file below it is a scan.
+constexpr double kLeastBytesPerSecond = 64.0;  // 512 bit/s
+
+// What one second of the stream takes at the least: exact for PCM and the ADPCMs of fixed sample
+// size (the header's rate and channels times the sample size), the floor above otherwise.
+double leastBytesPerSecond(const MediaInput& input) {
+    const AVCodecParameters* par = input.stream()->codecpar;
+    const int bits = av_get_exact_bits_per_sample(par->codec_id);
+    if (bits > 0 && par->ch_layout.nb_channels > 0 && par->sample_rate > 0)
+        return static_cast<double>(bits) * par->ch_layout.nb_channels * par->sample_rate / 8.0;
+    return kLeastBytesPerSecond;
+}
+
+// Whether `duration` is a length the file could hold. Headers make a file larger than its sound,
+// never smaller, so the whole file is the most any length may take.
+bool believable(const MediaInput& input, REFERENCE_TIME duration) {
+    if (duration <= 0)
+        return false;
+    constexpr double kSlackBytes = 64.0;  // rounding of the length to 100 ns
+    const double seconds = static_cast<double>(duration) / static_cast<double>(kReferenceUnitsPerSecond);
+    return seconds * leastBytesPerSecond(input) <= static_cast<double>(input.file.size) + kSlackBytes;
+}
+
+REFERENCE_TIME toReference(const MediaInput& input, std::int64_t length) {
+    if (length == kUnknown || length <= 0)
+        return kUnknown;
+    return av_rescale_q(length, input.stream()->time_base, AVRational{1, static_cast<int>(kReferenceUnitsPerSecond)});
+}
+
+// Counts the samples the stream's decoder gives, as the mix decodes them (damaged packets and
+// frames skipped), in 100-ns units at each frame's own rate. Stops beyond the longest mix.
+REFERENCE_TIME decodedLength(const std::string& path) {
+    MediaInput input;
+    PacketPtr packet(av_packet_alloc());
+    FramePtr frame(av_frame_alloc());
+    if (failed(input.open(path, nullptr)) || !packet || !frame)
+        return kUnknown;
+    REFERENCE_TIME done = 0;     // of the rates before the current one
+    std::int64_t samples = 0;    // at the current rate
+    int rate = 0;
+    const auto total = [&] { return rate > 0 ? done + av_rescale(samples, kReferenceUnitsPerSecond, rate) : done; };
+    const auto receive = [&] {
+        int errors = 0;
+        for (int r = 0; (r = avcodec_receive_frame(input.codec.get(), frame.get())) != AVERROR(EAGAIN) &&
+                        r != AVERROR_EOF && errors <= 64;) {
+            if (r < 0) {
+                ++errors;  // a damaged frame is skipped
+                continue;
+            }
+            if (frame->sample_rate > 0 && frame->nb_samples > 0) {
+                if (frame->sample_rate != rate) {
+                    done = total();
+                    samples = 0;
+                    rate = frame->sample_rate;
+                }
+                samples += frame->nb_samples;
+            }
+            av_frame_unref(frame.get());
+        }
+    };
+    while (av_read_frame(input.format.get(), packet.get()) >= 0 && total() <= kLongestTime) {
+        if (packet->stream_index == input.streamIndex && avcodec_send_packet(input.codec.get(), packet.get()) >= 0)
+            receive();
+        av_packet_unref(packet.get());
+    }
+    avcodec_send_packet(input.codec.get(), nullptr);
+    receive();
+    return total() > 0 ? total() : kUnknown;
+}
+
 }  // namespace
 
+// The declared length first (no reading), then a scan of the packets when nothing is declared or
+// the declaration is more than the file could hold; a decode when the packets cannot say either.
 Status probeDuration(const std::string& path, REFERENCE_TIME& duration) {
     duration = 0;
     MediaInput input;
     if (const Status s = input.open(path, nullptr); failed(s))
         return s;
-    std::int64_t length =
-        input.codec->codec_id == AV_CODEC_ID_MP3 ? countMp3Samples(input) : declaredLength(input);
-    if (length == kUnknown)
-        length = scanPacketLength(input);  // nothing declares it: what the packets add up to
+    const bool mp3 = input.codec->codec_id == AV_CODEC_ID_MP3;  // counted from its frames: a scan
+    REFERENCE_TIME length = toReference(input, mp3 ? countMp3Samples(input) : declaredLength(input));
+    if (!mp3 && !believable(input, length))
+        length = toReference(input, scanPacketLength(input));
+    if (!believable(input, length))
+        length = decodedLength(path);
     if (length <= 0)
         return kErrCorruptData;
-    duration = av_rescale_q(length, input.stream()->time_base, AVRational{1, static_cast<int>(kReferenceUnitsPerSecond)});
-    return duration > 0 ? kOk : kErrCorruptData;
+    duration = length;
+    return kOk;
 }
 
 }  // namespace sonarel::media::core

@@ -9,7 +9,8 @@
 namespace sonarel::media::core {
 
 // The decoded length of the best audio stream of `path`, in 100-ns units. Uses the length the
-// container declares when it is trustworthy and otherwise scans the packets (no decoding).
+// container declares when it is trustworthy and the file's size could hold it; otherwise scans the
+// packets, and decodes the stream when the packets claim more than the file could hold too.
 Status probeDuration(const std::string& path, REFERENCE_TIME& duration);
 
 }  // namespace sonarel::media::core
