@@ -73,6 +73,17 @@ bool makeTone(const std::string& path, const std::vector<std::string>& codec) {
     return runProgram(args) == 0;
 }
 
+// The tone with `fields` then set in the file's bytes.
+bool makeTone(const std::string& path, const std::vector<std::string>& codec, const std::vector<Field>& fields) {
+    if (!makeTone(path, codec))
+        return false;
+    std::string bytes = bytesOf(path);
+    if (!setFields(bytes, fields))
+        return false;
+    writeBytes(path, bytes);
+    return true;
+}
+
 bool ffmpegDecodes(const std::string& path) {
     return runProgram({"ffmpeg", "-nostdin", "-hide_banner", "-loglevel", "quiet", "-i", path, "-f", "null", "-"}) == 0;
 }
@@ -204,10 +215,7 @@ TEST_F(LyingMediaTest, LengthsTheFileCannotHoldAreMeasured) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const std::string path = file(c.name);
-        ASSERT_TRUE(makeTone(path, c.codec));
-        std::string bytes = bytesOf(path);
-        ASSERT_TRUE(setFields(bytes, c.forged));
-        writeBytes(path, bytes);
+        ASSERT_TRUE(makeTone(path, c.codec, c.forged));
         int rate = 0;
         const std::int64_t decoded = decodedFramesByFfmpeg(path, rate);
         ASSERT_EQ(rate, 44100);
@@ -280,10 +288,7 @@ TEST_F(LyingMediaTest, FilesTheFfmpegCommandDecodesAreMeasuredAndMixed) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const std::string path = file(c.name);
-        ASSERT_TRUE(makeTone(path, c.codec));
-        std::string bytes = bytesOf(path);
-        ASSERT_TRUE(setFields(bytes, c.odd));
-        writeBytes(path, bytes);
+        ASSERT_TRUE(makeTone(path, c.codec, c.odd));
         if (!ffmpegDecodes(path)) {
             std::printf("%s: the ffmpeg command does not decode it here\n", c.name);
             continue;
