@@ -1,5 +1,6 @@
 #include "platform/media/core/Probe.h"
 
+#include <cstdint>
 #include <cstring>
 #include <string_view>
 
@@ -16,6 +17,14 @@ namespace {
 
 constexpr std::int64_t kUnknown = -1;
 
+// a + b, held at the int64 limits: forged packet durations and timestamps must not overflow.
+std::int64_t saturatedSum(std::int64_t a, std::int64_t b) {
+    std::int64_t sum = 0;
+    if (__builtin_add_overflow(a, b, &sum))
+        return b > 0 ? INT64_MAX : INT64_MIN;
+    return sum;
+}
+
 // Length of the stream in its time base, from its packets (a scan of the file, no decoding).
 std::int64_t scanPacketLength(MediaInput& input) {
     PacketPtr packet(av_packet_alloc());
@@ -27,20 +36,21 @@ std::int64_t scanPacketLength(MediaInput& input) {
     bool timestampsUsable = true;
     while (av_read_frame(input.format.get(), packet.get()) >= 0) {
         if (packet->stream_index == input.streamIndex) {
-            sum += packet->duration;
+            sum = saturatedSum(sum, packet->duration);
             if (packet->pts == AV_NOPTS_VALUE) {
                 timestampsUsable = false;
             } else {
                 if (first == AV_NOPTS_VALUE || packet->pts < first)
                     first = packet->pts;
-                if (end == AV_NOPTS_VALUE || packet->pts + packet->duration > end)
-                    end = packet->pts + packet->duration;
+                if (const std::int64_t last = saturatedSum(packet->pts, packet->duration);
+                    end == AV_NOPTS_VALUE || last > end)
+                    end = last;
             }
         }
         av_packet_unref(packet.get());
     }
     if (timestampsUsable && first != AV_NOPTS_VALUE)
-        return end - first;
+        return saturatedSum(end, first == INT64_MIN ? INT64_MAX : -first);
     return sum;
 }
 
@@ -58,7 +68,7 @@ std::int64_t countMp3Samples(MediaInput& input) {
     std::int64_t skipped = 0;  // samples at the codec's rate
     while (av_read_frame(input.format.get(), packet.get()) >= 0) {
         if (packet->stream_index == input.streamIndex) {
-            length += packet->duration;
+            length = saturatedSum(length, packet->duration);
             std::size_t size = 0;
             if (const std::uint8_t* skip = av_packet_get_side_data(packet.get(), AV_PKT_DATA_SKIP_SAMPLES, &size);
                 skip && size >= 8)
@@ -68,7 +78,7 @@ std::int64_t countMp3Samples(MediaInput& input) {
     }
     if (length <= 0 || rate <= 0)
         return kUnknown;
-    return length - av_rescale_q(skipped, AVRational{1, rate}, timeBase);
+    return saturatedSum(length, -av_rescale_q(skipped, AVRational{1, rate}, timeBase));
 }
 
 // The length the container declares, in the stream's time base, or kUnknown. A declared length is
@@ -152,7 +162,7 @@ REFERENCE_TIME decodedLength(const std::string& path) {
             av_frame_unref(frame.get());
         }
     };
-    while (av_read_frame(input.format.get(), packet.get()) >= 0 && total() <= kLongestTime) {
+    while (total() <= kLongestTime && av_read_frame(input.format.get(), packet.get()) >= 0) {
         if (packet->stream_index == input.streamIndex && avcodec_send_packet(input.codec.get(), packet.get()) >= 0)
             receive();
         av_packet_unref(packet.get());
