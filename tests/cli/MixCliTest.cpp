@@ -274,6 +274,15 @@ private Q_SLOTS:
         const WavData wav = readBack(out);
         QVERIFY(wav.frames() > 44100);
         QCOMPARE(wav.at(0, 0), 0);
+
+        // A disk smaller than one write: the whole frames of the write it cut short are kept.
+        sonarel::testing::SmallDisk tiny(QStringLiteral("200k"));
+        QVERIFY2(tiny.isMounted(), qPrintable(tiny.skipReason()));
+        const QString cut = tiny.filePath(QStringLiteral("cut.wav"));
+        run = runMix({QStringLiteral("-q"), QStringLiteral("--ignore-space"), QStringLiteral("-o"), cut,
+                      input + QStringLiteral("@9.5")});
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY2(readBack(cut).frames() > (200 * 1024 - 8192) / 4, qPrintable(QString::number(readBack(cut).frames())));
     }
 
     void aVanishedFileIsNamedAndCanBeLeftOut()

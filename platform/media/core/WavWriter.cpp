@@ -90,7 +90,9 @@ std::vector<std::uint8_t> WavWriter::header(bool final) const {
     return out;
 }
 
-Status WavWriter::writeAll(const std::uint8_t* data, std::size_t size, std::int64_t offset) {
+Status WavWriter::writeAll(const std::uint8_t* data, std::size_t size, std::int64_t offset, std::size_t* done) {
+    if (done)
+        *done = 0;
     while (size > 0) {
         const ssize_t n = ::pwrite(fd_, data, size, offset);
         if (n < 0) {
@@ -103,6 +105,8 @@ Status WavWriter::writeAll(const std::uint8_t* data, std::size_t size, std::int6
         data += n;
         size -= static_cast<std::size_t>(n);
         offset += n;
+        if (done)
+            *done += static_cast<std::size_t>(n);
     }
     return kOk;
 }
@@ -112,11 +116,12 @@ Status WavWriter::flush() {
         return error_;
     if (buffer_.empty())
         return kOk;
-    if (const Status s = writeAll(buffer_.data(), buffer_.size(), filePos_); failed(s))
-        return error_ = s;
-    filePos_ += static_cast<std::int64_t>(buffer_.size());
-    buffer_.clear();
-    return kOk;
+    // What a full disk let through is counted too: finish() keeps its whole frames.
+    std::size_t done = 0;
+    const Status s = writeAll(buffer_.data(), buffer_.size(), filePos_, &done);
+    filePos_ += static_cast<std::int64_t>(done);
+    buffer_.erase(buffer_.begin(), buffer_.begin() + static_cast<std::ptrdiff_t>(done));
+    return failed(s) ? error_ = s : kOk;
 }
 
 Status WavWriter::write(const std::uint8_t* data, std::size_t size) {
@@ -149,9 +154,10 @@ Status WavWriter::finish() {
     // A disk that fills on this last write is a failure like any other: the header rewrite below
     // lands on blocks the file already holds and would succeed, hiding it.
     if (!buffer_.empty()) {
-        if (const Status s = writeAll(buffer_.data(), buffer_.size(), filePos_); succeeded(s))
-            filePos_ += static_cast<std::int64_t>(buffer_.size());
-        else if (succeeded(error_))
+        std::size_t done = 0;
+        const Status s = writeAll(buffer_.data(), buffer_.size(), filePos_, &done);
+        filePos_ += static_cast<std::int64_t>(done);
+        if (failed(s) && succeeded(error_))
             error_ = s;
         buffer_.clear();
     }
