@@ -75,6 +75,8 @@ void MixJob::main() {
     report(outcome);
 }
 
+// Block n is mixed and written while the workers decode block n + 1 (each source keeps a part for
+// each of the two blocks), so the writing never leaves the workers idle.
 MixJob::Outcome MixJob::mixAllBlocks() {
     Schedule schedule = makeSchedule();
     WorkerPool pool(workerCount());  // declared before the sources: they close before it stops
@@ -82,20 +84,35 @@ MixJob::Outcome MixJob::mixAllBlocks() {
     const auto channels = static_cast<std::size_t>(format_.channels);
     std::vector<float> mix(static_cast<std::size_t>(kBlockFrames) * channels);
     std::vector<std::uint8_t> pcm(mix.size() * static_cast<std::size_t>(format_.bitsPerSample / 8));
+    const auto framesFrom = [&](std::int64_t start) { return std::clamp<std::int64_t>(totalFrames_ - start, 0, kBlockFrames); };
+    if (totalFrames_ <= 0)
+        return {};
+    admitSources(schedule, 0, framesFrom(0), playing);
+    decodeBlock(pool, playing, 0, framesFrom(0), 0, nullptr);
+    if (Outcome failure = firstFailure(playing); failed(failure.status) && !stop_.load())
+        return failure;
+    int slot = 0;
     for (std::int64_t blockStart = 0; blockStart < totalFrames_ && !stop_.load(); blockStart += kBlockFrames) {
-        const std::int64_t frames = std::min(kBlockFrames, totalFrames_ - blockStart);
-        admitSources(schedule, blockStart, frames, playing);
-        decodeBlock(pool, playing, blockStart, frames);
+        const std::int64_t frames = framesFrom(blockStart);
+        const std::int64_t nextStart = blockStart + frames;
+        const std::int64_t nextFrames = framesFrom(nextStart);
+        admitSources(schedule, nextStart, nextFrames, playing);  // their part of this block is empty
+        Status written = kOk;
+        decodeBlock(pool, playing, nextStart, nextFrames, slot ^ 1, [&] {
+            mixBlock(playing, slot, frames, mix);
+            written = writeBlock(mix, frames, pcm);
+        });
+        if (succeeded(written))
+            framesWritten_.store(nextStart, std::memory_order_relaxed);  // also when stopped meanwhile
         if (stop_.load())
             break;
+        if (failed(written))
+            return {written, {}};
+        noteSilenced(playing);
+        std::erase_if(playing, [&](const auto& source) { return source->end() <= nextStart; });
         if (Outcome failure = firstFailure(playing); failed(failure.status))
             return failure;
-        mixBlock(playing, frames, mix);
-        noteSilenced(playing);
-        std::erase_if(playing, [&](const auto& source) { return source->end() <= blockStart + frames; });
-        if (const Status s = writeBlock(mix, frames, pcm); failed(s))
-            return {s, {}};
-        framesWritten_.store(blockStart + frames, std::memory_order_relaxed);
+        slot ^= 1;
     }
     return {};
 }
@@ -135,22 +152,33 @@ void MixJob::admitSources(Schedule& schedule, std::int64_t blockStart, std::int6
     }
 }
 
-void MixJob::decodeBlock(WorkerPool& pool, Playing& playing, std::int64_t blockStart, std::int64_t blockFrames) {
+void MixJob::decodeBlock(WorkerPool& pool, Playing& playing, std::int64_t blockStart, std::int64_t blockFrames,
+                         int slot, const std::function<void()>& alongside) {
     BlockRequest block;
     block.start = blockStart;
     block.frames = blockFrames;
     block.channels = format_.channels;
     block.rate = static_cast<int>(format_.samplesPerSec);
+    block.slot = slot;
     block.stop = &stop_;
     block.faults = &context_->faults;
     // The dearest sources of the last block go first, so no thread is left with one big task at
     // the end of the block while the other waits. Only the order of the work changes: the mix
     // keeps the timeline order.
-    std::vector<PlayingSource*> byCost(playing.size());
-    std::transform(playing.begin(), playing.end(), byCost.begin(), [](const auto& s) { return s.get(); });
-    std::stable_sort(byCost.begin(), byCost.end(),
-                     [](const PlayingSource* a, const PlayingSource* b) { return a->cost() > b->cost(); });
-    pool.run(byCost.size(), [&](std::size_t k) { byCost[k]->fill(block); });
+    std::vector<PlayingSource*> byCost;
+    if (blockFrames > 0) {
+        byCost.resize(playing.size());
+        std::transform(playing.begin(), playing.end(), byCost.begin(), [](const auto& s) { return s.get(); });
+        std::stable_sort(byCost.begin(), byCost.end(),
+                         [](const PlayingSource* a, const PlayingSource* b) { return a->cost() > b->cost(); });
+    }
+    const std::size_t extra = alongside ? 1 : 0;
+    pool.run(byCost.size() + extra, [&](std::size_t k) {
+        if (k < extra)
+            alongside();
+        else
+            byCost[k - extra]->fill(block);
+    });
 }
 
 MixJob::Outcome MixJob::firstFailure(const Playing& playing) const {
@@ -168,13 +196,14 @@ void MixJob::noteSilenced(const Playing& playing) {
             silenced_[source->index()] = true;
 }
 
-void MixJob::mixBlock(const Playing& playing, std::int64_t blockFrames, std::vector<float>& mix) const {
+void MixJob::mixBlock(const Playing& playing, int slot, std::int64_t blockFrames, std::vector<float>& mix) const {
     const auto channels = static_cast<std::int64_t>(format_.channels);
     std::fill(mix.begin(), mix.begin() + blockFrames * channels, 0.0f);
     for (const auto& source : playing) {
-        float* to = mix.data() + source->offset() * channels;
-        const float* from = source->samples();
-        const auto n = static_cast<std::size_t>(source->count() * channels);
+        const PlayingSource::Part& part = source->part(slot);
+        float* to = mix.data() + part.offset * channels;
+        const float* from = part.samples.data();
+        const auto n = static_cast<std::size_t>(part.count * channels);
         for (std::size_t k = 0; k < n; ++k)
             to[k] += from[k];
     }

@@ -71,10 +71,13 @@ private:
     Schedule makeSchedule() const;
     int workerCount() const;
     void admitSources(Schedule& schedule, std::int64_t blockStart, std::int64_t blockFrames, Playing& playing);
-    void decodeBlock(WorkerPool& pool, Playing& playing, std::int64_t blockStart, std::int64_t blockFrames);
+    // Fills part `slot` of every playing source for the block, running `alongside` (when given) as
+    // one more task of the same batch.
+    void decodeBlock(WorkerPool& pool, Playing& playing, std::int64_t blockStart, std::int64_t blockFrames, int slot,
+                     const std::function<void()>& alongside);
     Outcome firstFailure(const Playing& playing) const;
     void noteSilenced(const Playing& playing);
-    void mixBlock(const Playing& playing, std::int64_t blockFrames, std::vector<float>& mix) const;
+    void mixBlock(const Playing& playing, int slot, std::int64_t blockFrames, std::vector<float>& mix) const;
     Status writeBlock(const std::vector<float>& mix, std::int64_t blockFrames, std::vector<std::uint8_t>& pcm);
     void finishOutput(Outcome& outcome);
     void report(const Outcome& outcome);
@@ -89,7 +92,7 @@ private:
     std::atomic<bool> stop_{false};
     std::atomic<bool> running_{false};
     std::atomic<std::int64_t> framesWritten_{0};
-    Clipping clipping_;  // the job's thread only
+    Clipping clipping_;  // one task at a time: the job's thread or the batch's writing task
     std::vector<bool> silenced_;  // per entry: some of its samples were not numbers (job's thread)
     std::unique_ptr<WavWriter> writer_;
     std::thread thread_;

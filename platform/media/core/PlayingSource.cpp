@@ -29,9 +29,11 @@ void PlayingSource::fill(const BlockRequest& block) {
 void PlayingSource::fillBlock(const BlockRequest& block) {
     const std::int64_t from = std::max(block.start, start_);
     const std::int64_t to = std::min(block.start + block.frames, end());
-    offset_ = from - block.start;
-    count_ = std::max<std::int64_t>(to - from, 0);
-    if (count_ == 0 || failed(failure_.status))
+    part_ = &parts_[block.slot & 1];
+    part_->offset = from - block.start;
+    part_->count = std::max<std::int64_t>(to - from, 0);
+    const std::int64_t count = part_->count;
+    if (count == 0 || failed(failure_.status))
         return;
     try {
         if (!opened_)
@@ -42,10 +44,10 @@ void PlayingSource::fillBlock(const BlockRequest& block) {
         if (const Status s = skipTo(from - start_); failed(s))
             return;
         const int sourceChannels = stream_ ? stream_->channels() : 1;
-        scratch_.resize(static_cast<std::size_t>(count_ * sourceChannels));
-        if (const Status s = readFrames(count_, scratch_.data()); failed(s))
+        scratch_.resize(static_cast<std::size_t>(count * sourceChannels));
+        if (const Status s = readFrames(count, scratch_.data()); failed(s))
             return;
-        position_ += count_;
+        position_ += count;
         applyVolume(block.channels);
     } catch (const std::bad_alloc&) {
         failure_ = Failure{kErrOutOfMemory, 0};
@@ -109,10 +111,11 @@ Status PlayingSource::skipTo(std::int64_t wanted) {
 
 void PlayingSource::applyVolume(int outChannels) {
     const int sourceChannels = stream_ ? stream_->channels() : 1;
-    samples_.resize(static_cast<std::size_t>(count_ * outChannels));
-    const auto n = static_cast<std::size_t>(count_);
+    std::vector<float>& samples = part_->samples;
+    samples.resize(static_cast<std::size_t>(part_->count * outChannels));
+    const auto n = static_cast<std::size_t>(part_->count);
     const float* in = scratch_.data();
-    float* out = samples_.data();
+    float* out = samples.data();
     const float volume = volume_;
     if (sourceChannels == outChannels) {
         for (std::size_t i = 0; i < n * static_cast<std::size_t>(outChannels); ++i)
@@ -127,11 +130,11 @@ void PlayingSource::applyVolume(int outChannels) {
     // The decoder's frames are cleaned already; what is left here is a finite value made infinite
     // by the resampler or the volume. Cleared per source, so it never reaches the others' sum.
     bool finite = true;
-    for (std::size_t i = 0; i < samples_.size(); ++i)
+    for (std::size_t i = 0; i < samples.size(); ++i)
         finite &= std::isfinite(out[i]);
     if (finite)
         return;
-    for (std::size_t i = 0; i < samples_.size(); ++i) {
+    for (std::size_t i = 0; i < samples.size(); ++i) {
         if (!std::isfinite(out[i])) {
             out[i] = 0.0f;
             ++nonFinite_;

@@ -1,6 +1,6 @@
 // One source of a mix while it plays: its decoder, where it sits on the output, and its share of
-// the block being mixed. A source is filled by one worker at a time; the mixer reads it after the
-// workers are done with the block.
+// the blocks in flight. A source is filled by one worker at a time; it keeps two parts, so that the
+// mixer reads one block's part while a worker fills the next block's.
 #pragma once
 
 #include <atomic>
@@ -26,6 +26,7 @@ struct BlockRequest {
     std::int64_t frames = 0;  // frames in the block
     int channels = 2;         // output channels
     int rate = 44100;         // output rate
+    int slot = 0;             // which of the source's two parts this block fills (0 or 1)
     const std::atomic<bool>* stop = nullptr;
     FaultInjector* faults = nullptr;
 };
@@ -43,9 +44,12 @@ public:
     std::size_t index() const { return index_; }
     const std::string& path() const { return path_; }
     std::int64_t end() const { return start_ + frames_; }
-    std::int64_t offset() const { return offset_; }  // where this block's part begins in the block
-    std::int64_t count() const { return count_; }    // frames of this block's part
-    const float* samples() const { return samples_.data(); }
+    struct Part {
+        std::int64_t offset = 0;     // where this part begins in its block
+        std::int64_t count = 0;      // frames of this part
+        std::vector<float> samples;  // count frames in output channels, the volume applied
+    };
+    const Part& part(int slot) const { return parts_[slot & 1]; }
     const Failure& failure() const { return failure_; }
     // Whether some of its samples were not numbers (NaN, infinities) and were silenced.
     bool silencedNonFinite() const { return nonFinite_ > 0 || (stream_ && stream_->silencedSamples() > 0); }
@@ -69,9 +73,8 @@ private:
     bool opened_ = false;
     bool ended_ = false;
     std::int64_t position_ = 0;  // frames of the source consumed so far (relative to start_)
-    std::int64_t offset_ = 0;
-    std::int64_t count_ = 0;
-    std::vector<float> samples_;
+    Part parts_[2];
+    Part* part_ = &parts_[0];  // the part the current fill writes
     std::vector<float> scratch_;
     Failure failure_;
     std::int64_t nonFinite_ = 0;  // cleared after the resampler and the volume
