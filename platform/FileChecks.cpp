@@ -41,6 +41,20 @@ std::optional<FileIdentity> fileIdentity(const QString& path)
     return FileIdentity{static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
 }
 
+QString existingFolder(const QString& folder)
+{
+    if (folder.isEmpty())
+        return folder;
+    QString path = QFileInfo(folder).absoluteFilePath();
+    while (!QFileInfo(path).isDir()) {
+        const QString parent = QFileInfo(path).absolutePath();
+        if (parent == path)
+            break;
+        path = parent;
+    }
+    return path;
+}
+
 bool ensureParentFolder(const QString& path)
 {
     const QFileInfo info(path);

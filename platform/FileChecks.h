@@ -20,6 +20,9 @@ struct FileIdentity {
 };
 std::optional<FileIdentity> fileIdentity(const QString& path);
 
+// The folder, or its nearest parent that exists (absolute); empty for an empty text.
+QString existingFolder(const QString& folder);
+
 // Makes sure the folder that would hold `path` exists, creating it (and its parents) if needed.
 bool ensureParentFolder(const QString& path);
 

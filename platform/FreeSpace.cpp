@@ -1,10 +1,11 @@
 #include "platform/FreeSpace.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStorageInfo>
 #include <sys/stat.h>
+
+#include "platform/FileChecks.h"
 
 namespace sonarel {
 
@@ -12,12 +13,7 @@ std::optional<FreeSpace> freeSpaceFor(const QString& path)
 {
     if (path.isEmpty())
         return std::nullopt;
-    QDir folder = QFileInfo(path).absoluteDir();
-    while (!folder.exists()) {
-        if (folder.isRoot() || !folder.cdUp())
-            return std::nullopt;
-    }
-    const QStorageInfo storage(folder.absolutePath());
+    const QStorageInfo storage(existingFolder(QFileInfo(path).absolutePath()));
     if (!storage.isValid() || !storage.isReady() || storage.bytesAvailable() < 0)
         return std::nullopt;
     FreeSpace space;

@@ -1,6 +1,7 @@
 #include "platform/QtDesktop.h"
 
 #include "platform/BrowserCommand.h"
+#include "platform/FileChecks.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -46,22 +47,6 @@ QString locateDesktopFile(const QString& id)
         QString nested = id;
         nested[dash] = u'/';
         path = QStandardPaths::locate(QStandardPaths::ApplicationsLocation, nested);
-    }
-    return path;
-}
-
-// The folder, or its nearest parent that exists: given a missing folder, a file dialog would
-// take the folder's last part for a file name.
-QString existingFolder(const QString& folder)
-{
-    if (folder.isEmpty())
-        return folder;
-    QString path = QFileInfo(folder).absoluteFilePath();
-    while (!QFileInfo(path).isDir()) {
-        const QString parent = QFileInfo(path).absolutePath();
-        if (parent == path)
-            break;
-        path = parent;
     }
     return path;
 }

@@ -84,7 +84,9 @@ MixJob::Outcome MixJob::mixAllBlocks() {
     const auto channels = static_cast<std::size_t>(format_.channels);
     std::vector<float> mix(static_cast<std::size_t>(kBlockFrames) * channels);
     std::vector<std::uint8_t> pcm(mix.size() * static_cast<std::size_t>(format_.bitsPerSample / 8));
-    const auto framesFrom = [&](std::int64_t start) { return std::clamp<std::int64_t>(totalFrames_ - start, 0, kBlockFrames); };
+    const auto framesFrom = [&](std::int64_t start) {
+        return std::clamp<std::int64_t>(totalFrames_ - start, 0, kBlockFrames);
+    };
     if (totalFrames_ <= 0)
         return {};
     admitSources(schedule, 0, framesFrom(0), playing);

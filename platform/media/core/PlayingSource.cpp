@@ -5,6 +5,7 @@
 #include <new>
 
 #include "platform/media/core/Files.h"
+#include "platform/media/core/NonFiniteSamples.h"
 
 namespace sonarel::media::core {
 
@@ -129,17 +130,8 @@ void PlayingSource::applyVolume(int outChannels) {
     }
     // The decoder's frames are cleaned already; what is left here is a finite value made infinite
     // by the resampler or the volume. Cleared per source, so it never reaches the others' sum.
-    bool finite = true;
-    for (std::size_t i = 0; i < samples.size(); ++i)
-        finite &= std::isfinite(out[i]);
-    if (finite)
-        return;
-    for (std::size_t i = 0; i < samples.size(); ++i) {
-        if (!std::isfinite(out[i])) {
-            out[i] = 0.0f;
-            ++nonFinite_;
-        }
-    }
+    if (!allFinite(out, samples.size()))
+        nonFinite_ += clearNonFinite(out, samples.size());
 }
 
 }  // namespace sonarel::media::core

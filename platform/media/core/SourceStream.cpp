@@ -1,9 +1,6 @@
 #include "platform/media/core/SourceStream.h"
 
-#include "platform/media/core/EqualDownmix.h"
-
 #include <algorithm>
-#include <cmath>
 #include <cstring>
 #include <vector>
 
@@ -15,34 +12,16 @@ extern "C" {
 
 #include "platform/media/FaultInjector.h"
 #include "platform/media/FaultPoints.h"
+#include "platform/media/core/EqualDownmix.h"
 #include "platform/media/core/Files.h"
 #include "platform/media/core/MediaInput.h"
+#include "platform/media/core/NonFiniteSamples.h"
 
 namespace sonarel::media::core {
 
 namespace {
 
 constexpr double kMaxRateRatio = 256.0;  // beyond this, varispeed is clamped
-
-template <typename Sample>
-bool allFinite(const Sample* samples, std::size_t count) {
-    bool finite = true;
-    for (std::size_t i = 0; i < count; ++i)
-        finite &= std::isfinite(samples[i]);  // no early exit: the loop vectorises
-    return finite;
-}
-
-template <typename Sample>
-std::int64_t clearNonFinite(Sample* samples, std::size_t count) {
-    std::int64_t cleared = 0;
-    for (std::size_t i = 0; i < count; ++i) {
-        if (!std::isfinite(samples[i])) {
-            samples[i] = 0;
-            ++cleared;
-        }
-    }
-    return cleared;
-}
 
 // Clears NaN and infinite samples of a decoded frame, before the resampler could spread them over
 // their neighbours and before they reach the sum of the mix. Only float formats can hold them; a

@@ -116,12 +116,18 @@ Status WavWriter::flush() {
         return error_;
     if (buffer_.empty())
         return kOk;
-    // What a full disk let through is counted too: finish() keeps its whole frames.
+    const Status s = writeBuffer();
+    return failed(s) ? error_ = s : kOk;
+}
+
+// What a full disk let through is counted too, and leaves the buffer: finish() keeps its whole
+// frames, and nothing is written twice.
+Status WavWriter::writeBuffer() {
     std::size_t done = 0;
     const Status s = writeAll(buffer_.data(), buffer_.size(), filePos_, &done);
     filePos_ += static_cast<std::int64_t>(done);
     buffer_.erase(buffer_.begin(), buffer_.begin() + static_cast<std::ptrdiff_t>(done));
-    return failed(s) ? error_ = s : kOk;
+    return s;
 }
 
 Status WavWriter::write(const std::uint8_t* data, std::size_t size) {
@@ -154,10 +160,7 @@ Status WavWriter::finish() {
     // A disk that fills on this last write is a failure like any other: the header rewrite below
     // lands on blocks the file already holds and would succeed, hiding it.
     if (!buffer_.empty()) {
-        std::size_t done = 0;
-        const Status s = writeAll(buffer_.data(), buffer_.size(), filePos_, &done);
-        filePos_ += static_cast<std::int64_t>(done);
-        if (failed(s) && succeeded(error_))
+        if (const Status s = writeBuffer(); failed(s) && succeeded(error_))
             error_ = s;
         buffer_.clear();
     }

@@ -38,6 +38,7 @@ public:
 
 private:
     Status flush();
+    Status writeBuffer();  // the buffer at filePos_
     // `done`, when given, is how many bytes reached the file, also when it fails part-way.
     Status writeAll(const std::uint8_t* data, std::size_t size, std::int64_t offset, std::size_t* done = nullptr);
     std::vector<std::uint8_t> header(bool final) const;
