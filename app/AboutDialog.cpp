@@ -4,7 +4,7 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include "app/DialogUnits.h"
+#include "controls/DialogUnits.h"
 #include "app/ProductInfo.h"
 #include "controls/HyperLinkStatic.h"
 #include "res/ResourceIds.h"

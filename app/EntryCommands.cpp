@@ -2,7 +2,7 @@
 
 #include "platform/Desktop.h"
 #include "platform/FileChecks.h"
-#include "settings/AudioSettingsDialog.h"
+#include "settings/ui/AudioSettingsDialog.h"
 
 namespace sonarel {
 

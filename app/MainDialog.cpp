@@ -13,19 +13,19 @@
 #include <QShortcut>
 
 #include "app/AddFilesCommand.h"
-#include "app/ControlIds.h"
-#include "app/DialogUnits.h"
+#include "controls/ControlIds.h"
+#include "controls/DialogUnits.h"
 #include "app/EntryCommands.h"
 #include "app/InfoCommands.h"
 #include "app/ListCommands.h"
 #include "app/ListFileCommands.h"
 #include "app/MixListView.h"
-#include "app/timeline/TimelineWindow.h"
+#include "app/arrangement/ArrangementWindow.h"
 #include "controls/ImageButton.h"
 #include "platform/Desktop.h"
 #include "res/ResourceIds.h"
 #include "settings/OutputOptions.h"
-#include "settings/OutputOptionsDialog.h"
+#include "settings/ui/OutputOptionsDialog.h"
 #include "settings/ProfileStore.h"
 
 namespace sonarel {
@@ -140,7 +140,7 @@ void MainDialog::createControls()
     connect(list_, &MixListView::previewRequested, this,
             [this] { previewCommand(store_, list_->selectionCursor(), desktop_); });
     connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_T), this), &QShortcut::activated, this,
-            &MainDialog::timelineCommand);
+            &MainDialog::arrangementCommand);
 }
 
 void MainDialog::setUpButton(ImageButton& button, int iconId, const char* tooltip)
@@ -254,11 +254,11 @@ void MainDialog::optionsCommand()
     setStatusText(outputFileText(settings_.outputFile));
 }
 
-void MainDialog::timelineCommand()
+void MainDialog::arrangementCommand()
 {
     if (!timeline_) {
-        timeline_ = new TimelineWindow(store_, *list_, *runControl_, desktop_, profile_, PeakCache::defaultFolder(), this);
-        connect(timeline_, &TimelineWindow::entryActivated, this, &MainDialog::editEntry);
+        timeline_ = new ArrangementWindow(store_, *list_, *runControl_, desktop_, profile_, PeakCache::defaultFolder(), this);
+        connect(timeline_, &ArrangementWindow::entryActivated, this, &MainDialog::editEntry);
     }
     timeline_->open();
 }
@@ -336,7 +336,7 @@ void MainDialog::contextMenuEvent(QContextMenuEvent* event)
 {
     QMenu menu(this);
     listFile_->addToMenu(menu);
-    menu.addAction(QStringLiteral("&Timeline"), QKeySequence(Qt::CTRL | Qt::Key_T), this, &MainDialog::timelineCommand);
+    menu.addAction(QStringLiteral("&Timeline"), QKeySequence(Qt::CTRL | Qt::Key_T), this, &MainDialog::arrangementCommand);
     menu.addAction(QStringLiteral("&About Sonarel"), this, [this] { aboutCommand(desktop_, this); });
     menu.exec(event->globalPos());
 }

@@ -22,7 +22,7 @@ class ImageButton;
 class ListFileCommands;
 class MixListView;
 class ProfileStore;
-class TimelineWindow;
+class ArrangementWindow;
 
 class MainDialog : public QDialog, private MixView {
     Q_OBJECT
@@ -42,7 +42,7 @@ public:
     MixRunControl& runControl() { return *runControl_; }
     MixListView& mixList() { return *list_; }
     ListFileCommands& listFile() { return *listFile_; }
-    TimelineWindow* timelineWindow() const { return timeline_; }  // none until first opened
+    ArrangementWindow* arrangementWindow() const { return timeline_; }  // none until first opened
 
     // Adds files as the Add command does after its dialog (also used for drops).
     void addFiles(const QStringList& paths);
@@ -53,7 +53,7 @@ public Q_SLOTS:
     void addCommand();
     void mixCommand();
     void optionsCommand();
-    void timelineCommand();  // opens the timeline window (Ctrl+T)
+    void arrangementCommand();  // opens the timeline window (Ctrl+T)
 
 protected:
     bool event(QEvent* event) override;
@@ -92,7 +92,7 @@ private:
     QLabel* status_ = nullptr;
     QProgressBar* progress_ = nullptr;
     ImageButton* mixButton_ = nullptr;
-    TimelineWindow* timeline_ = nullptr;
+    ArrangementWindow* timeline_ = nullptr;
     bool ready_ = false;
 };
 

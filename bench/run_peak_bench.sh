@@ -31,8 +31,8 @@ command -v ffmpeg >/dev/null || die "ffmpeg is missing (apt-get install ffmpeg)"
 
 build="${BENCH_BUILD_DIR:-$root/build}"
 [ -f "$build/CMakeCache.txt" ] || die "no build in $build (run ./sonarel.sh test first, or set BENCH_BUILD_DIR)"
-cmake --build "$build" --target sonarel-timeline-bench -j2 >/dev/null || die "building sonarel-timeline-bench failed"
-program="$build/bench/sonarel-timeline-bench"
+cmake --build "$build" --target sonarel-arrangement-bench -j2 >/dev/null || die "building sonarel-arrangement-bench failed"
+program="$build/bench/sonarel-arrangement-bench"
 mkdir -p "$work" && work="$(cd "$work" && pwd)"
 
 ff() { ffmpeg -nostdin -hide_banner -loglevel error -y "$@"; }

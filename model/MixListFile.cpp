@@ -163,7 +163,7 @@ bool parseMixListCsv(std::string_view text, const std::string& listFolder, std::
             return false;
         }
         if (entry.path.front() != kPathSeparator)
-            entry.path = JoinPath(listFolder, entry.path);
+            entry.path = joinPath(listFolder, entry.path);
         if (entry.path.size() >= kPathBufferSize || entry.path.find('\0') != std::string::npos) {
             error = {recordLine, entry.path.size() >= kPathBufferSize ? "the path is too long" : "the path holds a NUL character"};
             return false;

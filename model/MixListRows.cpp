@@ -17,7 +17,7 @@ std::string threeDecimals(double value)
 
 std::string displayName(std::string_view path)
 {
-    return FileNameOfPath(path);
+    return fileNameOfPath(path);
 }
 
 std::string secondsText(REFERENCE_TIME time)

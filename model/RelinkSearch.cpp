@@ -58,7 +58,7 @@ std::vector<std::string> findMovedFiles(const std::vector<std::string>& missing,
 {
     std::set<std::string> wanted;
     for (const std::string& path : missing)
-        wanted.insert(FileNameOfPath(path));
+        wanted.insert(fileNameOfPath(path));
     std::map<std::string, std::vector<std::string>> candidates;  // by file name
     QDirIterator files(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
     int visited = 0;
@@ -72,7 +72,7 @@ std::vector<std::string> findMovedFiles(const std::vector<std::string>& missing,
     }
     std::vector<std::string> found(missing.size());
     for (std::size_t i = 0; i < missing.size(); ++i) {
-        const auto it = candidates.find(FileNameOfPath(missing[i]));
+        const auto it = candidates.find(fileNameOfPath(missing[i]));
         if (it == candidates.end())
             continue;
         for (const std::string& candidate : it->second) {

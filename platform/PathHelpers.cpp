@@ -27,7 +27,7 @@ std::string TailFromLastBackslash(std::string_view path)
     return at == std::string_view::npos ? std::string() : std::string(path.substr(at));
 }
 
-std::string JoinPath(std::string_view folder, std::string_view name)
+std::string joinPath(std::string_view folder, std::string_view name)
 {
     while (!name.empty() && name.front() == kPathSeparator)
         name.remove_prefix(1);
@@ -38,7 +38,7 @@ std::string JoinPath(std::string_view folder, std::string_view name)
     return joined;
 }
 
-std::string FileNameOfPath(std::string_view path)
+std::string fileNameOfPath(std::string_view path)
 {
     const auto at = lastSeparator(path);
     return std::string(at == std::string_view::npos ? path : path.substr(at + 1));

@@ -14,9 +14,9 @@ std::string FolderOfPath(std::string_view path);
 std::string TailFromLastBackslash(std::string_view path);
 
 // Joins a folder and a name with exactly one separator, so a root folder "/" gives "/name".
-std::string JoinPath(std::string_view folder, std::string_view name);
+std::string joinPath(std::string_view folder, std::string_view name);
 
 // The file name with its extension, as shown in the mix list ("/music/song.mp3" -> "song.mp3").
-std::string FileNameOfPath(std::string_view path);
+std::string fileNameOfPath(std::string_view path);
 
 }  // namespace sonarel

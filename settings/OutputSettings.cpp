@@ -14,7 +14,7 @@ namespace sonarel {
 QString plainOutputDefault()
 {
     return QString::fromStdString(
-        JoinPath(QDir::homePath().toStdString(), kOutputFileName.toStdString()));
+        joinPath(QDir::homePath().toStdString(), kOutputFileName.toStdString()));
 }
 
 QString musicFolderLocation()
@@ -32,7 +32,7 @@ QString ReadProfilePathInMusicFolder(const ProfileStore& profile, const QString&
         return profile.ReadString(section, key, plainDefault);
     }
     const std::string tail = TailFromLastBackslash(plainDefault.toStdString());
-    const QString inMusic = QString::fromStdString(JoinPath(musicFolder.toStdString(), tail));
+    const QString inMusic = QString::fromStdString(joinPath(musicFolder.toStdString(), tail));
     return profile.ReadString(section, key, inMusic);
 }
 
@@ -47,7 +47,7 @@ OutputSettings loadOutputSettings(const ProfileStore& profile, const QString& mu
         static_cast<std::size_t>(settings.outputFile.toUtf8().size()) >= kPathBufferSize)
         settings.outputFile = musicFolder.isEmpty()
                                   ? plain
-                                  : QString::fromStdString(JoinPath(musicFolder.toStdString(),
+                                  : QString::fromStdString(joinPath(musicFolder.toStdString(),
                                                                     kOutputFileName.toStdString()));
     settings.outputWidth = profile.ReadInt(profile::kSettings, profile::kOutputWidth, kDefaultOutputWidth);
     settings.outputHeight = profile.ReadInt(profile::kSettings, profile::kOutputHigh, kDefaultOutputHeight);

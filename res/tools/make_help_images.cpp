@@ -20,7 +20,7 @@
 #include "platform/QtDesktop.h"
 #include "platform/media/services/MediaLibrary.h"
 #include "res/Resources.h"
-#include "settings/OutputOptionsDialog.h"
+#include "settings/ui/OutputOptionsDialog.h"
 #include "settings/ProfileStore.h"
 
 namespace {

@@ -13,7 +13,7 @@
 #include "app/AddFilesCommand.h"
 #include "platform/media/FaultPoints.h"
 #include "res/Resources.h"
-#include "settings/AudioSettingsDialog.h"
+#include "settings/ui/AudioSettingsDialog.h"
 #include "support/MainWindowFixture.h"
 #include "support/WavFile.h"
 

@@ -17,7 +17,7 @@
 #include <set>
 
 #include "app/AboutDialog.h"
-#include "app/ControlIds.h"
+#include "controls/ControlIds.h"
 #include "app/InfoCommands.h"
 #include "app/MainDialog.h"
 #include "app/ProductInfo.h"

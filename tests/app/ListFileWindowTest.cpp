@@ -13,7 +13,7 @@
 #include "model/MixListFile.h"
 #include "platform/PathHelpers.h"
 #include "support/OddLists.h"
-#include "settings/AudioSettingsDialog.h"
+#include "settings/ui/AudioSettingsDialog.h"
 #include "support/MainWindowFixture.h"
 #include "support/WavFile.h"
 
@@ -32,7 +32,7 @@ QString describe(const MixItemStore& store)
 {
     QStringList words;
     for (int i = 0; i < store.audioCount(); ++i)
-        words << QString::fromStdString(FileNameOfPath(store.at(i).filePath())) + QLatin1Char('@') +
+        words << QString::fromStdString(fileNameOfPath(store.at(i).filePath())) + QLatin1Char('@') +
                      QString::number(store.at(i).startTime);
     return words.join(QLatin1Char(' '));
 }

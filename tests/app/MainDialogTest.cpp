@@ -10,7 +10,7 @@
 #include <QtTest>
 #include <cstdlib>
 
-#include "app/ControlIds.h"
+#include "controls/ControlIds.h"
 #include "app/MainDialog.h"
 #include "app/MixListView.h"
 #include "platform/media/FaultPoints.h"

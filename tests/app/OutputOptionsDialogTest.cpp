@@ -13,13 +13,13 @@
 #include <cstdlib>
 #include <functional>
 
-#include "app/ControlIds.h"
+#include "controls/ControlIds.h"
 #include "app/MainDialog.h"
 #include "platform/PathLimits.h"
 #include "platform/media/FaultPoints.h"
 #include "res/Resources.h"
 #include "settings/OutputOptions.h"
-#include "settings/OutputOptionsDialog.h"
+#include "settings/ui/OutputOptionsDialog.h"
 #include "settings/ProfileStore.h"
 #include "support/MainWindowFixture.h"
 #include "support/RecordingDesktop.h"

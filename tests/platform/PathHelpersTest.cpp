@@ -21,10 +21,10 @@ TEST(PathHelpers, FolderAndTailOnSlashPaths)
 
 TEST(PathHelpers, JoiningNeverDoublesTheSeparator)
 {
-    EXPECT_EQ(JoinPath("/", "name.wav"), "/name.wav");
-    EXPECT_EQ(JoinPath("/", "/name.wav"), "/name.wav");
-    EXPECT_EQ(JoinPath("/home/ann", "/audio_mix.wav"), "/home/ann/audio_mix.wav");
-    EXPECT_EQ(JoinPath("/home/ann/", "a.wav"), "/home/ann/a.wav");
-    EXPECT_EQ(JoinPath("", "a.wav"), "a.wav");
-    EXPECT_EQ(FileNameOfPath("/a/b/c.flac"), "c.flac");
+    EXPECT_EQ(joinPath("/", "name.wav"), "/name.wav");
+    EXPECT_EQ(joinPath("/", "/name.wav"), "/name.wav");
+    EXPECT_EQ(joinPath("/home/ann", "/audio_mix.wav"), "/home/ann/audio_mix.wav");
+    EXPECT_EQ(joinPath("/home/ann/", "a.wav"), "/home/ann/a.wav");
+    EXPECT_EQ(joinPath("", "a.wav"), "a.wav");
+    EXPECT_EQ(fileNameOfPath("/a/b/c.flac"), "c.flac");
 }

@@ -13,7 +13,7 @@
 #include <functional>
 #include <memory>
 
-#include "app/ControlIds.h"
+#include "controls/ControlIds.h"
 #include "app/MainDialog.h"
 #include "app/MixListView.h"
 #include "controls/ImageButton.h"

@@ -1,11 +1,11 @@
-#include "settings/AudioSettingsDialog.h"
+#include "settings/ui/AudioSettingsDialog.h"
 
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
 #include <QPushButton>
 
-#include "app/DialogUnits.h"
+#include "controls/DialogUnits.h"
 #include "platform/Desktop.h"
 
 namespace sonarel {

@@ -20,7 +20,7 @@ std::vector<char> bytesOf(const std::filesystem::path& path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-class RunControlTest : public ::testing::Test {
+class GraphRunTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_EQ(lib.initialize(), kOk);
@@ -39,7 +39,7 @@ protected:
     std::filesystem::path dir;
 };
 
-TEST_F(RunControlTest, StopLeavesAValidWavOfWhatWasWritten) {
+TEST_F(GraphRunTest, StopLeavesAValidWavOfWhatWasWritten) {
     const auto out = dir / "stopped.wav";
     // An hour of output: far more than is written before the stop.
     RenderRun run = render(lib, {{mediaPath("cbr.mp3"), 0}, {mediaPath("tone.ogg"), 36'000'000'000LL, 30'000'000}},
@@ -76,7 +76,7 @@ TEST_F(RunControlTest, StopLeavesAValidWavOfWhatWasWritten) {
     EXPECT_TRUE(readWav(early).valid) << readWav(early).error;
 }
 
-TEST_F(RunControlTest, FailedWritesEndTheRunWithAnErrorEvent) {
+TEST_F(GraphRunTest, FailedWritesEndTheRunWithAnErrorEvent) {
     // A full disk.
     GraphEvent full = failingRun({{mediaPath("stereo16.wav")}}, "/dev/full");
     EXPECT_EQ(full.code, kEventErrorAbort);
@@ -104,7 +104,7 @@ TEST_F(RunControlTest, FailedWritesEndTheRunWithAnErrorEvent) {
     EXPECT_TRUE(missing.events.empty());
 }
 
-TEST_F(RunControlTest, UnreadableSourcesEndTheRunWithAnErrorNamingTheFile) {
+TEST_F(GraphRunTest, UnreadableSourcesEndTheRunWithAnErrorNamingTheFile) {
     const std::string fifo = (dir / "pipe.mp3").string();
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     struct Case {
@@ -134,7 +134,7 @@ TEST_F(RunControlTest, UnreadableSourcesEndTheRunWithAnErrorNamingTheFile) {
     EXPECT_NE(event.detail.find("cbr.mp3"), std::string::npos) << event.detail;
 }
 
-TEST_F(RunControlTest, LargeDataSwitchesTheHeaderToRf64) {
+TEST_F(GraphRunTest, LargeDataSwitchesTheHeaderToRf64) {
     const WavData source = readWav(mediaPath("stereo16.wav"));
     const auto dataBytes = static_cast<std::uint64_t>(source.samples.size() * 2);
     lib.options().rf64Threshold = dataBytes;  // not passed: plain RIFF
@@ -158,7 +158,7 @@ TEST_F(RunControlTest, LargeDataSwitchesTheHeaderToRf64) {
     EXPECT_EQ(plain.size(), big.size());
 }
 
-TEST_F(RunControlTest, OutputDoesNotDependOnTheNumberOfWorkers) {
+TEST_F(GraphRunTest, OutputDoesNotDependOnTheNumberOfWorkers) {
     const std::vector<Entry> entries = {
         {mediaPath("cbr.mp3"), 0, -1, 1.3, 0.7},        {mediaPath("tone.ogg"), 5'000'000, -1, 0.8, 1.0},
         {mediaPath("tone.m4a"), 10'000'000, -1, 1.0, 1.5}, {mediaPath("surround51.wav"), 2'000'000, -1, 2.0, 1.0},
@@ -181,7 +181,7 @@ TEST_F(RunControlTest, OutputDoesNotDependOnTheNumberOfWorkers) {
     EXPECT_TRUE(reference == bytesOf(dir / "five.wav"));
 }
 
-TEST_F(RunControlTest, PositionReachesTheStopPositionAndTheGraphRunsAgain) {
+TEST_F(GraphRunTest, PositionReachesTheStopPositionAndTheGraphRunsAgain) {
     const auto out = dir / "again.wav";
     RenderRun run = render(lib, {{mediaPath("sine100.wav"), 10'000'000}}, pcmFormat(44100, 2, 16), out, false);
     ASSERT_EQ(run.runStatus, kOk);

@@ -1,4 +1,4 @@
-#include "settings/OutputOptionsDialog.h"
+#include "settings/ui/OutputOptionsDialog.h"
 
 #include <QComboBox>
 #include <QGroupBox>
@@ -6,8 +6,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "app/ControlIds.h"
-#include "app/DialogUnits.h"
+#include "controls/ControlIds.h"
+#include "controls/DialogUnits.h"
 #include "settings/FrameRateTable.h"
 #include "settings/OutputOptions.h"
 

@@ -13,7 +13,7 @@
 
 namespace sonarel {
 
-struct TimelineBar {
+struct ArrangementBar {
     int index = 0;           // the entry
     int lane = 0;
     double startSeconds = 0;
@@ -23,14 +23,14 @@ struct TimelineBar {
     QRectF body;               // the drawn bar: its height shows the volume
 };
 
-struct TimelineTick {
+struct ArrangementTick {
     double x = 0;
     double seconds = 0;
     bool major = false;
     QString label;  // major ticks only
 };
 
-class TimelineLayout {
+class ArrangementLayout {
 public:
     static constexpr double kMinPixelsPerSecond = 1e-4;
     static constexpr double kMaxPixelsPerSecond = 4000.0;
@@ -44,8 +44,8 @@ public:
         int margin = 10;
     };
 
-    TimelineLayout();
-    explicit TimelineLayout(Metrics metrics) : metrics_(metrics) {}
+    ArrangementLayout();
+    explicit ArrangementLayout(Metrics metrics) : metrics_(metrics) {}
 
     void setEntries(const MixItemStore& store);
     void setPixelsPerSecond(double pixelsPerSecond);
@@ -54,7 +54,7 @@ public:
 
     double pixelsPerSecond() const { return pixelsPerSecond_; }
     const Metrics& metrics() const { return metrics_; }
-    const std::vector<TimelineBar>& bars() const { return bars_; }  // in entry order
+    const std::vector<ArrangementBar>& bars() const { return bars_; }  // in entry order
     int laneCount() const { return laneCount_; }
     double totalSeconds() const { return totalSeconds_; }  // the latest end of an entry with a length
 
@@ -63,7 +63,7 @@ public:
     double totalX() const { return xOf(totalSeconds_); }
     QSize contentSize() const;
     // The ticks between two x positions, labelled in minutes and seconds.
-    std::vector<TimelineTick> ticks(double fromX, double toX) const;
+    std::vector<ArrangementTick> ticks(double fromX, double toX) const;
     // The entry whose bar is at `point`, or -1; the latest entry wins where bars touch.
     int barAt(QPointF point) const;
 
@@ -77,7 +77,7 @@ private:
 
     Metrics metrics_;
     double pixelsPerSecond_ = 20.0;
-    std::vector<TimelineBar> bars_;
+    std::vector<ArrangementBar> bars_;
     int laneCount_ = 0;
     double totalSeconds_ = 0;
     std::vector<double> volumes_;

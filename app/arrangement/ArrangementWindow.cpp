@@ -1,4 +1,4 @@
-#include "app/timeline/TimelineWindow.h"
+#include "app/arrangement/ArrangementWindow.h"
 
 #include <QAction>
 #include <QHideEvent>
@@ -9,7 +9,7 @@
 #include <QVBoxLayout>
 
 #include "app/MixListView.h"
-#include "app/timeline/TimelineView.h"
+#include "app/arrangement/ArrangementView.h"
 #include "platform/Desktop.h"
 #include "render/MixRunControl.h"
 #include "settings/ProfileStore.h"
@@ -34,7 +34,7 @@ QAction* addCommand(QToolBar& bar, QWidget& window, const QString& text, const Q
 
 }  // namespace
 
-TimelineWindow::TimelineWindow(const MixItemStore& store, MixListView& list, const MixRunControl& run,
+ArrangementWindow::ArrangementWindow(const MixItemStore& store, MixListView& list, const MixRunControl& run,
                                Desktop& desktop, ProfileStore& profile, const QString& cacheFolder, QWidget* parent)
     : QWidget(parent, Qt::Window), run_(run), desktop_(desktop), profile_(profile), peaks_(cacheFolder)
 {
@@ -43,7 +43,7 @@ TimelineWindow::TimelineWindow(const MixItemStore& store, MixListView& list, con
     if (parent)
         setWindowIcon(parent->windowIcon());
 
-    view_ = new TimelineView(store, peaks_, this);
+    view_ = new ArrangementView(store, peaks_, this);
     view_->setObjectName(QStringLiteral("timelineView"));
     view_->setSelectionModel(list.selectionModel());
 
@@ -58,10 +58,10 @@ TimelineWindow::TimelineWindow(const MixItemStore& store, MixListView& list, con
     addCommand(*tools, *this, QStringLiteral("Export picture"), {QKeySequence(Qt::CTRL | Qt::Key_E)},
                QStringLiteral("Save the timeline as a PNG picture"));
     const QList<QAction*> actions = tools->actions();
-    connect(actions[0], &QAction::triggered, view_, &TimelineView::zoomIn);
-    connect(actions[1], &QAction::triggered, view_, &TimelineView::zoomOut);
-    connect(actions[2], &QAction::triggered, view_, &TimelineView::fitToWindow);
-    connect(actions[4], &QAction::triggered, this, &TimelineWindow::exportPicture);
+    connect(actions[0], &QAction::triggered, view_, &ArrangementView::zoomIn);
+    connect(actions[1], &QAction::triggered, view_, &ArrangementView::zoomOut);
+    connect(actions[2], &QAction::triggered, view_, &ArrangementView::fitToWindow);
+    connect(actions[4], &QAction::triggered, this, &ArrangementWindow::exportPicture);
     auto* closeAction = new QAction(this);
     closeAction->setShortcuts({QKeySequence(Qt::Key_Escape), QKeySequence::Close});
     connect(closeAction, &QAction::triggered, this, &QWidget::close);
@@ -87,16 +87,16 @@ TimelineWindow::TimelineWindow(const MixItemStore& store, MixListView& list, con
             updateSummary();
         }
     });
-    connect(&peaks_, &PeakService::peaksArrived, this, &TimelineWindow::updateSummary);
-    connect(view_, &TimelineView::entryActivated, this, &TimelineWindow::entryActivated);
+    connect(&peaks_, &PeakService::peaksArrived, this, &ArrangementWindow::updateSummary);
+    connect(view_, &ArrangementView::entryActivated, this, &ArrangementWindow::entryActivated);
     playHeadTimer_.setInterval(100);
-    connect(&playHeadTimer_, &QTimer::timeout, this, &TimelineWindow::updatePlayHead);
+    connect(&playHeadTimer_, &QTimer::timeout, this, &ArrangementWindow::updatePlayHead);
     updateSummary();
 }
 
-TimelineWindow::~TimelineWindow() = default;
+ArrangementWindow::~ArrangementWindow() = default;
 
-void TimelineWindow::open()
+void ArrangementWindow::open()
 {
     if (!placed_) {
         placed_ = true;
@@ -115,7 +115,7 @@ void TimelineWindow::open()
     view_->setFocus();
 }
 
-void TimelineWindow::updatePlayHead()
+void ArrangementWindow::updatePlayHead()
 {
     const bool mixing = run_.isMixing();
     if (mixing && !wasMixing_)
@@ -125,19 +125,19 @@ void TimelineWindow::updatePlayHead()
     view_->setPlayHead(fraction >= 0 ? fraction * mixLength_ : -1.0);
 }
 
-void TimelineWindow::updateSummary()
+void ArrangementWindow::updateSummary()
 {
-    const TimelineLayout& layout = view_->layout();
+    const ArrangementLayout& layout = view_->layout();
     const int entries = static_cast<int>(layout.bars().size());
     QString text = QStringLiteral("%1 entries in %2 lanes, total length %3")
                        .arg(QString::number(entries), QString::number(layout.laneCount()),
-                            TimelineLayout::timeText(layout.totalSeconds(), 0.1));
+                            ArrangementLayout::timeText(layout.totalSeconds(), 0.1));
     if (peaks_.pendingCount() > 0)
         text += QStringLiteral("; reading waveforms: %1 files left").arg(peaks_.pendingCount());
     summary_->setText(text);
 }
 
-void TimelineWindow::exportPicture()
+void ArrangementWindow::exportPicture()
 {
     FileDialogRequest request;
     request.title = QStringLiteral("Export picture");
@@ -154,12 +154,12 @@ void TimelineWindow::exportPicture()
                              QStringLiteral("Error"), MessageIcon::Error);
 }
 
-void TimelineWindow::saveGeometryToProfile()
+void ArrangementWindow::saveGeometryToProfile()
 {
     profile_.WriteString(kSection, kGeometryKey, QString::fromLatin1(saveGeometry().toBase64()));
 }
 
-void TimelineWindow::hideEvent(QHideEvent* event)
+void ArrangementWindow::hideEvent(QHideEvent* event)
 {
     // A minimised window keeps working; a closed one stops measuring.
     if (!event->spontaneous()) {

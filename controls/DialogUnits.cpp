@@ -1,4 +1,4 @@
-#include "app/DialogUnits.h"
+#include "controls/DialogUnits.h"
 
 #include <QFontMetricsF>
 #include <cmath>

@@ -12,9 +12,9 @@
 
 #include <QLineEdit>
 
-#include "app/timeline/TimelineView.h"
-#include "app/timeline/TimelineWindow.h"
-#include "settings/AudioSettingsDialog.h"
+#include "app/arrangement/ArrangementView.h"
+#include "app/arrangement/ArrangementWindow.h"
+#include "settings/ui/AudioSettingsDialog.h"
 #include "support/MainWindowFixture.h"
 #include "support/WavFile.h"
 
@@ -46,7 +46,7 @@ void fill(MixItemStore& store, const std::vector<Spec>& specs)
 }
 
 // No two entries whose times overlap share a lane, and no two bars in a lane cover each other.
-void expectNoCovering(const TimelineLayout& layout)
+void expectNoCovering(const ArrangementLayout& layout)
 {
     const auto& bars = layout.bars();
     for (std::size_t a = 0; a < bars.size(); ++a) {
@@ -64,7 +64,7 @@ void expectNoCovering(const TimelineLayout& layout)
 
 }  // namespace
 
-class TimelineTest : public QObject {
+class ArrangementTest : public QObject {
     Q_OBJECT
 
 private:
@@ -74,13 +74,13 @@ private:
     struct Fixture : sonarel::testing::MainWindowFixture {
         using MainWindowFixture::MainWindowFixture;
 
-        TimelineWindow& openTimeline()
+        ArrangementWindow& openArrangement()
         {
             dialog.show();
             dialog.activateWindow();
             (void)QTest::qWaitForWindowActive(&dialog);
             QTest::keyClick(&dialog, Qt::Key_T, Qt::ControlModifier);
-            TimelineWindow* window = dialog.timelineWindow();
+            ArrangementWindow* window = dialog.arrangementWindow();
             if (!window)
                 qFatal("Ctrl+T did not open the timeline");
             (void)QTest::qWaitForWindowActive(window);
@@ -88,7 +88,7 @@ private:
         }
         bool waitForPeaks()
         {
-            return QTest::qWaitFor([this] { return dialog.timelineWindow()->peaks().pendingCount() == 0; }, 60000);
+            return QTest::qWaitFor([this] { return dialog.arrangementWindow()->peaks().pendingCount() == 0; }, 60000);
         }
         QList<int> selectedRows()
         {
@@ -131,7 +131,7 @@ private:
         return path;
     }
 
-    QColor colourAt(TimelineView& view, int index)
+    QColor colourAt(ArrangementView& view, int index)
     {
         const QImage image = view.renderPicture();
         const QRectF body = view.layout().bars()[static_cast<std::size_t>(index)].body;
@@ -156,7 +156,7 @@ private Q_SLOTS:
                      {11, 2, 1},     // 4: 11..13 starts earlier, overlaps 2: lane 1
                      {40, -1, 1},    // 5: length not measured: no part of the total
                      {50, 10, 0}});  // 6: a speed that cannot be mixed
-        TimelineLayout layout;
+        ArrangementLayout layout;
         layout.setEntries(store);
         layout.setPixelsPerSecond(10);
         const int m = layout.metrics().margin;
@@ -166,11 +166,11 @@ private Q_SLOTS:
             bool known;
         };
         const Expect expected[] = {{0, 100, 0, true}, {50, 50, 1, true}, {100, 40, 0, true}, {120, 40, 2, true},
-                                   {110, 20, 1, true}, {400, TimelineLayout::kMinBarWidth, 0, false},
-                                   {500, TimelineLayout::kMinBarWidth, 0, false}};
+                                   {110, 20, 1, true}, {400, ArrangementLayout::kMinBarWidth, 0, false},
+                                   {500, ArrangementLayout::kMinBarWidth, 0, false}};
         QCOMPARE(layout.bars().size(), std::size(expected));
         for (std::size_t i = 0; i < std::size(expected); ++i) {
-            const TimelineBar& bar = layout.bars()[i];
+            const ArrangementBar& bar = layout.bars()[i];
             QCOMPARE(bar.index, static_cast<int>(i));
             QCOMPARE(bar.slot.left(), m + expected[i].x);
             QCOMPARE(bar.slot.width(), expected[i].width);
@@ -207,13 +207,13 @@ private Q_SLOTS:
         specs.push_back({100, 0, 1});  // two entries of no length at one time get two lanes
         specs.push_back({100, 0, 1});
         fill(store, specs);
-        TimelineLayout layout;
+        ArrangementLayout layout;
         layout.setEntries(store);
         expectNoCovering(layout);
         int deepest = 0;
-        for (const TimelineBar& bar : layout.bars()) {
+        for (const ArrangementBar& bar : layout.bars()) {
             int sounding = 0;
-            for (const TimelineBar& other : layout.bars())
+            for (const ArrangementBar& other : layout.bars())
                 sounding += other.lengthKnown && other.startSeconds <= bar.startSeconds &&
                             bar.startSeconds < other.startSeconds + other.lengthSeconds;
             deepest = std::max(deepest, sounding);
@@ -224,24 +224,24 @@ private Q_SLOTS:
 
     void volumeShowsAsHeightAndTheRulerReadsMinutes()
     {
-        QCOMPARE(TimelineLayout::heightShare(1.0), 1.0);
-        QCOMPARE(TimelineLayout::heightShare(4.0), 1.0);
-        QCOMPARE(TimelineLayout::heightShare(0.5), 0.65);
-        QCOMPARE(TimelineLayout::heightShare(0.0), 0.3);
-        QCOMPARE(TimelineLayout::heightShare(std::nan("")), 0.3);
+        QCOMPARE(ArrangementLayout::heightShare(1.0), 1.0);
+        QCOMPARE(ArrangementLayout::heightShare(4.0), 1.0);
+        QCOMPARE(ArrangementLayout::heightShare(0.5), 0.65);
+        QCOMPARE(ArrangementLayout::heightShare(0.0), 0.3);
+        QCOMPARE(ArrangementLayout::heightShare(std::nan("")), 0.3);
         const struct {
             double seconds, step;
             const char* text;
         } times[] = {{0, 1, "0:00"}, {65, 5, "1:05"}, {3600, 600, "1:00:00"}, {1.5, 0.5, "0:01.5"}, {59.96, 0.1, "1:00.0"}};
         for (const auto& t : times)
-            QCOMPARE(TimelineLayout::timeText(t.seconds, t.step), QString::fromLatin1(t.text));
+            QCOMPARE(ArrangementLayout::timeText(t.seconds, t.step), QString::fromLatin1(t.text));
 
         MixItemStore store;
         fill(store, {{0, 600, 1}});
-        TimelineLayout layout;
+        ArrangementLayout layout;
         layout.setEntries(store);
         layout.setPixelsPerSecond(1.0);  // 80 px apart needs 120 s steps, with 60 s between
-        const std::vector<TimelineTick> ticks = layout.ticks(0, layout.xOf(600));
+        const std::vector<ArrangementTick> ticks = layout.ticks(0, layout.xOf(600));
         QVERIFY(ticks.size() >= 10);
         QCOMPARE(ticks[0].label, QStringLiteral("0:00"));
         QVERIFY(!ticks[1].major);
@@ -253,7 +253,7 @@ private Q_SLOTS:
     {
         auto f = make();
         f->dialog.addFiles({tone(QStringLiteral("a.wav"), 1.0), tone(QStringLiteral("b.wav"), 2.0)});
-        TimelineWindow& window = f->openTimeline();
+        ArrangementWindow& window = f->openArrangement();
         QVERIFY(window.isVisible());
         QVERIFY(window.isWindow());
         QCOMPARE(window.view().layout().bars().size(), 2u);
@@ -276,9 +276,9 @@ private Q_SLOTS:
         // The main window's context menu offers it too, with its shortcut.
         window.close();
         QVERIFY(!window.isVisible());
-        QCOMPARE(&f->openTimeline(), &window);
+        QCOMPARE(&f->openArrangement(), &window);
         QVERIFY(window.isVisible());
-        QCOMPARE(f->dialog.timelineWindow(), &window);
+        QCOMPARE(f->dialog.arrangementWindow(), &window);
     }
 
     void selectionIsSharedBothWaysAndBarsActivate()
@@ -289,8 +289,8 @@ private Q_SLOTS:
         for (int i = 0; i < 3; ++i)
             f->dialog.store().at(i).startTime = i * kSecond;
         f->list().refresh(f->dialog.store());
-        TimelineWindow& window = f->openTimeline();
-        TimelineView& view = window.view();
+        ArrangementWindow& window = f->openArrangement();
+        ArrangementView& view = window.view();
         auto centre = [&view](int i) { return view.barOnViewport(i).center().toPoint(); };
 
         QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, centre(1));
@@ -308,7 +308,7 @@ private Q_SLOTS:
                 picture.pixelColor(view.layout().bars()[1].body.center().toPoint()));
 
         // A double click opens the audio settings of that entry; after OK its bar moves at once.
-        QSignalSpy activated(&window, &TimelineWindow::entryActivated);
+        QSignalSpy activated(&window, &ArrangementWindow::entryActivated);
         sonarel::testing::WhenDialogOpens<AudioSettingsDialog> edit([](AudioSettingsDialog& d) {
             auto* start = d.findChild<QLineEdit*>(QString::number(AudioSettingsDialog::kIdStartTime));
             start->selectAll();
@@ -335,8 +335,8 @@ private Q_SLOTS:
     {
         auto f = make();
         f->dialog.addFiles({tone(QStringLiteral("z.wav"), 4.0)});
-        TimelineWindow& window = f->openTimeline();
-        TimelineView& view = window.view();
+        ArrangementWindow& window = f->openArrangement();
+        ArrangementView& view = window.view();
         const double fitted = view.layout().pixelsPerSecond();
         QVERIFY(view.layout().totalX() <= view.viewport()->width());
         QVERIFY(view.layout().totalX() > view.viewport()->width() - 30);
@@ -375,12 +375,12 @@ private Q_SLOTS:
             f->dialog.store().at(i).startTime = i * kSecond;
         QVERIFY(QFile::remove(gone));
         f->list().refresh(f->dialog.store());
-        TimelineWindow& window = f->openTimeline();
+        ArrangementWindow& window = f->openArrangement();
         QVERIFY(f->waitForPeaks());
-        TimelineView& view = window.view();
-        QCOMPARE(view.lookOf(0), TimelineView::BarLook::Playable);
-        QCOMPARE(view.lookOf(1), TimelineView::BarLook::Missing);
-        QCOMPARE(view.lookOf(2), TimelineView::BarLook::Unreadable);
+        ArrangementView& view = window.view();
+        QCOMPARE(view.lookOf(0), ArrangementView::BarLook::Playable);
+        QCOMPARE(view.lookOf(1), ArrangementView::BarLook::Missing);
+        QCOMPARE(view.lookOf(2), ArrangementView::BarLook::Unreadable);
         QCOMPARE(view.peakStateOf(0), PeakState::Ready);
         QVERIFY(colourAt(view, 0) != colourAt(view, 1));
         QVERIFY(colourAt(view, 0) != colourAt(view, 2));
@@ -394,16 +394,16 @@ private Q_SLOTS:
         {
             auto f = make();
             f->dialog.addFiles(files);
-            TimelineWindow& window = f->openTimeline();
+            ArrangementWindow& window = f->openArrangement();
             QVERIFY(f->waitForPeaks());
             QCOMPARE(window.peaks().measuredCount(), 5);
             window.close();
-            f->openTimeline();
+            f->openArrangement();
             QCOMPARE(window.peaks().measuredCount(), 5);  // in memory
         }
         auto f = make();  // a new window and service: the levels come from the disk
         f->dialog.addFiles(files);
-        TimelineWindow& window = f->openTimeline();
+        ArrangementWindow& window = f->openArrangement();
         for (int i = 0; i < 5; ++i)
             QCOMPARE(window.view().peakStateOf(i), PeakState::Ready);
         QCOMPARE(window.peaks().measuredCount(), 0);
@@ -480,7 +480,7 @@ private Q_SLOTS:
         settings.outputFile = dir_.filePath(QStringLiteral("playhead-out.wav"));
         f->dialog.setOutputSettings(settings);
         f->dialog.addFiles({tone(QStringLiteral("long.wav"), 240.0, 6000, 8000)});
-        TimelineWindow& window = f->openTimeline();
+        ArrangementWindow& window = f->openArrangement();
         QCOMPARE(window.view().playHead(), -1.0);
         f->dialog.mixCommand();
         QVERIFY(f->dialog.runControl().isMixing());
@@ -496,7 +496,7 @@ private Q_SLOTS:
     {
         auto f = make();
         f->dialog.addFiles({tone(QStringLiteral("e1.wav"), 2.0), tone(QStringLiteral("e2.wav"), 1.0)});
-        TimelineWindow& window = f->openTimeline();
+        ArrangementWindow& window = f->openArrangement();
         QVERIFY(f->waitForPeaks());
         const QString chosen = dir_.filePath(QStringLiteral("plan"));
         f->desktop.fileToSave.push_back(chosen);
@@ -522,12 +522,12 @@ private Q_SLOTS:
         const QString app = QStringLiteral("sonarel-timeline-geometry");
         {
             auto f = make(app);
-            TimelineWindow& window = f->openTimeline();
+            ArrangementWindow& window = f->openArrangement();
             window.resize(640, 300);
             window.close();
         }
         auto f = make(app);
-        TimelineWindow& window = f->openTimeline();
+        ArrangementWindow& window = f->openArrangement();
         QCOMPARE(window.size(), QSize(640, 300));
     }
 
@@ -555,7 +555,7 @@ private Q_SLOTS:
         f->dialog.store().append(dir_.filePath(QStringLiteral("Lost take.wav")).toStdString(), 3 * kSecond);
         f->dialog.store().at(6).startTime = 4 * kSecond;
         f->list().refresh(f->dialog.store());
-        TimelineWindow& window = f->openTimeline();
+        ArrangementWindow& window = f->openArrangement();
         window.resize(900, 330);
         window.view().fitToWindow();
         QVERIFY(f->waitForPeaks());
@@ -573,5 +573,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_MAIN(TimelineTest)
-#include "TimelineTest.moc"
+QTEST_MAIN(ArrangementTest)
+#include "ArrangementTest.moc"

@@ -1,4 +1,4 @@
-#include "app/timeline/TimelineView.h"
+#include "app/arrangement/ArrangementView.h"
 
 #include <QFileInfo>
 #include <QItemSelectionModel>
@@ -32,9 +32,9 @@ QColor fillFor(double volume, bool selected)
 
 // Paints the picture of a layout into a painter whose origin is the picture's top-left corner,
 // `scroll` pixels scrolled; only what meets `exposed` (in painter coordinates) is drawn.
-struct TimelineView::Paint {
-    const TimelineView& view;
-    const TimelineLayout& layout;
+struct ArrangementView::Paint {
+    const ArrangementView& view;
+    const ArrangementLayout& layout;
     QPainter& painter;
     QRectF exposed;
     QPointF scroll;
@@ -45,7 +45,7 @@ struct TimelineView::Paint {
         const QPalette& palette = view.palette();
         painter.fillRect(exposed, palette.color(QPalette::Base));
         lanes();
-        for (const TimelineBar& bar : layout.bars())
+        for (const ArrangementBar& bar : layout.bars())
             this->bar(bar);
         if (layout.bars().empty()) {
             painter.setPen(palette.color(QPalette::PlaceholderText));
@@ -61,7 +61,7 @@ struct TimelineView::Paint {
 
     void lanes()
     {
-        const TimelineLayout::Metrics& m = layout.metrics();
+        const ArrangementLayout::Metrics& m = layout.metrics();
         const QColor stripe = view.palette().color(QPalette::AlternateBase);
         for (int lane = 0; lane < std::max(1, layout.laneCount()); ++lane) {
             if (lane % 2 == 0)
@@ -71,7 +71,7 @@ struct TimelineView::Paint {
         }
     }
 
-    void bar(const TimelineBar& bar)
+    void bar(const ArrangementBar& bar)
     {
         const QRectF slot = shifted(bar.slot);
         if (!slot.intersects(exposed))
@@ -110,7 +110,7 @@ struct TimelineView::Paint {
         painter.restore();
     }
 
-    void waveform(const TimelineBar& bar, const QRectF& body)
+    void waveform(const ArrangementBar& bar, const QRectF& body)
     {
         const PeakLookup& lookup = view.lookups_[static_cast<std::size_t>(bar.index)];
         if (lookup.state != PeakState::Ready || !lookup.levels || !bar.lengthKnown)
@@ -139,7 +139,7 @@ struct TimelineView::Paint {
         painter.setRenderHint(QPainter::Antialiasing, true);
     }
 
-    void label(const TimelineBar& bar, const QRectF& body, BarLook look)
+    void label(const ArrangementBar& bar, const QRectF& body, BarLook look)
     {
         // The name stays in sight while the start of a long bar is scrolled away.
         QRectF textRect = body.adjusted(4, 1, -4, -1);
@@ -180,7 +180,7 @@ struct TimelineView::Paint {
 
     void ruler()
     {
-        const TimelineLayout::Metrics& m = layout.metrics();
+        const ArrangementLayout::Metrics& m = layout.metrics();
         const QPalette& palette = view.palette();
         const QRectF band(exposed.left(), 0, exposed.width(), m.rulerHeight);
         painter.fillRect(band, palette.color(QPalette::Button));
@@ -188,7 +188,7 @@ struct TimelineView::Paint {
         painter.drawLine(QPointF(band.left(), band.bottom()), QPointF(band.right(), band.bottom()));
         painter.setPen(palette.color(QPalette::ButtonText));
         const QFontMetricsF metrics(painter.font());
-        for (const TimelineTick& tick : layout.ticks(exposed.left() + scroll.x() - 100, exposed.right() + scroll.x()))
+        for (const ArrangementTick& tick : layout.ticks(exposed.left() + scroll.x() - 100, exposed.right() + scroll.x()))
         {
             const double x = tick.x - scroll.x();
             const double length = tick.major ? m.rulerHeight / 2.0 : m.rulerHeight / 4.0;
@@ -198,7 +198,7 @@ struct TimelineView::Paint {
         }
         if (layout.totalSeconds() > 0) {
             const double x = layout.totalX() - scroll.x();
-            const QString text = QStringLiteral("Total %1").arg(TimelineLayout::timeText(layout.totalSeconds(), 0.1));
+            const QString text = QStringLiteral("Total %1").arg(ArrangementLayout::timeText(layout.totalSeconds(), 0.1));
             const double width = metrics.horizontalAdvance(text) + 8;
             const QRectF flag(x - width, m.rulerHeight - metrics.height() - 2, width, metrics.height() + 2);
             painter.fillRect(flag, QColor(0xc0, 0x20, 0x20));
@@ -226,7 +226,7 @@ struct TimelineView::Paint {
     }
 };
 
-TimelineView::TimelineView(const MixItemStore& store, PeakService& peaks, QWidget* parent)
+ArrangementView::ArrangementView(const MixItemStore& store, PeakService& peaks, QWidget* parent)
     : QAbstractScrollArea(parent), store_(store), peaks_(peaks)
 {
     setFocusPolicy(Qt::StrongFocus);
@@ -238,11 +238,11 @@ TimelineView::TimelineView(const MixItemStore& store, PeakService& peaks, QWidge
     p.setColor(QPalette::Base, Qt::white);
     p.setColor(QPalette::AlternateBase, QColor(0xf3, 0xf5, 0xf8));
     setPalette(p);
-    connect(&peaks_, &PeakService::peaksArrived, this, &TimelineView::peaksArrived);
+    connect(&peaks_, &PeakService::peaksArrived, this, &ArrangementView::peaksArrived);
     refresh();
 }
 
-void TimelineView::setSelectionModel(QItemSelectionModel* selection)
+void ArrangementView::setSelectionModel(QItemSelectionModel* selection)
 {
     if (selection_)
         disconnect(selection_, nullptr, this, nullptr);
@@ -255,7 +255,7 @@ void TimelineView::setSelectionModel(QItemSelectionModel* selection)
     viewport()->update();
 }
 
-void TimelineView::refresh()
+void ArrangementView::refresh()
 {
     layout_.setEntries(store_);
     const auto count = static_cast<std::size_t>(store_.audioCount());
@@ -277,7 +277,7 @@ void TimelineView::refresh()
     viewport()->update();
 }
 
-void TimelineView::peaksArrived(const QString& path)
+void ArrangementView::peaksArrived(const QString& path)
 {
     bool changed = false;
     for (std::size_t i = 0; i < paths_.size(); ++i) {
@@ -290,7 +290,7 @@ void TimelineView::peaksArrived(const QString& path)
         viewport()->update();
 }
 
-TimelineView::BarLook TimelineView::lookOf(int index) const
+ArrangementView::BarLook ArrangementView::lookOf(int index) const
 {
     if (index < 0 || index >= static_cast<int>(lookups_.size()))
         return BarLook::Unmixable;
@@ -302,21 +302,21 @@ TimelineView::BarLook TimelineView::lookOf(int index) const
     return layout_.bars()[static_cast<std::size_t>(index)].lengthKnown ? BarLook::Playable : BarLook::Unmixable;
 }
 
-PeakState TimelineView::peakStateOf(int index) const
+PeakState ArrangementView::peakStateOf(int index) const
 {
     if (index < 0 || index >= static_cast<int>(lookups_.size()))
         return PeakState::Missing;
     return lookups_[static_cast<std::size_t>(index)].state;
 }
 
-QRectF TimelineView::barOnViewport(int index) const
+QRectF ArrangementView::barOnViewport(int index) const
 {
     if (index < 0 || index >= static_cast<int>(layout_.bars().size()))
         return {};
     return layout_.bars()[static_cast<std::size_t>(index)].slot.translated(-scroll());
 }
 
-void TimelineView::setPlayHead(double seconds)
+void ArrangementView::setPlayHead(double seconds)
 {
     const double head = std::isfinite(seconds) && seconds >= 0 ? seconds : -1.0;
     if (head == playHead_)
@@ -325,9 +325,9 @@ void TimelineView::setPlayHead(double seconds)
     viewport()->update();
 }
 
-QImage TimelineView::renderPicture(int maxWidth) const
+QImage ArrangementView::renderPicture(int maxWidth) const
 {
-    TimelineLayout picture = layout_;
+    ArrangementLayout picture = layout_;
     if (picture.contentSize().width() > maxWidth)
         picture.fitTo(maxWidth);
     const QSize size = picture.contentSize();
@@ -339,12 +339,12 @@ QImage TimelineView::renderPicture(int maxWidth) const
     return image;
 }
 
-QPointF TimelineView::scroll() const
+QPointF ArrangementView::scroll() const
 {
     return {static_cast<double>(horizontalScrollBar()->value()), static_cast<double>(verticalScrollBar()->value())};
 }
 
-void TimelineView::paintEvent(QPaintEvent*)
+void ArrangementView::paintEvent(QPaintEvent*)
 {
     QPainter painter(viewport());
     Paint{*this, layout_, painter, QRectF(viewport()->rect()), scroll(), hasFocus()}.all();
@@ -354,7 +354,7 @@ void TimelineView::paintEvent(QPaintEvent*)
     }
 }
 
-void TimelineView::updateScrollBars()
+void ArrangementView::updateScrollBars()
 {
     const QSize content = layout_.contentSize();
     const QSize room = viewport()->size();
@@ -364,7 +364,7 @@ void TimelineView::updateScrollBars()
     verticalScrollBar()->setRange(0, std::max(0, content.height() - room.height()));
 }
 
-void TimelineView::resizeEvent(QResizeEvent* event)
+void ArrangementView::resizeEvent(QResizeEvent* event)
 {
     QAbstractScrollArea::resizeEvent(event);
     if (!fitted_ && viewport()->width() > 0) {
@@ -374,7 +374,7 @@ void TimelineView::resizeEvent(QResizeEvent* event)
     updateScrollBars();
 }
 
-void TimelineView::zoomAround(double factor, double viewportX)
+void ArrangementView::zoomAround(double factor, double viewportX)
 {
     const double seconds = layout_.secondsAt(viewportX + horizontalScrollBar()->value());
     layout_.setPixelsPerSecond(layout_.pixelsPerSecond() * factor);
@@ -383,17 +383,17 @@ void TimelineView::zoomAround(double factor, double viewportX)
     viewport()->update();
 }
 
-void TimelineView::zoomIn()
+void ArrangementView::zoomIn()
 {
     zoomAround(kZoomStep, viewport()->width() / 2.0);
 }
 
-void TimelineView::zoomOut()
+void ArrangementView::zoomOut()
 {
     zoomAround(1.0 / kZoomStep, viewport()->width() / 2.0);
 }
 
-void TimelineView::fitToWindow()
+void ArrangementView::fitToWindow()
 {
     layout_.fitTo(viewport()->width());
     updateScrollBars();
@@ -401,12 +401,12 @@ void TimelineView::fitToWindow()
     viewport()->update();
 }
 
-bool TimelineView::isSelected(int index) const
+bool ArrangementView::isSelected(int index) const
 {
     return selection_ && selection_->model() && selection_->isRowSelected(index, QModelIndex());
 }
 
-int TimelineView::currentEntry() const
+int ArrangementView::currentEntry() const
 {
     if (!selection_)
         return -1;
@@ -414,7 +414,7 @@ int TimelineView::currentEntry() const
     return row < store_.audioCount() ? row : -1;
 }
 
-void TimelineView::makeCurrent(int index, bool toggle)
+void ArrangementView::makeCurrent(int index, bool toggle)
 {
     if (!selection_ || !selection_->model())
         return;
@@ -427,7 +427,7 @@ void TimelineView::makeCurrent(int index, bool toggle)
     selection_->setCurrentIndex(cell, (toggle ? QItemSelectionModel::Toggle : QItemSelectionModel::ClearAndSelect) | rows);
 }
 
-void TimelineView::ensureVisible(int index)
+void ArrangementView::ensureVisible(int index)
 {
     const QRectF bar = barOnViewport(index);
     if (bar.isEmpty())
@@ -443,7 +443,7 @@ void TimelineView::ensureVisible(int index)
         verticalScrollBar()->setValue(verticalScrollBar()->value() + static_cast<int>(bar.top() - room.top()) - 4);
 }
 
-void TimelineView::mousePressEvent(QMouseEvent* event)
+void ArrangementView::mousePressEvent(QMouseEvent* event)
 {
     if (event->button() != Qt::LeftButton) {
         QAbstractScrollArea::mousePressEvent(event);
@@ -456,7 +456,7 @@ void TimelineView::mousePressEvent(QMouseEvent* event)
     event->accept();
 }
 
-void TimelineView::mouseDoubleClickEvent(QMouseEvent* event)
+void ArrangementView::mouseDoubleClickEvent(QMouseEvent* event)
 {
     const int index = layout_.barAt(event->position() + scroll());
     if (event->button() == Qt::LeftButton && index >= 0) {
@@ -466,7 +466,7 @@ void TimelineView::mouseDoubleClickEvent(QMouseEvent* event)
     event->accept();
 }
 
-void TimelineView::wheelEvent(QWheelEvent* event)
+void ArrangementView::wheelEvent(QWheelEvent* event)
 {
     if (event->modifiers().testFlag(Qt::ControlModifier)) {
         const double steps = event->angleDelta().y() / 120.0;
@@ -478,7 +478,7 @@ void TimelineView::wheelEvent(QWheelEvent* event)
     QAbstractScrollArea::wheelEvent(event);
 }
 
-void TimelineView::keyPressEvent(QKeyEvent* event)
+void ArrangementView::keyPressEvent(QKeyEvent* event)
 {
     const int count = store_.audioCount();
     const int current = currentEntry();
@@ -513,13 +513,13 @@ void TimelineView::keyPressEvent(QKeyEvent* event)
     event->accept();
 }
 
-void TimelineView::focusInEvent(QFocusEvent* event)
+void ArrangementView::focusInEvent(QFocusEvent* event)
 {
     QAbstractScrollArea::focusInEvent(event);
     viewport()->update();
 }
 
-void TimelineView::focusOutEvent(QFocusEvent* event)
+void ArrangementView::focusOutEvent(QFocusEvent* event)
 {
     QAbstractScrollArea::focusOutEvent(event);
     viewport()->update();

@@ -1,4 +1,4 @@
-#include "app/timeline/TimelineLayout.h"
+#include "app/arrangement/ArrangementLayout.h"
 
 #include <algorithm>
 #include <array>
@@ -18,9 +18,9 @@ constexpr std::array<double, 17> kSteps = {0.1, 0.2, 0.5, 1, 2, 5, 10, 15, 30, 6
 
 }  // namespace
 
-TimelineLayout::TimelineLayout() : metrics_(Metrics{}) {}
+ArrangementLayout::ArrangementLayout() : metrics_(Metrics{}) {}
 
-void TimelineLayout::setEntries(const MixItemStore& store)
+void ArrangementLayout::setEntries(const MixItemStore& store)
 {
     bars_.clear();
     volumes_.clear();
@@ -28,7 +28,7 @@ void TimelineLayout::setEntries(const MixItemStore& store)
     bars_.reserve(static_cast<std::size_t>(store.audioCount()));
     for (int i = 0; i < store.audioCount(); ++i) {
         const MixItem& item = store.at(i);
-        TimelineBar bar;
+        ArrangementBar bar;
         bar.index = i;
         bar.startSeconds = static_cast<double>(item.startTime) * kSecondsPerUnit;
         const bool speedUsable = speedIsUsable(item.speed);
@@ -50,7 +50,7 @@ void TimelineLayout::setEntries(const MixItemStore& store)
                      [this](int a, int b) { return bars_[static_cast<std::size_t>(a)].startSeconds < bars_[static_cast<std::size_t>(b)].startSeconds; });
     std::vector<double> laneEnds;
     for (int i : order) {
-        TimelineBar& bar = bars_[static_cast<std::size_t>(i)];
+        ArrangementBar& bar = bars_[static_cast<std::size_t>(i)];
         const double end = bar.startSeconds + std::max(bar.lengthSeconds, 1e-9 * std::max(1.0, bar.startSeconds));
         auto free = std::find_if(laneEnds.begin(), laneEnds.end(), [&](double laneEnd) { return laneEnd <= bar.startSeconds; });
         if (free == laneEnds.end())
@@ -63,7 +63,7 @@ void TimelineLayout::setEntries(const MixItemStore& store)
     place();
 }
 
-void TimelineLayout::setPixelsPerSecond(double pixelsPerSecond)
+void ArrangementLayout::setPixelsPerSecond(double pixelsPerSecond)
 {
     if (!std::isfinite(pixelsPerSecond))
         return;
@@ -71,29 +71,29 @@ void TimelineLayout::setPixelsPerSecond(double pixelsPerSecond)
     place();
 }
 
-void TimelineLayout::fitTo(int width)
+void ArrangementLayout::fitTo(int width)
 {
     const double room = std::max(1, width - 2 * metrics_.margin);
     double last = totalSeconds_;
-    for (const TimelineBar& bar : bars_)
+    for (const ArrangementBar& bar : bars_)
         last = std::max(last, bar.startSeconds + bar.lengthSeconds);
     setPixelsPerSecond(last > 0 ? room / last : 20.0);
 }
 
-double TimelineLayout::xOf(double seconds) const
+double ArrangementLayout::xOf(double seconds) const
 {
     return metrics_.margin + seconds * pixelsPerSecond_;
 }
 
-double TimelineLayout::secondsAt(double x) const
+double ArrangementLayout::secondsAt(double x) const
 {
     return (x - metrics_.margin) / pixelsPerSecond_;
 }
 
-QSize TimelineLayout::contentSize() const
+QSize ArrangementLayout::contentSize() const
 {
     double right = totalX();
-    for (const TimelineBar& bar : bars_)
+    for (const ArrangementBar& bar : bars_)
         right = std::max(right, bar.body.right());
     const double width = std::min<double>(right + metrics_.margin, kMaxContentWidth);
     const int height = metrics_.rulerHeight + metrics_.margin +
@@ -101,9 +101,9 @@ QSize TimelineLayout::contentSize() const
     return {static_cast<int>(std::ceil(width - 1e-6)), height};  // a fitted picture fits exactly
 }
 
-void TimelineLayout::place()
+void ArrangementLayout::place()
 {
-    for (TimelineBar& bar : bars_) {
+    for (ArrangementBar& bar : bars_) {
         const double top = metrics_.rulerHeight + metrics_.margin + bar.lane * (metrics_.laneHeight + metrics_.laneGap);
         const double width = std::max(kMinBarWidth, bar.lengthSeconds * pixelsPerSecond_);
         bar.slot = QRectF(xOf(bar.startSeconds), top, width, metrics_.laneHeight);
@@ -112,7 +112,7 @@ void TimelineLayout::place()
     }
 }
 
-double TimelineLayout::heightShare(double volume)
+double ArrangementLayout::heightShare(double volume)
 {
     // Silent entries stay visible; full volume and louder fill the lane.
     if (!std::isfinite(volume) || volume <= 0)
@@ -120,9 +120,9 @@ double TimelineLayout::heightShare(double volume)
     return 0.3 + 0.7 * std::min(volume, 1.0);
 }
 
-std::vector<TimelineTick> TimelineLayout::ticks(double fromX, double toX) const
+std::vector<ArrangementTick> ArrangementLayout::ticks(double fromX, double toX) const
 {
-    std::vector<TimelineTick> out;
+    std::vector<ArrangementTick> out;
     double step = kSteps.back();
     for (double candidate : kSteps) {
         if (candidate * pixelsPerSecond_ >= kMinTickSpacing) {
@@ -144,7 +144,7 @@ std::vector<TimelineTick> TimelineLayout::ticks(double fromX, double toX) const
     return out;
 }
 
-QString TimelineLayout::timeText(double seconds, double step)
+QString ArrangementLayout::timeText(double seconds, double step)
 {
     const bool tenths = step < 1.0;
     const long long scaled = std::llround(seconds * (tenths ? 10.0 : 1.0));
@@ -158,7 +158,7 @@ QString TimelineLayout::timeText(double seconds, double step)
     return text;
 }
 
-int TimelineLayout::barAt(QPointF point) const
+int ArrangementLayout::barAt(QPointF point) const
 {
     for (auto bar = bars_.rbegin(); bar != bars_.rend(); ++bar)
         if (bar->slot.contains(point))

@@ -12,23 +12,23 @@
 #include <QImage>
 #include <vector>
 
-#include "app/timeline/TimelineLayout.h"
+#include "app/arrangement/ArrangementLayout.h"
 #include "render/PeakService.h"
 
 class QItemSelectionModel;
 
 namespace sonarel {
 
-class TimelineView : public QAbstractScrollArea {
+class ArrangementView : public QAbstractScrollArea {
     Q_OBJECT
 
 public:
     enum class BarLook { Playable, Missing, Unreadable, Unmixable };
 
-    TimelineView(const MixItemStore& store, PeakService& peaks, QWidget* parent = nullptr);
+    ArrangementView(const MixItemStore& store, PeakService& peaks, QWidget* parent = nullptr);
 
     void setSelectionModel(QItemSelectionModel* selection);
-    const TimelineLayout& layout() const { return layout_; }
+    const ArrangementLayout& layout() const { return layout_; }
     BarLook lookOf(int index) const;
     PeakState peakStateOf(int index) const;
     // The place of entry `index`'s bar on the viewport (scrolled), empty when there is none.
@@ -74,7 +74,7 @@ private:
     const MixItemStore& store_;
     PeakService& peaks_;
     QItemSelectionModel* selection_ = nullptr;
-    TimelineLayout layout_;
+    ArrangementLayout layout_;
     std::vector<PeakLookup> lookups_;  // per entry
     std::vector<QString> paths_;       // per entry, absolute
     std::vector<QString> names_;       // per entry, as the list shows them

@@ -19,18 +19,18 @@ class MixItemStore;
 class MixListView;
 class MixRunControl;
 class ProfileStore;
-class TimelineView;
+class ArrangementView;
 
-class TimelineWindow : public QWidget {
+class ArrangementWindow : public QWidget {
     Q_OBJECT
 
 public:
     // `cacheFolder`: where peak levels are kept between runs (empty: memory only).
-    TimelineWindow(const MixItemStore& store, MixListView& list, const MixRunControl& run, Desktop& desktop,
+    ArrangementWindow(const MixItemStore& store, MixListView& list, const MixRunControl& run, Desktop& desktop,
                    ProfileStore& profile, const QString& cacheFolder, QWidget* parent = nullptr);
-    ~TimelineWindow() override;
+    ~ArrangementWindow() override;
 
-    TimelineView& view() { return *view_; }
+    ArrangementView& view() { return *view_; }
     PeakService& peaks() { return peaks_; }
 
     // Shows the window (where it was last time) and brings it to the front.
@@ -55,7 +55,7 @@ private:
     Desktop& desktop_;
     ProfileStore& profile_;
     PeakService peaks_;
-    TimelineView* view_ = nullptr;
+    ArrangementView* view_ = nullptr;
     QLabel* summary_ = nullptr;
     QTimer playHeadTimer_;
     double mixLength_ = 0;  // the total length when the running mix started

@@ -1,7 +1,7 @@
 // Opens the timeline window on a list (offscreen) and times how long it takes until every entry's
 // peak levels are known, then does the same again with a fresh window over the same cache.
 //
-//   sonarel-timeline-bench --csv list.csv [--threads N]
+//   sonarel-arrangement-bench --csv list.csv [--threads N]
 //
 // The cache goes where the program keeps it ($XDG_CACHE_HOME/...): the caller points that
 // variable at an empty folder for a cold first run. Prints one line per opening.
@@ -16,8 +16,8 @@
 #include "app/MainDialog.h"
 #include "app/MixListView.h"
 #include "app/cli/ConsoleDesktop.h"
-#include "app/timeline/TimelineView.h"
-#include "app/timeline/TimelineWindow.h"
+#include "app/arrangement/ArrangementView.h"
+#include "app/arrangement/ArrangementWindow.h"
 #include "model/MixListImport.h"
 #include "render/MediaProbe.h"
 #include "settings/ProfileStore.h"
@@ -72,8 +72,8 @@ void timeOpening(const char* label, MainDialog& dialog)
 {
     QElapsedTimer clock;
     clock.start();
-    dialog.timelineCommand();
-    TimelineWindow& window = *dialog.timelineWindow();
+    dialog.arrangementCommand();
+    ArrangementWindow& window = *dialog.arrangementWindow();
     const qint64 opened = clock.elapsed();
     while (window.peaks().pendingCount() > 0)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
@@ -103,7 +103,7 @@ int main(int argc, char** argv)
     parser.addHelpOption();
     parser.process(app);
     if (!parser.isSet(csv)) {
-        std::fprintf(stderr, "usage: sonarel-timeline-bench --csv list.csv\n");
+        std::fprintf(stderr, "usage: sonarel-arrangement-bench --csv list.csv\n");
         return 2;
     }
 
