@@ -1,4 +1,4 @@
-// Opens the timeline window on a list (offscreen) and times how long it takes until every entry's
+// Opens the arrangement window ("Timeline") on a list (offscreen) and times how long it takes until every entry's
 // peak levels are known, then does the same again with a fresh window over the same cache.
 //
 //   sonarel-arrangement-bench --csv list.csv [--threads N]
@@ -18,7 +18,7 @@
 #include "app/cli/ConsoleDesktop.h"
 #include "app/arrangement/ArrangementView.h"
 #include "app/arrangement/ArrangementWindow.h"
-#include "model/MixListImport.h"
+#include "model/MixListFile.h"
 #include "render/MediaProbe.h"
 #include "settings/ProfileStore.h"
 
@@ -28,28 +28,16 @@ namespace {
 
 bool loadList(const QString& csv, MainDialog& dialog, media::MediaLibrary& library)
 {
-    QFile file(csv);
-    if (!file.open(QIODevice::ReadOnly)) {
-        std::fprintf(stderr, "cannot read %s\n", qPrintable(csv));
-        return false;
-    }
-    std::vector<EntrySpec> entries;
+    std::vector<MixItem> entries;
     ImportError error;
-    const QByteArray text = file.readAll();
-    if (!parseMixListCsv(std::string_view(text.constData(), static_cast<std::size_t>(text.size())),
-                         QFileInfo(csv).absolutePath().toStdString(), entries, error)) {
+    if (!readMixListFile(csv, entries, error)) {
         std::fprintf(stderr, "%s:%d: %s\n", qPrintable(csv), error.line, error.message.c_str());
         return false;
     }
     MixItemStore& store = dialog.store();
-    for (const EntrySpec& entry : entries) {
-        if (store.append(entry.path, MeasureAudioDuration(library, QString::fromStdString(entry.path))) !=
-            AppendResult::Appended)
+    for (const MixItem& entry : entries) {
+        if (appendMeasured(store, library, entry) != AppendResult::Appended)
             return false;
-        MixItem& item = store.at(store.audioCount() - 1);
-        item.startTime = secondsToReferenceTime(entry.startSeconds);
-        item.volume = entry.volume;
-        item.speed = entry.speed;
     }
     dialog.mixList().refresh(store);
     return true;
