@@ -46,8 +46,7 @@ QStringList patterns(std::initializer_list<std::span<const char* const>> lists)
 QString refusalOf(const QString& path)
 {
     const QByteArray utf8 = path.toUtf8();
-    MixItem probe;
-    if (!probe.setFilePath(std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size()))))
+    if (!fitsPathBuffer(std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size()))))
         return QStringLiteral("%1: the path is too long").arg(path);
     const QFileInfo info(path);
     if (!info.exists())
@@ -122,7 +121,7 @@ void rememberLastFolder(const MixItemStore& store, ProfileStore& profile)
 {
     if (store.audioCount() == 0)
         return;
-    const std::string_view last = store.at(store.audioCount() - 1).filePath();
+    const std::string_view last = store.at(store.audioCount() - 1).filePath;
     profile.WriteString(profile::kOption, profile::kLastAudioFolder, QString::fromStdString(FolderOfPath(last)));
 }
 

@@ -9,7 +9,7 @@ namespace sonarel {
 std::optional<EntryProperties> askEntryProperties(const MixItem& item, Desktop& desktop, QWidget* parent)
 {
     AudioSettingsDialog dialog(desktop, parent);
-    dialog.setSettings(audioSettingsOf(propertiesOf(item)));
+    dialog.setSettings(audioSettingsOf(item.properties()));
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
     return entryPropertiesOf(dialog.settings());

@@ -174,7 +174,7 @@ void ListFileCommands::openList()
 bool ListFileCommands::openListFile(const QString& chosenPath)
 {
     const QString path = QFileInfo(chosenPath).absoluteFilePath();
-    std::vector<EntrySpec> entries;
+    std::vector<MixItem> entries;
     ImportError error;
     if (!readMixListFile(path, entries, error)) {
         const QString why = QString::fromStdString(error.message);
@@ -202,7 +202,7 @@ bool ListFileCommands::openListFile(const QString& chosenPath)
     return true;
 }
 
-bool ListFileCommands::loadEntries(const std::vector<EntrySpec>& entries, const QString& path)
+bool ListFileCommands::loadEntries(const std::vector<MixItem>& entries, const QString& path)
 {
     const ListSnapshot before = snapshotOf(store_);
     const int total = static_cast<int>(entries.size());
@@ -219,16 +219,8 @@ bool ListFileCommands::loadEntries(const std::vector<EntrySpec>& entries, const 
             view_.refresh(store_);
             return false;
         }
-        const EntrySpec& entry = entries[static_cast<std::size_t>(i)];
-        const QString file = QString::fromStdString(entry.path);
-        // A missing file is marked in its row; measuring it would only fail.
-        const REFERENCE_TIME duration = QFileInfo::exists(file) ? MeasureAudioDuration(library_, file) : -1;
-        if (store_.append(entry.path, duration) != AppendResult::Appended)
-            continue;  // the reader checked the count and the path lengths
-        MixItem& item = store_.at(store_.audioCount() - 1);
-        item.startTime = entry.startTime;
-        item.volume = entry.volume;
-        item.speed = entry.speed;
+        // The reader checked the count and the path lengths, so every entry fits.
+        static_cast<void>(appendMeasured(store_, library_, entries[static_cast<std::size_t>(i)]));
     }
     progress.setValue(total);
     history_.noteOpened(store_, path);
@@ -238,29 +230,50 @@ bool ListFileCommands::loadEntries(const std::vector<EntrySpec>& entries, const 
 
 void ListFileCommands::relinkMissing(const QString& listPath)
 {
-    std::vector<std::string> missing;
-    QStringList names;
-    for (int i = 0; i < store_.audioCount(); ++i) {
-        const std::string path(store_.at(i).filePath());
-        if (!QFileInfo::exists(QString::fromStdString(path)) &&
-            std::find(missing.begin(), missing.end(), path) == missing.end()) {
-            missing.push_back(path);
-            names << QString::fromStdString(path);
-        }
-    }
+    const std::vector<std::string> missing = missingFiles();
     if (missing.empty())
         return;
-    const QString caption = QStringLiteral("Missing Files");
+    const QString folder = askFolderToSearch(missing, listPath);
+    if (folder.isEmpty())
+        return;
+    const QStringList stillMissing = relinkFound(missing, searchFolder(missing, folder));
+    view_.refresh(store_);  // the history records the relinking as a change of its own
+    if (!stillMissing.isEmpty()) {
+        desktop_.showMessage(QStringLiteral("These files were not found in %1 and stay in the list, "
+                                            "marked as missing:\n%2")
+                                 .arg(folder, pathLines(stillMissing)),
+                             QStringLiteral("Missing Files"), MessageIcon::Exclamation);
+    }
+}
+
+std::vector<std::string> ListFileCommands::missingFiles() const
+{
+    std::vector<std::string> missing;
+    for (int i = 0; i < store_.audioCount(); ++i) {
+        const std::string& path = store_.at(i).filePath;
+        if (!QFileInfo::exists(QString::fromStdString(path)) &&
+            std::find(missing.begin(), missing.end(), path) == missing.end())
+            missing.push_back(path);
+    }
+    return missing;
+}
+
+QString ListFileCommands::askFolderToSearch(const std::vector<std::string>& missing, const QString& listPath)
+{
+    QStringList names;
+    for (const std::string& path : missing)
+        names << QString::fromStdString(path);
     if (!desktop_.askYesNo(QStringLiteral("These files of the list were not found:\n%1\n\n"
                                           "Do you want to look for them in a folder?")
                                .arg(pathLines(names)),
-                           caption, MessageIcon::Exclamation))
-        return;
-    const QString folder =
-        desktop_.chooseFolder(QStringLiteral("Look for the Missing Files in"), QFileInfo(listPath).absolutePath());
-    if (folder.isEmpty())
-        return;
+                           QStringLiteral("Missing Files"), MessageIcon::Exclamation))
+        return {};
+    return desktop_.chooseFolder(QStringLiteral("Look for the Missing Files in"), QFileInfo(listPath).absolutePath());
+}
 
+std::vector<std::string> ListFileCommands::searchFolder(const std::vector<std::string>& missing,
+                                                        const QString& folder)
+{
     QProgressDialog progress(QStringLiteral("Looking for the missing files..."), QStringLiteral("Cancel"), 0, 0,
                              &window_);
     progress.setWindowTitle(kWindowCaption);
@@ -269,34 +282,35 @@ void ListFileCommands::relinkMissing(const QString& listPath)
     progress.reset();  // shown only once the search takes a while
     QElapsedTimer clock;
     clock.start();
-    const std::vector<std::string> found = findMovedFiles(missing, folder, [&] {
+    std::vector<std::string> found = findMovedFiles(missing, folder, [&] {
         if (clock.elapsed() > 500 && !progress.isVisible())
             progress.show();
         QCoreApplication::processEvents();
         return !progress.wasCanceled();
     });
     progress.close();
+    return found;
+}
 
+QStringList ListFileCommands::relinkFound(const std::vector<std::string>& missing,
+                                          const std::vector<std::string>& found)
+{
     QStringList stillMissing;
     for (std::size_t m = 0; m < missing.size(); ++m) {
-        if (found[m].empty()) {
+        if (found[m].empty() || !fitsPathBuffer(found[m])) {
             stillMissing << QString::fromStdString(missing[m]);
             continue;
         }
         const REFERENCE_TIME duration = MeasureAudioDuration(library_, QString::fromStdString(found[m]));
         for (int i = 0; i < store_.audioCount(); ++i) {
             MixItem& item = store_.at(i);
-            if (item.filePath() == missing[m] && item.setFilePath(found[m]))
+            if (item.filePath == missing[m]) {
+                item.filePath = found[m];
                 item.duration = duration;
+            }
         }
     }
-    view_.refresh(store_);  // the history records the relinking as a change of its own
-    if (!stillMissing.isEmpty()) {
-        desktop_.showMessage(QStringLiteral("These files were not found in %1 and stay in the list, "
-                                            "marked as missing:\n%2")
-                                 .arg(folder, pathLines(stillMissing)),
-                             caption, MessageIcon::Exclamation);
-    }
+    return stillMissing;
 }
 
 bool ListFileCommands::saveList()

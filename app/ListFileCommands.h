@@ -11,6 +11,8 @@
 #include <QString>
 #include <QStringList>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "model/ListHistory.h"
 
@@ -24,7 +26,6 @@ class Desktop;
 class MixItemStore;
 class MixListView;
 class ProfileStore;
-struct EntrySpec;
 namespace media {
 class MediaLibrary;
 }
@@ -70,8 +71,14 @@ private:
     void forgetRecent(const QString& path);
     bool confirmLosingChanges(const QString& question);
     bool writeTo(const QString& path);
-    bool loadEntries(const std::vector<EntrySpec>& entries, const QString& path);
+    bool loadEntries(const std::vector<MixItem>& entries, const QString& path);
+    // After opening: names the files that are missing and offers to look for them in a folder.
     void relinkMissing(const QString& listPath);
+    std::vector<std::string> missingFiles() const;  // each once, in list order
+    QString askFolderToSearch(const std::vector<std::string>& missing, const QString& listPath);
+    std::vector<std::string> searchFolder(const std::vector<std::string>& missing, const QString& folder);
+    // Points the entries of each found file at its new place; returns the files still missing.
+    QStringList relinkFound(const std::vector<std::string>& missing, const std::vector<std::string>& found);
 
     MixItemStore& store_;
     MixListView& view_;

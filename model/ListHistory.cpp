@@ -12,11 +12,11 @@ bool sameDouble(double a, double b)
     return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
 }
 
-bool sameEntry(const MixItem& item, const ListSnapshotEntry& entry)
+bool sameEntry(const MixItem& item, const MixItem& entry)
 {
     return item.duration == entry.duration && item.startTime == entry.startTime &&
            sameDouble(item.volume, entry.volume) && sameDouble(item.speed, entry.speed) &&
-           item.filePath() == entry.path;
+           item.filePath == entry.filePath;
 }
 
 // What a change did, told by the lists before and after it.
@@ -30,7 +30,7 @@ QString changeLabel(const ListSnapshot& before, const MixItemStore& after)
     if (count < before.size())
         return QStringLiteral("Delete");
     for (std::size_t i = 0; i < count; ++i) {
-        if (after.at(static_cast<int>(i)).filePath() != before[i].path)
+        if (after.at(static_cast<int>(i)).filePath != before[i].filePath)
             return QStringLiteral("Relink");
     }
     return QStringLiteral("Edit");
@@ -42,10 +42,8 @@ ListSnapshot snapshotOf(const MixItemStore& store)
 {
     ListSnapshot snapshot;
     snapshot.reserve(static_cast<std::size_t>(store.audioCount()));
-    for (int i = 0; i < store.audioCount(); ++i) {
-        const MixItem& item = store.at(i);
-        snapshot.push_back({std::string(item.filePath()), item.duration, item.startTime, item.volume, item.speed});
-    }
+    for (int i = 0; i < store.audioCount(); ++i)
+        snapshot.push_back(store.at(i));
     return snapshot;
 }
 
@@ -63,15 +61,9 @@ bool storeMatches(const MixItemStore& store, const ListSnapshot& snapshot)
 void restoreSnapshot(MixItemStore& store, const ListSnapshot& snapshot)
 {
     store.clear();
-    for (const ListSnapshotEntry& entry : snapshot) {
-        // Every snapshot came from a store, so its entries fit one.
-        if (store.append(entry.path, entry.duration) != AppendResult::Appended)
-            continue;
-        MixItem& item = store.at(store.audioCount() - 1);
-        item.startTime = entry.startTime;
-        item.volume = entry.volume;
-        item.speed = entry.speed;
-    }
+    // Every snapshot came from a store, so its entries fit one.
+    for (const MixItem& entry : snapshot)
+        static_cast<void>(store.append(entry));
 }
 
 ListHistory::ListHistory(const MixItemStore& store) : current_(snapshotOf(store)) {}

@@ -10,21 +10,14 @@
 
 #include <QString>
 #include <deque>
-#include <string>
 #include <vector>
 
 #include "model/MixItem.h"
 
 namespace sonarel {
 
-struct ListSnapshotEntry {
-    std::string path;
-    REFERENCE_TIME duration = 0;
-    REFERENCE_TIME startTime = 0;
-    double volume = 1.0;
-    double speed = 1.0;
-};
-using ListSnapshot = std::vector<ListSnapshotEntry>;
+// The list's entries, copied out of the store in order.
+using ListSnapshot = std::vector<MixItem>;
 
 ListSnapshot snapshotOf(const MixItemStore& store);
 // Whether the store holds exactly the snapshot's entries (doubles compared bit for bit).

@@ -1,36 +1,34 @@
 #include "model/MixItem.h"
 
 #include <algorithm>
-#include <cassert>
 #include <stdexcept>
 
 namespace sonarel {
 
-bool MixItem::setFilePath(std::string_view path)
+bool fitsPathBuffer(std::string_view path)
 {
-    // A NUL inside would silently cut the path; refuse it like one that is too long.
-    if (path.size() >= path_.size() || path.find('\0') != std::string_view::npos)
-        return false;
-    std::copy(path.begin(), path.end(), path_.begin());
-    path_[path.size()] = '\0';
-    return true;
+    return path.size() < kPathBufferSize && path.find('\0') == std::string_view::npos;
 }
 
 MixItemStore::MixItemStore() : items_(std::make_unique<std::array<MixItem, kMixItemCapacity>>()) {}
 
-AppendResult MixItemStore::append(std::string_view path, REFERENCE_TIME duration)
+AppendResult MixItemStore::append(const MixItem& item)
 {
     if (isFull())
         return AppendResult::ListFull;
-    MixItem& item = (*items_)[static_cast<std::size_t>(audioCount_)];
-    if (!item.setFilePath(path))
+    if (!fitsPathBuffer(item.filePath))
         return AppendResult::PathTooLong;
-    item.duration = duration;
-    item.startTime = 0;
-    item.volume = 1.0;
-    item.speed = 1.0;
+    (*items_)[static_cast<std::size_t>(audioCount_)] = item;
     ++audioCount_;
     return AppendResult::Appended;
+}
+
+AppendResult MixItemStore::append(std::string_view path, REFERENCE_TIME duration)
+{
+    MixItem item;
+    item.filePath = path;
+    item.duration = duration;
+    return append(item);
 }
 
 MixItem& MixItemStore::at(int index)

@@ -1,12 +1,18 @@
 // One entry of the mix list and the fixed-capacity store that holds them.
 //
-// The store is plain data owned by the main window (or the command-line mixer): one allocation at
-// construction, none per entry. Row i of the list view always shows entry i.
+// `MixItem` is the one entry type: the store holds it, list files and the command line read and
+// write it, the undo history keeps copies of it, and render/EngineEntry turns it into the
+// engine's. What a person sets for an entry is its `EntryProperties`; a new per-entry property is
+// added there, once, and every layer that copies entries carries it.
+//
+// The store is plain data owned by the main window (or the command-line mixer): its slots are
+// made once, at construction. Row i of the list view always shows entry i.
 #pragma once
 
 #include <QString>
 #include <array>
 #include <memory>
+#include <string>
 #include <string_view>
 
 #include "model/ReferenceTime.h"
@@ -16,21 +22,27 @@ namespace sonarel {
 
 inline constexpr int kMixItemCapacity = 1000;
 
-class MixItem {
-public:
-    REFERENCE_TIME duration = 0;   // measured length; 0 or -1 when it could not be measured
+// What a person sets for one entry: in the dialog, a list file or on the command line.
+struct EntryProperties {
     REFERENCE_TIME startTime = 0;  // where the entry begins on the output time line
     double volume = 1.0;           // linear gain, 1.0 = unchanged
     double speed = 1.0;            // playback rate; occupies duration / speed of output time
 
-    std::string_view filePath() const { return {path_.data()}; }
-    QString filePathText() const { return QString::fromUtf8(path_.data()); }
-    // False (and the old path kept) when `path` does not fit the path buffer with its terminator.
-    bool setFilePath(std::string_view path);
-
-private:
-    std::array<char, kPathBufferSize> path_{};
+    friend bool operator==(const EntryProperties&, const EntryProperties&) = default;
 };
+
+struct MixItem : EntryProperties {
+    std::string filePath;          // UTF-8; absolute once the entry is in the list
+    REFERENCE_TIME duration = 0;   // measured length; 0 or -1 when it could not be measured
+
+    QString filePathText() const { return QString::fromStdString(filePath); }
+    EntryProperties& properties() { return *this; }
+    const EntryProperties& properties() const { return *this; }
+};
+
+// Whether a path can be kept in the list: it fits the platform's path buffer with its terminator
+// and holds no NUL (which would silently cut it wherever it is handed on as a C string).
+bool fitsPathBuffer(std::string_view path);
 
 enum class AppendResult { Appended, ListFull, PathTooLong };
 
@@ -41,8 +53,10 @@ public:
     int audioCount() const { return audioCount_; }
     bool isFull() const { return audioCount_ >= kMixItemCapacity; }
 
-    // Appends with start 0, volume 1.0 and speed 1.0. Refuses, writing nothing, when the list is
-    // full or the path does not fit.
+    // The one way an entry enters the list: a copy of `item`, appended after the last entry.
+    // Refuses, writing nothing, when the list is full or the path does not fit.
+    AppendResult append(const MixItem& item);
+    // A newly added file: start 0, volume 1.0 and speed 1.0.
     AppendResult append(std::string_view path, REFERENCE_TIME duration);
 
     // Valid indices are 0 .. audioCount() - 1; anything else is a programming error.

@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <charconv>
 
+#include "model/NumberText.h"
 #include "platform/AtomicFile.h"
 #include "platform/PathHelpers.h"
 #include "platform/PathLimits.h"
@@ -116,7 +117,7 @@ std::string_view pathInList(std::string_view path, std::string_view folder)
 
 }  // namespace
 
-bool parseMixListCsv(std::string_view text, const std::string& listFolder, std::vector<EntrySpec>& entries,
+bool parseMixListCsv(std::string_view text, const std::string& listFolder, std::vector<MixItem>& entries,
                      ImportError& error)
 {
     entries.clear();
@@ -151,9 +152,9 @@ bool parseMixListCsv(std::string_view text, const std::string& listFolder, std::
                                      std::to_string(fields.size())};
             return false;
         }
-        EntrySpec entry;
-        entry.path = fields[0];
-        if (entry.path.empty()) {
+        MixItem entry;
+        entry.filePath = fields[0];
+        if (entry.filePath.empty()) {
             error = {recordLine, "the path is empty"};
             return false;
         }
@@ -162,10 +163,10 @@ bool parseMixListCsv(std::string_view text, const std::string& listFolder, std::
             error = {recordLine, problem};
             return false;
         }
-        if (entry.path.front() != kPathSeparator)
-            entry.path = joinPath(listFolder, entry.path);
-        if (entry.path.size() >= kPathBufferSize || entry.path.find('\0') != std::string::npos) {
-            error = {recordLine, entry.path.size() >= kPathBufferSize ? "the path is too long" : "the path holds a NUL character"};
+        if (entry.filePath.front() != kPathSeparator)
+            entry.filePath = joinPath(listFolder, entry.filePath);
+        if (entry.filePath.size() >= kPathBufferSize || entry.filePath.find('\0') != std::string::npos) {
+            error = {recordLine, entry.filePath.size() >= kPathBufferSize ? "the path is too long" : "the path holds a NUL character"};
             return false;
         }
         entries.push_back(std::move(entry));
@@ -188,12 +189,12 @@ std::string secondsDecimal(REFERENCE_TIME time)
     return text;
 }
 
-std::string formatMixListCsv(const std::vector<EntrySpec>& entries, const std::string& listFolder)
+std::string formatMixListCsv(const std::vector<MixItem>& entries, const std::string& listFolder)
 {
     std::string out(kMixListHeader);
     out += '\n';
-    for (const EntrySpec& entry : entries) {
-        appendField(out, pathInList(entry.path, listFolder));
+    for (const MixItem& entry : entries) {
+        appendField(out, pathInList(entry.filePath, listFolder));
         out += ',';
         out += secondsDecimal(entry.startTime);
         out += ',';
@@ -205,18 +206,16 @@ std::string formatMixListCsv(const std::vector<EntrySpec>& entries, const std::s
     return out;
 }
 
-std::vector<EntrySpec> entriesOf(const MixItemStore& store)
+std::vector<MixItem> entriesOf(const MixItemStore& store)
 {
-    std::vector<EntrySpec> entries;
+    std::vector<MixItem> entries;
     entries.reserve(static_cast<std::size_t>(store.audioCount()));
-    for (int i = 0; i < store.audioCount(); ++i) {
-        const MixItem& item = store.at(i);
-        entries.push_back({std::string(item.filePath()), item.startTime, item.volume, item.speed});
-    }
+    for (int i = 0; i < store.audioCount(); ++i)
+        entries.push_back(store.at(i));
     return entries;
 }
 
-bool readMixListFile(const QString& path, std::vector<EntrySpec>& entries, ImportError& error)
+bool readMixListFile(const QString& path, std::vector<MixItem>& entries, ImportError& error)
 {
     entries.clear();
     QFile file(path);
@@ -238,7 +237,7 @@ bool readMixListFile(const QString& path, std::vector<EntrySpec>& entries, Impor
                            error);
 }
 
-QString saveMixListFile(const QString& path, const std::vector<EntrySpec>& entries)
+QString saveMixListFile(const QString& path, const std::vector<MixItem>& entries)
 {
     const std::string folder = QFileInfo(path).absolutePath().toStdString();
     const std::string text = formatMixListCsv(entries, folder);

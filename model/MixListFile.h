@@ -23,25 +23,26 @@ namespace sonarel {
 
 inline constexpr std::string_view kMixListHeader = "path,start_seconds,volume,speed";
 
-// Parses CSV text. Relative paths are taken from `listFolder`.
-bool parseMixListCsv(std::string_view text, const std::string& listFolder, std::vector<EntrySpec>& entries,
+// Parses CSV text. Relative paths are taken from `listFolder`. Durations are left 0: they are
+// measured when the entries are added to a list.
+bool parseMixListCsv(std::string_view text, const std::string& listFolder, std::vector<MixItem>& entries,
                      ImportError& error);
 
 // The CSV text of `entries`, with paths under `listFolder` written relative to it.
-std::string formatMixListCsv(const std::vector<EntrySpec>& entries, const std::string& listFolder);
+std::string formatMixListCsv(const std::vector<MixItem>& entries, const std::string& listFolder);
 
 // Exact decimal seconds of a 100-ns time: 15000001 -> "1.5000001", 20000000 -> "2".
 std::string secondsDecimal(REFERENCE_TIME time);
 
 // The entries of a store, in order.
-std::vector<EntrySpec> entriesOf(const MixItemStore& store);
+std::vector<MixItem> entriesOf(const MixItemStore& store);
 
 // Reads a list file. On failure `error` says why; its line is 0 when the file itself could not
 // be read.
-bool readMixListFile(const QString& path, std::vector<EntrySpec>& entries, ImportError& error);
+bool readMixListFile(const QString& path, std::vector<MixItem>& entries, ImportError& error);
 
 // Saves a list file atomically (the old file stays whole if anything fails). Returns an empty
 // text on success, otherwise why it failed.
-[[nodiscard]] QString saveMixListFile(const QString& path, const std::vector<EntrySpec>& entries);
+[[nodiscard]] QString saveMixListFile(const QString& path, const std::vector<MixItem>& entries);
 
 }  // namespace sonarel

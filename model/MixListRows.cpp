@@ -28,7 +28,7 @@ std::string secondsText(REFERENCE_TIME time)
 std::string cellText(const MixItem& item, int column)
 {
     switch (column) {
-    case 0: return displayName(item.filePath());
+    case 0: return displayName(item.filePath);
     case 1: return secondsText(item.duration);
     case 2: return threeDecimals(item.volume);
     case 3: return secondsText(item.startTime);

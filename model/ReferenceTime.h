@@ -1,12 +1,16 @@
-// REFERENCE_TIME is defined once, beside the media engine whose calls use it.
+// The mix list's time type: signed 64-bit, in units of 100 nanoseconds. Durations and start times
+// are held in it and shown in seconds. The media engine has a time type of its own with the same
+// units; render/EngineEntry is the one place that hands list times to the engine.
 #pragma once
 
 #include <cmath>
+#include <cstdint>
 #include <limits>
 
-#include "platform/media/ReferenceTime.h"
-
 namespace sonarel {
+
+using REFERENCE_TIME = std::int64_t;
+inline constexpr REFERENCE_TIME kReferenceUnitsPerSecond = 10'000'000;
 
 // Seconds to 100-ns units, truncated toward zero. A value beyond the 64-bit range saturates and
 // NaN gives 0, so no conversion is ever undefined.

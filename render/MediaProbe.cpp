@@ -1,5 +1,8 @@
 #include "render/MediaProbe.h"
 
+#include <QFileInfo>
+#include <utility>
+
 namespace sonarel {
 
 REFERENCE_TIME MeasureAudioDuration(media::MediaLibrary& library, const QString& path)
@@ -12,10 +15,18 @@ REFERENCE_TIME MeasureAudioDuration(media::MediaLibrary& library, const QString&
     std::shared_ptr<media::MediaSeeking> seeking;
     if (media::failed(graph->queryMediaSeeking(seeking)))
         return -1;
-    REFERENCE_TIME stop = 0;
+    media::REFERENCE_TIME stop = 0;
     if (media::failed(seeking->getStopPosition(stop)))
         return -1;
     return stop;
+}
+
+AppendResult appendMeasured(MixItemStore& store, media::MediaLibrary& library, MixItem entry)
+{
+    // A missing file is marked in its row and named before a mix; opening it would only fail.
+    const QString path = entry.filePathText();
+    entry.duration = QFileInfo::exists(path) ? MeasureAudioDuration(library, path) : -1;
+    return store.append(std::move(entry));
 }
 
 }  // namespace sonarel

@@ -3,7 +3,7 @@
 
 #include <QString>
 
-#include "model/ReferenceTime.h"
+#include "model/MixItem.h"
 #include "platform/media/services/MediaLibrary.h"
 
 namespace sonarel {
@@ -11,5 +11,9 @@ namespace sonarel {
 // The length in 100-ns units; -1 when the file cannot be opened or has no length; 0 when the
 // engine cannot make a graph. Blocks while the file is opened.
 REFERENCE_TIME MeasureAudioDuration(media::MediaLibrary& library, const QString& path);
+
+// Appends `entry` with its file's measured length: how entries read from a list file or the
+// command line enter the list. A file that does not exist is not opened; its length is -1.
+AppendResult appendMeasured(MixItemStore& store, media::MediaLibrary& library, MixItem entry);
 
 }  // namespace sonarel

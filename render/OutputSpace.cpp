@@ -3,7 +3,7 @@
 #include "platform/FreeSpace.h"
 #include "platform/media/core/Placement.h"
 #include "platform/media/core/WavWriter.h"
-#include "render/TimelineBuilder.h"
+#include "render/EngineEntry.h"
 
 namespace sonarel {
 
@@ -14,11 +14,7 @@ std::uint64_t mixFileBytes(const MixItemStore& store, const std::vector<bool>& u
         const auto index = static_cast<std::size_t>(i);
         if (index < usable.size() && !usable[index])
             continue;
-        const TimelineTimes times = timelineTimesOf(store.at(i));
-        media::core::SourceEntry entry;
-        entry.timelineStart = times.start;
-        entry.timelineStop = times.stop;
-        entries.push_back(entry);
+        entries.push_back(sourceEntryOf(store.at(i)));
     }
     const auto frames =
         static_cast<std::uint64_t>(media::core::outputFrames(entries, static_cast<int>(format.samplesPerSec)));

@@ -1,8 +1,5 @@
 #include "render/TimelineBuilder.h"
 
-#include <algorithm>
-#include <cmath>
-
 #include "model/MixListRows.h"
 #include "platform/Desktop.h"
 
@@ -17,7 +14,7 @@ QString text(const char* message)
 
 QString entryName(int index, const MixItem& item)
 {
-    return QStringLiteral("%1 (%2)").arg(QString::number(index + 1), QString::fromStdString(displayName(item.filePath())));
+    return QStringLiteral("%1 (%2)").arg(QString::number(index + 1), QString::fromStdString(displayName(item.filePath)));
 }
 
 double secondsOf(REFERENCE_TIME time)
@@ -26,30 +23,6 @@ double secondsOf(REFERENCE_TIME time)
 }
 
 }  // namespace
-
-bool speedIsUsable(double speed)
-{
-    return std::isfinite(speed) && speed > 0.0;
-}
-
-TimelineTimes timelineTimesOf(const MixItem& item)
-{
-    TimelineTimes times;
-    times.start = item.startTime;
-    times.mediaStart = 0;
-    times.mediaStop = item.duration;
-    const double stop = static_cast<double>(item.startTime) + static_cast<double>(item.duration) / item.speed;
-    // The cast truncates toward zero; keep it inside the 64-bit range whatever the speed.
-    const double limit = 9.2e18;
-    times.stop = static_cast<REFERENCE_TIME>(std::clamp(stop, -limit, limit));
-    return times;
-}
-
-bool fitsOnTimeline(const TimelineTimes& times)
-{
-    return times.start >= -media::kLongestTime && times.start <= media::kLongestTime &&
-           times.stop <= media::kLongestTime;
-}
 
 TimelineBuilder::TimelineBuilder(media::MediaLibrary& library, Desktop& desktop)
     : library_(library), desktop_(desktop)
@@ -75,66 +48,77 @@ media::Status TimelineBuilder::build(const MixItemStore& store, const std::vecto
     return media::kOk;
 }
 
-bool TimelineBuilder::checkSources(const MixItemStore& store, std::vector<bool>& usable, int outputRate)
-{
-    usable.assign(static_cast<std::size_t>(store.audioCount()), true);
+// What the check before a mix found in the list.
+struct TimelineBuilder::SourceCheck {
     QStringList unreadable;
     QStringList tooLong;
     int sounding = 0;  // entries that will be heard
-    for (int i = 0; i < store.audioCount(); ++i) {
-        const MixItem& item = store.at(i);
-        if (!speedIsUsable(item.speed)) {
-            usable[static_cast<std::size_t>(i)] = false;
-            desktop_.showAppMessage(QStringLiteral("The speed of entry %1 is %2; it must be a number above zero. "
-                                                   "This entry is left out of the mix.")
-                                        .arg(entryName(i, item), QString::number(item.speed)));
-            continue;
-        }
-        const TimelineTimes times = timelineTimesOf(item);
-        if (!fitsOnTimeline(times)) {
-            usable[static_cast<std::size_t>(i)] = false;
-            tooLong << QStringLiteral("entry %1 would end at %2 s")
-                           .arg(entryName(i, item), QString::number(secondsOf(times.stop), 'f', 3));
-            continue;
-        }
-        const QString path = item.filePathText();
-        std::string detail;
-        if (const media::Status status = library_.checkSource(path.toStdU16String(), outputRate, detail);
-            media::failed(status)) {
-            usable[static_cast<std::size_t>(i)] = false;
-            unreadable << QStringLiteral("%1: %2%3").arg(path, QString::fromStdString(media::errorText(status)),
-                                                         QString::fromStdString(detail));
-            continue;
-        }
-        if (times.stop > times.start)
-            ++sounding;
+};
+
+bool TimelineBuilder::checkSources(const MixItemStore& store, std::vector<bool>& usable, int outputRate)
+{
+    usable.assign(static_cast<std::size_t>(store.audioCount()), true);
+    SourceCheck check;
+    for (int i = 0; i < store.audioCount(); ++i)
+        usable[static_cast<std::size_t>(i)] = checkEntry(i, store.at(i), outputRate, check);
+    return mixAfterCheck(check, store.audioCount());
+}
+
+bool TimelineBuilder::checkEntry(int index, const MixItem& item, int outputRate, SourceCheck& check)
+{
+    if (!speedIsUsable(item.speed)) {
+        desktop_.showAppMessage(QStringLiteral("The speed of entry %1 is %2; it must be a number above zero. "
+                                               "This entry is left out of the mix.")
+                                    .arg(entryName(index, item), QString::number(item.speed)));
+        return false;
     }
-    if (!tooLong.isEmpty()) {
+    const TimelineTimes times = timelineTimesOf(item);
+    if (!fitsOnTimeline(times)) {
+        check.tooLong << QStringLiteral("entry %1 would end at %2 s")
+                             .arg(entryName(index, item), QString::number(secondsOf(times.stop), 'f', 3));
+        return false;
+    }
+    const QString path = item.filePathText();
+    std::string detail;
+    if (const media::Status status = library_.checkSource(path.toStdU16String(), outputRate, detail);
+        media::failed(status)) {
+        check.unreadable << QStringLiteral("%1: %2%3").arg(path, QString::fromStdString(media::errorText(status)),
+                                                           QString::fromStdString(detail));
+        return false;
+    }
+    if (times.stop > times.start)
+        ++check.sounding;
+    return true;
+}
+
+bool TimelineBuilder::mixAfterCheck(const SourceCheck& check, int entryCount)
+{
+    if (!check.tooLong.isEmpty()) {
         desktop_.showAppMessage(
             QStringLiteral("A mix can be at most %1 seconds long, and these entries would end later:\n%2\n\n"
                            "Please give them an earlier start time or a higher speed. Nothing was mixed.")
-                .arg(QString::number(secondsOf(media::kLongestTime), 'f', 0), tooLong.join(QLatin1Char('\n'))));
+                .arg(QString::number(secondsOf(media::kLongestTime), 'f', 0), check.tooLong.join(QLatin1Char('\n'))));
         return false;
     }
-    if (unreadable.size() == store.audioCount()) {
+    if (check.unreadable.size() == entryCount) {
         desktop_.showAppMessage(QStringLiteral("None of the files in the list can be read:\n%1")
-                                    .arg(unreadable.join(QLatin1Char('\n'))));
+                                    .arg(check.unreadable.join(QLatin1Char('\n'))));
         return false;
     }
-    if (sounding == 0) {
+    if (check.sounding == 0) {
         QString message = QStringLiteral("Nothing in the list can be mixed: no entry has both a speed above zero "
                                          "and a file with sound.");
-        if (!unreadable.isEmpty())
+        if (!check.unreadable.isEmpty())
             message += QStringLiteral("\n\nThese files are missing or cannot be read:\n%1")
-                           .arg(unreadable.join(QLatin1Char('\n')));
+                           .arg(check.unreadable.join(QLatin1Char('\n')));
         desktop_.showAppMessage(message);
         return false;
     }
-    if (unreadable.isEmpty())
+    if (check.unreadable.isEmpty())
         return true;
     return desktop_.askYesNo(QStringLiteral("These files are missing or cannot be read:\n%1\n\n"
                                             "Mix without them? They will be silent.")
-                                 .arg(unreadable.join(QLatin1Char('\n'))),
+                                 .arg(check.unreadable.join(QLatin1Char('\n'))),
                              text("Warning"), MessageIcon::Exclamation);
 }
 
@@ -180,15 +164,14 @@ void TimelineBuilder::addEntry(const MixItem& item, media::Timeline& timeline, m
         desktop_.showAppMessage(text("Could not create the pSource3Obj"));
         return;
     }
-    const TimelineTimes times = timelineTimesOf(item);
+    const media::core::SourceEntry entry = sourceEntryOf(item);
     // Not examined: a source node accepts any start and stop; the times were checked with the speed.
-    static_cast<void>(source->setStartStop(times.start, times.stop));
-    if (media::failed(source->setMediaTimes(times.mediaStart, times.mediaStop))) {
+    static_cast<void>(source->setStartStop(entry.timelineStart, entry.timelineStop));
+    if (media::failed(source->setMediaTimes(entry.mediaStart, entry.mediaStop))) {
         desktop_.showAppMessage(text("Could not set audio start and eng time!"));
         return;
     }
-    const QString path = item.filePathText();
-    if (media::failed(source->setMediaName(path.toStdU16String()))) {
+    if (media::failed(source->setMediaName(entry.name))) {
         desktop_.showAppMessage(text("Could not configure pSource3Src"));
         return;
     }
@@ -196,11 +179,11 @@ void TimelineBuilder::addEntry(const MixItem& item, media::Timeline& timeline, m
         desktop_.showAppMessage(text("Could not add pSource3Obj to track"));
         return;
     }
-    addVolumeEffect(timeline, *track, times, item.volume);
+    addVolumeEffect(timeline, *track, entry);
 }
 
 void TimelineBuilder::addVolumeEffect(media::Timeline& timeline, media::TimelineNode& track,
-                                      const TimelineTimes& times, double volume)
+                                      const media::core::SourceEntry& entry)
 {
     std::shared_ptr<media::TimelineNode> effect;
     if (media::failed(timeline.createEmptyNode(media::NodeType::Effect, effect))) {
@@ -211,7 +194,7 @@ void TimelineBuilder::addVolumeEffect(media::Timeline& timeline, media::Timeline
         desktop_.showAppMessage(text("Could not pTrack3FxObj->SetSubObjectGUID of effect"));
         return;
     }
-    if (media::failed(effect->setStartStop(times.start, times.stop))) {
+    if (media::failed(effect->setStartStop(entry.timelineStart, entry.timelineStop))) {
         desktop_.showAppMessage(text("Could not pTrack3FxObj->SetStartStop(TLTranStart, TLTranStop);"));
         return;
     }
@@ -228,7 +211,7 @@ void TimelineBuilder::addVolumeEffect(media::Timeline& timeline, media::Timeline
     media::Property level;
     level.name = "Vol";
     level.dispatchId = 0;
-    level.values.push_back({volume, 0, media::kInterpolateJump});
+    level.values.push_back({entry.volume, 0, media::kInterpolateJump});
     if (media::failed(library_.createPropertySetter(setter)) || media::failed(setter->addProp(level)) ||
         media::failed(effect->setPropertySetter(setter)))
         desktop_.showAppMessage(text("Could not SetPropertySetter(pVolSetter)"));

@@ -9,27 +9,11 @@
 
 #include "model/MixItem.h"
 #include "platform/media/services/MediaLibrary.h"
+#include "render/EngineEntry.h"
 
 namespace sonarel {
 
 class Desktop;
-
-struct TimelineTimes {
-    REFERENCE_TIME start = 0;  // on the output time line
-    REFERENCE_TIME stop = 0;
-    REFERENCE_TIME mediaStart = 0;
-    REFERENCE_TIME mediaStop = 0;
-};
-
-// start .. start + duration / speed (worked out in floating point, truncated toward zero);
-// the media plays from 0 to its duration.
-TimelineTimes timelineTimesOf(const MixItem& item);
-
-// A speed that can be divided by: finite and above zero.
-bool speedIsUsable(double speed);
-
-// Whether the engine can place these times: nothing may reach past media::kLongestTime.
-bool fitsOnTimeline(const TimelineTimes& times);
 
 class TimelineBuilder {
 public:
@@ -48,10 +32,14 @@ public:
                         std::shared_ptr<media::Timeline>& timeline);
 
 private:
+    struct SourceCheck;
+    bool checkEntry(int index, const MixItem& item, int outputRate, SourceCheck& check);
+    // Says what the check found; true when the mix goes on.
+    bool mixAfterCheck(const SourceCheck& check, int entryCount);
     void buildGroup(const MixItemStore& store, const std::vector<bool>& usable, media::Timeline& timeline);
     void addEntry(const MixItem& item, media::Timeline& timeline, media::TimelineNode& group);
-    void addVolumeEffect(media::Timeline& timeline, media::TimelineNode& track, const TimelineTimes& times,
-                         double volume);
+    void addVolumeEffect(media::Timeline& timeline, media::TimelineNode& track,
+                         const media::core::SourceEntry& entry);
     media::MediaLibrary& library_;
     Desktop& desktop_;
 };

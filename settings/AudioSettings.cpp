@@ -1,22 +1,15 @@
 #include "settings/AudioSettings.h"
 
-#include <QLocale>
-#include <cmath>
-
-#include "platform/media/Status.h"
+#include "model/NumberText.h"
+#include "platform/media/ReferenceTime.h"
 
 namespace sonarel {
 
 namespace {
 
-bool isDigit(QChar c)
-{
-    return c >= QLatin1Char('0') && c <= QLatin1Char('9');
-}
-
 // The start time past which no entry could be placed on the mix.
 constexpr double kLongestStartSeconds =
-    static_cast<double>(media::kLongestTime) / static_cast<double>(kReferenceUnitsPerSecond);
+    static_cast<double>(media::kLongestTime) / static_cast<double>(media::kReferenceUnitsPerSecond);
 
 AudioSettingsProblem problem(AudioField field, const QString& message, const QString& caption = {})
 {
@@ -24,53 +17,6 @@ AudioSettingsProblem problem(AudioField field, const QString& message, const QSt
 }
 
 }  // namespace
-
-std::optional<double> leadingNumber(QStringView text, QChar localePoint)
-{
-    qsizetype i = 0;
-    const qsizetype n = text.size();
-    while (i < n && text[i].isSpace())
-        ++i;
-    QString number;  // the number found, in the C locale's spelling
-    if (i < n && (text[i] == QLatin1Char('+') || text[i] == QLatin1Char('-')))
-        number += text[i++];
-    qsizetype digits = 0;
-    while (i < n && isDigit(text[i])) {
-        number += text[i++];
-        ++digits;
-    }
-    if (i < n && (text[i] == QLatin1Char('.') || text[i] == localePoint)) {
-        qsizetype fraction = i + 1;
-        QString fractionDigits;
-        while (fraction < n && isDigit(text[fraction]))
-            fractionDigits += text[fraction++];
-        if (digits > 0 || !fractionDigits.isEmpty()) {
-            if (!fractionDigits.isEmpty())
-                number += QLatin1Char('.') + fractionDigits;
-            digits += fractionDigits.size();
-            i = fraction;
-        }
-    }
-    if (digits == 0)
-        return std::nullopt;
-    // An exponent counts only when digits follow it; "2e" reads 2.
-    if (i < n && (text[i] == QLatin1Char('e') || text[i] == QLatin1Char('E'))) {
-        qsizetype j = i + 1;
-        QString exponent = QStringLiteral("e");
-        if (j < n && (text[j] == QLatin1Char('+') || text[j] == QLatin1Char('-')))
-            exponent += text[j++];
-        if (j < n && isDigit(text[j])) {
-            while (j < n && isDigit(text[j]))
-                exponent += text[j++];
-            number += exponent;
-        }
-    }
-    bool ok = false;
-    const double value = QLocale::c().toDouble(number, &ok);
-    if (!ok || !std::isfinite(value))
-        return std::nullopt;
-    return value;
-}
 
 QString boxText(double value)
 {
@@ -82,16 +28,16 @@ std::optional<AudioSettingsProblem> readAudioSettings(const QString& startText, 
                                                       QChar localePoint)
 {
     const QString notANumber = QStringLiteral("Please enter a number.");
-    const auto start = leadingNumber(startText, localePoint);
+    const auto start = readLeadingNumber(startText, localePoint);
     if (!start)
         return problem(AudioField::StartTime, notANumber);
-    const auto volume = leadingNumber(volumeText, localePoint);
+    const auto volume = readLeadingNumber(volumeText, localePoint);
     if (!volume)
         return problem(AudioField::Volume, notANumber);
     if (*volume < 0.0 || *volume > kMaxVolume)
         return problem(AudioField::Volume, QStringLiteral("Please enter a number between %1 and %2.")
                                                .arg(QString::number(0), QString::number(kMaxVolume)));
-    const auto speed = leadingNumber(speedText, localePoint);
+    const auto speed = readLeadingNumber(speedText, localePoint);
     if (!speed)
         return problem(AudioField::Speed, notANumber);
     // A speed divides the entry's length: zero or less has no meaning.

@@ -1,5 +1,5 @@
 // The values of the audio settings dialog and the rules it reads them by, without a widget: the
-// number rule, the checks and their messages, and the conversion to and from a mix entry.
+// checks and their messages (numbers are read by readLeadingNumber, model/NumberText.h), and the conversion to and from a mix entry.
 #pragma once
 
 #include <QChar>
@@ -7,7 +7,7 @@
 #include <QStringView>
 #include <optional>
 
-#include "model/EntryEditing.h"
+#include "model/MixItem.h"
 
 namespace sonarel {
 
@@ -19,12 +19,6 @@ struct AudioSettings {
 };
 
 inline constexpr double kMaxVolume = 100.0;
-
-// The number rule: blanks are skipped and the text must begin with a decimal number; whatever
-// follows it is ignored ("2.5abc" reads 2.5). The decimal point is '.', and `localePoint` is
-// accepted as well (a ',' for people whose locale writes one). No number, "nan", "inf" or a
-// number too large for a double give nothing.
-std::optional<double> leadingNumber(QStringView text, QChar localePoint = QLatin1Char('.'));
 
 // How a value is written into its box: three decimals and a '.' whatever the locale.
 QString boxText(double value);

@@ -31,9 +31,6 @@ struct FrameRateChoice {
     double rate = kDefaultFrameRate;
 };
 
-// The decimal conversion the profile's text goes through: leading blanks skipped, stops at the
-// first character that cannot continue a number, 0 when there is no number. Locale-independent.
-double parseLeadingNumber(const QString& text);
 
 // Index from "OutputFrameRateIndex"; 5 reads "OutputFrameRate"; anything outside 0..5 becomes
 // index 0 and 23.976 (in memory only).

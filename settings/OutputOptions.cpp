@@ -4,7 +4,8 @@
 #include <limits>
 #include <string>
 #include <vector>
-
+#include "model/NumberText.h"
+#include "platform/Desktop.h"
 #include "platform/Desktop.h"
 #include "platform/PathHelpers.h"
 #include "platform/PathLimits.h"
@@ -28,7 +29,7 @@ int frameRateIndexOrFirst(int index)
 // can never be stored as a frame rate.
 double customFrameRate(const QString& text)
 {
-    const double rate = parseLeadingNumber(text);
+    const double rate = readLeadingNumber(text).value_or(0.0);
     return std::isfinite(rate) ? rate : 0.0;
 }
 
@@ -109,8 +110,8 @@ OutputOptionsOutcome confirmOutputOptions(const OutputOptionsForm& form, OutputS
     profile.WriteString(profile::kSettings, profile::kOutputFrameRate, QString::asprintf("%f", result.frameRate));
     result.outputFile = form.outputFile;
     profile.WriteString(profile::kSettings, profile::kOutputName, result.outputFile);
-    result.outputWidth = frameSizeToStore(parseLeadingInteger(form.widthText));
-    result.outputHeight = frameSizeToStore(parseLeadingInteger(form.heightText));
+    result.outputWidth = frameSizeToStore(readLeadingInteger(form.widthText));
+    result.outputHeight = frameSizeToStore(readLeadingInteger(form.heightText));
     profile.WriteInt(profile::kSettings, profile::kOutputWidth, result.outputWidth);
     profile.WriteInt(profile::kSettings, profile::kOutputHigh, result.outputHeight);
     profile.WriteInt(profile::kVideoCompress, profile::kCompressorNumber, form.videoCompressorIndex - 1);
@@ -151,25 +152,6 @@ QString withWavExtension(const QString& path)
     const std::size_t dot = text.rfind('.');
     const std::string stem = dot != std::string::npos && dot >= nameStart ? text.substr(0, dot) : text;
     return QString::fromStdString(stem + ".wav");
-}
-
-std::int32_t parseLeadingInteger(const QString& text)
-{
-    qsizetype at = 0;
-    while (at < text.size() && text[at].isSpace())
-        ++at;
-    bool negative = false;
-    if (at < text.size() && (text[at] == QLatin1Char('+') || text[at] == QLatin1Char('-'))) {
-        negative = text[at] == QLatin1Char('-');
-        ++at;
-    }
-    constexpr std::int64_t kLimit = std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1;
-    std::int64_t value = 0;
-    for (; at < text.size() && text[at] >= QLatin1Char('0') && text[at] <= QLatin1Char('9'); ++at)
-        value = std::min(value * 10 + (text[at].unicode() - '0'), kLimit);
-    if (negative)
-        return static_cast<std::int32_t>(-value);
-    return static_cast<std::int32_t>(std::min<std::int64_t>(value, kLimit - 1));
 }
 
 std::int32_t frameSizeToStore(std::int32_t pixels)

@@ -76,9 +76,6 @@ QString browseOutputFile(const QString& receivedOutputFile, Desktop& desktop);
 // folder name is not an extension.
 QString withWavExtension(const QString& path);
 
-// The standard integer conversion of a box: blanks, an optional sign and digits; 0 when there are
-// none; saturated to 32 bits.
-std::int32_t parseLeadingInteger(const QString& text);
 
 // A stored frame size: truncated toward zero to a multiple of 8, at least 16.
 std::int32_t frameSizeToStore(std::int32_t pixels);

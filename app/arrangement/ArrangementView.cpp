@@ -266,7 +266,7 @@ void ArrangementView::refresh()
         const MixItem& item = store_.at(i);
         const auto slot = static_cast<std::size_t>(i);
         paths_[slot] = QFileInfo(item.filePathText()).absoluteFilePath();
-        names_[slot] = QString::fromStdString(displayName(item.filePath()));
+        names_[slot] = QString::fromStdString(displayName(item.filePath));
         lookups_[slot] = peaks_.request(item.filePathText());
     }
     if (!fitted_ && viewport()->width() > 0 && isVisible()) {

@@ -104,7 +104,7 @@ int probeFiles(const QStringList& files)
     return status;
 }
 
-bool readEntries(const Options& options, std::vector<EntrySpec>& entries)
+bool readEntries(const Options& options, std::vector<MixItem>& entries)
 {
     for (const QString& argument : options.entries) {
         std::string error;
@@ -113,11 +113,11 @@ bool readEntries(const Options& options, std::vector<EntrySpec>& entries)
             printError(QStringLiteral("%1: %2").arg(argument, QString::fromStdString(error)));
             return false;
         }
-        entry->path = QFileInfo(QString::fromStdString(entry->path)).absoluteFilePath().toStdString();
+        entry->filePath = QFileInfo(entry->filePathText()).absoluteFilePath().toStdString();
         entries.push_back(*entry);
     }
     if (!options.csvFile.isEmpty()) {
-        std::vector<EntrySpec> fromCsv;
+        std::vector<MixItem> fromCsv;
         ImportError error;
         if (!readMixListFile(options.csvFile, fromCsv, error)) {
             const QString why = QString::fromStdString(error.message);
@@ -136,7 +136,7 @@ bool readEntries(const Options& options, std::vector<EntrySpec>& entries)
 
 int mix(const Options& options)
 {
-    std::vector<EntrySpec> entries;
+    std::vector<MixItem> entries;
     if (!readEntries(options, entries))
         return kExitUsage;
     media::MediaLibrary library;
@@ -145,9 +145,9 @@ int mix(const Options& options)
         return kExitMixFailed;
     }
     MixItemStore store;
-    for (const EntrySpec& entry : entries) {
-        const QString path = QString::fromStdString(entry.path);
-        const AppendResult result = store.append(entry.path, MeasureAudioDuration(library, path));
+    for (const MixItem& entry : entries) {
+        const QString path = entry.filePathText();
+        const AppendResult result = appendMeasured(store, library, entry);
         if (result == AppendResult::ListFull) {
             printError(QStringLiteral("too many files: a mix holds at most %1.").arg(kMixItemCapacity));
             return kExitUsage;
@@ -156,11 +156,7 @@ int mix(const Options& options)
             printError(QStringLiteral("the path is too long: %1").arg(path));
             return kExitUsage;
         }
-        MixItem& item = store.at(store.audioCount() - 1);
-        item.startTime = entry.startTime;
-        item.volume = entry.volume;
-        item.speed = entry.speed;
-        if (item.duration <= 0 && QFileInfo(path).isFile())
+        if (store.at(store.audioCount() - 1).duration <= 0 && QFileInfo(path).isFile())
             printError(QStringLiteral("warning: no sound could be read from %1; it stays silent.").arg(path));
     }
 

@@ -10,6 +10,7 @@
 #include <QtTest>
 #include <cstdlib>
 
+#include "model/NumberText.h"
 #include "app/AddFilesCommand.h"
 #include "platform/media/FaultPoints.h"
 #include "res/Resources.h"
@@ -180,7 +181,7 @@ private Q_SLOTS:
         }
         QVERIFY(f->desktop.messages.empty());
         QCOMPARE(item.startTime, storedStart);
-        QCOMPARE(item.volume, leadingNumber(volume).value());
+        QCOMPARE(item.volume, readLeadingNumber(volume).value());
         QCOMPARE(f->cell(0, 2), boxText(item.volume));
         QCOMPARE(f->cell(0, 3), boxText(static_cast<double>(storedStart) / 1e7));
     }

@@ -10,8 +10,11 @@
 #include <QtTest>
 
 #include "app/ListFileCommands.h"
+#include "model/EntryEditing.h"
 #include "model/MixListFile.h"
+#include "model/MixListImport.h"
 #include "platform/PathHelpers.h"
+#include "render/MediaProbe.h"
 #include "support/OddLists.h"
 #include "settings/ui/AudioSettingsDialog.h"
 #include "support/MainWindowFixture.h"
@@ -32,7 +35,7 @@ QString describe(const MixItemStore& store)
 {
     QStringList words;
     for (int i = 0; i < store.audioCount(); ++i)
-        words << QString::fromStdString(fileNameOfPath(store.at(i).filePath())) + QLatin1Char('@') +
+        words << QString::fromStdString(fileNameOfPath(store.at(i).filePath)) + QLatin1Char('@') +
                      QString::number(store.at(i).startTime);
     return words.join(QLatin1Char(' '));
 }
@@ -201,6 +204,44 @@ private Q_SLOTS:
         QCOMPARE(describe(f->store()), states[3]);
     }
 
+    // The window, a list file, the undo history and the command line's argument all bring an entry
+    // into the list by the same path, so each finds the same entry: path, length and properties.
+    void everyWayInGivesTheSameEntry()
+    {
+        auto f = make();
+        const QString file = tone(QStringLiteral("same/entry.wav"), 0.25);
+        f->dialog.addFiles({file});
+        QCOMPARE(f->store().audioCount(), 1);
+        QVERIFY(setEntryProperties(f->store(), 0, {15'000'001, 0.25, 1.5}));
+        f->list().refresh(f->store());
+        const MixItem byWindow = f->store().at(0);
+        QVERIFY(byWindow.duration > 0);
+        const auto same = [&byWindow](const MixItem& entry) {
+            return entry.filePath == byWindow.filePath && entry.duration == byWindow.duration &&
+                   entry.properties() == byWindow.properties();
+        };
+
+        const QString list = dir_.filePath(QStringLiteral("same/list.csv"));
+        QVERIFY(saveMixListFile(list, entriesOf(f->store())).isEmpty());
+        auto other = make();
+        QVERIFY(other->dialog.listFile().openListFile(list));
+        QCOMPARE(other->store().audioCount(), 1);
+        QVERIFY(same(other->store().at(0)));
+
+        f->store().clear();
+        f->list().refresh(f->store());
+        f->dialog.listFile().undo();
+        QCOMPARE(f->store().audioCount(), 1);
+        QVERIFY(same(f->store().at(0)));
+
+        std::string error;
+        const auto argument = parseEntryArgument((file + QStringLiteral("@1.5000001:0.25:1.5")).toStdString(), error);
+        QVERIFY2(argument, error.c_str());
+        MixItemStore fromCommandLine;
+        QCOMPARE(appendMeasured(fromCommandLine, f->library, *argument), AppendResult::Appended);
+        QVERIFY(same(fromCommandLine.at(0)));
+    }
+
     void closingAsksSaveDiscardOrCancelAfterTheMixCheck()
     {
         auto f = make();
@@ -280,10 +321,14 @@ private Q_SLOTS:
         const QString one = tone(QStringLiteral("project/takes/one.wav"));
         const QString two = tone(QStringLiteral("project/takes/two.wav"));
         const QString three = tone(QStringLiteral("project/takes/three.wav"));
-        QVERIFY(saveMixListFile(list, {{one.toStdString(), 10'000'000, 1, 1},
-                                       {two.toStdString(), 0, 0.5, 1},
-                                       {three.toStdString(), 0, 1, 1}})
-                    .isEmpty());
+        const auto entry = [](const QString& path, REFERENCE_TIME start, double volume) {
+            MixItem item;
+            item.filePath = path.toStdString();
+            item.startTime = start;
+            item.volume = volume;
+            return item;
+        };
+        QVERIFY(saveMixListFile(list, {entry(one, 10'000'000, 1), entry(two, 0, 0.5), entry(three, 0, 1)}).isEmpty());
         // one and two move to another drive's folder; three is gone.
         QDir().mkpath(dir_.filePath(QStringLiteral("elsewhere/deep")));
         QVERIFY(QFile::rename(one, dir_.filePath(QStringLiteral("elsewhere/one.wav"))));

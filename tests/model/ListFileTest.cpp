@@ -12,6 +12,7 @@
 #include <sys/fsuid.h>
 #endif
 
+#include "model/NumberText.h"
 #include "model/MixListFile.h"
 #include "platform/AtomicFile.h"
 #include "support/OddLists.h"
@@ -55,14 +56,14 @@ TEST(ListFileNumbers, SecondsAreReadFromTheirDigits)
         {"123456789012345678901", {}},          {"1e999", {}},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(parseSeconds(c.text), c.units) << c.text;
+        EXPECT_EQ(readExactSeconds(c.text), c.units) << c.text;
 
     const std::pair<REFERENCE_TIME, const char*> written[] = {
         {0, "0"}, {15'000'001, "1.5000001"}, {20'000'000, "2"}, {1, "0.0000001"}, {-15'000'000, "-1.5"},
     };
     for (const auto& [units, text] : written) {
         EXPECT_EQ(secondsDecimal(units), text);
-        EXPECT_EQ(parseSeconds(secondsDecimal(units)), units);
+        EXPECT_EQ(readExactSeconds(secondsDecimal(units)), units);
     }
 }
 
@@ -74,7 +75,7 @@ TEST(ListFileFormat, ThousandOddEntriesComeBackTheSameByteForByte)
     paths.push_back("/lists/line\nbreak.wav");
     paths.push_back("/lists2/not under the list.wav");  // shares a prefix, not the folder
     paths.push_back("/elsewhere/x.wav");
-    const std::vector<EntrySpec> entries = sonarel::testing::oddEntries(paths, 1000);
+    const std::vector<MixItem> entries = sonarel::testing::oddEntries(paths, 1000);
 
     const std::string text = formatMixListCsv(entries, "/lists");
     EXPECT_TRUE(text.starts_with("path,start_seconds,volume,speed\n"));
@@ -83,18 +84,18 @@ TEST(ListFileFormat, ThousandOddEntriesComeBackTheSameByteForByte)
     EXPECT_NE(text.find("\n/lists2/not under the list.wav,"), std::string::npos);
     EXPECT_NE(text.find("\n/elsewhere/x.wav,1.3580241,0.3333333333333333,"), std::string::npos);
 
-    std::vector<EntrySpec> read;
+    std::vector<MixItem> read;
     ImportError error;
     ASSERT_TRUE(parseMixListCsv(text, "/lists", read, error)) << error.line << ": " << error.message;
     ASSERT_EQ(read.size(), entries.size());
     for (std::size_t i = 0; i < entries.size(); ++i)
-        ASSERT_EQ(read[i], entries[i]) << "entry " << i << " " << entries[i].path;
+        ASSERT_EQ(read[i], entries[i]) << "entry " << i << " " << entries[i].filePath;
     EXPECT_EQ(formatMixListCsv(read, "/lists"), text);
 }
 
 TEST(ListFileFormat, LinesAreCountedAcrossQuotedLineBreaks)
 {
-    std::vector<EntrySpec> entries;
+    std::vector<MixItem> entries;
     ImportError error;
     EXPECT_FALSE(parseMixListCsv("path,start\n\"a\nb.wav\",1\nc.wav,soon\n", "/", entries, error));
     EXPECT_EQ(error.line, 4);
@@ -190,12 +191,12 @@ TEST_F(AtomicSave, ListFilesRoundTripThroughTheDisk)
     std::vector<std::string> paths;
     for (const std::string& name : sonarel::testing::oddFileNames())
         paths.push_back(QDir(folder_).filePath(QString::fromStdString(name)).toStdString());
-    const std::vector<EntrySpec> entries = sonarel::testing::oddEntries(paths, 50);
+    const std::vector<MixItem> entries = sonarel::testing::oddEntries(paths, 50);
     ASSERT_EQ(saveMixListFile(list_, entries), QString());
     const QByteArray first = contentOf(list_);
     EXPECT_TRUE(first.contains("\nsub folder/deeper/take.wav,"));
 
-    std::vector<EntrySpec> read;
+    std::vector<MixItem> read;
     ImportError error;
     ASSERT_TRUE(readMixListFile(list_, read, error)) << error.message;
     EXPECT_EQ(read, entries);

@@ -11,7 +11,7 @@ std::string describe(const MixItemStore& store)
 {
     std::string text;
     for (int i = 0; i < store.audioCount(); ++i)
-        text += std::string(store.at(i).filePath()) + "@" + std::to_string(store.at(i).startTime) + " ";
+        text += store.at(i).filePath + "@" + std::to_string(store.at(i).startTime) + " ";
     return text;
 }
 
@@ -33,7 +33,7 @@ TEST(ListHistory, UndoAndRedoWalkBackAndForthThroughEveryKindOfChange)
         {[](MixItemStore& s) { s.at(1).startTime = 15'000'000; }, "Edit"},
         {[](MixItemStore& s) { s.at(2).volume = 0.5; }, "Edit"},
         {[](MixItemStore& s) { s.removeAt(0); }, "Delete"},
-        {[](MixItemStore& s) { (void)s.at(0).setFilePath("/moved/b.wav"); }, "Relink"},
+        {[](MixItemStore& s) { s.at(0).filePath = "/moved/b.wav"; }, "Relink"},
         {[](MixItemStore& s) { s.clear(); }, "Delete All"},
     };
     std::vector<std::string> states{describe(store)};

@@ -80,7 +80,7 @@ TEST(MixItemStore, DeletingSelectedRowsKeepsTheOthersWhole)
     for (int i = 0; i < 3; ++i) {
         const MixItem& item = store.at(i);
         const int was = kept[i];
-        EXPECT_EQ(item.filePath(), "/m/" + std::to_string(was) + ".wav");
+        EXPECT_EQ(item.filePath, "/m/" + std::to_string(was) + ".wav");
         EXPECT_EQ(item.duration, was * 10);
         EXPECT_EQ(item.startTime, 100 + was);
         EXPECT_DOUBLE_EQ(item.volume, 0.5 + was);
@@ -99,7 +99,7 @@ TEST(MixItemStore, SelectionWalkEndsAndIgnoresRowsPastTheList)
     SelectionCursor beyond = cursorOver({1, 5, 9});
     EXPECT_EQ(deleteSelected(store, beyond), 1);
     ASSERT_EQ(store.audioCount(), 1);
-    EXPECT_EQ(store.at(0).filePath(), "/a.wav");
+    EXPECT_EQ(store.at(0).filePath, "/a.wav");
 
     // A selection source that never moves forward must not loop.
     SelectionCursor stuck([](int) { return 0; });
@@ -119,7 +119,7 @@ TEST(MixItemStore, RefusesBeyondCapacityAndTooLongPaths)
     EXPECT_TRUE(store.isFull());
     EXPECT_EQ(store.append("/x/extra.wav", 1), AppendResult::ListFull);
     EXPECT_EQ(store.audioCount(), kMixItemCapacity);
-    EXPECT_EQ(store.at(kMixItemCapacity - 1).filePath(), "/x/999.wav");
+    EXPECT_EQ(store.at(kMixItemCapacity - 1).filePath, "/x/999.wav");
 
     MixItemStore other;
     const std::string longest(kPathBufferSize - 1, 'a');
@@ -127,7 +127,7 @@ TEST(MixItemStore, RefusesBeyondCapacityAndTooLongPaths)
     EXPECT_EQ(other.append(tooLong, 1), AppendResult::PathTooLong);
     EXPECT_EQ(other.audioCount(), 0);
     ASSERT_EQ(other.append(longest, 1), AppendResult::Appended);
-    EXPECT_EQ(other.at(0).filePath().size(), longest.size());
+    EXPECT_EQ(other.at(0).filePath.size(), longest.size());
 
     EXPECT_EQ(other.append(std::string("/a\0b.wav", 8), 1), AppendResult::PathTooLong);
     EXPECT_EQ(other.audioCount(), 1);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "model/NumberText.h"
 #include "model/MixListFile.h"
 
 using namespace sonarel;
@@ -9,7 +10,7 @@ TEST(EntryArgument, PlacementAfterTheLastAt)
     std::string error;
     auto entry = parseEntryArgument("/m/song.mp3@2.5:0.5:1.5", error);
     ASSERT_TRUE(entry) << error;
-    EXPECT_EQ(entry->path, "/m/song.mp3");
+    EXPECT_EQ(entry->filePath, "/m/song.mp3");
     EXPECT_EQ(entry->startTime, 25'000'000);
     EXPECT_DOUBLE_EQ(entry->volume, 0.5);
     EXPECT_DOUBLE_EQ(entry->speed, 1.5);
@@ -23,10 +24,10 @@ TEST(EntryArgument, PlacementAfterTheLastAt)
     // An '@' that is part of the name stays in the path.
     entry = parseEntryArgument("/m/me@home.wav", error);
     ASSERT_TRUE(entry);
-    EXPECT_EQ(entry->path, "/m/me@home.wav");
+    EXPECT_EQ(entry->filePath, "/m/me@home.wav");
     entry = parseEntryArgument("/m/me@home.wav@1::2", error);
     ASSERT_TRUE(entry);
-    EXPECT_EQ(entry->path, "/m/me@home.wav");
+    EXPECT_EQ(entry->filePath, "/m/me@home.wav");
     EXPECT_DOUBLE_EQ(entry->volume, 1.0);
     EXPECT_DOUBLE_EQ(entry->speed, 2.0);
 
@@ -47,25 +48,25 @@ TEST(MixListCsv, HeaderQuotesRelativePathsAndDefaults)
         "\"music/a, b \"\"live\"\".mp3\",2.5,0.5\n"
         "/abs/c.flac , 10 , , 2\n"
         "d.ogg\n";
-    std::vector<EntrySpec> entries;
+    std::vector<MixItem> entries;
     ImportError error;
     ASSERT_TRUE(parseMixListCsv(text, "/lists", entries, error)) << error.line << ": " << error.message;
     ASSERT_EQ(entries.size(), 4u);
-    EXPECT_EQ(entries[0].path, "/lists/intro.wav");
-    EXPECT_EQ(entries[1].path, "/lists/music/a, b \"live\".mp3");
+    EXPECT_EQ(entries[0].filePath, "/lists/intro.wav");
+    EXPECT_EQ(entries[1].filePath, "/lists/music/a, b \"live\".mp3");
     EXPECT_EQ(entries[1].startTime, 25'000'000);
     EXPECT_DOUBLE_EQ(entries[1].volume, 0.5);
     EXPECT_DOUBLE_EQ(entries[1].speed, 1.0);
-    EXPECT_EQ(entries[2].path, "/abs/c.flac");
+    EXPECT_EQ(entries[2].filePath, "/abs/c.flac");
     EXPECT_EQ(entries[2].startTime, 100'000'000);
     EXPECT_DOUBLE_EQ(entries[2].volume, 1.0);
     EXPECT_DOUBLE_EQ(entries[2].speed, 2.0);
-    EXPECT_EQ(entries[3].path, "/lists/d.ogg");
+    EXPECT_EQ(entries[3].filePath, "/lists/d.ogg");
 
     // Without a header the first line is an entry.
     ASSERT_TRUE(parseMixListCsv("x.wav,1\n", "/", entries, error));
     ASSERT_EQ(entries.size(), 1u);
-    EXPECT_EQ(entries[0].path, "/x.wav");
+    EXPECT_EQ(entries[0].filePath, "/x.wav");
 }
 
 TEST(MixListCsv, AMalformedLineIsNamed)
@@ -86,7 +87,7 @@ TEST(MixListCsv, AMalformedLineIsNamed)
         {"a.wav,0,1,nan\n", 1, "speed"},
     };
     for (const Case& c : cases) {
-        std::vector<EntrySpec> entries;
+        std::vector<MixItem> entries;
         ImportError error;
         EXPECT_FALSE(parseMixListCsv(c.text, "/", entries, error)) << c.text;
         EXPECT_EQ(error.line, c.line) << c.text;

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 
+#include "model/NumberText.h"
 #include "settings/AudioSettings.h"
 
 using namespace sonarel;
@@ -25,15 +26,15 @@ TEST(LeadingNumber, ReadsTheNumberAtTheStartOfTheText)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
-        const auto value = leadingNumber(QString::fromUtf8(c.text));
+        const auto value = readLeadingNumber(QString::fromUtf8(c.text));
         ASSERT_EQ(value.has_value(), c.value.has_value());
         if (value) {
             EXPECT_DOUBLE_EQ(*value, *c.value);
         }
     }
     // A locale that writes a decimal comma: both marks work.
-    EXPECT_DOUBLE_EQ(*leadingNumber(u"7,5", QLatin1Char(',')), 7.5);
-    EXPECT_DOUBLE_EQ(*leadingNumber(u"7.5", QLatin1Char(',')), 7.5);
+    EXPECT_DOUBLE_EQ(*readLeadingNumber(u"7,5", QLatin1Char(',')), 7.5);
+    EXPECT_DOUBLE_EQ(*readLeadingNumber(u"7.5", QLatin1Char(',')), 7.5);
 }
 
 TEST(BoxText, ThreeDecimalsWithAPoint)

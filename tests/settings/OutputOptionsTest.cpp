@@ -2,6 +2,7 @@
 // frame-size boxes, and names Browse may return.
 #include <gtest/gtest.h>
 
+#include "model/NumberText.h"
 #include "settings/OutputOptions.h"
 
 using namespace sonarel;
@@ -25,6 +26,6 @@ TEST(OutputOptions, FrameSizesAreReadLikeIntegersAndStoredInStepsOfEight)
         {"abc", 16}, {"- 5", 16}, {"99999999999", 2147483640}, {"-99999999999", 16},
     };
     for (const auto& [text, stored] : cases)
-        EXPECT_EQ(frameSizeToStore(parseLeadingInteger(QString::fromUtf8(text))), stored) << text;
-    EXPECT_EQ(parseLeadingInteger(QStringLiteral("-99999999999")), INT32_MIN);
+        EXPECT_EQ(frameSizeToStore(readLeadingInteger(QString::fromUtf8(text))), stored) << text;
+    EXPECT_EQ(readLeadingInteger(QStringLiteral("-99999999999")), INT32_MIN);
 }

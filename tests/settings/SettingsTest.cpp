@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <random>
 
+#include "model/NumberText.h"
 #include "settings/FrameRateTable.h"
 #include "settings/OutputSettings.h"
 #include "settings/ProfileStore.h"
@@ -152,12 +153,12 @@ TEST(FrameRate, StoredIndexAndCustomTextResolve)
 
 TEST(FrameRate, LeadingNumberConversion)
 {
-    EXPECT_DOUBLE_EQ(parseLeadingNumber(QStringLiteral("23.976000")), 23.976);
-    EXPECT_DOUBLE_EQ(parseLeadingNumber(QStringLiteral(" -2.5e1x")), -25.0);
-    EXPECT_DOUBLE_EQ(parseLeadingNumber(QStringLiteral("+3")), 3.0);
-    EXPECT_DOUBLE_EQ(parseLeadingNumber(QStringLiteral("")), 0.0);
-    EXPECT_DOUBLE_EQ(parseLeadingNumber(QStringLiteral("--1")), 0.0);
-    EXPECT_DOUBLE_EQ(parseLeadingNumber(QStringLiteral("12,5")), 12.0);
+    EXPECT_DOUBLE_EQ(readLeadingNumber(QStringLiteral("23.976000")).value_or(0.0), 23.976);
+    EXPECT_DOUBLE_EQ(readLeadingNumber(QStringLiteral(" -2.5e1x")).value_or(0.0), -25.0);
+    EXPECT_DOUBLE_EQ(readLeadingNumber(QStringLiteral("+3")).value_or(0.0), 3.0);
+    EXPECT_DOUBLE_EQ(readLeadingNumber(QStringLiteral("")).value_or(0.0), 0.0);
+    EXPECT_DOUBLE_EQ(readLeadingNumber(QStringLiteral("--1")).value_or(0.0), 0.0);
+    EXPECT_DOUBLE_EQ(readLeadingNumber(QStringLiteral("12,5")).value_or(0.0), 12.0);
 }
 
 TEST(WaveFormatChoice, IndicesMapToFormats)

@@ -30,12 +30,12 @@ inline const std::vector<std::string>& oddFileNames()
 
 // `count` entries cycling through `paths`, with start times, volumes and speeds that exercise
 // the number texts.
-inline std::vector<EntrySpec> oddEntries(const std::vector<std::string>& paths, int count)
+inline std::vector<MixItem> oddEntries(const std::vector<std::string>& paths, int count)
 {
-    std::vector<EntrySpec> entries;
+    std::vector<MixItem> entries;
     for (int i = 0; i < count; ++i) {
-        EntrySpec entry;
-        entry.path = paths[static_cast<std::size_t>(i) % paths.size()];
+        MixItem entry;
+        entry.filePath = paths[static_cast<std::size_t>(i) % paths.size()];
         entry.startTime = static_cast<REFERENCE_TIME>(i) * 1'234'567 + (i % 7);  // 0.1234567 s steps
         entry.volume = (i % 5 == 0) ? 1.0 : 1.0 / (1 + i % 9);
         entry.speed = (i % 3 == 0) ? 1.0 : 0.75 + (i % 11) / 7.0;

@@ -1,0 +1,163 @@
+#include "model/NumberText.h"
+
+#include <QLocale>
+#include <QString>
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <limits>
+#include <string>
+
+namespace sonarel {
+
+namespace {
+
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+bool isDigit(QChar c)
+{
+    return c >= QLatin1Char('0') && c <= QLatin1Char('9');
+}
+
+}  // namespace
+
+std::optional<double> readLeadingNumber(QStringView text, QChar localePoint)
+{
+    qsizetype i = 0;
+    const qsizetype n = text.size();
+    while (i < n && text[i].isSpace())
+        ++i;
+    QString number;  // the number found, in the C locale's spelling
+    if (i < n && (text[i] == QLatin1Char('+') || text[i] == QLatin1Char('-')))
+        number += text[i++];
+    qsizetype digits = 0;
+    while (i < n && isDigit(text[i])) {
+        number += text[i++];
+        ++digits;
+    }
+    if (i < n && (text[i] == QLatin1Char('.') || text[i] == localePoint)) {
+        qsizetype fraction = i + 1;
+        QString fractionDigits;
+        while (fraction < n && isDigit(text[fraction]))
+            fractionDigits += text[fraction++];
+        if (digits > 0 || !fractionDigits.isEmpty()) {
+            if (!fractionDigits.isEmpty())
+                number += QLatin1Char('.') + fractionDigits;
+            digits += fractionDigits.size();
+            i = fraction;
+        }
+    }
+    if (digits == 0)
+        return std::nullopt;
+    if (i < n && (text[i] == QLatin1Char('e') || text[i] == QLatin1Char('E'))) {
+        qsizetype j = i + 1;
+        QString exponent = QStringLiteral("e");
+        if (j < n && (text[j] == QLatin1Char('+') || text[j] == QLatin1Char('-')))
+            exponent += text[j++];
+        if (j < n && isDigit(text[j])) {
+            while (j < n && isDigit(text[j]))
+                exponent += text[j++];
+            number += exponent;
+        }
+    }
+    bool ok = false;
+    const double value = QLocale::c().toDouble(number, &ok);
+    if (!ok || !std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
+
+std::int32_t readLeadingInteger(QStringView text)
+{
+    qsizetype at = 0;
+    while (at < text.size() && text[at].isSpace())
+        ++at;
+    bool negative = false;
+    if (at < text.size() && (text[at] == QLatin1Char('+') || text[at] == QLatin1Char('-'))) {
+        negative = text[at] == QLatin1Char('-');
+        ++at;
+    }
+    constexpr std::int64_t kLimit = std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1;
+    std::int64_t value = 0;
+    for (; at < text.size() && isDigit(text[at]); ++at)
+        value = std::min(value * 10 + (text[at].unicode() - '0'), kLimit);
+    if (negative)
+        return static_cast<std::int32_t>(-value);
+    return static_cast<std::int32_t>(std::min<std::int64_t>(value, kLimit - 1));
+}
+
+std::string_view trimmedText(std::string_view text)
+{
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t' || text.front() == '\r'))
+        text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r'))
+        text.remove_suffix(1);
+    return text;
+}
+
+std::optional<double> readNumber(std::string_view text)
+{
+    text = trimmedText(text);
+    if (!text.empty() && text.front() == '+')
+        text.remove_prefix(1);
+    double value = 0.0;
+    const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || result.ec != std::errc() || result.ptr != text.data() + text.size() || !std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
+
+std::optional<REFERENCE_TIME> readExactSeconds(std::string_view text)
+{
+    text = trimmedText(text);
+    bool negative = false;
+    if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
+        negative = text.front() == '-';
+        text.remove_prefix(1);
+    }
+    std::string digits;  // every digit, without the point
+    int fractionDigits = 0;
+    bool point = false;
+    std::size_t i = 0;
+    for (; i < text.size() && (isDigit(text[i]) || (text[i] == '.' && !point)); ++i) {
+        if (text[i] == '.') {
+            point = true;
+            continue;
+        }
+        digits += text[i];
+        fractionDigits += point ? 1 : 0;
+    }
+    if (digits.empty())
+        return std::nullopt;
+    long exponent = 0;
+    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+        ++i;
+        const auto result = std::from_chars(text.data() + i + (i < text.size() && text[i] == '+' ? 1 : 0),
+                                            text.data() + text.size(), exponent);
+        if (result.ec != std::errc() || result.ptr != text.data() + text.size() || exponent < -100 || exponent > 100)
+            return std::nullopt;
+        i = text.size();
+    }
+    if (i != text.size())
+        return std::nullopt;
+
+    // value = digits x 10^(exponent - fractionDigits) seconds = digits x 10^shift units.
+    const long shift = exponent - fractionDigits + 7;
+    if (shift < 0)
+        digits.resize(digits.size() > static_cast<std::size_t>(-shift) ? digits.size() - static_cast<std::size_t>(-shift) : 0);
+    else
+        digits.append(static_cast<std::size_t>(shift), '0');
+    const std::size_t firstNonZero = digits.find_first_not_of('0');
+    if (firstNonZero == std::string::npos)
+        return REFERENCE_TIME{0};
+    if (digits.size() - firstNonZero > 18)
+        return std::nullopt;
+    REFERENCE_TIME units = 0;
+    std::from_chars(digits.data() + firstNonZero, digits.data() + digits.size(), units);
+    return negative ? -units : units;
+}
+
+}  // namespace sonarel

@@ -1,0 +1,39 @@
+// Every way Sonarel reads a number from text, one function per rule.
+//
+// The dialogs read what people type by the leading-number rules: blanks are skipped, the text
+// must begin with a number and whatever follows it is ignored, so "2.5 s" reads 2.5. List files
+// and command-line arguments are read strictly, and start times exactly from their digits.
+#pragma once
+
+#include <QChar>
+#include <QStringView>
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+#include "model/ReferenceTime.h"
+
+namespace sonarel {
+
+// A leading decimal number ("2.5abc" reads 2.5). The decimal point is '.', and `localePoint` is
+// accepted as well (a ',' for people whose locale writes one). An exponent counts only when
+// digits follow it ("2e" reads 2). No number, "nan", "inf" or a number too large for a double
+// give nothing.
+std::optional<double> readLeadingNumber(QStringView text, QChar localePoint = QLatin1Char('.'));
+
+// A leading whole number with an optional sign ("640px" reads 640); no digits read 0, and a
+// number beyond the 32-bit range saturates.
+std::int32_t readLeadingInteger(QStringView text);
+
+// The whole text as a finite decimal number, blanks at either end allowed ("+1.5", "2e-3").
+std::optional<double> readNumber(std::string_view text);
+
+// A decimal number of seconds ("12", "1.5000001", "2.5e-3") in 100-ns units, computed from the
+// digits so no rounding of doubles creeps in; digits beyond the 7th decimal are cut toward zero.
+// None for a text that is not a number or does not fit.
+std::optional<REFERENCE_TIME> readExactSeconds(std::string_view text);
+
+// Text without the blanks (spaces, tabs, carriage returns) at either end.
+std::string_view trimmedText(std::string_view text);
+
+}  // namespace sonarel

@@ -1,0 +1,36 @@
+// The one place where a mix entry becomes the engine's: where it plays on the engine's time line,
+// which part of its file plays, its file name and its level. The timeline builder and the size
+// check before a mix both take entries from here, so they can never place an entry differently.
+#pragma once
+
+#include "model/MixItem.h"
+#include "platform/media/ReferenceTime.h"
+#include "platform/media/core/Placement.h"
+
+namespace sonarel {
+
+// The list and the engine count time in the same 100-ns units, so a list time is handed in as
+// it is; this holds the two to that.
+static_assert(kReferenceUnitsPerSecond == media::kReferenceUnitsPerSecond);
+
+struct TimelineTimes {
+    media::REFERENCE_TIME start = 0;  // on the output time line
+    media::REFERENCE_TIME stop = 0;
+    media::REFERENCE_TIME mediaStart = 0;
+    media::REFERENCE_TIME mediaStop = 0;
+};
+
+// start .. start + duration / speed (worked out in floating point, truncated toward zero);
+// the media plays from 0 to its duration.
+TimelineTimes timelineTimesOf(const MixItem& item);
+
+// A speed that can be divided by: finite and above zero.
+bool speedIsUsable(double speed);
+
+// Whether the engine can place these times: nothing may reach past media::kLongestTime.
+bool fitsOnTimeline(const TimelineTimes& times);
+
+// The entry as the engine's source: its times, its file name and its volume.
+media::core::SourceEntry sourceEntryOf(const MixItem& item);
+
+}  // namespace sonarel
