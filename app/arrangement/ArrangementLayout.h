@@ -1,4 +1,4 @@
-// Where everything of the timeline picture goes, without painting: a bar per entry from its start
+// Where everything of the arrangement picture goes, without painting: a bar per entry from its start
 // to its start plus duration / speed, in lanes so that overlapping entries never share one; the
 // ruler's ticks; the mark at the total length of the mix. Positions are in pixels of the whole
 // picture (not scrolled) at the current zoom, in pixels per second.

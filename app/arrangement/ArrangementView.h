@@ -1,6 +1,7 @@
-// The timeline picture of the mix list: a ruler in minutes and seconds, a bar per entry in lanes,
-// each bar with the entry's file name, a height that shows its volume and a sketch of its waveform;
-// the total length of the mix marked; a play-head while a mix runs.
+// The arrangement: the picture of the mix list on its time line (the "Timeline" people see): a
+// ruler in minutes and seconds, a bar per entry in lanes, each bar with the entry's file name, a
+// height that shows its volume and a sketch of its waveform; the total length of the mix marked; a
+// play-head while a mix runs.
 //
 // The view reads the store and shares the list's selection model (row i = entry i), so selecting
 // here selects in the list and the other way round. It follows the list when refresh() is called.

@@ -1,8 +1,9 @@
-// The timeline window: a window of its own beside the main window, showing the timeline picture
-// of the mix list with zoom and picture-export commands and a line that counts what is shown. It
-// remembers its size and place in the profile (section "Timeline"), follows every change of the
-// list (MixListView::listChanged), shares the list's selection, and shows the play-head while a mix
-// runs. Closing it only hides it; peaks not yet measured are then left for the next opening.
+// The arrangement window, titled "Timeline" for people: a window of its own beside the main window,
+// showing the arrangement of the mix list with zoom and picture-export commands and a line
+// that counts what is shown. It remembers its size and place in the profile (section "Timeline"),
+// follows every change of the list (MixListView::listChanged), shares the list's selection, and
+// shows the play-head while a mix runs. Closing it only hides it; peaks not yet measured are then
+// left for the next opening.
 #pragma once
 
 #include <QTimer>

@@ -1,4 +1,4 @@
-// The timeline window: its geometry, how it follows and shares the list, peaks and their cache,
+// The arrangement window ("Timeline"): its geometry, how it follows and shares the list, peaks and their cache,
 // the play-head, and the exported picture.
 #include <QAction>
 #include <QImageReader>
