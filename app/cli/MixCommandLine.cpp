@@ -40,13 +40,13 @@ void printError(const QString& text)
     std::fprintf(stderr, "sonarel-mix: %s\n", text.toLocal8Bit().constData());
 }
 
-// The run control's view on the console: the timer and the notice become flags the loop reads.
-class ConsoleMixView final : public MixView {
+// The run control's view on the console. The mix loop follows the mix itself and draws its own
+// progress line instead of the status text; the graph's notice wakes the loop.
+class ConsoleMixView final : public MixRunView {
 public:
-    void setMixButtonText(const QString&) override {}
+    void mixStarted() override {}
+    void mixFinished(MixOutcome) override {}
     void setStatusText(const QString&) override {}
-    void startSecondTimer() override {}
-    void stopSecondTimer() override {}
     void postGraphNotice() override
     {
         {
@@ -182,7 +182,7 @@ int mix(const Options& options)
                                     QStringLiteral("Free some space, choose another output folder, or give "
                                                    "--ignore-space to mix anyway."));
     installInterruptHandler();
-    control.mixCommand(store, settings);
+    control.start(store, settings);
     if (!control.isMixing())
         return kExitMixFailed;
 
@@ -192,7 +192,7 @@ int mix(const Options& options)
     while (control.isMixing()) {
         view.wait(std::chrono::milliseconds(100));
         if (interrupted != 0) {
-            control.mixCommand(store, settings);  // the button reads "Stop" now
+            control.stop();
             break;
         }
         const double fraction = control.progress();
