@@ -129,6 +129,9 @@ void MixRunControl::start(const MixItemStore& store, const OutputSettings& setti
         desktop_.showAppMessage(QStringLiteral("Please add audio files into the list"));
         return;
     }
+    // Never reached: MixItemStore::append refuses entries beyond kMixItemCapacity, so no list
+    // holds more. The check stays because it is a described step of the Mix command (the manual
+    // lists its message).
     if (store.audioCount() > kMixItemCapacity) {
         desktop_.showAppMessage(QStringLiteral("The video files are too many! Please delete some files in the list."));
         return;
