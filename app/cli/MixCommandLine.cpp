@@ -134,6 +134,10 @@ bool readEntries(const Options& options, std::vector<EntrySpec>& entries)
     return true;
 }
 
+// The steps of mix(), defined after it in the order it takes them.
+ExitStatus fillStore(media::MediaLibrary& library, const std::vector<EntrySpec>& entries, MixItemStore& store);
+int mixStore(const Options& options, media::MediaLibrary& library, const MixItemStore& store);
+
 int mix(const Options& options)
 {
     std::vector<EntrySpec> entries;
@@ -145,6 +149,15 @@ int mix(const Options& options)
         return kExitMixFailed;
     }
     MixItemStore store;
+    if (fillStore(library, entries, store) != kExitSuccess)
+        return kExitUsage;
+    return mixStore(options, library, store);
+}
+
+// Appends the entries with their placements: kExitSuccess, or kExitUsage after saying why one
+// could not be added.
+ExitStatus fillStore(media::MediaLibrary& library, const std::vector<EntrySpec>& entries, MixItemStore& store)
+{
     for (const EntrySpec& entry : entries) {
         const QString path = QString::fromStdString(entry.path);
         const AppendResult result = store.append(entry.path, MeasureAudioDuration(library, path));
@@ -163,29 +176,24 @@ int mix(const Options& options)
         if (item.duration <= 0 && QFileInfo(path).isFile())
             printError(QStringLiteral("warning: no sound could be read from %1; it stays silent.").arg(path));
     }
+    return kExitSuccess;
+}
 
+// The output file and the wave format choices, as the window's output options hold them.
+OutputSettings outputSettingsOf(const Options& options)
+{
     OutputSettings settings;
     settings.outputFile = QFileInfo(options.outputFile).absoluteFilePath();
     settings.sampleRateIndex = options.sampleRateIndex;
     settings.channelsIndex = options.channelsIndex;
     settings.bitsIndex = options.bitsIndex;
+    return settings;
+}
 
-    ConsoleProgress progress(ConsoleProgress::styleFor(stderr, options.quiet), stderr);
-    ConsoleDesktop desktop(options.yes, options.quiet);
-    desktop.setBeforeMessage([&progress] { progress.breakLine(); });
-    ConsoleMixView view;
-    MixRunControl control(library, desktop, view);
-    if (options.ignoreSpace)
-        control.setWhenShortOfSpace(SpaceShortage::GoOn);
-    else
-        control.setWhenShortOfSpace(SpaceShortage::Refuse,
-                                    QStringLiteral("Free some space, choose another output folder, or give "
-                                                   "--ignore-space to mix anyway."));
-    installInterruptHandler();
-    control.start(store, settings);
-    if (!control.isMixing())
-        return kExitMixFailed;
-
+// Hands the graph's notices and the seconds to the running mix and draws its progress, until the
+// mix ends or Ctrl+C stops it.
+void runMixLoop(MixRunControl& control, ConsoleMixView& view, ConsoleProgress& progress)
+{
     using Clock = std::chrono::steady_clock;
     const Clock::time_point started = Clock::now();
     Clock::time_point nextTick = started + std::chrono::seconds(1);
@@ -207,18 +215,47 @@ int mix(const Options& options)
     if (control.lastOutcome() == MixOutcome::Completed)
         progress.update(1.0, std::chrono::duration<double>(Clock::now() - started).count());
     progress.breakLine();
-    switch (control.lastOutcome()) {
+}
+
+// Says how the mix ended (a failure has been shown already) and gives the exit status.
+int reportOutcome(MixOutcome outcome, const QString& outputFile, bool quiet)
+{
+    switch (outcome) {
     case MixOutcome::Completed:
-        if (!options.quiet)
-            std::fprintf(stderr, "%s\n", doneText(settings.outputFile).toLocal8Bit().constData());
+        if (!quiet)
+            std::fprintf(stderr, "%s\n", doneText(outputFile).toLocal8Bit().constData());
         return kExitSuccess;
     case MixOutcome::Stopped:
-        printError(QStringLiteral("stopped; %1 holds what was mixed so far.").arg(settings.outputFile));
+        printError(QStringLiteral("stopped; %1 holds what was mixed so far.").arg(outputFile));
         return kExitMixFailed;
     case MixOutcome::Failed:
         break;
     }
     return kExitMixFailed;
+}
+
+// Mixes the filled list into the output the options name and follows the mix to its end; the
+// exit status.
+int mixStore(const Options& options, media::MediaLibrary& library, const MixItemStore& store)
+{
+    const OutputSettings settings = outputSettingsOf(options);
+    ConsoleProgress progress(ConsoleProgress::styleFor(stderr, options.quiet), stderr);
+    ConsoleDesktop desktop(options.yes, options.quiet);
+    desktop.setBeforeMessage([&progress] { progress.breakLine(); });
+    ConsoleMixView view;
+    MixRunControl control(library, desktop, view);
+    if (options.ignoreSpace)
+        control.setWhenShortOfSpace(SpaceShortage::GoOn);
+    else
+        control.setWhenShortOfSpace(SpaceShortage::Refuse,
+                                    QStringLiteral("Free some space, choose another output folder, or give "
+                                                   "--ignore-space to mix anyway."));
+    installInterruptHandler();
+    control.start(store, settings);
+    if (!control.isMixing())
+        return kExitMixFailed;
+    runMixLoop(control, view, progress);
+    return reportOutcome(control.lastOutcome(), settings.outputFile, options.quiet);
 }
 
 bool choiceIndex(const QString& value, const QStringList& choices, int& index)
