@@ -264,11 +264,33 @@ bool choiceIndex(const QString& value, const QStringList& choices, int& index)
     return index >= 0;
 }
 
-}  // namespace
+// The options that follow --help and --version, in the order --help lists them.
+struct OptionDefinitions {
+    QCommandLineOption output{{QStringLiteral("o"), QStringLiteral("output")},
+                              QStringLiteral("The WAV file to write."), QStringLiteral("FILE")};
+    QCommandLineOption csv{QStringLiteral("csv"), QStringLiteral("Read entries from a CSV file."),
+                           QStringLiteral("FILE")};
+    QCommandLineOption rate{QStringLiteral("rate"), QStringLiteral("44100 (default), 22050, 11025 or 8000."),
+                            QStringLiteral("HZ"), QStringLiteral("44100")};
+    QCommandLineOption channels{QStringLiteral("channels"), QStringLiteral("2 (default) or 1."),
+                                QStringLiteral("N"), QStringLiteral("2")};
+    QCommandLineOption bits{QStringLiteral("bits"), QStringLiteral("16 (default) or 8."), QStringLiteral("N"),
+                            QStringLiteral("16")};
+    QCommandLineOption yes{{QStringLiteral("y"), QStringLiteral("yes")},
+                           QStringLiteral("Replace an existing output file; mix without unreadable files.")};
+    QCommandLineOption ignoreSpace{
+        QStringLiteral("ignore-space"),
+        QStringLiteral("Mix even when the output's disk has less free space than the mix needs; "
+                       "the mix then stops when the disk is full and keeps what was written.")};
+    QCommandLineOption quiet{{QStringLiteral("q"), QStringLiteral("quiet")}, QStringLiteral("Show no progress.")};
+    QCommandLineOption probe{QStringLiteral("probe"),
+                             QStringLiteral("Print each FILE's duration in seconds instead of mixing.")};
+};
 
-int runMixCommandLine(const QStringList& arguments)
+// Tells `parser` what sonarel-mix does and what it takes, for parsing and for --help.
+void defineOptions(QCommandLineParser& parser, const QCommandLineOption& help, const QCommandLineOption& version,
+                   const OptionDefinitions& defined)
 {
-    QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Mixes media files into one PCM WAV file.\n\n"
                        "Each FILE may carry its placement: FILE@START[:VOLUME[:SPEED]], with the start in\n"
@@ -280,30 +302,60 @@ int runMixCommandLine(const QStringList& arguments)
                        "written (see --ignore-space).\n\n"
                        "Exit status: 0 mixed, 1 the mix failed, was stopped or did not fit, 2 wrong usage."));
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help."));
-    const QCommandLineOption version(QStringLiteral("version"), QStringLiteral("Show the version."));
-    const QCommandLineOption output({QStringLiteral("o"), QStringLiteral("output")},
-                                    QStringLiteral("The WAV file to write."), QStringLiteral("FILE"));
-    const QCommandLineOption csv(QStringLiteral("csv"), QStringLiteral("Read entries from a CSV file."),
-                                 QStringLiteral("FILE"));
-    const QCommandLineOption rate(QStringLiteral("rate"), QStringLiteral("44100 (default), 22050, 11025 or 8000."),
-                                  QStringLiteral("HZ"), QStringLiteral("44100"));
-    const QCommandLineOption channels(QStringLiteral("channels"), QStringLiteral("2 (default) or 1."),
-                                      QStringLiteral("N"), QStringLiteral("2"));
-    const QCommandLineOption bits(QStringLiteral("bits"), QStringLiteral("16 (default) or 8."), QStringLiteral("N"),
-                                  QStringLiteral("16"));
-    const QCommandLineOption yes({QStringLiteral("y"), QStringLiteral("yes")},
-                                 QStringLiteral("Replace an existing output file; mix without unreadable files."));
-    const QCommandLineOption ignoreSpace(
-        QStringLiteral("ignore-space"),
-        QStringLiteral("Mix even when the output's disk has less free space than the mix needs; "
-                       "the mix then stops when the disk is full and keeps what was written."));
-    const QCommandLineOption quiet({QStringLiteral("q"), QStringLiteral("quiet")}, QStringLiteral("Show no progress."));
-    const QCommandLineOption probe(QStringLiteral("probe"),
-                                   QStringLiteral("Print each FILE's duration in seconds instead of mixing."));
-    parser.addOptions({help, version, output, csv, rate, channels, bits, yes, ignoreSpace, quiet, probe});
+    parser.addOptions({help, version, defined.output, defined.csv, defined.rate, defined.channels, defined.bits,
+                       defined.yes, defined.ignoreSpace, defined.quiet, defined.probe});
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("Media files to mix."),
                                  QStringLiteral("[FILE[@START[:VOLUME[:SPEED]]]...]"));
+}
+
+// --rate, --channels and --bits as indices of the output options' lists; false after saying
+// which one is wrong.
+bool readWaveFormatChoices(const QCommandLineParser& parser, const OptionDefinitions& defined, Options& options)
+{
+    if (!choiceIndex(parser.value(defined.rate), {QStringLiteral("44100"), QStringLiteral("22050"),
+                                                  QStringLiteral("11025"), QStringLiteral("8000")},
+                     options.sampleRateIndex)) {
+        printError(QStringLiteral("--rate must be 44100, 22050, 11025 or 8000."));
+        return false;
+    }
+    int channelChoice = 0;
+    if (!choiceIndex(parser.value(defined.channels), {QStringLiteral("2"), QStringLiteral("1")}, channelChoice)) {
+        printError(QStringLiteral("--channels must be 1 or 2."));
+        return false;
+    }
+    options.channelsIndex = channelChoice;
+    if (!choiceIndex(parser.value(defined.bits), {QStringLiteral("16"), QStringLiteral("8")}, options.bitsIndex)) {
+        printError(QStringLiteral("--bits must be 16 or 8."));
+        return false;
+    }
+    return true;
+}
+
+// The parsed command line as the options of a mix; false after saying what is wrong.
+bool readOptions(const QCommandLineParser& parser, const OptionDefinitions& defined, Options& options)
+{
+    options.entries = parser.positionalArguments();
+    options.csvFile = parser.value(defined.csv);
+    options.outputFile = parser.value(defined.output);
+    options.yes = parser.isSet(defined.yes);
+    options.ignoreSpace = parser.isSet(defined.ignoreSpace);
+    options.quiet = parser.isSet(defined.quiet);
+    if (options.outputFile.isEmpty()) {
+        printError(QStringLiteral("no output file (give -o FILE)."));
+        return false;
+    }
+    return readWaveFormatChoices(parser, defined, options);
+}
+
+}  // namespace
+
+int runMixCommandLine(const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help."));
+    const QCommandLineOption version(QStringLiteral("version"), QStringLiteral("Show the version."));
+    const OptionDefinitions defined;
+    defineOptions(parser, help, version, defined);
 
     if (!parser.parse(QStringList{QStringLiteral("sonarel-mix")} + arguments)) {
         printError(parser.errorText() + QStringLiteral(" (see --help)"));
@@ -317,7 +369,7 @@ int runMixCommandLine(const QStringList& arguments)
         std::printf("sonarel-mix %s\n", SONAREL_VERSION);
         return kExitSuccess;
     }
-    if (parser.isSet(probe)) {
+    if (parser.isSet(defined.probe)) {
         if (parser.positionalArguments().isEmpty()) {
             printError(QStringLiteral("--probe needs at least one FILE."));
             return kExitUsage;
@@ -326,32 +378,8 @@ int runMixCommandLine(const QStringList& arguments)
     }
 
     Options options;
-    options.entries = parser.positionalArguments();
-    options.csvFile = parser.value(csv);
-    options.outputFile = parser.value(output);
-    options.yes = parser.isSet(yes);
-    options.ignoreSpace = parser.isSet(ignoreSpace);
-    options.quiet = parser.isSet(quiet);
-    if (options.outputFile.isEmpty()) {
-        printError(QStringLiteral("no output file (give -o FILE)."));
+    if (!readOptions(parser, defined, options))
         return kExitUsage;
-    }
-    if (!choiceIndex(parser.value(rate), {QStringLiteral("44100"), QStringLiteral("22050"), QStringLiteral("11025"),
-                                          QStringLiteral("8000")},
-                     options.sampleRateIndex)) {
-        printError(QStringLiteral("--rate must be 44100, 22050, 11025 or 8000."));
-        return kExitUsage;
-    }
-    int channelChoice = 0;
-    if (!choiceIndex(parser.value(channels), {QStringLiteral("2"), QStringLiteral("1")}, channelChoice)) {
-        printError(QStringLiteral("--channels must be 1 or 2."));
-        return kExitUsage;
-    }
-    options.channelsIndex = channelChoice;
-    if (!choiceIndex(parser.value(bits), {QStringLiteral("16"), QStringLiteral("8")}, options.bitsIndex)) {
-        printError(QStringLiteral("--bits must be 16 or 8."));
-        return kExitUsage;
-    }
     return mix(options);
 }
 
