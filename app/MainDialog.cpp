@@ -51,7 +51,7 @@ MainDialog::MainDialog(Desktop& desktop, ProfileStore& profile, media::MediaLibr
     background_ = QPixmap(res::resourceFile(res::kBitmapBackground));
     createControls();
     setWindowIcon(QIcon(res::resourceFile(res::kIconProgram)));
-    runControl_ = std::make_unique<MixRunControl>(library_, desktop_, static_cast<MixView&>(*this));
+    runControl_ = std::make_unique<MixRunControl>(library_, desktop_, static_cast<MixRunView&>(*this));
     listFile_ = new ListFileCommands(store_, *list_, desktop_, profile_, library_, *this);
     secondTimer_.setInterval(1000);
     connect(&secondTimer_, &QTimer::timeout, this, [this] { runControl_->onTimerTick(); });
@@ -263,29 +263,26 @@ void MainDialog::arrangementCommand()
     timeline_->open();
 }
 
-void MainDialog::setMixButtonText(const QString& text)
+void MainDialog::mixStarted()
 {
-    mixButton_->setText(text);
-}
-
-void MainDialog::setStatusText(const QString& text)
-{
-    status_->setText(text);
-}
-
-void MainDialog::startSecondTimer()
-{
+    mixButton_->setText(QStringLiteral("Stop"));
     secondTimer_.start();
     progressTimer_.start();
     progress_->setValue(0);
     progress_->show();
 }
 
-void MainDialog::stopSecondTimer()
+void MainDialog::mixFinished(MixOutcome)
 {
     secondTimer_.stop();
     progressTimer_.stop();
     progress_->hide();
+    mixButton_->setText(QStringLiteral("Mix"));
+}
+
+void MainDialog::setStatusText(const QString& text)
+{
+    status_->setText(text);
 }
 
 void MainDialog::postGraphNotice()

@@ -24,7 +24,7 @@ class MixListView;
 class ProfileStore;
 class ArrangementWindow;
 
-class MainDialog : public QDialog, private MixView {
+class MainDialog : public QDialog, private MixRunView {
     Q_OBJECT
 
 public:
@@ -63,11 +63,10 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
-    // MixView
-    void setMixButtonText(const QString& text) override;
+    // MixRunView
+    void mixStarted() override;                    // the Mix button reads "Stop"; the timers run
+    void mixFinished(MixOutcome outcome) override;  // the timers stop; the button reads "Mix"
     void setStatusText(const QString& text) override;
-    void startSecondTimer() override;
-    void stopSecondTimer() override;
     void postGraphNotice() override;
 
     void createControls();

@@ -44,7 +44,7 @@ QString silencedText(const std::vector<std::string>& files)
     return lines.join(QLatin1Char('\n'));
 }
 
-MixRunControl::MixRunControl(media::MediaLibrary& library, Desktop& desktop, MixView& view)
+MixRunControl::MixRunControl(media::MediaLibrary& library, Desktop& desktop, MixRunView& view)
     : library_(library), desktop_(desktop), view_(view)
 {
 }
@@ -109,14 +109,29 @@ bool MixRunControl::roomForOutput(const MixItemStore& store, const std::vector<b
 void MixRunControl::mixCommand(const MixItemStore& store, const OutputSettings& settings)
 {
     // Stop must work whatever happened to the list meanwhile.
-    if (mixing_) {
+    if (mixing_)
+        stop();
+    else
+        start(store, settings);
+}
+
+void MixRunControl::stop()
+{
+    if (mixing_)
         finishMix(MixOutcome::Stopped);
+}
+
+void MixRunControl::start(const MixItemStore& store, const OutputSettings& settings)
+{
+    if (mixing_)
         return;
-    }
     if (store.audioCount() == 0) {
         desktop_.showAppMessage(QStringLiteral("Please add audio files into the list"));
         return;
     }
+    // Never reached: MixItemStore::append refuses entries beyond kMixItemCapacity, so no list
+    // holds more. The check stays because it is a described step of the Mix command (the manual
+    // lists its message).
     if (store.audioCount() > kMixItemCapacity) {
         desktop_.showAppMessage(QStringLiteral("The video files are too many! Please delete some files in the list."));
         return;
@@ -154,7 +169,7 @@ void MixRunControl::mixCommand(const MixItemStore& store, const OutputSettings& 
     if (media::failed(builder.build(store, usable, timeline_)))
         return;
     RenderPipeline pipeline(library_, desktop_);
-    MixView& view = view_;
+    MixRunView& view = view_;
     if (!pipeline.renderToFile(timeline_, outputFile, format, [&view] { view.postGraphNotice(); }, job_)) {
         timeline_.reset();
         return;
@@ -162,8 +177,7 @@ void MixRunControl::mixCommand(const MixItemStore& store, const OutputSettings& 
     outputFile_ = outputFile;
     mixing_ = true;
     elapsedSeconds_ = 0;
-    view_.setMixButtonText(QStringLiteral("Stop"));
-    view_.startSecondTimer();
+    view_.mixStarted();
 }
 
 void MixRunControl::onGraphNotice()
@@ -212,7 +226,10 @@ bool MixRunControl::closeRequested()
 
 void MixRunControl::finishMix(MixOutcome outcome)
 {
-    view_.stopSecondTimer();
+    mixing_ = false;
+    lastOutcome_ = outcome;
+    // The owner hears first, so that its ticks stop before the graph is let go.
+    view_.mixFinished(outcome);
     // Stopping leaves a valid file of what was written whatever it returns, and cancelling the
     // notice and scrapping the graph cannot fail: nothing here has a status worth showing.
     if (job_.control)
@@ -223,9 +240,6 @@ void MixRunControl::finishMix(MixOutcome outcome)
         static_cast<void>(job_.renderEngine->scrapIt());
     job_.reset();
     timeline_.reset();
-    mixing_ = false;
-    lastOutcome_ = outcome;
-    view_.setMixButtonText(QStringLiteral("Mix"));
     elapsedSeconds_ = 0;
     view_.setStatusText(outcome == MixOutcome::Failed
                             ? QStringLiteral("Stopped by an error. Output File: ") + outputFile_

@@ -1,7 +1,7 @@
 // The Mix command and everything that follows it, without a window: the checks before a mix, the
 // running state, the elapsed seconds, draining the graph's events and finishing the mix. The main
-// window and the command-line mixer each give it a MixView; it shows every message through the
-// desktop interface. All calls are made on one thread, except MixView::postGraphNotice, which
+// window and the command-line mixer each give it a MixRunView; it shows every message through the
+// desktop interface. All calls are made on one thread, except MixRunView::postGraphNotice, which
 // the graph calls on a worker thread.
 #pragma once
 
@@ -20,20 +20,23 @@ namespace sonarel {
 
 class Desktop;
 
-// What the run control changes in its owner.
-class MixView {
+enum class MixOutcome { Completed, Stopped, Failed };
+
+// What the run control tells its owner about a mix.
+class MixRunView {
 public:
-    virtual ~MixView() = default;
-    virtual void setMixButtonText(const QString& text) = 0;  // "Mix" or "Stop"
+    virtual ~MixRunView() = default;
+    // A mix runs now. From here on the owner calls onTimerTick() once a second until the mix ends.
+    virtual void mixStarted() = 0;
+    // The mix ended: it is no longer mixing and lastOutcome() is `outcome`. Called before the
+    // graph is let go, so that no tick comes after it, and before the closing status text.
+    virtual void mixFinished(MixOutcome outcome) = 0;
+    // The elapsed time while mixing, how the mix ended after it.
     virtual void setStatusText(const QString& text) = 0;
-    virtual void startSecondTimer() = 0;  // one tick a second while mixing
-    virtual void stopSecondTimer() = 0;
     // Called on a graph worker thread: must only arrange for onGraphNotice() to run on the
     // owner's thread (a posted event), never call it directly.
     virtual void postGraphNotice() = 0;
 };
-
-enum class MixOutcome { Completed, Stopped, Failed };
 
 // What a mix does when its output needs more room than is free where it goes.
 enum class SpaceShortage {
@@ -53,7 +56,7 @@ QString silencedText(const std::vector<std::string>& files);
 
 class MixRunControl {
 public:
-    MixRunControl(media::MediaLibrary& library, Desktop& desktop, MixView& view);
+    MixRunControl(media::MediaLibrary& library, Desktop& desktop, MixRunView& view);
     ~MixRunControl();
 
     // What to do when the output will not fit; `hint` follows a refusal (how to go on anyway).
@@ -63,6 +66,11 @@ public:
         refusalHint_ = hint;
     }
 
+    // Checks the list and the output, then starts a mix of `store` into the output `settings`
+    // name; every refusal is shown. Does nothing while a mix runs.
+    void start(const MixItemStore& store, const OutputSettings& settings);
+    // Stops the running mix; what was written stays a valid file. Does nothing when none runs.
+    void stop();
     // The Mix button: starts a mix, or stops the running one.
     void mixCommand(const MixItemStore& store, const OutputSettings& settings);
     // The graph posted a notice: drain its events without waiting.
@@ -88,7 +96,7 @@ private:
 
     media::MediaLibrary& library_;
     Desktop& desktop_;
-    MixView& view_;
+    MixRunView& view_;
     bool mixing_ = false;
     int elapsedSeconds_ = 0;
     QString outputFile_;

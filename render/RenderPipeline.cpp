@@ -96,8 +96,9 @@ void RenderPipeline::switchPreviewOff(media::Timeline& timeline)
     }
 }
 
-// Render engine -> "Wave Format" -> "Wave Mux" -> "Writer", then run. Each step shows its own
-// message when it fails and ends the assembly; only the output format may fail and go on.
+// Render engine -> "Wave Format" -> "Wave Mux" -> "Writer", then run. Each step that fails ends
+// the assembly and shows its own message, except the silent ones the header names; only the output
+// format may fail and go on.
 bool RenderPipeline::assembleAndRun(media::RenderEngine& engine, const QString& outputFile,
                                     const PcmFormat& format, std::function<void()> notify, RenderJob& job)
 {
@@ -115,6 +116,7 @@ bool RenderPipeline::takeEngineGraph(media::RenderEngine& engine, Assembly& a)
         desktop_.showAppMessage(text("Could not create ICaptureGraphBuilder2"));
         return false;
     }
+    // Silent (see the header): the engine was given the timeline and has just built the graph.
     if (media::failed(engine.getTimelineObject(a.timeline)) || media::failed(engine.getFilterGraph(a.graph)))
         return false;
     int groups = 0;
@@ -205,7 +207,7 @@ void RenderPipeline::setOutputFormat(Assembly& a, const PcmFormat& format)
         return;
     }
     media::MediaType type;
-    if (media::failed(config->getFormat(type)))
+    if (media::failed(config->getFormat(type)))  // silent (see the header)
         return;
     applyPcmFormat(type.format, format);
     if (const media::Status status = config->setFormat(type); media::failed(status))
@@ -216,7 +218,7 @@ bool RenderPipeline::connectMultiplexerToWriter(Assembly& a)
 {
     media::Pin* muxOut = a.mux->firstPin(media::PinDirection::Output);
     media::Pin* writerIn = a.writer->firstPin(media::PinDirection::Input);
-    if (muxOut == nullptr || writerIn == nullptr)
+    if (muxOut == nullptr || writerIn == nullptr)  // silent (see the header): both are made with their pins
         return false;
     // Not examined: a connection that failed shows when the graph is run, which says why.
     static_cast<void>(a.graph->connect(*muxOut, *writerIn));

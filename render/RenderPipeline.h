@@ -1,6 +1,13 @@
 // Renders a built timeline into one WAV file: render engine -> "Wave Format" converter ->
 // "Wave Mux" multiplexer -> "Writer" file writer, then starts the graph. Runs on the
-// user-interface thread; every failure is shown through the desktop interface in its own words.
+// user-interface thread. Every failure the manual names is shown through the desktop interface in
+// its own words. Three failures have no described message and stay silent, as only an injected
+// fault brings them about with this engine: the engine not handing back the timeline it was given
+// or the graph it has just built (takeEngineGraph), the multiplexer or the writer without its pin
+// (connectMultiplexerToWriter; both are made with theirs), and the converter not telling its
+// format (setOutputFormat). The first two end the render like any failure, so the Mix command then
+// starts nothing and says nothing; after the third the file is written in the converter's own
+// format.
 #pragma once
 
 #include <QString>

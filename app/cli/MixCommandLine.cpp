@@ -40,13 +40,13 @@ void printError(const QString& text)
     std::fprintf(stderr, "sonarel-mix: %s\n", text.toLocal8Bit().constData());
 }
 
-// The run control's view on the console: the timer and the notice become flags the loop reads.
-class ConsoleMixView final : public MixView {
+// The run control's view on the console. The mix loop follows the mix itself and draws its own
+// progress line instead of the status text; the graph's notice wakes the loop.
+class ConsoleMixView final : public MixRunView {
 public:
-    void setMixButtonText(const QString&) override {}
+    void mixStarted() override {}
+    void mixFinished(MixOutcome) override {}
     void setStatusText(const QString&) override {}
-    void startSecondTimer() override {}
-    void stopSecondTimer() override {}
     void postGraphNotice() override
     {
         {
@@ -134,17 +134,10 @@ bool readEntries(const Options& options, std::vector<MixItem>& entries)
     return true;
 }
 
-int mix(const Options& options)
+// Measures and appends the entries: kExitSuccess, or kExitUsage after saying why one could not
+// be added.
+ExitStatus fillStore(media::MediaLibrary& library, const std::vector<MixItem>& entries, MixItemStore& store)
 {
-    std::vector<MixItem> entries;
-    if (!readEntries(options, entries))
-        return kExitUsage;
-    media::MediaLibrary library;
-    if (media::failed(library.initialize())) {
-        printError(QStringLiteral("the media engine could not be started."));
-        return kExitMixFailed;
-    }
-    MixItemStore store;
     for (const MixItem& entry : entries) {
         const QString path = entry.filePathText();
         const AppendResult result = appendMeasured(store, library, entry);
@@ -159,36 +152,31 @@ int mix(const Options& options)
         if (store.at(store.audioCount() - 1).duration <= 0 && QFileInfo(path).isFile())
             printError(QStringLiteral("warning: no sound could be read from %1; it stays silent.").arg(path));
     }
+    return kExitSuccess;
+}
 
+// The output file and the wave format choices, as the window's output options hold them.
+OutputSettings outputSettingsOf(const Options& options)
+{
     OutputSettings settings;
     settings.outputFile = QFileInfo(options.outputFile).absoluteFilePath();
     settings.sampleRateIndex = options.sampleRateIndex;
     settings.channelsIndex = options.channelsIndex;
     settings.bitsIndex = options.bitsIndex;
+    return settings;
+}
 
-    ConsoleProgress progress(ConsoleProgress::styleFor(stderr, options.quiet), stderr);
-    ConsoleDesktop desktop(options.yes, options.quiet);
-    desktop.setBeforeMessage([&progress] { progress.breakLine(); });
-    ConsoleMixView view;
-    MixRunControl control(library, desktop, view);
-    if (options.ignoreSpace)
-        control.setWhenShortOfSpace(SpaceShortage::GoOn);
-    else
-        control.setWhenShortOfSpace(SpaceShortage::Refuse,
-                                    QStringLiteral("Free some space, choose another output folder, or give "
-                                                   "--ignore-space to mix anyway."));
-    installInterruptHandler();
-    control.mixCommand(store, settings);
-    if (!control.isMixing())
-        return kExitMixFailed;
-
+// Hands the graph's notices and the seconds to the running mix and draws its progress, until the
+// mix ends or Ctrl+C stops it.
+void runMixLoop(MixRunControl& control, ConsoleMixView& view, ConsoleProgress& progress)
+{
     using Clock = std::chrono::steady_clock;
     const Clock::time_point started = Clock::now();
     Clock::time_point nextTick = started + std::chrono::seconds(1);
     while (control.isMixing()) {
         view.wait(std::chrono::milliseconds(100));
         if (interrupted != 0) {
-            control.mixCommand(store, settings);  // the button reads "Stop" now
+            control.stop();
             break;
         }
         const double fraction = control.progress();
@@ -203,18 +191,63 @@ int mix(const Options& options)
     if (control.lastOutcome() == MixOutcome::Completed)
         progress.update(1.0, std::chrono::duration<double>(Clock::now() - started).count());
     progress.breakLine();
-    switch (control.lastOutcome()) {
+}
+
+// Says how the mix ended (a failure has been shown already) and gives the exit status.
+int reportOutcome(MixOutcome outcome, const QString& outputFile, bool quiet)
+{
+    switch (outcome) {
     case MixOutcome::Completed:
-        if (!options.quiet)
-            std::fprintf(stderr, "%s\n", doneText(settings.outputFile).toLocal8Bit().constData());
+        if (!quiet)
+            std::fprintf(stderr, "%s\n", doneText(outputFile).toLocal8Bit().constData());
         return kExitSuccess;
     case MixOutcome::Stopped:
-        printError(QStringLiteral("stopped; %1 holds what was mixed so far.").arg(settings.outputFile));
+        printError(QStringLiteral("stopped; %1 holds what was mixed so far.").arg(outputFile));
         return kExitMixFailed;
     case MixOutcome::Failed:
         break;
     }
     return kExitMixFailed;
+}
+
+// Mixes the filled list into the output the options name and follows the mix to its end; the
+// exit status.
+int mixStore(const Options& options, media::MediaLibrary& library, const MixItemStore& store)
+{
+    const OutputSettings settings = outputSettingsOf(options);
+    ConsoleProgress progress(ConsoleProgress::styleFor(stderr, options.quiet), stderr);
+    ConsoleDesktop desktop(options.yes, options.quiet);
+    desktop.setBeforeMessage([&progress] { progress.breakLine(); });
+    ConsoleMixView view;
+    MixRunControl control(library, desktop, view);
+    if (options.ignoreSpace)
+        control.setWhenShortOfSpace(SpaceShortage::GoOn);
+    else
+        control.setWhenShortOfSpace(SpaceShortage::Refuse,
+                                    QStringLiteral("Free some space, choose another output folder, or give "
+                                                   "--ignore-space to mix anyway."));
+    installInterruptHandler();
+    control.start(store, settings);
+    if (!control.isMixing())
+        return kExitMixFailed;
+    runMixLoop(control, view, progress);
+    return reportOutcome(control.lastOutcome(), settings.outputFile, options.quiet);
+}
+
+int mix(const Options& options)
+{
+    std::vector<MixItem> entries;
+    if (!readEntries(options, entries))
+        return kExitUsage;
+    media::MediaLibrary library;
+    if (media::failed(library.initialize())) {
+        printError(QStringLiteral("the media engine could not be started."));
+        return kExitMixFailed;
+    }
+    MixItemStore store;
+    if (fillStore(library, entries, store) != kExitSuccess)
+        return kExitUsage;
+    return mixStore(options, library, store);
 }
 
 bool choiceIndex(const QString& value, const QStringList& choices, int& index)
@@ -223,11 +256,33 @@ bool choiceIndex(const QString& value, const QStringList& choices, int& index)
     return index >= 0;
 }
 
-}  // namespace
+// The options that follow --help and --version, in the order --help lists them.
+struct OptionDefinitions {
+    QCommandLineOption output{{QStringLiteral("o"), QStringLiteral("output")},
+                              QStringLiteral("The WAV file to write."), QStringLiteral("FILE")};
+    QCommandLineOption csv{QStringLiteral("csv"), QStringLiteral("Read entries from a CSV file."),
+                           QStringLiteral("FILE")};
+    QCommandLineOption rate{QStringLiteral("rate"), QStringLiteral("44100 (default), 22050, 11025 or 8000."),
+                            QStringLiteral("HZ"), QStringLiteral("44100")};
+    QCommandLineOption channels{QStringLiteral("channels"), QStringLiteral("2 (default) or 1."),
+                                QStringLiteral("N"), QStringLiteral("2")};
+    QCommandLineOption bits{QStringLiteral("bits"), QStringLiteral("16 (default) or 8."), QStringLiteral("N"),
+                            QStringLiteral("16")};
+    QCommandLineOption yes{{QStringLiteral("y"), QStringLiteral("yes")},
+                           QStringLiteral("Replace an existing output file; mix without unreadable files.")};
+    QCommandLineOption ignoreSpace{
+        QStringLiteral("ignore-space"),
+        QStringLiteral("Mix even when the output's disk has less free space than the mix needs; "
+                       "the mix then stops when the disk is full and keeps what was written.")};
+    QCommandLineOption quiet{{QStringLiteral("q"), QStringLiteral("quiet")}, QStringLiteral("Show no progress.")};
+    QCommandLineOption probe{QStringLiteral("probe"),
+                             QStringLiteral("Print each FILE's duration in seconds instead of mixing.")};
+};
 
-int runMixCommandLine(const QStringList& arguments)
+// Tells `parser` what sonarel-mix does and what it takes, for parsing and for --help.
+void defineOptions(QCommandLineParser& parser, const QCommandLineOption& help, const QCommandLineOption& version,
+                   const OptionDefinitions& defined)
 {
-    QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Mixes media files into one PCM WAV file.\n\n"
                        "Each FILE may carry its placement: FILE@START[:VOLUME[:SPEED]], with the start in\n"
@@ -239,30 +294,60 @@ int runMixCommandLine(const QStringList& arguments)
                        "written (see --ignore-space).\n\n"
                        "Exit status: 0 mixed, 1 the mix failed, was stopped or did not fit, 2 wrong usage."));
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help."));
-    const QCommandLineOption version(QStringLiteral("version"), QStringLiteral("Show the version."));
-    const QCommandLineOption output({QStringLiteral("o"), QStringLiteral("output")},
-                                    QStringLiteral("The WAV file to write."), QStringLiteral("FILE"));
-    const QCommandLineOption csv(QStringLiteral("csv"), QStringLiteral("Read entries from a CSV file."),
-                                 QStringLiteral("FILE"));
-    const QCommandLineOption rate(QStringLiteral("rate"), QStringLiteral("44100 (default), 22050, 11025 or 8000."),
-                                  QStringLiteral("HZ"), QStringLiteral("44100"));
-    const QCommandLineOption channels(QStringLiteral("channels"), QStringLiteral("2 (default) or 1."),
-                                      QStringLiteral("N"), QStringLiteral("2"));
-    const QCommandLineOption bits(QStringLiteral("bits"), QStringLiteral("16 (default) or 8."), QStringLiteral("N"),
-                                  QStringLiteral("16"));
-    const QCommandLineOption yes({QStringLiteral("y"), QStringLiteral("yes")},
-                                 QStringLiteral("Replace an existing output file; mix without unreadable files."));
-    const QCommandLineOption ignoreSpace(
-        QStringLiteral("ignore-space"),
-        QStringLiteral("Mix even when the output's disk has less free space than the mix needs; "
-                       "the mix then stops when the disk is full and keeps what was written."));
-    const QCommandLineOption quiet({QStringLiteral("q"), QStringLiteral("quiet")}, QStringLiteral("Show no progress."));
-    const QCommandLineOption probe(QStringLiteral("probe"),
-                                   QStringLiteral("Print each FILE's duration in seconds instead of mixing."));
-    parser.addOptions({help, version, output, csv, rate, channels, bits, yes, ignoreSpace, quiet, probe});
+    parser.addOptions({help, version, defined.output, defined.csv, defined.rate, defined.channels, defined.bits,
+                       defined.yes, defined.ignoreSpace, defined.quiet, defined.probe});
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("Media files to mix."),
                                  QStringLiteral("[FILE[@START[:VOLUME[:SPEED]]]...]"));
+}
+
+// --rate, --channels and --bits as indices of the output options' lists; false after saying
+// which one is wrong.
+bool readWaveFormatChoices(const QCommandLineParser& parser, const OptionDefinitions& defined, Options& options)
+{
+    if (!choiceIndex(parser.value(defined.rate), {QStringLiteral("44100"), QStringLiteral("22050"),
+                                                  QStringLiteral("11025"), QStringLiteral("8000")},
+                     options.sampleRateIndex)) {
+        printError(QStringLiteral("--rate must be 44100, 22050, 11025 or 8000."));
+        return false;
+    }
+    int channelChoice = 0;
+    if (!choiceIndex(parser.value(defined.channels), {QStringLiteral("2"), QStringLiteral("1")}, channelChoice)) {
+        printError(QStringLiteral("--channels must be 1 or 2."));
+        return false;
+    }
+    options.channelsIndex = channelChoice;
+    if (!choiceIndex(parser.value(defined.bits), {QStringLiteral("16"), QStringLiteral("8")}, options.bitsIndex)) {
+        printError(QStringLiteral("--bits must be 16 or 8."));
+        return false;
+    }
+    return true;
+}
+
+// The parsed command line as the options of a mix; false after saying what is wrong.
+bool readOptions(const QCommandLineParser& parser, const OptionDefinitions& defined, Options& options)
+{
+    options.entries = parser.positionalArguments();
+    options.csvFile = parser.value(defined.csv);
+    options.outputFile = parser.value(defined.output);
+    options.yes = parser.isSet(defined.yes);
+    options.ignoreSpace = parser.isSet(defined.ignoreSpace);
+    options.quiet = parser.isSet(defined.quiet);
+    if (options.outputFile.isEmpty()) {
+        printError(QStringLiteral("no output file (give -o FILE)."));
+        return false;
+    }
+    return readWaveFormatChoices(parser, defined, options);
+}
+
+}  // namespace
+
+int runMixCommandLine(const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help."));
+    const QCommandLineOption version(QStringLiteral("version"), QStringLiteral("Show the version."));
+    const OptionDefinitions defined;
+    defineOptions(parser, help, version, defined);
 
     if (!parser.parse(QStringList{QStringLiteral("sonarel-mix")} + arguments)) {
         printError(parser.errorText() + QStringLiteral(" (see --help)"));
@@ -276,7 +361,7 @@ int runMixCommandLine(const QStringList& arguments)
         std::printf("sonarel-mix %s\n", SONAREL_VERSION);
         return kExitSuccess;
     }
-    if (parser.isSet(probe)) {
+    if (parser.isSet(defined.probe)) {
         if (parser.positionalArguments().isEmpty()) {
             printError(QStringLiteral("--probe needs at least one FILE."));
             return kExitUsage;
@@ -285,32 +370,8 @@ int runMixCommandLine(const QStringList& arguments)
     }
 
     Options options;
-    options.entries = parser.positionalArguments();
-    options.csvFile = parser.value(csv);
-    options.outputFile = parser.value(output);
-    options.yes = parser.isSet(yes);
-    options.ignoreSpace = parser.isSet(ignoreSpace);
-    options.quiet = parser.isSet(quiet);
-    if (options.outputFile.isEmpty()) {
-        printError(QStringLiteral("no output file (give -o FILE)."));
+    if (!readOptions(parser, defined, options))
         return kExitUsage;
-    }
-    if (!choiceIndex(parser.value(rate), {QStringLiteral("44100"), QStringLiteral("22050"), QStringLiteral("11025"),
-                                          QStringLiteral("8000")},
-                     options.sampleRateIndex)) {
-        printError(QStringLiteral("--rate must be 44100, 22050, 11025 or 8000."));
-        return kExitUsage;
-    }
-    int channelChoice = 0;
-    if (!choiceIndex(parser.value(channels), {QStringLiteral("2"), QStringLiteral("1")}, channelChoice)) {
-        printError(QStringLiteral("--channels must be 1 or 2."));
-        return kExitUsage;
-    }
-    options.channelsIndex = channelChoice;
-    if (!choiceIndex(parser.value(bits), {QStringLiteral("16"), QStringLiteral("8")}, options.bitsIndex)) {
-        printError(QStringLiteral("--bits must be 16 or 8."));
-        return kExitUsage;
-    }
     return mix(options);
 }
 

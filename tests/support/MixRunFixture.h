@@ -18,16 +18,23 @@
 
 namespace sonarel::testing {
 
-class TestMixView final : public MixView {
+class TestMixView final : public MixRunView {
 public:
     QString button = QStringLiteral("Mix");
     QString status;
     bool timerRunning = false;
 
-    void setMixButtonText(const QString& text) override { button = text; }
+    void mixStarted() override
+    {
+        button = QStringLiteral("Stop");
+        timerRunning = true;
+    }
+    void mixFinished(MixOutcome) override
+    {
+        timerRunning = false;
+        button = QStringLiteral("Mix");
+    }
     void setStatusText(const QString& text) override { status = text; }
-    void startSecondTimer() override { timerRunning = true; }
-    void stopSecondTimer() override { timerRunning = false; }
     void postGraphNotice() override { notices_.fetch_add(1); }
     // Polls an atomic count rather than waiting on a condition variable, so that ThreadSanitizer
     // follows it whatever the wait's clock (it did not see a timed wait retake its lock).
