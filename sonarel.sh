@@ -5,6 +5,7 @@
 #   ./sonarel.sh fuzz [S] fuzz the media engine for S seconds (default 90) with libFuzzer (clang,
 #                         in build-fuzz/); a crash is saved in build-fuzz/findings/ and fails
 #   ./sonarel.sh tsan     the engine and render tests under ThreadSanitizer (in build-tsan/)
+#   ./sonarel.sh format   format every C++ source under git in place with clang-format (.clang-format)
 # SONAREL_SANITIZE=1 builds with AddressSanitizer and UndefinedBehaviorSanitizer (in build-asan/).
 set -euo pipefail
 
@@ -20,10 +21,13 @@ packages=(build-essential cmake ninja-build pkg-config libgtest-dev
           desktop-file-utils appstream man-db dpkg-dev)
 
 fuzz_packages=(clang libclang-rt-dev)
+# Formatting builds nothing, so it needs only these.
+format_packages=(clang-format git)
 
-install_missing() {
+# Installs those of the given packages that are missing.
+install_packages() {
     local missing=()
-    for package in "${packages[@]}" "$@"; do
+    for package in "$@"; do
         if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
             missing+=("$package")
         fi
@@ -37,6 +41,11 @@ install_missing() {
     fi
     "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
     "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+# The build's packages plus the given ones.
+install_missing() {
+    install_packages "${packages[@]}" "$@"
 }
 
 build() {
@@ -99,8 +108,14 @@ case "$command" in
         export TSAN_OPTIONS="${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1}"
         ctest --output-on-failure -j "$(nproc)" -R "^(media_make_test_media|${tsan_tests// /|})\$"
         ;;
+    format)
+        install_packages "${format_packages[@]}"
+        cd "$here"
+        # Every C++ file under git is Sonarel's own: nothing generated or third-party to leave out.
+        git ls-files -z '*.cpp' '*.h' | xargs -0 -r clang-format -i
+        ;;
     *)
-        echo "usage: $0 [run|test|fuzz [SECONDS]|tsan]" >&2
+        echo "usage: $0 [run|test|fuzz [SECONDS]|tsan|format]" >&2
         exit 2
         ;;
 esac

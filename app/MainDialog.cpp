@@ -76,8 +76,24 @@ void MainDialog::createControls()
     const DialogUnits units(font());
     setFixedSize(units.x(kDialogWidth), units.y(kDialogHeight));
 
+    // Tab follows the reading order: the command row, the list and its buttons, the bottom row.
+    QList<QWidget*> tabOrder = createCommandRow();
+    createMixList();
+    tabOrder << list_;
+    tabOrder << createListButtons();
+    tabOrder << createInfoButtons();
+    createProgressAndStatus();
+    for (qsizetype i = 1; i < tabOrder.size(); ++i)
+        setTabOrder(tabOrder[i - 1], tabOrder[i]);
+
+    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_T), this), &QShortcut::activated, this,
+            &MainDialog::arrangementCommand);
+}
+
+QList<QWidget*> MainDialog::createCommandRow()
+{
     auto* frame = new QGroupBox(this);
-    frame->setGeometry(units.toPixels(7, 0, 289, 39));
+    frame->setGeometry(DialogUnits(font()).toPixels(7, 0, 289, 39));
     frame->lower();
 
     ImageButton* add = makeButton(kIdAdd, "Add", 9, 5, 46, 32);
@@ -85,20 +101,55 @@ void MainDialog::createControls()
     mixButton_ = makeButton(kIdMix, "Mix", 127, 5, 46, 32);
     ImageButton* help = makeButton(kIdHelp, "&Help", 186, 5, 46, 32);
     ImageButton* exitButton = makeButton(kIdExit, "Exit", 245, 5, 46, 32);
+    connect(add, &QPushButton::clicked, this, &MainDialog::addCommand);
+    connect(options, &QPushButton::clicked, this, &MainDialog::optionsCommand);
+    connect(mixButton_, &QPushButton::clicked, this, &MainDialog::mixCommand);
+    connect(help, &QPushButton::clicked, this, [this] { helpCommand(desktop_); });
+    connect(exitButton, &QPushButton::clicked, this, &QWidget::close);
+    return {add, options, mixButton_, help, exitButton};
+}
 
+void MainDialog::createMixList()
+{
     list_ = new MixListView(this);
     list_->setObjectName(objectNameOf(kIdMixList));
     list_->setAccessibleName(QStringLiteral("Mix list"));
     list_->setAccessibleDescription(
         QStringLiteral("The files to mix, one row each: file name, duration, volume, start time and speed"));
-    list_->setGeometry(units.toPixels(7, 44, 273, 98));
+    list_->setGeometry(DialogUnits(font()).toPixels(7, 44, 273, 98));
 
+    connect(list_, &MixListView::filesDropped, this, &MainDialog::addFiles);
+    list_->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(list_, &QWidget::customContextMenuRequested, this, &MainDialog::propertiesCommand);
+    connect(list_, &MixListView::editRequested, this, &MainDialog::propertiesCommand);
+    connect(list_, &MixListView::deleteRequested, this, [this] { deleteSelectedCommand(store_, *list_, desktop_); });
+    connect(list_, &MixListView::previewRequested, this,
+            [this] { previewCommand(store_, list_->selectionCursor(), desktop_); });
+}
+
+QList<QWidget*> MainDialog::createListButtons()
+{
     ImageButton* deleteSelected = makeButton(kIdDeleteSelected, nullptr, 281, 54, 22, 14);
     ImageButton* deleteAll = makeButton(kIdDeleteAll, nullptr, 281, 82, 22, 14);
     ImageButton* properties = makeButton(kIdProperties, nullptr, 281, 110, 22, 14);
+    connect(deleteSelected, &QPushButton::clicked, this, [this] { deleteSelectedCommand(store_, *list_, desktop_); });
+    connect(deleteAll, &QPushButton::clicked, this, [this] { deleteAllCommand(store_, *list_); });
+    connect(properties, &QPushButton::clicked, this, &MainDialog::propertiesCommand);
+    return {deleteSelected, deleteAll, properties};
+}
+
+QList<QWidget*> MainDialog::createInfoButtons()
+{
     ImageButton* homepage = makeButton(kIdHomepage, "Homepage", 111, 149, 42, 16);
     ImageButton* about = makeButton(kIdAbout, "About", 215, 149, 42, 16);
+    connect(homepage, &QPushButton::clicked, this, [this] { homepageCommand(desktop_); });
+    connect(about, &QPushButton::clicked, this, [this] { aboutCommand(desktop_, this); });
+    return {homepage, about};
+}
 
+void MainDialog::createProgressAndStatus()
+{
+    const DialogUnits units(font());
     progress_ = new QProgressBar(this);
     progress_->setObjectName(objectNameOf(kIdProgress));
     progress_->setGeometry(units.toPixels(7, 151, 98, 12));
@@ -112,35 +163,11 @@ void MainDialog::createControls()
     status_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     status_->setAutoFillBackground(true);
     status_->setTextFormat(Qt::PlainText);
+}
 
-    // Tab follows the reading order: the command row, the list and its buttons, the bottom row.
-    const QList<QWidget*> tabOrder{add,            options,   mixButton_, help,     exitButton, list_,
-                                   deleteSelected, deleteAll, properties, homepage, about};
-    for (qsizetype i = 1; i < tabOrder.size(); ++i)
-        setTabOrder(tabOrder[i - 1], tabOrder[i]);
-
-    connect(add, &QPushButton::clicked, this, &MainDialog::addCommand);
-    connect(options, &QPushButton::clicked, this, &MainDialog::optionsCommand);
-    connect(mixButton_, &QPushButton::clicked, this, &MainDialog::mixCommand);
-    connect(help, &QPushButton::clicked, this, [this] { helpCommand(desktop_); });
-    connect(exitButton, &QPushButton::clicked, this, &QWidget::close);
-    connect(deleteSelected, &QPushButton::clicked, this, [this] { deleteSelectedCommand(store_, *list_, desktop_); });
-    connect(deleteAll, &QPushButton::clicked, this, [this] { deleteAllCommand(store_, *list_); });
-    const auto changeProperties = [this] {
-        changePropertiesCommand(store_, *list_, desktop_, [this](int index) { editEntry(index); });
-    };
-    connect(properties, &QPushButton::clicked, this, changeProperties);
-    connect(homepage, &QPushButton::clicked, this, [this] { homepageCommand(desktop_); });
-    connect(about, &QPushButton::clicked, this, [this] { aboutCommand(desktop_, this); });
-    connect(list_, &MixListView::filesDropped, this, &MainDialog::addFiles);
-    list_->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(list_, &QWidget::customContextMenuRequested, this, changeProperties);
-    connect(list_, &MixListView::editRequested, this, changeProperties);
-    connect(list_, &MixListView::deleteRequested, this, [this] { deleteSelectedCommand(store_, *list_, desktop_); });
-    connect(list_, &MixListView::previewRequested, this,
-            [this] { previewCommand(store_, list_->selectionCursor(), desktop_); });
-    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_T), this), &QShortcut::activated, this,
-            &MainDialog::arrangementCommand);
+void MainDialog::propertiesCommand()
+{
+    changePropertiesCommand(store_, *list_, desktop_, [this](int index) { editEntry(index); });
 }
 
 void MainDialog::setUpButton(ImageButton& button, int iconId, const char* tooltip)

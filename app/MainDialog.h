@@ -70,6 +70,13 @@ private:
     void postGraphNotice() override;
 
     void createControls();
+    // The steps of createControls, in reading order; each returns its buttons in tab order.
+    QList<QWidget*> createCommandRow();
+    void createMixList();
+    QList<QWidget*> createListButtons();
+    QList<QWidget*> createInfoButtons();  // Homepage and About
+    void createProgressAndStatus();
+    void propertiesCommand();  // the properties button, Enter and right-click in the list
     ImageButton* makeButton(int id, const char* caption, int left, int top, int width, int height);
     void setUpButton(ImageButton& button, int iconId, const char* tooltip);
     void startUp(const QString& musicFolder);

@@ -4,6 +4,7 @@
 #   share/metainfo/APPID.metainfo.xml     the software centre's description
 #   share/icons/hicolor/*/apps/APPID.*    the icon, scalable and 16 to 256 pixels
 #   share/man/man1/                       sonarel.1, sonarel-mix.1
+#   share/doc/sonarel/copyright           the licence, in Debian's machine-readable copyright format
 #   share/doc/sonarel/help/               the manual (the window's Help opens Introduction.html)
 
 set(SONAREL_RELEASE_DATE "2026-12-08")
@@ -41,6 +42,9 @@ foreach(size 16 22 24 32 48 64 128 256)
   install(FILES ${desktop_dir}/icons/sonarel-${size}.png DESTINATION ${icon_dir}/${size}x${size}/apps
           RENAME ${SONAREL_APP_ID}.png)
 endforeach()
+
+# Debian looks for a package's licence in /usr/share/doc/PACKAGE/copyright; other systems find it there too.
+install(FILES ${PROJECT_SOURCE_DIR}/cmake/copyright DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/sonarel)
 
 # The manual is optional in the source tree; when it is there it goes beside the other documents.
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/res/help/ DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/sonarel/help OPTIONAL

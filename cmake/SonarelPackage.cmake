@@ -12,6 +12,8 @@ set(CPACK_PACKAGE_DESCRIPTION
 time, a volume and a playback speed; overlapping entries sound together. Audio files of every\n\
 common kind are accepted, and of a video file its sound is used. sonarel-mix does the same mix\n\
 from the command line.")
+# The full GPL text, for the generators that show a licence; the .deb carries share/doc/sonarel/copyright.
+set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 

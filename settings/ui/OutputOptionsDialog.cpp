@@ -27,6 +27,13 @@ QStringList frameRateTexts()
     return texts;
 }
 
+// The label's control: its buddy, named for screen readers by the label without the colon.
+void labelControl(QLabel& label, QWidget& control)
+{
+    label.setBuddy(&control);
+    control.setAccessibleName(label.text().chopped(1));
+}
+
 }  // namespace
 
 OutputOptionsDialog::OutputOptionsDialog(const OutputSettings& settings, ProfileStore& profile, Desktop& desktop,
@@ -44,82 +51,105 @@ void OutputOptionsDialog::createControls()
 {
     const DialogUnits units(font());
     setFixedSize(units.x(kDialogWidth), units.y(kDialogHeight));
-
-    auto place = [&](QWidget* widget, int id, int left, int top, int width, int height) {
-        if (id != 0)
-            widget->setObjectName(objectNameOf(id));
-        widget->setGeometry(units.toPixels(left, top, width, height));
-        return widget;
-    };
-    auto label = [&](const char* text, int left, int top, int width, int height) {
-        auto* made = new QLabel(QString::fromUtf8(text), this);
-        place(made, 0, left, top, width, height);
-        return made;
-    };
-    auto list = [&](int id, const QStringList& entries, int left, int top, int width) {
-        auto* made = new QComboBox(this);
-        made->addItems(entries);
-        place(made, id, left, top, width, kListHeight);
-        return made;
-    };
-    auto box = [&](int id, int left, int top, int width, int height) {
-        auto* made = new QLineEdit(this);
-        place(made, id, left, top, width, height);
-        return made;
-    };
-    auto button = [&](int id, const char* text, int left, int top) {
-        auto* made = new QPushButton(QString::fromUtf8(text), this);
-        place(made, id, left, top, id == kIdBrowse ? 34 : 50, 14);
-        return made;
-    };
-
     // Created in tab order: the output file box is the first stop and gets the focus.
-    QLabel* fileLabel = label("Output file:", 7, 10, 39, 10);
-    outputFile_ = box(kIdOutputFileBox, 56, 7, 141, 14);
-    fileLabel->setBuddy(outputFile_);
-    QPushButton* browseButton = button(kIdBrowse, "Browse", 208, 7);
+    createOutputFileRow();
+    createWaveFormatGroup();
+    createDialogButtons();
+    createHiddenVideoForm();
+}
 
+void OutputOptionsDialog::createOutputFileRow()
+{
+    QLabel* fileLabel = makeLabel("Output file:", 7, 10, 39, 10);
+    outputFile_ = makeBox(kIdOutputFileBox, 56, 7, 141, 14);
+    labelControl(*fileLabel, *outputFile_);
+    QPushButton* browseButton = makeButton(kIdBrowse, "Browse", 208, 7);
+    connect(browseButton, &QPushButton::clicked, this, &OutputOptionsDialog::browse);
+}
+
+void OutputOptionsDialog::createWaveFormatGroup()
+{
     auto* waveFormat = new QGroupBox(QStringLiteral("Wave format"), this);
-    place(waveFormat, 0, 7, 26, 207, 72);
-    QLabel* rateLabel = label("Samples per second (Hz):", 16, 38, 106, 12);
-    sampleRate_ = list(kIdSampleRateList,
-                       {QStringLiteral("44100"), QStringLiteral("22050"), QStringLiteral("11025"), QStringLiteral("8000")},
-                       134, 38, 62);
-    rateLabel->setBuddy(sampleRate_);
-    QLabel* channelsLabel = label("Channels:", 16, 58, 106, 12);
-    channels_ = list(kIdChannelsList, {QStringLiteral("Stereo"), QStringLiteral("Mono")}, 134, 58, 62);
-    channelsLabel->setBuddy(channels_);
-    QLabel* bitsLabel = label("Bits per second:", 16, 78, 106, 12);
-    bits_ = list(kIdBitsList, {QStringLiteral("16"), QStringLiteral("8")}, 134, 78, 62);
-    bitsLabel->setBuddy(bits_);
-    for (auto [widget, text] : {std::pair{static_cast<QWidget*>(outputFile_), fileLabel},
-                                {sampleRate_, rateLabel}, {channels_, channelsLabel}, {bits_, bitsLabel}})
-        widget->setAccessibleName(text->text().chopped(1));
+    place(*waveFormat, 0, 7, 26, 207, 72);
+    QLabel* rateLabel = makeLabel("Samples per second (Hz):", 16, 38, 106, 12);
+    sampleRate_ = makeList(kIdSampleRateList,
+                           {QStringLiteral("44100"), QStringLiteral("22050"), QStringLiteral("11025"),
+                            QStringLiteral("8000")},
+                           134, 38, 62);
+    labelControl(*rateLabel, *sampleRate_);
+    QLabel* channelsLabel = makeLabel("Channels:", 16, 58, 106, 12);
+    channels_ = makeList(kIdChannelsList, {QStringLiteral("Stereo"), QStringLiteral("Mono")}, 134, 58, 62);
+    labelControl(*channelsLabel, *channels_);
+    QLabel* bitsLabel = makeLabel("Bits per second:", 16, 78, 106, 12);
+    bits_ = makeList(kIdBitsList, {QStringLiteral("16"), QStringLiteral("8")}, 134, 78, 62);
+    labelControl(*bitsLabel, *bits_);
+}
 
-    QPushButton* ok = button(kIdOptionsOk, "OK", 52, 111);
+void OutputOptionsDialog::createDialogButtons()
+{
+    QPushButton* ok = makeButton(kIdOptionsOk, "OK", 52, 111);
     ok->setDefault(true);
-    QPushButton* cancel = button(kIdOptionsCancel, "Cancel", 147, 111);
+    QPushButton* cancel = makeButton(kIdOptionsCancel, "Cancel", 147, 111);
+    connect(ok, &QPushButton::clicked, this, &OutputOptionsDialog::accept);
+    connect(cancel, &QPushButton::clicked, this, &OutputOptionsDialog::reject);
+}
 
-    // The video-form block: small, in the bottom-left corner, and never shown.
-    frameRateList_ = list(kIdFrameRateList, frameRateTexts(), 0, 124, 4);
-    frameRate_ = box(kIdFrameRateBox, 4, 124, 4, 4);
-    QComboBox* frameSize = list(kIdFrameSizeList,
-                                {QStringLiteral("800*600"), QStringLiteral("640*480"), QStringLiteral("720 * 576"),
-                                 QStringLiteral("720 * 480"), QStringLiteral("480*576"), QStringLiteral("480*480"),
-                                 QStringLiteral("352 * 288"), QStringLiteral("352 * 240"), QStringLiteral("Custom Size")},
-                                8, 124, 4);
-    width_ = box(kIdWidthBox, 12, 124, 4, 4);
-    height_ = box(kIdHeightBox, 16, 124, 4, 4);
-    pictureFit_ = list(kIdPictureFitList, {QStringLiteral("Preserve aspect ratio"), QStringLiteral("Stretch")}, 20, 124, 4);
-    videoCompressors_ = list(kIdVideoCompressorList, {}, 24, 124, 4);
-    audioCompressors_ = list(kIdAudioCompressorList, {}, 28, 124, 4);
+// The video-form block: small, in the bottom-left corner, and never shown.
+void OutputOptionsDialog::createHiddenVideoForm()
+{
+    frameRateList_ = makeList(kIdFrameRateList, frameRateTexts(), 0, 124, 4);
+    frameRate_ = makeBox(kIdFrameRateBox, 4, 124, 4, 4);
+    QComboBox* frameSize =
+        makeList(kIdFrameSizeList,
+                 {QStringLiteral("800*600"), QStringLiteral("640*480"), QStringLiteral("720 * 576"),
+                  QStringLiteral("720 * 480"), QStringLiteral("480*576"), QStringLiteral("480*480"),
+                  QStringLiteral("352 * 288"), QStringLiteral("352 * 240"), QStringLiteral("Custom Size")},
+                 8, 124, 4);
+    width_ = makeBox(kIdWidthBox, 12, 124, 4, 4);
+    height_ = makeBox(kIdHeightBox, 16, 124, 4, 4);
+    pictureFit_ =
+        makeList(kIdPictureFitList, {QStringLiteral("Preserve aspect ratio"), QStringLiteral("Stretch")}, 20, 124, 4);
+    videoCompressors_ = makeList(kIdVideoCompressorList, {}, 24, 124, 4);
+    audioCompressors_ = makeList(kIdAudioCompressorList, {}, 28, 124, 4);
     for (QWidget* hidden : std::initializer_list<QWidget*>{frameRateList_, frameSize, width_, height_, frameRate_,
                                                            pictureFit_, videoCompressors_, audioCompressors_})
         hidden->hide();
+}
 
-    connect(browseButton, &QPushButton::clicked, this, &OutputOptionsDialog::browse);
-    connect(ok, &QPushButton::clicked, this, &OutputOptionsDialog::accept);
-    connect(cancel, &QPushButton::clicked, this, &OutputOptionsDialog::reject);
+void OutputOptionsDialog::place(QWidget& widget, int id, int left, int top, int width, int height)
+{
+    if (id != 0)
+        widget.setObjectName(objectNameOf(id));
+    widget.setGeometry(DialogUnits(font()).toPixels(left, top, width, height));
+}
+
+QLabel* OutputOptionsDialog::makeLabel(const char* text, int left, int top, int width, int height)
+{
+    auto* made = new QLabel(QString::fromUtf8(text), this);
+    place(*made, 0, left, top, width, height);
+    return made;
+}
+
+QComboBox* OutputOptionsDialog::makeList(int id, const QStringList& entries, int left, int top, int width)
+{
+    auto* made = new QComboBox(this);
+    made->addItems(entries);
+    place(*made, id, left, top, width, kListHeight);
+    return made;
+}
+
+QLineEdit* OutputOptionsDialog::makeBox(int id, int left, int top, int width, int height)
+{
+    auto* made = new QLineEdit(this);
+    place(*made, id, left, top, width, height);
+    return made;
+}
+
+QPushButton* OutputOptionsDialog::makeButton(int id, const char* text, int left, int top)
+{
+    auto* made = new QPushButton(QString::fromUtf8(text), this);
+    place(*made, id, left, top, id == kIdBrowse ? 34 : 50, 14);
+    return made;
 }
 
 void OutputOptionsDialog::showForm(const OutputOptionsForm& form)

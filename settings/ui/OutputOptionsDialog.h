@@ -12,7 +12,9 @@
 #include "settings/OutputSettings.h"
 
 class QComboBox;
+class QLabel;
 class QLineEdit;
+class QPushButton;
 
 namespace sonarel {
 
@@ -57,6 +59,17 @@ public Q_SLOTS:
 
 private:
     void createControls();
+    // The steps of createControls, in tab order.
+    void createOutputFileRow();
+    void createWaveFormatGroup();
+    void createDialogButtons();
+    void createHiddenVideoForm();
+    // Controls placed in dialog units and named by their number (0: no name).
+    void place(QWidget& widget, int id, int left, int top, int width, int height);
+    QLabel* makeLabel(const char* text, int left, int top, int width, int height);
+    QComboBox* makeList(int id, const QStringList& entries, int left, int top, int width);
+    QLineEdit* makeBox(int id, int left, int top, int width, int height);
+    QPushButton* makeButton(int id, const char* text, int left, int top);
     void showForm(const OutputOptionsForm& form);
     OutputOptionsForm readForm() const;
 

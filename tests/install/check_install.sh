@@ -25,6 +25,7 @@ expected=(
     "share/applications/$app_id.desktop" "share/metainfo/$app_id.metainfo.xml"
     "share/icons/hicolor/scalable/apps/$app_id.svg"
     share/man/man1/sonarel.1 share/man/man1/sonarel-mix.1
+    share/doc/sonarel/copyright
 )
 for size in 16 22 24 32 48 64 128 256; do
     expected+=("share/icons/hicolor/${size}x${size}/apps/$app_id.png")
@@ -62,6 +63,15 @@ grep -q "<launchable type=\"desktop-id\">$app_id.desktop</launchable>" "$metainf
 grep -q "<release version=\"$version\"" "$metainfo" || fail "metainfo release is not $version"
 grep -q '<content_rating type="oars-1.1"' "$metainfo" || fail "metainfo has no content rating"
 grep -q '<screenshot type="default">' "$metainfo" || fail "metainfo has no screenshot"
+grep -q '<project_license>GPL-3.0-or-later</project_license>' "$metainfo" || fail "metainfo names no GPL-3.0-or-later licence"
+
+# The licence in Debian's machine-readable form, as /usr/share/doc/PACKAGE/copyright must be.
+copyright=$share/doc/sonarel/copyright
+grep -qsx 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' "$copyright" \
+    || fail "copyright is not in the machine-readable format"
+grep -qsx 'Files: \*' "$copyright" || fail "copyright has no Files: * paragraph"
+grep -qsx 'License: GPL-3+' "$copyright" || fail "copyright does not name GPL-3+"
+grep -qs '/usr/share/common-licenses/GPL-3' "$copyright" || fail "copyright does not point to the GPL's text"
 
 for page in sonarel sonarel-mix; do
     text=$(MANWIDTH=80 LC_ALL=C.UTF-8 man --warnings -E UTF-8 -l "$share/man/man1/$page.1" 2>"$prefix/man.err")
