@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QUrl>
 
+#include "app/ProductInfo.h"
+
 namespace sonarel {
 
 namespace {
@@ -69,7 +71,7 @@ QString sonarelUsageText()
 
 QString sonarelVersionText()
 {
-    return QStringLiteral("sonarel %1\n").arg(QLatin1String(SONAREL_VERSION));
+    return QStringLiteral("sonarel %1\n%2").arg(QLatin1String(SONAREL_VERSION), QString::fromUtf8(kLicenceNotice));
 }
 
 }  // namespace sonarel

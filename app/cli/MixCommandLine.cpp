@@ -10,6 +10,7 @@
 #include <mutex>
 
 #include "app/cli/ConsoleDesktop.h"
+#include "app/ProductInfo.h"
 #include "app/cli/ConsoleProgress.h"
 #include "model/MixListFile.h"
 #include "render/MediaProbe.h"
@@ -358,7 +359,7 @@ int runMixCommandLine(const QStringList& arguments)
         return kExitSuccess;
     }
     if (parser.isSet(version)) {
-        std::printf("sonarel-mix %s\n", SONAREL_VERSION);
+        std::printf("sonarel-mix %s\n%s", SONAREL_VERSION, kLicenceNotice);
         return kExitSuccess;
     }
     if (parser.isSet(defined.probe)) {

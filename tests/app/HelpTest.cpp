@@ -236,7 +236,7 @@ private Q_SLOTS:
         QProcess mixer;
         mixer.start(QStringLiteral(SONAREL_MIX_PROGRAM), {QStringLiteral("--version")});
         QVERIFY(mixer.waitForFinished(30000));
-        const QString mixerVersion = QString::fromUtf8(mixer.readAllStandardOutput()).trimmed().section(u' ', 1);
+        const QString mixerVersion = QString::fromUtf8(mixer.readAllStandardOutput()).section(u'\n', 0, 0).section(u' ', 1);
         QVERIFY(!mixerVersion.isEmpty());
         QCOMPARE(versionOf(about), QStringLiteral("Sonarel Version ") + mixerVersion);
 

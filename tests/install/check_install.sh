@@ -81,10 +81,12 @@ for page in sonarel sonarel-mix; do
 done
 
 output=$("$prefix/bin/sonarel-mix" --version 2>&1) || fail "installed sonarel-mix --version failed: $output"
-[ "$output" = "sonarel-mix $version" ] || fail "installed sonarel-mix --version says: $output"
+[ "${output%%$'\n'*}" = "sonarel-mix $version" ] || fail "installed sonarel-mix --version says: $output"
+grep -q "^License GPLv3+" <<<"$output" || fail "installed sonarel-mix --version names no licence: $output"
 output=$(env -u DISPLAY -u WAYLAND_DISPLAY "$prefix/bin/sonarel" --version 2>&1) \
     || fail "installed sonarel --version failed: $output"
-[ "$output" = "sonarel $version" ] || fail "installed sonarel --version says: $output"
+[ "${output%%$'\n'*}" = "sonarel $version" ] || fail "installed sonarel --version says: $output"
+grep -q "^License GPLv3+" <<<"$output" || fail "installed sonarel --version names no licence: $output"
 
 if [ "$failures" -ne 0 ]; then
     echo "$failures check(s) failed" >&2
