@@ -62,8 +62,8 @@ double MixRunControl::progress() const
 {
     if (!mixing_ || !job_.seeking)
         return -1.0;
-    REFERENCE_TIME position = 0;
-    REFERENCE_TIME stop = 0;
+    media::REFERENCE_TIME position = 0;
+    media::REFERENCE_TIME stop = 0;
     if (media::failed(job_.seeking->getCurrentPosition(position)) ||
         media::failed(job_.seeking->getStopPosition(stop)) || stop <= 0)
         return -1.0;
