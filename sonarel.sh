@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Sonarel's one entry point on a Debian 12 machine:
 #   ./sonarel.sh          install what is missing, build, and start Sonarel
 #   ./sonarel.sh test     install what is missing, build, and run every test

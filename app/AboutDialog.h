@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The About box: the program's icon, name and version, the maker's notice, a link to the
 // maker's web site and one to its contact page (both always underlined), and OK. Laid out from
 // dialog units like the other windows. Opened by the About button and by the About item of the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window's command line: `sonarel [FILE...]`, as a file manager's "Open With" or the desktop
 // entry's %F passes it, plus --help and --version. The toolkit's own options (-platform,
 // -style, ...) are taken out by QApplication before the rest is read here.

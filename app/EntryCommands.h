@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Commands on single entries of the list: asking for an entry's new start time, volume and
 // speed, and playing the selected files with the person's default player.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Keeping work: the window's commands for list files (open, save, save as, recent lists), the
 // unsaved mark in the title, the "save changes?" question before the list is lost, and undo and
 // redo of every change to the list.

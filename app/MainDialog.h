@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window: the mix list, the command buttons and the status line. It owns the mix list,
 // the output settings and the run control, lays its controls out from dialog units, and routes
 // each command to its own function; it holds no command logic itself.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The mix list as the person sees it: a report view with five centred columns, grid lines, full-row
 // selection of several rows, and drops of files from a file manager. Row i always shows entry i.
 // Tab leaves the list (it does not walk its cells); a focus ring frames the list while the focus

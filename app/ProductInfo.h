@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What Sonarel says about itself and where its web pages are: the one place for these values.
 // The version comes from the build (PROJECT_VERSION in the top CMakeLists.txt), which
 // sonarel-mix --version prints too.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The application object: names the profile, makes the engine and the main window, runs the
 // window modally and returns when it closes.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Opens the arrangement window ("Timeline") on a list (offscreen) and times how long it takes until every entry's
 // peak levels are known, then does the same again with a fresh window over the same cache.
 //

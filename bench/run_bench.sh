@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Benchmarks sonarel-mix against the ffmpeg command on generated workloads.
 #
 #   bench/run_bench.sh [--work DIR] [--runs N] [--only LIST] [--skip-ffmpeg-w1000] [--regenerate]

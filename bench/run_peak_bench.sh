@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Times the timeline window's waveform sketches: how long until every entry's peak levels are
 # known, with a cold cache and again with the cache the first run left, and the peak memory.
 #

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # What `cmake --install` puts where, by GNUInstallDirs:
 #   bin/                                  sonarel, sonarel-mix
 #   share/applications/APPID.desktop      the launcher, which also opens media files (Exec %F)

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # `cpack -G DEB` in the build folder makes a Debian package of what `cmake --install` installs.
 # Its dependencies come from the shared libraries the programs link (dpkg-shlibdeps), plus the
 # platform plugins Qt loads at run time, which no linker sees.

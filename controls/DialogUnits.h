@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Dialog layouts are given in dialog units, which follow the dialog's font: a horizontal unit
 // is a quarter of the font's average character width, a vertical unit an eighth of its height.
 // So the windows keep their proportions with any font.

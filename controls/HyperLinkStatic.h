@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A text label that acts as a link: blue and underlined, a pointing-hand cursor, a tooltip with
 // its address, red while the pointer is over it, purple once it has been opened, and a click (or
 // Enter or Space when it has the keyboard focus) that opens the address. When the desktop cannot

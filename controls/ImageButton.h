@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The push button of the main window's command row: flat, an icon above its caption, a raised
 // edge while the pointer is over it and a sunken edge while it is pressed, drawn over a captured
 // copy of the parent's background so the window's picture shows through.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Focus that people can see when they work with the keyboard. A widget shows its focus ring only
 // while it has the focus and the focus came from the keyboard (Tab, Shift+Tab, a mnemonic) or a
 // key was pressed on it since; a mouse press hides the ring again, so people who use the mouse

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Changing one entry of the mix list: every edit of an entry's properties goes through
 // setEntryProperties, so there is one place that changes an entry (and one to record).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The list's editing operations that need no window: walking the selection and deleting entries.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Undo and redo for the mix list, whatever command changed it. The history keeps a snapshot of
 // the list as it last saw it; after any command the owner calls noteChange(), and when the list
 // differs the old snapshot becomes an undo step. Commands need not know about the history, and a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One entry of the mix list and the fixed-capacity store that holds them.
 //
 // `MixItem` is the one entry type: the store holds it, list files and the command line read and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The list file: the mix list as CSV, the one format the window saves and opens and sonarel-mix
 // reads. The header is "path,start_seconds,volume,speed"; each row holds one entry. A path that
 // lies under the list's folder is written relative to it, so a folder of media with its list can

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading mix entries from text: "FILE[@START[:VOLUME[:SPEED]]]" arguments of the command-line
 // mixer, and the values of one entry as the list file (model/MixListFile.h) holds them. Start
 // times are kept exactly in 100-ns units, so "1.2345678" reads back as 12,345,678 whatever

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How mix entries are shown in the list view: the five columns and the text of each cell.
 #pragma once
 

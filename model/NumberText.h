@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every way Sonarel reads a number from text, one function per rule.
 //
 // The dialogs read what people type by the leading-number rules: blanks are skipped, the text

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The mix list's time type: signed 64-bit, in units of 100 nanoseconds. Durations and start times
 // are held in it and shown in seconds. The media engine has a time type of its own with the same
 // units; render/EngineEntry is the one place that hands list times to the engine.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Finding files that were moved: each missing path is looked for by its file name in a folder and
 // all its subfolders (links to folders are not followed, so a loop cannot trap the search).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Replacing a file so that it is never seen half-written: the new content goes into a temporary
 // file in the same folder, reaches the disk, and is then renamed over the old file. A crash, a
 // full disk or a failed write leaves the old file exactly as it was.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Starting the user's web browser by hand, for when the desktop cannot open an address itself.
 // The browser is the default handler of web pages; its .desktop file gives the command line
 // (the Exec key). These functions turn that command line into an argument list that opens one

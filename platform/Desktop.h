@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one interface through which the program talks to the person and the desktop: message boxes,
 // file dialogs, and launching other programs or documents. The window uses QtDesktop, the
 // command-line mixer a console version, and tests a recording double, so a modal box never blocks

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Checks on files that must never block or be fooled: a FIFO, a device or a folder is not a file
 // to read, and two spellings of one file are the same file.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How much room the file system that will hold a new file has, and how much deleting a file
 // really gives back. Used before a mix to tell whether its output fits.
 #pragma once

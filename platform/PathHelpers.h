@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Path helpers on the platform separator. Paths are UTF-8 text.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The desktop interface on Qt Widgets: QMessageBox, QFileDialog, QDesktopServices, QProcess.
 #pragma once
 

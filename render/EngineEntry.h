@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one place where a mix entry becomes the engine's: where it plays on the engine's time line,
 // which part of its file plays, its file name and its level. The timeline builder and the size
 // check before a mix both take entries from here, so they can never place an entry differently.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Measures a media file's length before it becomes a mix entry. Shows no message.
 #pragma once
 

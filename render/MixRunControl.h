@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Mix command and everything that follows it, without a window: the checks before a mix, the
 // running state, the elapsed seconds, draining the graph's events and finishing the mix. The main
 // window and the command-line mixer each give it a MixRunView; it shows every message through the

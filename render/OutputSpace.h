@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Whether the WAV file of a mix fits where it goes, worked out before anything is written: the
 // file's size is known from the entries' places and the output format, so a mix that cannot fit
 // is said before it fills the disk.

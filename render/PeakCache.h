@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Peak levels kept for reuse, keyed by a file's path, size and modification time, so that a file
 // measured once is never decoded again until it changes. Levels live in memory and, when a folder
 // is given, on disk (one small file per key), so they also outlast the program.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Peak levels for the window: answers at once from the cache, and otherwise has the file measured
 // on worker threads and announces the answer on the owner's thread (a queued call), so the
 // user-interface thread never decodes. Each version of a file is measured at most once.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Renders a built timeline into one WAV file: render engine -> "Wave Format" converter ->
 // "Wave Mux" multiplexer -> "Writer" file writer, then starts the graph. Runs on the
 // user-interface thread. Every failure the manual names is shown through the desktop interface in

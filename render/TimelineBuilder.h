@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Turns the mix list into an editing timeline: one audio group, and per entry a track, a source
 // and a volume effect. Runs on the user-interface thread; every failure is shown through the
 // desktop interface and, inside an entry, skips only that entry.

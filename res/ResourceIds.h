@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's resources by number. Icons, the background picture, the button cursor and the
 // hover sound keep the numeric identifiers that the windows and their control tables use; this
 // header maps each to its path in the Qt resource system. The resources are compiled into

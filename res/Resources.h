@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Registration of the program's compiled-in resources (icons, background, cursor, sounds).
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Stored frame-rate choices: an index into a fixed table, 5 meaning a custom rate stored as text.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The output options without a window: what the dialog's controls hold, how they are filled from
 // the output settings, what OK checks and writes, and how a name chosen with Browse becomes the
 // output file. OutputOptionsDialog is a thin view over these; tests drive either.

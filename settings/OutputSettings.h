@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The output-related values of the current run, owned by the main window.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The per-user profile: integer and text values by section and key.
 //
 // Backed by QSettings with organisation "Quillmoor" and the executable's base name as application

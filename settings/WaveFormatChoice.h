@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The output wave format built from the three choices of the output options.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where everything of the arrangement picture goes, without painting: a bar per entry from its start
 // to its start plus duration / speed, in lanes so that overlapping entries never share one; the
 // ruler's ticks; the mark at the total length of the mix. Positions are in pixels of the whole

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The arrangement: the picture of the mix list on its time line (the "Timeline" people see): a
 // ruler in minutes and seconds, a bar per entry in lanes, each bar with the entry's file name, a
 // height that shows its volume and a sketch of its waveform; the total length of the mix marked; a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The arrangement window, titled "Timeline" for people: a window of its own beside the main window,
 // showing the arrangement of the mix list with zoom and picture-export commands and a line
 // that counts what is shown. It remembers its size and place in the profile (section "Timeline"),

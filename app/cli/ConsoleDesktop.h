@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The desktop interface for the command line: messages go to standard error, questions are
 // answered by the --yes option, and there are no file dialogs.
 #pragma once

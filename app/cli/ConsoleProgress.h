@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Progress of a mix on the console: a bar with percentage, elapsed time and an estimate of the
 // time left on a terminal; a plain line every few percent otherwise; nothing when quiet.
 #pragma once

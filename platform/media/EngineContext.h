@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What every object of one media library shares: its options and its injection point. The core
 // reads it during a run; the editing-services objects are made with it.
 #pragma once

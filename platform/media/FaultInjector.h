@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The injection point that lets a test make any factory or call of the engine fail.
 //
 // Each factory and call of the engine asks `check(point)` before it does its work and returns the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Names of the engine's injection points (see FaultInjector.h). One constant per factory and call,
 // so tests and the engine cannot disagree on a spelling.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Formats and events exchanged with the media engine.
 #pragma once
 

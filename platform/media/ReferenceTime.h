@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The engine's time type: signed 64-bit, in units of 100 nanoseconds, as its seeking and timeline
 // calls take and report times. Callers above the engine keep their own time type and convert
 // where they hand times in.

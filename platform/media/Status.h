@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Status codes of the media engine.
 //
 // Every call of the engine returns a signed 32-bit status: zero or positive is success, negative is

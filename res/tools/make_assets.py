@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Regenerates the binary resources in res/ from their sources.
 
   - icons/*.png and icons/*@2x.png from icons/src/*.svg (needs rsvg-convert, Debian librsvg2-bin);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Renders the pictures of the manual (res/help/images/) from the real windows, off screen, so
 // they always show the program as it is. Run after changing a window and commit what it writes:
 //

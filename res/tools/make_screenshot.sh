@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Remakes res/desktop/main-window.png, the picture of the main window that the metainfo offers to
 # software centres, from the real widgets: a test opens three files as the command line does and
 # saves the window at twice the normal scale. Run after ./sonarel.sh test has built the tests;

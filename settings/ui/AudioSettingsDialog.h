@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The audio settings dialog: edits the volume, start time and speed of one mix entry. It works on
 // the values it is given and hands them back only after OK; it never touches the list. Messages
 // go through the desktop interface, so tests see them without a modal box.

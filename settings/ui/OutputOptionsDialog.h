@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "Set output options": the output file and the wave format of the next mix.
 //
 // A thin view over OutputOptions.h: the constructor fills the controls from a copy of the owner's

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The arrangement window ("Timeline"): its geometry, how it follows and shares the list, peaks and their cache,
 // the play-head, and the exported picture.
 #include <QAction>

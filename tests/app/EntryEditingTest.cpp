@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Editing entries in the main window as a person does it: the audio settings dialog driven by
 // keys and clicks, the list's Enter, Delete, Ctrl+A, right click and double click, and a mix of
 // an edited entry read back sample by sample.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Help, About and Homepage: the manual is found in the build tree and in an installed tree, every
 // link of every page leads somewhere real, and both ways to About show the same box with the
 // build's version and working links.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window for people who use the keyboard or a screen reader: Tab walks the controls in
 // reading order and the focused one shows a ring that a mouse user never sees; Space and Enter
 // press buttons; every button and the list carry a name and a description.

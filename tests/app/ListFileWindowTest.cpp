@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Keeping work in the window: list files saved and opened with the real window, its shortcuts
 // and its close question, moved files relinked from a folder, undo and redo.
 #include <QFile>

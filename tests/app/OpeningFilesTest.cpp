@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Files reaching the mix list from outside: the command line (and so a file manager's "Open
 // With"), the Add dialog's filters as the real file dialog shows and applies them, and drops.
 #include <QComboBox>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The output options dialog driven as a person would: opened from the main window, its lists
 // chosen with the keyboard, buttons clicked; the profile read back from its file and the
 // next mix read back from disk.

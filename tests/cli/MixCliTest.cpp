@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // End to end: sonarel-mix on generated files, the written WAV checked sample by sample.
 #include <QDir>
 #include <QFile>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The hyperlink driven by real pointer moves, clicks and keys on the offscreen platform, with the
 // desktop recorded: colours and underline while hovering and after leaving (also to another
 // window), opening and the visited colour, the browser fallback's command lines, the failure

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The image button driven by real Qt events on the offscreen platform: hover and press edges,
 // hover sounds, drags, double clicks, the disabled look and focus, the captured background, and
 // the compiled-in resources it uses.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzz target of the media engine: arbitrary bytes are taken as a media file, which is probed,
 // checked and mixed beside a good entry through the engine's own calls, the way the program makes
 // them. A crash, a leak, undefined behaviour or a mix that never ends is a finding; a file that is

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs the fuzz target once on each file named on the command line (or in each folder named), for
 // builds without libFuzzer: the regression test replays every file that once made it fail.
 #include <cstdint>

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # check_install.sh CMAKE BUILD_DIR APP_ID VERSION SOURCE_DIR
 # Installs the build into a temporary prefix, then checks the tree, validates the desktop entry
 # and the metainfo with the desktop's own tools, renders the manual pages, and runs the installed

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Folders are layers: a file may include from its own folder and the folders below it, never from
 # one above. Prints every include that runs upward and fails when there is one.
 set -euo pipefail

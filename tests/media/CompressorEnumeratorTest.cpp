@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The compressor lists the engine offers: FFmpeg's encoders by long name, video and audio apart,
 // and the two steps that can fail on their own.
 #include <gtest/gtest.h>

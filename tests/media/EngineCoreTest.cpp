@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The core's own parts, below the editing-services objects: the worker pool, the injection point
 // when nothing is armed, and the WAV writer's pad byte.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The engine's objects outside a run: the injection point behind every factory and call, the
 // check of source files, misuse of nodes, and the texts shown for failures.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Running a render: stopping it, failures while it runs, the RF64 switch, the position it reports,
 // and output that does not depend on the number of worker threads.
 #include <gtest/gtest.h>

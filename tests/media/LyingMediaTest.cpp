@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Media whose contents or headers lie: samples that are not numbers, channel counts no standard
 // layout names, size fields that do not match the file, lengths that cannot be true. Every file is
 // made here, by writing its bytes or with the ffmpeg command.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Shared helpers of the media engine tests: where the generated media lives, and a render driven through the engine's calls in the order the render code makes them.
 #pragma once
 

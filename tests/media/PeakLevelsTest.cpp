@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Peak levels: where a known sine is found, how long files stay small, failures, and the workers.
 #include <gtest/gtest.h>
 

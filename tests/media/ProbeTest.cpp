@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Measuring media lengths: exact for PCM and FLAC, within one codec frame of what is decoded for
 // compressed audio, and a clear failure for what cannot be played.
 #include <gtest/gtest.h>

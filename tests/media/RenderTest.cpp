@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a render writes: placement on the exact sample, varispeed, levels, mixing, the output
 // formats, and the decoding of every kind of input the product meets.
 #include <gtest/gtest.h>

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Generates the media files the engine's tests decode, into the folder given as $1.
 set -eu
 out="$1"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading a browser's command line from its .desktop file, splitting it without a shell, and
 // naming why a program could not be started (with real files).
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The size of a mix is known before it starts, and a mix that cannot fit on its disk is said
 // before anything is written. The full-disk cases run on a 1 MiB tmpfs of their own (as root).
 #include <gtest/gtest.h>

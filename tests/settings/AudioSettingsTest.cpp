@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The audio settings rules without a window: the number rule, the order and wording of the
 // checks, and the conversion between seconds and 100-ns units.
 #include <gtest/gtest.h>

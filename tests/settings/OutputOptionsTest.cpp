@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The conversions behind the output options that typing in the dialog does not reach: the hidden
 // frame-size boxes, and names Browse may return.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window with its real parts around it (engine, profile, recording desktop), for widget
 // tests, the scratch folder such tests work in, and a way to act inside a modal dialog that the
 // window opens.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The run control on the real engine for tests: a view that records the button, the status line
 // and the timer and hands the graph's notices to the test thread as the window's event loop would;
 // a desktop that records every box; and a 0.5 s stereo sine to mix.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A mix list that tries every awkward corner of the list file: names with spaces, commas, quotes,
 // non-ASCII letters, a leading dash, '#' or blank, a line break; files in subfolders and outside
 // the list's folder; start times that are not whole milliseconds; volumes and speeds whose

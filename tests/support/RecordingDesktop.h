@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A desktop double for tests: records every box and request, answers from a script, never blocks.
 #pragma once
 

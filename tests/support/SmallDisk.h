@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A small file system of its own, for tests of a full disk: a tmpfs mounted on a temporary folder
 // for the life of the object. Mounting needs root; where it cannot be done, `skipReason()` says
 // why and the test skips. The destructor unmounts, also after a failed check.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading and writing PCM WAV files in tests, so rendered output can be checked sample by sample.
 // The reader is strict: the RIFF (or RF64) sizes must agree with the file, as a standard reader
 // expects.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The downmix for a channel layout the resampler has no matrix for: a count no standard layout
 // names (9, 17, 32 channels...), or more channels than it takes at all. Every channel gets the
 // same weight, 1/N: a sound present on every channel keeps its level, and the sum can never

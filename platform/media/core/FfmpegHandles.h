@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // FFmpeg objects behind deleters, so that every exit path frees them, and the translation of
 // FFmpeg's error codes into the engine's statuses. Included by the core's .cpp files only.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // File-system helpers of the media engine: path conversion and the checks that keep the engine to
 // regular local files.
 #pragma once

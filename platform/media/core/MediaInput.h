@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One media file opened for reading: the file, FFmpeg's demuxer on the engine's own I/O, and the
 // decoder of the best audio stream. Only regular local files are opened, through a descriptor, so
 // no demuxer can reach a network protocol or another file; playlist-type demuxers are refused, and

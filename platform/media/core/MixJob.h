@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One render of a group into a WAV file, on worker threads.
 //
 // The output is produced in blocks. For each block, the sources that play in it are decoded by a

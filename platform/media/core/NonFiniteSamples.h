@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // NaN and infinite samples, found and silenced. A damaged float file can hold them; summed into a
 // mix, one of them would silence or wreck every other entry where they overlap.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The last step of a mix: the summed float signal to integer PCM.
 #pragma once
 

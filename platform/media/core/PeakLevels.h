@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Peak levels of a media file, for drawing a sketch of its waveform.
 //
 // A file is decoded once with the engine's source reader (best audio stream, local regular files

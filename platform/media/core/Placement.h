@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where the sources of a group play on the output, in frames of the output rate.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One source of a mix while it plays: its decoder, where it sits on the output, and its share of
 // the blocks in flight. A source is filled by one worker at a time; it keeps two parts, so that the
 // mixer reads one block's part while a worker fills the next block's.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Measuring how long a media file plays, without decoding it where the file says so itself.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The sound of one media file at the mix's rate: the best audio stream, decoded and resampled
 // (with the varispeed factor) to interleaved float.
 #pragma once

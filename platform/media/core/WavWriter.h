@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The WAV multiplexer and file writer of a render: a RIFF WAVE PCM file written through a large
 // buffer. The header is written at open with placeholder sizes and a reserved JUNK chunk; finish()
 // writes the real sizes, switching the header to RF64 (the JUNK chunk becomes ds64) when the data

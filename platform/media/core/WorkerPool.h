@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs the tasks of one batch on a fixed set of threads plus the calling one.
 #pragma once
 

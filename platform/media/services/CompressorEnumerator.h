@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The compressors the engine can offer, as the system device enumerator lists them elsewhere: the
 // video and audio encoders of FFmpeg, by their long names.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Filters, pins and the filter graph that runs them.
 //
 // A render is assembled as: the render engine's group output pin -> format converter ("Wave

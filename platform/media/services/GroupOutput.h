@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The render engine's output filter for one group: the snapshot of the group's sources that a run
 // renders.
 #pragma once

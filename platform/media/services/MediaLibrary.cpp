@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/media/services/MediaLibrary.h"
 
 #include "platform/media/FaultPoints.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The engine's entry point: initialise it once, create its objects, shut it down.
 //
 // A MediaLibrary is an ordinary object, not a process-wide singleton: each owner (the main window,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The render engine turns a timeline into a filter graph with one output pin per group, and the
 // graph builder joins that pin through the converter into the multiplexer.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The editing timeline: what to mix, before anything is rendered.
 //
 // A timeline holds groups; a group holds tracks and mixes them; a track holds sources and effects.
