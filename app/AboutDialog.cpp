@@ -43,7 +43,8 @@ AboutDialog::AboutDialog(Desktop& desktop, QWidget* parent) : QDialog(parent)
     icon->setAccessibleName(QStringLiteral("Sonarel"));
 
     addText(this, productVersionText(), units.toPixels(58, 10, 147, 8))->setObjectName(QStringLiteral("version"));
-    addText(this, QString::fromUtf8(kNoticeText), units.toPixels(58, 25, 147, 8))->setObjectName(QStringLiteral("notice"));
+    addText(this, QString::fromUtf8(kNoticeText), units.toPixels(58, 25, 147, 8))
+        ->setObjectName(QStringLiteral("notice"));
 
     auto makeLink = [&](int id, const char* text, const QRect& place, const char* address) {
         auto* link = new HyperLinkStatic(desktop, QString::fromUtf8(text), this);

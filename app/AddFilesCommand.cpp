@@ -18,13 +18,12 @@ namespace {
 // Extensions of the files the engine decodes, by kind. The first ones of each list are those the
 // program has always offered; the others are the common kinds FFmpeg reads as well.
 constexpr const char* kAudioExtensions[] = {
-    "mp3", "wav", "ac3", "ogg", "mpa", "mp2", "au", "aif", "aiff", "snd",
-    "flac", "opus", "oga", "m4a", "m4b", "aac", "wma", "mka", "wv", "ape", "caf", "amr", "awb", "spx",
-    "tta", "mpc", "aifc", "w64", "dts", "eac3",
+    "mp3", "wav", "ac3", "ogg", "mpa", "mp2", "au",  "aif", "aiff", "snd", "flac", "opus", "oga", "m4a", "m4b",
+    "aac", "wma", "mka", "wv",  "ape", "caf", "amr", "awb", "spx",  "tta", "mpc",  "aifc", "w64", "dts", "eac3",
 };
 constexpr const char* kVideoExtensions[] = {
-    "avi", "vob", "qt", "mov", "mpg", "mpeg", "dat", "mp4", "divx", "div", "ogm",
-    "mkv", "webm", "m4v", "3gp", "3g2", "ts", "mts", "m2ts", "flv", "ogv", "wmv", "dv",
+    "avi",  "vob", "qt",  "mov", "mpg", "mpeg", "dat",  "mp4", "divx", "div", "ogm", "mkv",
+    "webm", "m4v", "3gp", "3g2", "ts",  "mts",  "m2ts", "flv", "ogv",  "wmv", "dv",
 };
 constexpr const char* kWindowsMediaExtensions[] = {"asf", "wma", "wmv"};
 

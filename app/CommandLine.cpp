@@ -13,9 +13,7 @@ namespace {
 QString absolutePath(const QString& argument, const QString& workingFolder)
 {
     // Some launchers pass file URLs even where the desktop entry asks for paths.
-    const QString path = argument.startsWith(QLatin1String("file:"))
-                             ? QUrl(argument).toLocalFile()
-                             : argument;
+    const QString path = argument.startsWith(QLatin1String("file:")) ? QUrl(argument).toLocalFile() : argument;
     if (path.isEmpty())
         return argument;
     return QDir::cleanPath(QDir(workingFolder).absoluteFilePath(path));

@@ -23,8 +23,7 @@ void openInMediaPlayer(const MixItemStore& store, SelectionCursor& selection, De
             break;
         const QString path = store.at(row).filePathText();
         if (!fileCanBeRead(path)) {
-            desktop.showMessage(path + QStringLiteral(" does not exist!"), QStringLiteral("Error"),
-                                MessageIcon::Error);
+            desktop.showMessage(path + QStringLiteral(" does not exist!"), QStringLiteral("Error"), MessageIcon::Error);
             return;
         }
         // The path goes over as a document to open, never as part of a command line.

@@ -36,7 +36,8 @@ void helpCommand(Desktop& desktop, const QString& programFolder)
         return;
     }
     if (!desktop.openWithDefaultHandler(page))
-        desktop.showAppMessage(QStringLiteral("No web browser could open the manual. You can open it yourself:\n%1").arg(page));
+        desktop.showAppMessage(
+            QStringLiteral("No web browser could open the manual. You can open it yourself:\n%1").arg(page));
 }
 
 void helpCommand(Desktop& desktop)

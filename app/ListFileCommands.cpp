@@ -53,8 +53,14 @@ FileDialogRequest listDialogRequest(const QString& title, const QString& folder,
 
 ListFileCommands::ListFileCommands(MixItemStore& store, MixListView& view, Desktop& desktop, ProfileStore& profile,
                                    media::MediaLibrary& library, QWidget& window)
-    : QObject(&window), store_(store), view_(view), desktop_(desktop), profile_(profile), library_(library),
-      window_(window), history_(store)
+    : QObject(&window),
+      store_(store),
+      view_(view),
+      desktop_(desktop),
+      profile_(profile),
+      library_(library),
+      window_(window),
+      history_(store)
 {
     auto* open = new QAction(QStringLiteral("&Open List..."), this);
     open->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
@@ -97,10 +103,10 @@ void ListFileCommands::updateTitle()
     if (history_.file().isEmpty() && !unsaved) {
         window_.setWindowTitle(kWindowCaption);
     } else {
-        const QString name =
-            history_.file().isEmpty() ? QStringLiteral("Untitled") : QFileInfo(history_.file()).fileName();
-        window_.setWindowTitle(QStringLiteral("%1%2 - %3").arg(unsaved ? QStringLiteral("*") : QString(), name,
-                                                                 kWindowCaption));
+        const QString name = history_.file().isEmpty() ? QStringLiteral("Untitled")
+                                                       : QFileInfo(history_.file()).fileName();
+        window_.setWindowTitle(
+            QStringLiteral("%1%2 - %3").arg(unsaved ? QStringLiteral("*") : QString(), name, kWindowCaption));
     }
     undoAction_->setEnabled(history_.canUndo());
     undoAction_->setText(history_.canUndo() ? QStringLiteral("&Undo %1").arg(history_.undoLabel())
@@ -147,7 +153,7 @@ bool ListFileCommands::confirmLosingChanges(const QString& question)
     if (!hasUnsavedWork())
         return true;
     const QString name = history_.file().isEmpty() ? QStringLiteral("the new list")
-                                                    : QFileInfo(history_.file()).fileName();
+                                                   : QFileInfo(history_.file()).fileName();
     switch (desktop_.askSaveChanges(question.arg(name), applicationName())) {
     case SaveChoice::Save: return saveList();
     case SaveChoice::Discard: return true;
@@ -272,8 +278,7 @@ QString ListFileCommands::askFolderToSearch(const std::vector<std::string>& miss
     return desktop_.chooseFolder(QStringLiteral("Look for the Missing Files in"), QFileInfo(listPath).absolutePath());
 }
 
-std::vector<std::string> ListFileCommands::searchFolder(const std::vector<std::string>& missing,
-                                                        const QString& folder)
+std::vector<std::string> ListFileCommands::searchFolder(const std::vector<std::string>& missing, const QString& folder)
 {
     QProgressDialog progress(QStringLiteral("Looking for the missing files..."), QStringLiteral("Cancel"), 0, 0,
                              &window_);
@@ -341,9 +346,9 @@ bool ListFileCommands::writeTo(const QString& path)
 {
     const QString error = saveMixListFile(path, entriesOf(store_));
     if (!error.isEmpty()) {
-        desktop_.showMessage(QStringLiteral("The list could not be saved to %1:\n%2\n\nThe changes are not saved.")
-                                 .arg(path, error),
-                             QStringLiteral("Error"), MessageIcon::Error);
+        desktop_.showMessage(
+            QStringLiteral("The list could not be saved to %1:\n%2\n\nThe changes are not saved.").arg(path, error),
+            QStringLiteral("Error"), MessageIcon::Error);
         return false;
     }
     history_.markSaved(path);

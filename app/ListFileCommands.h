@@ -42,12 +42,12 @@ public:
                      media::MediaLibrary& library, QWidget& window);
     ~ListFileCommands() override;
 
-    void openList();                        // Ctrl+O: choose a file, then openListFile
-    bool openListFile(const QString& path); // asks to save unsaved changes first
-    bool saveList();                        // Ctrl+S; "save as" for a list never saved
-    bool saveListAs();                      // Ctrl+Shift+S
-    void undo();                            // Ctrl+Z
-    void redo();                            // Ctrl+Shift+Z
+    void openList();                         // Ctrl+O: choose a file, then openListFile
+    bool openListFile(const QString& path);  // asks to save unsaved changes first
+    bool saveList();                         // Ctrl+S; "save as" for a list never saved
+    bool saveListAs();                       // Ctrl+Shift+S
+    void undo();                             // Ctrl+Z
+    void redo();                             // Ctrl+Shift+Z
 
     // The close request, after the mix's own checks: true when the window may close.
     bool closeRequested();

@@ -285,7 +285,8 @@ void MainDialog::optionsCommand()
 void MainDialog::arrangementCommand()
 {
     if (!timeline_) {
-        timeline_ = new ArrangementWindow(store_, *list_, *runControl_, desktop_, profile_, PeakCache::defaultFolder(), this);
+        timeline_ = new ArrangementWindow(store_, *list_, *runControl_, desktop_, profile_, PeakCache::defaultFolder(),
+                                          this);
         connect(timeline_, &ArrangementWindow::entryActivated, this, &MainDialog::editEntry);
     }
     timeline_->open();
@@ -361,7 +362,8 @@ void MainDialog::contextMenuEvent(QContextMenuEvent* event)
 {
     QMenu menu(this);
     listFile_->addToMenu(menu);
-    menu.addAction(QStringLiteral("&Timeline"), QKeySequence(Qt::CTRL | Qt::Key_T), this, &MainDialog::arrangementCommand);
+    menu.addAction(QStringLiteral("&Timeline"), QKeySequence(Qt::CTRL | Qt::Key_T), this,
+                   &MainDialog::arrangementCommand);
     menu.addAction(QStringLiteral("&About Sonarel"), this, [this] { aboutCommand(desktop_, this); });
     menu.exec(event->globalPos());
 }

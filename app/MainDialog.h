@@ -65,7 +65,7 @@ protected:
 
 private:
     // MixRunView
-    void mixStarted() override;                    // the Mix button reads "Stop"; the timers run
+    void mixStarted() override;                     // the Mix button reads "Stop"; the timers run
     void mixFinished(MixOutcome outcome) override;  // the timers stop; the button reads "Mix"
     void setStatusText(const QString& text) override;
     void postGraphNotice() override;

@@ -164,14 +164,9 @@ void MixListView::keyPressEvent(QKeyEvent* event)
         viewport()->update();
     switch (event->key()) {
     case Qt::Key_Return:
-    case Qt::Key_Enter:
-        Q_EMIT editRequested();
-        return;
-    case Qt::Key_Delete:
-        Q_EMIT deleteRequested();
-        return;
-    default:
-        QTableWidget::keyPressEvent(event);  // arrows, Shift and Ctrl+A select as usual
+    case Qt::Key_Enter: Q_EMIT editRequested(); return;
+    case Qt::Key_Delete: Q_EMIT deleteRequested(); return;
+    default: QTableWidget::keyPressEvent(event);  // arrows, Shift and Ctrl+A select as usual
     }
 }
 

@@ -20,10 +20,10 @@ class MixListView : public QTableWidget {
 public:
     explicit MixListView(QWidget* parent = nullptr);
 
-    void refresh(const MixItemStore& store);      // all rows from the store
+    void refresh(const MixItemStore& store);  // all rows from the store
     void updateRow(const MixItemStore& store, int row);
-    SelectionCursor selectionCursor() const;     // the selected rows in ascending order
-    int firstSelectedRow() const;                // -1 when none
+    SelectionCursor selectionCursor() const;  // the selected rows in ascending order
+    int firstSelectedRow() const;             // -1 when none
 
 Q_SIGNALS:
     void filesDropped(const QStringList& paths);

@@ -10,7 +10,7 @@ namespace sonarel {
 
 inline constexpr const char* kHomepageAddress = "https://www.quillmoor.com/sonarel/";  // the product page
 inline constexpr const char* kMakerAddress = "https://www.quillmoor.com/";             // the maker's web site
-inline constexpr const char* kContactAddress = "https://www.quillmoor.com/contact/";    // the maker's contact page
+inline constexpr const char* kContactAddress = "https://www.quillmoor.com/contact/";   // the maker's contact page
 inline constexpr const char* kNoticeText = "Copyright \u00a9 2026 Quillmoor";
 // What both programs print after their version, as GNU programs do.
 inline constexpr const char* kLicenceNotice =

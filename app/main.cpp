@@ -36,8 +36,8 @@ int main(int argc, char* argv[])
 
     QApplication application(argc, argv);
     QGuiApplication::setDesktopFileName(QStringLiteral(SONAREL_APP_ID));
-    const SonarelCommandLine commandLine =
-        sonarel::parseSonarelCommandLine(QCoreApplication::arguments().mid(1), QDir::currentPath());
+    const SonarelCommandLine commandLine = sonarel::parseSonarelCommandLine(QCoreApplication::arguments().mid(1),
+                                                                            QDir::currentPath());
     if (commandLine.action == SonarelCommandLine::Action::Refuse)
         return print(stderr, QStringLiteral("sonarel: %1\n").arg(commandLine.error), 2);
     return sonarel::runSonarel(commandLine.files);

@@ -70,10 +70,11 @@ void timeOpening(const char* label, MainDialog& dialog)
     int ready = 0;
     for (int i = 0; i < dialog.store().audioCount(); ++i)
         ready += window.view().peakStateOf(i) == PeakState::Ready;
-    std::printf("%s: %d entries, window shown in %.3f s, all peaks in %.3f s, %d files decoded, %d ready, "
-                "peak memory %.1f MiB\n",
-                label, dialog.store().audioCount(), opened / 1000.0, done / 1000.0, window.peaks().measuredCount(), ready,
-                peakMiB());
+    std::printf(
+        "%s: %d entries, window shown in %.3f s, all peaks in %.3f s, %d files decoded, %d ready, "
+        "peak memory %.1f MiB\n",
+        label, dialog.store().audioCount(), opened / 1000.0, done / 1000.0, window.peaks().measuredCount(), ready,
+        peakMiB());
     std::fflush(stdout);
     window.close();
 }

@@ -10,8 +10,8 @@ DialogUnits::DialogUnits(const QFont& font)
 {
     const QFontMetricsF metrics(font);
     // The average width of the Latin letters, as dialog templates have always measured it.
-    averageWidth_ =
-        metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) / 52.0;
+    averageWidth_ = metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) /
+                    52.0;
     height_ = metrics.height();
 }
 

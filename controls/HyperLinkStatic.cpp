@@ -187,8 +187,9 @@ QString HyperLinkStatic::linkErrorText(int code)
     case 28: return QStringLiteral("The DDE transaction could not\nbe completed because the request timed out.");
     case 29: return QStringLiteral("The DDE transaction failed.");
     case 30:
-        return QStringLiteral("The DDE transaction could not\nbe completed because other DDE transactions\n"
-                              "were being processed.");
+        return QStringLiteral(
+            "The DDE transaction could not\nbe completed because other DDE transactions\n"
+            "were being processed.");
     case 31: return QStringLiteral("There is no application associated\nwith the given filename extension.");
     case 32: return QStringLiteral("The specified dynamic-link library was not found.");
     default: return QStringLiteral("Unknown Error (%1) occurred.").arg(code);

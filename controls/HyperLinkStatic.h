@@ -32,7 +32,7 @@ public:
         UnderlineAlways = 1,
     };
     static constexpr int kHoverTimerInterval = 100;  // ms between pointer checks while over
-    static constexpr int kOpened = 33;                // openLink() answers above 32 mean success
+    static constexpr int kOpened = 33;               // openLink() answers above 32 mean success
 
     explicit HyperLinkStatic(Desktop& desktop, const QString& text = QString(), QWidget* parent = nullptr);
 

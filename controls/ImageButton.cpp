@@ -32,9 +32,8 @@ QUrl soundUrl(const QString& path)
 
 QSize smallestSize(const QList<QSize>& sizes)
 {
-    return *std::min_element(sizes.begin(), sizes.end(), [](QSize a, QSize b) {
-        return a.width() * a.height() < b.width() * b.height();
-    });
+    return *std::min_element(sizes.begin(), sizes.end(),
+                             [](QSize a, QSize b) { return a.width() * a.height() < b.width() * b.height(); });
 }
 
 }  // namespace
@@ -250,8 +249,8 @@ void ImageButton::moveFocusToNextTabStop()
 {
     QWidget* const top = window();
     for (QWidget* w = nextInFocusChain(); w && w != this; w = w->nextInFocusChain()) {
-        if (w->window() == top && w != top && !w->focusProxy() && w->isEnabled()
-            && w->isVisibleTo(top) && (w->focusPolicy() & Qt::TabFocus) == Qt::TabFocus) {
+        if (w->window() == top && w != top && !w->focusProxy() && w->isEnabled() && w->isVisibleTo(top) &&
+            (w->focusPolicy() & Qt::TabFocus) == Qt::TabFocus) {
             w->setFocus(Qt::TabFocusReason);
             return;
         }
@@ -364,8 +363,7 @@ void ImageButton::changeEvent(QEvent* event)
         discardBackground();
         update();
         break;
-    default:
-        break;
+    default: break;
     }
 }
 
@@ -458,9 +456,8 @@ void ImageButton::drawText(QPainter& painter, const PaintState& state, const QRe
 {
     QStyleOptionButton option;
     initStyleOption(&option);
-    const int mnemonic = style()->styleHint(QStyle::SH_UnderlineShortcut, &option, this)
-                             ? Qt::TextShowMnemonic
-                             : Qt::TextHideMnemonic;
+    const int mnemonic = style()->styleHint(QStyle::SH_UnderlineShortcut, &option, this) ? Qt::TextShowMnemonic
+                                                                                         : Qt::TextHideMnemonic;
     const int flags = Qt::AlignCenter | Qt::TextWordWrap | mnemonic;
     const QRect r = state.pressed ? captionRect.translated(pressedOffset_) : captionRect;
 
@@ -516,16 +513,11 @@ QSize ImageButton::sizeHint() const
     case AlignIconTop:
         content = QSize(std::max(image.width(), caption.width()), image.height() + caption.height());
         break;
-    case AlignOverlap:
-        content = image.expandedTo(caption);
-        break;
-    default:
-        content = QSize(image.width() + caption.width(), std::max(image.height(), caption.height()));
-        break;
+    case AlignOverlap: content = image.expandedTo(caption); break;
+    default: content = QSize(image.width() + caption.width(), std::max(image.height(), caption.height())); break;
     }
     // Margins on both sides, plus room for the one-pixel edge and the pressed offset.
-    return content + 2 * imageMargin_ + QSize(2, 2)
-           + QSize(std::abs(pressedOffset_.x()), std::abs(pressedOffset_.y()));
+    return content + 2 * imageMargin_ + QSize(2, 2) + QSize(std::abs(pressedOffset_.x()), std::abs(pressedOffset_.y()));
 }
 
 QSize ImageButton::minimumSizeHint() const

@@ -110,8 +110,8 @@ public:
 
 protected:
     struct PaintState {
-        QRect item;     // the whole button
-        bool pressed;   // held down
+        QRect item;    // the whole button
+        bool pressed;  // held down
         bool focused;
         bool disabled;
     };

@@ -19,10 +19,8 @@ bool KeyboardFocus::focusIn(const QFocusEvent& event)
     switch (event.reason()) {
     case Qt::TabFocusReason:
     case Qt::BacktabFocusReason:
-    case Qt::ShortcutFocusReason:
-        return set(true);
-    case Qt::MouseFocusReason:
-        return set(false);
+    case Qt::ShortcutFocusReason: return set(true);
+    case Qt::MouseFocusReason: return set(false);
     default:
         // The window coming back, a popup closing or a programmatic move keep what the person
         // was doing before.

@@ -33,8 +33,8 @@ struct EntryProperties {
 };
 
 struct MixItem : EntryProperties {
-    std::string filePath;          // UTF-8; absolute once the entry is in the list
-    REFERENCE_TIME duration = 0;   // measured length; 0 or -1 when it could not be measured
+    std::string filePath;         // UTF-8; absolute once the entry is in the list
+    REFERENCE_TIME duration = 0;  // measured length; 0 or -1 when it could not be measured
 
     QString filePathText() const { return QString::fromStdString(filePath); }
     EntryProperties& properties() { return *this; }

@@ -63,7 +63,7 @@ bool readRecord(std::string_view text, std::size_t& pos, int& line, std::vector<
         } else {
             const std::size_t end = text.find_first_of(",\n", pos);
             field = std::string(trimmedText(text.substr(pos, end == std::string_view::npos ? std::string_view::npos
-                                                                                             : end - pos)));
+                                                                                           : end - pos)));
             pos = end == std::string_view::npos ? text.size() : end;
         }
         fields.push_back(std::move(field));
@@ -131,7 +131,8 @@ bool parseMixListCsv(std::string_view text, const std::string& listFolder, std::
     while (pos < text.size()) {
         const int recordLine = line;
         const std::size_t lineEnd = text.find('\n', pos);
-        const std::string_view raw = trimmedText(text.substr(pos, lineEnd == std::string_view::npos ? std::string_view::npos : lineEnd - pos));
+        const std::string_view raw = trimmedText(
+            text.substr(pos, lineEnd == std::string_view::npos ? std::string_view::npos : lineEnd - pos));
         if (raw.empty() || raw.front() == '#') {
             pos = lineEnd == std::string_view::npos ? text.size() : lineEnd + 1;
             ++line;
@@ -149,8 +150,8 @@ bool parseMixListCsv(std::string_view text, const std::string& listFolder, std::
         if (header)
             continue;
         if (fields.size() > 4) {
-            error = {recordLine, "expected at most 4 columns (path, start, volume, speed), found " +
-                                     std::to_string(fields.size())};
+            error = {recordLine,
+                     "expected at most 4 columns (path, start, volume, speed), found " + std::to_string(fields.size())};
             return false;
         }
         MixItem entry;
@@ -167,7 +168,8 @@ bool parseMixListCsv(std::string_view text, const std::string& listFolder, std::
         if (entry.filePath.front() != kPathSeparator)
             entry.filePath = joinPath(listFolder, entry.filePath);
         if (entry.filePath.size() >= kPathBufferSize || entry.filePath.find('\0') != std::string::npos) {
-            error = {recordLine, entry.filePath.size() >= kPathBufferSize ? "the path is too long" : "the path holds a NUL character"};
+            error = {recordLine, entry.filePath.size() >= kPathBufferSize ? "the path is too long"
+                                                                          : "the path holds a NUL character"};
             return false;
         }
         entries.push_back(std::move(entry));

@@ -148,7 +148,9 @@ std::optional<REFERENCE_TIME> readExactSeconds(std::string_view text)
     // value = digits x 10^(exponent - fractionDigits) seconds = digits x 10^shift units.
     const long shift = exponent - fractionDigits + 7;
     if (shift < 0)
-        digits.resize(digits.size() > static_cast<std::size_t>(-shift) ? digits.size() - static_cast<std::size_t>(-shift) : 0);
+        digits.resize(digits.size() > static_cast<std::size_t>(-shift)
+                          ? digits.size() - static_cast<std::size_t>(-shift)
+                          : 0);
     else
         digits.append(static_cast<std::size_t>(shift), '0');
     const std::size_t firstNonZero = digits.find_first_not_of('0');

@@ -56,10 +56,10 @@ int createTemporaryBeside(const QString& target, QByteArray& temporaryPath)
 {
     const QString folder = QFileInfo(target).absolutePath();
     for (int attempt = 0; attempt < 100; ++attempt) {
-        temporaryPath = QFile::encodeName(
-            folder + QStringLiteral("/.%1.sonarel-%2")
-                         .arg(QFileInfo(target).fileName().left(40))
-                         .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0')));
+        temporaryPath = QFile::encodeName(folder +
+                                          QStringLiteral("/.%1.sonarel-%2")
+                                              .arg(QFileInfo(target).fileName().left(40))
+                                              .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0')));
         // 0666 so the kernel applies the user's umask, as for any new file.
         const int descriptor = ::open(temporaryPath.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (descriptor >= 0 || errno != EEXIST)

@@ -32,7 +32,10 @@ QString unescapeDesktopValue(QStringView value)
         case u't': out += u'\t'; break;
         case u'r': out += u'\r'; break;
         case u'\\': out += u'\\'; break;
-        default: out += c; out += next; break;  // not an escape of the file format: kept for the Exec rules
+        default:
+            out += c;
+            out += next;
+            break;  // not an escape of the file format: kept for the Exec rules
         }
     }
     return out;

@@ -37,11 +37,9 @@ public:
     // The application box: caption the application name, exclamation icon, OK.
     virtual void showAppMessage(const QString& text) = 0;
     // A box with an explicit caption and an OK button.
-    virtual void showMessage(const QString& text, const QString& caption,
-                             MessageIcon icon = MessageIcon::None) = 0;
+    virtual void showMessage(const QString& text, const QString& caption, MessageIcon icon = MessageIcon::None) = 0;
     // A Yes/No question; true only for Yes.
-    virtual bool askYesNo(const QString& text, const QString& caption,
-                          MessageIcon icon = MessageIcon::Exclamation) = 0;
+    virtual bool askYesNo(const QString& text, const QString& caption, MessageIcon icon = MessageIcon::Exclamation) = 0;
     // Asks whether to save unsaved changes before they would be lost: Save, Discard or Cancel.
     virtual SaveChoice askSaveChanges(const QString& text, const QString& caption) = 0;
 

@@ -23,7 +23,7 @@ bool fileCanBeRead(const QString& path)
     if (path.isEmpty())
         return false;
     const QByteArray native = nativePath(path);
-    struct stat info{};
+    struct stat info {};
     if (::stat(native.constData(), &info) != 0 || !S_ISREG(info.st_mode))
         return false;
     // Opening proves the permission; O_NONBLOCK guards against the file being swapped for a FIFO.
@@ -36,7 +36,7 @@ bool fileCanBeRead(const QString& path)
 
 std::optional<FileIdentity> fileIdentity(const QString& path)
 {
-    struct stat info{};
+    struct stat info {};
     if (path.isEmpty() || ::stat(nativePath(path).constData(), &info) != 0)
         return std::nullopt;
     return FileIdentity{static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};

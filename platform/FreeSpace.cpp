@@ -26,7 +26,7 @@ std::optional<FreeSpace> freeSpaceFor(const QString& path)
 
 std::uint64_t bytesFreedByDeleting(const QString& path)
 {
-    struct stat info{};
+    struct stat info {};
     if (path.isEmpty() || ::lstat(QFile::encodeName(path).constData(), &info) != 0)
         return 0;
     if (!S_ISREG(info.st_mode) || info.st_nlink != 1 || info.st_blocks <= 0)
@@ -38,7 +38,7 @@ std::uint64_t bytesFreedByDeleting(const QString& path)
 
 bool isSpecialFile(const QString& path)
 {
-    struct stat info{};
+    struct stat info {};
     return !path.isEmpty() && ::stat(QFile::encodeName(path).constData(), &info) == 0 && !S_ISREG(info.st_mode);
 }
 

@@ -142,8 +142,7 @@ QString QtDesktop::chooseFileToSave(const FileDialogRequest& request)
 
 bool QtDesktop::openWithDefaultHandler(const QString& pathOrUrl)
 {
-    const QUrl url = QFileInfo::exists(pathOrUrl) ? QUrl::fromLocalFile(pathOrUrl)
-                                                  : QUrl(pathOrUrl, QUrl::StrictMode);
+    const QUrl url = QFileInfo::exists(pathOrUrl) ? QUrl::fromLocalFile(pathOrUrl) : QUrl(pathOrUrl, QUrl::StrictMode);
     return url.isValid() && QDesktopServices::openUrl(url);
 }
 
@@ -160,7 +159,8 @@ void QtDesktop::beep()
 std::optional<QString> QtDesktop::webBrowserCommand()
 {
     QProcess query;
-    query.start(QStringLiteral("xdg-mime"), {QStringLiteral("query"), QStringLiteral("default"), QStringLiteral("text/html")});
+    query.start(QStringLiteral("xdg-mime"),
+                {QStringLiteral("query"), QStringLiteral("default"), QStringLiteral("text/html")});
     // Only asked after the desktop failed to open an address, so a short wait on the window's
     // thread is acceptable; a hung helper must not hang the window.
     if (!query.waitForFinished(3000)) {

@@ -147,8 +147,8 @@ void MixRunControl::start(const MixItemStore& store, const OutputSettings& setti
     }
     TimelineBuilder builder(library_, desktop_);
     std::vector<bool> usable;
-    const PcmFormat format =
-        waveFormatFromChoices(settings.sampleRateIndex, settings.channelsIndex, settings.bitsIndex);
+    const PcmFormat format = waveFormatFromChoices(settings.sampleRateIndex, settings.channelsIndex,
+                                                   settings.bitsIndex);
     if (!builder.checkSources(store, usable, static_cast<int>(format.samplesPerSec)))
         return;
     const bool replacing = outputFileExists(outputFile);
@@ -171,7 +171,8 @@ void MixRunControl::start(const MixItemStore& store, const OutputSettings& setti
         return;
     RenderPipeline pipeline(library_, desktop_);
     MixRunView& view = view_;
-    if (!pipeline.renderToFile(timeline_, outputFile, format, [&view] { view.postGraphNotice(); }, job_)) {
+    if (!pipeline.renderToFile(
+            timeline_, outputFile, format, [&view] { view.postGraphNotice(); }, job_)) {
         timeline_.reset();
         return;
     }

@@ -17,8 +17,8 @@ std::uint64_t mixFileBytes(const MixItemStore& store, const std::vector<bool>& u
             continue;
         entries.push_back(sourceEntryOf(store.at(i)));
     }
-    const auto frames =
-        static_cast<std::uint64_t>(media::core::outputFrames(entries, static_cast<int>(format.samplesPerSec)));
+    const auto frames = static_cast<std::uint64_t>(media::core::outputFrames(entries,
+                                                                             static_cast<int>(format.samplesPerSec)));
     const std::uint64_t dataBytes = frames * format.blockAlign;
     return media::core::WavWriter::kHeaderSize + dataBytes + (dataBytes & 1);
 }

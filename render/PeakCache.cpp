@@ -39,8 +39,7 @@ std::optional<PeakKey> PeakCache::keyOf(const QString& path)
     const QFileInfo info(path);
     if (path.isEmpty() || !info.isFile())
         return std::nullopt;
-    return PeakKey{info.absoluteFilePath(), info.size(),
-                   info.lastModified().toMSecsSinceEpoch()};
+    return PeakKey{info.absoluteFilePath(), info.size(), info.lastModified().toMSecsSinceEpoch()};
 }
 
 SharedPeakLevels PeakCache::find(const PeakKey& key)
@@ -113,7 +112,8 @@ void PeakCache::writeFile(const PeakKey& key, const media::PeakLevels& levels) c
     out.setVersion(QDataStream::Qt_6_0);
     out << kMagic << kVersion << key.text() << static_cast<qint64>(levels.framesPerLevel)
         << static_cast<qint64>(levels.frames)
-        << QByteArray(reinterpret_cast<const char*>(levels.levels.data()), static_cast<qsizetype>(levels.levels.size()));
+        << QByteArray(reinterpret_cast<const char*>(levels.levels.data()),
+                      static_cast<qsizetype>(levels.levels.size()));
     if (out.status() == QDataStream::Ok)
         file.commit();
 }

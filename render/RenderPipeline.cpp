@@ -36,10 +36,7 @@ void applyPcmFormat(media::WaveFormat& format, const PcmFormat& pcm)
     format.bitsPerSample = pcm.bitsPerSample;
 }
 
-RenderPipeline::RenderPipeline(media::MediaLibrary& library, Desktop& desktop)
-    : library_(library), desktop_(desktop)
-{
-}
+RenderPipeline::RenderPipeline(media::MediaLibrary& library, Desktop& desktop) : library_(library), desktop_(desktop) {}
 
 void RenderPipeline::showWithErrorText(const QString& message, media::Status status)
 {
@@ -100,8 +97,8 @@ void RenderPipeline::switchPreviewOff(media::Timeline& timeline)
 // Render engine -> "Wave Format" -> "Wave Mux" -> "Writer", then run. Each step that fails ends
 // the assembly and shows its own message, except the silent ones the header names; only the output
 // format may fail and go on.
-bool RenderPipeline::assembleAndRun(media::RenderEngine& engine, const QString& outputFile,
-                                    const PcmFormat& format, std::function<void()> notify, RenderJob& job)
+bool RenderPipeline::assembleAndRun(media::RenderEngine& engine, const QString& outputFile, const PcmFormat& format,
+                                    std::function<void()> notify, RenderJob& job)
 {
     Assembly assembly;
     if (!takeEngineGraph(engine, assembly) || !addMultiplexer(assembly) || !addFileWriter(assembly, outputFile) ||
@@ -171,8 +168,9 @@ bool RenderPipeline::addFileWriter(Assembly& a, const QString& outputFile)
 bool RenderPipeline::addConverter(Assembly& a)
 {
     if (media::failed(library_.createFormatConverter(a.converter))) {
-        desktop_.showMessage(text("The program does not detect its file ACM WRAPPER. Please install the latest DirectX!"),
-                             text("Error"), MessageIcon::Error);
+        desktop_.showMessage(
+            text("The program does not detect its file ACM WRAPPER. Please install the latest DirectX!"), text("Error"),
+            MessageIcon::Error);
         return false;
     }
     if (media::failed(a.graph->addFilter(a.converter, "Wave Format"))) {

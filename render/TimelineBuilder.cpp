@@ -15,7 +15,8 @@ QString text(const char* message)
 
 QString entryName(int index, const MixItem& item)
 {
-    return QStringLiteral("%1 (%2)").arg(QString::number(index + 1), QString::fromStdString(displayName(item.filePath)));
+    return QStringLiteral("%1 (%2)").arg(QString::number(index + 1),
+                                         QString::fromStdString(displayName(item.filePath)));
 }
 
 double secondsOf(REFERENCE_TIME time)
@@ -25,8 +26,7 @@ double secondsOf(REFERENCE_TIME time)
 
 }  // namespace
 
-TimelineBuilder::TimelineBuilder(media::MediaLibrary& library, Desktop& desktop)
-    : library_(library), desktop_(desktop)
+TimelineBuilder::TimelineBuilder(media::MediaLibrary& library, Desktop& desktop) : library_(library), desktop_(desktop)
 {
 }
 
@@ -83,8 +83,9 @@ bool TimelineBuilder::checkEntry(int index, const MixItem& item, int outputRate,
     std::string detail;
     if (const media::Status status = library_.checkSource(path.toStdU16String(), outputRate, detail);
         media::failed(status)) {
-        check.unreadable << QStringLiteral("%1: %2%3").arg(path, QString::fromStdString(media::errorText(status)),
-                                                           QString::fromStdString(detail));
+        check.unreadable << QStringLiteral("%1: %2%3")
+                                .arg(path, QString::fromStdString(media::errorText(status)),
+                                     QString::fromStdString(detail));
         return false;
     }
     if (times.stop > times.start)
@@ -107,8 +108,9 @@ bool TimelineBuilder::mixAfterCheck(const SourceCheck& check, int entryCount)
         return false;
     }
     if (check.sounding == 0) {
-        QString message = QStringLiteral("Nothing in the list can be mixed: no entry has both a speed above zero "
-                                         "and a file with sound.");
+        QString message = QStringLiteral(
+            "Nothing in the list can be mixed: no entry has both a speed above zero "
+            "and a file with sound.");
         if (!check.unreadable.isEmpty())
             message += QStringLiteral("\n\nThese files are missing or cannot be read:\n%1")
                            .arg(check.unreadable.join(QLatin1Char('\n')));
@@ -123,8 +125,7 @@ bool TimelineBuilder::mixAfterCheck(const SourceCheck& check, int entryCount)
                              text("Warning"), MessageIcon::Exclamation);
 }
 
-void TimelineBuilder::buildGroup(const MixItemStore& store, const std::vector<bool>& usable,
-                                 media::Timeline& timeline)
+void TimelineBuilder::buildGroup(const MixItemStore& store, const std::vector<bool>& usable, media::Timeline& timeline)
 {
     std::shared_ptr<media::TimelineNode> group;
     if (media::failed(timeline.createEmptyNode(media::NodeType::Group, group))) {

@@ -39,8 +39,7 @@ private:
     bool mixAfterCheck(const SourceCheck& check, int entryCount);
     void buildGroup(const MixItemStore& store, const std::vector<bool>& usable, media::Timeline& timeline);
     void addEntry(const MixItem& item, media::Timeline& timeline, media::TimelineNode& group);
-    void addVolumeEffect(media::Timeline& timeline, media::TimelineNode& track,
-                         const media::core::SourceEntry& entry);
+    void addVolumeEffect(media::Timeline& timeline, media::TimelineNode& track, const media::core::SourceEntry& entry);
     media::MediaLibrary& library_;
     Desktop& desktop_;
 };

@@ -10,11 +10,11 @@
 namespace sonarel::res {
 
 enum ResourceId : int {
-    kIconProgram = 128,         // window icon of the main window and the dialogs
-    kBitmapBackground = 139,    // tiled behind the main window
+    kIconProgram = 128,       // window icon of the main window and the dialogs
+    kBitmapBackground = 139,  // tiled behind the main window
     kIconAdd = 140,
-    kCursorButton = 141,        // shown over image buttons; hot spot stored in the PNG
-    kSoundHover = 144,          // played when the pointer enters an image button
+    kCursorButton = 141,  // shown over image buttons; hot spot stored in the PNG
+    kSoundHover = 144,    // played when the pointer enters an image button
     kIconOptions = 146,
     kIconHelp = 148,
     kIconDeleteSelected = 152,

@@ -9,8 +9,8 @@ namespace sonarel {
 namespace {
 
 // The start time past which no entry could be placed on the mix.
-constexpr double kLongestStartSeconds =
-    static_cast<double>(media::kLongestTime) / static_cast<double>(media::kReferenceUnitsPerSecond);
+constexpr double kLongestStartSeconds = static_cast<double>(media::kLongestTime) /
+                                        static_cast<double>(media::kReferenceUnitsPerSecond);
 
 AudioSettingsProblem problem(AudioField field, const QString& message, const QString& caption = {})
 {

@@ -16,8 +16,9 @@ FrameRateChoice resolveFrameRate(const ProfileStore& profile)
         choice.rate = FrameRateTable[static_cast<std::size_t>(index)].rate;
     } else if (index == kCustomFrameRateIndex) {
         choice.index = index;
-        choice.rate = readLeadingNumber(
-            profile.ReadString(profile::kSettings, profile::kOutputFrameRate, QStringLiteral("23.976"))).value_or(0.0);
+        choice.rate = readLeadingNumber(profile.ReadString(profile::kSettings, profile::kOutputFrameRate,
+                                                           QStringLiteral("23.976")))
+                          .value_or(0.0);
     }
     return choice;
 }

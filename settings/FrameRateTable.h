@@ -32,7 +32,6 @@ struct FrameRateChoice {
     double rate = kDefaultFrameRate;
 };
 
-
 // Index from "OutputFrameRateIndex"; 5 reads "OutputFrameRate"; anything outside 0..5 becomes
 // index 0 and 23.976 (in memory only).
 FrameRateChoice resolveFrameRate(const ProfileStore& profile);

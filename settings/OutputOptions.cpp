@@ -66,8 +66,7 @@ QStringList compressorList(media::CompressorCategory category, media::MediaLibra
     return list;
 }
 
-OutputOptionsForm initialOutputOptions(const OutputSettings& settings, media::MediaLibrary& library,
-                                       Desktop& desktop)
+OutputOptionsForm initialOutputOptions(const OutputSettings& settings, media::MediaLibrary& library, Desktop& desktop)
 {
     OutputOptionsForm form;
     form.outputFile = settings.outputFile;

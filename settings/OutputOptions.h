@@ -52,8 +52,7 @@ struct OutputOptionsForm {
 QStringList compressorList(media::CompressorCategory category, media::MediaLibrary& library, Desktop& desktop);
 
 // The controls as the dialog opens with `settings`; fills both compressor lists.
-OutputOptionsForm initialOutputOptions(const OutputSettings& settings, media::MediaLibrary& library,
-                                       Desktop& desktop);
+OutputOptionsForm initialOutputOptions(const OutputSettings& settings, media::MediaLibrary& library, Desktop& desktop);
 
 enum class OutputOptionsOutcome {
     Accepted,
@@ -76,7 +75,6 @@ QString browseOutputFile(const QString& receivedOutputFile, Desktop& desktop);
 // The name's extension (from the last "." of its file-name part) replaced by ".wav"; a dot in a
 // folder name is not an extension.
 QString withWavExtension(const QString& path);
-
 
 // A stored frame size: truncated toward zero to a multiple of 8, at least 16.
 std::int32_t frameSizeToStore(std::int32_t pixels);

@@ -14,8 +14,7 @@ namespace sonarel {
 
 QString plainOutputDefault()
 {
-    return QString::fromStdString(
-        joinPath(QDir::homePath().toStdString(), kOutputFileName.toStdString()));
+    return QString::fromStdString(joinPath(QDir::homePath().toStdString(), kOutputFileName.toStdString()));
 }
 
 QString musicFolderLocation()
@@ -23,9 +22,8 @@ QString musicFolderLocation()
     return QStandardPaths::writableLocation(QStandardPaths::MusicLocation);
 }
 
-QString ReadProfilePathInMusicFolder(const ProfileStore& profile, const QString& section,
-                                     const QString& key, const QString& plainDefault,
-                                     const QString& musicFolder, Desktop& desktop)
+QString ReadProfilePathInMusicFolder(const ProfileStore& profile, const QString& section, const QString& key,
+                                     const QString& plainDefault, const QString& musicFolder, Desktop& desktop)
 {
     if (musicFolder.isEmpty()) {
         desktop.showMessage(QStringLiteral("Can not get My Music directory!"), QStringLiteral("Error"),
@@ -37,19 +35,17 @@ QString ReadProfilePathInMusicFolder(const ProfileStore& profile, const QString&
     return profile.ReadString(section, key, inMusic);
 }
 
-OutputSettings loadOutputSettings(const ProfileStore& profile, const QString& musicFolder,
-                                  Desktop& desktop)
+OutputSettings loadOutputSettings(const ProfileStore& profile, const QString& musicFolder, Desktop& desktop)
 {
     OutputSettings settings;
     const QString plain = plainOutputDefault();
-    settings.outputFile = ReadProfilePathInMusicFolder(profile, profile::kSettings, profile::kOutputName,
-                                                       plain, musicFolder, desktop);
+    settings.outputFile = ReadProfilePathInMusicFolder(profile, profile::kSettings, profile::kOutputName, plain,
+                                                       musicFolder, desktop);
     if (settings.outputFile.isEmpty() ||
         static_cast<std::size_t>(settings.outputFile.toUtf8().size()) >= kPathBufferSize)
-        settings.outputFile = musicFolder.isEmpty()
-                                  ? plain
-                                  : QString::fromStdString(joinPath(musicFolder.toStdString(),
-                                                                    kOutputFileName.toStdString()));
+        settings.outputFile = musicFolder.isEmpty() ? plain
+                                                    : QString::fromStdString(joinPath(musicFolder.toStdString(),
+                                                                                      kOutputFileName.toStdString()));
     settings.outputWidth = profile.ReadInt(profile::kSettings, profile::kOutputWidth, kDefaultOutputWidth);
     settings.outputHeight = profile.ReadInt(profile::kSettings, profile::kOutputHigh, kDefaultOutputHeight);
     const FrameRateChoice frameRate = resolveFrameRate(profile);

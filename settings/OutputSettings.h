@@ -50,16 +50,14 @@ QString plainOutputDefault();
 // followed by the default's last component. When there is no music folder the person is told
 // ("Can not get My Music directory!", caption "Error") and the plain default is used.
 // `musicFolder` empty means the lookup failed.
-QString ReadProfilePathInMusicFolder(const ProfileStore& profile, const QString& section,
-                                     const QString& key, const QString& plainDefault,
-                                     const QString& musicFolder, Desktop& desktop);
+QString ReadProfilePathInMusicFolder(const ProfileStore& profile, const QString& section, const QString& key,
+                                     const QString& plainDefault, const QString& musicFolder, Desktop& desktop);
 
 // The user's music folder, or empty when the platform has none.
 QString musicFolderLocation();
 
 // The start-up load: output file, frame size and frame rate. A stored output name too long for a
 // path is refused in favour of the default.
-OutputSettings loadOutputSettings(const ProfileStore& profile, const QString& musicFolder,
-                                  Desktop& desktop);
+OutputSettings loadOutputSettings(const ProfileStore& profile, const QString& musicFolder, Desktop& desktop);
 
 }  // namespace sonarel

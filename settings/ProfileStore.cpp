@@ -34,8 +34,7 @@ ProfileStore::ProfileStore(const QString& application)
 
 ProfileStore::~ProfileStore() = default;
 
-std::int32_t ProfileStore::ReadInt(const QString& section, const QString& key,
-                                   std::int32_t defaultValue) const
+std::int32_t ProfileStore::ReadInt(const QString& section, const QString& key, std::int32_t defaultValue) const
 {
     const QVariant value = settings_->value(keyPath(section, key));
     if (!readable(*settings_, value))
@@ -49,8 +48,7 @@ std::int32_t ProfileStore::ReadInt(const QString& section, const QString& key,
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(number));
 }
 
-QString ProfileStore::ReadString(const QString& section, const QString& key,
-                                 const QString& defaultValue) const
+QString ProfileStore::ReadString(const QString& section, const QString& key, const QString& defaultValue) const
 {
     const QVariant value = settings_->value(keyPath(section, key));
     return readable(*settings_, value) ? value.toString() : defaultValue;

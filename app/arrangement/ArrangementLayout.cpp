@@ -15,7 +15,8 @@ namespace {
 constexpr double kSecondsPerUnit = 1e-7;
 constexpr double kMinTickSpacing = 80.0;  // pixels between labelled ticks
 // Ruler steps in seconds: tenths up to hours.
-constexpr std::array<double, 17> kSteps = {0.1, 0.2, 0.5, 1, 2, 5, 10, 15, 30, 60, 120, 300, 600, 900, 1800, 3600, 7200};
+constexpr std::array<double, 17> kSteps = {0.1, 0.2, 0.5, 1,   2,   5,    10,   15,  30,
+                                           60,  120, 300, 600, 900, 1800, 3600, 7200};
 
 }  // namespace
 
@@ -47,13 +48,15 @@ void ArrangementLayout::setEntries(const MixItemStore& store)
     // no length still takes room, so two of them at one time go to different lanes.
     std::vector<int> order(bars_.size());
     std::iota(order.begin(), order.end(), 0);
-    std::stable_sort(order.begin(), order.end(),
-                     [this](int a, int b) { return bars_[static_cast<std::size_t>(a)].startSeconds < bars_[static_cast<std::size_t>(b)].startSeconds; });
+    std::stable_sort(order.begin(), order.end(), [this](int a, int b) {
+        return bars_[static_cast<std::size_t>(a)].startSeconds < bars_[static_cast<std::size_t>(b)].startSeconds;
+    });
     std::vector<double> laneEnds;
     for (int i : order) {
         ArrangementBar& bar = bars_[static_cast<std::size_t>(i)];
         const double end = bar.startSeconds + std::max(bar.lengthSeconds, 1e-9 * std::max(1.0, bar.startSeconds));
-        auto free = std::find_if(laneEnds.begin(), laneEnds.end(), [&](double laneEnd) { return laneEnd <= bar.startSeconds; });
+        auto free = std::find_if(laneEnds.begin(), laneEnds.end(),
+                                 [&](double laneEnd) { return laneEnd <= bar.startSeconds; });
         if (free == laneEnds.end())
             free = laneEnds.insert(laneEnds.end(), end);
         else

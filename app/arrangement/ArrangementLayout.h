@@ -15,7 +15,7 @@
 namespace sonarel {
 
 struct ArrangementBar {
-    int index = 0;           // the entry
+    int index = 0;  // the entry
     int lane = 0;
     double startSeconds = 0;
     double lengthSeconds = 0;  // duration / speed; 0 when it is not known

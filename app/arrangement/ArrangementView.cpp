@@ -67,7 +67,8 @@ struct ArrangementView::Paint {
         for (int lane = 0; lane < std::max(1, layout.laneCount()); ++lane) {
             if (lane % 2 == 0)
                 continue;
-            const double top = m.rulerHeight + m.margin + lane * (m.laneHeight + m.laneGap) - m.laneGap / 2.0 - scroll.y();
+            const double top = m.rulerHeight + m.margin + lane * (m.laneHeight + m.laneGap) - m.laneGap / 2.0 -
+                               scroll.y();
             painter.fillRect(QRectF(exposed.left(), top, exposed.width(), m.laneHeight + m.laneGap), stripe);
         }
     }
@@ -93,8 +94,9 @@ struct ArrangementView::Paint {
         } else {
             // Missing, unreadable and unmixable entries are grey and hatched.
             painter.fillPath(outline, QColor(0xe4, 0xe4, 0xe4));
-            painter.fillPath(outline, QBrush(look == BarLook::Unmixable ? QColor(0x90, 0x90, 0x90) : QColor(0xc0, 0x40, 0x40),
-                                             Qt::BDiagPattern));
+            painter.fillPath(outline,
+                             QBrush(look == BarLook::Unmixable ? QColor(0x90, 0x90, 0x90) : QColor(0xc0, 0x40, 0x40),
+                                    Qt::BDiagPattern));
         }
         QPen pen(selected ? palette.color(QPalette::Highlight) : QColor(0x40, 0x58, 0x80), selected ? 2.5 : 1.0);
         if (look != BarLook::Playable)
@@ -189,8 +191,8 @@ struct ArrangementView::Paint {
         painter.drawLine(QPointF(band.left(), band.bottom()), QPointF(band.right(), band.bottom()));
         painter.setPen(palette.color(QPalette::ButtonText));
         const QFontMetricsF metrics(painter.font());
-        for (const ArrangementTick& tick : layout.ticks(exposed.left() + scroll.x() - 100, exposed.right() + scroll.x()))
-        {
+        for (const ArrangementTick& tick :
+             layout.ticks(exposed.left() + scroll.x() - 100, exposed.right() + scroll.x())) {
             const double x = tick.x - scroll.x();
             const double length = tick.major ? m.rulerHeight / 2.0 : m.rulerHeight / 4.0;
             painter.drawLine(QPointF(x, m.rulerHeight - length), QPointF(x, m.rulerHeight));
@@ -199,7 +201,8 @@ struct ArrangementView::Paint {
         }
         if (layout.totalSeconds() > 0) {
             const double x = layout.totalX() - scroll.x();
-            const QString text = QStringLiteral("Total %1").arg(ArrangementLayout::timeText(layout.totalSeconds(), 0.1));
+            const QString text =
+                QStringLiteral("Total %1").arg(ArrangementLayout::timeText(layout.totalSeconds(), 0.1));
             const double width = metrics.horizontalAdvance(text) + 8;
             const QRectF flag(x - width, m.rulerHeight - metrics.height() - 2, width, metrics.height() + 2);
             painter.fillRect(flag, QColor(0xc0, 0x20, 0x20));
@@ -250,8 +253,10 @@ void ArrangementView::setSelectionModel(QItemSelectionModel* selection)
     selection_ = selection;
     if (selection_) {
         connect(selection_, &QItemSelectionModel::selectionChanged, viewport(), qOverload<>(&QWidget::update));
-        connect(selection_, &QItemSelectionModel::currentChanged, this,
-                [this](const QModelIndex& current) { ensureVisible(current.row()); viewport()->update(); });
+        connect(selection_, &QItemSelectionModel::currentChanged, this, [this](const QModelIndex& current) {
+            ensureVisible(current.row());
+            viewport()->update();
+        });
     }
     viewport()->update();
 }
@@ -425,7 +430,8 @@ void ArrangementView::makeCurrent(int index, bool toggle)
     }
     const QModelIndex cell = selection_->model()->index(index, 0);
     const auto rows = QItemSelectionModel::Rows;
-    selection_->setCurrentIndex(cell, (toggle ? QItemSelectionModel::Toggle : QItemSelectionModel::ClearAndSelect) | rows);
+    selection_->setCurrentIndex(cell,
+                                (toggle ? QItemSelectionModel::Toggle : QItemSelectionModel::ClearAndSelect) | rows);
 }
 
 void ArrangementView::ensureVisible(int index)
@@ -435,11 +441,15 @@ void ArrangementView::ensureVisible(int index)
         return;
     const QRect room = viewport()->rect().adjusted(0, layout_.metrics().rulerHeight, 0, 0);
     if (bar.right() > room.right())
-        horizontalScrollBar()->setValue(horizontalScrollBar()->value() + static_cast<int>(std::min(bar.left() - room.left(), bar.right() - room.right())) + 10);
+        horizontalScrollBar()->setValue(
+            horizontalScrollBar()->value() +
+            static_cast<int>(std::min(bar.left() - room.left(), bar.right() - room.right())) + 10);
     else if (bar.left() < room.left())
-        horizontalScrollBar()->setValue(horizontalScrollBar()->value() + static_cast<int>(bar.left() - room.left()) - 10);
+        horizontalScrollBar()->setValue(horizontalScrollBar()->value() + static_cast<int>(bar.left() - room.left()) -
+                                        10);
     if (bar.bottom() > room.bottom())
-        verticalScrollBar()->setValue(verticalScrollBar()->value() + static_cast<int>(bar.bottom() - room.bottom()) + 4);
+        verticalScrollBar()->setValue(verticalScrollBar()->value() + static_cast<int>(bar.bottom() - room.bottom()) +
+                                      4);
     else if (bar.top() < room.top())
         verticalScrollBar()->setValue(verticalScrollBar()->value() + static_cast<int>(bar.top() - room.top()) - 4);
 }
@@ -507,9 +517,7 @@ void ArrangementView::keyPressEvent(QKeyEvent* event)
         if (current >= 0)
             Q_EMIT entryActivated(current);
         break;
-    default:
-        QAbstractScrollArea::keyPressEvent(event);
-        return;
+    default: QAbstractScrollArea::keyPressEvent(event); return;
     }
     event->accept();
 }

@@ -28,7 +28,9 @@ QAction* addCommand(QToolBar& bar, QWidget& window, const QString& text, const Q
     QAction* action = bar.addAction(text);
     action->setShortcuts(keys);
     action->setShortcutContext(Qt::WindowShortcut);
-    action->setToolTip(keys.isEmpty() ? tip : QStringLiteral("%1 (%2)").arg(tip, keys.first().toString(QKeySequence::NativeText)));
+    action->setToolTip(keys.isEmpty()
+                           ? tip
+                           : QStringLiteral("%1 (%2)").arg(tip, keys.first().toString(QKeySequence::NativeText)));
     window.addAction(action);
     return action;
 }
@@ -36,7 +38,8 @@ QAction* addCommand(QToolBar& bar, QWidget& window, const QString& text, const Q
 }  // namespace
 
 ArrangementWindow::ArrangementWindow(const MixItemStore& store, MixListView& list, const MixRunControl& run,
-                               Desktop& desktop, ProfileStore& profile, const QString& cacheFolder, QWidget* parent)
+                                     Desktop& desktop, ProfileStore& profile, const QString& cacheFolder,
+                                     QWidget* parent)
     : QWidget(parent, Qt::Window), run_(run), desktop_(desktop), profile_(profile), peaks_(cacheFolder)
 {
     setObjectName(QStringLiteral("timelineWindow"));
@@ -50,8 +53,8 @@ ArrangementWindow::ArrangementWindow(const MixItemStore& store, MixListView& lis
 
     auto* tools = new QToolBar(this);
     tools->setObjectName(QStringLiteral("timelineTools"));
-    addCommand(*tools, *this, QStringLiteral("Zoom &In"), {QKeySequence::ZoomIn, QKeySequence(Qt::CTRL | Qt::Key_Equal)},
-               QStringLiteral("Zoom in"));
+    addCommand(*tools, *this, QStringLiteral("Zoom &In"),
+               {QKeySequence::ZoomIn, QKeySequence(Qt::CTRL | Qt::Key_Equal)}, QStringLiteral("Zoom in"));
     addCommand(*tools, *this, QStringLiteral("Zoom &Out"), {QKeySequence::ZoomOut}, QStringLiteral("Zoom out"));
     addCommand(*tools, *this, QStringLiteral("&Fit to Window"), {QKeySequence(Qt::CTRL | Qt::Key_0)},
                QStringLiteral("Show the whole mix"));
@@ -101,8 +104,8 @@ void ArrangementWindow::open()
 {
     if (!placed_) {
         placed_ = true;
-        const QByteArray geometry =
-            QByteArray::fromBase64(profile_.ReadString(kSection, kGeometryKey, QString()).toLatin1());
+        const QByteArray geometry = QByteArray::fromBase64(
+            profile_.ReadString(kSection, kGeometryKey, QString()).toLatin1());
         if (!geometry.isEmpty())
             restoreGeometry(geometry);
     }

@@ -29,7 +29,7 @@ class ArrangementWindow : public QWidget {
 public:
     // `cacheFolder`: where peak levels are kept between runs (empty: memory only).
     ArrangementWindow(const MixItemStore& store, MixListView& list, const MixRunControl& run, Desktop& desktop,
-                   ProfileStore& profile, const QString& cacheFolder, QWidget* parent = nullptr);
+                      ProfileStore& profile, const QString& cacheFolder, QWidget* parent = nullptr);
     ~ArrangementWindow() override;
 
     ArrangementView& view() { return *view_; }

@@ -25,7 +25,8 @@ bool ConsoleDesktop::askYesNo(const QString& text, const QString& caption, Messa
 {
     if (answerYes_ && quiet_)
         return true;
-    print(caption, text + (answerYes_ ? QStringLiteral(" Yes (--yes).") : QStringLiteral(" No (run with --yes to answer Yes).")));
+    print(caption, text + (answerYes_ ? QStringLiteral(" Yes (--yes).")
+                                      : QStringLiteral(" No (run with --yes to answer Yes).")));
     return answerYes_;
 }
 

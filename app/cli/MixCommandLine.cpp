@@ -30,7 +30,7 @@ extern "C" void onInterrupt(int)
 
 void installInterruptHandler()
 {
-    struct sigaction action{};
+    struct sigaction action {};
     action.sa_handler = onInterrupt;
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
@@ -123,8 +123,9 @@ bool readEntries(const Options& options, std::vector<MixItem>& entries)
         ImportError error;
         if (!readMixListFile(options.csvFile, fromCsv, error)) {
             const QString why = QString::fromStdString(error.message);
-            printError(error.line > 0 ? QStringLiteral("%1, line %2: %3").arg(options.csvFile, QString::number(error.line), why)
-                                      : QStringLiteral("cannot read %1: %2").arg(options.csvFile, why));
+            printError(error.line > 0
+                           ? QStringLiteral("%1, line %2: %3").arg(options.csvFile, QString::number(error.line), why)
+                           : QStringLiteral("cannot read %1: %2").arg(options.csvFile, why));
             return false;
         }
         entries.insert(entries.end(), fromCsv.begin(), fromCsv.end());
@@ -206,8 +207,7 @@ int reportOutcome(MixOutcome outcome, const QString& outputFile, bool quiet)
     case MixOutcome::Stopped:
         printError(QStringLiteral("stopped; %1 holds what was mixed so far.").arg(outputFile));
         return kExitMixFailed;
-    case MixOutcome::Failed:
-        break;
+    case MixOutcome::Failed: break;
     }
     return kExitMixFailed;
 }
@@ -261,13 +261,14 @@ bool choiceIndex(const QString& value, const QStringList& choices, int& index)
 // The options that follow --help and --version, in the order --help lists them.
 struct OptionDefinitions {
     QCommandLineOption output{{QStringLiteral("o"), QStringLiteral("output")},
-                              QStringLiteral("The WAV file to write."), QStringLiteral("FILE")};
+                              QStringLiteral("The WAV file to write."),
+                              QStringLiteral("FILE")};
     QCommandLineOption csv{QStringLiteral("csv"), QStringLiteral("Read entries from a CSV file."),
                            QStringLiteral("FILE")};
     QCommandLineOption rate{QStringLiteral("rate"), QStringLiteral("44100 (default), 22050, 11025 or 8000."),
                             QStringLiteral("HZ"), QStringLiteral("44100")};
-    QCommandLineOption channels{QStringLiteral("channels"), QStringLiteral("2 (default) or 1."),
-                                QStringLiteral("N"), QStringLiteral("2")};
+    QCommandLineOption channels{QStringLiteral("channels"), QStringLiteral("2 (default) or 1."), QStringLiteral("N"),
+                                QStringLiteral("2")};
     QCommandLineOption bits{QStringLiteral("bits"), QStringLiteral("16 (default) or 8."), QStringLiteral("N"),
                             QStringLiteral("16")};
     QCommandLineOption yes{{QStringLiteral("y"), QStringLiteral("yes")},
@@ -306,8 +307,9 @@ void defineOptions(QCommandLineParser& parser, const QCommandLineOption& help, c
 // which one is wrong.
 bool readWaveFormatChoices(const QCommandLineParser& parser, const OptionDefinitions& defined, Options& options)
 {
-    if (!choiceIndex(parser.value(defined.rate), {QStringLiteral("44100"), QStringLiteral("22050"),
-                                                  QStringLiteral("11025"), QStringLiteral("8000")},
+    if (!choiceIndex(parser.value(defined.rate),
+                     {QStringLiteral("44100"), QStringLiteral("22050"), QStringLiteral("11025"),
+                      QStringLiteral("8000")},
                      options.sampleRateIndex)) {
         printError(QStringLiteral("--rate must be 44100, 22050, 11025 or 8000."));
         return false;

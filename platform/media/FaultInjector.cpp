@@ -5,20 +5,23 @@
 
 namespace sonarel::media {
 
-void FaultInjector::fail(std::string_view point, Status status, int skip, int times) {
+void FaultInjector::fail(std::string_view point, Status status, int skip, int times)
+{
     std::lock_guard lock(mutex_);
     rules_.push_back(Rule{std::string(point), status, std::max(skip, 0), times});
     active_.store(true, std::memory_order_release);
 }
 
-void FaultInjector::clear() {
+void FaultInjector::clear()
+{
     std::lock_guard lock(mutex_);
     rules_.clear();
     counts_.clear();
     active_.store(false, std::memory_order_release);
 }
 
-Status FaultInjector::checkArmed(std::string_view point) {
+Status FaultInjector::checkArmed(std::string_view point)
+{
     std::lock_guard lock(mutex_);
     auto count = std::find_if(counts_.begin(), counts_.end(), [&](const auto& c) { return c.first == point; });
     if (count == counts_.end())
@@ -39,7 +42,8 @@ Status FaultInjector::checkArmed(std::string_view point) {
     return kOk;
 }
 
-int FaultInjector::calls(std::string_view point) const {
+int FaultInjector::calls(std::string_view point) const
+{
     std::lock_guard lock(mutex_);
     for (const auto& c : counts_)
         if (c.first == point)

@@ -29,9 +29,7 @@ public:
     void clear();
 
     // kOk, or the failure armed for this call of `point`.
-    Status check(std::string_view point) {
-        return active_.load(std::memory_order_acquire) ? checkArmed(point) : kOk;
-    }
+    Status check(std::string_view point) { return active_.load(std::memory_order_acquire) ? checkArmed(point) : kOk; }
 
     // How often `point` was asked since the first fail() after the last clear(): lets tests see
     // that a call happened.

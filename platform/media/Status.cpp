@@ -5,7 +5,8 @@
 
 namespace sonarel::media {
 
-std::string errorText(Status s) {
+std::string errorText(Status s)
+{
     switch (s) {
     case kOk: return "The operation completed successfully.";
     case kFalse: return "The operation completed, but there was nothing to report.";

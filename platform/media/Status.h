@@ -18,13 +18,16 @@
 namespace sonarel::media {
 
 // Any 32-bit value is a status; the named ones below are those the engine returns itself.
-enum [[nodiscard]] Status : std::int32_t {};
+enum [[nodiscard]] Status : std::int32_t{};
 
 inline constexpr Status kOk = Status{0};
 inline constexpr Status kFalse = Status{1};  // success, but "nothing there" (e.g. no event available)
 
 namespace detail {
-constexpr Status code(std::uint32_t value) { return static_cast<Status>(static_cast<std::int32_t>(value)); }
+constexpr Status code(std::uint32_t value)
+{
+    return static_cast<Status>(static_cast<std::int32_t>(value));
+}
 }  // namespace detail
 
 inline constexpr Status kErrFail = detail::code(0x80004005);
@@ -52,8 +55,14 @@ inline constexpr Status kErrTimeout = detail::code(0x80040250);
 inline constexpr Status kErrInvalidMediaType = detail::code(0x80040248);
 inline constexpr Status kErrEngineUnavailable = detail::code(0x800401F0);  // library not initialised
 
-constexpr bool failed(Status s) { return s < 0; }
-constexpr bool succeeded(Status s) { return s >= 0; }
+constexpr bool failed(Status s)
+{
+    return s < 0;
+}
+constexpr bool succeeded(Status s)
+{
+    return s >= 0;
+}
 
 // A sentence a user understands, saying what failed; at most kMaxErrorTextLength characters.
 std::string errorText(Status s);

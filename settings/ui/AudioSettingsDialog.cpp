@@ -72,12 +72,9 @@ QLineEdit* AudioSettingsDialog::makeBox(int id, int left, int top)
 QLineEdit* AudioSettingsDialog::box(AudioField field) const
 {
     switch (field) {
-    case AudioField::Volume:
-        return volume_;
-    case AudioField::StartTime:
-        return startTime_;
-    case AudioField::Speed:
-        break;
+    case AudioField::Volume: return volume_;
+    case AudioField::StartTime: return startTime_;
+    case AudioField::Speed: break;
     }
     return speed_;
 }

@@ -100,16 +100,16 @@ void OutputOptionsDialog::createHiddenVideoForm()
 {
     frameRateList_ = makeList(kIdFrameRateList, frameRateTexts(), 0, 124, 4);
     frameRate_ = makeBox(kIdFrameRateBox, 4, 124, 4, 4);
-    QComboBox* frameSize =
-        makeList(kIdFrameSizeList,
-                 {QStringLiteral("800*600"), QStringLiteral("640*480"), QStringLiteral("720 * 576"),
-                  QStringLiteral("720 * 480"), QStringLiteral("480*576"), QStringLiteral("480*480"),
-                  QStringLiteral("352 * 288"), QStringLiteral("352 * 240"), QStringLiteral("Custom Size")},
-                 8, 124, 4);
+    QComboBox* frameSize = makeList(kIdFrameSizeList,
+                                    {QStringLiteral("800*600"), QStringLiteral("640*480"), QStringLiteral("720 * 576"),
+                                     QStringLiteral("720 * 480"), QStringLiteral("480*576"), QStringLiteral("480*480"),
+                                     QStringLiteral("352 * 288"), QStringLiteral("352 * 240"),
+                                     QStringLiteral("Custom Size")},
+                                    8, 124, 4);
     width_ = makeBox(kIdWidthBox, 12, 124, 4, 4);
     height_ = makeBox(kIdHeightBox, 16, 124, 4, 4);
-    pictureFit_ =
-        makeList(kIdPictureFitList, {QStringLiteral("Preserve aspect ratio"), QStringLiteral("Stretch")}, 20, 124, 4);
+    pictureFit_ = makeList(kIdPictureFitList, {QStringLiteral("Preserve aspect ratio"), QStringLiteral("Stretch")}, 20,
+                           124, 4);
     videoCompressors_ = makeList(kIdVideoCompressorList, {}, 24, 124, 4);
     audioCompressors_ = makeList(kIdAudioCompressorList, {}, 28, 124, 4);
     for (QWidget* hidden : std::initializer_list<QWidget*>{frameRateList_, frameSize, width_, height_, frameRate_,
@@ -191,15 +191,12 @@ OutputOptionsForm OutputOptionsDialog::readForm() const
 void OutputOptionsDialog::accept()
 {
     switch (confirmOutputOptions(readForm(), settings_, profile_, desktop_)) {
-    case OutputOptionsOutcome::Accepted:
-        QDialog::accept();
-        return;
+    case OutputOptionsOutcome::Accepted: QDialog::accept(); return;
     case OutputOptionsOutcome::OutputFileTooLong:
         outputFile_->setFocus();
         outputFile_->selectAll();
         return;
-    case OutputOptionsOutcome::FrameRateTooSmall:
-        return;  // its box is hidden: the person can only cancel, as before
+    case OutputOptionsOutcome::FrameRateTooSmall: return;  // its box is hidden: the person can only cancel, as before
     }
 }
 

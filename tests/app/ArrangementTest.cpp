@@ -110,7 +110,8 @@ private:
     QString tone(const QString& name, double seconds, double amplitude = 12000, int rate = 44100)
     {
         const QString path = dir_.filePath(name);
-        sonarel::testing::writeWav16(path.toStdString(), 2, rate, sonarel::testing::sine16(2, rate, seconds, 220, amplitude));
+        sonarel::testing::writeWav16(path.toStdString(), 2, rate,
+                                     sonarel::testing::sine16(2, rate, seconds, 220, amplitude));
         return path;
     }
 
@@ -166,8 +167,12 @@ private Q_SLOTS:
             int lane;
             bool known;
         };
-        const Expect expected[] = {{0, 100, 0, true}, {50, 50, 1, true}, {100, 40, 0, true}, {120, 40, 2, true},
-                                   {110, 20, 1, true}, {400, ArrangementLayout::kMinBarWidth, 0, false},
+        const Expect expected[] = {{0, 100, 0, true},
+                                   {50, 50, 1, true},
+                                   {100, 40, 0, true},
+                                   {120, 40, 2, true},
+                                   {110, 20, 1, true},
+                                   {400, ArrangementLayout::kMinBarWidth, 0, false},
                                    {500, ArrangementLayout::kMinBarWidth, 0, false}};
         QCOMPARE(layout.bars().size(), std::size(expected));
         for (std::size_t i = 0; i < std::size(expected); ++i) {
@@ -233,7 +238,8 @@ private Q_SLOTS:
         const struct {
             double seconds, step;
             const char* text;
-        } times[] = {{0, 1, "0:00"}, {65, 5, "1:05"}, {3600, 600, "1:00:00"}, {1.5, 0.5, "0:01.5"}, {59.96, 0.1, "1:00.0"}};
+        } times[] = {
+            {0, 1, "0:00"}, {65, 5, "1:05"}, {3600, 600, "1:00:00"}, {1.5, 0.5, "0:01.5"}, {59.96, 0.1, "1:00.0"}};
         for (const auto& t : times)
             QCOMPARE(ArrangementLayout::timeText(t.seconds, t.step), QString::fromLatin1(t.text));
 
@@ -328,7 +334,8 @@ private Q_SLOTS:
         QVERIFY(cancel.ran());
         QCOMPARE(activated.count(), 2);
         QCOMPARE(activated.at(1).at(0).toInt(), 2);
-        QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, QPoint(view.viewport()->width() - 5, view.viewport()->height() - 5));
+        QTest::mouseClick(view.viewport(), Qt::LeftButton, {},
+                          QPoint(view.viewport()->width() - 5, view.viewport()->height() - 5));
         QVERIFY(f->selectedRows().isEmpty());
     }
 
@@ -350,7 +357,8 @@ private Q_SLOTS:
         QVERIFY(qFuzzyCompare(view.layout().pixelsPerSecond(), fitted * 1.25 * 1.25 * 1.25));
         QVERIFY(view.horizontalScrollBar()->maximum() > 0);
         const double after = view.layout().secondsAt(at.x() + view.horizontalScrollBar()->value());
-        QVERIFY2(std::abs(after - secondsUnder) < 2.0 / view.layout().pixelsPerSecond(), "the time under the pointer stays");
+        QVERIFY2(std::abs(after - secondsUnder) < 2.0 / view.layout().pixelsPerSecond(),
+                 "the time under the pointer stays");
 
         const auto actions = window.findChild<QToolBar*>()->actions();
         const auto fit = std::find_if(actions.begin(), actions.end(),
@@ -359,7 +367,8 @@ private Q_SLOTS:
         (*fit)->trigger();
         QCOMPARE(view.layout().pixelsPerSecond(), fitted);
         QCOMPARE(view.horizontalScrollBar()->value(), 0);
-        QVERIFY(std::any_of(actions.begin(), actions.end(), [](QAction* a) { return a->text() == QStringLiteral("Export picture"); }));
+        QVERIFY(std::any_of(actions.begin(), actions.end(),
+                            [](QAction* a) { return a->text() == QStringLiteral("Export picture"); }));
     }
 
     void missingAndUnreadableFilesLookDifferent()
@@ -485,7 +494,8 @@ private Q_SLOTS:
         QCOMPARE(window.view().playHead(), -1.0);
         f->dialog.mixCommand();
         QVERIFY(f->dialog.runControl().isMixing());
-        QVERIFY(QTest::qWaitFor([&] { return window.view().playHead() > 0 || !f->dialog.runControl().isMixing(); }, 30000));
+        QVERIFY(QTest::qWaitFor([&] { return window.view().playHead() > 0 || !f->dialog.runControl().isMixing(); },
+                                30000));
         if (f->dialog.runControl().isMixing()) {
             QVERIFY(window.view().playHead() <= 240.0);
             f->dialog.mixCommand();  // stop
@@ -538,9 +548,9 @@ private Q_SLOTS:
         struct {
             const char* name;
             double seconds, start, volume, speed;
-        } sample[] = {{"Morning Birds.wav", 12, 0, 0.6, 1},   {"Voice over.wav", 6, 2, 1, 1},
-                      {"Drum loop.wav", 4, 7.5, 1.4, 2},      {"Jingle.wav", 3, 9, 0.8, 1},
-                      {"Applause.wav", 5, 13, 0.35, 0.8},    {"Outro theme.wav", 8, 15, 1, 1.25}};
+        } sample[] = {{"Morning Birds.wav", 12, 0, 0.6, 1}, {"Voice over.wav", 6, 2, 1, 1},
+                      {"Drum loop.wav", 4, 7.5, 1.4, 2},    {"Jingle.wav", 3, 9, 0.8, 1},
+                      {"Applause.wav", 5, 13, 0.35, 0.8},   {"Outro theme.wav", 8, 15, 1, 1.25}};
         QStringList files;
         int shape = 0;
         for (const auto& s : sample)
@@ -566,7 +576,8 @@ private Q_SLOTS:
         QVERIFY(image.width() > 200);
         const QString path = QCoreApplication::applicationDirPath() + QStringLiteral("/timeline-sample.png");
         QVERIFY(image.save(path));
-        QVERIFY(window.grab().toImage().save(QCoreApplication::applicationDirPath() + QStringLiteral("/timeline-window.png")));
+        QVERIFY(window.grab().toImage().save(QCoreApplication::applicationDirPath() +
+                                             QStringLiteral("/timeline-window.png")));
         qInfo("timeline picture: %s", qPrintable(path));
         // SONAREL_UPDATE_DOCS=1 refreshes the picture that the README and the manual show.
         if (qEnvironmentVariableIntValue("SONAREL_UPDATE_DOCS") == 1)

@@ -128,18 +128,36 @@ private Q_SLOTS:
         const QString error = QStringLiteral("Error");
         const QString app = applicationName();
         using Box = AudioSettingsDialog;
-        QTest::newRow("volume 100") << "0" << "100" << "1" << QString() << QString() << 0 << qint64{0};
-        QTest::newRow("volume 0") << "1.5" << "0" << "1" << QString() << QString() << 0 << qint64{15'000'000};
-        QTest::newRow("2.5abc") << "2.5abc" << "1" << "1" << QString() << QString() << 0 << qint64{25'000'000};
-        QTest::newRow("volume 100.5") << "0" << "100.5" << "1" << range << app << int(Box::kIdVolume) << qint64{};
-        QTest::newRow("volume -0.1") << "0" << "-0.1" << "1" << range << app << int(Box::kIdVolume) << qint64{};
-        QTest::newRow("empty volume") << "0" << "" << "1" << QStringLiteral("Please enter a number.") << app
-                                      << int(Box::kIdVolume) << qint64{};
-        QTest::newRow("start -1") << "-1" << "1" << "1" << QStringLiteral("Start time should be greater than 0")
-                                  << error << int(Box::kIdStartTime) << qint64{};
-        QTest::newRow("speed 0") << "0" << "1" << "0" << QString() << app << int(Box::kIdSpeed) << qint64{};
-        QTest::newRow("speed nan") << "0" << "1" << "nan" << QStringLiteral("Please enter a number.") << app
-                                   << int(Box::kIdSpeed) << qint64{};
+        QTest::newRow("volume 100") << "0"
+                                    << "100"
+                                    << "1" << QString() << QString() << 0 << qint64{0};
+        QTest::newRow("volume 0") << "1.5"
+                                  << "0"
+                                  << "1" << QString() << QString() << 0 << qint64{15'000'000};
+        QTest::newRow("2.5abc") << "2.5abc"
+                                << "1"
+                                << "1" << QString() << QString() << 0 << qint64{25'000'000};
+        QTest::newRow("volume 100.5") << "0"
+                                      << "100.5"
+                                      << "1" << range << app << int(Box::kIdVolume) << qint64{};
+        QTest::newRow("volume -0.1") << "0"
+                                     << "-0.1"
+                                     << "1" << range << app << int(Box::kIdVolume) << qint64{};
+        QTest::newRow("empty volume") << "0"
+                                      << ""
+                                      << "1" << QStringLiteral("Please enter a number.") << app << int(Box::kIdVolume)
+                                      << qint64{};
+        QTest::newRow("start -1") << "-1"
+                                  << "1"
+                                  << "1" << QStringLiteral("Start time should be greater than 0") << error
+                                  << int(Box::kIdStartTime) << qint64{};
+        QTest::newRow("speed 0") << "0"
+                                 << "1"
+                                 << "0" << QString() << app << int(Box::kIdSpeed) << qint64{};
+        QTest::newRow("speed nan") << "0"
+                                   << "1"
+                                   << "nan" << QStringLiteral("Please enter a number.") << app << int(Box::kIdSpeed)
+                                   << qint64{};
     }
 
     void valuesAreCheckedInTheDialog()
@@ -193,7 +211,7 @@ private Q_SLOTS:
         f->list().setFocus();
         selectOnly(f->list(), 1);
         f->list().selectionModel()->select(f->list().model()->index(3, 0),
-                                            QItemSelectionModel::Select | QItemSelectionModel::Rows);
+                                           QItemSelectionModel::Select | QItemSelectionModel::Rows);
         WhenSettingsOpen when([&](AudioSettingsDialog& d) {
             type(d, AudioSettingsDialog::kIdVolume, QStringLiteral("0.5"));
             QTest::mouseClick(d.findChild<QPushButton*>(QStringLiteral("1")), Qt::LeftButton);
@@ -346,8 +364,7 @@ private Q_SLOTS:
         media::MediaLibrary library;
         const QString odd = dir_.filePath(QStringLiteral("take%2%1.wav"));
         const AddFilesResult result = addFilesToMixList(full, {odd}, library);
-        QCOMPARE(result.refused,
-                 QStringList{odd + QStringLiteral(": the list is full (it holds at most 1000 files)")});
+        QCOMPARE(result.refused, QStringList{odd + QStringLiteral(": the list is full (it holds at most 1000 files)")});
     }
 
     void withoutTheEngineEachCommandSaysWhy()
@@ -360,7 +377,9 @@ private Q_SLOTS:
         QVERIFY(!dialog.isReady());
         desktop.messages.clear();
         desktop.filesToOpen = {{level(QStringLiteral("never.wav"), 0.1, 100)}};
-        auto click = [&](int id) { QTest::mouseClick(dialog.findChild<QPushButton*>(objectNameOf(id)), Qt::LeftButton); };
+        auto click = [&](int id) {
+            QTest::mouseClick(dialog.findChild<QPushButton*>(objectNameOf(id)), Qt::LeftButton);
+        };
         click(kIdAdd);
         QVERIFY(desktop.dialogRequests.empty());  // no file dialog whose choice would be dropped
         click(kIdMix);

@@ -65,7 +65,8 @@ Page readPage(const QString& path)
         }
         if (xml.name() == QLatin1String("title"))
             page.title = xml.readElementText();
-        else if (xml.name() == QLatin1String("link") && attributes.value(QStringLiteral("href")) == QLatin1String("help.css"))
+        else if (xml.name() == QLatin1String("link") &&
+                 attributes.value(QStringLiteral("href")) == QLatin1String("help.css"))
             page.usesStylesheet = true;
         else if (xml.name() == QLatin1String("script"))
             page.hasScript = true;
@@ -125,8 +126,8 @@ private Q_SLOTS:
             const QString path = QDir::cleanPath(files.next());
             pages[path] = readPage(path);
         }
-        const QStringList needed{"Introduction", "AddingFiles", "EditingEntries", "OutputOptions", "Mixing",
-                                 "CommandLineMixer", "Settings", "Troubleshooting"};
+        const QStringList needed{"Introduction", "AddingFiles",      "EditingEntries", "OutputOptions",
+                                 "Mixing",       "CommandLineMixer", "Settings",       "Troubleshooting"};
         for (const QString& name : needed)
             QVERIFY2(pages.count(QDir::cleanPath(kManualDir + QLatin1Char('/') + name + QStringLiteral(".html"))),
                      qPrintable(name));
@@ -204,8 +205,9 @@ private Q_SLOTS:
         helpCommand(desktop, empty.filePath(QStringLiteral("bin")));
         QVERIFY(desktop.openedDocuments.empty());
         QCOMPARE(desktop.texts(),
-                 QStringList{QStringLiteral("The manual was not found. Sonarel looks for it in:\n%1/bin/help/Introduction.html\n"
-                                            "%1/share/doc/sonarel/help/Introduction.html")
+                 QStringList{QStringLiteral(
+                                 "The manual was not found. Sonarel looks for it in:\n%1/bin/help/Introduction.html\n"
+                                 "%1/share/doc/sonarel/help/Introduction.html")
                                  .arg(empty.path())});
 
         RecordingDesktop noBrowser;
@@ -237,7 +239,8 @@ private Q_SLOTS:
         QProcess mixer;
         mixer.start(QStringLiteral(SONAREL_MIX_PROGRAM), {QStringLiteral("--version")});
         QVERIFY(mixer.waitForFinished(30000));
-        const QString mixerVersion = QString::fromUtf8(mixer.readAllStandardOutput()).section(u'\n', 0, 0).section(u' ', 1);
+        const QString mixerVersion =
+            QString::fromUtf8(mixer.readAllStandardOutput()).section(u'\n', 0, 0).section(u' ', 1);
         QVERIFY(!mixerVersion.isEmpty());
         QCOMPARE(versionOf(about), QStringLiteral("Sonarel Version ") + mixerVersion);
 

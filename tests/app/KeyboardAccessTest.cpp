@@ -61,7 +61,8 @@ private:
     std::unique_ptr<MainWindowFixture> showWindow()
     {
         auto f = scratch_.makeWindow();
-        f->dialog.addFiles({scratch_.tone(QStringLiteral("birds.wav"), 0.2), scratch_.tone(QStringLiteral("voice.wav"), 0.2)});
+        f->dialog.addFiles({scratch_.tone(QStringLiteral("birds.wav"), 0.2),
+                            scratch_.tone(QStringLiteral("voice.wav"), 0.2)});
         f->dialog.show();
         f->dialog.activateWindow();
         if (!QTest::qWaitForWindowActive(&f->dialog))

@@ -106,10 +106,7 @@ private:
     }
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        QVERIFY(sonarel::testing::prepareWindowTests(dir_));
-    }
+    void initTestCase() { QVERIFY(sonarel::testing::prepareWindowTests(dir_)); }
 
     void shortcutsSaveOpenAndMarkUnsavedChanges()
     {
@@ -141,8 +138,7 @@ private Q_SLOTS:
         f->keys(Qt::CTRL | Qt::SHIFT | Qt::Key_S);
         QCOMPARE(contentOf(dir_.filePath(QStringLiteral("copy.csv"))), contentOf(first));
         QCOMPARE(f->title(), QStringLiteral("copy.csv - Sonarel"));
-        QCOMPARE(f->dialog.listFile().recentLists(),
-                 (QStringList{dir_.filePath(QStringLiteral("copy.csv")), first}));
+        QCOMPARE(f->dialog.listFile().recentLists(), (QStringList{dir_.filePath(QStringLiteral("copy.csv")), first}));
 
         // Ctrl+O in a fresh window opens the list with its values and measured durations.
         auto g = make();
@@ -175,7 +171,8 @@ private Q_SLOTS:
     void undoAndRedoThroughAddEditAndDelete()
     {
         auto f = make();
-        f->dialog.addFiles({tone(QStringLiteral("a.wav")), tone(QStringLiteral("b.wav")), tone(QStringLiteral("c.wav"))});
+        f->dialog.addFiles({tone(QStringLiteral("a.wav")), tone(QStringLiteral("b.wav")),
+                            tone(QStringLiteral("c.wav"))});
         f->edit(2, AudioSettingsDialog::kIdStartTime, QStringLiteral("2"));
         f->list().selectionModel()->select(f->list().model()->index(0, 0),
                                            QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
@@ -190,7 +187,7 @@ private Q_SLOTS:
             QCOMPARE(f->dialog.mixList().rowCount(), f->store().audioCount());
         }
         QCOMPARE(f->title(), QStringLiteral("Sonarel"));  // back to the empty new list
-        f->keys(Qt::CTRL | Qt::Key_Z);                     // nothing more to undo
+        f->keys(Qt::CTRL | Qt::Key_Z);                    // nothing more to undo
         QCOMPARE(describe(f->store()), states[0]);
         for (int i = 1; i <= 3; ++i) {
             f->keys(Qt::CTRL | Qt::SHIFT | Qt::Key_Z);
@@ -296,7 +293,8 @@ private Q_SLOTS:
         f->desktop.saveChoices = {SaveChoice::Cancel};
         f->desktop.filesToOpen = {{list}};
         f->keys(Qt::CTRL | Qt::Key_O);
-        QCOMPARE(f->desktop.texts(), QStringList{QStringLiteral("Save the changes to close.csv before opening another list?")});
+        QCOMPARE(f->desktop.texts(),
+                 QStringList{QStringLiteral("Save the changes to close.csv before opening another list?")});
         QCOMPARE(f->store().at(0).speed, 2.0);
     }
 
@@ -372,7 +370,8 @@ private Q_SLOTS:
         std::vector<std::string> paths;
         int n = 0;
         for (const std::string& name : sonarel::testing::oddFileNames())
-            paths.push_back(tone(QStringLiteral("odd/") + QString::fromStdString(name), 0.03, 300 + 70 * n++).toStdString());
+            paths.push_back(
+                tone(QStringLiteral("odd/") + QString::fromStdString(name), 0.03, 300 + 70 * n++).toStdString());
         paths.push_back(tone(QStringLiteral("outside/-dash, \"q\".wav"), 0.02, 1000).toStdString());
         const QString list = dir_.filePath(QStringLiteral("odd/thousand.csv"));
         QVERIFY(saveMixListFile(list, sonarel::testing::oddEntries(paths, 1000)).isEmpty());

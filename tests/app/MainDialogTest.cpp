@@ -36,10 +36,7 @@ private:
         ProfileStore profile;
         media::MediaLibrary library;
         MainDialog dialog;
-        Fixture(const QString& app, const QString& music)
-            : profile(app), dialog(desktop, profile, library, music)
-        {
-        }
+        Fixture(const QString& app, const QString& music) : profile(app), dialog(desktop, profile, library, music) {}
         QPushButton* button(int id) { return dialog.findChild<QPushButton*>(objectNameOf(id)); }
         QString status() { return dialog.findChild<QLabel*>(objectNameOf(kIdStatusLine))->text(); }
         int rows() { return dialog.mixList().rowCount(); }
@@ -136,8 +133,7 @@ private Q_SLOTS:
         f->dialog.addFiles({tone(QStringLiteral("b.wav"), 0.5), tone(QStringLiteral("c.wav"), 0.3)});
         QTest::mouseClick(f->button(kIdMix), Qt::LeftButton);
         QCOMPARE(f->button(kIdMix)->text(), QStringLiteral("Stop"));
-        QVERIFY(f->dialog.findChild<QProgressBar*>(objectNameOf(kIdProgress))->isVisible() ||
-                !f->dialog.isVisible());
+        QVERIFY(f->dialog.findChild<QProgressBar*>(objectNameOf(kIdProgress))->isVisible() || !f->dialog.isVisible());
 
         // Closing is refused while mixing, by the close box and by Esc.
         QVERIFY(!f->dialog.close());
@@ -254,7 +250,8 @@ private Q_SLOTS:
     void rendersTheWindowForPeopleToSee()
     {
         auto f = make();
-        f->dialog.addFiles({tone(QStringLiteral("Morning Birds.wav"), 0.4), tone(QStringLiteral("Voice over.wav"), 0.2)});
+        f->dialog.addFiles({tone(QStringLiteral("Morning Birds.wav"), 0.4),
+                            tone(QStringLiteral("Voice over.wav"), 0.2)});
         f->dialog.show();
         QVERIFY(QTest::qWaitForWindowExposed(&f->dialog));
         const QImage image = f->dialog.grab().toImage();

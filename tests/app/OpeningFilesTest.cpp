@@ -61,7 +61,7 @@ private:
         const QString path = dir_.filePath(name);
         QFile::remove(path);
         return QFile::copy(qEnvironmentVariable("SONAREL_TEST_MEDIA") + QLatin1Char('/') + source, path) ? path
-                                                                                                     : QString();
+                                                                                                         : QString();
     }
 
 private Q_SLOTS:
@@ -77,14 +77,15 @@ private Q_SLOTS:
         QTest::newRow("relative and absolute, in order")
             << QStringList{QStringLiteral("b.flac"), QStringLiteral("/tmp/a.wav"), QStringLiteral("./x/../c.mp3")}
             << int(Action::Run)
-            << QStringList{cwd + QStringLiteral("/b.flac"), QStringLiteral("/tmp/a.wav"), cwd + QStringLiteral("/c.mp3")};
+            << QStringList{cwd + QStringLiteral("/b.flac"), QStringLiteral("/tmp/a.wav"),
+                           cwd + QStringLiteral("/c.mp3")};
         QTest::newRow("file URL") << QStringList{QStringLiteral("file:///tmp/my%20song.ogg")} << int(Action::Run)
                                   << QStringList{QStringLiteral("/tmp/my song.ogg")};
         QTest::newRow("a dash name after --")
             << QStringList{QStringLiteral("--"), QStringLiteral("-take2.wav"), QStringLiteral("--help")}
-            << int(Action::Run)
-            << QStringList{cwd + QStringLiteral("/-take2.wav"), cwd + QStringLiteral("/--help")};
-        QTest::newRow("help wins") << QStringList{QStringLiteral("a.wav"), QStringLiteral("--bogus"), QStringLiteral("-h")}
+            << int(Action::Run) << QStringList{cwd + QStringLiteral("/-take2.wav"), cwd + QStringLiteral("/--help")};
+        QTest::newRow("help wins") << QStringList{QStringLiteral("a.wav"), QStringLiteral("--bogus"),
+                                                  QStringLiteral("-h")}
                                    << int(Action::ShowHelp) << QStringList{cwd + QStringLiteral("/a.wav")};
         QTest::newRow("version") << QStringList{QStringLiteral("--version")} << int(Action::ShowVersion)
                                  << QStringList{};
@@ -176,18 +177,21 @@ private Q_SLOTS:
             QStringList extensions;
         };
         const QStringList audio{QStringLiteral("flac"), QStringLiteral("opus"), QStringLiteral("m4a"),
-                                QStringLiteral("mp3"), QStringLiteral("wav"), QStringLiteral("oga"),
-                                QStringLiteral("aac"), QStringLiteral("wma"), QStringLiteral("mka"),
-                                QStringLiteral("wv"), QStringLiteral("ape"), QStringLiteral("caf"),
+                                QStringLiteral("mp3"),  QStringLiteral("wav"),  QStringLiteral("oga"),
+                                QStringLiteral("aac"),  QStringLiteral("wma"),  QStringLiteral("mka"),
+                                QStringLiteral("wv"),   QStringLiteral("ape"),  QStringLiteral("caf"),
                                 QStringLiteral("amr")};
         const QStringList video{QStringLiteral("mkv"), QStringLiteral("webm"), QStringLiteral("mp4"),
-                                QStringLiteral("m4v"), QStringLiteral("3gp"), QStringLiteral("ts"),
+                                QStringLiteral("m4v"), QStringLiteral("3gp"),  QStringLiteral("ts"),
                                 QStringLiteral("flv"), QStringLiteral("avi")};
-        for (const Expectation& expected : {Expectation{0, audio + video}, Expectation{1, audio}, Expectation{2, video}}) {
+        for (const Expectation& expected :
+             {Expectation{0, audio + video}, Expectation{1, audio}, Expectation{2, video}}) {
             const QStringList& patterns = request.filters[expected.filter].patterns;
             for (const QString& extension : expected.extensions) {
-                for (const QString& pattern : {QStringLiteral("*.") + extension, QStringLiteral("*.") + extension.toUpper()})
-                    QVERIFY2(patterns.contains(pattern), qPrintable(labels[expected.filter] + QStringLiteral(": ") + pattern));
+                for (const QString& pattern :
+                     {QStringLiteral("*.") + extension, QStringLiteral("*.") + extension.toUpper()})
+                    QVERIFY2(patterns.contains(pattern),
+                             qPrintable(labels[expected.filter] + QStringLiteral(": ") + pattern));
             }
         }
         QVERIFY(!request.filters[1].patterns.contains(QStringLiteral("*.mkv")));

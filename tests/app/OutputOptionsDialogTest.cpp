@@ -117,10 +117,7 @@ private:
     }
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        QVERIFY(sonarel::testing::prepareWindowTests(dir_));
-    }
+    void initTestCase() { QVERIFY(sonarel::testing::prepareWindowTests(dir_)); }
 
     void aFreshProfileOpensWithDefaultsAndOnlyTheVisibleControls()
     {
@@ -134,8 +131,8 @@ private Q_SLOTS:
             QVERIFY(QTest::qWaitForWindowActive(&d));
             QCOMPARE(QApplication::focusWidget(), control(d, kIdOutputFileBox));
             QCOMPARE(control<QLineEdit>(d, kIdOutputFileBox)->selectedText(), text(d, kIdOutputFileBox));
-            for (int id : {kIdOutputFileBox, kIdBrowse, kIdSampleRateList, kIdChannelsList, kIdBitsList,
-                           kIdOptionsOk, kIdOptionsCancel})
+            for (int id : {kIdOutputFileBox, kIdBrowse, kIdSampleRateList, kIdChannelsList, kIdBitsList, kIdOptionsOk,
+                           kIdOptionsCancel})
                 QVERIFY2(control(d, id)->isVisible(), qPrintable(objectNameOf(id)));
             for (int id : {kIdFrameRateList, kIdFrameRateBox, kIdFrameSizeList, kIdWidthBox, kIdHeightBox,
                            kIdPictureFitList, kIdVideoCompressorList, kIdAudioCompressorList})
@@ -282,15 +279,33 @@ private Q_SLOTS:
         QTest::addColumn<QString>("storedRate");
         QTest::addColumn<QString>("writtenIndex");
         QTest::addColumn<QString>("writtenRate");  // empty: every OK refused
-        QTest::newRow("custom, three decimals kept") << 5 << "12.34567" << "5" << "12.346000";
-        QTest::newRow("custom 12.5") << 5 << "12.5" << "5" << "12.500000";
-        QTest::newRow("smallest custom") << 5 << "0.001" << "5" << "0.001000";
-        QTest::newRow("from the table") << 3 << "fast" << "3" << "29.970000";
-        QTest::newRow("index out of range") << 9 << "12.5" << "0" << "23.976000";
-        QTest::newRow("not a number") << 5 << "fast" << "" << "";
-        QTest::newRow("too small") << 5 << "0.0004" << "" << "";
-        QTest::newRow("infinite") << 5 << "inf" << "" << "";
-        QTest::newRow("nan") << 5 << "nan" << "" << "";
+        QTest::newRow("custom, three decimals kept") << 5 << "12.34567"
+                                                     << "5"
+                                                     << "12.346000";
+        QTest::newRow("custom 12.5") << 5 << "12.5"
+                                     << "5"
+                                     << "12.500000";
+        QTest::newRow("smallest custom") << 5 << "0.001"
+                                         << "5"
+                                         << "0.001000";
+        QTest::newRow("from the table") << 3 << "fast"
+                                        << "3"
+                                        << "29.970000";
+        QTest::newRow("index out of range") << 9 << "12.5"
+                                            << "0"
+                                            << "23.976000";
+        QTest::newRow("not a number") << 5 << "fast"
+                                      << ""
+                                      << "";
+        QTest::newRow("too small") << 5 << "0.0004"
+                                   << ""
+                                   << "";
+        QTest::newRow("infinite") << 5 << "inf"
+                                  << ""
+                                  << "";
+        QTest::newRow("nan") << 5 << "nan"
+                             << ""
+                             << "";
     }
 
     void theStoredFrameRateIsWrittenBackOrRefused()
@@ -385,7 +400,8 @@ private Q_SLOTS:
         auto w = window();
         const QString running = w->dialog.outputSettings().outputFile;
         const QString next = dir_.filePath(QStringLiteral("next.wav"));
-        w->dialog.addFiles({writeInput(QStringLiteral("long.wav"), sonarel::testing::sine16(2, 44100, 20.0, 440, 6000))});
+        w->dialog.addFiles({writeInput(QStringLiteral("long.wav"),
+                                       sonarel::testing::sine16(2, 44100, 20.0, 440, 6000))});
         QTest::mouseClick(w->button(kIdMix), Qt::LeftButton);
         QVERIFY(w->dialog.runControl().isMixing());
         QVERIFY(options(*w, [&](OutputOptionsDialog& d) {

@@ -110,7 +110,8 @@ private Q_SLOTS:
         sonarel::testing::writeWav16(path(QStringLiteral("sine.wav")).toStdString(), 2, 44100,
                                      sonarel::testing::sine16(2, 44100, 1.0, 441.0, 10000));
         const QString out = path(QStringLiteral("fast.wav"));
-        Run run = runMix({QStringLiteral("-q"), QStringLiteral("-o"), out, path(QStringLiteral("sine.wav")) + QStringLiteral("@0:1:2")});
+        Run run = runMix({QStringLiteral("-q"), QStringLiteral("-o"), out,
+                          path(QStringLiteral("sine.wav")) + QStringLiteral("@0:1:2")});
         QVERIFY2(run.exitCode == 0, qPrintable(run.err));
         WavData wav = readBack(out);
         QCOMPARE(wav.frames(), std::int64_t{22050});
@@ -193,7 +194,8 @@ private Q_SLOTS:
         const QString out = path(QStringLiteral("never-long.wav"));
         Run run = runMix({QStringLiteral("-q"), QStringLiteral("-o"), out, one + QStringLiteral("@0:1:1e-7")});
         QCOMPARE(run.exitCode, 1);
-        QVERIFY2(run.err.contains(QStringLiteral("entry 1 (one.wav) would end at 10000000.000 s")), qPrintable(run.err));
+        QVERIFY2(run.err.contains(QStringLiteral("entry 1 (one.wav) would end at 10000000.000 s")),
+                 qPrintable(run.err));
         QVERIFY(!QFile::exists(out));
         run = runMix({QStringLiteral("-q"), QStringLiteral("-o"), out, one, one + QStringLiteral("@999999.5")});
         QCOMPARE(run.exitCode, 1);
@@ -255,7 +257,8 @@ private Q_SLOTS:
         previous.write("the previous mix");
         previous.close();
 
-        Run run = runMix({QStringLiteral("-q"), QStringLiteral("-y"), QStringLiteral("-o"), out, input + QStringLiteral("@9.5")});
+        Run run = runMix({QStringLiteral("-q"), QStringLiteral("-y"), QStringLiteral("-o"), out,
+                          input + QStringLiteral("@9.5")});
         QCOMPARE(run.exitCode, 1);
         QVERIFY2(run.err.contains(QStringLiteral("sonarel-mix: The mix needs 1.77 MB but only 1.04 MB are free on %1. "
                                                  "Nothing was mixed. Free some space, choose another output folder, "
@@ -267,10 +270,11 @@ private Q_SLOTS:
         previous.close();
         QCOMPARE(QDir(disk.path()).entryList(QDir::Files), QStringList{QStringLiteral("out.wav")});
 
-        run = runMix({QStringLiteral("-q"), QStringLiteral("-y"), QStringLiteral("--ignore-space"), QStringLiteral("-o"), out,
-                      input + QStringLiteral("@9.5")});
+        run = runMix({QStringLiteral("-q"), QStringLiteral("-y"), QStringLiteral("--ignore-space"),
+                      QStringLiteral("-o"), out, input + QStringLiteral("@9.5")});
         QCOMPARE(run.exitCode, 1);
-        QVERIFY2(run.err.contains(QStringLiteral("Mixing anyway")) && run.err.contains(QStringLiteral("The disk is full.")),
+        QVERIFY2(run.err.contains(QStringLiteral("Mixing anyway")) &&
+                     run.err.contains(QStringLiteral("The disk is full.")),
                  qPrintable(run.err));
         const WavData wav = readBack(out);
         QVERIFY(wav.frames() > 44100);
@@ -296,7 +300,8 @@ private Q_SLOTS:
         QVERIFY2(run.err.contains(gone), qPrintable(run.err));
         QVERIFY(!QFile::exists(out));
 
-        run = runMix({QStringLiteral("-q"), QStringLiteral("--yes"), QStringLiteral("-o"), out, present, gone + QStringLiteral("@0.1")});
+        run = runMix({QStringLiteral("-q"), QStringLiteral("--yes"), QStringLiteral("-o"), out, present,
+                      gone + QStringLiteral("@0.1")});
         QVERIFY2(run.exitCode == 0, qPrintable(run.err));
         const WavData wav = readBack(out);
         QCOMPARE(wav.at(100, 0), 700);
@@ -338,10 +343,18 @@ private Q_SLOTS:
             QStringList codec;
         };
         const Made made[] = {
-            {"cbr44.mp3", "44100", {QStringLiteral("-c:a"), QStringLiteral("libmp3lame"), QStringLiteral("-b:a"), QStringLiteral("128k")}},
-            {"vbr44.mp3", "44100", {QStringLiteral("-c:a"), QStringLiteral("libmp3lame"), QStringLiteral("-q:a"), QStringLiteral("4")}},
-            {"cbr48.mp3", "48000", {QStringLiteral("-c:a"), QStringLiteral("libmp3lame"), QStringLiteral("-b:a"), QStringLiteral("160k")}},
-            {"vbr48.mp3", "48000", {QStringLiteral("-c:a"), QStringLiteral("libmp3lame"), QStringLiteral("-q:a"), QStringLiteral("2")}},
+            {"cbr44.mp3",
+             "44100",
+             {QStringLiteral("-c:a"), QStringLiteral("libmp3lame"), QStringLiteral("-b:a"), QStringLiteral("128k")}},
+            {"vbr44.mp3",
+             "44100",
+             {QStringLiteral("-c:a"), QStringLiteral("libmp3lame"), QStringLiteral("-q:a"), QStringLiteral("4")}},
+            {"cbr48.mp3",
+             "48000",
+             {QStringLiteral("-c:a"), QStringLiteral("libmp3lame"), QStringLiteral("-b:a"), QStringLiteral("160k")}},
+            {"vbr48.mp3",
+             "48000",
+             {QStringLiteral("-c:a"), QStringLiteral("libmp3lame"), QStringLiteral("-q:a"), QStringLiteral("2")}},
             {"aac.m4a", "44100", {QStringLiteral("-c:a"), QStringLiteral("aac")}},
             {"opus.ogg", "48000", {QStringLiteral("-c:a"), QStringLiteral("libopus")}},
             {"tone.flac", "44100", {QStringLiteral("-c:a"), QStringLiteral("flac")}},
@@ -351,8 +364,8 @@ private Q_SLOTS:
             files << path(QString::fromLatin1(m.name));
             const int exitCode = QProcess::execute(
                 QStringLiteral("ffmpeg"),
-                QStringList{QStringLiteral("-nostdin"), QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-y"),
-                            QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+                QStringList{QStringLiteral("-nostdin"), QStringLiteral("-v"), QStringLiteral("error"),
+                            QStringLiteral("-y"), QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
                             QStringLiteral("sine=f=440:d=2.34:r=") + QString::fromLatin1(m.rate)} +
                     m.codec + QStringList{files.last()});
             QCOMPARE(exitCode, 0);
@@ -367,7 +380,8 @@ private Q_SLOTS:
             const Run mixed = runMix({QStringLiteral("-q"), QStringLiteral("-y"), QStringLiteral("-o"), out, files[i]});
             QVERIFY2(mixed.exitCode == 0, qPrintable(mixed.err));
             const WavData wav = readBack(out);
-            QVERIFY2(wav.frames() == std::int64_t{103194}, qPrintable(files[i] + QStringLiteral(": ") + QString::number(wav.frames())));
+            QVERIFY2(wav.frames() == std::int64_t{103194},
+                     qPrintable(files[i] + QStringLiteral(": ") + QString::number(wav.frames())));
             int loudest = 0;
             for (std::int64_t f = wav.frames() - 100; f < wav.frames(); ++f)
                 loudest = std::max(loudest, std::abs(wav.at(f, 0)));
@@ -385,8 +399,8 @@ private Q_SLOTS:
         const WavData wav = readBack(out);
         QCOMPARE(wav.at(0, 0), 32767);
         QCOMPARE(wav.at(4409, 1), -32768);
-        run = runMix({QStringLiteral("-q"), QStringLiteral("-y"), QStringLiteral("-o"), out, loud + QStringLiteral("@0:0.5"),
-                      loud + QStringLiteral("@0:0.5")});
+        run = runMix({QStringLiteral("-q"), QStringLiteral("-y"), QStringLiteral("-o"), out,
+                      loud + QStringLiteral("@0:0.5"), loud + QStringLiteral("@0:0.5")});
         QCOMPARE(run.exitCode, 0);
         QCOMPARE(run.err, QString());
     }
@@ -425,13 +439,16 @@ private Q_SLOTS:
         QCOMPARE(run.exitCode, 0);
         QVERIFY(run.out.startsWith(QStringLiteral("sonarel-mix ")));
 
-        for (const QStringList& wrong : {QStringList{QStringLiteral("--rate"), QStringLiteral("48000"), QStringLiteral("-o"), QStringLiteral("x.wav"), probe},
-                                         QStringList{QStringLiteral("--channels"), QStringLiteral("3"), QStringLiteral("-o"), QStringLiteral("x.wav"), probe},
-                                         QStringList{QStringLiteral("--bits"), QStringLiteral("24"), QStringLiteral("-o"), QStringLiteral("x.wav"), probe},
-                                         QStringList{QStringLiteral("--frobnicate")},
-                                         QStringList{probe},
-                                         QStringList{QStringLiteral("-o"), QStringLiteral("x.wav")},
-                                         QStringList{QStringLiteral("-o"), QStringLiteral("x.wav"), probe + QStringLiteral("@1:1:-2")}}) {
+        for (const QStringList& wrong :
+             {QStringList{QStringLiteral("--rate"), QStringLiteral("48000"), QStringLiteral("-o"),
+                          QStringLiteral("x.wav"), probe},
+              QStringList{QStringLiteral("--channels"), QStringLiteral("3"), QStringLiteral("-o"),
+                          QStringLiteral("x.wav"), probe},
+              QStringList{QStringLiteral("--bits"), QStringLiteral("24"), QStringLiteral("-o"), QStringLiteral("x.wav"),
+                          probe},
+              QStringList{QStringLiteral("--frobnicate")}, QStringList{probe},
+              QStringList{QStringLiteral("-o"), QStringLiteral("x.wav")},
+              QStringList{QStringLiteral("-o"), QStringLiteral("x.wav"), probe + QStringLiteral("@1:1:-2")}}) {
             run = runMix(wrong);
             QVERIFY2(run.exitCode == 2, qPrintable(wrong.join(QLatin1Char(' ')) + QStringLiteral(" -> ") + run.err));
             QVERIFY(!run.err.isEmpty());

@@ -33,8 +33,8 @@ struct Fixture {
     QWidget host;
     HyperLinkStatic* link;
 
-    explicit Fixture(const QString& text = QStringLiteral("Our web site"), Qt::Alignment align = Qt::AlignLeft | Qt::AlignTop,
-                     QRect place = QRect(20, 20, 200, 20))
+    explicit Fixture(const QString& text = QStringLiteral("Our web site"),
+                     Qt::Alignment align = Qt::AlignLeft | Qt::AlignTop, QRect place = QRect(20, 20, 200, 20))
     {
         host.resize(400, 120);
         host.move(0, 0);
@@ -165,10 +165,11 @@ private Q_SLOTS:
         QTest::newRow("bare placeholder") << "firefox-esr %u" << QStringList{"firefox-esr", a};
         QTest::newRow("arguments after the placeholder are dropped")
             << "chromium --new-window %U --incognito" << QStringList{"chromium", "--new-window", a};
-        QTest::newRow("quoted placeholder cut at its quote")
-            << R"("/opt/My Browser/browser" --new-tab "%u" --x)" << QStringList{"/opt/My Browser/browser", "--new-tab", a};
+        QTest::newRow("quoted placeholder cut at its quote") << R"("/opt/My Browser/browser" --new-tab "%u" --x)"
+                                                             << QStringList{"/opt/My Browser/browser", "--new-tab", a};
         QTest::newRow("file placeholder") << "viewer %F" << QStringList{"viewer", a};
-        QTest::newRow("no placeholder: address appended") << "browser --private" << QStringList{"browser", "--private", a};
+        QTest::newRow("no placeholder: address appended")
+            << "browser --private" << QStringList{"browser", "--private", a};
         QTest::newRow("escaped percent is no placeholder")
             << "browser --label=%%u %f" << QStringList{"browser", "--label=%u", a};
         QTest::newRow("other field codes dropped") << "browser %i %c %u" << QStringList{"browser", a};
@@ -194,13 +195,14 @@ private Q_SLOTS:
         QTest::addColumn<bool>("haveBrowser");
         QTest::addColumn<QString>("command");
         QTest::addColumn<QString>("reason");
-        QTest::newRow("no default browser")
-            << false << "" << "There is no application associated\nwith the given filename extension.";
-        QTest::newRow("entry without a program") << true << "%u" << "The specified file was not found.";
-        QTest::newRow("browser not installed")
-            << true << "sonarel-no-such-browser %u" << "The specified file was not found.";
-        QTest::newRow("browser folder missing")
-            << true << "/sonarel-no-such-folder/browser %u" << "The specified path was not found.";
+        QTest::newRow("no default browser") << false << ""
+                                            << "There is no application associated\nwith the given filename extension.";
+        QTest::newRow("entry without a program") << true << "%u"
+                                                 << "The specified file was not found.";
+        QTest::newRow("browser not installed") << true << "sonarel-no-such-browser %u"
+                                               << "The specified file was not found.";
+        QTest::newRow("browser folder missing") << true << "/sonarel-no-such-folder/browser %u"
+                                                << "The specified path was not found.";
     }
 
     void failuresBeepAndSayWhy()
@@ -236,9 +238,11 @@ private Q_SLOTS:
     {
         Fixture f;
         f.link->reportLinkError(26);
-        QCOMPARE(f.desktop.texts().front(), QStringLiteral("Unable to open hyperlink:\n\nA sharing violation occurred. "));
+        QCOMPARE(f.desktop.texts().front(),
+                 QStringLiteral("Unable to open hyperlink:\n\nA sharing violation occurred. "));
         QVERIFY(f.desktop.texts().front().endsWith(u' '));
-        QCOMPARE(HyperLinkStatic::linkErrorText(0), QStringLiteral("The operating system is out\nof memory or resources."));
+        QCOMPARE(HyperLinkStatic::linkErrorText(0),
+                 QStringLiteral("The operating system is out\nof memory or resources."));
         QCOMPARE(HyperLinkStatic::linkErrorText(30),
                  QStringLiteral("The DDE transaction could not\nbe completed because other DDE transactions\n"
                                 "were being processed."));

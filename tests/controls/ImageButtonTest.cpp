@@ -38,8 +38,14 @@ QIcon redSquare(int side)
 }
 
 // Colours compared as 8-bit RGB; QColor's own comparison also looks at how a colour was made.
-QRgb rgb(const QColor& colour) { return colour.rgb(); }
-QRgb at(const QImage& image, int x, int y) { return image.pixel(x, y); }
+QRgb rgb(const QColor& colour)
+{
+    return colour.rgb();
+}
+QRgb at(const QImage& image, int x, int y)
+{
+    return image.pixel(x, y);
+}
 
 QImage shot(QWidget& widget)
 {
@@ -85,8 +91,14 @@ bool contains(const QImage& image, const QColor& colour, QRect within)
     return anyPixel(image, within, [&](QRgb c) { return c == colour.rgb(); });
 }
 
-QColor light(const QWidget& w) { return w.palette().color(QPalette::Active, QPalette::Light); }
-QColor shadow(const QWidget& w) { return w.palette().color(QPalette::Active, QPalette::Dark); }
+QColor light(const QWidget& w)
+{
+    return w.palette().color(QPalette::Active, QPalette::Light);
+}
+QColor shadow(const QWidget& w)
+{
+    return w.palette().color(QPalette::Active, QPalette::Dark);
+}
 
 // A button set up the way the main window sets up its command buttons.
 ImageButton* commandButton(QWidget* parent, const QString& caption, int iconId, QRect geometry)
@@ -227,8 +239,7 @@ private slots:
         QCOMPARE(at(pressed, 79, 59), rgb(light(*button_)));
         QCOMPARE(redPixels(pressed), redPixels(hot).translated(1, 1));
         const QRect inner(2, 2, 76, 56);  // inside the edges
-        QCOMPARE(inkPixels(pressed, host_->colour, inner),
-                 inkPixels(hot, host_->colour, inner).translated(1, 1));
+        QCOMPARE(inkPixels(pressed, host_->colour, inner), inkPixels(hot, host_->colour, inner).translated(1, 1));
     }
 
     void iconSitsAboveTheCaptionOrCentredWithoutOne()
@@ -279,14 +290,12 @@ private slots:
         QVERIFY(qGray(light(*button_).rgb()) > backgroundGrey + 20);
         QVERIFY(anyPixel(disabled, captionArea, [&](QRgb c) { return qGray(c) > backgroundGrey + 20; }));
         QVERIFY(contains(disabled, shadow(*button_), captionArea));
-        QVERIFY(!contains(disabled, button_->palette().color(QPalette::Active, QPalette::ButtonText),
-                          captionArea));
+        QVERIFY(!contains(disabled, button_->palette().color(QPalette::Active, QPalette::ButtonText), captionArea));
         QVERIFY2(redPixels(disabled).isEmpty(), "the icon is drawn greyed");
 
         // The engraved highlight lies one pixel right and down of the shadow-coloured caption.
         const QRect ink = inkPixels(disabled, host_->colour, captionArea);
-        QCOMPARE(ink.bottomRight(), inkPixels(enabled, host_->colour, captionArea).bottomRight()
-                                        + QPoint(1, 1));
+        QCOMPARE(ink.bottomRight(), inkPixels(enabled, host_->colour, captionArea).bottomRight() + QPoint(1, 1));
 
         // Disabled buttons neither turn hot nor play.
         QTest::mouseMove(button_);
@@ -374,11 +383,10 @@ private slots:
         const struct {
             int id;
             int side;
-        } icons[] = {{res::kIconProgram, 32},        {res::kIconAdd, 32},
-                     {res::kIconOptions, 32},        {res::kIconMix, 32},
-                     {res::kIconHelp, 32},           {res::kIconExit, 32},
-                     {res::kIconDeleteSelected, 16}, {res::kIconDeleteAll, 16},
-                     {res::kIconProperties, 16}};
+        } icons[] = {
+            {res::kIconProgram, 32},   {res::kIconAdd, 32},  {res::kIconOptions, 32},        {res::kIconMix, 32},
+            {res::kIconHelp, 32},      {res::kIconExit, 32}, {res::kIconDeleteSelected, 16}, {res::kIconDeleteAll, 16},
+            {res::kIconProperties, 16}};
         for (const auto& icon : icons) {
             const QString path = res::iconPath(icon.id);
             QCOMPARE(QImageReader(path).size(), QSize(icon.side, icon.side));
@@ -409,7 +417,9 @@ private slots:
         QCOMPARE(wav.left(4), QByteArray("RIFF"));
         QCOMPARE(wav.mid(8, 8), QByteArray("WAVEfmt "));
         QCOMPARE(wav.mid(20, 4), QByteArray("\x01\x00\x01\x00", 4));  // PCM, mono
-        QCOMPARE(wav.mid(34, 6), QByteArray("\x10\x00" "data", 6));    // 16 bits
+        QCOMPARE(wav.mid(34, 6), QByteArray("\x10\x00"
+                                            "data",
+                                            6));  // 16 bits
         const double seconds = (wav.size() - 44) / 2.0 / 44100;
         QVERIFY2(seconds > 0.02 && seconds < 0.08, "a short tick");
     }
@@ -433,8 +443,7 @@ private slots:
         window.setFixedSize(dlu(0, 0, 310, 130).size());
 
         commandButton(&window, QStringLiteral("Add"), res::kIconAdd, dlu(9, 5, 46, 32));
-        auto* options = commandButton(&window, QStringLiteral("Options"), res::kIconOptions,
-                                      dlu(68, 5, 46, 32));
+        auto* options = commandButton(&window, QStringLiteral("Options"), res::kIconOptions, dlu(68, 5, 46, 32));
         auto* mix = commandButton(&window, QStringLiteral("Mix"), res::kIconMix, dlu(127, 5, 46, 32));
         commandButton(&window, QStringLiteral("&Help"), res::kIconHelp, dlu(186, 5, 46, 32));
         commandButton(&window, QStringLiteral("Exit"), res::kIconExit, dlu(245, 5, 46, 32));

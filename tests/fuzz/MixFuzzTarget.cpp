@@ -23,11 +23,13 @@ using namespace sonarel::media;
 
 constexpr REFERENCE_TIME kLongest = 2 * kReferenceUnitsPerSecond;  // keeps one input cheap
 
-std::u16string u16(const std::string& text) {
+std::u16string u16(const std::string& text)
+{
     return std::u16string(text.begin(), text.end());  // the scratch paths are ASCII
 }
 
-void require(bool condition, const char* what) {
+void require(bool condition, const char* what)
+{
     if (!condition) {
         std::fprintf(stderr, "fuzz target: %s\n", what);
         std::abort();
@@ -40,7 +42,8 @@ struct Scratch {
     std::string good;
     std::string output;
 
-    Scratch() {
+    Scratch()
+    {
         dir = std::filesystem::temp_directory_path() / ("sonarel-fuzz-" + std::to_string(::getpid()));
         std::filesystem::create_directories(dir);
         input = (dir / "input.bin").string();
@@ -48,13 +51,15 @@ struct Scratch {
         output = (dir / "out.wav").string();
         writeGoodWav();
     }
-    ~Scratch() {
+    ~Scratch()
+    {
         std::error_code ignored;
         std::filesystem::remove_all(dir, ignored);
     }
 
     // Half a second of a 440 Hz sine, 16-bit stereo at 8000 Hz.
-    void writeGoodWav() const {
+    void writeGoodWav() const
+    {
         std::vector<std::int16_t> samples(8000);
         for (std::size_t i = 0; i < samples.size(); i += 2)
             samples[i] = samples[i + 1] = static_cast<std::int16_t>(8000 * std::sin(i * 3.14159265 * 440 / 8000));
@@ -73,12 +78,14 @@ struct Scratch {
     }
 };
 
-Scratch& scratch() {
+Scratch& scratch()
+{
     static Scratch s;
     return s;
 }
 
-REFERENCE_TIME probe(MediaLibrary& library, const std::string& path) {
+REFERENCE_TIME probe(MediaLibrary& library, const std::string& path)
+{
     std::shared_ptr<FilterGraph> graph;
     require(succeeded(library.createFilterGraph(graph)), "no filter graph");
     if (failed(graph->renderFile(u16(path))))
@@ -90,8 +97,9 @@ REFERENCE_TIME probe(MediaLibrary& library, const std::string& path) {
     return stop;
 }
 
-void addEntry(Timeline& timeline, TimelineNode& group, const std::string& path,
-              REFERENCE_TIME start, REFERENCE_TIME duration, double speed) {
+void addEntry(Timeline& timeline, TimelineNode& group, const std::string& path, REFERENCE_TIME start,
+              REFERENCE_TIME duration, double speed)
+{
     std::shared_ptr<TimelineNode> track, source;
     require(succeeded(timeline.createEmptyNode(NodeType::Track, track)), "no track");
     require(succeeded(group.vtrackInsBefore(track, -1)), "track refused");
@@ -104,7 +112,8 @@ void addEntry(Timeline& timeline, TimelineNode& group, const std::string& path,
 }
 
 // Mixes the input (when it can be mixed) beside the good file and waits for the end.
-void mix(MediaLibrary& library, bool withInput, REFERENCE_TIME inputLength, double speed) {
+void mix(MediaLibrary& library, bool withInput, REFERENCE_TIME inputLength, double speed)
+{
     std::shared_ptr<Timeline> timeline;
     require(succeeded(library.createTimeline(timeline)), "no timeline");
     std::shared_ptr<TimelineNode> group;
@@ -127,10 +136,12 @@ void mix(MediaLibrary& library, bool withInput, REFERENCE_TIME inputLength, doub
     std::shared_ptr<FormatConverter> converter;
     require(succeeded(library.createGraphBuilder(builder)) && succeeded(builder->setFiltergraph(graph)), "no builder");
     require(succeeded(library.createWavMux(mux)) && succeeded(graph->addFilter(mux, "Wave Mux")), "no mux");
-    require(succeeded(library.createFileWriter(writer)) && succeeded(writer->setFileName(u16(scratch().output), nullptr)) &&
+    require(succeeded(library.createFileWriter(writer)) &&
+                succeeded(writer->setFileName(u16(scratch().output), nullptr)) &&
                 succeeded(graph->addFilter(writer, "Writer")),
             "no writer");
-    require(succeeded(library.createFormatConverter(converter)) && succeeded(graph->addFilter(converter, "Wave Format")),
+    require(succeeded(library.createFormatConverter(converter)) &&
+                succeeded(graph->addFilter(converter, "Wave Format")),
             "no converter");
     Pin* pin = nullptr;
     require(succeeded(engine->getGroupOutputPin(0, pin)) && pin, "no group pin");
@@ -152,7 +163,8 @@ void mix(MediaLibrary& library, bool withInput, REFERENCE_TIME inputLength, doub
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
     {
         std::ofstream out(scratch().input, std::ios::binary | std::ios::trunc);
         out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));

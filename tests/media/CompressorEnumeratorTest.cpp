@@ -12,7 +12,8 @@
 namespace sonarel::media {
 namespace {
 
-TEST(CompressorEnumeratorTest, ListsEncodersByCategoryAndFailsStepByStep) {
+TEST(CompressorEnumeratorTest, ListsEncodersByCategoryAndFailsStepByStep)
+{
     MediaLibrary lib;
     std::unique_ptr<CompressorEnumerator> enumerator;
     EXPECT_EQ(createCompressorEnumerator(lib, enumerator), kErrEngineUnavailable);

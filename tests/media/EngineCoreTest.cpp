@@ -16,7 +16,8 @@
 namespace sonarel::media::test {
 namespace {
 
-TEST(WorkerPoolTest, AThrowingTaskNeitherStopsTheOthersNorThePool) {
+TEST(WorkerPoolTest, AThrowingTaskNeitherStopsTheOthersNorThePool)
+{
     for (int threads : {1, 3}) {
         SCOPED_TRACE(threads);
         core::WorkerPool pool(threads);
@@ -35,7 +36,8 @@ TEST(WorkerPoolTest, AThrowingTaskNeitherStopsTheOthersNorThePool) {
     }
 }
 
-TEST(FaultInjectorTest, CountsAndFailsOnlyOnceArmed) {
+TEST(FaultInjectorTest, CountsAndFailsOnlyOnceArmed)
+{
     FaultInjector faults;
     EXPECT_EQ(faults.check(fault::kRun), kOk);
     EXPECT_EQ(faults.calls(fault::kRun), 0) << "an injector with nothing armed records nothing";
@@ -51,7 +53,8 @@ TEST(FaultInjectorTest, CountsAndFailsOnlyOnceArmed) {
     EXPECT_EQ(faults.calls(fault::kRun), 0);
 }
 
-TEST(WavWriterTest, AnOddDataLengthIsPaddedAndReadsBack) {
+TEST(WavWriterTest, AnOddDataLengthIsPaddedAndReadsBack)
+{
     const auto path = (scratchDir() / "odd.wav").string();
     core::WavWriter writer;
     ASSERT_EQ(writer.open(path, pcmFormat(8000, 1, 8), 1ull << 40, nullptr), kOk);

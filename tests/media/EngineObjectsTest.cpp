@@ -14,7 +14,8 @@
 namespace sonarel::media::test {
 namespace {
 
-TEST(EngineObjectsTest, FactoriesRefuseBeforeInitialisationAndAfterShutDown) {
+TEST(EngineObjectsTest, FactoriesRefuseBeforeInitialisationAndAfterShutDown)
+{
     MediaLibrary lib;
     std::shared_ptr<Timeline> timeline;
     EXPECT_EQ(lib.createTimeline(timeline), kErrEngineUnavailable);
@@ -29,7 +30,8 @@ TEST(EngineObjectsTest, FactoriesRefuseBeforeInitialisationAndAfterShutDown) {
     EXPECT_TRUE(timeline) << "objects stay usable after shut-down";
 }
 
-TEST(EngineObjectsTest, EveryFactoryAndCallReturnsTheArmedFailure) {
+TEST(EngineObjectsTest, EveryFactoryAndCallReturnsTheArmedFailure)
+{
     MediaLibrary lib;
     ASSERT_EQ(lib.initialize(), kOk);
     std::shared_ptr<Timeline> tl;
@@ -56,19 +58,70 @@ TEST(EngineObjectsTest, EveryFactoryAndCallReturnsTheArmedFailure) {
     std::shared_ptr<StreamConfig> config;
 
     const std::vector<std::pair<std::string_view, std::function<Status()>>> calls = {
-        {fault::kCreateTimeline, [&] { std::shared_ptr<Timeline> t; return lib.createTimeline(t); }},
-        {fault::kCreatePropertySetter, [&] { std::shared_ptr<PropertySetter> p; return lib.createPropertySetter(p); }},
-        {fault::kCreateRenderEngine, [&] { std::shared_ptr<RenderEngine> r; return lib.createRenderEngine(r); }},
-        {fault::kCreateGraphBuilder, [&] { std::shared_ptr<GraphBuilder> b; return lib.createGraphBuilder(b); }},
-        {fault::kCreateWavMux, [&] { std::shared_ptr<WavMux> m; return lib.createWavMux(m); }},
-        {fault::kCreateFileWriter, [&] { std::shared_ptr<FileWriter> w; return lib.createFileWriter(w); }},
-        {fault::kCreateFormatConverter, [&] { std::shared_ptr<FormatConverter> c; return lib.createFormatConverter(c); }},
-        {fault::kCreateFilterGraph, [&] { std::shared_ptr<FilterGraph> g; return lib.createFilterGraph(g); }},
-        {fault::kCreateGroupNode, [&] { std::shared_ptr<TimelineNode> n; return tl->createEmptyNode(NodeType::Group, n); }},
-        {fault::kCreateTrackNode, [&] { std::shared_ptr<TimelineNode> n; return tl->createEmptyNode(NodeType::Track, n); }},
-        {fault::kCreateSourceNode, [&] { std::shared_ptr<TimelineNode> n; return tl->createEmptyNode(NodeType::Source, n); }},
-        {fault::kCreateEffectNode, [&] { std::shared_ptr<TimelineNode> n; return tl->createEmptyNode(NodeType::Effect, n); }},
-        {fault::kSetMediaType, [&] { return group->setMediaType({MajorType::Audio, true, 1}); }},
+        {fault::kCreateTimeline,
+         [&] {
+             std::shared_ptr<Timeline> t;
+             return lib.createTimeline(t);
+         }},
+        {fault::kCreatePropertySetter,
+         [&] {
+             std::shared_ptr<PropertySetter> p;
+             return lib.createPropertySetter(p);
+         }},
+        {fault::kCreateRenderEngine,
+         [&] {
+             std::shared_ptr<RenderEngine> r;
+             return lib.createRenderEngine(r);
+         }},
+        {fault::kCreateGraphBuilder,
+         [&] {
+             std::shared_ptr<GraphBuilder> b;
+             return lib.createGraphBuilder(b);
+         }},
+        {fault::kCreateWavMux,
+         [&] {
+             std::shared_ptr<WavMux> m;
+             return lib.createWavMux(m);
+         }},
+        {fault::kCreateFileWriter,
+         [&] {
+             std::shared_ptr<FileWriter> w;
+             return lib.createFileWriter(w);
+         }},
+        {fault::kCreateFormatConverter,
+         [&] {
+             std::shared_ptr<FormatConverter> c;
+             return lib.createFormatConverter(c);
+         }},
+        {fault::kCreateFilterGraph,
+         [&] {
+             std::shared_ptr<FilterGraph> g;
+             return lib.createFilterGraph(g);
+         }},
+        {fault::kCreateGroupNode,
+         [&] {
+             std::shared_ptr<TimelineNode> n;
+             return tl->createEmptyNode(NodeType::Group, n);
+         }},
+        {fault::kCreateTrackNode,
+         [&] {
+             std::shared_ptr<TimelineNode> n;
+             return tl->createEmptyNode(NodeType::Track, n);
+         }},
+        {fault::kCreateSourceNode,
+         [&] {
+             std::shared_ptr<TimelineNode> n;
+             return tl->createEmptyNode(NodeType::Source, n);
+         }},
+        {fault::kCreateEffectNode,
+         [&] {
+             std::shared_ptr<TimelineNode> n;
+             return tl->createEmptyNode(NodeType::Effect, n);
+         }},
+        {fault::kSetMediaType,
+         [&] {
+             return group->setMediaType({MajorType::Audio, true, 1});
+         }},
         {fault::kAddGroup, [&] { return tl->addGroup(group); }},
         {fault::kVTrackInsBefore, [&] { return group->vtrackInsBefore(track, -1); }},
         {fault::kSourceSetStartStop, [&] { return source->setStartStop(0, 10); }},
@@ -79,28 +132,64 @@ TEST(EngineObjectsTest, EveryFactoryAndCallReturnsTheArmedFailure) {
         {fault::kEffectSetStartStop, [&] { return effect->setStartStop(0, 10); }},
         {fault::kQueryEffectable, [&] { return track->queryEffectable(effectable); }},
         {fault::kEffectInsBefore, [&] { return track->effectInsBefore(effect, -1); }},
-        {fault::kAddProp, [&] { return setter->addProp({"Vol", 0, {{0.5, 0, kInterpolateJump}}}); }},
+        {fault::kAddProp,
+         [&] {
+             return setter->addProp({"Vol", 0, {{0.5, 0, kInterpolateJump}}});
+         }},
         {fault::kSetPropertySetter, [&] { return effect->setPropertySetter(setter); }},
-        {fault::kGetGroupCount, [&] { int n = 0; return tl->getGroupCount(n); }},
-        {fault::kGetGroup, [&] { std::shared_ptr<TimelineNode> g; return tl->getGroup(0, g); }},
-        {fault::kValidateSourceNames, [&] { std::vector<MissingSource> m; return tl->validateSourceNames(m); }},
+        {fault::kGetGroupCount,
+         [&] {
+             int n = 0;
+             return tl->getGroupCount(n);
+         }},
+        {fault::kGetGroup,
+         [&] {
+             std::shared_ptr<TimelineNode> g;
+             return tl->getGroup(0, g);
+         }},
+        {fault::kValidateSourceNames,
+         [&] {
+             std::vector<MissingSource> m;
+             return tl->validateSourceNames(m);
+         }},
         {fault::kSetTimelineObject, [&] { return engine->setTimelineObject(tl); }},
         {fault::kSetDynamicReconnectLevel, [&] { return engine->setDynamicReconnectLevel(1); }},
         {fault::kConnectFrontEnd, [&] { return engine->connectFrontEnd(); }},
         {fault::kSetPreviewMode, [&] { return group->setPreviewMode(false); }},
-        {fault::kGetTimelineObject, [&] { std::shared_ptr<Timeline> t; return engine->getTimelineObject(t); }},
+        {fault::kGetTimelineObject,
+         [&] {
+             std::shared_ptr<Timeline> t;
+             return engine->getTimelineObject(t);
+         }},
         {fault::kGetFilterGraph, [&] { return engine->getFilterGraph(graph); }},
         {fault::kSetFiltergraph, [&] { return builder->setFiltergraph(graph); }},
         {fault::kSetFileName, [&] { return writer->setFileName(u16("/tmp/x.wav"), nullptr); }},
         {fault::kAddFilter, [&] { return graph->addFilter(converter, "Wave Format"); }},
-        {fault::kGetGroupOutputPin, [&] { Pin* p = nullptr; return engine->getGroupOutputPin(0, p); }},
+        {fault::kGetGroupOutputPin,
+         [&] {
+             Pin* p = nullptr;
+             return engine->getGroupOutputPin(0, p);
+         }},
         {fault::kGetFormat, [&] { return converter->getFormat(type); }},
         {fault::kSetFormat, [&] { return converter->setFormat(type); }},
         {fault::kQueryMediaControl, [&] { return graph->queryMediaControl(control); }},
-        {fault::kQueryMediaEvents, [&] { std::shared_ptr<MediaEvents> e; return graph->queryMediaEvents(e); }},
-        {fault::kQueryMediaSeeking, [&] { std::shared_ptr<MediaSeeking> s; return graph->queryMediaSeeking(s); }},
+        {fault::kQueryMediaEvents,
+         [&] {
+             std::shared_ptr<MediaEvents> e;
+             return graph->queryMediaEvents(e);
+         }},
+        {fault::kQueryMediaSeeking,
+         [&] {
+             std::shared_ptr<MediaSeeking> s;
+             return graph->queryMediaSeeking(s);
+         }},
         {fault::kSetNotify, [&] { return graph->setNotify([] {}); }},
-        {fault::kRenderFile, [&] { std::shared_ptr<FilterGraph> g; EXPECT_EQ(lib.createFilterGraph(g), kOk); return g->renderFile(u16(mediaPath("sine100.wav"))); }},
+        {fault::kRenderFile,
+         [&] {
+             std::shared_ptr<FilterGraph> g;
+             EXPECT_EQ(lib.createFilterGraph(g), kOk);
+             return g->renderFile(u16(mediaPath("sine100.wav")));
+         }},
     };
     // Armed one at a time in the order of use: each call fails once with the armed status, then
     // succeeds, so the objects are built as they go.
@@ -145,7 +234,8 @@ TEST(EngineObjectsTest, EveryFactoryAndCallReturnsTheArmedFailure) {
     EXPECT_EQ(seen, (std::vector<Status>{kOk, kOk, kErrFail, kErrFail, kOk}));
 }
 
-TEST(EngineObjectsTest, NodesAndFiltersRefuseMisuse) {
+TEST(EngineObjectsTest, NodesAndFiltersRefuseMisuse)
+{
     MediaLibrary lib;
     ASSERT_EQ(lib.initialize(), kOk);
     std::shared_ptr<Timeline> tl;
@@ -188,7 +278,8 @@ TEST(EngineObjectsTest, NodesAndFiltersRefuseMisuse) {
     EXPECT_EQ(engine->getFilterGraph(graph), kErrWrongState);
 }
 
-TEST(EngineObjectsTest, ValidationListsEveryMissingSource) {
+TEST(EngineObjectsTest, ValidationListsEveryMissingSource)
+{
     MediaLibrary lib;
     ASSERT_EQ(lib.initialize(), kOk);
     const auto dir = scratchDir();
@@ -224,13 +315,14 @@ TEST(EngineObjectsTest, ValidationListsEveryMissingSource) {
     EXPECT_TRUE(missing.empty());
 }
 
-TEST(EngineObjectsTest, ErrorTextsAreShortDistinctSentences) {
-    const std::vector<Status> codes = {kErrFail, kErrNotImplemented, kErrNoInterface, kErrPointer, kErrAbort,
-                                       kErrInvalidArg, kErrOutOfMemory, kErrFileNotFound, kErrPathNotFound,
-                                       kErrAccessDenied, kErrDiskFull, kErrWriteFault, kErrReadFault,
-                                       kErrNotRegularFile, kErrUnsupportedFormat, kErrNoAudioStream,
-                                       kErrCorruptData, kErrNotConnected, kErrAlreadyConnected, kErrWrongState,
-                                       kErrNoFileName, kErrTimeout, kErrInvalidMediaType, kErrEngineUnavailable};
+TEST(EngineObjectsTest, ErrorTextsAreShortDistinctSentences)
+{
+    const std::vector<Status> codes = {
+        kErrFail,          kErrNotImplemented, kErrNoInterface,      kErrPointer,          kErrAbort,
+        kErrInvalidArg,    kErrOutOfMemory,    kErrFileNotFound,     kErrPathNotFound,     kErrAccessDenied,
+        kErrDiskFull,      kErrWriteFault,     kErrReadFault,        kErrNotRegularFile,   kErrUnsupportedFormat,
+        kErrNoAudioStream, kErrCorruptData,    kErrNotConnected,     kErrAlreadyConnected, kErrWrongState,
+        kErrNoFileName,    kErrTimeout,        kErrInvalidMediaType, kErrEngineUnavailable};
     std::set<std::string> texts;
     for (Status s : codes) {
         const std::string text = errorText(s);

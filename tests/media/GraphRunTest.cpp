@@ -16,20 +16,23 @@
 namespace sonarel::media::test {
 namespace {
 
-std::vector<char> bytesOf(const std::filesystem::path& path) {
+std::vector<char> bytesOf(const std::filesystem::path& path)
+{
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 class GraphRunTest : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         ASSERT_EQ(lib.initialize(), kOk);
         dir = scratchDir();
     }
 
     // The one event of a run that is expected to end with an error.
-    GraphEvent failingRun(const std::vector<Entry>& entries, const std::filesystem::path& out) {
+    GraphEvent failingRun(const std::vector<Entry>& entries, const std::filesystem::path& out)
+    {
         const RenderRun run = render(lib, entries, pcmFormat(44100, 2, 16), out);
         EXPECT_EQ(run.runStatus, kOk);
         EXPECT_EQ(run.events.size(), 1u);
@@ -40,7 +43,8 @@ protected:
     std::filesystem::path dir;
 };
 
-TEST_F(GraphRunTest, StopLeavesAValidWavOfWhatWasWritten) {
+TEST_F(GraphRunTest, StopLeavesAValidWavOfWhatWasWritten)
+{
     const auto out = dir / "stopped.wav";
     // An hour of output: far more than is written before the stop.
     RenderRun run = render(lib, {{mediaPath("cbr.mp3"), 0}, {mediaPath("tone.ogg"), 36'000'000'000LL, 30'000'000}},
@@ -77,7 +81,8 @@ TEST_F(GraphRunTest, StopLeavesAValidWavOfWhatWasWritten) {
     EXPECT_TRUE(readWav(early).valid) << readWav(early).error;
 }
 
-TEST_F(GraphRunTest, FailedWritesEndTheRunWithAnErrorEvent) {
+TEST_F(GraphRunTest, FailedWritesEndTheRunWithAnErrorEvent)
+{
     // A full disk.
     GraphEvent full = failingRun({{mediaPath("stereo16.wav")}}, "/dev/full");
     EXPECT_EQ(full.code, kEventErrorAbort);
@@ -105,7 +110,8 @@ TEST_F(GraphRunTest, FailedWritesEndTheRunWithAnErrorEvent) {
     EXPECT_TRUE(missing.events.empty());
 }
 
-TEST_F(GraphRunTest, UnreadableSourcesEndTheRunWithAnErrorNamingTheFile) {
+TEST_F(GraphRunTest, UnreadableSourcesEndTheRunWithAnErrorNamingTheFile)
+{
     const std::string fifo = (dir / "pipe.mp3").string();
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     struct Case {
@@ -113,11 +119,11 @@ TEST_F(GraphRunTest, UnreadableSourcesEndTheRunWithAnErrorNamingTheFile) {
         Status expected;
         std::string ffmpegSaid = {};  // FFmpeg's own words, kept in the detail
     };
-    for (const Case& c : {Case{fifo, kErrNotRegularFile}, Case{mediaPath("folder.wav"), kErrNotRegularFile},
-                          Case{mediaPath("empty.wav"), kErrUnsupportedFormat},
-                          Case{mediaPath("gone.wav"), kErrFileNotFound},
-                          Case{mediaPath("silent_video.mp4"), kErrNoAudioStream},
-                          Case{mediaPath("text.wav"), kErrUnsupportedFormat, "(FFmpeg: Invalid data found"}}) {
+    for (const Case& c :
+         {Case{fifo, kErrNotRegularFile}, Case{mediaPath("folder.wav"), kErrNotRegularFile},
+          Case{mediaPath("empty.wav"), kErrUnsupportedFormat}, Case{mediaPath("gone.wav"), kErrFileNotFound},
+          Case{mediaPath("silent_video.mp4"), kErrNoAudioStream},
+          Case{mediaPath("text.wav"), kErrUnsupportedFormat, "(FFmpeg: Invalid data found"}}) {
         SCOPED_TRACE(c.path);
         const auto out = dir / "out.wav";
         const GraphEvent event = failingRun({{mediaPath("sine100.wav")}, {c.path, 5'000'000, 10'000'000}}, out);
@@ -135,7 +141,8 @@ TEST_F(GraphRunTest, UnreadableSourcesEndTheRunWithAnErrorNamingTheFile) {
     EXPECT_NE(event.detail.find("cbr.mp3"), std::string::npos) << event.detail;
 }
 
-TEST_F(GraphRunTest, LargeDataSwitchesTheHeaderToRf64) {
+TEST_F(GraphRunTest, LargeDataSwitchesTheHeaderToRf64)
+{
     const WavData source = readWav(mediaPath("stereo16.wav"));
     const auto dataBytes = static_cast<std::uint64_t>(source.samples.size() * 2);
     lib.options().rf64Threshold = dataBytes;  // not passed: plain RIFF
@@ -159,12 +166,17 @@ TEST_F(GraphRunTest, LargeDataSwitchesTheHeaderToRf64) {
     EXPECT_EQ(plain.size(), big.size());
 }
 
-TEST_F(GraphRunTest, OutputDoesNotDependOnTheNumberOfWorkers) {
+TEST_F(GraphRunTest, OutputDoesNotDependOnTheNumberOfWorkers)
+{
     const std::vector<Entry> entries = {
-        {mediaPath("cbr.mp3"), 0, -1, 1.3, 0.7},        {mediaPath("tone.ogg"), 5'000'000, -1, 0.8, 1.0},
-        {mediaPath("tone.m4a"), 10'000'000, -1, 1.0, 1.5}, {mediaPath("surround51.wav"), 2'000'000, -1, 2.0, 1.0},
-        {mediaPath("rate48k.wav"), 3'000'000, -1, 1.0, 2.0}, {mediaPath("video.mp4"), 15'000'000, -1, 1.1, 0.5},
-        {mediaPath("ratechange.mp3"), 0, -1, 0.9, 1.0},  {mediaPath("vbr.mp3"), 7'000'000, -1, 3.0, 1.0},
+        {mediaPath("cbr.mp3"), 0, -1, 1.3, 0.7},
+        {mediaPath("tone.ogg"), 5'000'000, -1, 0.8, 1.0},
+        {mediaPath("tone.m4a"), 10'000'000, -1, 1.0, 1.5},
+        {mediaPath("surround51.wav"), 2'000'000, -1, 2.0, 1.0},
+        {mediaPath("rate48k.wav"), 3'000'000, -1, 1.0, 2.0},
+        {mediaPath("video.mp4"), 15'000'000, -1, 1.1, 0.5},
+        {mediaPath("ratechange.mp3"), 0, -1, 0.9, 1.0},
+        {mediaPath("vbr.mp3"), 7'000'000, -1, 3.0, 1.0},
     };
     lib.options().workerThreads = 1;
     const RenderRun one = render(lib, entries, pcmFormat(22050, 2, 16), dir / "one.wav");
@@ -182,7 +194,8 @@ TEST_F(GraphRunTest, OutputDoesNotDependOnTheNumberOfWorkers) {
     EXPECT_TRUE(reference == bytesOf(dir / "five.wav"));
 }
 
-TEST_F(GraphRunTest, PositionReachesTheStopPositionAndTheGraphRunsAgain) {
+TEST_F(GraphRunTest, PositionReachesTheStopPositionAndTheGraphRunsAgain)
+{
     const auto out = dir / "again.wav";
     RenderRun run = render(lib, {{mediaPath("sine100.wav"), 10'000'000}}, pcmFormat(44100, 2, 16), out, false);
     ASSERT_EQ(run.runStatus, kOk);

@@ -21,13 +21,16 @@ using sonarel::testing::writeWavFloat;
 
 constexpr REFERENCE_TIME kSecond = kReferenceUnitsPerSecond;
 
-std::string bytesOf(const std::string& path) {
+std::string bytesOf(const std::string& path)
+{
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-void writeBytes(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+void writeBytes(const std::string& path, const std::string& bytes)
+{
+    std::ofstream(path, std::ios::binary | std::ios::trunc)
+        .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
 // A size or length field: `width` bytes, `offset` bytes after the first `tag` in the file.
@@ -39,7 +42,8 @@ struct Field {
     std::uint64_t value = 0;
 };
 
-std::string hexBytes(std::string_view hex) {
+std::string hexBytes(std::string_view hex)
+{
     std::string out;
     for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
         out += static_cast<char>(std::stoi(std::string(hex.substr(i, 2)), nullptr, 16));
@@ -52,7 +56,8 @@ const std::string kAsfData = hexBytes("3626b2758e66cf11a6d900aa0062ce6c");
 const std::string kAsfFileProperties = hexBytes("a1dcab8c47a9cf118ee400c00c205365");
 
 // `bytes` with `fields` set; false when a tag is not there.
-bool setFields(std::string& bytes, const std::vector<Field>& fields) {
+bool setFields(std::string& bytes, const std::vector<Field>& fields)
+{
     for (const Field& f : fields) {
         const std::size_t at = bytes.find(f.tag);
         if (at == std::string::npos || at + f.offset + static_cast<std::size_t>(f.width) > bytes.size())
@@ -66,16 +71,21 @@ bool setFields(std::string& bytes, const std::vector<Field>& fields) {
 }
 
 // One second of a 440 Hz tone at half scale in both channels, encoded by the ffmpeg command.
-bool makeTone(const std::string& path, const std::vector<std::string>& codec) {
-    std::vector<std::string> args = {"ffmpeg", "-nostdin", "-hide_banner", "-loglevel", "error", "-y", "-f", "lavfi",
-                                     "-i", "aevalsrc=0.5*sin(2*PI*440*t)|0.5*sin(2*PI*440*t):s=44100:d=1"};
+bool makeTone(const std::string& path, const std::vector<std::string>& codec)
+{
+    std::vector<std::string> args = {"ffmpeg",       "-nostdin",
+                                     "-hide_banner", "-loglevel",
+                                     "error",        "-y",
+                                     "-f",           "lavfi",
+                                     "-i",           "aevalsrc=0.5*sin(2*PI*440*t)|0.5*sin(2*PI*440*t):s=44100:d=1"};
     args.insert(args.end(), codec.begin(), codec.end());
     args.push_back(path);
     return runProgram(args) == 0;
 }
 
 // The tone with `fields` then set in the file's bytes.
-bool makeTone(const std::string& path, const std::vector<std::string>& codec, const std::vector<Field>& fields) {
+bool makeTone(const std::string& path, const std::vector<std::string>& codec, const std::vector<Field>& fields)
+{
     if (!makeTone(path, codec))
         return false;
     std::string bytes = bytesOf(path);
@@ -85,11 +95,13 @@ bool makeTone(const std::string& path, const std::vector<std::string>& codec, co
     return true;
 }
 
-bool ffmpegDecodes(const std::string& path) {
+bool ffmpegDecodes(const std::string& path)
+{
     return runProgram({"ffmpeg", "-nostdin", "-hide_banner", "-loglevel", "quiet", "-i", path, "-f", "null", "-"}) == 0;
 }
 
-double rms(const WavData& wav, std::int64_t from, std::int64_t to) {
+double rms(const WavData& wav, std::int64_t from, std::int64_t to)
+{
     double sum = 0;
     for (std::int64_t f = from; f < to; ++f)
         sum += static_cast<double>(wav.at(f, 0)) * wav.at(f, 0);
@@ -98,7 +110,8 @@ double rms(const WavData& wav, std::int64_t from, std::int64_t to) {
 
 class LyingMediaTest : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         ASSERT_EQ(lib.initialize(), kOk);
         dir = scratchDir();
     }
@@ -107,7 +120,8 @@ protected:
 
     // Renders and reads the result back, expecting a completed run; its event in `event`.
     WavData mix(const std::vector<Entry>& entries, GraphEvent* event = nullptr,
-                const WaveFormat& format = pcmFormat(44100, 2, 16)) {
+                const WaveFormat& format = pcmFormat(44100, 2, 16))
+    {
         const auto out = dir / "out.wav";
         const RenderRun run = render(lib, entries, format, out);
         EXPECT_EQ(run.runStatus, kOk) << errorText(run.runStatus);
@@ -122,7 +136,8 @@ protected:
         return wav;
     }
 
-    Status check(const std::string& path) {
+    Status check(const std::string& path)
+    {
         std::string detail;
         return lib.checkSource(u16(path), 44100, detail);
     }
@@ -131,7 +146,8 @@ protected:
     std::filesystem::path dir;
 };
 
-TEST_F(LyingMediaTest, SamplesThatAreNotNumbersAreSilencedInTheirOwnSourceOnly) {
+TEST_F(LyingMediaTest, SamplesThatAreNotNumbersAreSilencedInTheirOwnSourceOnly)
+{
     // Two seconds of float stereo: NaN for 1.5 s, then 0.25; in its own rate with an infinity
     // every 1000 frames, at 48 kHz (through the resampler) without.
     const WavData good = readWav(mediaPath("sine100.wav"));
@@ -142,8 +158,10 @@ TEST_F(LyingMediaTest, SamplesThatAreNotNumbersAreSilencedInTheirOwnSourceOnly) 
         std::vector<float> samples(static_cast<std::size_t>(frames) * 2, std::numeric_limits<float>::quiet_NaN());
         for (std::int64_t f = frames * 3 / 4; f < frames; ++f)
             for (int c = 0; c < 2; ++c)
-                samples[static_cast<std::size_t>(f * 2 + c)] =
-                    f % 1000 == 0 && rate == 44100 ? (c ? -1.0f : 1.0f) * std::numeric_limits<float>::infinity() : 0.25f;
+                samples[static_cast<std::size_t>(f * 2 + c)] = f % 1000 == 0 && rate == 44100
+                                                                   ? (c ? -1.0f : 1.0f) *
+                                                                         std::numeric_limits<float>::infinity()
+                                                                   : 0.25f;
         const std::string nan = file("nan" + std::to_string(rate) + ".wav");
         writeWavFloat(nan, 2, rate, samples);
 
@@ -156,7 +174,8 @@ TEST_F(LyingMediaTest, SamplesThatAreNotNumbersAreSilencedInTheirOwnSourceOnly) 
                 ASSERT_EQ(wav.at(f, c), good.at(f, c)) << "frame " << f;
         // Its own good samples still sound.
         for (std::int64_t f = 66150 + 200; f < wav.frames() - 200; f += 97)
-            ASSERT_NEAR(wav.at(f, 0) - good.at(f, 0), f % 1000 == 0 && rate == 44100 ? 0 : 8192, rate == 44100 ? 1 : 400)
+            ASSERT_NEAR(wav.at(f, 0) - good.at(f, 0), f % 1000 == 0 && rate == 44100 ? 0 : 8192,
+                        rate == 44100 ? 1 : 400)
                 << "frame " << f;
         EXPECT_EQ(event.silencedSources, std::vector<std::string>{nan});
         EXPECT_EQ(event.clippedSamples, 0);
@@ -167,7 +186,8 @@ TEST_F(LyingMediaTest, SamplesThatAreNotNumbersAreSilencedInTheirOwnSourceOnly) 
     EXPECT_TRUE(clean.silencedSources.empty());
 }
 
-TEST_F(LyingMediaTest, AnyChannelCountSoundsInTheMix) {
+TEST_F(LyingMediaTest, AnyChannelCountSoundsInTheMix)
+{
     // The same 1 kHz tone on every channel, 0.25 s at half scale, beside a good stereo file. Counts
     // with a standard layout get the standard downmix, the others equal weights: either way the
     // tone comes out at the level it has on each channel (the downmix is scaled so it cannot clip).
@@ -175,7 +195,8 @@ TEST_F(LyingMediaTest, AnyChannelCountSoundsInTheMix) {
     for (int channels : {3, 6, 8, 9, 16, 17, 24, 32, 33, 64, 65, 255}) {
         SCOPED_TRACE(channels);
         const std::string many = file("ch" + std::to_string(channels) + ".wav");
-        sonarel::testing::writeWav16(many, channels, 44100, sonarel::testing::sine16(channels, 44100, 0.25, 1000, kAmplitude));
+        sonarel::testing::writeWav16(many, channels, 44100,
+                                     sonarel::testing::sine16(channels, 44100, 0.25, 1000, kAmplitude));
         GraphEvent event;
         const WavData wav = mix({{many}, {mediaPath("sine100.wav"), 0, -1, 1.0, 0.0}}, &event);
         ASSERT_GE(wav.frames(), 44100 / 4);
@@ -188,7 +209,8 @@ TEST_F(LyingMediaTest, AnyChannelCountSoundsInTheMix) {
     }
 }
 
-TEST_F(LyingMediaTest, LengthsTheFileCannotHoldAreMeasured) {
+TEST_F(LyingMediaTest, LengthsTheFileCannotHoldAreMeasured)
+{
     // Each file holds one second of sound and declares far more.
     struct Case {
         const char* name;
@@ -207,7 +229,9 @@ TEST_F(LyingMediaTest, LengthsTheFileCannotHoldAreMeasured) {
         // The same, and the packets' own durations: only a decode can say.
         {"packets.m4a",
          {"-c:a", "aac"},
-         {{"mvhd", 20, 4, true, 0xfffffff0}, {"mdhd", 20, 4, true, 0xfffffff0}, {"elst", 12, 4, true, 0xfffffff0},
+         {{"mvhd", 20, 4, true, 0xfffffff0},
+          {"mdhd", 20, 4, true, 0xfffffff0},
+          {"elst", 12, 4, true, 0xfffffff0},
           {"stts", 16, 4, true, 0xffffff}},
          1024 * kSecond / 44100},
     };
@@ -233,7 +257,8 @@ TEST_F(LyingMediaTest, LengthsTheFileCannotHoldAreMeasured) {
     }
 }
 
-TEST_F(LyingMediaTest, RatesTooLowToBeSoundAreRefused) {
+TEST_F(LyingMediaTest, RatesTooLowToBeSoundAreRefused)
+{
     // A second of a 16-bit tone at 44.1 kHz, declared at other rates with a consistent header.
     const auto tone = sine16(2, 44100, 1.0, 440, 16000);
     for (int rate : {1, 4, 999}) {
@@ -250,11 +275,12 @@ TEST_F(LyingMediaTest, RatesTooLowToBeSoundAreRefused) {
     EXPECT_EQ(check(lowest), kOk);
 }
 
-TEST_F(LyingMediaTest, FilesTheFfmpegCommandDecodesAreMeasuredAndMixed) {
+TEST_F(LyingMediaTest, FilesTheFfmpegCommandDecodesAreMeasuredAndMixed)
+{
     // Size fields set to what no writer would write: larger than the file, odd, unknown (-1), or
     // reaching so far past the end that the file system refuses the seek, which the ffmpeg
     // command takes as a damaged chunk and reads on. Whatever it decodes must be measured and mixed.
-    constexpr std::uint64_t kFar = 0x0001'0000'0000'000c;    // 2^48 + the true size
+    constexpr std::uint64_t kFar = 0x0001'0000'0000'000c;      // 2^48 + the true size
     constexpr std::uint64_t kFarther = 0x0100'0000'0000'000c;  // 2^56 + the true size
     const std::vector<std::string> pcmBe = {"-c:a", "pcm_s16be"};
     const std::vector<std::string> pcmLe = {"-c:a", "pcm_s16le"};
@@ -301,7 +327,8 @@ TEST_F(LyingMediaTest, FilesTheFfmpegCommandDecodesAreMeasuredAndMixed) {
         ASSERT_GT(decoded, 40000);
 
         const REFERENCE_TIME length = probe(lib, path);
-        EXPECT_NEAR(static_cast<double>(length), static_cast<double>(decoded * kSecond / rate), 2048.0 * kSecond / rate);
+        EXPECT_NEAR(static_cast<double>(length), static_cast<double>(decoded * kSecond / rate),
+                    2048.0 * kSecond / rate);
         ASSERT_EQ(check(path), kOk);
         const WavData wav = mix({{path}});
         EXPECT_NEAR(static_cast<double>(wav.frames()), static_cast<double>(decoded), 2048);

@@ -14,32 +14,36 @@
 
 namespace sonarel::media::test {
 
-std::string mediaPath(const std::string& name) {
+std::string mediaPath(const std::string& name)
+{
     const char* dir = std::getenv("SONAREL_TEST_MEDIA");
     return std::string(dir ? dir : "test-media") + "/" + name;
 }
 
 namespace {
 
-std::filesystem::path scratchRoot() {
+std::filesystem::path scratchRoot()
+{
     return std::filesystem::temp_directory_path() / ("sonarel-media-" + std::to_string(::getpid()));
 }
 
 // Removes the scratch folders of the test program when it ends.
 class ScratchCleanup : public ::testing::Environment {
 public:
-    void TearDown() override {
+    void TearDown() override
+    {
         std::error_code ignored;
         std::filesystem::remove_all(scratchRoot(), ignored);
-        std::filesystem::remove_all(std::filesystem::temp_directory_path() / ("sonarel-decode-" + std::to_string(::getpid())),
-                                    ignored);
+        std::filesystem::remove_all(
+            std::filesystem::temp_directory_path() / ("sonarel-decode-" + std::to_string(::getpid())), ignored);
     }
 };
 [[maybe_unused]] ::testing::Environment* const cleanup = ::testing::AddGlobalTestEnvironment(new ScratchCleanup);
 
 }  // namespace
 
-std::filesystem::path scratchDir() {
+std::filesystem::path scratchDir()
+{
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
     std::string name = info ? std::string(info->test_suite_name()) + "." + info->name() : "scratch";
     for (char& c : name)
@@ -51,14 +55,16 @@ std::filesystem::path scratchDir() {
     return dir;
 }
 
-std::u16string u16(const std::string& text) {
+std::u16string u16(const std::string& text)
+{
     std::u16string out;
     for (unsigned char c : text)
         out += static_cast<char16_t>(c);  // the test paths are ASCII
     return out;
 }
 
-WaveFormat formatOf(const WavData& wav) {
+WaveFormat formatOf(const WavData& wav)
+{
     WaveFormat f;
     f.formatTag = static_cast<std::uint16_t>(wav.formatTag);
     f.channels = static_cast<std::uint16_t>(wav.channels);
@@ -69,7 +75,8 @@ WaveFormat formatOf(const WavData& wav) {
     return f;
 }
 
-WaveFormat pcmFormat(std::uint32_t rate, std::uint16_t channels, std::uint16_t bits) {
+WaveFormat pcmFormat(std::uint32_t rate, std::uint16_t channels, std::uint16_t bits)
+{
     WaveFormat f;
     f.channels = channels;
     f.samplesPerSec = rate;
@@ -79,7 +86,8 @@ WaveFormat pcmFormat(std::uint32_t rate, std::uint16_t channels, std::uint16_t b
     return f;
 }
 
-REFERENCE_TIME probe(MediaLibrary& lib, const std::string& path) {
+REFERENCE_TIME probe(MediaLibrary& lib, const std::string& path)
+{
     std::shared_ptr<FilterGraph> graph;
     if (failed(lib.createFilterGraph(graph)))
         return 0;
@@ -95,7 +103,8 @@ REFERENCE_TIME probe(MediaLibrary& lib, const std::string& path) {
 }
 
 RenderRun render(MediaLibrary& lib, const std::vector<Entry>& entries, const WaveFormat& format,
-                 const std::filesystem::path& output, bool wait) {
+                 const std::filesystem::path& output, bool wait)
+{
     RenderRun run;
     std::shared_ptr<Timeline> tl;
     EXPECT_EQ(lib.createTimeline(tl), kOk);
@@ -105,7 +114,8 @@ RenderRun render(MediaLibrary& lib, const std::vector<Entry>& entries, const Wav
     EXPECT_EQ(tl->addGroup(group), kOk);
     for (const Entry& e : entries) {
         const REFERENCE_TIME duration = e.duration >= 0 ? e.duration : probe(lib, e.path);
-        const auto stop = static_cast<REFERENCE_TIME>(static_cast<double>(e.start) + static_cast<double>(duration) / e.speed);
+        const auto stop = static_cast<REFERENCE_TIME>(static_cast<double>(e.start) +
+                                                      static_cast<double>(duration) / e.speed);
         std::shared_ptr<TimelineNode> track, source, effect, effectable;
         EXPECT_EQ(tl->createEmptyNode(NodeType::Track, track), kOk);
         EXPECT_EQ(group->vtrackInsBefore(track, -1), kOk);
@@ -207,7 +217,8 @@ extern char** environ;
 
 namespace sonarel::media::test {
 
-int runProgram(const std::vector<std::string>& args) {
+int runProgram(const std::vector<std::string>& args)
+{
     std::vector<char*> argv;
     for (const auto& a : args)
         argv.push_back(const_cast<char*>(a.c_str()));
@@ -221,7 +232,8 @@ int runProgram(const std::vector<std::string>& args) {
     return WEXITSTATUS(status);
 }
 
-std::int64_t decodedFramesByFfmpeg(const std::string& path, int& rate) {
+std::int64_t decodedFramesByFfmpeg(const std::string& path, int& rate)
+{
     const auto dir = std::filesystem::temp_directory_path() / ("sonarel-decode-" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);
     const auto raw = dir / "decoded.f32";

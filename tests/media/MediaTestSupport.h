@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Shared helpers of the media engine tests: where the generated media lives, and a render driven through the engine's calls in the order the render code makes them.
+// Shared helpers of the media engine tests: where the generated media lives, and a render driven through the engine's
+// calls in the order the render code makes them.
 #pragma once
 
 #include <cstdint>
@@ -39,7 +40,7 @@ WaveFormat pcmFormat(std::uint32_t rate, std::uint16_t channels, std::uint16_t b
 REFERENCE_TIME probe(MediaLibrary& lib, const std::string& path);
 
 struct RenderRun {
-    Status runStatus = kOk;       // of run()
+    Status runStatus = kOk;  // of run()
     std::vector<GraphEvent> events;
     std::shared_ptr<FilterGraph> graph;
     std::shared_ptr<RenderEngine> engine;

@@ -15,7 +15,8 @@ class ProbeTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_EQ(lib.initialize(), kOk); }
 
-    Status probeStatus(const std::string& path, REFERENCE_TIME& duration) {
+    Status probeStatus(const std::string& path, REFERENCE_TIME& duration)
+    {
         duration = -1;
         std::shared_ptr<FilterGraph> graph;
         if (const Status s = lib.createFilterGraph(graph); failed(s))
@@ -31,7 +32,8 @@ protected:
     MediaLibrary lib;
 };
 
-TEST_F(ProbeTest, DeclaredLengthsAreExact) {
+TEST_F(ProbeTest, DeclaredLengthsAreExact)
+{
     // Lossless files, and compressed ones whose header or container declares the sample count.
     EXPECT_EQ(probe(lib, mediaPath("stereo16.wav")), 30'000'000);
     EXPECT_EQ(probe(lib, mediaPath("tone.flac")), 30'000'000);
@@ -46,7 +48,8 @@ TEST_F(ProbeTest, DeclaredLengthsAreExact) {
     EXPECT_EQ(probe(lib, mediaPath("video.mp4")), 20'000'000);
 }
 
-TEST_F(ProbeTest, CompressedLengthsAreWithinOneFrameOfTheDecodedLength) {
+TEST_F(ProbeTest, CompressedLengthsAreWithinOneFrameOfTheDecodedLength)
+{
     struct Case {
         const char* name;
         int frameSize;
@@ -65,7 +68,8 @@ TEST_F(ProbeTest, CompressedLengthsAreWithinOneFrameOfTheDecodedLength) {
     }
 }
 
-TEST_F(ProbeTest, UnreadableFilesFailWithAClearStatus) {
+TEST_F(ProbeTest, UnreadableFilesFailWithAClearStatus)
+{
     const auto dir = scratchDir();
     const std::string fifo = (dir / "pipe.wav").string();
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
@@ -99,7 +103,8 @@ TEST_F(ProbeTest, UnreadableFilesFailWithAClearStatus) {
     EXPECT_LT(probe(lib, mediaPath("truncated.wav")), 30'000'000);
 }
 
-TEST_F(ProbeTest, EachStepCanBeMadeToFail) {
+TEST_F(ProbeTest, EachStepCanBeMadeToFail)
+{
     lib.faults().fail(fault::kCreateFilterGraph, kErrOutOfMemory);
     EXPECT_EQ(probe(lib, mediaPath("stereo16.wav")), 0);
     lib.faults().fail(fault::kRenderFile, kErrUnsupportedFormat);

@@ -12,7 +12,8 @@ namespace sonarel::media::test {
 namespace {
 
 // Frequency of a channel from its zero crossings.
-double frequency(const WavData& wav, int channel, std::int64_t from, std::int64_t to) {
+double frequency(const WavData& wav, int channel, std::int64_t from, std::int64_t to)
+{
     const int zero = wav.bitsPerSample == 8 ? 128 : 0;
     int crossings = 0;
     for (std::int64_t f = from + 1; f < to; ++f)
@@ -21,7 +22,8 @@ double frequency(const WavData& wav, int channel, std::int64_t from, std::int64_
     return crossings / 2.0 / (static_cast<double>(to - from) / wav.sampleRate);
 }
 
-double rms(const WavData& wav, int channel, std::int64_t from, std::int64_t to) {
+double rms(const WavData& wav, int channel, std::int64_t from, std::int64_t to)
+{
     double sum = 0;
     for (std::int64_t f = from; f < to; ++f)
         sum += static_cast<double>(wav.at(f, channel)) * wav.at(f, channel);
@@ -30,14 +32,16 @@ double rms(const WavData& wav, int channel, std::int64_t from, std::int64_t to) 
 
 class RenderTest : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         ASSERT_EQ(lib.initialize(), kOk);
         dir = scratchDir();
     }
 
     // Renders and reads the result back, expecting a completed run.
     WavData mix(const std::vector<Entry>& entries, const WaveFormat& format = pcmFormat(44100, 2, 16),
-                const std::string& name = "out.wav") {
+                const std::string& name = "out.wav")
+    {
         const auto out = dir / name;
         const RenderRun run = render(lib, entries, format, out);
         EXPECT_EQ(run.runStatus, kOk) << errorText(run.runStatus);
@@ -55,7 +59,8 @@ protected:
     std::filesystem::path dir;
 };
 
-TEST_F(RenderTest, SourceInItsOwnFormatIsBitIdenticalAndLandsOnItsExactSample) {
+TEST_F(RenderTest, SourceInItsOwnFormatIsBitIdenticalAndLandsOnItsExactSample)
+{
     const WavData source = readWav(mediaPath("stereo16.wav"));
     ASSERT_TRUE(source.valid) << source.error;
     // An existing, longer output file is replaced.
@@ -73,7 +78,8 @@ TEST_F(RenderTest, SourceInItsOwnFormatIsBitIdenticalAndLandsOnItsExactSample) {
             ASSERT_EQ(wav.at(110250 + f, c), source.at(f, c)) << "frame " << f;
 }
 
-TEST_F(RenderTest, ManyShortEntriesEachStartOnTheirOwnSample) {
+TEST_F(RenderTest, ManyShortEntriesEachStartOnTheirOwnSample)
+{
     // 60 back-to-back pieces of 0.1 s, each the beginning of the same source.
     const WavData source = readWav(mediaPath("stereo16.wav"));
     std::vector<Entry> entries;
@@ -85,7 +91,8 @@ TEST_F(RenderTest, ManyShortEntriesEachStartOnTheirOwnSample) {
         ASSERT_EQ(wav.at(f, 0), source.at(f % 4410, 0)) << "frame " << f;
 }
 
-TEST_F(RenderTest, SpeedChangesLengthAndPitch) {
+TEST_F(RenderTest, SpeedChangesLengthAndPitch)
+{
     const WavData normal = mix({{mediaPath("sine100.wav"), 0, 20'000'000, 1.0}}, pcmFormat(44100, 2, 16), "1.wav");
     const WavData fast = mix({{mediaPath("sine100.wav"), 0, 20'000'000, 2.0}}, pcmFormat(44100, 2, 16), "2.wav");
     const WavData slow = mix({{mediaPath("sine100.wav"), 0, 20'000'000, 0.5}}, pcmFormat(44100, 2, 16), "05.wav");
@@ -103,7 +110,8 @@ TEST_F(RenderTest, SpeedChangesLengthAndPitch) {
     EXPECT_NEAR(rms(fast, 0, 100, 40000), rms(normal, 0, 100, 40000), 200.0);
 }
 
-TEST_F(RenderTest, VolumeScalesAndTheSumSaturatesWithoutWrapping) {
+TEST_F(RenderTest, VolumeScalesAndTheSumSaturatesWithoutWrapping)
+{
     const WavData source = readWav(mediaPath("sine100.wav"));
     const WavData half = mix({{mediaPath("sine100.wav"), 0, -1, 1.0, 0.5}}, pcmFormat(44100, 2, 16), "half.wav");
     const WavData mute = mix({{mediaPath("sine100.wav"), 0, -1, 1.0, 0.0}}, pcmFormat(44100, 2, 16), "mute.wav");
@@ -125,7 +133,8 @@ TEST_F(RenderTest, VolumeScalesAndTheSumSaturatesWithoutWrapping) {
         ASSERT_EQ(sum.at(f, 1), std::clamp(2 * one.at(f, 1), -32768, 32767)) << "frame " << f;
 }
 
-TEST_F(RenderTest, ClippingIsCountedWithThePeakLevel) {
+TEST_F(RenderTest, ClippingIsCountedWithThePeakLevel)
+{
     // Two full-scale sines of different pitch, overlapping for one second.
     const auto a = (dir / "a.wav").string();
     const auto b = (dir / "b.wav").string();
@@ -140,7 +149,8 @@ TEST_F(RenderTest, ClippingIsCountedWithThePeakLevel) {
     for (const Case& c : {Case{1.0, true}, Case{0.5, false}}) {
         SCOPED_TRACE(c.volume);
         const auto out = dir / "clipped.wav";
-        const RenderRun run = render(lib, {{a, 0, -1, 1.0, c.volume}, {b, 0, -1, 1.0, c.volume}}, pcmFormat(44100, 2, 16), out);
+        const RenderRun run = render(lib, {{a, 0, -1, 1.0, c.volume}, {b, 0, -1, 1.0, c.volume}},
+                                     pcmFormat(44100, 2, 16), out);
         ASSERT_EQ(run.events.size(), 1u);
         ASSERT_EQ(run.events[0].code, kEventComplete);
         const WavData wav = readWav(out);
@@ -158,7 +168,8 @@ TEST_F(RenderTest, ClippingIsCountedWithThePeakLevel) {
     }
 }
 
-TEST_F(RenderTest, OverlappingEntriesSum) {
+TEST_F(RenderTest, OverlappingEntriesSum)
+{
     const WavData a = readWav(mediaPath("stereo16.wav"));
     const WavData b = readWav(mediaPath("sine100.wav"));
     const WavData wav = mix({{mediaPath("stereo16.wav"), 0}, {mediaPath("sine100.wav"), 10'000'000}});
@@ -170,7 +181,8 @@ TEST_F(RenderTest, OverlappingEntriesSum) {
         }
 }
 
-TEST_F(RenderTest, OutputFormatsConvertChannelsAndSampleSize) {
+TEST_F(RenderTest, OutputFormatsConvertChannelsAndSampleSize)
+{
     const WavData stereo = readWav(mediaPath("stereo16.wav"));
     const WavData mono = readWav(mediaPath("mono16.wav"));
     // Stereo to mono is the mean of the two channels.
@@ -205,21 +217,23 @@ TEST_F(RenderTest, OutputFormatsConvertChannelsAndSampleSize) {
     EXPECT_NEAR(rms(low, 0, 100, 23900), 0.6 * 32768 / std::sqrt(2.0), 300.0);
 }
 
-TEST_F(RenderTest, EveryInputKindDecodesToTheSameSound) {
+TEST_F(RenderTest, EveryInputKindDecodesToTheSameSound)
+{
     // Every file holds 0.6 sin(440 Hz) left and 0.3 sin(1000 Hz) right (5.1: 300 Hz everywhere).
     struct Case {
         const char* name;
         bool aligned;  // the sound starts on its exact sample (no undeclared encoder delay)
     };
     const WavData reference = readWav(mediaPath("stereo16.wav"));
-    for (const Case& c : {Case{"tone.flac", true}, Case{"u8.wav", true}, Case{"s24.wav", true},
-                          Case{"rate48k.wav", true}, Case{"rate96k.wav", true}, Case{"cbr.mp3", true},
-                          Case{"vbr.mp3", true}, Case{"vbr_noxing.mp3", false}, Case{"tone.ogg", true},
-                          Case{"tone.m4a", true}, Case{"video.mp4", false}}) {
+    for (const Case& c :
+         {Case{"tone.flac", true}, Case{"u8.wav", true}, Case{"s24.wav", true}, Case{"rate48k.wav", true},
+          Case{"rate96k.wav", true}, Case{"cbr.mp3", true}, Case{"vbr.mp3", true}, Case{"vbr_noxing.mp3", false},
+          Case{"tone.ogg", true}, Case{"tone.m4a", true}, Case{"video.mp4", false}}) {
         SCOPED_TRACE(c.name);
         const REFERENCE_TIME length = probe(lib, mediaPath(c.name));
         ASSERT_GT(length, 0);
-        const WavData wav = mix({{mediaPath(c.name), 0, length}}, pcmFormat(44100, 2, 16), std::string(c.name) + ".wav");
+        const WavData wav = mix({{mediaPath(c.name), 0, length}}, pcmFormat(44100, 2, 16),
+                                std::string(c.name) + ".wav");
         ASSERT_EQ(wav.frames(), std::llround(static_cast<double>(length) * 44100 / kReferenceUnitsPerSecond));
         const std::int64_t from = 4410;
         const std::int64_t to = 44100 + 4410;
@@ -237,7 +251,8 @@ TEST_F(RenderTest, EveryInputKindDecodesToTheSameSound) {
     }
 }
 
-TEST_F(RenderTest, SurroundAndChangingRatesAreHandled) {
+TEST_F(RenderTest, SurroundAndChangingRatesAreHandled)
+{
     // 5.1 is downmixed to stereo without clipping.
     const WavData surround = mix({{mediaPath("surround51.wav")}}, pcmFormat(44100, 2, 16), "51.wav");
     ASSERT_EQ(surround.frames(), 88200);
@@ -266,7 +281,8 @@ TEST_F(RenderTest, SurroundAndChangingRatesAreHandled) {
     EXPECT_NEAR(frequency(alone, 0, 50000, alone.frames() - 100), 440.0, 4.0);
 }
 
-TEST_F(RenderTest, DamagedSourcesPlayWhatCanBeDecoded) {
+TEST_F(RenderTest, DamagedSourcesPlayWhatCanBeDecoded)
+{
     // Given a longer duration than they hold, truncated files are padded with silence.
     const WavData wav = mix({{mediaPath("truncated.wav"), 0, 30'000'000}, {mediaPath("truncated.mp3"), 0, 30'000'000}});
     ASSERT_EQ(wav.frames(), 132300);

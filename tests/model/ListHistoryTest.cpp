@@ -29,7 +29,9 @@ TEST(ListHistory, UndoAndRedoWalkBackAndForthThroughEveryKindOfChange)
         const char* label;
     };
     const Step steps[] = {
-        {[](MixItemStore& s) { (void)s.append("/a.wav", 10), (void)s.append("/b.wav", 20), (void)s.append("/c.wav", 30); },
+        {[](MixItemStore& s) {
+             (void)s.append("/a.wav", 10), (void)s.append("/b.wav", 20), (void)s.append("/c.wav", 30);
+         },
          "Add"},
         {[](MixItemStore& s) { s.at(1).startTime = 15'000'000; }, "Edit"},
         {[](MixItemStore& s) { s.at(2).volume = 0.5; }, "Edit"},

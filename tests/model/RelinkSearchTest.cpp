@@ -13,8 +13,8 @@ TEST(RelinkSearch, FindsMovedFilesByNamePreferringTheirOwnFolders)
 {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    const QStringList files{"a/take1/voice.wav", "a/take2/voice.wav", "b/deep/er/music.mp3", "c/music.mp3",
-                            "c/.hidden.wav", "x/take2/other.wav"};
+    const QStringList files{"a/take1/voice.wav", "a/take2/voice.wav", "b/deep/er/music.mp3",
+                            "c/music.mp3",       "c/.hidden.wav",     "x/take2/other.wav"};
     for (const QString& file : files) {
         ASSERT_TRUE(QDir().mkpath(QFileInfo(dir.filePath(file)).path()));
         QFile f(dir.filePath(file));

@@ -56,7 +56,9 @@ TEST(ProgramStartFailure, NamesWhyFromTheFileSystem)
     plain.close();
     QFile broken(dir.filePath(QStringLiteral("broken-program")));
     ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
-    broken.write("\x7f" "ELF but not really");
+    broken.write(
+        "\x7f"
+        "ELF but not really");
     broken.close();
     ASSERT_TRUE(broken.setPermissions(broken.permissions() | QFileDevice::ExeOwner));
 
@@ -79,7 +81,8 @@ TEST(QtDesktopBrowser, FindsTheDefaultHandlersEntry)
     const QString answerFile = dir.filePath(QStringLiteral("answer"));
     QFile script(dir.filePath(QStringLiteral("bin/xdg-mime")));
     ASSERT_TRUE(script.open(QIODevice::WriteOnly));
-    script.write(QStringLiteral("#!/bin/sh\n[ \"$*\" = \"query default text/html\" ] && cat '%1'\n").arg(answerFile).toUtf8());
+    script.write(
+        QStringLiteral("#!/bin/sh\n[ \"$*\" = \"query default text/html\" ] && cat '%1'\n").arg(answerFile).toUtf8());
     script.close();
     ASSERT_TRUE(script.setPermissions(script.permissions() | QFileDevice::ExeOwner));
     QFile entry(dir.filePath(QStringLiteral("data/applications/vendor/browser.desktop")));
@@ -97,7 +100,8 @@ TEST(QtDesktopBrowser, FindsTheDefaultHandlersEntry)
     };
     QtDesktop desktop;
     answer("vendor-browser.desktop\n");
-    EXPECT_EQ(desktop.webBrowserCommand(), std::optional<QString>(QStringLiteral(R"("/opt/Web Browser/run" --new %u)")));
+    EXPECT_EQ(desktop.webBrowserCommand(),
+              std::optional<QString>(QStringLiteral(R"("/opt/Web Browser/run" --new %u)")));
     answer("");
     EXPECT_EQ(desktop.webBrowserCommand(), std::nullopt);
     answer("uninstalled.desktop\n");

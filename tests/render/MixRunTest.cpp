@@ -33,10 +33,7 @@ protected:
     }
 
     // Delivers the graph's notices as the window's event loop would, until the mix ends.
-    void runToEnd()
-    {
-        ASSERT_TRUE(view.runToEnd(control)) << "the mix did not end";
-    }
+    void runToEnd() { ASSERT_TRUE(view.runToEnd(control)) << "the mix did not end"; }
 
     std::shared_ptr<media::Timeline> builtTimeline()
     {
@@ -105,7 +102,8 @@ TEST_F(MixRunTest, AMixRunsToCompletionAndCountsTicks)
     desktop.answers = {true};
     control.mixCommand(store, settings);
     ASSERT_TRUE(control.isMixing());
-    EXPECT_EQ(desktop.messages.back().text, settings.outputFile + QStringLiteral(" exists. Do you want to replace it?"));
+    EXPECT_EQ(desktop.messages.back().text,
+              settings.outputFile + QStringLiteral(" exists. Do you want to replace it?"));
     EXPECT_EQ(desktop.messages.back().caption, QStringLiteral("Warning"));
     control.onTimerTick();
     EXPECT_EQ(view.status, QStringLiteral("Please wait... Used Time: 00:00:01"));
@@ -178,7 +176,8 @@ TEST_F(MixRunTest, AMixThatClipsSaysSoOnceAndKeepsItsStatusText)
         EXPECT_EQ(view.status, doneText(settings.outputFile));
         if (volume == 1.0) {
             ASSERT_EQ(desktop.messages.size(), 1u);
-            EXPECT_EQ(desktop.messages[0].text, QStringLiteral("8820 samples clipped, peak +1.7 dBFS: lower the volumes"));
+            EXPECT_EQ(desktop.messages[0].text,
+                      QStringLiteral("8820 samples clipped, peak +1.7 dBFS: lower the volumes"));
         } else {
             EXPECT_TRUE(desktop.messages.empty()) << desktop.texts().join(QLatin1Char('|')).toStdString();
         }
@@ -221,7 +220,8 @@ TEST_F(MixRunTest, ChecksBeforeAMixLeaveFilesAlone)
 
     // The output may not be one of the inputs, however it is spelled.
     const QByteArray before = contentsOf(input);
-    for (const QString& spelling : {input, dir.path() + QStringLiteral("/./in.wav"), dir.filePath(QStringLiteral("link.wav"))}) {
+    for (const QString& spelling :
+         {input, dir.path() + QStringLiteral("/./in.wav"), dir.filePath(QStringLiteral("link.wav"))}) {
         if (spelling.endsWith(QStringLiteral("link.wav"))) {
             ASSERT_TRUE(QFile::link(input, spelling));
         }
@@ -280,7 +280,8 @@ TEST_F(MixRunTest, AFailedWriteKeepsAValidFileOfWhatWasWritten)
     EXPECT_EQ(control.lastOutcome(), MixOutcome::Failed);
     ASSERT_FALSE(desktop.messages.empty());
     const QString message = desktop.messages.back().text;
-    EXPECT_TRUE(message.contains(QString::fromStdString(media::errorText(media::kErrDiskFull)))) << message.toStdString();
+    EXPECT_TRUE(message.contains(QString::fromStdString(media::errorText(media::kErrDiskFull))))
+        << message.toStdString();
     EXPECT_TRUE(message.contains(settings.outputFile));
     EXPECT_EQ(view.status, QStringLiteral("Stopped by an error. Output File: ") + settings.outputFile);
     EXPECT_EQ(view.button, QStringLiteral("Mix"));
@@ -299,7 +300,7 @@ TEST_F(MixRunTest, EveryPipelineFailureShowsItsOwnMessage)
         const char* message;
         const char* caption;  // nullptr: the application box
         bool withErrorText;
-        bool starts;          // the mix still starts
+        bool starts;  // the mix still starts
     };
     const Case cases[] = {
         {fault::kCreateRenderEngine, "Could not create pRenderEngine", "Error", false, false},
@@ -307,10 +308,12 @@ TEST_F(MixRunTest, EveryPipelineFailureShowsItsOwnMessage)
         {fault::kConnectFrontEnd, "Could not ConnectFrontEnd", nullptr, false, false},
         {fault::kCreateGraphBuilder, "Could not create ICaptureGraphBuilder2", nullptr, false, false},
         {fault::kSetFiltergraph, "Error pBuilder->SetFiltergraph( pGraph )", nullptr, false, false},
-        {fault::kCreateWavMux, "The program does not detect its file writer. Please install the program again!", "Error", false, false},
+        {fault::kCreateWavMux, "The program does not detect its file writer. Please install the program again!",
+         "Error", false, false},
         {fault::kCreateFileWriter, "failed to create wav writer!", nullptr, false, false},
         {fault::kSetFileName, "hr = pWriter->SetFileName( Filename, NULL );", nullptr, false, false},
-        {fault::kCreateFormatConverter, "The program does not detect its file ACM WRAPPER. Please install the latest DirectX!", "Error", false, false},
+        {fault::kCreateFormatConverter,
+         "The program does not detect its file ACM WRAPPER. Please install the latest DirectX!", "Error", false, false},
         {fault::kGetGroupOutputPin, "Could not GetGroupOutputPin( g, &pPin )", nullptr, false, false},
         {fault::kRenderStream, "failed pBuilder->RenderStream( NULL, NULL, pPin, NULL, pMux )", nullptr, true, false},
         {fault::kFindInterface, "can not FindInterface", nullptr, false, true},
@@ -328,8 +331,8 @@ TEST_F(MixRunTest, EveryPipelineFailureShowsItsOwnMessage)
         library.faults().fail(c.point, media::kErrFail);
         RenderPipeline pipeline(library, desktop);
         RenderJob job;
-        const bool started = pipeline.renderToFile(timeline, settings.outputFile, waveFormatFromChoices(0, 0, 0),
-                                                   [] {}, job);
+        const bool started = pipeline.renderToFile(
+            timeline, settings.outputFile, waveFormatFromChoices(0, 0, 0), [] {}, job);
         EXPECT_EQ(started, c.starts);
         EXPECT_EQ(job.isRunning(), c.starts);
         ASSERT_EQ(desktop.messages.size(), c.withErrorText ? 2u : 1u);
@@ -354,7 +357,8 @@ TEST_F(MixRunTest, EveryPipelineFailureShowsItsOwnMessage)
     desktop.messages.clear();
     RenderPipeline pipeline(library, desktop);
     RenderJob job;
-    EXPECT_FALSE(pipeline.renderToFile(timeline, settings.outputFile, waveFormatFromChoices(0, 0, 0), [] {}, job));
+    EXPECT_FALSE(pipeline.renderToFile(
+        timeline, settings.outputFile, waveFormatFromChoices(0, 0, 0), [] {}, job));
     EXPECT_EQ(desktop.texts(), QStringList{QStringLiteral("Could not GetGroupCount( &Groups )")});
 }
 
@@ -389,10 +393,18 @@ TEST_F(MixRunTest, AListThatCannotBeMixedStartsNothing)
     const Case cases[] = {
         {"no usable speed", {0, 1, 0.0}, half, {0, 1, -1.0}, "Nothing in the list can be mixed", ""},
         {"no length", {0, 1, 1.0}, -1, {0, 1, std::nan("")}, "Nothing in the list can be mixed", ""},
-        {"ten million seconds", {0, 1, 1e-7 * 0.5}, half, {0, 1, 1.0}, "A mix can be at most 1000000 seconds",
+        {"ten million seconds",
+         {0, 1, 1e-7 * 0.5},
+         half,
+         {0, 1, 1.0},
+         "A mix can be at most 1000000 seconds",
          "entry 1 (in.wav) would end at 10000000.000 s"},
-        {"starts at the very end", {media::kLongestTime, 1, 1.0}, half, {0, 1, 1.0},
-         "A mix can be at most 1000000 seconds", "entry 1 (in.wav) would end at 1000000.500 s"},
+        {"starts at the very end",
+         {media::kLongestTime, 1, 1.0},
+         half,
+         {0, 1, 1.0},
+         "A mix can be at most 1000000 seconds",
+         "entry 1 (in.wav) would end at 1000000.500 s"},
     };
     {
         QFile out(settings.outputFile);
@@ -445,8 +457,8 @@ TEST_F(MixRunTest, ExtremeSpeedsGiveExactLengths)
         std::size_t frames;
     };
     const Case cases[] = {
-        {blip, 10'000, 0.0001, 441'000},                       // 0.001 s becomes 10 s
-        {input, kReferenceUnitsPerSecond / 2, 1000.0, 22},     // 0.5 s becomes 0.5 ms
+        {blip, 10'000, 0.0001, 441'000},                    // 0.001 s becomes 10 s
+        {input, kReferenceUnitsPerSecond / 2, 1000.0, 22},  // 0.5 s becomes 0.5 ms
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.speed);

@@ -71,12 +71,12 @@ TEST(SizeText, ThreeFiguresInDecimalUnitsRoundedTheWayAsked)
         bool up;
         const char* text;
     };
-    for (const Case& c : {Case{0, false, "0 bytes"}, Case{999, true, "999 bytes"}, Case{1000, false, "1 kB"},
-                          Case{1'765'376, true, "1.77 MB"}, Case{1'048'576, false, "1.04 MB"},
-                          Case{1'048'576, true, "1.05 MB"}, Case{1'200'000'000, true, "1.2 GB"},
-                          Case{300'000'000, false, "300 MB"}, Case{999'999, true, "1 MB"},
-                          Case{999'999, false, "999 kB"}, Case{12'345'678'901, false, "12.3 GB"},
-                          Case{std::numeric_limits<std::uint64_t>::max(), false, "18.4 EB"}}) {
+    for (const Case& c :
+         {Case{0, false, "0 bytes"}, Case{999, true, "999 bytes"}, Case{1000, false, "1 kB"},
+          Case{1'765'376, true, "1.77 MB"}, Case{1'048'576, false, "1.04 MB"}, Case{1'048'576, true, "1.05 MB"},
+          Case{1'200'000'000, true, "1.2 GB"}, Case{300'000'000, false, "300 MB"}, Case{999'999, true, "1 MB"},
+          Case{999'999, false, "999 kB"}, Case{12'345'678'901, false, "12.3 GB"},
+          Case{std::numeric_limits<std::uint64_t>::max(), false, "18.4 EB"}}) {
         EXPECT_EQ(sizeText(c.bytes, c.up), QString::fromLatin1(c.text)) << c.bytes;
     }
 }

@@ -137,8 +137,8 @@ TEST_F(TimelineBuilderTest, EveryFailureShowsItsOwnMessage)
     struct Case {
         std::string_view point;
         const char* message;
-        int tracksLeft;   // tracks in the group afterwards; -1: no group
-        bool hasSource;   // the entries keep their source
+        int tracksLeft;  // tracks in the group afterwards; -1: no group
+        bool hasSource;  // the entries keep their source
         bool hasEffect;
     };
     const Case cases[] = {

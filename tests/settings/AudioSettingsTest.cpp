@@ -18,12 +18,30 @@ TEST(LeadingNumber, ReadsTheNumberAtTheStartOfTheText)
         std::optional<double> value;
     };
     const Case cases[] = {
-        {"1.000", 1.0},      {"  2.5abc", 2.5}, {"-0.1", -0.1},  {"+3", 3.0},     {".5", 0.5},
-        {"5.", 5.0},         {"1e3x", 1000.0},  {"2e", 2.0},     {"2e+", 2.0},    {"7,5", 7.0},
-        {"100.5", 100.5},    {"0", 0.0},        {"\t12 s", 12.0}, {"1.5.6", 1.5},
-        {"", std::nullopt},  {"   ", std::nullopt}, {"abc", std::nullopt}, {".", std::nullopt},
-        {"-", std::nullopt}, {"nan", std::nullopt}, {"inf", std::nullopt}, {"-infinity", std::nullopt},
-        {"1e999", std::nullopt}, {"x1", std::nullopt},
+        {"1.000", 1.0},
+        {"  2.5abc", 2.5},
+        {"-0.1", -0.1},
+        {"+3", 3.0},
+        {".5", 0.5},
+        {"5.", 5.0},
+        {"1e3x", 1000.0},
+        {"2e", 2.0},
+        {"2e+", 2.0},
+        {"7,5", 7.0},
+        {"100.5", 100.5},
+        {"0", 0.0},
+        {"\t12 s", 12.0},
+        {"1.5.6", 1.5},
+        {"", std::nullopt},
+        {"   ", std::nullopt},
+        {"abc", std::nullopt},
+        {".", std::nullopt},
+        {"-", std::nullopt},
+        {"nan", std::nullopt},
+        {"inf", std::nullopt},
+        {"-infinity", std::nullopt},
+        {"1e999", std::nullopt},
+        {"x1", std::nullopt},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
@@ -50,8 +68,9 @@ TEST(ReadAudioSettings, ChecksInOrderAndNamesTheFailingBox)
 {
     const QString number = QStringLiteral("Please enter a number.");
     const QString range = QStringLiteral("Please enter a number between 0 and 100.");
-    const QString speed = QStringLiteral("Please enter a speed above 0: 1 plays the file as it is, 2 twice as fast, "
-                                         "0.5 at half speed.");
+    const QString speed = QStringLiteral(
+        "Please enter a speed above 0: 1 plays the file as it is, 2 twice as fast, "
+        "0.5 at half speed.");
     const QString negativeStart = QStringLiteral("Start time should be greater than 0");
     struct Case {
         const char* start;
@@ -69,8 +88,8 @@ TEST(ReadAudioSettings, ChecksInOrderAndNamesTheFailingBox)
         {"1", "100.5", "1", AudioField::Volume, range, false},
         {"1", "-0.1", "1", AudioField::Volume, range, false},
         {"1", "", "1", AudioField::Volume, number, false},
-        {"", "", "", AudioField::StartTime, number, false},     // the start time is read first
-        {"-1", "", "1", AudioField::Volume, number, false},     // every box is read before the start check
+        {"", "", "", AudioField::StartTime, number, false},  // the start time is read first
+        {"-1", "", "1", AudioField::Volume, number, false},  // every box is read before the start check
         {"-1", "200", "1", AudioField::Volume, range, false},
         {"1", "1", "abc", AudioField::Speed, number, false},
         {"1", "1", "0", AudioField::Speed, speed, false},
@@ -78,7 +97,8 @@ TEST(ReadAudioSettings, ChecksInOrderAndNamesTheFailingBox)
         {"1", "1", "inf", AudioField::Speed, number, false},
         {"-1", "1", "0", AudioField::Speed, speed, false},
         {"-1", "1", "1", AudioField::StartTime, negativeStart, true},
-        {"1e300", "1", "1", AudioField::StartTime, QStringLiteral("Start time should be at most 1000000 seconds"), true},
+        {"1e300", "1", "1", AudioField::StartTime, QStringLiteral("Start time should be at most 1000000 seconds"),
+         true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.start) + " / " + c.volume + " / " + c.speed);

@@ -23,8 +23,10 @@ TEST(OutputOptions, ChosenNamesGetTheWavExtensionOfTheirFileNameOnly)
 TEST(OutputOptions, FrameSizesAreReadLikeIntegersAndStoredInStepsOfEight)
 {
     const std::pair<const char*, std::int32_t> cases[] = {
-        {"352", 352}, {"350", 344}, {"17", 16}, {"10", 16}, {"-7", 16}, {"  +720px", 720},
-        {"abc", 16}, {"- 5", 16}, {"99999999999", 2147483640}, {"-99999999999", 16},
+        {"352", 352},         {"350", 344}, {"17", 16},
+        {"10", 16},           {"-7", 16},   {"  +720px", 720},
+        {"abc", 16},          {"- 5", 16},  {"99999999999", 2147483640},
+        {"-99999999999", 16},
     };
     for (const auto& [text, stored] : cases)
         EXPECT_EQ(frameSizeToStore(readLeadingInteger(QString::fromUtf8(text))), stored) << text;

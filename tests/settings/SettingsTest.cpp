@@ -60,7 +60,8 @@ TEST(ProfileStore, ValuesWrittenAreReadBackByAFreshStore)
               QStringLiteral("/tmp/a, b/Mix \u00e9t\u00e9.wav"));
     EXPECT_EQ(again.ReadString(profile::kOption, profile::kLastAudioFolder, QStringLiteral("x")), QStringLiteral("/"));
     EXPECT_EQ(again.ReadInt(QStringLiteral("Nowhere"), QStringLiteral("Nothing"), 42), 42);
-    EXPECT_EQ(again.ReadString(profile::kSettings, QStringLiteral("Missing"), QStringLiteral("d")), QStringLiteral("d"));
+    EXPECT_EQ(again.ReadString(profile::kSettings, QStringLiteral("Missing"), QStringLiteral("d")),
+              QStringLiteral("d"));
 }
 
 TEST(ProfileStore, UnreadableValuesAndCorruptFilesGiveDefaults)
@@ -123,8 +124,10 @@ TEST(OutputSettings, FirstRunDefaultsAndMusicFolderFailure)
     ProfileStore profile(app);
     profile.WriteString(profile::kSettings, profile::kOutputName, QStringLiteral("/data/out.wav"));
     EXPECT_EQ(loadOutputSettings(profile, QStringLiteral("/m"), desktop).outputFile, QStringLiteral("/data/out.wav"));
-    profile.WriteString(profile::kSettings, profile::kOutputName, QStringLiteral("/") + QString(5000, QLatin1Char('x')));
-    EXPECT_EQ(loadOutputSettings(profile, QStringLiteral("/m"), desktop).outputFile, QStringLiteral("/m/audio_mix.wav"));
+    profile.WriteString(profile::kSettings, profile::kOutputName,
+                        QStringLiteral("/") + QString(5000, QLatin1Char('x')));
+    EXPECT_EQ(loadOutputSettings(profile, QStringLiteral("/m"), desktop).outputFile,
+              QStringLiteral("/m/audio_mix.wav"));
 }
 
 TEST(FrameRate, StoredIndexAndCustomTextResolve)
@@ -171,12 +174,8 @@ TEST(WaveFormatChoice, IndicesMapToFormats)
         std::uint32_t avgBytesPerSec;
     };
     const Case cases[] = {
-        {0, 0, 0, 44100, 2, 16, 4, 176400},
-        {1, 1, 1, 22050, 1, 8, 1, 22050},
-        {2, 0, 1, 11025, 2, 8, 2, 22050},
-        {3, 0, 0, 8000, 2, 16, 4, 32000},
-        {3, 1, 0, 8000, 1, 16, 2, 16000},
-        {4, 2, 2, 44100, 2, 16, 4, 176400},
+        {0, 0, 0, 44100, 2, 16, 4, 176400},    {1, 1, 1, 22050, 1, 8, 1, 22050}, {2, 0, 1, 11025, 2, 8, 2, 22050},
+        {3, 0, 0, 8000, 2, 16, 4, 32000},      {3, 1, 0, 8000, 1, 16, 2, 16000}, {4, 2, 2, 44100, 2, 16, 4, 176400},
         {-1, -1, -1, 44100, 2, 16, 4, 176400},
     };
     for (const Case& c : cases) {

@@ -36,9 +36,9 @@ inline bool prepareWindowTests(const QTemporaryDir& dir)
 }
 
 // The window's focusable controls in reading order.
-inline constexpr int kReadingOrder[] = {kIdAdd,       kIdOptions,        kIdMix,       kIdHelp,
-                                        kIdExit,      kIdMixList,        kIdDeleteSelected,
-                                        kIdDeleteAll, kIdProperties,     kIdHomepage,  kIdAbout};
+inline constexpr int kReadingOrder[] = {kIdAdd,     kIdOptions,        kIdMix,       kIdHelp,       kIdExit,
+                                        kIdMixList, kIdDeleteSelected, kIdDeleteAll, kIdProperties, kIdHomepage,
+                                        kIdAbout};
 
 struct MainWindowFixture {
     RecordingDesktop desktop;

@@ -16,15 +16,9 @@ namespace sonarel::testing {
 inline const std::vector<std::string>& oddFileNames()
 {
     static const std::vector<std::string> names{
-        "plain.wav",
-        "with space.wav",
-        "comma, and more.wav",
-        "quote \"live\".wav",
-        "Grüße – ünïcödé 音.wav",
-        "-leading dash.wav",
-        "#not a comment.wav",
-        " leading blank.wav",
-        "sub folder/deeper/take.wav",
+        "plain.wav",          "with space.wav",         "comma, and more.wav",
+        "quote \"live\".wav", "Grüße – ünïcödé 音.wav", "-leading dash.wav",
+        "#not a comment.wav", " leading blank.wav",     "sub folder/deeper/take.wav",
     };
     return names;
 }

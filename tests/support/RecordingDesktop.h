@@ -21,12 +21,12 @@ struct RecordedMessage {
 class RecordingDesktop final : public Desktop {
 public:
     std::vector<RecordedMessage> messages;
-    std::deque<bool> answers;               // answers to questions, in order; No when empty
-    std::deque<QStringList> filesToOpen;    // results of open dialogs, in order; none when empty
-    std::deque<QString> fileToSave;         // results of save dialogs; cancelled when empty
+    std::deque<bool> answers;             // answers to questions, in order; No when empty
+    std::deque<QStringList> filesToOpen;  // results of open dialogs, in order; none when empty
+    std::deque<QString> fileToSave;       // results of save dialogs; cancelled when empty
     // Answers to "save changes?"; Discard when empty, so tests that do not save close as before.
     std::deque<SaveChoice> saveChoices;
-    std::deque<QString> folders;            // results of folder dialogs; cancelled when empty
+    std::deque<QString> folders;  // results of folder dialogs; cancelled when empty
     std::vector<FileDialogRequest> dialogRequests;
     std::vector<QString> openedDocuments;
     std::vector<QStringList> startedPrograms;  // program followed by its arguments

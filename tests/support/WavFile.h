@@ -29,10 +29,7 @@ struct WavData {
     // Interleaved samples as stored: 8-bit unsigned 0..255, 16-bit signed, 24-bit signed.
     std::vector<std::int32_t> samples;
 
-    std::int64_t frames() const
-    {
-        return channels > 0 ? static_cast<std::int64_t>(samples.size()) / channels : 0;
-    }
+    std::int64_t frames() const { return channels > 0 ? static_cast<std::int64_t>(samples.size()) / channels : 0; }
     std::int32_t at(std::int64_t frame, int channel) const
     {
         return samples[static_cast<std::size_t>(frame * channels + channel)];
@@ -93,7 +90,8 @@ inline void readSamples(const unsigned char* data, std::uint64_t size, WavData& 
         else
             wav.samples[i] = static_cast<std::int32_t>(static_cast<std::uint32_t>(s[0]) << 8 |
                                                        static_cast<std::uint32_t>(s[1]) << 16 |
-                                                       static_cast<std::uint32_t>(s[2]) << 24) >> 8;
+                                                       static_cast<std::uint32_t>(s[2]) << 24) >>
+                             8;
     }
 }
 
@@ -240,8 +238,8 @@ inline std::vector<std::int16_t> sine16(int channels, int sampleRate, double sec
     for (std::size_t f = 0; f < frames; ++f) {
         const double value = amplitude * std::sin(2.0 * M_PI * frequency * static_cast<double>(f) / sampleRate);
         for (int c = 0; c < channels; ++c)
-            samples[f * static_cast<std::size_t>(channels) + static_cast<std::size_t>(c)] =
-                static_cast<std::int16_t>(std::lround(value));
+            samples[f * static_cast<std::size_t>(channels) + static_cast<std::size_t>(c)] = static_cast<std::int16_t>(
+                std::lround(value));
     }
     return samples;
 }

@@ -15,7 +15,8 @@ namespace {
 // float of `sum`, as float with full scale 1.0.
 template <typename Sample>
 void addChannel(const std::uint8_t* from, std::size_t stride, std::size_t frames, double scale, double offset,
-                float weight, float* sum, std::size_t step) {
+                float weight, float* sum, std::size_t step)
+{
     const auto* samples = reinterpret_cast<const Sample*>(from);
     const auto factor = static_cast<float>(scale) * weight;
     const auto shift = static_cast<float>(offset);
@@ -25,7 +26,8 @@ void addChannel(const std::uint8_t* from, std::size_t stride, std::size_t frames
 
 }  // namespace
 
-bool meanOfChannels(const AVFrame& frame, int copies, std::vector<float>& out) {
+bool meanOfChannels(const AVFrame& frame, int copies, std::vector<float>& out)
+{
     const auto format = static_cast<AVSampleFormat>(frame.format);
     const int channels = frame.ch_layout.nb_channels;
     if (channels <= 0 || copies <= 0 || frame.nb_samples <= 0)

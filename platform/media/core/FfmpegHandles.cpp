@@ -9,7 +9,8 @@ extern "C" {
 
 namespace sonarel::media::core {
 
-Status statusFromAv(int error) {
+Status statusFromAv(int error)
+{
     if (error == AVERROR_EXIT)
         return kErrAbort;
     if (error == AVERROR(ENOMEM))
@@ -25,14 +26,16 @@ Status statusFromAv(int error) {
     return kErrCorruptData;
 }
 
-std::string ffmpegErrorText(int error) {
+std::string ffmpegErrorText(int error)
+{
     char text[AV_ERROR_MAX_STRING_SIZE] = {};
     if (av_strerror(error, text, sizeof text) < 0)
         return "FFmpeg error " + std::to_string(error);
     return text;
 }
 
-std::string Failure::ffmpegSuffix() const {
+std::string Failure::ffmpegSuffix() const
+{
     return avError < 0 ? " (FFmpeg: " + ffmpegErrorText(avError) + ")" : std::string();
 }
 

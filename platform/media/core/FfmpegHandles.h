@@ -23,7 +23,8 @@ struct CodecFreer {
     void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
 };
 struct IoFreer {
-    void operator()(AVIOContext* c) const {
+    void operator()(AVIOContext* c) const
+    {
         if (c)
             av_freep(&c->buffer);
         avio_context_free(&c);

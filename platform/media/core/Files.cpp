@@ -8,7 +8,8 @@
 
 namespace sonarel::media::core {
 
-std::string toUtf8(const std::u16string& text) {
+std::string toUtf8(const std::u16string& text)
+{
     std::string out;
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -38,7 +39,8 @@ std::string toUtf8(const std::u16string& text) {
     return out;
 }
 
-Status statusFromErrno(int error, bool writing) {
+Status statusFromErrno(int error, bool writing)
+{
     switch (error) {
     case ENOENT: return writing ? kErrPathNotFound : kErrFileNotFound;  // writing creates the file
     case ENOTDIR: return kErrPathNotFound;
@@ -58,7 +60,8 @@ Status statusFromErrno(int error, bool writing) {
     }
 }
 
-Status openRegularFile(const std::string& path, int& fd, long long& size) {
+Status openRegularFile(const std::string& path, int& fd, long long& size)
+{
     fd = -1;
     size = 0;
     if (path.empty())
@@ -84,7 +87,8 @@ Status openRegularFile(const std::string& path, int& fd, long long& size) {
     return kOk;
 }
 
-Status checkRegularFile(const std::string& path) {
+Status checkRegularFile(const std::string& path)
+{
     int fd = -1;
     long long size = 0;
     const Status status = openRegularFile(path, fd, size);

@@ -30,8 +30,8 @@ constexpr int kLowestSampleRate = 1000;
 
 // Demuxers that read other files or URLs named inside the file.
 constexpr std::array<std::string_view, 12> kRefusedDemuxers = {
-    "hls", "applehttp", "concat", "ffconcat", "dash", "sdp", "rtsp", "rtp", "image2", "tee",
-    "webm_dash_manifest", "mpd"};
+    "hls", "applehttp", "concat", "ffconcat",           "dash", "sdp", "rtsp",
+    "rtp", "image2",    "tee",    "webm_dash_manifest", "mpd"};
 
 // The engine's I/O answers as FFmpeg's own file protocol does, on the descriptor's own position:
 // a read at or past the end is AVERROR_EOF, a seek goes wherever lseek() lets it (past the end
@@ -39,7 +39,8 @@ constexpr std::array<std::string_view, 12> kRefusedDemuxers = {
 // the file's size now. Demuxers are written against that protocol: some skip a damaged chunk size
 // by a seek that fails there and carry on from where they are, and a file the ffmpeg command
 // plays must not be refused here because a seek answered differently.
-int readFile(void* opaque, std::uint8_t* buffer, int size) {
+int readFile(void* opaque, std::uint8_t* buffer, int size)
+{
     auto* file = static_cast<FileSource*>(opaque);
     if (file->stop && file->stop->load(std::memory_order_relaxed))
         return AVERROR_EXIT;
@@ -56,7 +57,8 @@ int readFile(void* opaque, std::uint8_t* buffer, int size) {
     }
 }
 
-std::int64_t seekFile(void* opaque, std::int64_t offset, int whence) {
+std::int64_t seekFile(void* opaque, std::int64_t offset, int whence)
+{
     auto* file = static_cast<FileSource*>(opaque);
     whence &= ~AVSEEK_FORCE;
     if (whence == AVSEEK_SIZE) {
@@ -70,14 +72,19 @@ std::int64_t seekFile(void* opaque, std::int64_t offset, int whence) {
 }
 
 // Nested opens (playlists, references to other files) are never allowed.
-int refuseNestedOpen(AVFormatContext*, AVIOContext**, const char*, int, AVDictionary**) { return AVERROR(EPERM); }
+int refuseNestedOpen(AVFormatContext*, AVIOContext**, const char*, int, AVDictionary**)
+{
+    return AVERROR(EPERM);
+}
 
-int interruptRequested(void* opaque) {
+int interruptRequested(void* opaque)
+{
     const auto* stop = static_cast<const std::atomic<bool>*>(opaque);
     return stop && stop->load(std::memory_order_relaxed) ? 1 : 0;
 }
 
-bool isRefusedDemuxer(std::string_view demuxer) {
+bool isRefusedDemuxer(std::string_view demuxer)
+{
     for (std::string_view refused : kRefusedDemuxers)
         if (demuxer == refused || demuxer.starts_with(std::string(refused) + ","))
             return true;
@@ -86,20 +93,26 @@ bool isRefusedDemuxer(std::string_view demuxer) {
 
 }  // namespace
 
-void quietFfmpegLog() { av_log_set_level(AV_LOG_QUIET); }
+void quietFfmpegLog()
+{
+    av_log_set_level(AV_LOG_QUIET);
+}
 
-FileSource::~FileSource() {
+FileSource::~FileSource()
+{
     if (fd >= 0)
         ::close(fd);
 }
 
-Status MediaInput::open(const std::string& path, const std::atomic<bool>* stop) {
+Status MediaInput::open(const std::string& path, const std::atomic<bool>* stop)
+{
     if (const Status s = openDemuxer(path, stop); failed(s))
         return s;
     return openDecoder();
 }
 
-Status MediaInput::openDemuxer(const std::string& path, const std::atomic<bool>* stop) {
+Status MediaInput::openDemuxer(const std::string& path, const std::atomic<bool>* stop)
+{
     long long size = 0;
     if (const Status s = openRegularFile(path, file.fd, size); failed(s))
         return s;
@@ -149,7 +162,8 @@ Status MediaInput::openDemuxer(const std::string& path, const std::atomic<bool>*
     return kOk;
 }
 
-Status MediaInput::openDecoder() {
+Status MediaInput::openDecoder()
+{
     const AVCodec* decoder = nullptr;
     streamIndex = av_find_best_stream(format.get(), AVMEDIA_TYPE_AUDIO, -1, -1, &decoder, 0);
     if (streamIndex == AVERROR_STREAM_NOT_FOUND)

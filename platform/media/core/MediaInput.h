@@ -45,7 +45,8 @@ struct MediaInput {
     Status open(const std::string& path, const std::atomic<bool>* stop);
 
     // The status for an FFmpeg failure, remembering FFmpeg's code for the detail of the error.
-    Status fail(int avError) {
+    Status fail(int avError)
+    {
         lastAvError = avError;
         return statusFromAv(avError);
     }

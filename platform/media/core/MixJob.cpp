@@ -25,17 +25,20 @@ MixJob::MixJob(std::shared_ptr<EngineContext> context, std::vector<SourceEntry> 
       format_(format),
       outputName_(std::move(outputName)),
       outputPath_(toUtf8(outputName_)),
-      sink_(std::move(sink)) {
+      sink_(std::move(sink))
+{
     totalFrames_ = outputFrames(entries_, static_cast<int>(format_.samplesPerSec));
 }
 
-MixJob::~MixJob() {
+MixJob::~MixJob()
+{
     stop();
     if (thread_.joinable())
         thread_.join();
 }
 
-Status MixJob::start() {
+Status MixJob::start()
+{
     if (thread_.joinable() || writer_)
         return kErrWrongState;
     writer_ = std::make_unique<WavWriter>();
@@ -56,13 +59,15 @@ Status MixJob::start() {
     return kOk;
 }
 
-void MixJob::stop() {
+void MixJob::stop()
+{
     stop_.store(true);
     if (thread_.joinable() && thread_.get_id() != std::this_thread::get_id())
         thread_.join();
 }
 
-void MixJob::main() {
+void MixJob::main()
+{
     Outcome outcome;
     try {
         outcome = mixAllBlocks();
@@ -78,7 +83,8 @@ void MixJob::main() {
 
 // Block n is mixed and written while the workers decode block n + 1 (each source keeps a part for
 // each of the two blocks), so the writing never leaves the workers idle.
-MixJob::Outcome MixJob::mixAllBlocks() {
+MixJob::Outcome MixJob::mixAllBlocks()
+{
     Schedule schedule = makeSchedule();
     WorkerPool pool(workerCount());  // declared before the sources: they close before it stops
     Playing playing;
@@ -120,7 +126,8 @@ MixJob::Outcome MixJob::mixAllBlocks() {
     return {};
 }
 
-MixJob::Schedule MixJob::makeSchedule() const {
+MixJob::Schedule MixJob::makeSchedule() const
+{
     const int rate = static_cast<int>(format_.samplesPerSec);
     Schedule schedule;
     schedule.starts.assign(entries_.size(), 0);
@@ -134,7 +141,8 @@ MixJob::Schedule MixJob::makeSchedule() const {
     return schedule;
 }
 
-int MixJob::workerCount() const {
+int MixJob::workerCount() const
+{
     int workers = context_->options.workerThreads;
     if (workers <= 0)
         workers = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
@@ -142,7 +150,8 @@ int MixJob::workerCount() const {
 }
 
 // Starts the sources that begin before the end of this block.
-void MixJob::admitSources(Schedule& schedule, std::int64_t blockStart, std::int64_t blockFrames, Playing& playing) {
+void MixJob::admitSources(Schedule& schedule, std::int64_t blockStart, std::int64_t blockFrames, Playing& playing)
+{
     while (schedule.next < schedule.order.size() &&
            schedule.starts[schedule.order[schedule.next]] < blockStart + blockFrames) {
         const std::size_t i = schedule.order[schedule.next++];
@@ -156,7 +165,8 @@ void MixJob::admitSources(Schedule& schedule, std::int64_t blockStart, std::int6
 }
 
 void MixJob::decodeBlock(WorkerPool& pool, Playing& playing, std::int64_t blockStart, std::int64_t blockFrames,
-                         int slot, const std::function<void()>& alongside) {
+                         int slot, const std::function<void()>& alongside)
+{
     BlockRequest block;
     block.start = blockStart;
     block.frames = blockFrames;
@@ -184,22 +194,25 @@ void MixJob::decodeBlock(WorkerPool& pool, Playing& playing, std::int64_t blockS
     });
 }
 
-MixJob::Outcome MixJob::firstFailure(const Playing& playing) const {
+MixJob::Outcome MixJob::firstFailure(const Playing& playing) const
+{
     for (const auto& source : playing)
         if (const Failure& f = source->failure(); failed(f.status))
-            return {f.status, "Could not read the source file " + source->path() + ": " + errorText(f.status) +
-                                  f.ffmpegSuffix()};
+            return {f.status,
+                    "Could not read the source file " + source->path() + ": " + errorText(f.status) + f.ffmpegSuffix()};
     return {};
 }
 
-void MixJob::noteSilenced(const Playing& playing) {
+void MixJob::noteSilenced(const Playing& playing)
+{
     silenced_.resize(entries_.size(), false);
     for (const auto& source : playing)
         if (source->silencedNonFinite())
             silenced_[source->index()] = true;
 }
 
-void MixJob::mixBlock(const Playing& playing, int slot, std::int64_t blockFrames, std::vector<float>& mix) const {
+void MixJob::mixBlock(const Playing& playing, int slot, std::int64_t blockFrames, std::vector<float>& mix) const
+{
     const auto channels = static_cast<std::int64_t>(format_.channels);
     std::fill(mix.begin(), mix.begin() + blockFrames * channels, 0.0f);
     for (const auto& source : playing) {
@@ -212,7 +225,8 @@ void MixJob::mixBlock(const Playing& playing, int slot, std::int64_t blockFrames
     }
 }
 
-Status MixJob::writeBlock(const std::vector<float>& mix, std::int64_t blockFrames, std::vector<std::uint8_t>& pcm) {
+Status MixJob::writeBlock(const std::vector<float>& mix, std::int64_t blockFrames, std::vector<std::uint8_t>& pcm)
+{
     const auto samples = static_cast<std::size_t>(blockFrames * format_.channels);
     convertToPcm(mix.data(), samples, format_.bitsPerSample, pcm.data(), clipping_);
     return writer_->write(pcm.data(), samples * static_cast<std::size_t>(format_.bitsPerSample / 8));
@@ -220,7 +234,8 @@ Status MixJob::writeBlock(const std::vector<float>& mix, std::int64_t blockFrame
 
 // Closes the file with a true header, whatever happened; a failure to do so is the outcome when
 // nothing failed before.
-void MixJob::finishOutput(Outcome& outcome) {
+void MixJob::finishOutput(Outcome& outcome)
+{
     const Status finished = writer_->finish();
     if (succeeded(outcome.status) && failed(finished))
         outcome.status = finished;
@@ -228,7 +243,8 @@ void MixJob::finishOutput(Outcome& outcome) {
         outcome.detail = "Could not write the output file " + outputPath_ + ": " + errorText(outcome.status);
 }
 
-void MixJob::report(const Outcome& outcome) {
+void MixJob::report(const Outcome& outcome)
+{
     if (stop_.load() && (succeeded(outcome.status) || outcome.status == kErrAbort))
         return;  // stopped by the caller: no event
     if (!sink_)

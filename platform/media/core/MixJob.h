@@ -93,7 +93,7 @@ private:
     std::atomic<bool> stop_{false};
     std::atomic<bool> running_{false};
     std::atomic<std::int64_t> framesWritten_{0};
-    Clipping clipping_;  // one task at a time: the job's thread or the batch's writing task
+    Clipping clipping_;           // one task at a time: the job's thread or the batch's writing task
     std::vector<bool> silenced_;  // per entry: some of its samples were not numbers (job's thread)
     std::unique_ptr<WavWriter> writer_;
     std::thread thread_;

@@ -10,7 +10,8 @@
 namespace sonarel::media::core {
 
 template <typename Sample>
-bool allFinite(const Sample* samples, std::size_t count) {
+bool allFinite(const Sample* samples, std::size_t count)
+{
     bool finite = true;
     for (std::size_t i = 0; i < count; ++i)
         finite &= std::isfinite(samples[i]);  // no early exit: the loop vectorises
@@ -19,7 +20,8 @@ bool allFinite(const Sample* samples, std::size_t count) {
 
 // Sets every sample that is not a finite number to 0; returns how many there were.
 template <typename Sample>
-std::int64_t clearNonFinite(Sample* samples, std::size_t count) {
+std::int64_t clearNonFinite(Sample* samples, std::size_t count)
+{
     std::int64_t cleared = 0;
     for (std::size_t i = 0; i < count; ++i) {
         if (!std::isfinite(samples[i])) {

@@ -19,10 +19,11 @@ constexpr std::size_t kChunk = 4096;
 // vectorises. `fullScale` is 32768 (16 bits) or 128 (8 bits, stored with an offset of 128).
 template <typename Sample>
 void convertChunk(const float* in, std::size_t n, float fullScale, float offset, Sample* out, std::int32_t& clippedSum,
-                  std::int32_t& peakSum) {
+                  std::int32_t& peakSum)
+{
     const float highest = fullScale - 1.0f;
     const float lowest = -fullScale;
-    std::int32_t clipped = 0;  // locals, not the references: reductions in registers vectorise
+    std::int32_t clipped = 0;         // locals, not the references: reductions in registers vectorise
     std::int32_t peakBits = peakSum;  // signed: an unsigned maximum does not vectorise
     for (std::size_t i = 0; i < n; ++i) {
         const float x = in[i];
@@ -44,7 +45,8 @@ void convertChunk(const float* in, std::size_t n, float fullScale, float offset,
 
 }  // namespace
 
-void convertToPcm(const float* in, std::size_t samples, int bits, std::uint8_t* out, Clipping& clipping) {
+void convertToPcm(const float* in, std::size_t samples, int bits, std::uint8_t* out, Clipping& clipping)
+{
     std::int32_t peakBits = std::bit_cast<std::int32_t>(clipping.peak);
     std::int32_t clipped = 0;
     for (std::size_t done = 0; done < samples; done += kChunk) {

@@ -31,8 +31,8 @@ struct PeakLevels {
     static constexpr std::int64_t kFirstSliceFrames = kRate / 100;
 
     std::int64_t framesPerLevel = kFirstSliceFrames;
-    std::int64_t frames = 0;            // decoded length at kRate
-    std::vector<std::uint8_t> levels;   // 0 = silence, 255 = full scale (or louder), per slice
+    std::int64_t frames = 0;           // decoded length at kRate
+    std::vector<std::uint8_t> levels;  // 0 = silence, 255 = full scale (or louder), per slice
 
     static double toLevel(std::uint8_t stored) { return stored / 255.0; }
     // The loudest level between two times of the media (seconds), 0..1; 0 outside the sound.

@@ -9,7 +9,8 @@ namespace {
 constexpr REFERENCE_TIME kMaxTime = kLongestTime;
 }
 
-bool frameAt(REFERENCE_TIME t, int rate, std::int64_t& frame) {
+bool frameAt(REFERENCE_TIME t, int rate, std::int64_t& frame)
+{
     if (t < -kMaxTime || t > kMaxTime || rate <= 0 || rate > 1'000'000)
         return false;
     const std::int64_t scaled = t * rate;
@@ -18,7 +19,8 @@ bool frameAt(REFERENCE_TIME t, int rate, std::int64_t& frame) {
     return true;
 }
 
-bool placement(const SourceEntry& e, int rate, std::int64_t& start, std::int64_t& frames) {
+bool placement(const SourceEntry& e, int rate, std::int64_t& start, std::int64_t& frames)
+{
     std::int64_t stop = 0;
     if (!frameAt(e.timelineStart, rate, start) || !frameAt(e.timelineStop - e.timelineStart, rate, frames) ||
         !frameAt(e.timelineStop, rate, stop))
@@ -26,7 +28,8 @@ bool placement(const SourceEntry& e, int rate, std::int64_t& start, std::int64_t
     return frames > 0 && start + frames > 0;
 }
 
-std::int64_t outputFrames(const std::vector<SourceEntry>& entries, int rate) {
+std::int64_t outputFrames(const std::vector<SourceEntry>& entries, int rate)
+{
     std::int64_t end = 0;
     for (const SourceEntry& e : entries) {
         std::int64_t start = 0;

@@ -20,15 +20,19 @@ PlayingSource::PlayingSource(const SourceEntry& entry, std::size_t index, std::i
       path_(toUtf8(entry.name)),
       start_(start),
       frames_(frames),
-      volume_(static_cast<float>(entry.volume)) {}
+      volume_(static_cast<float>(entry.volume))
+{
+}
 
-void PlayingSource::fill(const BlockRequest& block) {
+void PlayingSource::fill(const BlockRequest& block)
+{
     const auto began = std::chrono::steady_clock::now();
     fillBlock(block);
     cost_ = std::chrono::steady_clock::now() - began;
 }
 
-void PlayingSource::fillBlock(const BlockRequest& block) {
+void PlayingSource::fillBlock(const BlockRequest& block)
+{
     const std::int64_t from = std::max(block.start, start_);
     const std::int64_t to = std::min(block.start + block.frames, end());
     part_ = &parts_[block.slot & 1];
@@ -56,7 +60,8 @@ void PlayingSource::fillBlock(const BlockRequest& block) {
     }
 }
 
-void PlayingSource::open(const BlockRequest& block) {
+void PlayingSource::open(const BlockRequest& block)
+{
     opened_ = true;
     const REFERENCE_TIME mediaLength = entry_.mediaStop - entry_.mediaStart;
     const REFERENCE_TIME timelineLength = entry_.timelineStop - entry_.timelineStart;
@@ -83,7 +88,8 @@ void PlayingSource::open(const BlockRequest& block) {
                                   static_cast<double>(mediaLength));
 }
 
-Status PlayingSource::readFrames(std::int64_t n, float* out) {
+Status PlayingSource::readFrames(std::int64_t n, float* out)
+{
     // n frames in the stream's channels; silence once the stream has ended.
     const auto channels = static_cast<std::size_t>(stream_ ? stream_->channels() : 1);
     std::int64_t got = 0;
@@ -99,7 +105,8 @@ Status PlayingSource::readFrames(std::int64_t n, float* out) {
     return kOk;
 }
 
-Status PlayingSource::skipTo(std::int64_t wanted) {
+Status PlayingSource::skipTo(std::int64_t wanted)
+{
     const int channels = stream_ ? stream_->channels() : 1;
     while (position_ < wanted) {
         const std::int64_t n = std::min(wanted - position_, kSkipChunkFrames);
@@ -111,7 +118,8 @@ Status PlayingSource::skipTo(std::int64_t wanted) {
     return kOk;
 }
 
-void PlayingSource::applyVolume(int outChannels) {
+void PlayingSource::applyVolume(int outChannels)
+{
     const int sourceChannels = stream_ ? stream_->channels() : 1;
     std::vector<float>& samples = part_->samples;
     samples.resize(static_cast<std::size_t>(part_->count * outChannels));

@@ -19,7 +19,8 @@ namespace {
 constexpr std::int64_t kUnknown = -1;
 
 // a + b, held at the int64 limits: forged packet durations and timestamps must not overflow.
-std::int64_t saturatedSum(std::int64_t a, std::int64_t b) {
+std::int64_t saturatedSum(std::int64_t a, std::int64_t b)
+{
     std::int64_t sum = 0;
     if (__builtin_add_overflow(a, b, &sum))
         return b > 0 ? INT64_MAX : INT64_MIN;
@@ -27,7 +28,8 @@ std::int64_t saturatedSum(std::int64_t a, std::int64_t b) {
 }
 
 // Length of the stream in its time base, from its packets (a scan of the file, no decoding).
-std::int64_t scanPacketLength(MediaInput& input) {
+std::int64_t scanPacketLength(MediaInput& input)
+{
     PacketPtr packet(av_packet_alloc());
     if (!packet)
         return kUnknown;
@@ -59,7 +61,8 @@ std::int64_t scanPacketLength(MediaInput& input) {
 // declares. FFmpeg hands those on as skip counts on the first and last packets, and the decoder
 // drops exactly them, so counting the packets gives what is decoded. Without a tag the frames
 // are all there is (the delay is then part of the sound). In the stream's time base.
-std::int64_t countMp3Samples(MediaInput& input) {
+std::int64_t countMp3Samples(MediaInput& input)
+{
     PacketPtr packet(av_packet_alloc());
     if (!packet)
         return kUnknown;
@@ -86,7 +89,8 @@ std::int64_t countMp3Samples(MediaInput& input) {
 // the sound's own where the format says so exactly: FLAC's and Vorbis's sample totals, an MP4
 // edit list (AAC, ALAC), a WAV's data size. Ogg Opus counts its pre-skip (the decoder's warm-up,
 // which is dropped) in the total.
-std::int64_t declaredLength(const MediaInput& input) {
+std::int64_t declaredLength(const MediaInput& input)
+{
     const AVStream* st = input.stream();
     if (input.format->duration_estimation_method == AVFMT_DURATION_FROM_BITRATE || st->duration == AV_NOPTS_VALUE ||
         st->duration <= 0)
@@ -108,7 +112,8 @@ constexpr double kLeastBytesPerSecond = 64.0;  // 512 bit/s
 
 // What one second of the stream takes at the least: exact for PCM and the ADPCMs of fixed sample
 // size (the header's rate and channels times the sample size), the floor above otherwise.
-double leastBytesPerSecond(const MediaInput& input) {
+double leastBytesPerSecond(const MediaInput& input)
+{
     const AVCodecParameters* par = input.stream()->codecpar;
     const int bits = av_get_exact_bits_per_sample(par->codec_id);
     if (bits > 0 && par->ch_layout.nb_channels > 0 && par->sample_rate > 0)
@@ -118,7 +123,8 @@ double leastBytesPerSecond(const MediaInput& input) {
 
 // Whether `duration` is a length the file could hold. Headers make a file larger than its sound,
 // never smaller, so the whole file is the most any length may take.
-bool believable(const MediaInput& input, REFERENCE_TIME duration) {
+bool believable(const MediaInput& input, REFERENCE_TIME duration)
+{
     if (duration <= 0)
         return false;
     constexpr double kSlackBytes = 64.0;  // rounding of the length to 100 ns
@@ -126,7 +132,8 @@ bool believable(const MediaInput& input, REFERENCE_TIME duration) {
     return seconds * leastBytesPerSecond(input) <= static_cast<double>(input.file.size) + kSlackBytes;
 }
 
-REFERENCE_TIME toReference(const MediaInput& input, std::int64_t length) {
+REFERENCE_TIME toReference(const MediaInput& input, std::int64_t length)
+{
     if (length == kUnknown || length <= 0)
         return kUnknown;
     return av_rescale_q(length, input.stream()->time_base, AVRational{1, static_cast<int>(kReferenceUnitsPerSecond)});
@@ -134,14 +141,15 @@ REFERENCE_TIME toReference(const MediaInput& input, std::int64_t length) {
 
 // Counts the samples the stream's decoder gives, as the mix decodes them (damaged packets and
 // frames skipped), in 100-ns units at each frame's own rate. Stops beyond the longest mix.
-REFERENCE_TIME decodedLength(const std::string& path) {
+REFERENCE_TIME decodedLength(const std::string& path)
+{
     MediaInput input;
     PacketPtr packet(av_packet_alloc());
     FramePtr frame(av_frame_alloc());
     if (failed(input.open(path, nullptr)) || !packet || !frame)
         return kUnknown;
-    REFERENCE_TIME done = 0;     // of the rates before the current one
-    std::int64_t samples = 0;    // at the current rate
+    REFERENCE_TIME done = 0;   // of the rates before the current one
+    std::int64_t samples = 0;  // at the current rate
     int rate = 0;
     const auto total = [&] { return rate > 0 ? done + av_rescale(samples, kReferenceUnitsPerSecond, rate) : done; };
     const auto receive = [&] {
@@ -177,7 +185,8 @@ REFERENCE_TIME decodedLength(const std::string& path) {
 
 // The declared length first (no reading), then a scan of the packets when nothing is declared or
 // the declaration is more than the file could hold; a decode when the packets cannot say either.
-Status probeDuration(const std::string& path, REFERENCE_TIME& duration) {
+Status probeDuration(const std::string& path, REFERENCE_TIME& duration)
+{
     duration = 0;
     MediaInput input;
     if (const Status s = input.open(path, nullptr); failed(s))

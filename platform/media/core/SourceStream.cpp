@@ -27,7 +27,8 @@ constexpr double kMaxRateRatio = 256.0;  // beyond this, varispeed is clamped
 // Clears NaN and infinite samples of a decoded frame, before the resampler could spread them over
 // their neighbours and before they reach the sum of the mix. Only float formats can hold them; a
 // frame is copied only when it holds some. Returns how many were cleared, or -1 when out of memory.
-std::int64_t silenceNonFinite(AVFrame& frame) {
+std::int64_t silenceNonFinite(AVFrame& frame)
+{
     const auto format = static_cast<AVSampleFormat>(frame.format);
     const bool isFloat = format == AV_SAMPLE_FMT_FLT || format == AV_SAMPLE_FMT_FLTP;
     const bool isDouble = format == AV_SAMPLE_FMT_DBL || format == AV_SAMPLE_FMT_DBLP;
@@ -35,8 +36,8 @@ std::int64_t silenceNonFinite(AVFrame& frame) {
         return 0;
     const bool planar = av_sample_fmt_is_planar(format) != 0;
     const int planes = planar ? frame.ch_layout.nb_channels : 1;
-    const auto perPlane =
-        static_cast<std::size_t>(frame.nb_samples) * static_cast<std::size_t>(planar ? 1 : frame.ch_layout.nb_channels);
+    const auto perPlane = static_cast<std::size_t>(frame.nb_samples) *
+                          static_cast<std::size_t>(planar ? 1 : frame.ch_layout.nb_channels);
     bool finite = true;
     for (int p = 0; p < planes && finite; ++p)
         finite = isFloat ? allFinite(reinterpret_cast<const float*>(frame.extended_data[p]), perPlane)
@@ -73,7 +74,8 @@ struct SourceStream::Impl {
     bool finished = false;
     std::int64_t nonFinite = 0;  // samples that were not numbers, cleared before conversion
 
-    ~Impl() {
+    ~Impl()
+    {
         av_channel_layout_uninit(&inLayout);
         av_channel_layout_uninit(&outLayout);
     }
@@ -81,7 +83,8 @@ struct SourceStream::Impl {
     std::size_t channels() const { return static_cast<std::size_t>(outLayout.nb_channels); }
     std::int64_t available() const { return static_cast<std::int64_t>((fifo.size() - fifoPos) / channels()); }
 
-    float* reserve(std::int64_t frames) {
+    float* reserve(std::int64_t frames)
+    {
         if (fifoPos > 0 && fifoPos * 2 >= fifo.size()) {
             fifo.erase(fifo.begin(), fifo.begin() + static_cast<std::ptrdiff_t>(fifoPos));
             fifoPos = 0;
@@ -90,17 +93,20 @@ struct SourceStream::Impl {
         fifo.resize(old + static_cast<std::size_t>(frames) * channels());
         return fifo.data() + old;
     }
-    void commit(std::int64_t reserved, std::int64_t used) {
+    void commit(std::int64_t reserved, std::int64_t used)
+    {
         fifo.resize(fifo.size() - static_cast<std::size_t>(reserved - used) * channels());
     }
 
-    Status corrupt(int avError) {
+    Status corrupt(int avError)
+    {
         input.lastAvError = avError;
         return kErrCorruptData;
     }
 
     // Converts what the resampler still holds.
-    Status drainResampler() {
+    Status drainResampler()
+    {
         if (!swr)
             return kOk;
         for (;;) {
@@ -116,7 +122,8 @@ struct SourceStream::Impl {
         }
     }
 
-    Status setUpResampler(AVChannelLayout& layout, int format, int rate) {
+    Status setUpResampler(AVChannelLayout& layout, int format, int rate)
+    {
         if (const Status s = drainResampler(); failed(s))
             return s;
         swr.reset();
@@ -169,7 +176,8 @@ struct SourceStream::Impl {
     // The resampler's own matrix where it has one for the layout (the standard downmix), else equal
     // weights for every channel: a count no standard layout names (9, 17, 33...) or more channels
     // than the resampler takes at all.
-    Status setUpConversion(AVChannelLayout& layout, int format, int rate) {
+    Status setUpConversion(AVChannelLayout& layout, int format, int rate)
+    {
         equalDownmix = false;
         const Status direct = setUpResampler(layout, format, rate);
         if (!failed(direct) || direct == kErrOutOfMemory || layout.nb_channels <= outLayout.nb_channels)
@@ -188,7 +196,8 @@ struct SourceStream::Impl {
         return kOk;
     }
 
-    Status convert(AVFrame& f) {
+    Status convert(AVFrame& f)
+    {
         if (f.nb_samples <= 0 || f.sample_rate <= 0 || f.ch_layout.nb_channels <= 0)
             return kOk;
         const std::int64_t cleared = silenceNonFinite(f);
@@ -201,7 +210,8 @@ struct SourceStream::Impl {
         else
             av_channel_layout_copy(&layout, &f.ch_layout);
         Status status = kOk;
-        if (!swr || f.format != inFormat || f.sample_rate != inRate || av_channel_layout_compare(&layout, &inLayout) != 0)
+        if (!swr || f.format != inFormat || f.sample_rate != inRate ||
+            av_channel_layout_compare(&layout, &inLayout) != 0)
             status = setUpConversion(layout, f.format, f.sample_rate);
         av_channel_layout_uninit(&layout);
         if (failed(status))
@@ -222,7 +232,8 @@ struct SourceStream::Impl {
         return n < 0 ? corrupt(n) : kOk;
     }
 
-    Status receiveFrames() {
+    Status receiveFrames()
+    {
         int errors = 0;
         for (;;) {
             const int r = avcodec_receive_frame(input.codec.get(), frame.get());
@@ -249,7 +260,8 @@ struct SourceStream::Impl {
         }
     }
 
-    Status step() {
+    Status step()
+    {
         if (settings.stop && settings.stop->load(std::memory_order_relaxed))
             return kErrAbort;
         if (demuxEnded)
@@ -285,7 +297,8 @@ struct SourceStream::Impl {
 SourceStream::SourceStream() = default;
 SourceStream::~SourceStream() = default;
 
-Status SourceStream::open(const std::string& path, const StreamSettings& settings) {
+Status SourceStream::open(const std::string& path, const StreamSettings& settings)
+{
     impl_.reset();
     failure_ = {};
     if (settings.outputRate <= 0 || settings.speedNum <= 0 || settings.speedDen <= 0)
@@ -306,19 +319,22 @@ Status SourceStream::open(const std::string& path, const StreamSettings& setting
     return kOk;
 }
 
-Status SourceStream::refill(std::int64_t wanted) {
+Status SourceStream::refill(std::int64_t wanted)
+{
     while (impl_->available() < wanted && !impl_->finished)
         if (const Status s = impl_->step(); failed(s))
             return keep(s);
     return kOk;
 }
 
-Status SourceStream::keep(Status status) {
+Status SourceStream::keep(Status status)
+{
     failure_ = impl_->input.failure(status);
     return status;
 }
 
-Status SourceStream::read(float* out, std::int64_t frames, std::int64_t& got) {
+Status SourceStream::read(float* out, std::int64_t frames, std::int64_t& got)
+{
     got = 0;
     if (!impl_)
         return kErrWrongState;
@@ -333,16 +349,21 @@ Status SourceStream::read(float* out, std::int64_t frames, std::int64_t& got) {
         }
         const std::int64_t n = std::min(frames - got, impl_->available());
         const std::size_t count = static_cast<std::size_t>(n) * ch;
-        std::memcpy(out + static_cast<std::size_t>(got) * ch, impl_->fifo.data() + impl_->fifoPos, count * sizeof(float));
+        std::memcpy(out + static_cast<std::size_t>(got) * ch, impl_->fifo.data() + impl_->fifoPos,
+                    count * sizeof(float));
         impl_->fifoPos += count;
         got += n;
     }
     return kOk;
 }
 
-std::int64_t SourceStream::silencedSamples() const { return impl_ ? impl_->nonFinite : 0; }
+std::int64_t SourceStream::silencedSamples() const
+{
+    return impl_ ? impl_->nonFinite : 0;
+}
 
-Failure checkConversion(const std::string& path, int outputRate) {
+Failure checkConversion(const std::string& path, int outputRate)
+{
     StreamSettings settings;
     settings.outputRate = outputRate;
     SourceStream stream;

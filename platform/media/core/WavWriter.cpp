@@ -18,27 +18,37 @@ namespace {
 constexpr std::size_t kBufferSize = 1 << 20;
 constexpr std::uint32_t kJunkSize = 28;  // room for the ds64 chunk's body
 
-void put32(std::vector<std::uint8_t>& out, std::uint32_t v) {
+void put32(std::vector<std::uint8_t>& out, std::uint32_t v)
+{
     for (int i = 0; i < 4; ++i)
         out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
 }
-void put16(std::vector<std::uint8_t>& out, std::uint16_t v) {
+void put16(std::vector<std::uint8_t>& out, std::uint16_t v)
+{
     out.push_back(static_cast<std::uint8_t>(v));
     out.push_back(static_cast<std::uint8_t>(v >> 8));
 }
-void put64(std::vector<std::uint8_t>& out, std::uint64_t v) {
+void put64(std::vector<std::uint8_t>& out, std::uint64_t v)
+{
     put32(out, static_cast<std::uint32_t>(v));
     put32(out, static_cast<std::uint32_t>(v >> 32));
 }
-void tag(std::vector<std::uint8_t>& out, const char (&id)[5]) { out.insert(out.end(), id, id + 4); }
+void tag(std::vector<std::uint8_t>& out, const char (&id)[5])
+{
+    out.insert(out.end(), id, id + 4);
+}
 
 }  // namespace
 
 // Callers that care about the result call finish() themselves; a destructor cannot report it.
-WavWriter::~WavWriter() { static_cast<void>(finish()); }
+WavWriter::~WavWriter()
+{
+    static_cast<void>(finish());
+}
 
 Status WavWriter::open(const std::string& path, const WaveFormat& format, std::uint64_t rf64Threshold,
-                       FaultInjector* faults) {
+                       FaultInjector* faults)
+{
     if (path.empty())
         return kErrNoFileName;
     format_ = format;
@@ -57,7 +67,8 @@ Status WavWriter::open(const std::string& path, const WaveFormat& format, std::u
     return kOk;
 }
 
-std::vector<std::uint8_t> WavWriter::header(bool final) const {
+std::vector<std::uint8_t> WavWriter::header(bool final) const
+{
     const std::uint64_t pad = dataBytes_ & 1;
     const std::uint64_t riffSize = 4 + (8 + kJunkSize) + (8 + 16) + 8 + dataBytes_ + pad;
     const bool rf64 = final && (dataBytes_ > rf64Threshold_ || riffSize > 0xFFFFFFFFull);
@@ -91,7 +102,8 @@ std::vector<std::uint8_t> WavWriter::header(bool final) const {
     return out;
 }
 
-Status WavWriter::writeAll(const std::uint8_t* data, std::size_t size, std::int64_t offset, std::size_t* done) {
+Status WavWriter::writeAll(const std::uint8_t* data, std::size_t size, std::int64_t offset, std::size_t* done)
+{
     if (done)
         *done = 0;
     while (size > 0) {
@@ -112,7 +124,8 @@ Status WavWriter::writeAll(const std::uint8_t* data, std::size_t size, std::int6
     return kOk;
 }
 
-Status WavWriter::flush() {
+Status WavWriter::flush()
+{
     if (failed(error_))
         return error_;
     if (buffer_.empty())
@@ -123,7 +136,8 @@ Status WavWriter::flush() {
 
 // What a full disk let through is counted too, and leaves the buffer: finish() keeps its whole
 // frames, and nothing is written twice.
-Status WavWriter::writeBuffer() {
+Status WavWriter::writeBuffer()
+{
     std::size_t done = 0;
     const Status s = writeAll(buffer_.data(), buffer_.size(), filePos_, &done);
     filePos_ += static_cast<std::int64_t>(done);
@@ -131,7 +145,8 @@ Status WavWriter::writeBuffer() {
     return s;
 }
 
-Status WavWriter::write(const std::uint8_t* data, std::size_t size) {
+Status WavWriter::write(const std::uint8_t* data, std::size_t size)
+{
     if (fd_ < 0)
         return failed(error_) ? error_ : kErrWrongState;
     if (failed(error_))
@@ -153,7 +168,8 @@ Status WavWriter::write(const std::uint8_t* data, std::size_t size) {
     return kOk;
 }
 
-Status WavWriter::finish() {
+Status WavWriter::finish()
+{
     if (fd_ < 0)
         return error_;
     // What was accepted is written out also after a failure; the header then describes what
@@ -177,8 +193,9 @@ Status WavWriter::finish() {
             error_ = s;
     }
     struct stat info {};
-    if (::fstat(fd_, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > end + static_cast<std::int64_t>(dataBytes_ & 1))
-        [[maybe_unused]] const int ignored = ::ftruncate(fd_, end + static_cast<std::int64_t>(dataBytes_ & 1));
+    if (::fstat(fd_, &info) == 0 && S_ISREG(info.st_mode) &&
+        info.st_size > end + static_cast<std::int64_t>(dataBytes_ & 1)) [[maybe_unused]]
+        const int ignored = ::ftruncate(fd_, end + static_cast<std::int64_t>(dataBytes_ & 1));
     const auto head = header(true);
     rf64_ = std::memcmp(head.data(), "RF64", 4) == 0;
     if (const Status s = writeAll(head.data(), head.size(), 0); failed(s) && succeeded(error_))

@@ -5,12 +5,14 @@
 
 namespace sonarel::media::core {
 
-WorkerPool::WorkerPool(int threads) {
+WorkerPool::WorkerPool(int threads)
+{
     for (int i = 1; i < threads; ++i)
         threads_.emplace_back([this] { work(); });
 }
 
-WorkerPool::~WorkerPool() {
+WorkerPool::~WorkerPool()
+{
     {
         std::lock_guard lock(mutex_);
         quit_ = true;
@@ -20,7 +22,8 @@ WorkerPool::~WorkerPool() {
         t.join();
 }
 
-void WorkerPool::runTasks(const std::function<void(std::size_t)>& task, std::size_t count) {
+void WorkerPool::runTasks(const std::function<void(std::size_t)>& task, std::size_t count)
+{
     for (std::size_t i = next_.fetch_add(1); i < count; i = next_.fetch_add(1)) {
         try {
             task(i);
@@ -32,7 +35,8 @@ void WorkerPool::runTasks(const std::function<void(std::size_t)>& task, std::siz
     }
 }
 
-void WorkerPool::run(std::size_t count, const std::function<void(std::size_t)>& task) {
+void WorkerPool::run(std::size_t count, const std::function<void(std::size_t)>& task)
+{
     const bool shared = count > 1 && !threads_.empty();
     {
         std::lock_guard lock(mutex_);
@@ -58,7 +62,8 @@ void WorkerPool::run(std::size_t count, const std::function<void(std::size_t)>& 
         std::rethrow_exception(error);
 }
 
-void WorkerPool::work() {
+void WorkerPool::work()
+{
     std::uint64_t seen = 0;
     for (;;) {
         const std::function<void(std::size_t)>* task = nullptr;

@@ -19,26 +19,32 @@ namespace sonarel::media {
 // ---- pins and filters ----
 
 Pin::Pin(Filter& owner, PinDirection direction, std::string name)
-    : owner_(owner), direction_(direction), name_(std::move(name)) {}
+    : owner_(owner), direction_(direction), name_(std::move(name))
+{
+}
 
-Pin* Filter::firstPin(PinDirection direction) const {
+Pin* Filter::firstPin(PinDirection direction) const
+{
     for (const auto& pin : pins_)
         if (pin->direction() == direction)
             return pin.get();
     return nullptr;
 }
 
-Pin& Filter::addPin(PinDirection direction, std::string name) {
+Pin& Filter::addPin(PinDirection direction, std::string name)
+{
     pins_.push_back(std::make_unique<Pin>(*this, direction, std::move(name)));
     return *pins_.back();
 }
 
-FormatConverter::FormatConverter(std::shared_ptr<EngineContext> context) : Filter(std::move(context)) {
+FormatConverter::FormatConverter(std::shared_ptr<EngineContext> context) : Filter(std::move(context))
+{
     addPin(PinDirection::Input, "Input");
     addPin(PinDirection::Output, "Output");
 }
 
-Status FormatConverter::getFormat(MediaType& type) {
+Status FormatConverter::getFormat(MediaType& type)
+{
     if (const Status s = context_->faults.check(fault::kGetFormat); failed(s))
         return s;
     type = MediaType{};
@@ -50,7 +56,8 @@ Status FormatConverter::getFormat(MediaType& type) {
     return kOk;
 }
 
-Status FormatConverter::setFormat(const MediaType& type) {
+Status FormatConverter::setFormat(const MediaType& type)
+{
     if (const Status s = context_->faults.check(fault::kSetFormat); failed(s))
         return s;
     const WaveFormat& f = type.format;
@@ -66,18 +73,24 @@ Status FormatConverter::setFormat(const MediaType& type) {
     return kOk;
 }
 
-WavMux::WavMux(std::shared_ptr<EngineContext> context) : Filter(std::move(context)) {
+WavMux::WavMux(std::shared_ptr<EngineContext> context) : Filter(std::move(context))
+{
     addPin(PinDirection::Input, "Input 01");
     addPin(PinDirection::Output, "Output");
 }
 
-Status WavMux::setInterleavingMode(int mode) { return mode >= 0 && mode <= 3 ? kOk : kErrInvalidArg; }
+Status WavMux::setInterleavingMode(int mode)
+{
+    return mode >= 0 && mode <= 3 ? kOk : kErrInvalidArg;
+}
 
-FileWriter::FileWriter(std::shared_ptr<EngineContext> context) : Filter(std::move(context)) {
+FileWriter::FileWriter(std::shared_ptr<EngineContext> context) : Filter(std::move(context))
+{
     addPin(PinDirection::Input, "in");
 }
 
-Status FileWriter::setFileName(const std::u16string& path, const MediaType*) {
+Status FileWriter::setFileName(const std::u16string& path, const MediaType*)
+{
     if (const Status s = context_->faults.check(fault::kSetFileName); failed(s))
         return s;
     if (path.empty())
@@ -86,7 +99,8 @@ Status FileWriter::setFileName(const std::u16string& path, const MediaType*) {
     return kOk;
 }
 
-Status FileWriter::setMode(int mode) {
+Status FileWriter::setMode(int mode)
+{
     if (mode != 0 && mode != kFileOverwrite)
         return kErrInvalidArg;
     mode_ = mode;
@@ -112,7 +126,8 @@ struct FilterGraph::State {
     std::shared_ptr<core::MixJob> job;
     int jobRate = 0;
 
-    void post(const GraphEvent& event) {
+    void post(const GraphEvent& event)
+    {
         {
             std::lock_guard lock(eventMutex);
             events.push_back(event);
@@ -123,12 +138,14 @@ struct FilterGraph::State {
             notify();
     }
 
-    std::shared_ptr<core::MixJob> currentJob() {
+    std::shared_ptr<core::MixJob> currentJob()
+    {
         std::lock_guard lock(jobMutex);
         return job;
     }
 
-    bool contains(const Filter& filter) const {
+    bool contains(const Filter& filter) const
+    {
         return std::any_of(filters.begin(), filters.end(), [&](const auto& f) { return f.get() == &filter; });
     }
 
@@ -138,7 +155,8 @@ struct FilterGraph::State {
         WaveFormat format;
         const FileWriter* writer = nullptr;
     };
-    Status resolve(Chain& chain) const {
+    Status resolve(Chain& chain) const
+    {
         Status status = kErrNotConnected;
         for (const auto& f : filters) {
             if (f->kind() != FilterKind::GroupOutput)
@@ -173,18 +191,21 @@ struct FilterGraph::State {
     }
 };
 
-FilterGraph::FilterGraph(std::shared_ptr<EngineContext> context) : state_(std::make_unique<State>()) {
+FilterGraph::FilterGraph(std::shared_ptr<EngineContext> context) : state_(std::make_unique<State>())
+{
     state_->context = std::move(context);
 }
 
-FilterGraph::~FilterGraph() {
+FilterGraph::~FilterGraph()
+{
     if (auto job = state_->currentJob())
         job->stop();
     std::lock_guard lock(state_->jobMutex);
     state_->job.reset();
 }
 
-Status FilterGraph::insertFilter(std::shared_ptr<Filter> filter, const std::string& name) {
+Status FilterGraph::insertFilter(std::shared_ptr<Filter> filter, const std::string& name)
+{
     if (!filter)
         return kErrPointer;
     if (state_->contains(*filter))
@@ -196,20 +217,23 @@ Status FilterGraph::insertFilter(std::shared_ptr<Filter> filter, const std::stri
     return kOk;
 }
 
-Status FilterGraph::addFilter(std::shared_ptr<Filter> filter, const std::string& name) {
+Status FilterGraph::addFilter(std::shared_ptr<Filter> filter, const std::string& name)
+{
     if (const Status s = state_->context->faults.check(fault::kAddFilter); failed(s))
         return s;
     return insertFilter(std::move(filter), name);
 }
 
-std::shared_ptr<Filter> FilterGraph::findFilter(const Filter& filter) const {
+std::shared_ptr<Filter> FilterGraph::findFilter(const Filter& filter) const
+{
     for (const auto& f : state_->filters)
         if (f.get() == &filter)
             return f;
     return nullptr;
 }
 
-Status FilterGraph::link(Pin& output, Pin& input) {
+Status FilterGraph::link(Pin& output, Pin& input)
+{
     if (output.direction() != PinDirection::Output || input.direction() != PinDirection::Input)
         return kErrInvalidArg;
     if (!state_->contains(output.owner()) || !state_->contains(input.owner()))
@@ -220,7 +244,8 @@ Status FilterGraph::link(Pin& output, Pin& input) {
         return kErrWrongState;
     const FilterKind from = output.owner().kind();
     const FilterKind to = input.owner().kind();
-    const bool accepted = (from == FilterKind::GroupOutput && (to == FilterKind::FormatConverter || to == FilterKind::WavMux)) ||
+    const bool accepted = (from == FilterKind::GroupOutput &&
+                           (to == FilterKind::FormatConverter || to == FilterKind::WavMux)) ||
                           (from == FilterKind::FormatConverter && to == FilterKind::WavMux) ||
                           (from == FilterKind::WavMux && to == FilterKind::FileWriter);
     if (!accepted)
@@ -230,13 +255,15 @@ Status FilterGraph::link(Pin& output, Pin& input) {
     return kOk;
 }
 
-Status FilterGraph::connect(Pin& output, Pin& input) {
+Status FilterGraph::connect(Pin& output, Pin& input)
+{
     if (const Status s = state_->context->faults.check(fault::kConnect); failed(s))
         return s;
     return link(output, input);
 }
 
-Status FilterGraph::renderFile(const std::u16string& path) {
+Status FilterGraph::renderFile(const std::u16string& path)
+{
     if (const Status s = state_->context->faults.check(fault::kRenderFile); failed(s))
         return s;
     if (state_->probed)
@@ -249,7 +276,8 @@ Status FilterGraph::renderFile(const std::u16string& path) {
     return kOk;
 }
 
-Status FilterGraph::queryMediaControl(std::shared_ptr<MediaControl>& control) {
+Status FilterGraph::queryMediaControl(std::shared_ptr<MediaControl>& control)
+{
     control.reset();
     if (const Status s = state_->context->faults.check(fault::kQueryMediaControl); failed(s))
         return s;
@@ -257,7 +285,8 @@ Status FilterGraph::queryMediaControl(std::shared_ptr<MediaControl>& control) {
     return kOk;
 }
 
-Status FilterGraph::queryMediaEvents(std::shared_ptr<MediaEvents>& events) {
+Status FilterGraph::queryMediaEvents(std::shared_ptr<MediaEvents>& events)
+{
     events.reset();
     if (const Status s = state_->context->faults.check(fault::kQueryMediaEvents); failed(s))
         return s;
@@ -265,7 +294,8 @@ Status FilterGraph::queryMediaEvents(std::shared_ptr<MediaEvents>& events) {
     return kOk;
 }
 
-Status FilterGraph::queryMediaSeeking(std::shared_ptr<MediaSeeking>& seeking) {
+Status FilterGraph::queryMediaSeeking(std::shared_ptr<MediaSeeking>& seeking)
+{
     seeking.reset();
     if (const Status s = state_->context->faults.check(fault::kQueryMediaSeeking); failed(s))
         return s;
@@ -273,7 +303,8 @@ Status FilterGraph::queryMediaSeeking(std::shared_ptr<MediaSeeking>& seeking) {
     return kOk;
 }
 
-Status FilterGraph::run() {
+Status FilterGraph::run()
+{
     if (const Status s = state_->context->faults.check(fault::kRun); failed(s))
         return s;
     if (auto job = state_->currentJob(); job && job->running())
@@ -283,8 +314,8 @@ Status FilterGraph::run() {
         return s;
     State* state = state_.get();
     auto job = std::make_shared<core::MixJob>(state_->context, chain.group->entries(), chain.format,
-                                                     chain.writer->fileName(),
-                                                     [state](const GraphEvent& event) { state->post(event); });
+                                              chain.writer->fileName(),
+                                              [state](const GraphEvent& event) { state->post(event); });
     if (const Status s = job->start(); failed(s))
         return s;
     std::shared_ptr<core::MixJob> previous;
@@ -297,13 +328,15 @@ Status FilterGraph::run() {
     return kOk;
 }
 
-Status FilterGraph::stop() {
+Status FilterGraph::stop()
+{
     if (auto job = state_->currentJob())
         job->stop();
     return kOk;
 }
 
-Status FilterGraph::getEvent(GraphEvent& event, int timeoutMs) {
+Status FilterGraph::getEvent(GraphEvent& event, int timeoutMs)
+{
     std::unique_lock lock(state_->eventMutex);
     const auto ready = [this] { return !state_->events.empty(); };
     if (timeoutMs < 0)
@@ -315,7 +348,8 @@ Status FilterGraph::getEvent(GraphEvent& event, int timeoutMs) {
     return kOk;
 }
 
-Status FilterGraph::freeEventParams(GraphEvent& event) {
+Status FilterGraph::freeEventParams(GraphEvent& event)
+{
     event.detail.clear();
     event.detail.shrink_to_fit();
     event.silencedSources.clear();
@@ -323,7 +357,8 @@ Status FilterGraph::freeEventParams(GraphEvent& event) {
     return kOk;
 }
 
-Status FilterGraph::setNotify(std::function<void()> notify) {
+Status FilterGraph::setNotify(std::function<void()> notify)
+{
     if (const Status s = state_->context->faults.check(fault::kSetNotify); failed(s))
         return s;
     std::lock_guard lock(state_->notifyMutex);
@@ -331,7 +366,8 @@ Status FilterGraph::setNotify(std::function<void()> notify) {
     return kOk;
 }
 
-Status FilterGraph::getStopPosition(REFERENCE_TIME& stop) {
+Status FilterGraph::getStopPosition(REFERENCE_TIME& stop)
+{
     stop = 0;
     if (const Status s = state_->context->faults.check(fault::kGetStopPosition); failed(s))
         return s;
@@ -356,7 +392,8 @@ Status FilterGraph::getStopPosition(REFERENCE_TIME& stop) {
     return kOk;
 }
 
-Status FilterGraph::getCurrentPosition(REFERENCE_TIME& position) {
+Status FilterGraph::getCurrentPosition(REFERENCE_TIME& position)
+{
     position = 0;
     std::shared_ptr<core::MixJob> job;
     int rate = 0;

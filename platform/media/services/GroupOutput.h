@@ -13,7 +13,8 @@ namespace sonarel::media {
 class GroupOutput : public Filter {
 public:
     GroupOutput(std::shared_ptr<EngineContext> context, std::vector<core::SourceEntry> entries)
-        : Filter(std::move(context)), entries_(std::move(entries)) {
+        : Filter(std::move(context)), entries_(std::move(entries))
+    {
         addPin(PinDirection::Output, "Output");
     }
     FilterKind kind() const override { return FilterKind::GroupOutput; }

@@ -12,7 +12,8 @@ namespace {
 
 template <typename T>
 Status create(bool initialized, EngineContext& faultsOf, std::string_view point,
-              const std::shared_ptr<EngineContext>& context, std::shared_ptr<T>& out) {
+              const std::shared_ptr<EngineContext>& context, std::shared_ptr<T>& out)
+{
     out.reset();
     if (!initialized)
         return kErrEngineUnavailable;
@@ -28,7 +29,8 @@ MediaLibrary::MediaLibrary() : context_(std::make_shared<EngineContext>()) {}
 
 MediaLibrary::~MediaLibrary() = default;
 
-Status MediaLibrary::initialize() {
+Status MediaLibrary::initialize()
+{
     if (const Status s = context_->faults.check(fault::kLibraryInitialize); failed(s))
         return s;
     core::quietFfmpegLog();
@@ -36,34 +38,46 @@ Status MediaLibrary::initialize() {
     return kOk;
 }
 
-void MediaLibrary::shutDown() { initialized_ = false; }
+void MediaLibrary::shutDown()
+{
+    initialized_ = false;
+}
 
-Status MediaLibrary::createTimeline(std::shared_ptr<Timeline>& out) {
+Status MediaLibrary::createTimeline(std::shared_ptr<Timeline>& out)
+{
     return create(initialized_, *context_, fault::kCreateTimeline, context_, out);
 }
-Status MediaLibrary::createPropertySetter(std::shared_ptr<PropertySetter>& out) {
+Status MediaLibrary::createPropertySetter(std::shared_ptr<PropertySetter>& out)
+{
     return create(initialized_, *context_, fault::kCreatePropertySetter, context_, out);
 }
-Status MediaLibrary::createRenderEngine(std::shared_ptr<RenderEngine>& out) {
+Status MediaLibrary::createRenderEngine(std::shared_ptr<RenderEngine>& out)
+{
     return create(initialized_, *context_, fault::kCreateRenderEngine, context_, out);
 }
-Status MediaLibrary::createGraphBuilder(std::shared_ptr<GraphBuilder>& out) {
+Status MediaLibrary::createGraphBuilder(std::shared_ptr<GraphBuilder>& out)
+{
     return create(initialized_, *context_, fault::kCreateGraphBuilder, context_, out);
 }
-Status MediaLibrary::createWavMux(std::shared_ptr<WavMux>& out) {
+Status MediaLibrary::createWavMux(std::shared_ptr<WavMux>& out)
+{
     return create(initialized_, *context_, fault::kCreateWavMux, context_, out);
 }
-Status MediaLibrary::createFileWriter(std::shared_ptr<FileWriter>& out) {
+Status MediaLibrary::createFileWriter(std::shared_ptr<FileWriter>& out)
+{
     return create(initialized_, *context_, fault::kCreateFileWriter, context_, out);
 }
-Status MediaLibrary::createFormatConverter(std::shared_ptr<FormatConverter>& out) {
+Status MediaLibrary::createFormatConverter(std::shared_ptr<FormatConverter>& out)
+{
     return create(initialized_, *context_, fault::kCreateFormatConverter, context_, out);
 }
-Status MediaLibrary::createFilterGraph(std::shared_ptr<FilterGraph>& out) {
+Status MediaLibrary::createFilterGraph(std::shared_ptr<FilterGraph>& out)
+{
     return create(initialized_, *context_, fault::kCreateFilterGraph, context_, out);
 }
 
-Status MediaLibrary::checkSource(const std::u16string& path, int outputRate, std::string& detail) {
+Status MediaLibrary::checkSource(const std::u16string& path, int outputRate, std::string& detail)
+{
     detail.clear();
     if (!initialized_)
         return kErrEngineUnavailable;

@@ -12,7 +12,8 @@ namespace sonarel::media {
 namespace {
 
 // The level a track's audio-mixer effects give it.
-double trackVolume(const TimelineNode& track) {
+double trackVolume(const TimelineNode& track)
+{
     double volume = 1.0;
     for (const auto& effect : track.effects())
         if (effect->subObject() == EffectKind::AudioMixer && effect->propertySetter())
@@ -32,13 +33,15 @@ struct RenderEngine::State {
     int reconnectLevel = 0;
 };
 
-RenderEngine::RenderEngine(std::shared_ptr<EngineContext> context) : state_(std::make_unique<State>()) {
+RenderEngine::RenderEngine(std::shared_ptr<EngineContext> context) : state_(std::make_unique<State>())
+{
     state_->context = std::move(context);
 }
 
 RenderEngine::~RenderEngine() = default;
 
-Status RenderEngine::setTimelineObject(std::shared_ptr<Timeline> timeline) {
+Status RenderEngine::setTimelineObject(std::shared_ptr<Timeline> timeline)
+{
     if (const Status s = state_->context->faults.check(fault::kSetTimelineObject); failed(s))
         return s;
     if (!timeline)
@@ -47,7 +50,8 @@ Status RenderEngine::setTimelineObject(std::shared_ptr<Timeline> timeline) {
     return kOk;
 }
 
-Status RenderEngine::setDynamicReconnectLevel(int level) {
+Status RenderEngine::setDynamicReconnectLevel(int level)
+{
     if (const Status s = state_->context->faults.check(fault::kSetDynamicReconnectLevel); failed(s))
         return s;
     if (level < 0)
@@ -56,7 +60,8 @@ Status RenderEngine::setDynamicReconnectLevel(int level) {
     return kOk;
 }
 
-Status RenderEngine::connectFrontEnd() {
+Status RenderEngine::connectFrontEnd()
+{
     if (const Status s = state_->context->faults.check(fault::kConnectFrontEnd); failed(s))
         return s;
     if (!state_->timeline)
@@ -89,7 +94,8 @@ Status RenderEngine::connectFrontEnd() {
     return kOk;
 }
 
-Status RenderEngine::getTimelineObject(std::shared_ptr<Timeline>& timeline) {
+Status RenderEngine::getTimelineObject(std::shared_ptr<Timeline>& timeline)
+{
     timeline.reset();
     if (const Status s = state_->context->faults.check(fault::kGetTimelineObject); failed(s))
         return s;
@@ -99,7 +105,8 @@ Status RenderEngine::getTimelineObject(std::shared_ptr<Timeline>& timeline) {
     return kOk;
 }
 
-Status RenderEngine::getFilterGraph(std::shared_ptr<FilterGraph>& graph) {
+Status RenderEngine::getFilterGraph(std::shared_ptr<FilterGraph>& graph)
+{
     graph.reset();
     if (const Status s = state_->context->faults.check(fault::kGetFilterGraph); failed(s))
         return s;
@@ -109,7 +116,8 @@ Status RenderEngine::getFilterGraph(std::shared_ptr<FilterGraph>& graph) {
     return kOk;
 }
 
-Status RenderEngine::getGroupOutputPin(int group, Pin*& pin) {
+Status RenderEngine::getGroupOutputPin(int group, Pin*& pin)
+{
     pin = nullptr;
     if (const Status s = state_->context->faults.check(fault::kGetGroupOutputPin); failed(s))
         return s;
@@ -121,7 +129,8 @@ Status RenderEngine::getGroupOutputPin(int group, Pin*& pin) {
     return pin ? kOk : kErrFail;
 }
 
-Status RenderEngine::scrapIt() {
+Status RenderEngine::scrapIt()
+{
     if (state_->graph)
         static_cast<void>(state_->graph->stop());  // a stop always leaves a valid file behind
     state_->outputs.clear();
@@ -131,7 +140,8 @@ Status RenderEngine::scrapIt() {
 
 GraphBuilder::GraphBuilder(std::shared_ptr<EngineContext> context) : context_(std::move(context)) {}
 
-Status GraphBuilder::setFiltergraph(std::shared_ptr<FilterGraph> graph) {
+Status GraphBuilder::setFiltergraph(std::shared_ptr<FilterGraph> graph)
+{
     if (const Status s = context_->faults.check(fault::kSetFiltergraph); failed(s))
         return s;
     if (!graph)
@@ -140,7 +150,8 @@ Status GraphBuilder::setFiltergraph(std::shared_ptr<FilterGraph> graph) {
     return kOk;
 }
 
-Status GraphBuilder::renderStream(Pin& source, Filter* intermediate, Filter& sink) {
+Status GraphBuilder::renderStream(Pin& source, Filter* intermediate, Filter& sink)
+{
     if (const Status s = context_->faults.check(fault::kRenderStream); failed(s))
         return s;
     if (!graph_)
@@ -163,7 +174,8 @@ Status GraphBuilder::renderStream(Pin& source, Filter* intermediate, Filter& sin
     return graph_->link(*from, *to);
 }
 
-Status GraphBuilder::findInterface(LookDirection, MajorType type, Filter& filter, std::shared_ptr<StreamConfig>& config) {
+Status GraphBuilder::findInterface(LookDirection, MajorType type, Filter& filter, std::shared_ptr<StreamConfig>& config)
+{
     config.reset();
     if (const Status s = context_->faults.check(fault::kFindInterface); failed(s))
         return s;

@@ -12,7 +12,8 @@ namespace sonarel::media {
 namespace {
 
 template <typename T>
-Status insertAt(std::vector<T>& list, T item, int position) {
+Status insertAt(std::vector<T>& list, T item, int position)
+{
     if (position < 0 || static_cast<std::size_t>(position) >= list.size())
         list.push_back(std::move(item));
     else
@@ -24,7 +25,8 @@ Status insertAt(std::vector<T>& list, T item, int position) {
 
 PropertySetter::PropertySetter(std::shared_ptr<EngineContext> context) : context_(std::move(context)) {}
 
-Status PropertySetter::addProp(const Property& property) {
+Status PropertySetter::addProp(const Property& property)
+{
     if (const Status s = context_->faults.check(fault::kAddProp); failed(s))
         return s;
     if (property.name.empty())
@@ -33,7 +35,8 @@ Status PropertySetter::addProp(const Property& property) {
     return kOk;
 }
 
-double PropertySetter::valueOf(const std::string& name, double fallback) const {
+double PropertySetter::valueOf(const std::string& name, double fallback) const
+{
     for (const Property& p : properties_)
         if (p.name == name && !p.values.empty())
             return p.values.front().value;
@@ -41,17 +44,24 @@ double PropertySetter::valueOf(const std::string& name, double fallback) const {
 }
 
 TimelineNode::TimelineNode(std::shared_ptr<EngineContext> context, NodeType type)
-    : context_(std::move(context)), type_(type) {}
+    : context_(std::move(context)), type_(type)
+{
+}
 
-Status TimelineNode::require(NodeType type) const { return type_ == type ? kOk : kErrNoInterface; }
+Status TimelineNode::require(NodeType type) const
+{
+    return type_ == type ? kOk : kErrNoInterface;
+}
 
-Status TimelineNode::enter(std::string_view point, NodeType type) const {
+Status TimelineNode::enter(std::string_view point, NodeType type) const
+{
     if (const Status s = context_->faults.check(point); failed(s))
         return s;
     return require(type);
 }
 
-Status TimelineNode::setMediaType(const MediaType& type) {
+Status TimelineNode::setMediaType(const MediaType& type)
+{
     if (const Status s = enter(fault::kSetMediaType, NodeType::Group); failed(s))
         return s;
     if (type.majorType != MajorType::Audio)
@@ -60,14 +70,16 @@ Status TimelineNode::setMediaType(const MediaType& type) {
     return kOk;
 }
 
-Status TimelineNode::setPreviewMode(bool preview) {
+Status TimelineNode::setPreviewMode(bool preview)
+{
     if (const Status s = enter(fault::kSetPreviewMode, NodeType::Group); failed(s))
         return s;
     previewMode_ = preview;
     return kOk;
 }
 
-Status TimelineNode::vtrackInsBefore(std::shared_ptr<TimelineNode> track, int position) {
+Status TimelineNode::vtrackInsBefore(std::shared_ptr<TimelineNode> track, int position)
+{
     if (const Status s = enter(fault::kVTrackInsBefore, NodeType::Group); failed(s))
         return s;
     if (!track)
@@ -79,7 +91,8 @@ Status TimelineNode::vtrackInsBefore(std::shared_ptr<TimelineNode> track, int po
     return insertAt(children_, std::move(track), position);
 }
 
-Status TimelineNode::srcAdd(std::shared_ptr<TimelineNode> source) {
+Status TimelineNode::srcAdd(std::shared_ptr<TimelineNode> source)
+{
     if (const Status s = enter(fault::kSrcAdd, NodeType::Track); failed(s))
         return s;
     if (!source)
@@ -92,7 +105,8 @@ Status TimelineNode::srcAdd(std::shared_ptr<TimelineNode> source) {
     return kOk;
 }
 
-Status TimelineNode::queryEffectable(std::shared_ptr<TimelineNode>& effectable) {
+Status TimelineNode::queryEffectable(std::shared_ptr<TimelineNode>& effectable)
+{
     effectable.reset();
     if (const Status s = enter(fault::kQueryEffectable, NodeType::Track); failed(s))
         return s;
@@ -100,7 +114,8 @@ Status TimelineNode::queryEffectable(std::shared_ptr<TimelineNode>& effectable) 
     return kOk;
 }
 
-Status TimelineNode::effectInsBefore(std::shared_ptr<TimelineNode> effect, int position) {
+Status TimelineNode::effectInsBefore(std::shared_ptr<TimelineNode> effect, int position)
+{
     if (const Status s = enter(fault::kEffectInsBefore, NodeType::Track); failed(s))
         return s;
     if (!effect)
@@ -112,7 +127,8 @@ Status TimelineNode::effectInsBefore(std::shared_ptr<TimelineNode> effect, int p
     return insertAt(effects_, std::move(effect), position);
 }
 
-Status TimelineNode::setStartStop(REFERENCE_TIME start, REFERENCE_TIME stop) {
+Status TimelineNode::setStartStop(REFERENCE_TIME start, REFERENCE_TIME stop)
+{
     const bool isEffect = type_ == NodeType::Effect;
     if (const Status s = context_->faults.check(isEffect ? fault::kEffectSetStartStop : fault::kSourceSetStartStop);
         failed(s))
@@ -124,7 +140,8 @@ Status TimelineNode::setStartStop(REFERENCE_TIME start, REFERENCE_TIME stop) {
     return kOk;
 }
 
-Status TimelineNode::setMediaTimes(REFERENCE_TIME start, REFERENCE_TIME stop) {
+Status TimelineNode::setMediaTimes(REFERENCE_TIME start, REFERENCE_TIME stop)
+{
     if (const Status s = enter(fault::kSetMediaTimes, NodeType::Source); failed(s))
         return s;
     mediaStart_ = start;
@@ -132,21 +149,24 @@ Status TimelineNode::setMediaTimes(REFERENCE_TIME start, REFERENCE_TIME stop) {
     return kOk;
 }
 
-Status TimelineNode::setMediaName(const std::u16string& name) {
+Status TimelineNode::setMediaName(const std::u16string& name)
+{
     if (const Status s = enter(fault::kSetMediaName, NodeType::Source); failed(s))
         return s;
     mediaName_ = name;
     return kOk;
 }
 
-Status TimelineNode::setSubObject(EffectKind kind) {
+Status TimelineNode::setSubObject(EffectKind kind)
+{
     if (const Status s = enter(fault::kSetSubObject, NodeType::Effect); failed(s))
         return s;
     subObject_ = kind;
     return kOk;
 }
 
-Status TimelineNode::setPropertySetter(std::shared_ptr<PropertySetter> setter) {
+Status TimelineNode::setPropertySetter(std::shared_ptr<PropertySetter> setter)
+{
     if (const Status s = enter(fault::kSetPropertySetter, NodeType::Effect); failed(s))
         return s;
     setter_ = std::move(setter);
@@ -155,7 +175,8 @@ Status TimelineNode::setPropertySetter(std::shared_ptr<PropertySetter> setter) {
 
 Timeline::Timeline(std::shared_ptr<EngineContext> context) : context_(std::move(context)) {}
 
-Status Timeline::createEmptyNode(NodeType type, std::shared_ptr<TimelineNode>& node) {
+Status Timeline::createEmptyNode(NodeType type, std::shared_ptr<TimelineNode>& node)
+{
     node.reset();
     std::string_view point;
     switch (type) {
@@ -171,7 +192,8 @@ Status Timeline::createEmptyNode(NodeType type, std::shared_ptr<TimelineNode>& n
     return kOk;
 }
 
-Status Timeline::addGroup(std::shared_ptr<TimelineNode> group) {
+Status Timeline::addGroup(std::shared_ptr<TimelineNode> group)
+{
     if (const Status s = context_->faults.check(fault::kAddGroup); failed(s))
         return s;
     if (!group)
@@ -184,7 +206,8 @@ Status Timeline::addGroup(std::shared_ptr<TimelineNode> group) {
     return kOk;
 }
 
-Status Timeline::getGroupCount(int& count) const {
+Status Timeline::getGroupCount(int& count) const
+{
     count = 0;
     if (const Status s = context_->faults.check(fault::kGetGroupCount); failed(s))
         return s;
@@ -192,7 +215,8 @@ Status Timeline::getGroupCount(int& count) const {
     return kOk;
 }
 
-Status Timeline::getGroup(int index, std::shared_ptr<TimelineNode>& group) const {
+Status Timeline::getGroup(int index, std::shared_ptr<TimelineNode>& group) const
+{
     group.reset();
     if (const Status s = context_->faults.check(fault::kGetGroup); failed(s))
         return s;
@@ -202,7 +226,8 @@ Status Timeline::getGroup(int index, std::shared_ptr<TimelineNode>& group) const
     return kOk;
 }
 
-Status Timeline::validateSourceNames(std::vector<MissingSource>& missing) const {
+Status Timeline::validateSourceNames(std::vector<MissingSource>& missing) const
+{
     missing.clear();
     if (const Status s = context_->faults.check(fault::kValidateSourceNames); failed(s))
         return s;
