@@ -284,12 +284,12 @@ void MainDialog::optionsCommand()
 
 void MainDialog::arrangementCommand()
 {
-    if (!timeline_) {
-        timeline_ = new ArrangementWindow(store_, *list_, *runControl_, desktop_, profile_, PeakCache::defaultFolder(),
-                                          this);
-        connect(timeline_, &ArrangementWindow::entryActivated, this, &MainDialog::editEntry);
+    if (!arrangement_) {
+        arrangement_ = new ArrangementWindow(store_, *list_, *runControl_, desktop_, profile_,
+                                             PeakCache::defaultFolder(), this);
+        connect(arrangement_, &ArrangementWindow::entryActivated, this, &MainDialog::editEntry);
     }
-    timeline_->open();
+    arrangement_->open();
 }
 
 void MainDialog::mixStarted()

@@ -43,7 +43,7 @@ public:
     MixRunControl& runControl() { return *runControl_; }
     MixListView& mixList() { return *list_; }
     ListFileCommands& listFile() { return *listFile_; }
-    ArrangementWindow* arrangementWindow() const { return timeline_; }  // none until first opened
+    ArrangementWindow* arrangementWindow() const { return arrangement_; }  // none until first opened
 
     // Adds files as the Add command does after its dialog (also used for drops).
     void addFiles(const QStringList& paths);
@@ -54,7 +54,7 @@ public Q_SLOTS:
     void addCommand();
     void mixCommand();
     void optionsCommand();
-    void arrangementCommand();  // opens the timeline window (Ctrl+T)
+    void arrangementCommand();  // opens the arrangement window, "Timeline" (Ctrl+T)
 
 protected:
     bool event(QEvent* event) override;
@@ -99,7 +99,7 @@ private:
     QLabel* status_ = nullptr;
     QProgressBar* progress_ = nullptr;
     ImageButton* mixButton_ = nullptr;
-    ArrangementWindow* timeline_ = nullptr;
+    ArrangementWindow* arrangement_ = nullptr;
     bool ready_ = false;
 };
 
