@@ -11,8 +11,8 @@
 #include <QtTest>
 #include <cstdlib>
 
-#include "model/NumberText.h"
 #include "app/AddFilesCommand.h"
+#include "model/NumberText.h"
 #include "platform/media/FaultPoints.h"
 #include "res/Resources.h"
 #include "settings/ui/AudioSettingsDialog.h"

@@ -13,8 +13,8 @@
 #include <sys/fsuid.h>
 #endif
 
-#include "model/NumberText.h"
 #include "model/MixListFile.h"
+#include "model/NumberText.h"
 #include "platform/AtomicFile.h"
 #include "support/OddLists.h"
 

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
 
-#include "model/NumberText.h"
 #include "model/MixListFile.h"
+#include "model/NumberText.h"
 
 using namespace sonarel;
 
