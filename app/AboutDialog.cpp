@@ -5,8 +5,8 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include "controls/DialogUnits.h"
 #include "app/ProductInfo.h"
+#include "controls/DialogUnits.h"
 #include "controls/HyperLinkStatic.h"
 #include "res/ResourceIds.h"
 

@@ -14,20 +14,20 @@
 #include <QShortcut>
 
 #include "app/AddFilesCommand.h"
-#include "controls/ControlIds.h"
-#include "controls/DialogUnits.h"
 #include "app/EntryCommands.h"
 #include "app/InfoCommands.h"
 #include "app/ListCommands.h"
 #include "app/ListFileCommands.h"
 #include "app/MixListView.h"
 #include "app/arrangement/ArrangementWindow.h"
+#include "controls/ControlIds.h"
+#include "controls/DialogUnits.h"
 #include "controls/ImageButton.h"
 #include "platform/Desktop.h"
 #include "res/ResourceIds.h"
 #include "settings/OutputOptions.h"
-#include "settings/ui/OutputOptionsDialog.h"
 #include "settings/ProfileStore.h"
+#include "settings/ui/OutputOptionsDialog.h"
 
 namespace sonarel {
 

@@ -16,9 +16,9 @@
 
 #include "app/MainDialog.h"
 #include "app/MixListView.h"
-#include "app/cli/ConsoleDesktop.h"
 #include "app/arrangement/ArrangementView.h"
 #include "app/arrangement/ArrangementWindow.h"
+#include "app/cli/ConsoleDesktop.h"
 #include "model/MixListFile.h"
 #include "render/MediaProbe.h"
 #include "settings/ProfileStore.h"

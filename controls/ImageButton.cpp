@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "controls/ImageButton.h"
 
+#include <QAudioDevice>
 #include <QEnterEvent>
 #include <QGuiApplication>
 #include <QImageReader>
 #include <QKeyEvent>
-#include <QAudioDevice>
 #include <QMediaDevices>
 #include <QMouseEvent>
 #include <QPainter>

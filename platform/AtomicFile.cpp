@@ -7,10 +7,10 @@
 #if defined(_WIN32)
 #include <QSaveFile>
 #else
-#include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
 #endif
 
 namespace sonarel {

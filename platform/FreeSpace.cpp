@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/FreeSpace.h"
 
+#include <sys/stat.h>
 #include <QFile>
 #include <QFileInfo>
 #include <QStorageInfo>
-#include <sys/stat.h>
 
 #include "platform/FileChecks.h"
 

@@ -7,7 +7,6 @@
 #include <vector>
 #include "model/NumberText.h"
 #include "platform/Desktop.h"
-#include "platform/Desktop.h"
 #include "platform/PathHelpers.h"
 #include "platform/PathLimits.h"
 #include "platform/media/services/MediaLibrary.h"

@@ -2,8 +2,8 @@
 #include "app/arrangement/ArrangementWindow.h"
 
 #include <QAction>
-#include <QHideEvent>
 #include <QFileInfo>
+#include <QHideEvent>
 #include <QImageWriter>
 #include <QLabel>
 #include <QToolBar>

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/cli/ConsoleProgress.h"
 
+#include <unistd.h>
 #include <algorithm>
 #include <string>
-#include <unistd.h>
 
 namespace sonarel {
 

@@ -10,8 +10,8 @@
 #include <cstdio>
 #include <mutex>
 
-#include "app/cli/ConsoleDesktop.h"
 #include "app/ProductInfo.h"
+#include "app/cli/ConsoleDesktop.h"
 #include "app/cli/ConsoleProgress.h"
 #include "model/MixListFile.h"
 #include "render/MediaProbe.h"

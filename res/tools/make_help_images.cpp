@@ -21,8 +21,8 @@
 #include "platform/QtDesktop.h"
 #include "platform/media/services/MediaLibrary.h"
 #include "res/Resources.h"
-#include "settings/ui/OutputOptionsDialog.h"
 #include "settings/ProfileStore.h"
+#include "settings/ui/OutputOptionsDialog.h"
 
 namespace {
 

@@ -18,10 +18,10 @@
 #include <set>
 
 #include "app/AboutDialog.h"
-#include "controls/ControlIds.h"
 #include "app/InfoCommands.h"
 #include "app/MainDialog.h"
 #include "app/ProductInfo.h"
+#include "controls/ControlIds.h"
 #include "controls/HyperLinkStatic.h"
 #include "res/Resources.h"
 #include "settings/ProfileStore.h"

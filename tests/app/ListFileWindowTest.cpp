@@ -16,9 +16,9 @@
 #include "model/MixListImport.h"
 #include "platform/PathHelpers.h"
 #include "render/MediaProbe.h"
-#include "support/OddLists.h"
 #include "settings/ui/AudioSettingsDialog.h"
 #include "support/MainWindowFixture.h"
+#include "support/OddLists.h"
 #include "support/WavFile.h"
 
 using namespace sonarel;

@@ -11,9 +11,9 @@
 #include <QtTest>
 #include <cstdlib>
 
-#include "controls/ControlIds.h"
 #include "app/MainDialog.h"
 #include "app/MixListView.h"
+#include "controls/ControlIds.h"
 #include "platform/media/FaultPoints.h"
 #include "res/Resources.h"
 #include "settings/ProfileStore.h"

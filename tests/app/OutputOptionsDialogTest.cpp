@@ -14,14 +14,14 @@
 #include <cstdlib>
 #include <functional>
 
-#include "controls/ControlIds.h"
 #include "app/MainDialog.h"
+#include "controls/ControlIds.h"
 #include "platform/PathLimits.h"
 #include "platform/media/FaultPoints.h"
 #include "res/Resources.h"
 #include "settings/OutputOptions.h"
-#include "settings/ui/OutputOptionsDialog.h"
 #include "settings/ProfileStore.h"
+#include "settings/ui/OutputOptionsDialog.h"
 #include "support/MainWindowFixture.h"
 #include "support/RecordingDesktop.h"
 #include "support/WavFile.h"

@@ -4,6 +4,7 @@
 // them. A crash, a leak, undefined behaviour or a mix that never ends is a finding; a file that is
 // refused is not. Built with libFuzzer (clang) for fuzzing, and with a plain main that replays
 // files for the regression test.
+#include <unistd.h>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -11,7 +12,6 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 #include "platform/media/services/MediaLibrary.h"

@@ -5,8 +5,8 @@
 
 #include <algorithm>
 
-#include "platform/media/services/CompressorEnumerator.h"
 #include "platform/media/FaultPoints.h"
+#include "platform/media/services/CompressorEnumerator.h"
 #include "platform/media/services/MediaLibrary.h"
 
 namespace sonarel::media {

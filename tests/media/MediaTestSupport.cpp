@@ -1,14 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "tests/media/MediaTestSupport.h"
 
+#include <unistd.h>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
-#include <mutex>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <unistd.h>
+#include <mutex>
 
 #include <gtest/gtest.h>
 

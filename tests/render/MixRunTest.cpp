@@ -6,13 +6,13 @@
 #include <chrono>
 #include <limits>
 
+#include "model/EntryEditing.h"
 #include "platform/media/FaultPoints.h"
 #include "render/MixRunControl.h"
 #include "render/RenderPipeline.h"
-#include "model/EntryEditing.h"
 #include "render/TimelineBuilder.h"
-#include "support/RecordingDesktop.h"
 #include "support/MixRunFixture.h"
+#include "support/RecordingDesktop.h"
 #include "support/WavFile.h"
 
 using namespace sonarel;

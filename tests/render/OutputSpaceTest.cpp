@@ -3,12 +3,12 @@
 // before anything is written. The full-disk cases run on a 1 MiB tmpfs of their own (as root).
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <limits>
 #include <optional>
-#include <unistd.h>
 
 #include "render/MixRunControl.h"
 #include "render/OutputSpace.h"

@@ -14,9 +14,9 @@
 #include <functional>
 #include <memory>
 
-#include "controls/ControlIds.h"
 #include "app/MainDialog.h"
 #include "app/MixListView.h"
+#include "controls/ControlIds.h"
 #include "controls/ImageButton.h"
 #include "res/Resources.h"
 #include "settings/ProfileStore.h"

@@ -4,11 +4,11 @@
 // why and the test skips. The destructor unmounts, also after a failed check.
 #pragma once
 
+#include <unistd.h>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
-#include <unistd.h>
 
 namespace sonarel::testing {
 

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/media/core/MediaInput.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
 #include <array>
 #include <cerrno>
 #include <string_view>
-#include <sys/stat.h>
-#include <unistd.h>
 
 extern "C" {
 #include <libavutil/log.h>

@@ -8,11 +8,11 @@
 #include <mutex>
 
 #include "platform/media/FaultPoints.h"
-#include "platform/media/services/MediaLibrary.h"
 #include "platform/media/core/Files.h"
-#include "platform/media/services/GroupOutput.h"
 #include "platform/media/core/MixJob.h"
 #include "platform/media/core/Probe.h"
+#include "platform/media/services/GroupOutput.h"
+#include "platform/media/services/MediaLibrary.h"
 
 namespace sonarel::media {
 

@@ -5,8 +5,8 @@
 
 #include <vector>
 
-#include "platform/media/services/FilterGraph.h"
 #include "platform/media/core/Placement.h"
+#include "platform/media/services/FilterGraph.h"
 
 namespace sonarel::media {
 

@@ -11,9 +11,9 @@
 
 #include "platform/media/EngineContext.h"
 #include "platform/media/FaultInjector.h"
+#include "platform/media/Status.h"
 #include "platform/media/services/FilterGraph.h"
 #include "platform/media/services/RenderEngine.h"
-#include "platform/media/Status.h"
 #include "platform/media/services/Timeline.h"
 
 namespace sonarel::media {

@@ -4,8 +4,8 @@
 #include <cmath>
 
 #include "platform/media/FaultPoints.h"
-#include "platform/media/services/MediaLibrary.h"
 #include "platform/media/services/GroupOutput.h"
+#include "platform/media/services/MediaLibrary.h"
 
 namespace sonarel::media {
 

@@ -5,8 +5,8 @@
 
 #include <memory>
 
-#include "platform/media/services/FilterGraph.h"
 #include "platform/media/Status.h"
+#include "platform/media/services/FilterGraph.h"
 #include "platform/media/services/Timeline.h"
 
 namespace sonarel::media {

@@ -4,8 +4,8 @@
 #include <algorithm>
 
 #include "platform/media/FaultPoints.h"
-#include "platform/media/services/MediaLibrary.h"
 #include "platform/media/core/Files.h"
+#include "platform/media/services/MediaLibrary.h"
 
 namespace sonarel::media {
 
