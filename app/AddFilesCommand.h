@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Adding files to the mix list: each file is measured and appended in the order given; files that
 // cannot be added (missing, a folder, unreadable, the path does not fit, the list is full) are
-// collected to be named in one message. No widget here: the window supplies the paths, a progress callback and the
-// desktop.
+// collected to be named in one message. No widget here: the window supplies the paths, a
+// progress callback and the desktop.
 #pragma once
 
 #include <QStringList>

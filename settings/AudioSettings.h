@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The values of the audio settings dialog and the rules it reads them by, without a widget: the
-// checks and their messages (numbers are read by readLeadingNumber, model/NumberText.h), and the conversion to and from
-// a mix entry.
+// checks and their messages, and the conversion to and from a mix entry. Numbers are read by the
+// dialogs' rule, readLeadingNumber (model/NumberText.h).
 #pragma once
 
 #include <QChar>
