@@ -1,23 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "model/ListHistory.h"
 
-#include <bit>
-#include <cstdint>
-
 namespace sonarel {
 
 namespace {
 
-bool sameDouble(double a, double b)
-{
-    return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
-}
-
 bool sameEntry(const MixItem& item, const MixItem& entry)
 {
-    return item.duration == entry.duration && item.startTime == entry.startTime &&
-           sameDouble(item.volume, entry.volume) && sameDouble(item.speed, entry.speed) &&
-           item.filePath == entry.filePath;
+    return item.duration == entry.duration && sameProperties(item, entry) && item.filePath == entry.filePath;
 }
 
 // What a change did, told by the lists before and after it.

@@ -2,9 +2,25 @@
 #include "model/MixItem.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstdint>
 #include <stdexcept>
 
 namespace sonarel {
+
+namespace {
+
+bool sameDouble(double a, double b)
+{
+    return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
+}
+
+}  // namespace
+
+bool sameProperties(const EntryProperties& a, const EntryProperties& b)
+{
+    return a.startTime == b.startTime && sameDouble(a.volume, b.volume) && sameDouble(a.speed, b.speed);
+}
 
 bool fitsPathBuffer(std::string_view path)
 {

@@ -32,6 +32,10 @@ struct EntryProperties {
     friend bool operator==(const EntryProperties&, const EntryProperties&) = default;
 };
 
+// Whether two entries' properties are the same to the bit, as the undo history tells a change:
+// unlike ==, a NaN equals itself (so it never reads as a change) and -0 differs from 0.
+bool sameProperties(const EntryProperties& a, const EntryProperties& b);
+
 struct MixItem : EntryProperties {
     std::string filePath;         // UTF-8; absolute once the entry is in the list
     REFERENCE_TIME duration = 0;  // measured length; 0 or -1 when it could not be measured

@@ -167,7 +167,7 @@ bool parseMixListCsv(std::string_view text, const std::string& listFolder, std::
         }
         if (entry.filePath.front() != kPathSeparator)
             entry.filePath = joinPath(listFolder, entry.filePath);
-        if (entry.filePath.size() >= kPathBufferSize || entry.filePath.find('\0') != std::string::npos) {
+        if (!fitsPathBuffer(entry.filePath)) {
             error = {recordLine, entry.filePath.size() >= kPathBufferSize ? "the path is too long"
                                                                           : "the path holds a NUL character"};
             return false;

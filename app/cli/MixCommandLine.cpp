@@ -258,8 +258,10 @@ bool choiceIndex(const QString& value, const QStringList& choices, int& index)
     return index >= 0;
 }
 
-// The options that follow --help and --version, in the order --help lists them.
+// The options, in the order --help lists them.
 struct OptionDefinitions {
+    QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help.")};
+    QCommandLineOption version{QStringLiteral("version"), QStringLiteral("Show the version.")};
     QCommandLineOption output{{QStringLiteral("o"), QStringLiteral("output")},
                               QStringLiteral("The WAV file to write."),
                               QStringLiteral("FILE")};
@@ -283,8 +285,7 @@ struct OptionDefinitions {
 };
 
 // Tells `parser` what sonarel-mix does and what it takes, for parsing and for --help.
-void defineOptions(QCommandLineParser& parser, const QCommandLineOption& help, const QCommandLineOption& version,
-                   const OptionDefinitions& defined)
+void defineOptions(QCommandLineParser& parser, const OptionDefinitions& defined)
 {
     parser.setApplicationDescription(
         QStringLiteral("Mixes media files into one PCM WAV file.\n\n"
@@ -297,8 +298,8 @@ void defineOptions(QCommandLineParser& parser, const QCommandLineOption& help, c
                        "written (see --ignore-space).\n\n"
                        "Exit status: 0 mixed, 1 the mix failed, was stopped or did not fit, 2 wrong usage."));
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    parser.addOptions({help, version, defined.output, defined.csv, defined.rate, defined.channels, defined.bits,
-                       defined.yes, defined.ignoreSpace, defined.quiet, defined.probe});
+    parser.addOptions({defined.help, defined.version, defined.output, defined.csv, defined.rate, defined.channels,
+                       defined.bits, defined.yes, defined.ignoreSpace, defined.quiet, defined.probe});
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("Media files to mix."),
                                  QStringLiteral("[FILE[@START[:VOLUME[:SPEED]]]...]"));
 }
@@ -314,12 +315,11 @@ bool readWaveFormatChoices(const QCommandLineParser& parser, const OptionDefinit
         printError(QStringLiteral("--rate must be 44100, 22050, 11025 or 8000."));
         return false;
     }
-    int channelChoice = 0;
-    if (!choiceIndex(parser.value(defined.channels), {QStringLiteral("2"), QStringLiteral("1")}, channelChoice)) {
+    if (!choiceIndex(parser.value(defined.channels), {QStringLiteral("2"), QStringLiteral("1")},
+                     options.channelsIndex)) {
         printError(QStringLiteral("--channels must be 1 or 2."));
         return false;
     }
-    options.channelsIndex = channelChoice;
     if (!choiceIndex(parser.value(defined.bits), {QStringLiteral("16"), QStringLiteral("8")}, options.bitsIndex)) {
         printError(QStringLiteral("--bits must be 16 or 8."));
         return false;
@@ -348,20 +348,18 @@ bool readOptions(const QCommandLineParser& parser, const OptionDefinitions& defi
 int runMixCommandLine(const QStringList& arguments)
 {
     QCommandLineParser parser;
-    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help."));
-    const QCommandLineOption version(QStringLiteral("version"), QStringLiteral("Show the version."));
     const OptionDefinitions defined;
-    defineOptions(parser, help, version, defined);
+    defineOptions(parser, defined);
 
     if (!parser.parse(QStringList{QStringLiteral("sonarel-mix")} + arguments)) {
         printError(parser.errorText() + QStringLiteral(" (see --help)"));
         return kExitUsage;
     }
-    if (parser.isSet(help)) {
+    if (parser.isSet(defined.help)) {
         std::fputs(parser.helpText().toLocal8Bit().constData(), stdout);
         return kExitSuccess;
     }
-    if (parser.isSet(version)) {
+    if (parser.isSet(defined.version)) {
         std::printf("sonarel-mix %s\n%s", SONAREL_VERSION, kLicenceNotice);
         return kExitSuccess;
     }
