@@ -19,7 +19,41 @@ bool sameDouble(double a, double b)
 
 bool sameProperties(const EntryProperties& a, const EntryProperties& b)
 {
-    return a.startTime == b.startTime && sameDouble(a.volume, b.volume) && sameDouble(a.speed, b.speed);
+    return a.startTime == b.startTime && sameDouble(a.volume, b.volume) && sameDouble(a.speed, b.speed) &&
+           a.inPoint == b.inPoint && a.outPoint == b.outPoint && a.fadeIn == b.fadeIn && a.fadeOut == b.fadeOut &&
+           a.fadeCurve == b.fadeCurve && a.keepPitch == b.keepPitch && sameDouble(a.pitchSemitones, b.pitchSemitones) &&
+           a.muted == b.muted;
+}
+
+bool usesShaping(const EntryProperties& p)
+{
+    EntryProperties plain;
+    plain.startTime = p.startTime;
+    plain.volume = p.volume;
+    plain.speed = p.speed;
+    return !sameProperties(plain, p);
+}
+
+REFERENCE_TIME playedStart(const MixItem& item)
+{
+    return std::max<REFERENCE_TIME>(item.inPoint, 0);
+}
+
+REFERENCE_TIME playedStop(const MixItem& item)
+{
+    if (item.outPoint == kToSourceEnd || item.outPoint >= item.duration)
+        return item.duration;
+    return std::max<REFERENCE_TIME>(item.outPoint, 0);
+}
+
+bool cutsAtStart(const MixItem& item)
+{
+    return playedStart(item) > 0;
+}
+
+bool cutsAtEnd(const MixItem& item)
+{
+    return item.outPoint != kToSourceEnd && item.outPoint < item.duration;
 }
 
 bool fitsPathBuffer(std::string_view path)

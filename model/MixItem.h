@@ -23,11 +23,35 @@ namespace sonarel {
 
 inline constexpr int kMixItemCapacity = 1000;
 
-// What a person sets for one entry: in the dialog, a list file or on the command line.
+// An out point that means "to the end of the file".
+inline constexpr REFERENCE_TIME kToSourceEnd = -1;
+
+// How a fade's gain rises from 0 to 1 over its length T: linear is exactly t / T; equal power is
+// sin(t / T * pi / 2), which keeps the loudness even where two fading entries cross.
+enum class FadeCurve { Linear, EqualPower };
+
+inline constexpr double kLowestPitchSemitones = -24.0;
+inline constexpr double kHighestPitchSemitones = 24.0;
+
+// What a person sets for one entry: in the dialog, a list file or on the command line. Every
+// default leaves the entry as a plain placement of the whole file.
 struct EntryProperties {
     REFERENCE_TIME startTime = 0;  // where the entry begins on the output time line
     double volume = 1.0;           // linear gain, 1.0 = unchanged
-    double speed = 1.0;            // playback rate; occupies duration / speed of output time
+    double speed = 1.0;            // playback rate; occupies (out - in) / speed of output time
+    // The part of the source that plays, in source time: from inPoint to outPoint.
+    REFERENCE_TIME inPoint = 0;
+    REFERENCE_TIME outPoint = kToSourceEnd;
+    // Fade lengths in output time; 0 is no fade.
+    REFERENCE_TIME fadeIn = 0;
+    REFERENCE_TIME fadeOut = 0;
+    FadeCurve fadeCurve = FadeCurve::Linear;
+    // Off: the speed moves the pitch with it (varispeed). On: the speed changes the tempo only,
+    // and pitchSemitones shifts the pitch without changing the length.
+    bool keepPitch = false;
+    double pitchSemitones = 0.0;
+    // A muted entry stays in the list but is not mixed and does not count toward the mix's length.
+    bool muted = false;
 
     friend bool operator==(const EntryProperties&, const EntryProperties&) = default;
 };
@@ -35,6 +59,10 @@ struct EntryProperties {
 // Whether two entries' properties are the same to the bit, as the undo history tells a change:
 // unlike ==, a NaN equals itself (so it never reads as a change) and -0 differs from 0.
 bool sameProperties(const EntryProperties& a, const EntryProperties& b);
+
+// Whether any property beyond start, volume and speed differs from its default: only then does a
+// list file need more than its four classic columns.
+bool usesShaping(const EntryProperties& properties);
 
 struct MixItem : EntryProperties {
     std::string filePath;         // UTF-8; absolute once the entry is in the list
@@ -44,6 +72,15 @@ struct MixItem : EntryProperties {
     EntryProperties& properties() { return *this; }
     const EntryProperties& properties() const { return *this; }
 };
+
+// The part of the source that plays, in source time: in .. out, where an out point at or past the
+// measured length (or kToSourceEnd) is the length, as measured (an unmeasured length stays as it is).
+REFERENCE_TIME playedStart(const MixItem& item);
+REFERENCE_TIME playedStop(const MixItem& item);
+// Whether the start or the end of the played part cuts into the file (rather than being its own
+// start or end): a cut edge gets a short ramp so that it does not click.
+bool cutsAtStart(const MixItem& item);
+bool cutsAtEnd(const MixItem& item);
 
 // Whether a path can be kept in the list: it fits the platform's path buffer with its terminator
 // and holds no NUL (which would silently cut it wherever it is handed on as a C string).

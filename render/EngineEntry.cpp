@@ -15,9 +15,10 @@ TimelineTimes timelineTimesOf(const MixItem& item)
 {
     TimelineTimes times;
     times.start = item.startTime;
-    times.mediaStart = 0;
-    times.mediaStop = item.duration;
-    const double stop = static_cast<double>(item.startTime) + static_cast<double>(item.duration) / item.speed;
+    times.mediaStart = playedStart(item);
+    times.mediaStop = playedStop(item);
+    const double stop = static_cast<double>(item.startTime) +
+                        static_cast<double>(times.mediaStop - times.mediaStart) / item.speed;
     // The cast truncates toward zero; keep it inside the 64-bit range whatever the speed.
     const double limit = 9.2e18;
     times.stop = static_cast<media::REFERENCE_TIME>(std::clamp(stop, -limit, limit));
@@ -30,7 +31,7 @@ bool fitsOnTimeline(const TimelineTimes& times)
            times.stop <= media::kLongestTime;
 }
 
-media::core::SourceEntry sourceEntryOf(const MixItem& item)
+media::core::SourceEntry sourceEntryOf(const MixItem& item, REFERENCE_TIME cutRamp)
 {
     const TimelineTimes times = timelineTimesOf(item);
     media::core::SourceEntry entry;
@@ -40,6 +41,15 @@ media::core::SourceEntry sourceEntryOf(const MixItem& item)
     entry.mediaStart = times.mediaStart;
     entry.mediaStop = times.mediaStop;
     entry.volume = item.volume;
+    media::SourceShaping& shaping = entry.shaping;
+    shaping.fadeIn = std::max<REFERENCE_TIME>(item.fadeIn, 0);
+    shaping.fadeOut = std::max<REFERENCE_TIME>(item.fadeOut, 0);
+    shaping.fadeShape = item.fadeCurve == FadeCurve::EqualPower ? media::FadeShape::EqualPower
+                                                                : media::FadeShape::Linear;
+    shaping.cutRampIn = cutsAtStart(item) && shaping.fadeIn == 0 ? std::max<REFERENCE_TIME>(cutRamp, 0) : 0;
+    shaping.cutRampOut = cutsAtEnd(item) && shaping.fadeOut == 0 ? std::max<REFERENCE_TIME>(cutRamp, 0) : 0;
+    shaping.keepPitch = item.keepPitch;
+    shaping.pitchSemitones = item.keepPitch ? item.pitchSemitones : 0.0;
     return entry;
 }
 

@@ -21,8 +21,11 @@ struct TimelineTimes {
     media::REFERENCE_TIME mediaStop = 0;
 };
 
-// start .. start + duration / speed (worked out in floating point, truncated toward zero);
-// the media plays from 0 to its duration.
+// How long the ramp on an edge cut into a file's sound is, unless the user sets another.
+inline constexpr REFERENCE_TIME kDefaultCutRamp = 50'000;  // 5 ms
+
+// start .. start + (out - in) / speed (worked out in floating point, truncated toward zero);
+// the media plays from the in point to the out point (0 to the duration when untrimmed).
 TimelineTimes timelineTimesOf(const MixItem& item);
 
 // A speed that can be divided by: finite and above zero.
@@ -31,7 +34,9 @@ bool speedIsUsable(double speed);
 // Whether the engine can place these times: nothing may reach past media::kLongestTime.
 bool fitsOnTimeline(const TimelineTimes& times);
 
-// The entry as the engine's source: its times, its file name and its volume.
-media::core::SourceEntry sourceEntryOf(const MixItem& item);
+// The entry as the engine's source: its times, its file name, its volume and its shaping, with a
+// ramp of `cutRamp` on each edge cut into the file that no fade covers. Whether a muted entry is
+// left out is the caller's choice.
+media::core::SourceEntry sourceEntryOf(const MixItem& item, REFERENCE_TIME cutRamp = kDefaultCutRamp);
 
 }  // namespace sonarel

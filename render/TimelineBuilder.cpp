@@ -54,6 +54,7 @@ struct TimelineBuilder::SourceCheck {
     QStringList unreadable;
     QStringList tooLong;
     int sounding = 0;  // entries that will be heard
+    int muted = 0;     // entries left out because they are muted
 };
 
 bool TimelineBuilder::checkSources(const MixItemStore& store, std::vector<bool>& usable, int outputRate)
@@ -62,11 +63,19 @@ bool TimelineBuilder::checkSources(const MixItemStore& store, std::vector<bool>&
     SourceCheck check;
     for (int i = 0; i < store.audioCount(); ++i)
         usable[static_cast<std::size_t>(i)] = checkEntry(i, store.at(i), outputRate, check);
-    return mixAfterCheck(check, store.audioCount());
+    if (store.audioCount() > 0 && check.muted == store.audioCount()) {
+        desktop_.showAppMessage(QStringLiteral("Every entry in the list is muted, so there is nothing to mix."));
+        return false;
+    }
+    return mixAfterCheck(check, store.audioCount() - check.muted);
 }
 
 bool TimelineBuilder::checkEntry(int index, const MixItem& item, int outputRate, SourceCheck& check)
 {
+    if (item.muted) {  // not mixed, not checked, and not part of the mix's length
+        ++check.muted;
+        return false;
+    }
     if (!speedIsUsable(item.speed)) {
         desktop_.showAppMessage(QStringLiteral("The speed of entry %1 is %2; it must be a number above zero. "
                                                "This entry is left out of the mix.")
@@ -169,6 +178,7 @@ void TimelineBuilder::addEntry(const MixItem& item, media::Timeline& timeline, m
     const media::core::SourceEntry entry = sourceEntryOf(item);
     // Not examined: a source node accepts any start and stop; the times were checked with the speed.
     static_cast<void>(source->setStartStop(entry.timelineStart, entry.timelineStop));
+    static_cast<void>(source->setShaping(entry.shaping));  // a source node takes any shaping
     if (media::failed(source->setMediaTimes(entry.mediaStart, entry.mediaStop))) {
         desktop_.showAppMessage(text("Could not set audio start and eng time!"));
         return;

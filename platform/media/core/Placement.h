@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/media/ReferenceTime.h"
+#include "platform/media/SourceShaping.h"
 
 namespace sonarel::media::core {
 
@@ -18,6 +19,7 @@ struct SourceEntry {
     REFERENCE_TIME mediaStart = 0;
     REFERENCE_TIME mediaStop = 0;
     double volume = 1.0;
+    SourceShaping shaping;
 };
 
 // round(t * rate / 10^7), or false when t is out of the range the engine handles.

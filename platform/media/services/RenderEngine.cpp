@@ -81,6 +81,7 @@ Status RenderEngine::connectFrontEnd()
                 e.mediaStart = source->mediaStart();
                 e.mediaStop = source->mediaStop();
                 e.volume = volume;
+                e.shaping = source->shaping();
                 entries.push_back(std::move(e));
             }
         }

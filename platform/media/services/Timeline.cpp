@@ -157,6 +157,14 @@ Status TimelineNode::setMediaName(const std::u16string& name)
     return kOk;
 }
 
+Status TimelineNode::setShaping(const SourceShaping& shaping)
+{
+    if (const Status s = require(NodeType::Source); failed(s))
+        return s;
+    shaping_ = shaping;
+    return kOk;
+}
+
 Status TimelineNode::setSubObject(EffectKind kind)
 {
     if (const Status s = enter(fault::kSetSubObject, NodeType::Effect); failed(s))

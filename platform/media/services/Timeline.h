@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "platform/media/Formats.h"
+#include "platform/media/SourceShaping.h"
 #include "platform/media/Status.h"
 
 namespace sonarel::media {
@@ -75,6 +76,8 @@ public:
     Status setStartStop(REFERENCE_TIME start, REFERENCE_TIME stop);
     Status setMediaTimes(REFERENCE_TIME start, REFERENCE_TIME stop);
     Status setMediaName(const std::u16string& name);
+    // Source: its fades, cut ramps and pitch handling (plain by default).
+    Status setShaping(const SourceShaping& shaping);
     Status setSubObject(EffectKind kind);
     Status setPropertySetter(std::shared_ptr<PropertySetter> setter);
 
@@ -89,6 +92,7 @@ public:
     REFERENCE_TIME mediaStart() const { return mediaStart_; }
     REFERENCE_TIME mediaStop() const { return mediaStop_; }
     const std::u16string& mediaName() const { return mediaName_; }
+    const SourceShaping& shaping() const { return shaping_; }
     EffectKind subObject() const { return subObject_; }
     const std::shared_ptr<PropertySetter>& propertySetter() const { return setter_; }
 
@@ -108,6 +112,7 @@ private:
     REFERENCE_TIME mediaStart_ = 0;
     REFERENCE_TIME mediaStop_ = 0;
     std::u16string mediaName_;
+    SourceShaping shaping_;
     EffectKind subObject_ = EffectKind::None;
     std::shared_ptr<PropertySetter> setter_;
 };

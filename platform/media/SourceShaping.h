@@ -1,0 +1,31 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// How a source is shaped between its decoder and the mix: its fades, the short ramps on edges cut
+// into its sound, and whether its speed keeps the pitch. The part of the file that plays is the
+// source's media start and stop; its level is its track's volume.
+#pragma once
+
+#include "platform/media/ReferenceTime.h"
+
+namespace sonarel::media {
+
+enum class FadeShape { Linear, EqualPower };
+
+struct SourceShaping {
+    // Fade lengths on the output (0: none). When the two together are longer than the source's
+    // span on the output, both shrink in proportion.
+    REFERENCE_TIME fadeIn = 0;
+    REFERENCE_TIME fadeOut = 0;
+    FadeShape fadeShape = FadeShape::Linear;
+    // Ramps (linear, on the output) at a start or an end that cuts into the file's sound; 0 at an
+    // edge that is the file's own, or where a fade already covers the edge.
+    REFERENCE_TIME cutRampIn = 0;
+    REFERENCE_TIME cutRampOut = 0;
+    // Off: the media plays faster or slower with its pitch (varispeed). On: the tempo changes and
+    // the pitch stays, shifted by pitchSemitones.
+    bool keepPitch = false;
+    double pitchSemitones = 0.0;
+
+    friend bool operator==(const SourceShaping&, const SourceShaping&) = default;
+};
+
+}  // namespace sonarel::media
