@@ -41,6 +41,8 @@ struct OutputSettings {
     std::int32_t sampleRateIndex = 0;
     std::int32_t channelsIndex = 0;
     std::int32_t bitsIndex = 0;
+    // The ramp, in milliseconds (0 to 10), on an entry's edge that cuts into its file's sound.
+    std::int32_t edgeFadeMs = 5;
 };
 
 // The plain output default: the home folder followed by "/audio_mix.wav".

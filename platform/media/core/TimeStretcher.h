@@ -1,0 +1,45 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Tempo and pitch changes that keep the other, with the Rubber Band library: a source's sound at
+// the output rate goes in; the stretched sound comes out with exactly the length asked for and
+// without the library's latency, so a stretched entry starts and ends where it is placed.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+#include "platform/media/Status.h"
+
+namespace sonarel::media::core {
+
+// Reads up to `frames` frames of interleaved float into `out`; `got` < `frames` only at the end.
+using FramePull = std::function<Status(float* out, std::int64_t frames, std::int64_t& got)>;
+
+struct StretchSettings {
+    int channels = 2;               // 1 or 2
+    int rate = 44100;               // of both the input and the output
+    double timeRatio = 1.0;         // output length : input length (1 / speed)
+    double pitchScale = 1.0;        // 2^(semitones / 12)
+    std::int64_t outputFrames = 0;  // exactly how many frames the stretched sound has
+};
+
+class TimeStretcher {
+public:
+    TimeStretcher();
+    ~TimeStretcher();
+    TimeStretcher(const TimeStretcher&) = delete;
+    TimeStretcher& operator=(const TimeStretcher&) = delete;
+
+    // Input is read through `pull` as the output needs it.
+    Status open(const StretchSettings& settings, FramePull pull);
+
+    // Fills up to `frames` frames; `got` < `frames` only once outputFrames have been produced.
+    // Past the input's end, silence pads the output to outputFrames.
+    Status read(float* out, std::int64_t frames, std::int64_t& got);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace sonarel::media::core
