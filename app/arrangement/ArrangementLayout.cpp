@@ -6,7 +6,7 @@
 #include <cmath>
 #include <numeric>
 
-#include "render/TimelineBuilder.h"
+#include "render/EngineEntry.h"
 
 namespace sonarel {
 
@@ -22,27 +22,51 @@ constexpr std::array<double, 17> kSteps = {0.1, 0.2, 0.5, 1,   2,   5,    10,   
 
 ArrangementLayout::ArrangementLayout() : metrics_(Metrics{}) {}
 
+void ArrangementLayout::measure(ArrangementBar& bar, const MixItem& item) const
+{
+    bar.startSeconds = static_cast<double>(item.startTime) * kSecondsPerUnit;
+    bar.speed = item.speed;
+    bar.volume = item.volume;
+    bar.muted = item.muted;
+    bar.inSeconds = static_cast<double>(playedStart(item)) * kSecondsPerUnit;
+    bar.cutStart = cutsAtStart(item);
+    bar.cutEnd = item.duration > 0 && cutsAtEnd(item);
+    bar.lengthSeconds = 0;
+    bar.fadeInSeconds = bar.fadeOutSeconds = 0;
+    bar.lengthKnown = speedIsUsable(item.speed) && item.duration > 0;
+    if (!bar.lengthKnown)
+        return;
+    const TimelineTimes times = timelineTimesOf(item);
+    bar.lengthSeconds = std::max<double>(0, static_cast<double>(times.stop - times.start)) * kSecondsPerUnit;
+    // Fades longer than the entry together both shrink in proportion, as the mix does it.
+    const double fadeIn = static_cast<double>(std::max<REFERENCE_TIME>(item.fadeIn, 0)) * kSecondsPerUnit;
+    const double fadeOut = static_cast<double>(std::max<REFERENCE_TIME>(item.fadeOut, 0)) * kSecondsPerUnit;
+    const double shrink = fadeIn + fadeOut > bar.lengthSeconds ? bar.lengthSeconds / (fadeIn + fadeOut) : 1.0;
+    bar.fadeInSeconds = fadeIn * shrink;
+    bar.fadeOutSeconds = fadeOut * shrink;
+}
+
+void ArrangementLayout::countTotal()
+{
+    // The mix lasts up to the latest end of an entry with a length (a missing file plays silence);
+    // a muted entry is not mixed.
+    totalSeconds_ = 0;
+    for (const ArrangementBar& bar : bars_)
+        if (bar.lengthKnown && !bar.muted)
+            totalSeconds_ = std::max(totalSeconds_, bar.startSeconds + bar.lengthSeconds);
+}
+
 void ArrangementLayout::setEntries(const MixItemStore& store)
 {
     bars_.clear();
-    volumes_.clear();
-    totalSeconds_ = 0;
     bars_.reserve(static_cast<std::size_t>(store.audioCount()));
     for (int i = 0; i < store.audioCount(); ++i) {
-        const MixItem& item = store.at(i);
         ArrangementBar bar;
         bar.index = i;
-        bar.startSeconds = static_cast<double>(item.startTime) * kSecondsPerUnit;
-        const bool speedUsable = speedIsUsable(item.speed);
-        bar.lengthKnown = speedUsable && item.duration > 0;
-        if (bar.lengthKnown)
-            bar.lengthSeconds = static_cast<double>(item.duration) * kSecondsPerUnit / item.speed;
-        // The mix lasts up to the latest end of an entry with a length (a missing file plays silence).
-        if (bar.lengthKnown)
-            totalSeconds_ = std::max(totalSeconds_, bar.startSeconds + bar.lengthSeconds);
+        measure(bar, store.at(i));
         bars_.push_back(bar);
-        volumes_.push_back(item.volume);
     }
+    countTotal();
 
     // Lanes: entries in order of start, each in the lowest lane that is free by then. An entry of
     // no length still takes room, so two of them at one time go to different lanes.
@@ -64,6 +88,15 @@ void ArrangementLayout::setEntries(const MixItemStore& store)
         bar.lane = static_cast<int>(free - laneEnds.begin());
     }
     laneCount_ = static_cast<int>(laneEnds.size());
+    place();
+}
+
+void ArrangementLayout::preview(int index, const MixItem& item)
+{
+    if (index < 0 || index >= static_cast<int>(bars_.size()))
+        return;
+    measure(bars_[static_cast<std::size_t>(index)], item);
+    countTotal();
     place();
 }
 
@@ -111,7 +144,7 @@ void ArrangementLayout::place()
         const double top = metrics_.rulerHeight + metrics_.margin + bar.lane * (metrics_.laneHeight + metrics_.laneGap);
         const double width = std::max(kMinBarWidth, bar.lengthSeconds * pixelsPerSecond_);
         bar.slot = QRectF(xOf(bar.startSeconds), top, width, metrics_.laneHeight);
-        const double height = metrics_.laneHeight * heightShare(volumes_[static_cast<std::size_t>(bar.index)]);
+        const double height = metrics_.laneHeight * heightShare(bar.volume);
         bar.body = QRectF(bar.slot.left(), top + (metrics_.laneHeight - height) / 2.0, width, height);
     }
 }
@@ -124,9 +157,8 @@ double ArrangementLayout::heightShare(double volume)
     return 0.3 + 0.7 * std::min(volume, 1.0);
 }
 
-std::vector<ArrangementTick> ArrangementLayout::ticks(double fromX, double toX) const
+double ArrangementLayout::tickStep() const
 {
-    std::vector<ArrangementTick> out;
     double step = kSteps.back();
     for (double candidate : kSteps) {
         if (candidate * pixelsPerSecond_ >= kMinTickSpacing) {
@@ -137,7 +169,14 @@ std::vector<ArrangementTick> ArrangementLayout::ticks(double fromX, double toX) 
     // Past the largest step, whole multiples of it keep the labels apart.
     while (step * pixelsPerSecond_ < kMinTickSpacing)
         step *= 2;
-    const double minor = step / 2;
+    return step / 2;
+}
+
+std::vector<ArrangementTick> ArrangementLayout::ticks(double fromX, double toX) const
+{
+    std::vector<ArrangementTick> out;
+    const double minor = tickStep();
+    const double step = 2 * minor;
     const double first = std::max(0.0, std::floor(secondsAt(fromX) / minor));
     const double last = std::ceil(secondsAt(toX) / minor);
     for (double k = first; k <= last && out.size() < 10000; ++k) {

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Where everything of the arrangement picture goes, without painting: a bar per entry from its start
-// to its start plus duration / speed, in lanes so that overlapping entries never share one; the
-// ruler's ticks; the mark at the total length of the mix. Positions are in pixels of the whole
-// picture (not scrolled) at the current zoom, in pixels per second.
+// Where everything of the arrangement picture goes, without painting: a bar per entry over the part
+// it plays on the output (the times render/EngineEntry gives the engine, so the picture and the mix
+// never disagree), in lanes so that overlapping entries never share one; the ruler's ticks; the
+// mark at the total length of the mix (muted entries do not count). Positions are in pixels of the
+// whole picture (not scrolled) at the current zoom, in pixels per second.
 #pragma once
 
 #include <QRectF>
@@ -18,10 +19,18 @@ struct ArrangementBar {
     int index = 0;  // the entry
     int lane = 0;
     double startSeconds = 0;
-    double lengthSeconds = 0;  // duration / speed; 0 when it is not known
+    double lengthSeconds = 0;  // (out - in) / speed; 0 when it is not known
     bool lengthKnown = true;   // measured duration and a usable speed
-    QRectF slot;               // the whole place of the bar in its lane
-    QRectF body;               // the drawn bar: its height shows the volume
+    double inSeconds = 0;      // where the played part begins in the file
+    double speed = 1.0;
+    double volume = 1.0;
+    double fadeInSeconds = 0;  // as the mix applies them: never longer than the bar together
+    double fadeOutSeconds = 0;
+    bool cutStart = false;  // the played part begins or ends inside the file
+    bool cutEnd = false;
+    bool muted = false;
+    QRectF slot;  // the whole place of the bar in its lane
+    QRectF body;  // the drawn bar: its height shows the volume
 };
 
 struct ArrangementTick {
@@ -49,6 +58,8 @@ public:
     explicit ArrangementLayout(Metrics metrics) : metrics_(metrics) {}
 
     void setEntries(const MixItemStore& store);
+    // Shows entry `index` as `item` (while it is dragged) in the lane it has, the others unchanged.
+    void preview(int index, const MixItem& item);
     void setPixelsPerSecond(double pixelsPerSecond);
     // The zoom at which the whole mix fits `width` pixels.
     void fitTo(int width);
@@ -63,6 +74,8 @@ public:
     double secondsAt(double x) const;
     double totalX() const { return xOf(totalSeconds_); }
     QSize contentSize() const;
+    // The seconds between two ticks of the ruler (a labelled one and the one between) at this zoom.
+    double tickStep() const;
     // The ticks between two x positions, labelled in minutes and seconds.
     std::vector<ArrangementTick> ticks(double fromX, double toX) const;
     // The entry whose bar is at `point`, or -1; the latest entry wins where bars touch.
@@ -74,6 +87,8 @@ public:
     static double heightShare(double volume);
 
 private:
+    void measure(ArrangementBar& bar, const MixItem& item) const;
+    void countTotal();
     void place();
 
     Metrics metrics_;
@@ -81,7 +96,6 @@ private:
     std::vector<ArrangementBar> bars_;
     int laneCount_ = 0;
     double totalSeconds_ = 0;
-    std::vector<double> volumes_;
 };
 
 }  // namespace sonarel
