@@ -288,6 +288,12 @@ void MainDialog::arrangementCommand()
         arrangement_ = new ArrangementWindow(store_, *list_, *runControl_, desktop_, profile_,
                                              PeakCache::defaultFolder(), this);
         connect(arrangement_, &ArrangementWindow::entryActivated, this, &MainDialog::editEntry);
+        // A drag in the timeline is an edit like the dialog's: the row shows it and Undo takes it back.
+        connect(arrangement_, &ArrangementWindow::entryEdited, this,
+                [this](int index, const EntryProperties& properties) {
+                    if (setEntryProperties(store_, index, properties))
+                        list_->updateRow(store_, index);
+                });
     }
     arrangement_->open();
 }

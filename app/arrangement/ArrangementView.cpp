@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/arrangement/ArrangementView.h"
 
+#include <QApplication>
 #include <QFileInfo>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
@@ -28,6 +29,17 @@ QColor fillFor(double volume, bool selected)
     const QColor base = QColor::fromHsvF(0.59f, static_cast<float>(0.12 + 0.38 * share), 0.97f);
     return selected ? base.darker(125) : base;
 }
+
+// A muted entry keeps its shade, drained of colour.
+QColor greyed(const QColor& colour)
+{
+    const float value = static_cast<float>(colour.valueF());
+    return QColor::fromHsvF(colour.hsvHueF() < 0 ? 0.0f : static_cast<float>(colour.hsvHueF()), 0.04f,
+                            std::min(1.0f, value * 0.92f));
+}
+
+const QColor kEditMarks(0x20, 0x30, 0x50);
+constexpr double kUnitsPerSecond = 1e7;
 
 }  // namespace
 
@@ -81,7 +93,6 @@ struct ArrangementView::Paint {
         const QRectF body = shifted(bar.body);
         const BarLook look = view.lookOf(bar.index);
         const bool selected = view.isSelected(bar.index);
-        const double volume = view.store_.at(bar.index).volume;
         const QPalette& palette = view.palette();
 
         painter.save();
@@ -89,7 +100,8 @@ struct ArrangementView::Paint {
         QPainterPath outline;
         outline.addRoundedRect(body.adjusted(0.5, 0.5, -0.5, -0.5), 3, 3);
         if (look == BarLook::Playable) {
-            painter.fillPath(outline, fillFor(volume, selected));
+            const QColor fill = fillFor(bar.volume, selected);
+            painter.fillPath(outline, bar.muted ? greyed(fill) : fill);
             waveform(bar, body);
         } else {
             // Missing, unreadable and unmixable entries are grey and hatched.
@@ -98,19 +110,67 @@ struct ArrangementView::Paint {
                              QBrush(look == BarLook::Unmixable ? QColor(0x90, 0x90, 0x90) : QColor(0xc0, 0x40, 0x40),
                                     Qt::BDiagPattern));
         }
-        QPen pen(selected ? palette.color(QPalette::Highlight) : QColor(0x40, 0x58, 0x80), selected ? 2.5 : 1.0);
-        if (look != BarLook::Playable)
+        edits(bar, body, outline, selected);
+        QColor edge = selected ? palette.color(QPalette::Highlight) : QColor(0x40, 0x58, 0x80);
+        QPen pen(bar.muted ? greyed(edge) : edge, selected ? 2.5 : 1.0);
+        if (look != BarLook::Playable || bar.muted)
             pen.setStyle(Qt::DashLine);
         painter.setPen(pen);
+        painter.setBrush(Qt::NoBrush);
         painter.drawPath(outline);
         if (focus && bar.index == view.currentEntry()) {
             QPen dotted(palette.color(QPalette::Text), 1.0, Qt::DotLine);
             painter.setPen(dotted);
-            painter.setBrush(Qt::NoBrush);
             painter.drawRect(slot.adjusted(-2, -2, 2, 2));
         }
-        label(bar, body, look);
+        label(bar, body);
         painter.restore();
+    }
+
+    // The fades as shaded corners under a sloped line, a notch at each edge cut into the file,
+    // and the fade handles of selected or faded bars.
+    void edits(const ArrangementBar& bar, const QRectF& body, const QPainterPath& outline, bool selected)
+    {
+        if (!bar.lengthKnown)
+            return;
+        const double pps = layout.pixelsPerSecond();
+        const QColor shade(kEditMarks.red(), kEditMarks.green(), kEditMarks.blue(), 70);
+        painter.save();
+        painter.setClipPath(outline, Qt::IntersectClip);
+        painter.setPen(QPen(kEditMarks, 1.5));
+        const double in = std::min(body.width(), bar.fadeInSeconds * pps);
+        if (in >= 0.5) {
+            const QPolygonF corner({body.topLeft(), QPointF(body.left() + in, body.top()), body.bottomLeft()});
+            painter.setBrush(shade);
+            painter.drawPolygon(corner);
+        }
+        const double out = std::min(body.width(), bar.fadeOutSeconds * pps);
+        if (out >= 0.5) {
+            const QPolygonF corner({body.topRight(), QPointF(body.right() - out, body.top()), body.bottomRight()});
+            painter.setBrush(shade);
+            painter.drawPolygon(corner);
+        }
+        const double notch = std::min(7.0, body.width() / 3);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(kEditMarks);
+        if (bar.cutStart)
+            painter.drawPolygon(QPolygonF({body.bottomLeft(), QPointF(body.left() + notch, body.bottom()),
+                                           QPointF(body.left(), body.bottom() - notch)}));
+        if (bar.cutEnd)
+            painter.drawPolygon(QPolygonF({body.bottomRight(), QPointF(body.right() - notch, body.bottom()),
+                                           QPointF(body.right(), body.bottom() - notch)}));
+        painter.restore();
+        if (body.width() < 4 * BarDrag::kHandlePixels)
+            return;
+        for (BarPart handle : {BarPart::FadeInHandle, BarPart::FadeOutHandle}) {
+            const bool faded = (handle == BarPart::FadeInHandle ? bar.fadeInSeconds : bar.fadeOutSeconds) > 0;
+            if (!selected && !faded)
+                continue;
+            const QPointF centre = fadeHandleAt(bar, handle, pps) - scroll;
+            painter.setPen(QPen(kEditMarks, 1.0));
+            painter.setBrush(Qt::white);
+            painter.drawRect(QRectF(centre.x() - 3.5, centre.y() - 3.5, 7, 7));
+        }
     }
 
     void waveform(const ArrangementBar& bar, const QRectF& body)
@@ -118,7 +178,7 @@ struct ArrangementView::Paint {
         const PeakLookup& lookup = view.lookups_[static_cast<std::size_t>(bar.index)];
         if (lookup.state != PeakState::Ready || !lookup.levels || !bar.lengthKnown)
             return;
-        const double speed = view.store_.at(bar.index).speed;
+        const double speed = bar.speed;
         const double pps = layout.pixelsPerSecond();
         const double from = std::max(body.left(), exposed.left());
         const double to = std::min(body.right(), exposed.right());
@@ -127,35 +187,30 @@ struct ArrangementView::Paint {
         std::vector<QLineF> lines;
         lines.reserve(static_cast<std::size_t>(std::max(0.0, to - from)) + 1);
         for (double x = std::floor(from); x < to; x += 1.0) {
-            // Output time within the bar, then media time: the media runs `speed` times as fast.
-            const double a = (x - body.left()) / pps * speed;
-            const double b = (x + 1.0 - body.left()) / pps * speed;
+            // Output time within the bar, then media time: the media runs `speed` times as fast
+            // from the in point.
+            const double a = bar.inSeconds + (x - body.left()) / pps * speed;
+            const double b = bar.inSeconds + (x + 1.0 - body.left()) / pps * speed;
             const double level = lookup.levels->peakBetween(a, b);
             if (level <= 0)
                 continue;
             const double h = std::max(0.5, level * half);
             lines.emplace_back(x + 0.5, middle - h, x + 0.5, middle + h);
         }
-        painter.setPen(QPen(QColor(0x27, 0x4a, 0x7a, 170), 1.0));
+        painter.setPen(QPen(bar.muted ? QColor(0x60, 0x60, 0x60, 120) : QColor(0x27, 0x4a, 0x7a, 170), 1.0));
         painter.setRenderHint(QPainter::Antialiasing, false);
         painter.drawLines(lines.data(), static_cast<int>(lines.size()));
         painter.setRenderHint(QPainter::Antialiasing, true);
     }
 
-    void label(const ArrangementBar& bar, const QRectF& body, BarLook look)
+    void label(const ArrangementBar& bar, const QRectF& body)
     {
         // The name stays in sight while the start of a long bar is scrolled away.
         QRectF textRect = body.adjusted(4, 1, -4, -1);
         textRect.setLeft(std::max(textRect.left(), exposed.left() + 4));
         if (textRect.width() < 12)
             return;
-        QString text = view.names_[static_cast<std::size_t>(bar.index)];
-        if (look == BarLook::Missing)
-            text += QStringLiteral(" (missing)");
-        else if (look == BarLook::Unreadable)
-            text += QStringLiteral(" (unreadable)");
-        else if (look == BarLook::Unmixable)
-            text += QStringLiteral(" (cannot be mixed)");
+        const QString text = view.barText(bar.index);
         const QFontMetricsF metrics(painter.font());
         const QString shown = metrics.elidedText(text, Qt::ElideRight, textRect.width());
         // A pale backing keeps the name readable over the waveform.
@@ -235,6 +290,7 @@ ArrangementView::ArrangementView(const MixItemStore& store, PeakService& peaks, 
 {
     setFocusPolicy(Qt::StrongFocus);
     viewport()->setFocusProxy(this);
+    viewport()->setMouseTracking(true);  // the cursor tells what a press would do
     setAccessibleName(QStringLiteral("Timeline of the mix list"));
     horizontalScrollBar()->setSingleStep(20);
     verticalScrollBar()->setSingleStep(20);
@@ -255,6 +311,7 @@ void ArrangementView::setSelectionModel(QItemSelectionModel* selection)
         connect(selection_, &QItemSelectionModel::selectionChanged, viewport(), qOverload<>(&QWidget::update));
         connect(selection_, &QItemSelectionModel::currentChanged, this, [this](const QModelIndex& current) {
             ensureVisible(current.row());
+            setAccessibleDescription(barText(current.row()));
             viewport()->update();
         });
     }
@@ -263,6 +320,9 @@ void ArrangementView::setSelectionModel(QItemSelectionModel* selection)
 
 void ArrangementView::refresh()
 {
+    // A changed list ends a drag: the entry it held may be another one now.
+    drag_.reset();
+    dragMoved_ = false;
     layout_.setEntries(store_);
     const auto count = static_cast<std::size_t>(store_.audioCount());
     lookups_.assign(count, {});
@@ -279,6 +339,7 @@ void ArrangementView::refresh()
         fitted_ = true;
         layout_.fitTo(viewport()->width());
     }
+    setAccessibleDescription(barText(currentEntry()));
     updateScrollBars();
     viewport()->update();
 }
@@ -320,6 +381,29 @@ QRectF ArrangementView::barOnViewport(int index) const
     if (index < 0 || index >= static_cast<int>(layout_.bars().size()))
         return {};
     return layout_.bars()[static_cast<std::size_t>(index)].slot.translated(-scroll());
+}
+
+QPointF ArrangementView::fadeHandleOnViewport(int index, BarPart handle) const
+{
+    if (index < 0 || index >= static_cast<int>(layout_.bars().size()))
+        return {};
+    return fadeHandleAt(layout_.bars()[static_cast<std::size_t>(index)], handle, layout_.pixelsPerSecond()) - scroll();
+}
+
+QString ArrangementView::barText(int index) const
+{
+    if (index < 0 || index >= static_cast<int>(names_.size()) || index >= static_cast<int>(layout_.bars().size()))
+        return {};
+    QString text = names_[static_cast<std::size_t>(index)];
+    switch (lookOf(index)) {
+    case BarLook::Missing: text += QStringLiteral(" (missing)"); break;
+    case BarLook::Unreadable: text += QStringLiteral(" (unreadable)"); break;
+    case BarLook::Unmixable: text += QStringLiteral(" (cannot be mixed)"); break;
+    case BarLook::Playable: break;
+    }
+    if (layout_.bars()[static_cast<std::size_t>(index)].muted)
+        text += QStringLiteral(" (muted)");
+    return text;
 }
 
 void ArrangementView::setPlayHead(double seconds)
@@ -454,22 +538,117 @@ void ArrangementView::ensureVisible(int index)
         verticalScrollBar()->setValue(verticalScrollBar()->value() + static_cast<int>(bar.top() - room.top()) - 4);
 }
 
+bool ArrangementView::event(QEvent* event)
+{
+    // Escape cancels a drag here rather than closing the window.
+    if (event->type() == QEvent::ShortcutOverride && drag_ && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+        event->accept();
+        return true;
+    }
+    return QAbstractScrollArea::event(event);
+}
+
 void ArrangementView::mousePressEvent(QMouseEvent* event)
 {
     if (event->button() != Qt::LeftButton) {
         QAbstractScrollArea::mousePressEvent(event);
         return;
     }
-    const int index = layout_.barAt(event->position() + scroll());
+    const BarHit hit = hitBar(layout_, event->position() + scroll());
     const bool toggle = event->modifiers().testFlag(Qt::ControlModifier);
-    if (index >= 0 || !toggle)
-        makeCurrent(index, toggle);
+    drag_.reset();
+    dragMoved_ = false;
+    if (hit.index >= 0 || !toggle)
+        makeCurrent(hit.index, toggle);
+    if (hit.index >= 0 && !toggle) {
+        BarDrag drag(store_, hit.index, hit.part, layout_);
+        if (drag.part() != BarPart::None) {
+            dragged_ = drag.original();
+            drag_.emplace(std::move(drag));
+            pressAt_ = event->position();
+        }
+    }
     event->accept();
+}
+
+void ArrangementView::mouseMoveEvent(QMouseEvent* event)
+{
+    if (!drag_ || !event->buttons().testFlag(Qt::LeftButton)) {
+        showCursorFor(event->position());
+        QAbstractScrollArea::mouseMoveEvent(event);
+        return;
+    }
+    // Measured on the viewport, so a scroll on the press (to show the bar) moves nothing.
+    const QPointF moved = event->position() - pressAt_;
+    if (!dragMoved_ && moved.manhattanLength() < QApplication::startDragDistance())
+        return;
+    dragMoved_ = true;
+    const auto delta = static_cast<REFERENCE_TIME>(std::llround(moved.x() / layout_.pixelsPerSecond() *
+                                                                kUnitsPerSecond));
+    dragged_ = drag_->moved(delta, !event->modifiers().testFlag(Qt::ShiftModifier));
+    layout_.preview(drag_->index(), dragged_);
+    if (drag_->part() == BarPart::Body)
+        viewport()->setCursor(Qt::ClosedHandCursor);
+    updateScrollBars();
+    viewport()->update();
+    event->accept();
+}
+
+void ArrangementView::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton || !drag_) {
+        QAbstractScrollArea::mouseReleaseEvent(event);
+        return;
+    }
+    const int index = drag_->index();
+    const bool changed = dragMoved_ && !sameProperties(dragged_, drag_->original());
+    drag_.reset();
+    dragMoved_ = false;
+    if (changed)
+        Q_EMIT entryEdited(index, dragged_.properties());
+    refresh();
+    showCursorFor(event->position());
+    event->accept();
+}
+
+void ArrangementView::cancelDrag()
+{
+    if (drag_)
+        refresh();
+}
+
+void ArrangementView::showCursorFor(QPointF viewportPoint)
+{
+    switch (hitBar(layout_, viewportPoint + scroll()).part) {
+    case BarPart::Body: viewport()->setCursor(Qt::OpenHandCursor); break;
+    case BarPart::LeftEdge:
+    case BarPart::RightEdge: viewport()->setCursor(Qt::SizeHorCursor); break;
+    case BarPart::FadeInHandle:
+    case BarPart::FadeOutHandle: viewport()->setCursor(Qt::PointingHandCursor); break;
+    case BarPart::None: viewport()->unsetCursor(); break;
+    }
+}
+
+void ArrangementView::nudge(int direction, bool fine)
+{
+    const int index = currentEntry();
+    if (index < 0 || drag_)
+        return;
+    const double step = layout_.tickStep() / (fine ? 10.0 : 1.0);
+    const auto shift = static_cast<REFERENCE_TIME>(std::llround(step * kUnitsPerSecond));
+    EntryProperties properties = store_.at(index).properties();
+    const REFERENCE_TIME start = std::max<REFERENCE_TIME>(0, properties.startTime + direction * shift);
+    if (start == properties.startTime)
+        return;
+    properties.startTime = start;
+    Q_EMIT entryEdited(index, properties);
+    refresh();
+    ensureVisible(index);
 }
 
 void ArrangementView::mouseDoubleClickEvent(QMouseEvent* event)
 {
-    const int index = layout_.barAt(event->position() + scroll());
+    const int index = hitBar(layout_, event->position() + scroll()).index;
     if (event->button() == Qt::LeftButton && index >= 0) {
         makeCurrent(index, false);
         Q_EMIT entryActivated(index);
@@ -493,6 +672,17 @@ void ArrangementView::keyPressEvent(QKeyEvent* event)
 {
     const int count = store_.audioCount();
     const int current = currentEntry();
+    if (event->key() == Qt::Key_Escape && drag_) {
+        cancelDrag();
+        event->accept();
+        return;
+    }
+    const bool arrow = event->key() == Qt::Key_Left || event->key() == Qt::Key_Right;
+    if (arrow && event->modifiers().testFlag(Qt::ControlModifier)) {
+        nudge(event->key() == Qt::Key_Left ? -1 : 1, event->modifiers().testFlag(Qt::ShiftModifier));
+        event->accept();
+        return;
+    }
     switch (event->key()) {
     case Qt::Key_Left:
     case Qt::Key_Up:

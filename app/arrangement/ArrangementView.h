@@ -8,13 +8,20 @@
 // here selects in the list and the other way round. It follows the list when refresh() is called.
 // Peak levels come from a PeakService; bars draw their sketch as the levels arrive.
 // Keys: Left/Right (Up/Down) move the current entry, Enter activates it, Ctrl+wheel zooms.
+//
+// Bars are edited by dragging (see BarDrag): the body moves, the edges trim, the handles at the top
+// corners fade; Shift turns snapping off and Escape cancels. Ctrl+Left/Right nudge the current
+// entry's start by a tick of the ruler (with Shift by a tenth of one). The view changes nothing
+// itself: a finished edit is handed on by entryEdited, and the bar shows it after refresh().
 #pragma once
 
 #include <QAbstractScrollArea>
 #include <QImage>
+#include <optional>
 #include <vector>
 
 #include "app/arrangement/ArrangementLayout.h"
+#include "app/arrangement/BarDrag.h"
 #include "render/PeakService.h"
 
 class QItemSelectionModel;
@@ -35,6 +42,11 @@ public:
     PeakState peakStateOf(int index) const;
     // The place of entry `index`'s bar on the viewport (scrolled), empty when there is none.
     QRectF barOnViewport(int index) const;
+    // Where a fade handle of entry `index`'s bar is on the viewport.
+    QPointF fadeHandleOnViewport(int index, BarPart handle) const;
+    // What the bar of entry `index` says: its name, and whether it is missing, unreadable or muted.
+    QString barText(int index) const;
+    bool isDragging() const { return drag_.has_value(); }
 
     // Seconds into the mix, or a negative value for no play-head.
     void setPlayHead(double seconds);
@@ -51,11 +63,16 @@ public Q_SLOTS:
 
 Q_SIGNALS:
     void entryActivated(int index);  // double click or Enter on a bar
+    // A drag or a nudge gave entry `index` new properties: one edit, for the list and its history.
+    void entryEdited(int index, const sonarel::EntryProperties& properties);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    bool event(QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
@@ -72,6 +89,9 @@ private:
     void ensureVisible(int index);
     QPointF scroll() const;
     bool isSelected(int index) const;
+    void showCursorFor(QPointF viewportPoint);
+    void cancelDrag();
+    void nudge(int direction, bool fine);
 
     const MixItemStore& store_;
     PeakService& peaks_;
@@ -81,7 +101,11 @@ private:
     std::vector<QString> paths_;       // per entry, absolute
     std::vector<QString> names_;       // per entry, as the list shows them
     double playHead_ = -1.0;
-    bool fitted_ = false;  // the first refresh with a size fits the mix to the window
+    bool fitted_ = false;          // the first refresh with a size fits the mix to the window
+    std::optional<BarDrag> drag_;  // from a press on a bar to the release
+    QPointF pressAt_;              // on the viewport
+    bool dragMoved_ = false;       // past the drag distance: the bar follows the pointer
+    MixItem dragged_;              // the entry as the drag has it now
 };
 
 }  // namespace sonarel

@@ -93,6 +93,7 @@ ArrangementWindow::ArrangementWindow(const MixItemStore& store, MixListView& lis
     });
     connect(&peaks_, &PeakService::peaksArrived, this, &ArrangementWindow::updateSummary);
     connect(view_, &ArrangementView::entryActivated, this, &ArrangementWindow::entryActivated);
+    connect(view_, &ArrangementView::entryEdited, this, &ArrangementWindow::entryEdited);
     playHeadTimer_.setInterval(100);
     connect(&playHeadTimer_, &QTimer::timeout, this, &ArrangementWindow::updatePlayHead);
     updateSummary();

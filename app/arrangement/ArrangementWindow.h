@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <QWidget>
 
+#include "model/MixItem.h"
 #include "render/PeakService.h"
 
 class QLabel;
@@ -44,6 +45,8 @@ public Q_SLOTS:
 
 Q_SIGNALS:
     void entryActivated(int index);  // a bar was double-clicked or Enter was pressed on it
+    // A bar was dragged or nudged: entry `index` should take these properties, as one edit.
+    void entryEdited(int index, const sonarel::EntryProperties& properties);
 
 protected:
     void hideEvent(QHideEvent* event) override;
