@@ -166,8 +166,8 @@ MixItem BarDrag::trimStart(REFERENCE_TIME delta, bool snap) const
     const double highest = static_cast<double>(out - in - kShortestPart) / speed;
     const double d = std::clamp(static_cast<double>(delta), std::min(lowest, 0.0), std::max(highest, 0.0));
     const REFERENCE_TIME outputShift = static_cast<REFERENCE_TIME>(std::llround(d));
-    const REFERENCE_TIME sourceShift =
-        std::clamp<REFERENCE_TIME>(std::llround(d * speed), -in, out - in - kShortestPart);
+    const REFERENCE_TIME sourceShift = std::clamp<REFERENCE_TIME>(std::llround(d * speed), -in,
+                                                                  out - in - kShortestPart);
     item.startTime = std::max<REFERENCE_TIME>(0, start_ + outputShift);
     item.inPoint = in + sourceShift;
     return item;
