@@ -134,7 +134,7 @@ struct ArrangementView::Paint {
         if (!bar.lengthKnown)
             return;
         const double pps = layout.pixelsPerSecond();
-        const QColor shade(kEditMarks.red(), kEditMarks.green(), kEditMarks.blue(), 70);
+        const QColor shade(kEditMarks.red(), kEditMarks.green(), kEditMarks.blue(), 90);
         painter.save();
         painter.setClipPath(outline, Qt::IntersectClip);
         painter.setPen(QPen(kEditMarks, 1.5));
@@ -578,20 +578,26 @@ void ArrangementView::mouseMoveEvent(QMouseEvent* event)
         QAbstractScrollArea::mouseMoveEvent(event);
         return;
     }
-    // Measured on the viewport, so a scroll on the press (to show the bar) moves nothing.
     const QPointF moved = event->position() - pressAt_;
     if (!dragMoved_ && moved.manhattanLength() < QApplication::startDragDistance())
         return;
     dragMoved_ = true;
-    const auto delta = static_cast<REFERENCE_TIME>(std::llround(moved.x() / layout_.pixelsPerSecond() *
-                                                                kUnitsPerSecond));
-    dragged_ = drag_->moved(delta, !event->modifiers().testFlag(Qt::ShiftModifier));
+    follow(event->position(), event->modifiers());
+    event->accept();
+}
+
+void ArrangementView::follow(QPointF viewportPoint, Qt::KeyboardModifiers modifiers)
+{
+    // Measured on the viewport, so a scroll on the press (to show the bar) moves nothing.
+    pointer_ = viewportPoint;
+    const double moved = viewportPoint.x() - pressAt_.x();
+    const auto delta = static_cast<REFERENCE_TIME>(std::llround(moved / layout_.pixelsPerSecond() * kUnitsPerSecond));
+    dragged_ = drag_->moved(delta, !modifiers.testFlag(Qt::ShiftModifier));
     layout_.preview(drag_->index(), dragged_);
     if (drag_->part() == BarPart::Body)
         viewport()->setCursor(Qt::ClosedHandCursor);
     updateScrollBars();
     viewport()->update();
-    event->accept();
 }
 
 void ArrangementView::mouseReleaseEvent(QMouseEvent* event)
@@ -601,12 +607,14 @@ void ArrangementView::mouseReleaseEvent(QMouseEvent* event)
         return;
     }
     const int index = drag_->index();
-    const bool changed = dragMoved_ && !sameProperties(dragged_, drag_->original());
+    const bool moved = dragMoved_;
+    const bool changed = moved && !sameProperties(dragged_, drag_->original());
     drag_.reset();
     dragMoved_ = false;
     if (changed)
         Q_EMIT entryEdited(index, dragged_.properties());
-    refresh();
+    if (moved)
+        refresh();  // the list's values, whoever took the edit
     showCursorFor(event->position());
     event->accept();
 }
@@ -677,6 +685,11 @@ void ArrangementView::keyPressEvent(QKeyEvent* event)
         event->accept();
         return;
     }
+    if (event->key() == Qt::Key_Shift && drag_ && dragMoved_) {
+        follow(pointer_, event->modifiers() | Qt::ShiftModifier);  // snapping stops at once
+        event->accept();
+        return;
+    }
     const bool arrow = event->key() == Qt::Key_Left || event->key() == Qt::Key_Right;
     if (arrow && event->modifiers().testFlag(Qt::ControlModifier)) {
         nudge(event->key() == Qt::Key_Left ? -1 : 1, event->modifiers().testFlag(Qt::ShiftModifier));
@@ -710,6 +723,16 @@ void ArrangementView::keyPressEvent(QKeyEvent* event)
     default: QAbstractScrollArea::keyPressEvent(event); return;
     }
     event->accept();
+}
+
+void ArrangementView::keyReleaseEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Shift && drag_ && dragMoved_) {
+        follow(pointer_, event->modifiers() & ~Qt::ShiftModifier);
+        event->accept();
+        return;
+    }
+    QAbstractScrollArea::keyReleaseEvent(event);
 }
 
 void ArrangementView::focusInEvent(QFocusEvent* event)

@@ -76,6 +76,7 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
 
@@ -91,6 +92,7 @@ private:
     bool isSelected(int index) const;
     void showCursorFor(QPointF viewportPoint);
     void cancelDrag();
+    void follow(QPointF viewportPoint, Qt::KeyboardModifiers modifiers);
     void nudge(int direction, bool fine);
 
     const MixItemStore& store_;
@@ -104,6 +106,7 @@ private:
     bool fitted_ = false;          // the first refresh with a size fits the mix to the window
     std::optional<BarDrag> drag_;  // from a press on a bar to the release
     QPointF pressAt_;              // on the viewport
+    QPointF pointer_;              // where the pointer was last seen during the drag
     bool dragMoved_ = false;       // past the drag distance: the bar follows the pointer
     MixItem dragged_;              // the entry as the drag has it now
 };

@@ -563,6 +563,12 @@ private Q_SLOTS:
             item.volume = sample[i].volume;
             item.speed = sample[i].speed;
         }
+        // Shaped entries: faded birds, a voice-over cut at both ends, muted applause.
+        f->dialog.store().at(0).fadeIn = 3 * kSecond;
+        f->dialog.store().at(0).fadeOut = 2 * kSecond;
+        f->dialog.store().at(1).inPoint = kSecond / 2;
+        f->dialog.store().at(1).outPoint = 5 * kSecond;
+        f->dialog.store().at(4).muted = true;
         f->dialog.store().append(dir_.filePath(QStringLiteral("Lost take.wav")).toStdString(), 3 * kSecond);
         f->dialog.store().at(6).startTime = 4 * kSecond;
         f->list().refresh(f->dialog.store());

@@ -160,10 +160,10 @@ private Q_SLOTS:
     void pressesTakeTheRightPartAndDragsKeepEntriesPlayable()
     {
         MixItemStore store;
-        QVERIFY(store.append(entry(0, 10)) == AppendResult::Appended);      // 0 .. 100 px
-        QVERIFY(store.append(entry(20, 8, 2)) == AppendResult::Appended);   // 200 .. 240 px, lane 0
-        QVERIFY(store.append(entry(20, -1)) == AppendResult::Appended);     // no length: lane 1
-        QVERIFY(store.append(entry(40, 0.1)) == AppendResult::Appended);    // 1 px wide bar
+        QVERIFY(store.append(entry(0, 10)) == AppendResult::Appended);     // 0 .. 100 px
+        QVERIFY(store.append(entry(20, 8, 2)) == AppendResult::Appended);  // 200 .. 240 px, lane 0
+        QVERIFY(store.append(entry(20, -1)) == AppendResult::Appended);    // no length: lane 1
+        QVERIFY(store.append(entry(40, 0.1)) == AppendResult::Appended);   // 1 px wide bar
         ArrangementLayout layout;
         layout.setEntries(store);
         layout.setPixelsPerSecond(10);
@@ -313,6 +313,16 @@ private Q_SLOTS:
         QCOMPARE(t.at(0).startTime, t.timeOf(px));
         QVERIFY(seconds(2.3) - t.at(0).startTime > reach / 3);
         t.undo();
+        // Shift pressed and let go while the bar is held: it leaves the snap and comes back.
+        const QPoint held = t.middle(0) + QPoint(px, 0);
+        drag(t.viewport(), t.middle(0), held, {}, false);
+        QTest::keyPress(&t.view(), Qt::Key_Shift, Qt::ShiftModifier);
+        QCOMPARE(t.view().layout().bars()[0].startSeconds, static_cast<double>(t.timeOf(px)) / kSecond);
+        QTest::keyRelease(&t.view(), Qt::Key_Shift);
+        QCOMPARE(t.view().layout().bars()[0].startSeconds, 2.3);
+        QTest::mouseRelease(t.viewport(), Qt::LeftButton, {}, held);
+        QCOMPARE(t.at(0).startTime, seconds(2.3));
+        t.undo();
 
         // Trimmed edges snap to the ruler's ticks; a start with nothing before it in the file stays.
         const double step = t.view().layout().tickStep();
@@ -339,14 +349,15 @@ private Q_SLOTS:
         Timeline t = open({{1, 4}, {6, 2}});
         ArrangementView& view = t.view();
         const QString undoText = t.undoAction()->text();
-        drag(t.viewport(), t.middle(0), t.middle(0) + QPoint(t.pixels(1.5), 0), {}, false);
+        const QPoint held = t.middle(0) + QPoint(t.pixels(1.5), 0);
+        drag(t.viewport(), t.middle(0), held, {}, false);
         QVERIFY(view.isDragging());
         QVERIFY(view.layout().bars()[0].startSeconds > 2.0);  // shown where it is going
         QTest::keyClick(&view, Qt::Key_Escape);
         QVERIFY(!view.isDragging());
         QVERIFY(t.window->isVisible());  // Escape ended the drag, not the window
         QCOMPARE(view.layout().bars()[0].startSeconds, 1.0);
-        QTest::mouseRelease(t.viewport(), Qt::LeftButton, {}, t.middle(0) + QPoint(t.pixels(1.5), 0));
+        QTest::mouseRelease(t.viewport(), Qt::LeftButton, {}, held);
         QCOMPARE(t.at(0).startTime, seconds(1));
         QCOMPARE(t.undoAction()->text(), undoText);
 
@@ -365,7 +376,7 @@ private Q_SLOTS:
         QTest::mouseClick(t.viewport(), Qt::LeftButton, {}, t.middle(0));  // Undo refilled the list
         for (int i = 0; i < 40; ++i)
             QTest::keyClick(&view, Qt::Key_Left, Qt::ControlModifier);
-        QCOMPARE(t.at(0).startTime, 0);  // never before the mix's start
+        QCOMPARE(t.at(0).startTime, 0);         // never before the mix's start
         QTest::keyClick(&view, Qt::Key_Right);  // plain arrows still walk the entries
         QCOMPARE(t.selectedRows(), QList<int>{1});
         QTest::keyClick(&view, Qt::Key_Escape);  // no drag: Escape closes the window as before
