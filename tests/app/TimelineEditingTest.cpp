@@ -234,6 +234,18 @@ private Q_SLOTS:
         const MixItem before = t.at(0);
         const QString startText = t.f->cell(0, 3);
 
+        // The pointer tells what a press would take hold of.
+        const std::pair<QPoint, Qt::CursorShape> hovers[] = {
+            {t.middle(0), Qt::OpenHandCursor},
+            {t.leftEdge(1), Qt::SizeHorCursor},
+            {t.handle(0, BarPart::FadeInHandle), Qt::PointingHandCursor},
+            {t.middle(0) + QPoint(0, 200), Qt::ArrowCursor}};
+        for (const auto& [at, shape] : hovers) {
+            QMouseEvent hover(QEvent::MouseMove, at, t.viewport()->mapToGlobal(at), Qt::NoButton, {}, {});
+            QApplication::sendEvent(t.viewport(), &hover);
+            QCOMPARE(t.viewport()->cursor().shape(), shape);
+        }
+
         // Move: the bar follows the pointer (Shift: exactly, no snapping).
         const int px = t.pixels(1.37);
         drag(t.viewport(), t.middle(0), t.middle(0) + QPoint(px, 0), Qt::ShiftModifier);
