@@ -285,17 +285,6 @@ private Q_SLOTS:
                                   QStringLiteral("): the in point (1.000 s) is not before the end of the file "
                                                  "(1.000 s).")),
                  qPrintable(run.err));
-        run = runMix({QStringLiteral("-o"), out, one + QStringLiteral("@0,in=0.5,fade=1")});
-        QCOMPARE(run.exitCode, 2);
-        QVERIFY2(run.err.contains(QStringLiteral("unknown entry option \"fade\"")), qPrintable(run.err));
-        QFile csv(path(QStringLiteral("pitched.csv")));
-        QVERIFY(csv.open(QIODevice::WriteOnly));
-        csv.write("path,start,volume,speed,pitch_semitones\nshort.wav,0,1,1,12\n");
-        csv.close();
-        run = runMix({QStringLiteral("--csv"), csv.fileName(), QStringLiteral("-o"), out});
-        QCOMPARE(run.exitCode, 2);
-        QVERIFY2(run.err.contains(QStringLiteral(", line 2: a pitch other than 0 needs keep pitch")),
-                 qPrintable(run.err));
         for (const char* wrong : {"11", "-1", "2.5", "soon"}) {
             run = runMix({QStringLiteral("--edge-fade"), QString::fromLatin1(wrong), QStringLiteral("-o"), out, one});
             QCOMPARE(run.exitCode, 2);
