@@ -10,7 +10,7 @@ namespace sonarel {
 
 namespace {
 
-// The latest start a list may ask for: a thousand days.
+// The latest time a list may ask for (a start, an in or out point, a fade's length): a thousand days.
 constexpr REFERENCE_TIME kLatestStart = 86'400'000LL * kReferenceUnitsPerSecond;
 
 std::vector<std::string_view> split(std::string_view text, char separator)
@@ -128,8 +128,7 @@ bool readSecondsField(ShapingField field, std::string_view text, REFERENCE_TIME&
 bool readSwitch(ShapingField field, std::string_view text, bool& value, std::string& error)
 {
     if (text != "0" && text != "1") {
-        error = std::string(field == ShapingField::KeepPitch ? "keep pitch" : "muted") + " must be 0 or 1, not \"" +
-                std::string(text) + "\"";
+        error = std::string(fieldWords(field)) + " must be 0 or 1, not \"" + std::string(text) + "\"";
         return false;
     }
     value = text == "1";
