@@ -228,6 +228,19 @@ bool ListFileCommands::loadEntries(const std::vector<MixItem>& entries, const QS
         }
         // The reader checked the count and the path lengths, so every entry fits.
         static_cast<void>(appendMeasured(store_, library_, entries[static_cast<std::size_t>(i)]));
+        // Only now is the file's length known, so only now can an in point past it be told.
+        std::string problem;
+        if (!checkInPointWithinFile(store_.at(store_.audioCount() - 1), problem)) {
+            progress.close();
+            restoreSnapshot(store_, before);
+            view_.refresh(store_);
+            desktop_.showMessage(QStringLiteral("%1 could not be opened:\nentry %2 (%3): %4.\n\nNothing was loaded.")
+                                     .arg(path, QString::number(i + 1),
+                                          QString::fromStdString(entries[static_cast<std::size_t>(i)].filePath),
+                                          QString::fromStdString(problem)),
+                                 QStringLiteral("Error"), MessageIcon::Error);
+            return false;
+        }
     }
     progress.setValue(total);
     history_.noteOpened(store_, path);

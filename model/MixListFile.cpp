@@ -3,7 +3,10 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
+#include <array>
 #include <charconv>
+#include <cmath>
 
 #include "model/NumberText.h"
 #include "platform/AtomicFile.h"
@@ -17,6 +20,134 @@ namespace {
 // A list of a thousand entries with the longest paths is about 4 MiB; anything far beyond that
 // is not a list.
 constexpr qint64 kLargestListFile = 64LL * 1024 * 1024;
+
+// What a column of the file holds: one of the four classic values, a shaping value, or nothing
+// this reader knows (a column a person added; ignored).
+enum class Column { Path, Start, Volume, Speed, Shaping, Ignored };
+
+struct ColumnRole {
+    Column column = Column::Ignored;
+    ShapingField field = ShapingField::In;
+    friend bool operator==(const ColumnRole&, const ColumnRole&) = default;
+};
+
+struct ShapingColumn {
+    std::string_view header;
+    ShapingField field;
+};
+// In the order they are written (and read without a header) after the four classic columns.
+constexpr std::array<ShapingColumn, 8> kShapingColumns{{
+    {"in_seconds", ShapingField::In},
+    {"out_seconds", ShapingField::Out},
+    {"fade_in_seconds", ShapingField::FadeIn},
+    {"fade_out_seconds", ShapingField::FadeOut},
+    {"keep_pitch", ShapingField::KeepPitch},
+    {"pitch_semitones", ShapingField::Pitch},
+    {"muted", ShapingField::Muted},
+    {"fade_curve", ShapingField::FadeCurve},
+}};
+constexpr std::size_t kClassicColumnCount = 4;
+constexpr std::size_t kAllColumnCount = kClassicColumnCount + kShapingColumns.size();
+
+ColumnRole positionalRole(std::size_t index)
+{
+    if (index < kClassicColumnCount)
+        return {static_cast<Column>(index)};
+    return {Column::Shaping, kShapingColumns[index - kClassicColumnCount].field};
+}
+
+std::string lowerCase(std::string_view text)
+{
+    std::string lower(text);
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
+    return lower;
+}
+
+// A header cell's column: a known name wherever it stands; the first four cells are the classic
+// columns in their order whatever they say; any other name is ignored.
+ColumnRole headerRole(std::string_view cell, std::size_t index)
+{
+    const std::string name = lowerCase(cell);
+    for (const ShapingColumn& shaping : kShapingColumns)
+        if (name == shaping.header)
+            return {Column::Shaping, shaping.field};
+    if (name == "path")
+        return {Column::Path};
+    if (name == "start_seconds" || name == "start")
+        return {Column::Start};
+    if (name == "volume")
+        return {Column::Volume};
+    if (name == "speed")
+        return {Column::Speed};
+    return index < kClassicColumnCount ? positionalRole(index) : ColumnRole{};
+}
+
+bool readHeader(const std::vector<std::string>& header, std::vector<ColumnRole>& roles, std::string& problem)
+{
+    roles.clear();
+    for (std::size_t i = 0; i < header.size(); ++i) {
+        const ColumnRole role = headerRole(header[i], i);
+        if (role.column != Column::Ignored && std::find(roles.begin(), roles.end(), role) != roles.end()) {
+            problem = "the header names the column \"" + header[i] + "\" twice";
+            return false;
+        }
+        roles.push_back(role);
+    }
+    if (std::find(roles.begin(), roles.end(), ColumnRole{Column::Path}) == roles.end()) {
+        problem = "the header has no path column";
+        return false;
+    }
+    return true;
+}
+
+// Fills one entry from a record's fields, each read as its column says.
+bool readEntry(const std::vector<std::string>& fields, const std::vector<ColumnRole>& roles, MixItem& entry,
+               std::string& problem)
+{
+    std::vector<std::string_view> classic(kClassicColumnCount - 1);  // start, volume, speed
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        const ColumnRole role = roles[i];
+        if (role.column == Column::Path)
+            entry.filePath = fields[i];
+        else if (role.column == Column::Start || role.column == Column::Volume || role.column == Column::Speed)
+            classic[static_cast<std::size_t>(role.column) - 1] = fields[i];
+    }
+    if (entry.filePath.empty()) {
+        problem = "the path is empty";
+        return false;
+    }
+    if (!readEntryValues(classic, entry, problem))
+        return false;
+    for (std::size_t i = 0; i < fields.size(); ++i)
+        if (roles[i].column == Column::Shaping && !readShapingValue(roles[i].field, fields[i], entry, problem))
+            return false;
+    return checkShaping(entry, problem);
+}
+
+// The roles of a record's fields: the header's, or the positions' without one. A record may
+// leave off trailing columns but hold no more than there are.
+bool rolesOfRecord(std::size_t fieldCount, bool hasHeader, const std::vector<ColumnRole>& headerRoles,
+                   std::vector<ColumnRole>& roles, std::string& problem)
+{
+    roles = headerRoles;
+    if (!hasHeader)
+        roles.clear();
+    for (std::size_t i = roles.size(); i < fieldCount; ++i) {
+        const ColumnRole role = positionalRole(i);
+        // Beyond a short header only the classic columns it left out may follow.
+        if (i >= kAllColumnCount ||
+            (hasHeader && (i >= kClassicColumnCount || std::find(roles.begin(), roles.end(), role) != roles.end()))) {
+            const std::size_t most = hasHeader ? std::max(roles.size(), kClassicColumnCount) : kAllColumnCount;
+            problem = "expected at most " + std::to_string(most) + " columns (" +
+                      (hasHeader ? "as the header names" : "path, start, volume, speed and the shaping columns") +
+                      "), found " + std::to_string(fieldCount);
+            return false;
+        }
+        roles.push_back(role);
+    }
+    return true;
+}
 
 bool isBlank(char c)
 {
@@ -127,6 +258,9 @@ bool parseMixListCsv(std::string_view text, const std::string& listFolder, std::
     std::size_t pos = 0;
     int line = 1;
     bool firstRecord = true;
+    bool hasHeader = false;
+    std::vector<ColumnRole> headerRoles;
+    std::vector<ColumnRole> roles;
     std::vector<std::string> fields;
     while (pos < text.size()) {
         const int recordLine = line;
@@ -147,21 +281,17 @@ bool parseMixListCsv(std::string_view text, const std::string& listFolder, std::
         const bool header = firstRecord && fields.size() >= 2 && !fields[1].empty() &&
                             std::string_view("0123456789+-.").find(fields[1].front()) == std::string_view::npos;
         firstRecord = false;
-        if (header)
+        if (header) {
+            hasHeader = true;
+            if (!readHeader(fields, headerRoles, problem)) {
+                error = {recordLine, problem};
+                return false;
+            }
             continue;
-        if (fields.size() > 4) {
-            error = {recordLine,
-                     "expected at most 4 columns (path, start, volume, speed), found " + std::to_string(fields.size())};
-            return false;
         }
         MixItem entry;
-        entry.filePath = fields[0];
-        if (entry.filePath.empty()) {
-            error = {recordLine, "the path is empty"};
-            return false;
-        }
-        const std::vector<std::string_view> values(fields.begin() + 1, fields.end());
-        if (!readEntryValues(values, entry, problem)) {
+        if (!rolesOfRecord(fields.size(), hasHeader, headerRoles, roles, problem) ||
+            !readEntry(fields, roles, entry, problem)) {
             error = {recordLine, problem};
             return false;
         }
@@ -194,8 +324,21 @@ std::string secondsDecimal(REFERENCE_TIME time)
 
 std::string formatMixListCsv(const std::vector<MixItem>& entries, const std::string& listFolder)
 {
+    const bool shaped = std::any_of(entries.begin(), entries.end(), [](const MixItem& e) { return usesShaping(e); });
+    const bool curved = std::any_of(entries.begin(), entries.end(),
+                                    [](const MixItem& e) { return e.fadeCurve == FadeCurve::EqualPower; });
     std::string out(kMixListHeader);
+    if (shaped)
+        out.append(",").append(kMixListShapingHeader);
+    if (curved)
+        out.append(",").append(kMixListFadeCurveHeader);
     out += '\n';
+    // Every shaping cell that holds its default is left empty.
+    const auto appendTime = [&out](REFERENCE_TIME time, REFERENCE_TIME plain) {
+        out += ',';
+        if (time != plain)
+            out += secondsDecimal(time);
+    };
     for (const MixItem& entry : entries) {
         appendField(out, pathInList(entry.filePath, listFolder));
         out += ',';
@@ -204,6 +347,18 @@ std::string formatMixListCsv(const std::vector<MixItem>& entries, const std::str
         appendNumber(out, entry.volume);
         out += ',';
         appendNumber(out, entry.speed);
+        if (shaped) {
+            appendTime(entry.inPoint, 0);
+            appendTime(entry.outPoint, kToSourceEnd);
+            appendTime(entry.fadeIn, 0);
+            appendTime(entry.fadeOut, 0);
+            out += entry.keepPitch ? ",1," : ",,";
+            if (std::signbit(entry.pitchSemitones) || entry.pitchSemitones != 0)  // -0 is kept as it is
+                appendNumber(out, entry.pitchSemitones);
+            out += entry.muted ? ",1" : ",";
+        }
+        if (curved)
+            out += entry.fadeCurve == FadeCurve::EqualPower ? ",equal_power" : ",";
         out += '\n';
     }
     return out;

@@ -1,6 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The list file: the mix list as CSV, the one format the window saves and opens and sonarel-mix
-// reads. The header is "path,start_seconds,volume,speed"; each row holds one entry. A path that
+// reads. The header is "path,start_seconds,volume,speed"; each row holds one entry. A list with
+// a shaped entry adds the columns of kMixListShapingHeader (and fade_curve when a fade is equal
+// power), with an empty cell wherever an entry keeps the default; a list without one is written
+// with the four columns alone. With a header, columns are found by their names (the first four
+// also by their places) and unknown ones are ignored; without one, by their places. A path that
 // lies under the list's folder is written relative to it, so a folder of media with its list can
 // be moved or copied to another machine whole. Start times are written as exact decimals of
 // their 100-ns units and volume and speed in the shortest text that reads back as the same
@@ -23,6 +27,11 @@
 namespace sonarel {
 
 inline constexpr std::string_view kMixListHeader = "path,start_seconds,volume,speed";
+// The columns that follow the four when an entry is shaped (trimmed, faded, pitched or muted),
+// and the one after them when an entry's fades follow the equal-power curve.
+inline constexpr std::string_view kMixListShapingHeader =
+    "in_seconds,out_seconds,fade_in_seconds,fade_out_seconds,keep_pitch,pitch_semitones,muted";
+inline constexpr std::string_view kMixListFadeCurveHeader = "fade_curve";
 
 // Parses CSV text. Relative paths are taken from `listFolder`. Durations are left 0: they are
 // measured when the entries are added to a list.

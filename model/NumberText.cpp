@@ -111,7 +111,10 @@ std::optional<double> readNumber(std::string_view text)
     return value;
 }
 
-std::optional<REFERENCE_TIME> readExactSeconds(std::string_view text)
+namespace {
+
+// The number of seconds in units of 10^-decimals s, digits beyond those cut toward zero.
+std::optional<REFERENCE_TIME> readScaledSeconds(std::string_view text, long decimals)
 {
     text = trimmedText(text);
     bool negative = false;
@@ -146,7 +149,7 @@ std::optional<REFERENCE_TIME> readExactSeconds(std::string_view text)
         return std::nullopt;
 
     // value = digits x 10^(exponent - fractionDigits) seconds = digits x 10^shift units.
-    const long shift = exponent - fractionDigits + 7;
+    const long shift = exponent - fractionDigits + decimals;
     if (shift < 0)
         digits.resize(digits.size() > static_cast<std::size_t>(-shift)
                           ? digits.size() - static_cast<std::size_t>(-shift)
@@ -161,6 +164,22 @@ std::optional<REFERENCE_TIME> readExactSeconds(std::string_view text)
     REFERENCE_TIME units = 0;
     std::from_chars(digits.data() + firstNonZero, digits.data() + digits.size(), units);
     return negative ? -units : units;
+}
+
+}  // namespace
+
+std::optional<REFERENCE_TIME> readExactSeconds(std::string_view text)
+{
+    return readScaledSeconds(text, 7);
+}
+
+std::optional<REFERENCE_TIME> readRoundedSeconds(std::string_view text)
+{
+    // One digit more than kept, so the cut digit decides the rounding (half away from zero).
+    const std::optional<REFERENCE_TIME> tenths = readScaledSeconds(text, 8);
+    if (!tenths)
+        return std::nullopt;
+    return *tenths < 0 ? -((-*tenths + 5) / 10) : (*tenths + 5) / 10;
 }
 
 }  // namespace sonarel

@@ -34,6 +34,9 @@ std::optional<double> readNumber(std::string_view text);
 // None for a text that is not a number or does not fit.
 std::optional<REFERENCE_TIME> readExactSeconds(std::string_view text);
 
+// As readExactSeconds, but rounded to the nearest 100 ns ("0.00000015" reads 2).
+std::optional<REFERENCE_TIME> readRoundedSeconds(std::string_view text);
+
 // Text without the blanks (spaces, tabs, carriage returns) at either end.
 std::string_view trimmedText(std::string_view text);
 

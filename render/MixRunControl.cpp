@@ -13,6 +13,12 @@
 
 namespace sonarel {
 
+REFERENCE_TIME cutRampOf(const OutputSettings& settings)
+{
+    constexpr REFERENCE_TIME kUnitsPerMillisecond = kReferenceUnitsPerSecond / 1000;
+    return std::clamp(settings.edgeFadeMs, 0, kLongestEdgeFadeMs) * kUnitsPerMillisecond;
+}
+
 QString usedTimeText(int seconds)
 {
     return QString::asprintf("Please wait... Used Time: %02d:%02d:%02d", seconds / 3600, (seconds % 3600) / 60,
@@ -146,6 +152,7 @@ void MixRunControl::start(const MixItemStore& store, const OutputSettings& setti
         return;
     }
     TimelineBuilder builder(library_, desktop_);
+    builder.setCutRamp(cutRampOf(settings));
     std::vector<bool> usable;
     const PcmFormat format = waveFormatFromChoices(settings.sampleRateIndex, settings.channelsIndex,
                                                    settings.bitsIndex);

@@ -46,6 +46,10 @@ enum class SpaceShortage {
     GoOn,    // say so and mix anyway (the command line with its override)
 };
 
+// The ramp on edges cut into a file's sound that a mix with `settings` uses, in 100-ns units:
+// edgeFadeMs, kept within 0..kLongestEdgeFadeMs.
+REFERENCE_TIME cutRampOf(const OutputSettings& settings);
+
 // "Please wait... Used Time: HH:MM:SS" for an elapsed number of seconds.
 QString usedTimeText(int seconds);
 QString outputFileText(const QString& outputFile);  // "Output File: %s"

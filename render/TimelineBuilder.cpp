@@ -175,7 +175,7 @@ void TimelineBuilder::addEntry(const MixItem& item, media::Timeline& timeline, m
         desktop_.showAppMessage(text("Could not create the pSource3Obj"));
         return;
     }
-    const media::core::SourceEntry entry = sourceEntryOf(item);
+    const media::core::SourceEntry entry = sourceEntryOf(item, cutRamp_);
     // Not examined: a source node accepts any start and stop; the times were checked with the speed.
     static_cast<void>(source->setStartStop(entry.timelineStart, entry.timelineStop));
     static_cast<void>(source->setShaping(entry.shaping));  // a source node takes any shaping

@@ -20,6 +20,9 @@ class TimelineBuilder {
 public:
     TimelineBuilder(media::MediaLibrary& library, Desktop& desktop);
 
+    // The ramp on each edge cut into a file's sound (kDefaultCutRamp unless set).
+    void setCutRamp(REFERENCE_TIME cutRamp) { cutRamp_ = cutRamp; }
+
     // Decides which entries can be mixed at `outputRate`: a speed that cannot be divided by is
     // reported and its entry left out; files that cannot be read, decoded or converted are named
     // with the reason in one message and the person chooses to mix without them or to cancel
@@ -42,6 +45,7 @@ private:
     void addVolumeEffect(media::Timeline& timeline, media::TimelineNode& track, const media::core::SourceEntry& entry);
     media::MediaLibrary& library_;
     Desktop& desktop_;
+    REFERENCE_TIME cutRamp_ = kDefaultCutRamp;
 };
 
 }  // namespace sonarel

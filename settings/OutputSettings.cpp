@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QStandardPaths>
+#include <algorithm>
 
 #include "platform/Desktop.h"
 #include "platform/PathHelpers.h"
@@ -35,6 +36,17 @@ QString ReadProfilePathInMusicFolder(const ProfileStore& profile, const QString&
     return profile.ReadString(section, key, inMusic);
 }
 
+std::int32_t readEdgeFadeMs(const ProfileStore& profile)
+{
+    return std::clamp(profile.ReadInt(profile::kSettings, profile::kEdgeFade, kDefaultEdgeFadeMs), 0,
+                      kLongestEdgeFadeMs);
+}
+
+void writeEdgeFadeMs(ProfileStore& profile, std::int32_t milliseconds)
+{
+    profile.WriteInt(profile::kSettings, profile::kEdgeFade, std::clamp(milliseconds, 0, kLongestEdgeFadeMs));
+}
+
 OutputSettings loadOutputSettings(const ProfileStore& profile, const QString& musicFolder, Desktop& desktop)
 {
     OutputSettings settings;
@@ -51,6 +63,7 @@ OutputSettings loadOutputSettings(const ProfileStore& profile, const QString& mu
     const FrameRateChoice frameRate = resolveFrameRate(profile);
     settings.frameRateIndex = frameRate.index;
     settings.frameRate = frameRate.rate;
+    settings.edgeFadeMs = readEdgeFadeMs(profile);
     return settings;
 }
 

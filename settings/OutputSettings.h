@@ -23,11 +23,14 @@ inline const QString kOutputFrameRateIndex = QStringLiteral("OutputFrameRateInde
 inline const QString kOutputFrameRate = QStringLiteral("OutputFrameRate");
 inline const QString kCompressorNumber = QStringLiteral("CompressorNumber");
 inline const QString kLastAudioFolder = QStringLiteral("LastAudioFolder");
+inline const QString kEdgeFade = QStringLiteral("EdgeFade");
 }  // namespace profile
 
 inline const QString kOutputFileName = QStringLiteral("audio_mix.wav");
 inline constexpr std::int32_t kDefaultOutputWidth = 352;
 inline constexpr std::int32_t kDefaultOutputHeight = 240;
+inline constexpr std::int32_t kDefaultEdgeFadeMs = 5;
+inline constexpr std::int32_t kLongestEdgeFadeMs = 10;
 
 struct OutputSettings {
     QString outputFile;  // the WAV file a mix writes
@@ -42,8 +45,13 @@ struct OutputSettings {
     std::int32_t channelsIndex = 0;
     std::int32_t bitsIndex = 0;
     // The ramp, in milliseconds (0 to 10), on an entry's edge that cuts into its file's sound.
-    std::int32_t edgeFadeMs = 5;
+    std::int32_t edgeFadeMs = kDefaultEdgeFadeMs;
 };
+
+// The cut-edge ramp as stored ("EdgeFade" in "Settings"): kept within 0..kLongestEdgeFadeMs; a
+// missing or unreadable value is the default.
+std::int32_t readEdgeFadeMs(const ProfileStore& profile);
+void writeEdgeFadeMs(ProfileStore& profile, std::int32_t milliseconds);
 
 // The plain output default: the home folder followed by "/audio_mix.wav".
 QString plainOutputDefault();
@@ -58,7 +66,7 @@ QString ReadProfilePathInMusicFolder(const ProfileStore& profile, const QString&
 // The user's music folder, or empty when the platform has none.
 QString musicFolderLocation();
 
-// The start-up load: output file, frame size and frame rate. A stored output name too long for a
+// The start-up load: output file, frame size, frame rate and the cut-edge ramp. A stored output name too long for a
 // path is refused in favour of the default.
 OutputSettings loadOutputSettings(const ProfileStore& profile, const QString& musicFolder, Desktop& desktop);
 

@@ -78,6 +78,7 @@ struct Options {
     int sampleRateIndex = 0;
     int channelsIndex = 0;
     int bitsIndex = 0;
+    int edgeFadeMs = kDefaultEdgeFadeMs;
     bool yes = false;
     bool ignoreSpace = false;
     bool quiet = false;
@@ -152,8 +153,15 @@ ExitStatus fillStore(media::MediaLibrary& library, const std::vector<MixItem>& e
             printError(QStringLiteral("the path is too long: %1").arg(path));
             return kExitUsage;
         }
-        if (store.at(store.audioCount() - 1).duration <= 0 && QFileInfo(path).isFile())
+        const MixItem& added = store.at(store.audioCount() - 1);
+        if (added.duration <= 0 && QFileInfo(path).isFile())
             printError(QStringLiteral("warning: no sound could be read from %1; it stays silent.").arg(path));
+        std::string problem;
+        if (!checkInPointWithinFile(added, problem)) {
+            printError(QStringLiteral("entry %1 (%2): %3.")
+                           .arg(QString::number(store.audioCount()), path, QString::fromStdString(problem)));
+            return kExitUsage;
+        }
     }
     return kExitSuccess;
 }
@@ -166,6 +174,7 @@ OutputSettings outputSettingsOf(const Options& options)
     settings.sampleRateIndex = options.sampleRateIndex;
     settings.channelsIndex = options.channelsIndex;
     settings.bitsIndex = options.bitsIndex;
+    settings.edgeFadeMs = options.edgeFadeMs;
     return settings;
 }
 
@@ -273,6 +282,10 @@ struct OptionDefinitions {
                                 QStringLiteral("2")};
     QCommandLineOption bits{QStringLiteral("bits"), QStringLiteral("16 (default) or 8."), QStringLiteral("N"),
                             QStringLiteral("16")};
+    QCommandLineOption edgeFade{QStringLiteral("edge-fade"),
+                                QStringLiteral("The ramp, 0 to 10 ms (default 5), on an edge that an in or out "
+                                               "point cuts into a file's sound."),
+                                QStringLiteral("MS"), QStringLiteral("5")};
     QCommandLineOption yes{{QStringLiteral("y"), QStringLiteral("yes")},
                            QStringLiteral("Replace an existing output file; mix without unreadable files.")};
     QCommandLineOption ignoreSpace{
@@ -289,19 +302,32 @@ void defineOptions(QCommandLineParser& parser, const OptionDefinitions& defined)
 {
     parser.setApplicationDescription(
         QStringLiteral("Mixes media files into one PCM WAV file.\n\n"
-                       "Each FILE may carry its placement: FILE@START[:VOLUME[:SPEED]], with the start in\n"
-                       "seconds on the output's time line, the volume as a factor (1 = unchanged) and the\n"
-                       "speed as a factor (2 = twice as fast, an octave higher).\n"
-                       "A CSV file has the columns path, start, volume, speed (a header line is allowed;\n"
-                       "relative paths are taken from the CSV file's folder).\n\n"
+                       "Each FILE may carry its placement and shaping:\n"
+                       "  FILE@START[:VOLUME[:SPEED]][,KEY[=VALUE]]...\n"
+                       "with the start in seconds on the output's time line, the volume as a factor (1 =\n"
+                       "unchanged) and the speed as a factor (2 = twice as fast, an octave higher).\n"
+                       "The KEYs, each after a comma:\n"
+                       "  in=S, out=S            play the file's own time from S to S seconds (default: all)\n"
+                       "  fade-in=S, fade-out=S  fade lengths in seconds of the output (default 0)\n"
+                       "  fade-curve=C           linear (default) or equal-power\n"
+                       "  keep-pitch             the speed changes the tempo and keeps the pitch\n"
+                       "  pitch=N                shift the pitch by N semitones, -24 to 24 (needs keep-pitch)\n"
+                       "  muted                  keep the entry but leave it out of the mix\n"
+                       "for example song.mp3@10:0.8,in=30,out=60,fade-out=2. A comma in a file name is part\n"
+                       "of the name unless a KEY follows it.\n\n"
+                       "A CSV file has the columns path, start, volume, speed, then optionally in_seconds,\n"
+                       "out_seconds, fade_in_seconds, fade_out_seconds, keep_pitch, pitch_semitones, muted and\n"
+                       "fade_curve (keep_pitch and muted 0 or 1, fade_curve linear or equal_power; an empty\n"
+                       "cell keeps the default). With a header line the columns are found by their names;\n"
+                       "relative paths are taken from the CSV file's folder.\n\n"
                        "A mix whose file would not fit on the output's disk is refused before anything is\n"
                        "written (see --ignore-space).\n\n"
                        "Exit status: 0 mixed, 1 the mix failed, was stopped or did not fit, 2 wrong usage."));
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser.addOptions({defined.help, defined.version, defined.output, defined.csv, defined.rate, defined.channels,
-                       defined.bits, defined.yes, defined.ignoreSpace, defined.quiet, defined.probe});
+                       defined.bits, defined.edgeFade, defined.yes, defined.ignoreSpace, defined.quiet, defined.probe});
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("Media files to mix."),
-                                 QStringLiteral("[FILE[@START[:VOLUME[:SPEED]]]...]"));
+                                 QStringLiteral("[FILE[@START[:VOLUME[:SPEED]][,KEY[=VALUE]]...]...]"));
 }
 
 // --rate, --channels and --bits as indices of the output options' lists; false after saying
@@ -338,6 +364,12 @@ bool readOptions(const QCommandLineParser& parser, const OptionDefinitions& defi
     options.quiet = parser.isSet(defined.quiet);
     if (options.outputFile.isEmpty()) {
         printError(QStringLiteral("no output file (give -o FILE)."));
+        return false;
+    }
+    bool whole = false;
+    options.edgeFadeMs = parser.value(defined.edgeFade).toInt(&whole);
+    if (!whole || options.edgeFadeMs < 0 || options.edgeFadeMs > kLongestEdgeFadeMs) {
+        printError(QStringLiteral("--edge-fade must be a whole number of milliseconds from 0 to 10."));
         return false;
     }
     return readWaveFormatChoices(parser, defined, options);

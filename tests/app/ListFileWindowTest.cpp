@@ -314,6 +314,84 @@ private Q_SLOTS:
         QCOMPARE(describe(f->store()), QStringLiteral("keep.wav@0"));
     }
 
+    void anInPointPastTheFileIsRefusedNamingTheEntry()
+    {
+        auto f = make();
+        f->dialog.addFiles({tone(QStringLiteral("kept.wav"))});
+        const QString list = dir_.filePath(QStringLiteral("late.csv"));
+        QFile file(list);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("path,start_seconds,volume,speed,in_seconds\nkept.wav,0,1,1,0.01\nkept.wav,0,1,1,0.05\n");
+        file.close();
+        QVERIFY(!f->dialog.listFile().openListFile(list));
+        // The unsaved list is given up only for a list that loads: refused, it stays as it was.
+        QCOMPARE(f->desktop.texts().size(), 2);
+        QCOMPARE(f->desktop.texts().last(),
+                 list + QStringLiteral(" could not be opened:\nentry 2 (%1): the in point (0.050 s) is not "
+                                       "before the end of the file (0.050 s).\n\nNothing was loaded.")
+                            .arg(dir_.filePath(QStringLiteral("kept.wav"))));
+        QCOMPARE(describe(f->store()), QStringLiteral("kept.wav@0"));
+        QCOMPARE(f->title(), QStringLiteral("*Untitled - Sonarel"));
+    }
+
+    // Every shaping column: the window opens the list, saves it back unchanged and mixes the same
+    // samples as sonarel-mix reading the same file.
+    void aShapedListMixesAsWithSonarelMix()
+    {
+        const QString a = tone(QStringLiteral("shaped/a.wav"), 0.5, 440);
+        const QString b = tone(QStringLiteral("shaped/b.wav"), 0.5, 660);
+        const auto entry = [](const QString& path, REFERENCE_TIME start) {
+            MixItem item;
+            item.filePath = path.toStdString();
+            item.startTime = start;
+            return item;
+        };
+        std::vector<MixItem> entries{entry(a, 0), entry(b, 1'000'000), entry(a, 2'000'000), entry(b, 0)};
+        entries[0].inPoint = 1'000'000;
+        entries[0].outPoint = 4'000'000;
+        entries[0].fadeIn = 500'000;
+        entries[0].fadeOut = 1'000'000;
+        entries[1].fadeCurve = FadeCurve::EqualPower;
+        entries[1].fadeOut = 2'000'000;
+        entries[1].speed = 1.25;
+        entries[2].keepPitch = true;
+        entries[2].pitchSemitones = 3;
+        entries[2].outPoint = 2'500'000;
+        entries[3].muted = true;
+        const QString list = dir_.filePath(QStringLiteral("shaped/every.csv"));
+        QVERIFY(saveMixListFile(list, entries).isEmpty());
+        QVERIFY(contentOf(list).contains(",fade_curve\n"));
+
+        auto f = make();
+        QVERIFY(f->dialog.listFile().openListFile(list));
+        QVERIFY2(f->desktop.messages.empty(), qPrintable(f->desktop.texts().join(QLatin1Char('\n'))));
+        QCOMPARE(f->store().audioCount(), 4);
+        for (int i = 0; i < 4; ++i)
+            QVERIFY2(sameProperties(f->store().at(i), entries[static_cast<std::size_t>(i)]),
+                     qPrintable(QString::number(i)));
+        const QString again = dir_.filePath(QStringLiteral("shaped/again.csv"));
+        f->desktop.fileToSave = {again};
+        f->keys(Qt::CTRL | Qt::SHIFT | Qt::Key_S);
+        QCOMPARE(contentOf(again), contentOf(list));
+
+        QTest::mouseClick(f->button(kIdMix), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!f->dialog.runControl().isMixing(), 60000);
+        QVERIFY2(f->desktop.messages.empty(), qPrintable(f->desktop.texts().join(QLatin1Char('\n'))));
+        QProcess mixer;
+        const QString cliOutput = dir_.filePath(QStringLiteral("shaped/cli.wav"));
+        mixer.start(QStringLiteral(SONAREL_MIX_PATH),
+                    {QStringLiteral("-q"), QStringLiteral("-o"), cliOutput, QStringLiteral("--csv"), again});
+        QVERIFY(mixer.waitForFinished(60000));
+        QCOMPARE(mixer.exitCode(), 0);
+        sonarel::testing::WavData window;
+        sonarel::testing::WavData cli;
+        check(f->dialog.outputSettings().outputFile, window);
+        check(cliOutput, cli);
+        // b ends last, at 0.1 + 0.5 / 1.25 s; the muted entry would not count anyway.
+        QCOMPARE(window.frames(), std::int64_t{22050});
+        QVERIFY(window.samples == cli.samples);
+    }
+
     void movedFilesAreRelinkedFromAFolderAndTheRestMarked()
     {
         const QString list = dir_.filePath(QStringLiteral("project/moved.csv"));

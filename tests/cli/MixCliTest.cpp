@@ -66,6 +66,7 @@ class MixCliTest : public QObject {
     QString path(const QString& name) const { return dir_.filePath(name); }
     QString constantWav(const QString& name, double seconds, std::int16_t left, std::int16_t right, int rate = 44100)
     {
+        QDir().mkpath(QFileInfo(path(name)).absolutePath());
         std::vector<std::int16_t> samples(static_cast<std::size_t>(seconds * rate) * 2);
         for (std::size_t i = 0; i < samples.size(); i += 2) {
             samples[i] = left;
@@ -209,6 +210,87 @@ private Q_SLOTS:
         run = runMix({QStringLiteral("--csv"), bad.fileName(), QStringLiteral("-o"), out});
         QCOMPARE(run.exitCode, 2);
         QVERIFY2(run.err.contains(bad.fileName() + QStringLiteral(", line 2: the start time")), qPrintable(run.err));
+    }
+
+    // Trimmed, faded and muted entries from a list: the lengths follow the in and out points and
+    // the speed, and the muted entry neither sounds nor counts. The checks hold with or without
+    // the fades' shape, which the engine's own tests cover.
+    void aShapedListTrimsFadesAndMutes()
+    {
+        constantWav(QStringLiteral("shaped/held.wav"), 2.0, 4000, 4000);
+        constantWav(QStringLiteral("shaped/long.wav"), 3.0, 3000, 3000);
+        constantWav(QStringLiteral("shaped/quick.wav"), 2.0, 1000, 1000);
+        QFile csv(path(QStringLiteral("shaped/mix.csv")));
+        QVERIFY(csv.open(QIODevice::WriteOnly));
+        csv.write(
+            "path,start_seconds,volume,speed,in_seconds,out_seconds,fade_in_seconds,fade_out_seconds,"
+            "keep_pitch,pitch_semitones,muted\n"
+            "held.wav,0.5,1,1,0.5,1.5,0.1,0.1,,,\n"  // 1 s at 0.5 s
+            "long.wav,0,1,1,,,,,,,1\n"               // would last 3 s
+            "quick.wav,1.75,2,2,1,2,,,,,\n");        // 1 s of source in 0.5 s
+        csv.close();
+        const QString out = path(QStringLiteral("shaped.wav"));
+        const Run run = runMix({QStringLiteral("-q"), QStringLiteral("--csv"), csv.fileName(), QStringLiteral("-o"),
+                                out});
+        QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+        const WavData wav = readBack(out);
+        QCOMPARE(wav.frames(), std::int64_t{99225});  // quick.wav ends at 1.75 + 1 / 2 s
+        for (std::size_t f = 0; f < 22050; ++f)
+            QCOMPARE(wav.at(f, 0), 0);  // only the muted entry plays here
+        for (std::size_t f = 22050 + 4410; f < 66150 - 4410; ++f)
+            QCOMPARE(wav.at(f, 1), 4000);
+        for (std::size_t f = 22050; f < 66150; ++f)
+            QVERIFY(std::abs(wav.at(f, 0)) <= 4000);
+        for (std::size_t f = 66150; f < 77175; ++f)
+            QCOMPARE(wav.at(f, 0), 0);
+        QVERIFY(std::abs(wav.at(88200, 0) - 2000) <= 2);
+    }
+
+    // The cut-edge ramp touches the first and last 5 ms of a trimmed entry and nothing else.
+    void theEdgeFadeTouchesOnlyTheCutEdges()
+    {
+        const QString tone = path(QStringLiteral("tone.flac"));
+        QProcess ffmpeg;
+        ffmpeg.start(QStringLiteral("ffmpeg"), {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-y"),
+                                                QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+                                                QStringLiteral("sine=frequency=441:sample_rate=44100:duration=1"),
+                                                QStringLiteral("-ac"), QStringLiteral("2"), tone});
+        QVERIFY(ffmpeg.waitForFinished(30000));
+        QCOMPARE(ffmpeg.exitCode(), 0);
+        const QString trimmed = tone + QStringLiteral("@0,in=0.25,out=0.75");
+        WavData mixes[2];
+        for (int i = 0; i < 2; ++i) {
+            const QString out = path(QStringLiteral("edge%1.wav").arg(i));
+            const Run run = runMix({QStringLiteral("-q"), QStringLiteral("--edge-fade"), QString::number(i * 5),
+                                    QStringLiteral("-o"), out, trimmed});
+            QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+            mixes[i] = readBack(out);
+            QCOMPARE(mixes[i].frames(), std::int64_t{22050});
+        }
+        constexpr std::size_t kRampFrames = 221;  // 5 ms at 44100 Hz, rounded up
+        for (std::size_t f = kRampFrames; f < 22050 - kRampFrames; ++f)
+            QCOMPARE(mixes[1].at(f, 0), mixes[0].at(f, 0));
+        // A ramp only ever lowers the level.
+        for (std::size_t f = 0; f < 22050; ++f)
+            QVERIFY(std::abs(mixes[1].at(f, 1)) <= std::abs(mixes[0].at(f, 1)));
+    }
+
+    void shapingRefusalsNameTheEntry()
+    {
+        const QString one = constantWav(QStringLiteral("short.wav"), 1.0, 900, 900);
+        const QString out = path(QStringLiteral("never-shaped.wav"));
+        Run run = runMix({QStringLiteral("-q"), QStringLiteral("-o"), out, one, one + QStringLiteral("@0,in=1")});
+        QCOMPARE(run.exitCode, 2);
+        QVERIFY2(run.err.contains(QStringLiteral("entry 2 (") + one +
+                                  QStringLiteral("): the in point (1.000 s) is not before the end of the file "
+                                                 "(1.000 s).")),
+                 qPrintable(run.err));
+        for (const char* wrong : {"11", "-1", "2.5", "soon"}) {
+            run = runMix({QStringLiteral("--edge-fade"), QString::fromLatin1(wrong), QStringLiteral("-o"), out, one});
+            QCOMPARE(run.exitCode, 2);
+            QVERIFY2(run.err.contains(QStringLiteral("--edge-fade must be")), qPrintable(run.err));
+        }
+        QVERIFY(!QFile::exists(out));
     }
 
     void refusesToOverwriteAnInputOrAnExistingFile()
@@ -435,6 +517,8 @@ private Q_SLOTS:
         QCOMPARE(run.exitCode, 0);
         QVERIFY(run.out.contains(QStringLiteral("--csv")));
         QVERIFY(run.out.contains(QStringLiteral("--ignore-space")));
+        QVERIFY(run.out.contains(QStringLiteral("--edge-fade")));
+        QVERIFY(run.out.contains(QStringLiteral("fade_out_seconds")));
         run = runMix({QStringLiteral("--version")});
         QCOMPARE(run.exitCode, 0);
         QVERIFY(run.out.startsWith(QStringLiteral("sonarel-mix ")));

@@ -39,6 +39,69 @@ TEST(EntryArgument, PlacementAfterTheLastAt)
     EXPECT_FALSE(parseEntryArgument("", error));
 }
 
+TEST(EntryArgument, ShapingKeysFollowThePlacement)
+{
+    std::string error;
+    auto entry = parseEntryArgument(
+        "/m/a,b@c.wav@2:0.5:1.5,in=1.25,out=3,fade-in=0.5,fade-out=0.25,fade-curve=equal-power,keep-pitch,"
+        "pitch=-7,muted",
+        error);
+    ASSERT_TRUE(entry) << error;
+    EXPECT_EQ(entry->filePath, "/m/a,b@c.wav");
+    EntryProperties expected{.startTime = 20'000'000,
+                             .volume = 0.5,
+                             .speed = 1.5,
+                             .inPoint = 12'500'000,
+                             .outPoint = 30'000'000,
+                             .fadeIn = 5'000'000,
+                             .fadeOut = 2'500'000,
+                             .fadeCurve = FadeCurve::EqualPower,
+                             .keepPitch = true,
+                             .pitchSemitones = -7,
+                             .muted = true};
+    EXPECT_TRUE(sameProperties(*entry, expected));
+
+    // Keys without a start; switches given as 0 or 1.
+    entry = parseEntryArgument("/m/a.wav@,out=2,muted=0,keep-pitch=1", error);
+    ASSERT_TRUE(entry) << error;
+    EXPECT_EQ(entry->filePath, "/m/a.wav");
+    EXPECT_TRUE(sameProperties(*entry, EntryProperties{.outPoint = 20'000'000, .keepPitch = true}));
+
+    // Commas that are not followed by a known key stay in the file name, as they always did.
+    for (const char* name : {"/m/take@1,2.wav", "/m/a,b.wav", "/m/x@2,inside.wav", "/m/y@1,in.wav"}) {
+        entry = parseEntryArgument(name, error);
+        ASSERT_TRUE(entry) << name;
+        EXPECT_EQ(entry->filePath, name);
+        EXPECT_FALSE(usesShaping(*entry)) << name;
+    }
+}
+
+TEST(EntryArgument, ShapingKeysAreCheckedLikeTheListFile)
+{
+    struct Case {
+        const char* argument;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"/a.wav@0,in=-1", "the in point must not be negative"},
+        {"/a.wav@0,in=2,out=1", "the out point (1.000 s) must lie after the in point (2.000 s)"},
+        {"/a.wav@0,fade-out=x", "the fade out \"x\" is not a number"},
+        {"/a.wav@0,pitch=3", "a pitch other than 0 needs keep pitch"},
+        {"/a.wav@0,keep-pitch,pitch=30", "the pitch must be between -24 and 24 semitones"},
+        {"/a.wav@0,muted=2", "muted must be 0 or 1, not \"2\""},
+        {"/a.wav@0,fade-curve=s", "the fade curve must be linear or equal power, not \"s\""},
+        {"/a.wav@0,in=1,fade=2", "unknown entry option \"fade\""},
+        {"/a.wav@0,in=", "the entry option \"in\" has an empty value"},
+        {"/a.wav@0,muted,in", "the entry option \"in\" needs a value"},
+        {"/a.wav@0:1:0,in=1", "the speed must be above zero"},
+    };
+    for (const Case& c : cases) {
+        std::string error;
+        EXPECT_FALSE(parseEntryArgument(c.argument, error)) << c.argument;
+        EXPECT_TRUE(error.starts_with(c.message)) << c.argument << " -> " << error;
+    }
+}
+
 TEST(MixListCsv, HeaderQuotesRelativePathsAndDefaults)
 {
     const std::string text =
@@ -80,7 +143,7 @@ TEST(MixListCsv, AMalformedLineIsNamed)
     const Case cases[] = {
         {"a.wav,0,1,1\nb.wav,soon,1,1\n", 2, "start time"},
         {"path,start\na.wav,1\n\n\"b.wav,2\n", 4, "quoted"},
-        {"a.wav,1,1,1,9\n", 1, "at most 4 columns"},
+        {"a.wav,1,1,1,,,,,,,,,9\n", 1, "at most 12 columns"},
         {"a.wav,0,1,0\n", 1, "speed"},
         {"a.wav,0,-1\n", 1, "volume"},
         {",1,1,1\n", 1, "path"},

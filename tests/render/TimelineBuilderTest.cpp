@@ -119,6 +119,34 @@ TEST_F(TimelineBuilderTest, BuildsOneTrackSourceAndVolumePerEntry)
     EXPECT_EQ(group->tracks()[1]->sources()[0]->stop(), 2 * kSecond + kSecond / 20);
 }
 
+TEST_F(TimelineBuilderTest, TheCutRampGoesToEachCutEdge)
+{
+    store.at(0).inPoint = kSecond / 50;   // cut at the start only
+    store.at(1).outPoint = kSecond / 20;  // at the end only
+    store.at(2).inPoint = kSecond / 50;   // at both, with a fade over the start
+    store.at(2).outPoint = kSecond / 20;
+    store.at(2).fadeIn = kSecond / 100;
+    for (const REFERENCE_TIME ramp : {REFERENCE_TIME{0}, kDefaultCutRamp, REFERENCE_TIME{100'000}}) {
+        TimelineBuilder builder(library, desktop);
+        builder.setCutRamp(ramp);
+        std::vector<bool> usable;
+        ASSERT_TRUE(builder.checkSources(store, usable));
+        std::shared_ptr<media::Timeline> timeline;
+        ASSERT_EQ(builder.build(store, usable, timeline), media::kOk);
+        const auto group = groupOf(*timeline);
+        ASSERT_TRUE(group);
+        ASSERT_EQ(group->tracks().size(), 3u);
+        const auto shapingOf = [&](std::size_t i) { return group->tracks()[i]->sources()[0]->shaping(); };
+        EXPECT_EQ(shapingOf(0).cutRampIn, ramp);
+        EXPECT_EQ(shapingOf(0).cutRampOut, 0);
+        EXPECT_EQ(shapingOf(1).cutRampIn, 0);
+        EXPECT_EQ(shapingOf(1).cutRampOut, ramp);
+        EXPECT_EQ(shapingOf(2).cutRampIn, 0);
+        EXPECT_EQ(shapingOf(2).cutRampOut, ramp);
+        EXPECT_EQ(shapingOf(2).fadeIn, kSecond / 100);
+    }
+}
+
 TEST_F(TimelineBuilderTest, AFailingEntryIsSkippedAndTheOthersAreBuilt)
 {
     library.faults().fail(fault::kCreateSourceNode, media::kErrFail, /*skip=*/1);

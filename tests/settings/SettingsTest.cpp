@@ -130,6 +130,21 @@ TEST(OutputSettings, FirstRunDefaultsAndMusicFolderFailure)
               QStringLiteral("/m/audio_mix.wav"));
 }
 
+TEST(OutputSettings, TheCutEdgeRampIsStoredWithinItsRange)
+{
+    const QString app = freshApplication();
+    RecordingDesktop desktop;
+    ProfileStore profile(app);
+    EXPECT_EQ(loadOutputSettings(profile, QStringLiteral("/m"), desktop).edgeFadeMs, 5);
+    writeEdgeFadeMs(profile, 0);
+    EXPECT_EQ(loadOutputSettings(profile, QStringLiteral("/m"), desktop).edgeFadeMs, 0);
+    const std::pair<const char*, int> stored[] = {{"10", 10}, {"11", 10}, {"-3", 0}, {"soon", 5}, {"", 5}};
+    for (const auto& [text, milliseconds] : stored) {
+        profile.WriteString(profile::kSettings, QStringLiteral("EdgeFade"), QString::fromUtf8(text));
+        EXPECT_EQ(readEdgeFadeMs(profile), milliseconds) << text;
+    }
+}
+
 TEST(FrameRate, StoredIndexAndCustomTextResolve)
 {
     const QString app = freshApplication();
