@@ -53,8 +53,8 @@ void PlayingSource::fillBlock(const BlockRequest& block)
         scratch_.resize(static_cast<std::size_t>(count * sourceChannels));
         if (const Status s = readFrames(count, scratch_.data()); failed(s))
             return;
+        applyGain(block.channels, position_);
         position_ += count;
-        applyVolume(block.channels);
     } catch (const std::bad_alloc&) {
         failure_ = Failure{kErrOutOfMemory, 0};
     }
@@ -63,6 +63,7 @@ void PlayingSource::fillBlock(const BlockRequest& block)
 void PlayingSource::open(const BlockRequest& block)
 {
     opened_ = true;
+    envelope_ = GainEnvelope(entry_.shaping, frames_, block.rate);
     const REFERENCE_TIME mediaLength = entry_.mediaStop - entry_.mediaStart;
     const REFERENCE_TIME timelineLength = entry_.timelineStop - entry_.timelineStart;
     if (mediaLength <= 0 || timelineLength <= 0) {
@@ -75,17 +76,17 @@ void PlayingSource::open(const BlockRequest& block)
     settings.speedDen = timelineLength;
     settings.stop = block.stop;
     settings.faults = block.faults;
+    // A media start after 0 is left out in frames of the stream's output, which runs at the
+    // speed: the stream starts with the frame that plays the media start.
+    std::int64_t skip = 0;
+    if (entry_.mediaStart > 0 && frameAt(entry_.mediaStart, block.rate, skip))
+        settings.skipFrames = std::llround(static_cast<double>(skip) * static_cast<double>(timelineLength) /
+                                           static_cast<double>(mediaLength));
     stream_ = std::make_unique<SourceStream>();
     if (const Status s = stream_->open(path_, settings); failed(s)) {
         failure_ = stream_->lastFailure();
         stream_.reset();
-        return;
     }
-    // A media start after 0 is skipped in output frames.
-    std::int64_t skip = 0;
-    if (entry_.mediaStart > 0 && frameAt(entry_.mediaStart, block.rate, skip))
-        position_ -= std::llround(static_cast<double>(skip) * static_cast<double>(timelineLength) /
-                                  static_cast<double>(mediaLength));
 }
 
 Status PlayingSource::readFrames(std::int64_t n, float* out)
@@ -118,7 +119,9 @@ Status PlayingSource::skipTo(std::int64_t wanted)
     return kOk;
 }
 
-void PlayingSource::applyVolume(int outChannels)
+// The envelope and the volume in one pass, with the channels mapped to the output's. Most blocks
+// lie where the envelope is 1 and take the plain loops.
+void PlayingSource::applyGain(int outChannels, std::int64_t first)
 {
     const int sourceChannels = stream_ ? stream_->channels() : 1;
     std::vector<float>& samples = part_->samples;
@@ -127,15 +130,29 @@ void PlayingSource::applyVolume(int outChannels)
     const float* in = scratch_.data();
     float* out = samples.data();
     const float volume = volume_;
-    if (sourceChannels == outChannels) {
-        for (std::size_t i = 0; i < n * static_cast<std::size_t>(outChannels); ++i)
-            out[i] = in[i] * volume;
-    } else if (outChannels == 2) {  // a mono source on both channels at full level
-        for (std::size_t i = 0; i < n; ++i)
-            out[2 * i] = out[2 * i + 1] = in[i] * volume;
-    } else {  // stereo to mono: the mean
-        for (std::size_t i = 0; i < n; ++i)
-            out[i] = (in[2 * i] + in[2 * i + 1]) * 0.5f * volume;
+    if (envelope_.unity(first, part_->count)) {
+        if (sourceChannels == outChannels) {
+            for (std::size_t i = 0; i < n * static_cast<std::size_t>(outChannels); ++i)
+                out[i] = in[i] * volume;
+        } else if (outChannels == 2) {  // a mono source on both channels at full level
+            for (std::size_t i = 0; i < n; ++i)
+                out[2 * i] = out[2 * i + 1] = in[i] * volume;
+        } else {  // stereo to mono: the mean
+            for (std::size_t i = 0; i < n; ++i)
+                out[i] = (in[2 * i] + in[2 * i + 1]) * 0.5f * volume;
+        }
+    } else {
+        for (std::size_t i = 0; i < n; ++i) {
+            const float gain = envelope_.at(first + static_cast<std::int64_t>(i)) * volume;
+            if (sourceChannels == outChannels) {
+                for (int c = 0; c < outChannels; ++c)
+                    out[i * outChannels + c] = in[i * outChannels + c] * gain;
+            } else if (outChannels == 2) {
+                out[2 * i] = out[2 * i + 1] = in[i] * gain;
+            } else {
+                out[i] = (in[2 * i] + in[2 * i + 1]) * 0.5f * gain;
+            }
+        }
     }
     // The decoder's frames are cleaned already; what is left here is a finite value made infinite
     // by the resampler or the volume. Cleared per source, so it never reaches the others' sum.

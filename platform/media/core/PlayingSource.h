@@ -13,6 +13,7 @@
 
 #include "platform/media/Status.h"
 #include "platform/media/core/FfmpegHandles.h"
+#include "platform/media/core/GainEnvelope.h"
 #include "platform/media/core/Placement.h"
 #include "platform/media/core/SourceStream.h"
 
@@ -37,9 +38,9 @@ public:
     // `entry` must outlive the source. `index` is its place on the timeline (the mixing order).
     PlayingSource(const SourceEntry& entry, std::size_t index, std::int64_t start, std::int64_t frames);
 
-    // Decodes this source's part of the block into samples(), in output channels with the volume
-    // applied. The file is opened at the first block the source plays in. A failure is kept in
-    // failure() and the source then plays nothing more.
+    // Decodes this source's part of the block into samples(), in output channels with its shaping
+    // (trim, speed, fades, cut ramps) and its volume applied. The file is opened at the first block the source plays
+    // in. A failure is kept in failure() and the source then plays nothing more.
     void fill(const BlockRequest& block);
 
     std::size_t index() const { return index_; }
@@ -62,7 +63,7 @@ private:
     void open(const BlockRequest& block);
     Status readFrames(std::int64_t n, float* out);
     Status skipTo(std::int64_t wanted);
-    void applyVolume(int outChannels);
+    void applyGain(int outChannels, std::int64_t first);
 
     const SourceEntry& entry_;
     std::size_t index_;
@@ -70,6 +71,7 @@ private:
     std::int64_t start_;   // first output frame
     std::int64_t frames_;  // frames it contributes
     float volume_;
+    GainEnvelope envelope_;
     std::unique_ptr<SourceStream> stream_;
     bool opened_ = false;
     bool ended_ = false;
