@@ -76,6 +76,11 @@ void PlayingSource::open(const BlockRequest& block)
     settings.speedDen = timelineLength;
     settings.stop = block.stop;
     settings.faults = block.faults;
+    const SourceShaping& shaping = entry_.shaping;
+    if (shaping.keepPitch && (mediaLength != timelineLength || shaping.pitchSemitones != 0.0)) {
+        openStretched(block, settings);
+        return;
+    }
     // A media start after 0 is left out in frames of the stream's output, which runs at the
     // speed: the stream starts with the frame that plays the media start.
     std::int64_t skip = 0;
@@ -89,12 +94,73 @@ void PlayingSource::open(const BlockRequest& block)
     }
 }
 
+// Time-stretching: the stream plays the trimmed span at speed 1 (only the rate converted), and the
+// stretcher makes of it exactly the frames the source is placed over.
+void PlayingSource::openStretched(const BlockRequest& block, StreamSettings settings)
+{
+    std::int64_t first = 0;
+    std::int64_t last = 0;
+    if (!frameAt(entry_.mediaStart, block.rate, first) || !frameAt(entry_.mediaStop, block.rate, last) ||
+        last <= first) {
+        ended_ = true;
+        return;
+    }
+    settings.speedNum = 1;
+    settings.speedDen = 1;
+    settings.skipFrames = std::max<std::int64_t>(first, 0);
+    trimmedLeft_ = last - settings.skipFrames;
+    stream_ = std::make_unique<SourceStream>();
+    if (const Status s = stream_->open(path_, settings); failed(s)) {
+        failure_ = stream_->lastFailure();
+        stream_.reset();
+        return;
+    }
+    StretchSettings stretch;
+    stretch.channels = stream_->channels();
+    stretch.rate = block.rate;
+    stretch.timeRatio = static_cast<double>(frames_) / static_cast<double>(trimmedLeft_);
+    stretch.pitchScale = std::exp2(entry_.shaping.pitchSemitones / 12.0);
+    stretch.outputFrames = frames_;
+    stretcher_ = std::make_unique<TimeStretcher>();
+    if (const Status s = stretcher_->open(stretch, [this](float* out, std::int64_t frames,
+                                                          std::int64_t& got) { return pullTrimmed(out, frames, got); });
+        failed(s)) {
+        failure_ = Failure{s, 0};
+        stretcher_.reset();
+        stream_.reset();
+    }
+}
+
+Status PlayingSource::pullTrimmed(float* out, std::int64_t frames, std::int64_t& got)
+{
+    got = 0;
+    const std::int64_t n = std::min(frames, trimmedLeft_);
+    if (n <= 0)
+        return kOk;
+    if (const Status s = stream_->read(out, n, got); failed(s)) {
+        failure_ = stream_->lastFailure();
+        return s;
+    }
+    trimmedLeft_ -= got;
+    if (got < n)
+        trimmedLeft_ = 0;  // the file ended before its measured end
+    return kOk;
+}
+
 Status PlayingSource::readFrames(std::int64_t n, float* out)
 {
     // n frames in the stream's channels; silence once the stream has ended.
     const auto channels = static_cast<std::size_t>(stream_ ? stream_->channels() : 1);
     std::int64_t got = 0;
-    if (stream_ && !ended_) {
+    if (stretcher_ && !ended_) {
+        if (const Status s = stretcher_->read(out, n, got); failed(s)) {
+            if (!failed(failure_.status))
+                failure_ = Failure{s, 0};
+            return s;
+        }
+        if (got < n)
+            ended_ = true;
+    } else if (stream_ && !ended_) {
         if (const Status s = stream_->read(out, n, got); failed(s)) {
             failure_ = stream_->lastFailure();
             return s;

@@ -16,6 +16,7 @@
 #include "platform/media/core/GainEnvelope.h"
 #include "platform/media/core/Placement.h"
 #include "platform/media/core/SourceStream.h"
+#include "platform/media/core/TimeStretcher.h"
 
 namespace sonarel::media {
 class FaultInjector;
@@ -61,6 +62,8 @@ public:
 private:
     void fillBlock(const BlockRequest& block);
     void open(const BlockRequest& block);
+    void openStretched(const BlockRequest& block, StreamSettings settings);
+    Status pullTrimmed(float* out, std::int64_t frames, std::int64_t& got);
     Status readFrames(std::int64_t n, float* out);
     Status skipTo(std::int64_t wanted);
     void applyGain(int outChannels, std::int64_t first);
@@ -73,6 +76,9 @@ private:
     float volume_;
     GainEnvelope envelope_;
     std::unique_ptr<SourceStream> stream_;
+    // With keep pitch: the stream at speed 1 feeds the stretcher exactly the trimmed span.
+    std::unique_ptr<TimeStretcher> stretcher_;
+    std::int64_t trimmedLeft_ = 0;  // frames of that span not yet handed to the stretcher
     bool opened_ = false;
     bool ended_ = false;
     std::int64_t position_ = 0;  // frames of the source consumed so far (relative to start_)
