@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <numbers>
 #include <stdexcept>
+#include <numbers>
 #include <vector>
 
 #include "platform/media/core/TimeStretcher.h"
@@ -184,9 +184,8 @@ TEST(StretcherToneTest, StereoChannelsStayApart)
     const std::int64_t input = 3 * kRate;
     const Signal left = sine(440);
     const Signal right = sine(660);
-    const auto out = stretch(settings(2, 1.5, input * 3 / 2), signalPull(input, 2, [&](std::int64_t i, int c) {
-                                 return c == 0 ? left(i, c) : right(i, c);
-                             }));
+    const auto out = stretch(settings(2, 1.5, input * 3 / 2),
+                             signalPull(input, 2, [&](std::int64_t i, int c) { return c == 0 ? left(i, c) : right(i, c); }));
     ASSERT_EQ(static_cast<std::int64_t>(out.size()), input * 3);
     EXPECT_NEAR(frequency(out, 2, 0, kRate, 3 * kRate), 440.0, 2.0);
     EXPECT_NEAR(frequency(out, 2, 1, kRate, 3 * kRate), 660.0, 2.0);

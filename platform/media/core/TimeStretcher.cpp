@@ -87,8 +87,7 @@ Status TimeStretcher::open(const StretchSettings& settings, FramePull pull)
         impl->startPadLeft = static_cast<std::int64_t>(impl->stretcher->getPreferredStartPad());
         impl->delayLeft = static_cast<std::int64_t>(impl->stretcher->getStartDelay());
         impl->flushLeft = impl->startPadLeft +
-                          static_cast<std::int64_t>(std::ceil(static_cast<double>(impl->delayLeft) /
-                                                              settings.timeRatio)) +
+                          static_cast<std::int64_t>(std::ceil(static_cast<double>(impl->delayLeft) / settings.timeRatio)) +
                           kFlushMargin;
         impl_ = std::move(impl);
         return kOk;
