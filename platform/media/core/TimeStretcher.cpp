@@ -29,6 +29,8 @@ RubberBandStretcher::Options optionsFor(const StretchSettings& settings)
                                            RubberBandStretcher::OptionThreadingNever |
                                            RubberBandStretcher::OptionPitchHighQuality |
                                            RubberBandStretcher::OptionChannelsTogether;
+    // R2 keeps its default "crisp" transients: with "mixed" or "smooth" a tone that follows silence
+    // comes out 15 dB too quiet (bench/README.md).
     options |= settings.engine == StretchEngine::Finer ? RubberBandStretcher::OptionEngineFiner
                                                        : RubberBandStretcher::OptionEngineFaster;
     return options;
@@ -87,7 +89,8 @@ Status TimeStretcher::open(const StretchSettings& settings, FramePull pull)
         impl->startPadLeft = static_cast<std::int64_t>(impl->stretcher->getPreferredStartPad());
         impl->delayLeft = static_cast<std::int64_t>(impl->stretcher->getStartDelay());
         impl->flushLeft = impl->startPadLeft +
-                          static_cast<std::int64_t>(std::ceil(static_cast<double>(impl->delayLeft) / settings.timeRatio)) +
+                          static_cast<std::int64_t>(std::ceil(static_cast<double>(impl->delayLeft) /
+                                                              settings.timeRatio)) +
                           kFlushMargin;
         impl_ = std::move(impl);
         return kOk;
