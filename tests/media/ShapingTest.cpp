@@ -5,12 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
-#include <functional>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <numbers>
 #include <string>
@@ -67,10 +67,7 @@ protected:
         ASSERT_EQ(lib.initialize(), kOk);
         dir = scratchDir();
     }
-    WavData mix(const std::vector<Entry>& entries, int channels = 2)
-    {
-        return test::mix(lib, entries, dir, channels);
-    }
+    WavData mix(const std::vector<Entry>& entries, int channels = 2) { return test::mix(lib, entries, dir, channels); }
     MediaLibrary lib;
     std::filesystem::path dir;
 };
@@ -125,15 +122,14 @@ TEST_F(ShapingTest, StartingFarIntoAFileSeeksAndMatchesReadingFromTheStart)
         bool seeks;
     };
     const Case cases[] = {
-        {"seek.wav", 44100, 1, 1, true},       {"seek.flac", 44100, 1, 1, true},
-        {"seek_cbr.mp3", 44100, 1, 1, true},   {"seek_vbr.mp3", 44100, 1, 1, true},
-        {"seek.ogg", 44100, 1, 1, true},       {"seek.m4a", 44100, 1, 1, false},
-        {"seek48k.flac", 44100, 1, 1, true},   {"seek.flac", 22050, 1, 1, true},
-        {"seek_vbr.mp3", 44100, 3, 2, true},   {"seek48k.flac", 8000, 7, 10, true},
+        {"seek.wav", 44100, 1, 1, true},     {"seek.flac", 44100, 1, 1, true}, {"seek_cbr.mp3", 44100, 1, 1, true},
+        {"seek_vbr.mp3", 44100, 1, 1, true}, {"seek.ogg", 44100, 1, 1, true},  {"seek.m4a", 44100, 1, 1, false},
+        {"seek48k.flac", 44100, 1, 1, true}, {"seek.flac", 22050, 1, 1, true}, {"seek_vbr.mp3", 44100, 3, 2, true},
+        {"seek48k.flac", 8000, 7, 10, true},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.name + " at " + std::to_string(c.outputRate) + " Hz, speed " + std::to_string(c.speedNum) +
-                     "/" + std::to_string(c.speedDen));
+        SCOPED_TRACE(c.name + " at " + std::to_string(c.outputRate) + " Hz, speed " + std::to_string(c.speedNum) + "/" +
+                     std::to_string(c.speedDen));
         core::StreamSettings settings;
         settings.outputRate = c.outputRate;
         settings.speedNum = c.speedNum;
