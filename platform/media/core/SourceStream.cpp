@@ -259,11 +259,15 @@ struct SourceStream::Impl {
     bool trimAfterSeek(AVFrame& f)
     {
         const std::int64_t ts = f.best_effort_timestamp;
-        const bool known = ts != AV_NOPTS_VALUE && f.sample_rate == input.codec->sample_rate;
-        const std::int64_t at = known ? av_rescale_q(ts - startTime(), input.stream()->time_base,
-                                                     AVRational{1, f.sample_rate})
+        std::int64_t offset = 0;  // from the stream's start, in its time base
+        const bool known = ts != AV_NOPTS_VALUE && f.sample_rate == input.codec->sample_rate &&
+                           !__builtin_sub_overflow(ts, startTime(), &offset);
+        const std::int64_t at = known ? av_rescale_q(offset, input.stream()->time_base, AVRational{1, f.sample_rate})
                                       : 0;
-        if (!known || (firstAfterSeek && at > feedFrom)) {
+        // A seek lands before its target, and never a minute before: timestamps that say
+        // otherwise cannot be trusted, and reading from the start is.
+        const std::int64_t farBefore = feedFrom - 60 * static_cast<std::int64_t>(f.sample_rate);
+        if (!known || (firstAfterSeek && (at > feedFrom || at < farBefore))) {
             seekMissed = true;
             return false;
         }
