@@ -55,7 +55,7 @@ TEST_F(ShapedMixTest, AMutedEntryAddsNothingAndDoesNotLengthenTheMix)
 TEST_F(ShapedMixTest, ATrimmedEntryRampsInAtItsCutAndEndsAtItsOutPoint)
 {
     ASSERT_EQ(store.append(input.toStdString(), kReferenceUnitsPerSecond / 2), AppendResult::Appended);
-    store.at(0).inPoint = kReferenceUnitsPerSecond / 10;    // frame 4410
+    store.at(0).inPoint = kReferenceUnitsPerSecond / 10;       // frame 4410
     store.at(0).outPoint = kReferenceUnitsPerSecond * 3 / 10;  // frame 13230
     const WavData wav = mixed();
     ASSERT_EQ(wav.frames(), 8820);

@@ -122,9 +122,10 @@ TEST_F(ShapingTest, StartingFarIntoAFileSeeksAndMatchesReadingFromTheStart)
         bool seeks;
     };
     const Case cases[] = {
-        {"seek.wav", 44100, 1, 1, true},     {"seek.flac", 44100, 1, 1, true}, {"seek_cbr.mp3", 44100, 1, 1, true},
-        {"seek_vbr.mp3", 44100, 1, 1, true}, {"seek.ogg", 44100, 1, 1, true},  {"seek.m4a", 44100, 1, 1, false},
-        {"seek48k.flac", 44100, 1, 1, true}, {"seek.flac", 22050, 1, 1, true}, {"seek_vbr.mp3", 44100, 3, 2, true},
+        {"seek.wav", 44100, 1, 1, true},      {"seek.flac", 44100, 1, 1, true}, {"seek_cbr.mp3", 44100, 1, 1, true},
+        {"seek_vbr.mp3", 44100, 1, 1, true},  {"seek.ogg", 44100, 1, 1, true},  {"seek.m4a", 44100, 1, 1, false},
+        {"seek_alac.m4a", 44100, 1, 1, true}, {"seek.wv", 44100, 1, 1, true},   {"seek.aiff", 44100, 1, 1, true},
+        {"seek48k.flac", 44100, 1, 1, true},  {"seek.flac", 22050, 1, 1, true}, {"seek_vbr.mp3", 44100, 3, 2, true},
         {"seek48k.flac", 8000, 7, 10, true},
     };
     for (const Case& c : cases) {

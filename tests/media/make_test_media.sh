@@ -70,4 +70,7 @@ gen seek_cbr.mp3 -i seek.wav -c:a libmp3lame -b:a 128k
 gen seek_vbr.mp3 -i seek.wav -c:a libmp3lame -q:a 4
 gen seek.ogg -i seek.wav -c:a libvorbis -q:a 4
 gen seek.m4a -i seek.wav -c:a aac -b:a 128k
+gen seek_alac.m4a -i seek.wav -c:a alac
+gen seek.wv -i seek.wav -c:a wavpack
+gen seek.aiff -i seek.wav
 gen seek48k.flac -f lavfi -i "aevalsrc=$N:s=48000:d=30" -c:a flac

@@ -10,11 +10,15 @@ namespace sonarel::media::core {
 namespace {
 
 // Pairs whose seeking was checked sample by sample against decoding from the start.
-constexpr std::array<std::pair<std::string_view, std::string_view>, 4> kExactPairs = {{
+// Not in the list: AAC (see below), Opus (its seeks can land after the target), and anything in
+// Matroska (timestamps in milliseconds do not name a sample).
+constexpr std::array<std::pair<std::string_view, std::string_view>, 6> kExactPairs = {{
     {"flac", "flac"},
     {"mp3", "mp3"},
     {"ogg", "vorbis"},
     {"ogg", "flac"},
+    {"wv", "wavpack"},
+    {"mov,mp4,m4a,3gp,3g2,mj2", "alac"},
 }};
 
 // Seconds of input decoded before the resampler's starting point.
@@ -25,7 +29,7 @@ constexpr int kPrerollDivisor = 2;  // half a second
 bool seeksExactly(std::string_view demuxer, std::string_view codec)
 {
     const bool pcm = codec.starts_with("pcm_");
-    if (pcm && (demuxer == "wav" || demuxer == "aiff"))
+    if (pcm && (demuxer == "wav" || demuxer == "aiff" || demuxer == "caf"))
         return true;
     return std::find(kExactPairs.begin(), kExactPairs.end(), std::pair{demuxer, codec}) != kExactPairs.end();
 }

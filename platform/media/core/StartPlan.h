@@ -12,7 +12,8 @@
 namespace sonarel::media::core {
 
 // Whether decoding `codec` (FFmpeg's codec name) from `demuxer` after a seek, with some preroll,
-// gives the same samples as decoding from the start: PCM in WAV and AIFF, FLAC, MP3 and Vorbis.
+// gives the same samples as decoding from the start: PCM in WAV, AIFF and CAF, FLAC, MP3, Vorbis,
+// WavPack and ALAC.
 // AAC is not: the decoder's noise substitution draws from a generator that runs from the start.
 bool seeksExactly(std::string_view demuxer, std::string_view codec);
 
