@@ -114,14 +114,16 @@ RenderRun render(MediaLibrary& lib, const std::vector<Entry>& entries, const Wav
     EXPECT_EQ(tl->addGroup(group), kOk);
     for (const Entry& e : entries) {
         const REFERENCE_TIME duration = e.duration >= 0 ? e.duration : probe(lib, e.path);
+        const REFERENCE_TIME mediaStop = e.mediaStop >= 0 ? e.mediaStop : duration;
         const auto stop = static_cast<REFERENCE_TIME>(static_cast<double>(e.start) +
-                                                      static_cast<double>(duration) / e.speed);
+                                                      static_cast<double>(mediaStop - e.mediaStart) / e.speed);
         std::shared_ptr<TimelineNode> track, source, effect, effectable;
         EXPECT_EQ(tl->createEmptyNode(NodeType::Track, track), kOk);
         EXPECT_EQ(group->vtrackInsBefore(track, -1), kOk);
         EXPECT_EQ(tl->createEmptyNode(NodeType::Source, source), kOk);
         EXPECT_EQ(source->setStartStop(e.start, stop), kOk);
-        EXPECT_EQ(source->setMediaTimes(0, duration), kOk);
+        EXPECT_EQ(source->setMediaTimes(e.mediaStart, mediaStop), kOk);
+        EXPECT_EQ(source->setShaping(e.shaping), kOk);
         EXPECT_EQ(source->setMediaName(u16(e.path)), kOk);
         EXPECT_EQ(track->srcAdd(source), kOk);
         EXPECT_EQ(tl->createEmptyNode(NodeType::Effect, effect), kOk);

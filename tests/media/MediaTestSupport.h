@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/media/SourceShaping.h"
 #include "platform/media/services/MediaLibrary.h"
 #include "tests/support/WavFile.h"
 
@@ -31,6 +32,10 @@ struct Entry {
     REFERENCE_TIME duration = -1;  // -1: measured by probing
     double speed = 1.0;
     double volume = 1.0;
+    // The part of the file that plays: mediaStart .. mediaStop (-1: the duration).
+    REFERENCE_TIME mediaStart = 0;
+    REFERENCE_TIME mediaStop = -1;
+    SourceShaping shaping{};
 };
 
 // The output format for `rate`, `channels` and `bits`, consistent in every field.

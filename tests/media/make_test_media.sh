@@ -58,3 +58,19 @@ printf "These are words, not sound.\n" > text.wav
 printf '#EXTM3U\n#EXT-X-TARGETDURATION:1\n#EXTINF:1,\nstereo16.wav\n#EXT-X-ENDLIST\n' > playlist.m3u8
 printf "ffconcat version 1.0\nfile 'stereo16.wav'\n" > list.ffconcat
 mkdir -p folder.wav
+
+# Trims, seeking and shaping: a tone with noise, so that a shift by one sample shows.
+N='0.3*sin(2*PI*(220+40*t)*t)+0.2*random(0)-0.1|0.3*sin(2*PI*330*t)+0.2*random(1)-0.1'
+gen shape.wav -f lavfi -i "aevalsrc=$N:s=44100:d=5" -c:a pcm_s16le
+gen shape.flac -i shape.wav -c:a flac
+gen shape.mp3 -i shape.wav -c:a libmp3lame -b:a 128k
+gen seek.wav -f lavfi -i "aevalsrc=$N:s=44100:d=30" -c:a pcm_s16le
+gen seek.flac -i seek.wav -c:a flac
+gen seek_cbr.mp3 -i seek.wav -c:a libmp3lame -b:a 128k
+gen seek_vbr.mp3 -i seek.wav -c:a libmp3lame -q:a 4
+gen seek.ogg -i seek.wav -c:a libvorbis -q:a 4
+gen seek.m4a -i seek.wav -c:a aac -b:a 128k
+gen seek_alac.m4a -i seek.wav -c:a alac
+gen seek.wv -i seek.wav -c:a wavpack
+gen seek.aiff -i seek.wav
+gen seek48k.flac -f lavfi -i "aevalsrc=$N:s=48000:d=30" -c:a flac

@@ -53,8 +53,8 @@ void PlayingSource::fillBlock(const BlockRequest& block)
         scratch_.resize(static_cast<std::size_t>(count * sourceChannels));
         if (const Status s = readFrames(count, scratch_.data()); failed(s))
             return;
+        applyGain(block.channels, position_);
         position_ += count;
-        applyVolume(block.channels);
     } catch (const std::bad_alloc&) {
         failure_ = Failure{kErrOutOfMemory, 0};
     }
@@ -63,6 +63,7 @@ void PlayingSource::fillBlock(const BlockRequest& block)
 void PlayingSource::open(const BlockRequest& block)
 {
     opened_ = true;
+    envelope_ = GainEnvelope(entry_.shaping, frames_, block.rate);
     const REFERENCE_TIME mediaLength = entry_.mediaStop - entry_.mediaStart;
     const REFERENCE_TIME timelineLength = entry_.timelineStop - entry_.timelineStart;
     if (mediaLength <= 0 || timelineLength <= 0) {
@@ -75,17 +76,75 @@ void PlayingSource::open(const BlockRequest& block)
     settings.speedDen = timelineLength;
     settings.stop = block.stop;
     settings.faults = block.faults;
+    const SourceShaping& shaping = entry_.shaping;
+    if (shaping.keepPitch && (mediaLength != timelineLength || shaping.pitchSemitones != 0.0)) {
+        openStretched(block, settings);
+        return;
+    }
+    // A media start after 0 is left out in frames of the stream's output, which runs at the
+    // speed: the stream starts with the frame that plays the media start.
+    std::int64_t skip = 0;
+    if (entry_.mediaStart > 0 && frameAt(entry_.mediaStart, block.rate, skip))
+        settings.skipFrames = std::llround(static_cast<double>(skip) * static_cast<double>(timelineLength) /
+                                           static_cast<double>(mediaLength));
+    stream_ = std::make_unique<SourceStream>();
+    if (const Status s = stream_->open(path_, settings); failed(s)) {
+        failure_ = stream_->lastFailure();
+        stream_.reset();
+    }
+}
+
+// Time-stretching: the stream plays the trimmed span at speed 1 (only the rate converted), and the
+// stretcher makes of it exactly the frames the source is placed over.
+void PlayingSource::openStretched(const BlockRequest& block, StreamSettings settings)
+{
+    std::int64_t first = 0;
+    std::int64_t last = 0;
+    if (!frameAt(entry_.mediaStart, block.rate, first) || !frameAt(entry_.mediaStop, block.rate, last) ||
+        last <= first) {
+        ended_ = true;
+        return;
+    }
+    settings.speedNum = 1;
+    settings.speedDen = 1;
+    settings.skipFrames = std::max<std::int64_t>(first, 0);
+    trimmedLeft_ = last - settings.skipFrames;
     stream_ = std::make_unique<SourceStream>();
     if (const Status s = stream_->open(path_, settings); failed(s)) {
         failure_ = stream_->lastFailure();
         stream_.reset();
         return;
     }
-    // A media start after 0 is skipped in output frames.
-    std::int64_t skip = 0;
-    if (entry_.mediaStart > 0 && frameAt(entry_.mediaStart, block.rate, skip))
-        position_ -= std::llround(static_cast<double>(skip) * static_cast<double>(timelineLength) /
-                                  static_cast<double>(mediaLength));
+    StretchSettings stretch;
+    stretch.channels = stream_->channels();
+    stretch.rate = block.rate;
+    stretch.timeRatio = static_cast<double>(frames_) / static_cast<double>(trimmedLeft_);
+    stretch.pitchScale = std::exp2(entry_.shaping.pitchSemitones / 12.0);
+    stretch.outputFrames = frames_;
+    stretcher_ = std::make_unique<TimeStretcher>();
+    if (const Status s = stretcher_->open(stretch, [this](float* out, std::int64_t frames,
+                                                          std::int64_t& got) { return pullTrimmed(out, frames, got); });
+        failed(s)) {
+        failure_ = Failure{s, 0};
+        stretcher_.reset();
+        stream_.reset();
+    }
+}
+
+Status PlayingSource::pullTrimmed(float* out, std::int64_t frames, std::int64_t& got)
+{
+    got = 0;
+    const std::int64_t n = std::min(frames, trimmedLeft_);
+    if (n <= 0)
+        return kOk;
+    if (const Status s = stream_->read(out, n, got); failed(s)) {
+        failure_ = stream_->lastFailure();
+        return s;
+    }
+    trimmedLeft_ -= got;
+    if (got < n)
+        trimmedLeft_ = 0;  // the file ended before its measured end
+    return kOk;
 }
 
 Status PlayingSource::readFrames(std::int64_t n, float* out)
@@ -93,7 +152,15 @@ Status PlayingSource::readFrames(std::int64_t n, float* out)
     // n frames in the stream's channels; silence once the stream has ended.
     const auto channels = static_cast<std::size_t>(stream_ ? stream_->channels() : 1);
     std::int64_t got = 0;
-    if (stream_ && !ended_) {
+    if (stretcher_ && !ended_) {
+        if (const Status s = stretcher_->read(out, n, got); failed(s)) {
+            if (!failed(failure_.status))
+                failure_ = Failure{s, 0};
+            return s;
+        }
+        if (got < n)
+            ended_ = true;
+    } else if (stream_ && !ended_) {
         if (const Status s = stream_->read(out, n, got); failed(s)) {
             failure_ = stream_->lastFailure();
             return s;
@@ -118,7 +185,9 @@ Status PlayingSource::skipTo(std::int64_t wanted)
     return kOk;
 }
 
-void PlayingSource::applyVolume(int outChannels)
+// The envelope and the volume in one pass, with the channels mapped to the output's. Most blocks
+// lie where the envelope is 1 and take the plain loops.
+void PlayingSource::applyGain(int outChannels, std::int64_t first)
 {
     const int sourceChannels = stream_ ? stream_->channels() : 1;
     std::vector<float>& samples = part_->samples;
@@ -127,15 +196,29 @@ void PlayingSource::applyVolume(int outChannels)
     const float* in = scratch_.data();
     float* out = samples.data();
     const float volume = volume_;
-    if (sourceChannels == outChannels) {
-        for (std::size_t i = 0; i < n * static_cast<std::size_t>(outChannels); ++i)
-            out[i] = in[i] * volume;
-    } else if (outChannels == 2) {  // a mono source on both channels at full level
-        for (std::size_t i = 0; i < n; ++i)
-            out[2 * i] = out[2 * i + 1] = in[i] * volume;
-    } else {  // stereo to mono: the mean
-        for (std::size_t i = 0; i < n; ++i)
-            out[i] = (in[2 * i] + in[2 * i + 1]) * 0.5f * volume;
+    if (envelope_.unity(first, part_->count)) {
+        if (sourceChannels == outChannels) {
+            for (std::size_t i = 0; i < n * static_cast<std::size_t>(outChannels); ++i)
+                out[i] = in[i] * volume;
+        } else if (outChannels == 2) {  // a mono source on both channels at full level
+            for (std::size_t i = 0; i < n; ++i)
+                out[2 * i] = out[2 * i + 1] = in[i] * volume;
+        } else {  // stereo to mono: the mean
+            for (std::size_t i = 0; i < n; ++i)
+                out[i] = (in[2 * i] + in[2 * i + 1]) * 0.5f * volume;
+        }
+    } else {
+        for (std::size_t i = 0; i < n; ++i) {
+            const float gain = envelope_.at(first + static_cast<std::int64_t>(i)) * volume;
+            if (sourceChannels == outChannels) {
+                for (int c = 0; c < outChannels; ++c)
+                    out[i * outChannels + c] = in[i * outChannels + c] * gain;
+            } else if (outChannels == 2) {
+                out[2 * i] = out[2 * i + 1] = in[i] * gain;
+            } else {
+                out[i] = (in[2 * i] + in[2 * i + 1]) * 0.5f * gain;
+            }
+        }
     }
     // The decoder's frames are cleaned already; what is left here is a finite value made infinite
     // by the resampler or the volume. Cleared per source, so it never reaches the others' sum.

@@ -13,8 +13,10 @@
 
 #include "platform/media/Status.h"
 #include "platform/media/core/FfmpegHandles.h"
+#include "platform/media/core/GainEnvelope.h"
 #include "platform/media/core/Placement.h"
 #include "platform/media/core/SourceStream.h"
+#include "platform/media/core/TimeStretcher.h"
 
 namespace sonarel::media {
 class FaultInjector;
@@ -37,9 +39,9 @@ public:
     // `entry` must outlive the source. `index` is its place on the timeline (the mixing order).
     PlayingSource(const SourceEntry& entry, std::size_t index, std::int64_t start, std::int64_t frames);
 
-    // Decodes this source's part of the block into samples(), in output channels with the volume
-    // applied. The file is opened at the first block the source plays in. A failure is kept in
-    // failure() and the source then plays nothing more.
+    // Decodes this source's part of the block into samples(), in output channels with its shaping
+    // (trim, speed, fades, cut ramps) and its volume applied. The file is opened at the first block the source plays
+    // in. A failure is kept in failure() and the source then plays nothing more.
     void fill(const BlockRequest& block);
 
     std::size_t index() const { return index_; }
@@ -60,9 +62,11 @@ public:
 private:
     void fillBlock(const BlockRequest& block);
     void open(const BlockRequest& block);
+    void openStretched(const BlockRequest& block, StreamSettings settings);
+    Status pullTrimmed(float* out, std::int64_t frames, std::int64_t& got);
     Status readFrames(std::int64_t n, float* out);
     Status skipTo(std::int64_t wanted);
-    void applyVolume(int outChannels);
+    void applyGain(int outChannels, std::int64_t first);
 
     const SourceEntry& entry_;
     std::size_t index_;
@@ -70,7 +74,11 @@ private:
     std::int64_t start_;   // first output frame
     std::int64_t frames_;  // frames it contributes
     float volume_;
+    GainEnvelope envelope_;
     std::unique_ptr<SourceStream> stream_;
+    // With keep pitch: the stream at speed 1 feeds the stretcher exactly the trimmed span.
+    std::unique_ptr<TimeStretcher> stretcher_;
+    std::int64_t trimmedLeft_ = 0;  // frames of that span not yet handed to the stretcher
     bool opened_ = false;
     bool ended_ = false;
     std::int64_t position_ = 0;  // frames of the source consumed so far (relative to start_)

@@ -17,6 +17,7 @@ extern "C" {
 #include "platform/media/core/Files.h"
 #include "platform/media/core/MediaInput.h"
 #include "platform/media/core/NonFiniteSamples.h"
+#include "platform/media/core/StartPlan.h"
 
 namespace sonarel::media::core {
 
@@ -53,6 +54,45 @@ std::int64_t silenceNonFinite(AVFrame& frame)
     return cleared;
 }
 
+// The resampler's rates as the exact, reduced ratio input : output, speed included: `inUnits` input
+// samples make `outUnits` output frames. False when they cannot be worked out.
+bool effectiveRates(int rate, const StreamSettings& settings, int& inUnits, int& outUnits)
+{
+    int speedNum = 0;
+    int speedDen = 0;
+    av_reduce(&speedNum, &speedDen, settings.speedNum, settings.speedDen, 1 << 30);
+    // The resampler multiplies its input rate by its phase count (up to 1024) in an int.
+    constexpr int kMaxResamplerRate = 1 << 19;
+    av_reduce(&inUnits, &outUnits, static_cast<std::int64_t>(rate) * speedNum,
+              static_cast<std::int64_t>(settings.outputRate) * speedDen, kMaxResamplerRate);
+    if (inUnits <= 0 || outUnits <= 0)
+        return false;
+    const double ratio = static_cast<double>(inUnits) / outUnits;
+    if (ratio > kMaxRateRatio || ratio < 1.0 / kMaxRateRatio) {
+        const double clamp = ratio > 1.0 ? kMaxRateRatio : 1.0 / kMaxRateRatio;
+        av_reduce(&inUnits, &outUnits, static_cast<std::int64_t>(clamp * 1024.0), 1024, kMaxResamplerRate);
+    }
+    return true;
+}
+
+// Removes the first `count` samples of a decoded frame (0 < count < nb_samples).
+bool dropLeadingSamples(AVFrame& frame, int count)
+{
+    if (av_frame_make_writable(&frame) < 0)
+        return false;
+    const auto format = static_cast<AVSampleFormat>(frame.format);
+    const bool planar = av_sample_fmt_is_planar(format) != 0;
+    const int channels = frame.ch_layout.nb_channels;
+    const auto width = static_cast<std::size_t>(av_get_bytes_per_sample(format)) *
+                       static_cast<std::size_t>(planar ? 1 : channels);
+    const auto kept = static_cast<std::size_t>(frame.nb_samples - count);
+    for (int p = 0; p < (planar ? channels : 1); ++p)
+        std::memmove(frame.extended_data[p], frame.extended_data[p] + static_cast<std::size_t>(count) * width,
+                     kept * width);
+    frame.nb_samples -= count;
+    return true;
+}
+
 }  // namespace
 
 struct SourceStream::Impl {
@@ -73,6 +113,13 @@ struct SourceStream::Impl {
     bool demuxEnded = false;
     bool finished = false;
     std::int64_t nonFinite = 0;  // samples that were not numbers, cleared before conversion
+    std::int64_t packets = 0;    // handed to the decoder
+    // After a seek: input samples before feedFrom are dropped; the first frame must not begin
+    // after it, else the seek missed and the stream is read again from the start.
+    std::int64_t feedFrom = 0;
+    bool firstAfterSeek = false;
+    bool seekMissed = false;
+    std::int64_t dropOutput = 0;  // output frames still to leave out
 
     ~Impl()
     {
@@ -127,29 +174,10 @@ struct SourceStream::Impl {
         if (const Status s = drainResampler(); failed(s))
             return s;
         swr.reset();
-        // Rates as the exact ratio input : output, speed included.
-        std::int64_t speedNum = settings.speedNum;
-        std::int64_t speedDen = settings.speedDen;
-        {
-            int n = 0;
-            int d = 0;
-            av_reduce(&n, &d, speedNum, speedDen, 1 << 30);
-            speedNum = n;
-            speedDen = d;
-        }
         int inRateEff = 0;
         int outRateEff = 0;
-        // The resampler multiplies its input rate by its phase count (up to 1024) in an int.
-        constexpr int kMaxResamplerRate = 1 << 19;
-        av_reduce(&inRateEff, &outRateEff, static_cast<std::int64_t>(rate) * speedNum,
-                  static_cast<std::int64_t>(settings.outputRate) * speedDen, kMaxResamplerRate);
-        if (inRateEff <= 0 || outRateEff <= 0)
+        if (!effectiveRates(rate, settings, inRateEff, outRateEff))
             return kErrInvalidArg;
-        const double ratio = static_cast<double>(inRateEff) / outRateEff;
-        if (ratio > kMaxRateRatio || ratio < 1.0 / kMaxRateRatio) {
-            const double clamp = ratio > 1.0 ? kMaxRateRatio : 1.0 / kMaxRateRatio;
-            av_reduce(&inRateEff, &outRateEff, static_cast<std::int64_t>(clamp * 1024.0), 1024, kMaxResamplerRate);
-        }
         SwrContext* raw = nullptr;
         if (const int r = swr_alloc_set_opts2(&raw, &outLayout, AV_SAMPLE_FMT_FLT, outRateEff, &layout,
                                               static_cast<AVSampleFormat>(format), inRateEff, 0, nullptr);
@@ -196,9 +224,70 @@ struct SourceStream::Impl {
         return kOk;
     }
 
+    // Seeks to where `plan` says; without a seek (or when it fails) the stream is read from the
+    // start and the whole skip is left out of its output.
+    void startAt(std::int64_t skipFrames, bool seek)
+    {
+        dropOutput = skipFrames;
+        const int rate = input.codec->sample_rate;
+        int inUnits = 0;
+        int outUnits = 0;
+        if (!seek || skipFrames <= 0 || !effectiveRates(rate, settings, inUnits, outUnits))
+            return;
+        const char* demuxer = input.format->iformat ? input.format->iformat->name : "";
+        const StartPlan plan = planStart(skipFrames, inUnits, outUnits, rate,
+                                         seeksExactly(demuxer, avcodec_get_name(input.codec->codec_id)));
+        if (plan.seekSample < 0)
+            return;
+        const AVStream* st = input.stream();
+        const std::int64_t target = av_rescale_q(plan.seekSample, AVRational{1, rate}, st->time_base) + startTime();
+        if (avformat_seek_file(input.format.get(), input.streamIndex, INT64_MIN, target, target, 0) < 0)
+            return;
+        avcodec_flush_buffers(input.codec.get());
+        feedFrom = plan.feedFrom;
+        firstAfterSeek = true;
+        dropOutput = plan.dropOutput;
+    }
+
+    std::int64_t startTime() const
+    {
+        const std::int64_t t = input.stream()->start_time;
+        return t == AV_NOPTS_VALUE ? 0 : t;
+    }
+
+    // Drops what a seek decoded before its point. False when the frame is dropped whole.
+    bool trimAfterSeek(AVFrame& f)
+    {
+        const std::int64_t ts = f.best_effort_timestamp;
+        std::int64_t offset = 0;  // from the stream's start, in its time base
+        const bool known = ts != AV_NOPTS_VALUE && f.sample_rate == input.codec->sample_rate &&
+                           !__builtin_sub_overflow(ts, startTime(), &offset);
+        const std::int64_t at = known ? av_rescale_q(offset, input.stream()->time_base, AVRational{1, f.sample_rate})
+                                      : 0;
+        // A seek lands before its target, and never a minute before: timestamps that say
+        // otherwise cannot be trusted, and reading from the start is.
+        const std::int64_t farBefore = feedFrom - 60 * static_cast<std::int64_t>(f.sample_rate);
+        if (!known || (firstAfterSeek && (at > feedFrom || at < farBefore))) {
+            seekMissed = true;
+            return false;
+        }
+        firstAfterSeek = false;
+        if (at + f.nb_samples <= feedFrom)
+            return false;
+        const std::int64_t early = feedFrom - at;
+        feedFrom = 0;
+        if (early > 0 && !dropLeadingSamples(f, static_cast<int>(early))) {
+            seekMissed = true;  // out of memory here: the safe path reads from the start
+            return false;
+        }
+        return true;
+    }
+
     Status convert(AVFrame& f)
     {
         if (f.nb_samples <= 0 || f.sample_rate <= 0 || f.ch_layout.nb_channels <= 0)
+            return kOk;
+        if (feedFrom > 0 && !trimAfterSeek(f))
             return kOk;
         const std::int64_t cleared = silenceNonFinite(f);
         if (cleared < 0)
@@ -253,7 +342,7 @@ struct SourceStream::Impl {
                 continue;  // a damaged frame is skipped
             }
             errors = 0;
-            const Status s = convert(*frame);
+            const Status s = seekMissed ? kOk : convert(*frame);
             av_frame_unref(frame.get());
             if (failed(s))
                 return s;
@@ -283,6 +372,7 @@ struct SourceStream::Impl {
         }
         Status status = kOk;
         if (packet->stream_index == input.streamIndex) {
+            ++packets;
             const int sent = avcodec_send_packet(input.codec.get(), packet.get());
             if (sent == AVERROR(ENOMEM))
                 status = kErrOutOfMemory;
@@ -299,9 +389,16 @@ SourceStream::~SourceStream() = default;
 
 Status SourceStream::open(const std::string& path, const StreamSettings& settings)
 {
+    path_ = path;
+    return openImpl(path, settings, true);
+}
+
+Status SourceStream::openImpl(const std::string& path, const StreamSettings& settings, bool seek)
+{
+    const std::int64_t packetsBefore = impl_ ? impl_->packets : 0;
     impl_.reset();
     failure_ = {};
-    if (settings.outputRate <= 0 || settings.speedNum <= 0 || settings.speedDen <= 0)
+    if (settings.outputRate <= 0 || settings.speedNum <= 0 || settings.speedDen <= 0 || settings.skipFrames < 0)
         return kErrInvalidArg;
     auto impl = std::make_unique<Impl>();
     impl->settings = settings;
@@ -315,15 +412,43 @@ Status SourceStream::open(const std::string& path, const StreamSettings& setting
         return kErrOutOfMemory;
     channels_ = impl->input.codec->ch_layout.nb_channels == 1 ? 1 : 2;
     av_channel_layout_default(&impl->outLayout, channels_);
+    impl->packets = packetsBefore;
+    impl->startAt(settings.skipFrames, seek);
     impl_ = std::move(impl);
+    return kOk;
+}
+
+// Leaves out the frames before the stream's start. A seek that landed after its point (a file
+// whose timestamps lie) is undone by reading the file again from its start.
+Status SourceStream::skipAhead()
+{
+    const auto ch = static_cast<std::size_t>(channels_);
+    while (impl_->dropOutput > 0) {
+        if (impl_->available() == 0) {
+            if (impl_->finished)
+                return kOk;
+            if (const Status s = refill(std::min<std::int64_t>(impl_->dropOutput, 4096)); failed(s))
+                return s;
+            continue;
+        }
+        const std::int64_t n = std::min(impl_->dropOutput, impl_->available());
+        impl_->fifoPos += static_cast<std::size_t>(n) * ch;
+        impl_->dropOutput -= n;
+    }
     return kOk;
 }
 
 Status SourceStream::refill(std::int64_t wanted)
 {
-    while (impl_->available() < wanted && !impl_->finished)
+    while (impl_->available() < wanted && !impl_->finished) {
         if (const Status s = impl_->step(); failed(s))
             return keep(s);
+        if (impl_->seekMissed) {
+            const StreamSettings settings = impl_->settings;
+            if (const Status s = openImpl(path_, settings, false); failed(s))
+                return s;
+        }
+    }
     return kOk;
 }
 
@@ -338,6 +463,9 @@ Status SourceStream::read(float* out, std::int64_t frames, std::int64_t& got)
     got = 0;
     if (!impl_)
         return kErrWrongState;
+    if (impl_->dropOutput > 0)
+        if (const Status s = skipAhead(); failed(s))
+            return s;
     const auto ch = static_cast<std::size_t>(channels_);
     while (got < frames) {
         if (impl_->available() == 0) {
@@ -360,6 +488,11 @@ Status SourceStream::read(float* out, std::int64_t frames, std::int64_t& got)
 std::int64_t SourceStream::silencedSamples() const
 {
     return impl_ ? impl_->nonFinite : 0;
+}
+
+std::int64_t SourceStream::decodedPackets() const
+{
+    return impl_ ? impl_->packets : 0;
 }
 
 Failure checkConversion(const std::string& path, int outputRate)

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The sound of one media file at the mix's rate: the best audio stream, decoded and resampled
-// (with the varispeed factor) to interleaved float.
+// (with the varispeed factor) to interleaved float, from any point of the file.
 #pragma once
 
 #include <atomic>
@@ -23,6 +23,10 @@ struct StreamSettings {
     // as fast. Given as the exact ratio media length : timeline length.
     std::int64_t speedNum = 1;
     std::int64_t speedDen = 1;
+    // Output frames to leave out at the start: the stream then begins with the frame it would have
+    // produced after this many when read from the file's start. Formats whose seeking is exact get
+    // there by a seek and a short decode; the others decode from the start.
+    std::int64_t skipFrames = 0;
     const std::atomic<bool>* stop = nullptr;  // raised to abandon reading at once
     FaultInjector* faults = nullptr;          // "Run.ReadSource" is checked per packet read
 };
@@ -45,15 +49,20 @@ public:
 
     // How many decoded samples were not numbers (NaN, infinities) and were silenced.
     std::int64_t silencedSamples() const;
+    // How many packets were handed to the decoder so far: what a skip cost.
+    std::int64_t decodedPackets() const;
 
     // The status of the last failure with FFmpeg's own code behind it, if any.
     const Failure& lastFailure() const { return failure_; }
 
 private:
     struct Impl;
+    Status openImpl(const std::string& path, const StreamSettings& settings, bool seek);
+    Status skipAhead();
     Status refill(std::int64_t wanted);
     Status keep(Status status);
     std::unique_ptr<Impl> impl_;
+    std::string path_;
     int channels_ = 2;
     Failure failure_;
 };
