@@ -10,10 +10,10 @@ namespace sonarel {
 std::optional<EntryProperties> askEntryProperties(const MixItem& item, Desktop& desktop, QWidget* parent)
 {
     AudioSettingsDialog dialog(desktop, parent);
-    dialog.setSettings(audioSettingsOf(item.properties()));
+    dialog.setEntry(item);
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
-    return entryPropertiesOf(dialog.settings());
+    return dialog.properties();
 }
 
 void openInMediaPlayer(const MixItemStore& store, SelectionCursor& selection, Desktop& desktop)
