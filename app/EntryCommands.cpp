@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/EntryCommands.h"
 
+#include "app/MixListView.h"
 #include "platform/Desktop.h"
 #include "platform/FileChecks.h"
 #include "settings/ui/AudioSettingsDialog.h"
@@ -14,6 +15,41 @@ std::optional<EntryProperties> askEntryProperties(const MixItem& item, Desktop& 
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
     return dialog.properties();
+}
+
+std::vector<int> selectedEntries(const MixItemStore& store, SelectionCursor selection)
+{
+    std::vector<int> rows;
+    for (int row = selection.next(); row >= 0 && row < store.audioCount(); row = selection.next())
+        rows.push_back(row);
+    return rows;
+}
+
+bool allMuted(const MixItemStore& store, const std::vector<int>& entries)
+{
+    for (int row : entries) {
+        if (!store.at(row).muted)
+            return false;
+    }
+    return !entries.empty();
+}
+
+void muteCommand(MixItemStore& store, MixListView& view, Desktop& desktop)
+{
+    if (store.audioCount() == 0)
+        return;
+    const std::vector<int> rows = selectedEntries(store, view.selectionCursor());
+    if (rows.empty()) {
+        desktop.showAppMessage(QStringLiteral("Please select an item!"));
+        return;
+    }
+    const bool mute = !allMuted(store, rows);
+    for (int row : rows) {
+        EntryProperties properties = store.at(row).properties();
+        properties.muted = mute;
+        setEntryProperties(store, row, properties);
+    }
+    view.refresh(store);
 }
 
 void openInMediaPlayer(const MixItemStore& store, SelectionCursor& selection, Desktop& desktop)

@@ -2,7 +2,7 @@
 // The mix list as the person sees it: a report view with five centred columns, grid lines, full-row
 // selection of several rows, and drops of files from a file manager. Row i always shows entry i.
 // Tab leaves the list (it does not walk its cells); a focus ring frames the list while the focus
-// came from the keyboard.
+// came from the keyboard. A muted entry's row is greyed and its name ends in "(muted)".
 #pragma once
 
 #include <QStringList>
