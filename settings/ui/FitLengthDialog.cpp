@@ -52,8 +52,8 @@ FitLengthDialog::FitLengthDialog(Desktop& desktop, REFERENCE_TIME playedLength, 
 void FitLengthDialog::accept()
 {
     const QString localePoint = QLocale().decimalPoint();
-    const auto seconds =
-        readLeadingNumber(length_->text(), localePoint.size() == 1 ? localePoint[0] : QLatin1Char('.'));
+    const auto seconds = readLeadingNumber(length_->text(),
+                                           localePoint.size() == 1 ? localePoint[0] : QLatin1Char('.'));
     const auto fitted = seconds ? speedForLength(playedLength_, *seconds) : std::nullopt;
     if (!fitted) {
         desktop_.showAppMessage(kFitLengthRefused);
