@@ -49,7 +49,7 @@ void muteCommand(MixItemStore& store, MixListView& view, Desktop& desktop)
         properties.muted = mute;
         setEntryProperties(store, row, properties);
     }
-    view.refresh(store);
+    view.updateRows(store, rows);
 }
 
 void openInMediaPlayer(const MixItemStore& store, SelectionCursor& selection, Desktop& desktop)

@@ -27,7 +27,7 @@ std::vector<int> selectedEntries(const MixItemStore& store, SelectionCursor sele
 bool allMuted(const MixItemStore& store, const std::vector<int>& entries);
 
 // Mute (Ctrl+M): mutes the selected entries, or unmutes them when all are muted already; the list
-// is rewritten once, so the change is one undo step. Nothing in an empty list; "Please select an
+// rows are rewritten together, so the change is one undo step. Nothing in an empty list; "Please select an
 // item!" without a selection.
 void muteCommand(MixItemStore& store, MixListView& view, Desktop& desktop);
 

@@ -153,6 +153,15 @@ void MixListView::updateRow(const MixItemStore& store, int row)
     }
 }
 
+void MixListView::updateRows(const MixItemStore& store, const std::vector<int>& rows)
+{
+    for (int row : rows) {
+        if (row >= 0 && row < store.audioCount() && row < rowCount())
+            fillRow(store.at(row), row);
+    }
+    Q_EMIT listChanged();
+}
+
 SelectionCursor MixListView::selectionCursor() const
 {
     std::set<int> rows;

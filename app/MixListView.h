@@ -7,6 +7,7 @@
 
 #include <QStringList>
 #include <QTableWidget>
+#include <vector>
 
 #include "controls/KeyboardFocus.h"
 #include "model/ListEditing.h"
@@ -22,6 +23,8 @@ public:
 
     void refresh(const MixItemStore& store);  // all rows from the store
     void updateRow(const MixItemStore& store, int row);
+    // Rewrites the given rows, keeping the selection, and says once that the list changed.
+    void updateRows(const MixItemStore& store, const std::vector<int>& rows);
     SelectionCursor selectionCursor() const;  // the selected rows in ascending order
     int firstSelectedRow() const;             // -1 when none
 

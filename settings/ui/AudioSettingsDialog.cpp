@@ -116,7 +116,7 @@ void AudioSettingsDialog::createMorePart(int partTop)
 
     keepPitch_ = new QCheckBox(QStringLiteral("&Keep pitch"), morePart_);
     keepPitch_->setObjectName(QString::number(kIdKeepPitch));
-    keepPitch_->setGeometry(units.toPixels(7, rowTop(5), 100, 12));
+    keepPitch_->setGeometry(units.toPixels(7, rowTop(5), 60, 12));
     keepPitch_->setAccessibleDescription(QStringLiteral("The speed changes the tempo and leaves the pitch"));
     pitch_ = makeBox(kIdPitch, 66, rowTop(6), morePart_);
     pitchLabel_ = label("&Pitch :", 7, rowTop(6) + 1, 56, pitch_);
@@ -129,7 +129,7 @@ void AudioSettingsDialog::createMorePart(int partTop)
 
     mute_ = new QCheckBox(QStringLiteral("Mu&te"), morePart_);
     mute_->setObjectName(QString::number(kIdMute));
-    mute_->setGeometry(units.toPixels(7, rowTop(7), 50, 12));
+    mute_->setGeometry(units.toPixels(7, rowTop(7), 40, 12));
     auto* fit = new QPushButton(QStringLiteral("Fit &length..."), morePart_);
     fit->setObjectName(QString::number(kIdFitLength));
     fit->setGeometry(units.toPixels(95, rowTop(7) - 1, 56, 14));
