@@ -136,8 +136,10 @@ private Q_SLOTS:
             QTRY_VERIFY(more->isChecked());  // an access key clicks after a short flash
             QVERIFY(box(d, Box::kIdInPoint)->isVisible());
             QVERIFY(d.height() > closedHeight);
-            QVERIFY(d.rect().contains(control<QPushButton>(d, Box::kIdFitLength)->geometry().translated(
-                control<QPushButton>(d, Box::kIdFitLength)->parentWidget()->pos())));
+            QVERIFY(
+                d.rect().contains(control<QPushButton>(d, Box::kIdFitLength)
+                                      ->geometry()
+                                      .translated(control<QPushButton>(d, Box::kIdFitLength)->parentWidget()->pos())));
             QTest::keyClick(&d, Qt::Key_M, Qt::AltModifier);
             QTRY_COMPARE(d.height(), closedHeight);
             QVERIFY(!box(d, Box::kIdInPoint)->isVisible());
@@ -210,8 +212,9 @@ private Q_SLOTS:
                                        << QStringLiteral(
                                               "Please enter an in point before the end of the file, at 4.000 seconds.");
         QTest::newRow("out 0") << int(Box::kIdOutPoint) << "0"
-                               << QStringLiteral("Please enter an out point after the in point, or leave the box empty "
-                                                 "to play to the end of the file.");
+                               << QStringLiteral(
+                                      "Please enter an out point after the in point, or leave the box empty "
+                                      "to play to the end of the file.");
         QTest::newRow("fade in -0.5") << int(Box::kIdFadeIn) << "-0.5" << fade;
         QTest::newRow("fade out x") << int(Box::kIdFadeOut) << "x" << number;
         QTest::newRow("pitch 30") << int(Box::kIdPitch) << "30"
@@ -287,8 +290,9 @@ private Q_SLOTS:
         // Cancel leaves the speed as it was; an out point before the in point is named first.
         QVERIFY(editRow(*f, 0, [&](AudioSettingsDialog& d) {
             const QString speed = box(d, Box::kIdSpeed)->text();
-            sonarel::testing::WhenDialogOpens<FitLengthDialog> cancelled(
-                [&](FitLengthDialog& ask) { QTest::keyClick(&ask, Qt::Key_Escape); });
+            sonarel::testing::WhenDialogOpens<FitLengthDialog> cancelled([&](FitLengthDialog& ask) {
+                QTest::keyClick(&ask, Qt::Key_Escape);
+            });
             QTest::mouseClick(control<QPushButton>(d, Box::kIdFitLength), Qt::LeftButton);
             QVERIFY(cancelled.ran());
             QCOMPARE(box(d, Box::kIdSpeed)->text(), speed);
@@ -332,8 +336,8 @@ private Q_SLOTS:
             QTest::keyClick(&d, Qt::Key_M, Qt::AltModifier);
             QTRY_VERIFY(box(d, Box::kIdInPoint)->isVisible());  // an access key clicks after a short flash
             QCOMPARE(QApplication::focusWidget(), control<QWidget>(d, Box::kIdMore));
-            const int order[] = {Box::kIdInPoint,   Box::kIdOutPoint, Box::kIdFadeIn, Box::kIdFadeOut,
-                                 Box::kIdFadeCurve, Box::kIdKeepPitch, Box::kIdMute,  Box::kIdFitLength};
+            const int order[] = {Box::kIdInPoint,   Box::kIdOutPoint,  Box::kIdFadeIn, Box::kIdFadeOut,
+                                 Box::kIdFadeCurve, Box::kIdKeepPitch, Box::kIdMute,   Box::kIdFitLength};
             for (int id : order) {
                 QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
                 QCOMPARE(QApplication::focusWidget()->objectName(), QString::number(id));
