@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSettings>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -131,8 +132,8 @@ private Q_SLOTS:
             QVERIFY(QTest::qWaitForWindowActive(&d));
             QCOMPARE(QApplication::focusWidget(), control(d, kIdOutputFileBox));
             QCOMPARE(control<QLineEdit>(d, kIdOutputFileBox)->selectedText(), text(d, kIdOutputFileBox));
-            for (int id : {kIdOutputFileBox, kIdBrowse, kIdSampleRateList, kIdChannelsList, kIdBitsList, kIdOptionsOk,
-                           kIdOptionsCancel})
+            for (int id : {kIdOutputFileBox, kIdBrowse, kIdSampleRateList, kIdChannelsList, kIdBitsList, kIdEdgeFadeBox,
+                           kIdOptionsOk, kIdOptionsCancel})
                 QVERIFY2(control(d, id)->isVisible(), qPrintable(objectNameOf(id)));
             for (int id : {kIdFrameRateList, kIdFrameRateBox, kIdFrameSizeList, kIdWidthBox, kIdHeightBox,
                            kIdPictureFitList, kIdVideoCompressorList, kIdAudioCompressorList})
@@ -217,6 +218,42 @@ private Q_SLOTS:
             QCOMPARE(w.status(), statusBefore);
             QVERIFY(stored(w.profile).isEmpty());
         }
+    }
+
+    // "Fade cut edges" edits the window's ramp: OK keeps it, Cancel does not, and it stays in 0..10.
+    void theCutEdgeRampRoundTripsThroughTheDialog()
+    {
+        Window w(app(), music());
+        QCOMPARE(w.dialog.outputSettings().edgeFadeMs, 5);
+        auto ramp = [](OutputOptionsDialog& d) { return control<QSpinBox>(d, kIdEdgeFadeBox); };
+        QVERIFY(options(w, [&](OutputOptionsDialog& d) {
+            QVERIFY(QTest::qWaitForWindowActive(&d));
+            QCOMPARE(ramp(d)->text(), QStringLiteral("5"));
+            QCOMPARE(ramp(d)->accessibleName(), QStringLiteral("Fade cut edges in milliseconds"));
+            QTest::keyClick(&d, Qt::Key_F, Qt::AltModifier);  // the label's access key
+            QCOMPARE(QApplication::focusWidget(), ramp(d));
+            for (int i = 0; i < 3; ++i)
+                QTest::keyClick(ramp(d), Qt::Key_Up);
+            click(d, kIdOptionsOk);
+        }));
+        QCOMPARE(w.dialog.outputSettings().edgeFadeMs, 8);
+        QVERIFY(options(w, [&](OutputOptionsDialog& d) {
+            QCOMPARE(ramp(d)->value(), 8);
+            for (int i = 0; i < 5; ++i)
+                QTest::keyClick(ramp(d), Qt::Key_Up);
+            QCOMPARE(ramp(d)->value(), 10);
+            QTest::keyClick(&d, Qt::Key_Escape);
+        }));
+        QCOMPARE(w.dialog.outputSettings().edgeFadeMs, 8);
+        QVERIFY(options(w, [&](OutputOptionsDialog& d) {
+            ramp(d)->setFocus();
+            ramp(d)->selectAll();
+            QTest::keyClicks(ramp(d), QStringLiteral("0"));
+            QTest::keyClick(ramp(d), Qt::Key_Return);  // the default button
+        }));
+        QCOMPARE(w.dialog.outputSettings().edgeFadeMs, 0);
+        QCOMPARE(w.dialog.outputSettings().outputFile, dir_.filePath(QStringLiteral("Music/audio_mix.wav")));
+        QVERIFY(w.desktop.messages.empty());
     }
 
     void aTypedPathIsStoredUnchangedEvenWhenEmpty()
