@@ -364,6 +364,20 @@ private Q_SLOTS:
                 keys << key;
             }
             QCOMPARE(keys.size(), 10);
+
+            // Open, every control lies inside the dialog and none covers another.
+            QList<QRect> placed;
+            for (QWidget* widget : d.findChildren<QWidget*>()) {
+                if (!widget->isVisible() || widget == widget->window() || widget->objectName() == QString() ||
+                    widget->parentWidget() == nullptr || widget->children().contains(box(d, Box::kIdInPoint)))
+                    continue;
+                const QRect at(widget->mapTo(&d, QPoint(0, 0)), widget->size());
+                QVERIFY2(d.rect().contains(at), qPrintable(widget->objectName()));
+                for (const QRect& other : placed)
+                    QVERIFY2(!other.intersects(at), qPrintable(widget->objectName()));
+                placed << at;
+            }
+            QCOMPARE(placed.size(), 15);
         }));
     }
 
