@@ -26,9 +26,9 @@ std::vector<int> selectedEntries(const MixItemStore& store, SelectionCursor sele
 // Whether there are selected entries and every one of them is muted: the Mute command's check.
 bool allMuted(const MixItemStore& store, const std::vector<int>& entries);
 
-// Mute (Ctrl+M): mutes the selected entries, or unmutes them when all are muted already; the list
-// rows are rewritten together, so the change is one undo step. Nothing in an empty list; "Please select an
-// item!" without a selection.
+// Mute (Ctrl+M): mutes the selected entries, or unmutes them when all are muted already. Their
+// rows are rewritten together, so the change is one undo step. Nothing in an empty list;
+// "Please select an item!" without a selection.
 void muteCommand(MixItemStore& store, MixListView& view, Desktop& desktop);
 
 // Opens the file of each selected entry, in row order, with the default handler. A file that is

@@ -88,19 +88,18 @@ std::optional<AudioSettingsProblem> readAudioSettings(const QString& startText, 
                                                       const QString& speedText, AudioSettings& settings,
                                                       QChar localePoint)
 {
-    const QString& notANumber = kNotANumber;
     const auto start = readLeadingNumber(startText, localePoint);
     if (!start)
-        return problem(AudioField::StartTime, notANumber);
+        return problem(AudioField::StartTime, kNotANumber);
     const auto volume = readLeadingNumber(volumeText, localePoint);
     if (!volume)
-        return problem(AudioField::Volume, notANumber);
+        return problem(AudioField::Volume, kNotANumber);
     if (*volume < 0.0 || *volume > kMaxVolume)
         return problem(AudioField::Volume, QStringLiteral("Please enter a number between %1 and %2.")
                                                .arg(QString::number(0), QString::number(kMaxVolume)));
     const auto speed = readLeadingNumber(speedText, localePoint);
     if (!speed)
-        return problem(AudioField::Speed, notANumber);
+        return problem(AudioField::Speed, kNotANumber);
     // A speed divides the entry's length: zero or less has no meaning.
     if (*speed <= 0.0)
         return problem(AudioField::Speed,
