@@ -297,7 +297,11 @@ private Q_SLOTS:
                 marks += f->dialog.store().at(i).muted ? QLatin1Char('M') : QLatin1Char('-');
             return marks;
         };
-        auto ctrlM = [&] { QTest::keySequence(&f->dialog, QKeySequence(Qt::CTRL | Qt::Key_M)); };
+        auto ctrlM = [&] {
+            f->dialog.activateWindow();  // the shortcut belongs to the window, which a closed menu may leave inactive
+            QVERIFY(QTest::qWaitForWindowActive(&f->dialog));
+            QTest::keySequence(&f->dialog, QKeySequence(Qt::CTRL | Qt::Key_M));
+        };
 
         selectRows(f->list(), {0, 2});
         QVERIFY(!muteFromMenu(f->dialog));
