@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/EntryCommands.h"
 
+#include "app/MixListView.h"
 #include "platform/Desktop.h"
 #include "platform/FileChecks.h"
 #include "settings/ui/AudioSettingsDialog.h"
@@ -10,10 +11,45 @@ namespace sonarel {
 std::optional<EntryProperties> askEntryProperties(const MixItem& item, Desktop& desktop, QWidget* parent)
 {
     AudioSettingsDialog dialog(desktop, parent);
-    dialog.setSettings(audioSettingsOf(item.properties()));
+    dialog.setEntry(item);
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
-    return entryPropertiesOf(dialog.settings());
+    return dialog.properties();
+}
+
+std::vector<int> selectedEntries(const MixItemStore& store, SelectionCursor selection)
+{
+    std::vector<int> rows;
+    for (int row = selection.next(); row >= 0 && row < store.audioCount(); row = selection.next())
+        rows.push_back(row);
+    return rows;
+}
+
+bool allMuted(const MixItemStore& store, const std::vector<int>& entries)
+{
+    for (int row : entries) {
+        if (!store.at(row).muted)
+            return false;
+    }
+    return !entries.empty();
+}
+
+void muteCommand(MixItemStore& store, MixListView& view, Desktop& desktop)
+{
+    if (store.audioCount() == 0)
+        return;
+    const std::vector<int> rows = selectedEntries(store, view.selectionCursor());
+    if (rows.empty()) {
+        desktop.showAppMessage(QStringLiteral("Please select an item!"));
+        return;
+    }
+    const bool mute = !allMuted(store, rows);
+    for (int row : rows) {
+        EntryProperties properties = store.at(row).properties();
+        properties.muted = mute;
+        setEntryProperties(store, row, properties);
+    }
+    view.updateRows(store, rows);
 }
 
 void openInMediaPlayer(const MixItemStore& store, SelectionCursor& selection, Desktop& desktop)

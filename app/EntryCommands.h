@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Commands on single entries of the list: asking for an entry's new start time, volume and
-// speed, and playing the selected files with the person's default player.
+// Commands on single entries of the list: asking for an entry's new properties, muting the
+// selected entries, and playing the selected files with the person's default player.
 #pragma once
 
 #include <optional>
+#include <vector>
 
 #include "model/EntryEditing.h"
 #include "model/ListEditing.h"
@@ -13,10 +14,22 @@ class QWidget;
 namespace sonarel {
 
 class Desktop;
+class MixListView;
 
 // Opens the audio settings dialog on `item`'s values; the new values after OK, nothing after
 // Cancel or Esc.
 std::optional<EntryProperties> askEntryProperties(const MixItem& item, Desktop& desktop, QWidget* parent);
+
+// The selected rows within the list, in ascending order.
+std::vector<int> selectedEntries(const MixItemStore& store, SelectionCursor selection);
+
+// Whether there are selected entries and every one of them is muted: the Mute command's check.
+bool allMuted(const MixItemStore& store, const std::vector<int>& entries);
+
+// Mute (Ctrl+M): mutes the selected entries, or unmutes them when all are muted already. Their
+// rows are rewritten together, so the change is one undo step. Nothing in an empty list;
+// "Please select an item!" without a selection.
+void muteCommand(MixItemStore& store, MixListView& view, Desktop& desktop);
 
 // Opens the file of each selected entry, in row order, with the default handler. A file that is
 // gone is named ("<path> does not exist!", caption "Error") and ends the command there.

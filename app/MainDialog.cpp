@@ -89,6 +89,11 @@ void MainDialog::createControls()
 
     connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_T), this), &QShortcut::activated, this,
             &MainDialog::arrangementCommand);
+    muteAction_ = new QAction(QStringLiteral("&Mute"), this);
+    muteAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
+    muteAction_->setCheckable(true);
+    connect(muteAction_, &QAction::triggered, this, [this] { muteCommand(store_, *list_, desktop_); });
+    addAction(muteAction_);
 }
 
 QList<QWidget*> MainDialog::createCommandRow()
@@ -368,6 +373,9 @@ void MainDialog::contextMenuEvent(QContextMenuEvent* event)
 {
     QMenu menu(this);
     listFile_->addToMenu(menu);
+    // Checked when every selected entry is muted: choosing it then unmutes them.
+    muteAction_->setChecked(allMuted(store_, selectedEntries(store_, list_->selectionCursor())));
+    menu.addAction(muteAction_);
     menu.addAction(QStringLiteral("&Timeline"), QKeySequence(Qt::CTRL | Qt::Key_T), this,
                    &MainDialog::arrangementCommand);
     menu.addAction(QStringLiteral("&About Sonarel"), this, [this] { aboutCommand(desktop_, this); });

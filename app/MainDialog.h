@@ -13,6 +13,7 @@
 #include "render/MixRunControl.h"
 #include "settings/OutputSettings.h"
 
+class QAction;
 class QLabel;
 class QProgressBar;
 
@@ -100,6 +101,7 @@ private:
     QProgressBar* progress_ = nullptr;
     ImageButton* mixButton_ = nullptr;
     ArrangementWindow* arrangement_ = nullptr;
+    QAction* muteAction_ = nullptr;  // Ctrl+M and the context menu's Mute
     bool ready_ = false;
 };
 

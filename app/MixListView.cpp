@@ -32,6 +32,16 @@ void markIfMissing(QTableWidgetItem& cell, const QString& path)
     cell.setFont(font);
 }
 
+// A muted entry stays in its place but is not mixed: its row is greyed and its name says so.
+void markIfMuted(QTableWidgetItem& cell, const QColor& grey, bool isNameCell)
+{
+    cell.setForeground(grey);
+    if (isNameCell) {
+        cell.setText(QStringLiteral("%1 (muted)").arg(cell.text()));
+        cell.setToolTip(QStringLiteral("Muted: %1").arg(cell.toolTip()));
+    }
+}
+
 QStringList localFiles(const QMimeData* data)
 {
     QStringList paths;
@@ -120,6 +130,8 @@ void MixListView::fillRow(const MixItem& item, int row)
         cell->setTextAlignment(Qt::AlignCenter);
         if (c == 0)
             markIfMissing(*cell, item.filePathText());
+        if (item.muted)
+            markIfMuted(*cell, palette().color(QPalette::Disabled, QPalette::Text), c == 0);
         setItem(row, c, cell);
     }
 }
@@ -139,6 +151,15 @@ void MixListView::updateRow(const MixItemStore& store, int row)
         fillRow(store.at(row), row);
         Q_EMIT listChanged();
     }
+}
+
+void MixListView::updateRows(const MixItemStore& store, const std::vector<int>& rows)
+{
+    for (int row : rows) {
+        if (row >= 0 && row < store.audioCount() && row < rowCount())
+            fillRow(store.at(row), row);
+    }
+    Q_EMIT listChanged();
 }
 
 SelectionCursor MixListView::selectionCursor() const

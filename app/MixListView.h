@@ -2,11 +2,12 @@
 // The mix list as the person sees it: a report view with five centred columns, grid lines, full-row
 // selection of several rows, and drops of files from a file manager. Row i always shows entry i.
 // Tab leaves the list (it does not walk its cells); a focus ring frames the list while the focus
-// came from the keyboard.
+// came from the keyboard. A muted entry's row is greyed and its name ends in "(muted)".
 #pragma once
 
 #include <QStringList>
 #include <QTableWidget>
+#include <vector>
 
 #include "controls/KeyboardFocus.h"
 #include "model/ListEditing.h"
@@ -22,6 +23,8 @@ public:
 
     void refresh(const MixItemStore& store);  // all rows from the store
     void updateRow(const MixItemStore& store, int row);
+    // Rewrites the given rows, keeping the selection, and says once that the list changed.
+    void updateRows(const MixItemStore& store, const std::vector<int>& rows);
     SelectionCursor selectionCursor() const;  // the selected rows in ascending order
     int firstSelectedRow() const;             // -1 when none
 

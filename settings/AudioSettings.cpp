@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "settings/AudioSettings.h"
 
+#include <cmath>
+
 #include "model/NumberText.h"
 #include "platform/media/ReferenceTime.h"
 
@@ -17,6 +19,64 @@ AudioSettingsProblem problem(AudioField field, const QString& message, const QSt
     return {field, message, caption};
 }
 
+const QString kNotANumber = QStringLiteral("Please enter a number.");
+
+double secondsOf(REFERENCE_TIME time)
+{
+    return static_cast<double>(time) / static_cast<double>(kReferenceUnitsPerSecond);
+}
+
+// One seconds box of the "More" part. A text left as it was shown keeps the exact value, which
+// three decimals could not give back.
+std::optional<AudioSettingsProblem> readSecondsBox(AudioField field, const QString& text, const QString& shownText,
+                                                   REFERENCE_TIME exact, const QString& belowZero, QChar localePoint,
+                                                   REFERENCE_TIME& value)
+{
+    if (text == shownText) {
+        value = exact;
+        return std::nullopt;
+    }
+    const auto seconds = readLeadingNumber(text, localePoint);
+    if (!seconds)
+        return problem(field, kNotANumber);
+    if (*seconds < 0.0)
+        return problem(field, belowZero);
+    if (*seconds > kLongestStartSeconds)
+        return problem(field, QStringLiteral("Please enter at most %1 seconds.").arg(kLongestStartSeconds, 0, 'f', 0));
+    value = secondsToReferenceTime(*seconds);
+    return std::nullopt;
+}
+
+// The in and out boxes: out is kToSourceEnd for an empty box.
+std::optional<AudioSettingsProblem> readPlayedPart(const ShapingTexts& texts, const EntryProperties& shown,
+                                                   REFERENCE_TIME duration, QChar localePoint, REFERENCE_TIME& in,
+                                                   REFERENCE_TIME& out)
+{
+    const ShapingTexts shownTexts = shapingTextsOf(shown);
+    REFERENCE_TIME readIn = 0;
+    if (auto failed = readSecondsBox(AudioField::InPoint, texts.inPoint, shownTexts.inPoint, shown.inPoint,
+                                     QStringLiteral("Please enter an in point of 0 seconds or more."), localePoint,
+                                     readIn))
+        return failed;
+    const QString outAfterIn = QStringLiteral(
+        "Please enter an out point after the in point, or leave the box empty to play to the end of the file.");
+    REFERENCE_TIME readOut = kToSourceEnd;
+    if (!texts.outPoint.trimmed().isEmpty()) {
+        if (auto failed = readSecondsBox(AudioField::OutPoint, texts.outPoint, shownTexts.outPoint, shown.outPoint,
+                                         outAfterIn, localePoint, readOut))
+            return failed;
+    }
+    if (duration > 0 && readIn >= duration)
+        return problem(AudioField::InPoint, QStringLiteral("Please enter an in point before the end of the file, "
+                                                           "at %1 seconds.")
+                                                .arg(boxText(secondsOf(duration))));
+    if (readOut != kToSourceEnd && readOut <= readIn)
+        return problem(AudioField::OutPoint, outAfterIn);
+    in = readIn;
+    out = readOut;
+    return std::nullopt;
+}
+
 }  // namespace
 
 QString boxText(double value)
@@ -28,19 +88,18 @@ std::optional<AudioSettingsProblem> readAudioSettings(const QString& startText, 
                                                       const QString& speedText, AudioSettings& settings,
                                                       QChar localePoint)
 {
-    const QString notANumber = QStringLiteral("Please enter a number.");
     const auto start = readLeadingNumber(startText, localePoint);
     if (!start)
-        return problem(AudioField::StartTime, notANumber);
+        return problem(AudioField::StartTime, kNotANumber);
     const auto volume = readLeadingNumber(volumeText, localePoint);
     if (!volume)
-        return problem(AudioField::Volume, notANumber);
+        return problem(AudioField::Volume, kNotANumber);
     if (*volume < 0.0 || *volume > kMaxVolume)
         return problem(AudioField::Volume, QStringLiteral("Please enter a number between %1 and %2.")
                                                .arg(QString::number(0), QString::number(kMaxVolume)));
     const auto speed = readLeadingNumber(speedText, localePoint);
     if (!speed)
-        return problem(AudioField::Speed, notANumber);
+        return problem(AudioField::Speed, kNotANumber);
     // A speed divides the entry's length: zero or less has no meaning.
     if (*speed <= 0.0)
         return problem(AudioField::Speed,
@@ -55,6 +114,97 @@ std::optional<AudioSettingsProblem> readAudioSettings(const QString& startText, 
                        error);
     settings = {*start, *volume, *speed};
     return std::nullopt;
+}
+
+ShapingTexts shapingTextsOf(const EntryProperties& properties)
+{
+    return {boxText(secondsOf(properties.inPoint)),
+            properties.outPoint == kToSourceEnd ? QString() : boxText(secondsOf(properties.outPoint)),
+            boxText(secondsOf(properties.fadeIn)), boxText(secondsOf(properties.fadeOut)),
+            boxText(properties.pitchSemitones)};
+}
+
+ShapingChoices shapingChoicesOf(const EntryProperties& properties)
+{
+    return {properties.fadeCurve, properties.keepPitch, properties.muted};
+}
+
+std::optional<AudioSettingsProblem> readShaping(const ShapingTexts& texts, const ShapingChoices& choices,
+                                                const EntryProperties& shown, REFERENCE_TIME duration,
+                                                EntryProperties& result, QChar localePoint)
+{
+    REFERENCE_TIME in = 0;
+    REFERENCE_TIME out = kToSourceEnd;
+    if (auto failed = readPlayedPart(texts, shown, duration, localePoint, in, out))
+        return failed;
+    const ShapingTexts shownTexts = shapingTextsOf(shown);
+    const QString fadeBelowZero = QStringLiteral("Please enter a fade length of 0 seconds or more.");
+    REFERENCE_TIME fadeIn = 0;
+    if (auto failed = readSecondsBox(AudioField::FadeIn, texts.fadeIn, shownTexts.fadeIn, shown.fadeIn, fadeBelowZero,
+                                     localePoint, fadeIn))
+        return failed;
+    REFERENCE_TIME fadeOut = 0;
+    if (auto failed = readSecondsBox(AudioField::FadeOut, texts.fadeOut, shownTexts.fadeOut, shown.fadeOut,
+                                     fadeBelowZero, localePoint, fadeOut))
+        return failed;
+    double pitch = 0.0;
+    if (choices.keepPitch) {
+        const auto typed = texts.pitch == shownTexts.pitch ? std::optional<double>(shown.pitchSemitones)
+                                                           : readLeadingNumber(texts.pitch, localePoint);
+        if (!typed)
+            return problem(AudioField::Pitch, kNotANumber);
+        if (!(*typed >= kLowestPitchSemitones && *typed <= kHighestPitchSemitones))
+            return problem(AudioField::Pitch, QStringLiteral("Please enter a pitch between %1 and %2 semitones.")
+                                                  .arg(kLowestPitchSemitones)
+                                                  .arg(kHighestPitchSemitones));
+        pitch = *typed;
+    }
+    result.inPoint = in;
+    result.outPoint = out;
+    result.fadeIn = fadeIn;
+    result.fadeOut = fadeOut;
+    result.fadeCurve = choices.fadeCurve;
+    result.keepPitch = choices.keepPitch;
+    result.pitchSemitones = pitch;
+    result.muted = choices.muted;
+    return std::nullopt;
+}
+
+std::optional<AudioSettingsProblem> readPlayedLength(const ShapingTexts& texts, const EntryProperties& shown,
+                                                     REFERENCE_TIME duration, REFERENCE_TIME& length, QChar localePoint)
+{
+    REFERENCE_TIME in = 0;
+    REFERENCE_TIME out = kToSourceEnd;
+    if (auto failed = readPlayedPart(texts, shown, duration, localePoint, in, out))
+        return failed;
+    if (out == kToSourceEnd || (duration > 0 && out > duration)) {
+        if (duration <= 0)
+            return problem(AudioField::OutPoint, QStringLiteral("The length of this file is not known: please enter "
+                                                                "an out point to fit the length to."));
+        out = duration;
+    }
+    length = out - in;
+    return std::nullopt;
+}
+
+std::optional<double> speedForLength(REFERENCE_TIME playedLength, double seconds)
+{
+    if (!(seconds > 0.0) || !std::isfinite(seconds) || playedLength <= 0)
+        return std::nullopt;
+    const double speed = secondsOf(playedLength) / seconds;
+    if (!(speed > 0.0) || !std::isfinite(speed))
+        return std::nullopt;
+    return speed;
+}
+
+QString speedText(double speed)
+{
+    for (int decimals = 3; decimals <= 17; ++decimals) {
+        const QString text = QString::asprintf("%.*f", decimals, speed);
+        if (readLeadingNumber(text) == speed)
+            return text;
+    }
+    return QString::number(speed, 'g', 17);
 }
 
 AudioSettings audioSettingsOf(const EntryProperties& properties)

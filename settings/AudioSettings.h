@@ -25,7 +25,7 @@ inline constexpr double kMaxVolume = 100.0;
 // How a value is written into its box: three decimals and a '.' whatever the locale.
 QString boxText(double value);
 
-enum class AudioField { Volume, StartTime, Speed };
+enum class AudioField { Volume, StartTime, Speed, InPoint, OutPoint, FadeIn, FadeOut, Pitch };
 
 // Why the OK was refused: the message, its caption (empty for an application box) and the box
 // that gets the focus.
@@ -41,6 +41,51 @@ struct AudioSettingsProblem {
 std::optional<AudioSettingsProblem> readAudioSettings(const QString& startText, const QString& volumeText,
                                                       const QString& speedText, AudioSettings& settings,
                                                       QChar localePoint = QLatin1Char('.'));
+
+// The "More" part of the dialog: the boxes' texts, and the choices that cannot be mistyped.
+struct ShapingTexts {
+    QString inPoint;
+    QString outPoint;  // empty: the file's end
+    QString fadeIn;
+    QString fadeOut;
+    QString pitch;
+};
+struct ShapingChoices {
+    FadeCurve fadeCurve = FadeCurve::Linear;
+    bool keepPitch = false;
+    bool muted = false;
+};
+
+// How an entry's shaping is shown: seconds and semitones as boxText, an out point at the file's
+// end as an empty box.
+ShapingTexts shapingTextsOf(const EntryProperties& properties);
+ShapingChoices shapingChoicesOf(const EntryProperties& properties);
+
+// Reads and checks the "More" part in reading order (in, out, fade in, fade out, pitch) against
+// `shown`, the entry the dialog opened with, and its measured `duration` (0 or less: unknown). A
+// box whose text is still the one it opened with keeps the entry's exact value, so OK changes
+// nothing that was not typed. The pitch is read only with keep pitch; without it the pitch is 0.
+// On success the shaping fields of `result` are set; otherwise the first problem is returned and
+// `result` is left alone.
+std::optional<AudioSettingsProblem> readShaping(const ShapingTexts& texts, const ShapingChoices& choices,
+                                                const EntryProperties& shown, REFERENCE_TIME duration,
+                                                EntryProperties& result, QChar localePoint = QLatin1Char('.'));
+
+// "Fit length...": the part that plays, read from the in and out boxes as readShaping reads them;
+// an empty out box is the measured `duration`. Problems as readShaping's, and one on the out box
+// when the file's length is unknown and no out point is typed.
+std::optional<AudioSettingsProblem> readPlayedLength(const ShapingTexts& texts, const EntryProperties& shown,
+                                                     REFERENCE_TIME duration, REFERENCE_TIME& length,
+                                                     QChar localePoint = QLatin1Char('.'));
+
+// The speed at which `playedLength` (source time) lasts `seconds` on the output; nothing when
+// the length typed is not above 0 or gives no usable speed.
+std::optional<double> speedForLength(REFERENCE_TIME playedLength, double seconds);
+inline const QString kFitLengthRefused = QStringLiteral("Please enter a length above 0 seconds.");
+
+// A speed as the speed box shows it: three decimals when that is exact, otherwise as many digits
+// as it takes to read back the same number (a fitted speed must give the length asked for).
+QString speedText(double speed);
 
 // Between the list's units and the dialog's: the start time in 100-ns units becomes seconds, and
 // seconds become 100-ns units truncated toward zero.

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "settings/OutputOptions.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <string>
@@ -81,6 +82,7 @@ OutputOptionsForm initialOutputOptions(const OutputSettings& settings, media::Me
     form.sampleRateIndex = settings.sampleRateIndex;
     form.channelsIndex = settings.channelsIndex;
     form.bitsIndex = settings.bitsIndex;
+    form.edgeFadeMs = settings.edgeFadeMs;
     return form;
 }
 
@@ -118,6 +120,7 @@ OutputOptionsOutcome confirmOutputOptions(const OutputOptionsForm& form, OutputS
     result.sampleRateIndex = form.sampleRateIndex;
     result.channelsIndex = form.channelsIndex;
     result.bitsIndex = form.bitsIndex;
+    result.edgeFadeMs = std::clamp(form.edgeFadeMs, 0, kLongestEdgeFadeMs);
     settings = result;
     return OutputOptionsOutcome::Accepted;
 }
@@ -128,6 +131,7 @@ void copyBackOutputOptions(OutputSettings& owner, const OutputSettings& confirme
     owner.sampleRateIndex = confirmed.sampleRateIndex;
     owner.channelsIndex = confirmed.channelsIndex;
     owner.bitsIndex = confirmed.bitsIndex;
+    owner.edgeFadeMs = confirmed.edgeFadeMs;
 }
 
 QString browseOutputFile(const QString& receivedOutputFile, Desktop& desktop)

@@ -27,6 +27,8 @@ inline const QString kFirstVideoCompressor = QStringLiteral("Full frames (uncomp
 inline const QString kFirstAudioCompressor = QStringLiteral("Uncompressed Audio");
 inline const QString kFrameRateTooSmall = QStringLiteral("The frame rate is too small!");
 inline constexpr double kSmallestFrameRate = 0.001;
+inline constexpr int kDefaultEdgeFadeMs = 5;
+inline constexpr int kLongestEdgeFadeMs = 10;
 
 // The content of every control of the dialog: texts of the boxes, selected positions of the lists.
 struct OutputOptionsForm {
@@ -34,6 +36,7 @@ struct OutputOptionsForm {
     int sampleRateIndex = 0;
     int channelsIndex = 0;
     int bitsIndex = 0;
+    int edgeFadeMs = kDefaultEdgeFadeMs;  // "Fade cut edges"
     // The hidden video-form block.
     int frameRateIndex = 0;
     QString frameRateText;
@@ -65,7 +68,8 @@ enum class OutputOptionsOutcome {
 OutputOptionsOutcome confirmOutputOptions(const OutputOptionsForm& form, OutputSettings& settings,
                                           ProfileStore& profile, Desktop& desktop);
 
-// What the owner takes back from a confirmed dialog: the output file and the wave format only.
+// What the owner takes back from a confirmed dialog: the output file, the wave format and the
+// cut-edge ramp.
 void copyBackOutputOptions(OutputSettings& owner, const OutputSettings& confirmed);
 
 // Browse: asks for a file name, starting in the folder of `receivedOutputFile`; the new text of

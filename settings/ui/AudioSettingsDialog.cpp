@@ -1,13 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "settings/ui/AudioSettingsDialog.h"
 
+#include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
 #include <QPushButton>
 
 #include "controls/DialogUnits.h"
+#include "model/NumberText.h"
 #include "platform/Desktop.h"
+#include "settings/ui/FitLengthDialog.h"
 
 namespace sonarel {
 
@@ -15,6 +19,12 @@ namespace {
 
 constexpr int kDialogWidth = 162;
 constexpr int kDialogHeight = 89;
+// "More" sits under OK and Cancel; its part opens below it.
+constexpr int kMoreTop = 87;
+constexpr int kClosedHeight = kMoreTop + 14 + 7;
+constexpr int kRowHeight = 17;
+constexpr int kMoreRows = 8;
+constexpr int kOpenHeight = kClosedHeight + 4 + kMoreRows * kRowHeight;
 
 }  // namespace
 
@@ -33,7 +43,7 @@ AudioSettingsDialog::AudioSettingsDialog(Desktop& desktop, QWidget* parent) : QD
             made->setBuddy(buddy);
         return made;
     };
-    // Created in tab order: volume, start time, speed, OK, Cancel.
+    // Created in tab order: volume, start time, speed, OK, Cancel, then "More" and its part.
     volume_ = makeBox(kIdVolume, 66, 7);
     startTime_ = makeBox(kIdStartTime, 66, 26);
     speed_ = makeBox(kIdSpeed, 66, 45);
@@ -56,13 +66,85 @@ AudioSettingsDialog::AudioSettingsDialog(Desktop& desktop, QWidget* parent) : QD
     connect(ok, &QPushButton::clicked, this, &AudioSettingsDialog::accept);
     connect(cancel, &QPushButton::clicked, this, &AudioSettingsDialog::reject);
 
-    setSettings(settings_);
+    more_ = new QPushButton(QStringLiteral("&More"), this);
+    more_->setObjectName(QString::number(kIdMore));
+    more_->setGeometry(units.toPixels(7, kMoreTop, 44, 14));
+    more_->setCheckable(true);
+    more_->setAutoDefault(false);
+    more_->setAccessibleDescription(
+        QStringLiteral("Shows or hides the in and out points, fades, pitch and mute of the entry"));
+    createMorePart(kClosedHeight);
+    connect(more_, &QPushButton::toggled, this, &AudioSettingsDialog::showMore);
+
+    setEntry(MixItem{});
     volume_->setFocus();
 }
 
-QLineEdit* AudioSettingsDialog::makeBox(int id, int left, int top)
+void AudioSettingsDialog::createMorePart(int partTop)
 {
-    auto* made = new QLineEdit(this);
+    const DialogUnits units(font());
+    morePart_ = new QWidget(this);
+    morePart_->setGeometry(units.toPixels(0, partTop, kDialogWidth, kOpenHeight - partTop));
+    auto rowTop = [](int row) { return 4 + row * kRowHeight; };
+    auto label = [this, &units](const char* text, int left, int top, int width, QWidget* buddy) {
+        auto* made = new QLabel(QString::fromUtf8(text), morePart_);
+        made->setGeometry(units.toPixels(left, top, width, 9));
+        made->setBuddy(buddy);
+        return made;
+    };
+    // One row each, in reading order; a box's label names it for screen readers.
+    auto secondsRow = [&](int id, int row, const char* text, const char* accessibleName) {
+        QLineEdit* made = makeBox(id, 66, rowTop(row), morePart_);
+        label(text, 7, rowTop(row) + 1, 56, made);
+        label("Seconds", 122, rowTop(row) + 2, 29, nullptr);
+        made->setAccessibleName(QString::fromUtf8(accessibleName));
+        return made;
+    };
+    inPoint_ = secondsRow(kIdInPoint, 0, "&In point :", "In point in seconds");
+    outPoint_ = secondsRow(kIdOutPoint, 1, "O&ut point :", "Out point in seconds");
+    outPoint_->setPlaceholderText(QStringLiteral("end"));
+    outPoint_->setAccessibleDescription(QStringLiteral("Empty plays to the end of the file"));
+    fadeIn_ = secondsRow(kIdFadeIn, 2, "&Fade in :", "Fade in in seconds");
+    fadeOut_ = secondsRow(kIdFadeOut, 3, "Fade &out :", "Fade out in seconds");
+
+    fadeCurve_ = new QComboBox(morePart_);
+    fadeCurve_->setObjectName(QString::number(kIdFadeCurve));
+    fadeCurve_->addItems({QStringLiteral("Linear"), QStringLiteral("Equal power")});
+    fadeCurve_->setGeometry(units.toPixels(66, rowTop(4), 85, 12));
+    fadeCurve_->setAccessibleName(QStringLiteral("Fade curve"));
+    label("Fade &curve :", 7, rowTop(4) + 1, 56, fadeCurve_);
+
+    keepPitch_ = new QCheckBox(QStringLiteral("&Keep pitch"), morePart_);
+    keepPitch_->setObjectName(QString::number(kIdKeepPitch));
+    keepPitch_->setGeometry(units.toPixels(7, rowTop(5), 60, 12));
+    keepPitch_->setAccessibleDescription(QStringLiteral("The speed changes the tempo and leaves the pitch"));
+    pitch_ = makeBox(kIdPitch, 66, rowTop(6), morePart_);
+    pitchLabel_ = label("&Pitch :", 7, rowTop(6) + 1, 56, pitch_);
+    label("Semitones", 122, rowTop(6) + 2, 38, nullptr);
+    pitch_->setAccessibleName(QStringLiteral("Pitch in semitones"));
+    connect(keepPitch_, &QCheckBox::toggled, this, [this](bool on) {
+        pitch_->setEnabled(on);
+        pitchLabel_->setEnabled(on);
+    });
+
+    mute_ = new QCheckBox(QStringLiteral("Mu&te"), morePart_);
+    mute_->setObjectName(QString::number(kIdMute));
+    mute_->setGeometry(units.toPixels(7, rowTop(7), 40, 12));
+    auto* fit = new QPushButton(QStringLiteral("Fit &length..."), morePart_);
+    fit->setObjectName(QString::number(kIdFitLength));
+    fit->setGeometry(units.toPixels(95, rowTop(7) - 1, 56, 14));
+    fit->setAutoDefault(false);
+    fit->setAccessibleDescription(QStringLiteral("Sets the speed so that the entry lasts a given number of seconds"));
+    connect(fit, &QPushButton::clicked, this, &AudioSettingsDialog::fitLength);
+
+    QWidget* order[] = {more_, inPoint_, outPoint_, fadeIn_, fadeOut_, fadeCurve_, keepPitch_, pitch_, mute_, fit};
+    for (std::size_t i = 1; i < std::size(order); ++i)
+        setTabOrder(order[i - 1], order[i]);
+}
+
+QLineEdit* AudioSettingsDialog::makeBox(int id, int left, int top, QWidget* parent)
+{
+    auto* made = new QLineEdit(parent != nullptr ? parent : this);
     made->setObjectName(QString::number(id));
     made->setGeometry(DialogUnits(font()).toPixels(left, top, 48, 12));
     made->setAlignment(Qt::AlignCenter);
@@ -74,9 +156,46 @@ QLineEdit* AudioSettingsDialog::box(AudioField field) const
     switch (field) {
     case AudioField::Volume: return volume_;
     case AudioField::StartTime: return startTime_;
+    case AudioField::InPoint: return inPoint_;
+    case AudioField::OutPoint: return outPoint_;
+    case AudioField::FadeIn: return fadeIn_;
+    case AudioField::FadeOut: return fadeOut_;
+    case AudioField::Pitch: return pitch_;
     case AudioField::Speed: break;
     }
     return speed_;
+}
+
+bool AudioSettingsDialog::moreShown() const
+{
+    return more_->isChecked();
+}
+
+void AudioSettingsDialog::showMore(bool shown)
+{
+    more_->setChecked(shown);  // no-op when called from the button itself
+    morePart_->setVisible(shown);
+    const DialogUnits units(font());
+    setFixedSize(units.x(kDialogWidth), units.y(shown ? kOpenHeight : kClosedHeight));
+}
+
+void AudioSettingsDialog::setEntry(const MixItem& item)
+{
+    properties_ = item.properties();
+    duration_ = item.duration;
+    const ShapingTexts texts = shapingTextsOf(properties_);
+    inPoint_->setText(texts.inPoint);
+    outPoint_->setText(texts.outPoint);
+    fadeIn_->setText(texts.fadeIn);
+    fadeOut_->setText(texts.fadeOut);
+    pitch_->setText(texts.pitch);
+    fadeCurve_->setCurrentIndex(properties_.fadeCurve == FadeCurve::EqualPower ? 1 : 0);
+    keepPitch_->setChecked(properties_.keepPitch);
+    pitch_->setEnabled(properties_.keepPitch);
+    pitchLabel_->setEnabled(properties_.keepPitch);
+    mute_->setChecked(properties_.muted);
+    showMore(usesShaping(properties_));
+    setSettings(audioSettingsOf(properties_));
 }
 
 void AudioSettingsDialog::setSettings(const AudioSettings& settings)
@@ -88,25 +207,66 @@ void AudioSettingsDialog::setSettings(const AudioSettings& settings)
     volume_->selectAll();  // the first box takes what is typed at once
 }
 
+ShapingTexts AudioSettingsDialog::shapingTexts() const
+{
+    return {inPoint_->text(), outPoint_->text(), fadeIn_->text(), fadeOut_->text(), pitch_->text()};
+}
+
+QChar AudioSettingsDialog::localePoint() const
+{
+    // '.' always works; the locale's own decimal point as well.
+    const QString point = QLocale().decimalPoint();
+    return point.size() == 1 ? point[0] : QLatin1Char('.');
+}
+
+void AudioSettingsDialog::showProblem(const AudioSettingsProblem& problem)
+{
+    if (problem.caption.isEmpty())
+        desktop_.showAppMessage(problem.message);
+    else
+        desktop_.showMessage(problem.message, problem.caption, MessageIcon::None);
+    QLineEdit* failing = box(problem.field);
+    if (failing->parentWidget() == morePart_)
+        showMore(true);
+    failing->setFocus(Qt::OtherFocusReason);
+    failing->selectAll();
+}
+
 void AudioSettingsDialog::accept()
 {
     AudioSettings read;
-    // '.' always works; the locale's own decimal point as well.
-    const QString localePoint = QLocale().decimalPoint();
-    const auto problem = readAudioSettings(startTime_->text(), volume_->text(), speed_->text(), read,
-                                           localePoint.size() == 1 ? localePoint[0] : QLatin1Char('.'));
+    auto problem = readAudioSettings(startTime_->text(), volume_->text(), speed_->text(), read, localePoint());
+    EntryProperties properties = properties_;
+    if (!problem) {
+        const ShapingChoices choices{fadeCurve_->currentIndex() == 1 ? FadeCurve::EqualPower : FadeCurve::Linear,
+                                     keepPitch_->isChecked(), mute_->isChecked()};
+        problem = readShaping(shapingTexts(), choices, properties_, duration_, properties, localePoint());
+    }
     if (problem) {
-        if (problem->caption.isEmpty())
-            desktop_.showAppMessage(problem->message);
-        else
-            desktop_.showMessage(problem->message, problem->caption, MessageIcon::None);
-        QLineEdit* failing = box(problem->field);
-        failing->setFocus(Qt::OtherFocusReason);
-        failing->selectAll();
+        showProblem(*problem);
         return;
     }
     settings_ = read;
+    const EntryProperties placed = entryPropertiesOf(read);
+    properties.startTime = placed.startTime;
+    properties.volume = placed.volume;
+    properties.speed = placed.speed;
+    properties_ = properties;
     QDialog::accept();
+}
+
+void AudioSettingsDialog::fitLength()
+{
+    REFERENCE_TIME played = 0;
+    if (const auto problem = readPlayedLength(shapingTexts(), properties_, duration_, played, localePoint())) {
+        showProblem(*problem);
+        return;
+    }
+    const double speed = readLeadingNumber(speed_->text(), localePoint()).value_or(0.0);
+    FitLengthDialog ask(desktop_, played, speed, this);
+    if (ask.exec() != QDialog::Accepted)
+        return;
+    speed_->setText(speedText(ask.speed()));
 }
 
 }  // namespace sonarel

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
 
 #include "controls/ControlIds.h"
 #include "controls/DialogUnits.h"
@@ -17,7 +18,8 @@ namespace sonarel {
 namespace {
 
 constexpr int kDialogWidth = 249;
-constexpr int kDialogHeight = 132;
+constexpr int kDialogHeight = 145;
+constexpr int kButtonTop = 124;
 constexpr int kListHeight = 12;  // a closed drop-down list
 
 QStringList frameRateTexts()
@@ -55,6 +57,7 @@ void OutputOptionsDialog::createControls()
     // Created in tab order: the output file box is the first stop and gets the focus.
     createOutputFileRow();
     createWaveFormatGroup();
+    createEdgeFadeRow();
     createDialogButtons();
     createHiddenVideoForm();
 }
@@ -86,11 +89,26 @@ void OutputOptionsDialog::createWaveFormatGroup()
     labelControl(*bitsLabel, *bits_);
 }
 
+// Below the wave format: the short ramp on an entry's edge that cuts into its file's sound.
+void OutputOptionsDialog::createEdgeFadeRow()
+{
+    QLabel* label = makeLabel("&Fade cut edges:", 16, 105, 106, 12);
+    edgeFade_ = new QSpinBox(this);
+    edgeFade_->setRange(0, kLongestEdgeFadeMs);
+    edgeFade_->setAlignment(Qt::AlignRight);
+    place(*edgeFade_, kIdEdgeFadeBox, 134, 103, 40, kListHeight);
+    label->setBuddy(edgeFade_);
+    edgeFade_->setAccessibleName(QStringLiteral("Fade cut edges in milliseconds"));
+    edgeFade_->setAccessibleDescription(
+        QStringLiteral("A short ramp where an entry is cut into its sound, so that the cut does not click"));
+    makeLabel("ms", 178, 105, 16, 12);
+}
+
 void OutputOptionsDialog::createDialogButtons()
 {
-    QPushButton* ok = makeButton(kIdOptionsOk, "OK", 52, 111);
+    QPushButton* ok = makeButton(kIdOptionsOk, "OK", 52, kButtonTop);
     ok->setDefault(true);
-    QPushButton* cancel = makeButton(kIdOptionsCancel, "Cancel", 147, 111);
+    QPushButton* cancel = makeButton(kIdOptionsCancel, "Cancel", 147, kButtonTop);
     connect(ok, &QPushButton::clicked, this, &OutputOptionsDialog::accept);
     connect(cancel, &QPushButton::clicked, this, &OutputOptionsDialog::reject);
 }
@@ -98,20 +116,21 @@ void OutputOptionsDialog::createDialogButtons()
 // The video-form block: small, in the bottom-left corner, and never shown.
 void OutputOptionsDialog::createHiddenVideoForm()
 {
-    frameRateList_ = makeList(kIdFrameRateList, frameRateTexts(), 0, 124, 4);
-    frameRate_ = makeBox(kIdFrameRateBox, 4, 124, 4, 4);
+    constexpr int kHiddenTop = kDialogHeight - 8;
+    frameRateList_ = makeList(kIdFrameRateList, frameRateTexts(), 0, kHiddenTop, 4);
+    frameRate_ = makeBox(kIdFrameRateBox, 4, kHiddenTop, 4, 4);
     QComboBox* frameSize = makeList(kIdFrameSizeList,
                                     {QStringLiteral("800*600"), QStringLiteral("640*480"), QStringLiteral("720 * 576"),
                                      QStringLiteral("720 * 480"), QStringLiteral("480*576"), QStringLiteral("480*480"),
                                      QStringLiteral("352 * 288"), QStringLiteral("352 * 240"),
                                      QStringLiteral("Custom Size")},
-                                    8, 124, 4);
-    width_ = makeBox(kIdWidthBox, 12, 124, 4, 4);
-    height_ = makeBox(kIdHeightBox, 16, 124, 4, 4);
+                                    8, kHiddenTop, 4);
+    width_ = makeBox(kIdWidthBox, 12, kHiddenTop, 4, 4);
+    height_ = makeBox(kIdHeightBox, 16, kHiddenTop, 4, 4);
     pictureFit_ = makeList(kIdPictureFitList, {QStringLiteral("Preserve aspect ratio"), QStringLiteral("Stretch")}, 20,
-                           124, 4);
-    videoCompressors_ = makeList(kIdVideoCompressorList, {}, 24, 124, 4);
-    audioCompressors_ = makeList(kIdAudioCompressorList, {}, 28, 124, 4);
+                           kHiddenTop, 4);
+    videoCompressors_ = makeList(kIdVideoCompressorList, {}, 24, kHiddenTop, 4);
+    audioCompressors_ = makeList(kIdAudioCompressorList, {}, 28, kHiddenTop, 4);
     for (QWidget* hidden : std::initializer_list<QWidget*>{frameRateList_, frameSize, width_, height_, frameRate_,
                                                            pictureFit_, videoCompressors_, audioCompressors_})
         hidden->hide();
@@ -168,6 +187,7 @@ void OutputOptionsDialog::showForm(const OutputOptionsForm& form)
     sampleRate_->setCurrentIndex(form.sampleRateIndex);
     channels_->setCurrentIndex(form.channelsIndex);
     bits_->setCurrentIndex(form.bitsIndex);
+    edgeFade_->setValue(form.edgeFadeMs);
     outputFile_->selectAll();  // the first stop gets the focus: typing replaces the whole name
 }
 
@@ -178,6 +198,7 @@ OutputOptionsForm OutputOptionsDialog::readForm() const
     form.sampleRateIndex = sampleRate_->currentIndex();
     form.channelsIndex = channels_->currentIndex();
     form.bitsIndex = bits_->currentIndex();
+    form.edgeFadeMs = edgeFade_->value();
     form.frameRateIndex = frameRateList_->currentIndex();
     form.frameRateText = frameRate_->text();
     form.widthText = width_->text();

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// "Set output options": the output file and the wave format of the next mix.
+// "Set output options": the output file, the wave format and the cut-edge ramp of the next mix.
 //
 // A thin view over OutputOptions.h: the constructor fills the controls from a copy of the owner's
 // output settings (reading the compressor lists from the engine), Browse proposes a ".wav" name,
@@ -16,6 +16,7 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QSpinBox;
 
 namespace sonarel {
 
@@ -42,6 +43,7 @@ enum OutputOptionsControlId : int {
     kIdSampleRateList = 1065,
     kIdChannelsList = 1066,
     kIdBitsList = 1067,
+    kIdEdgeFadeBox = 1068,
 };
 
 class OutputOptionsDialog : public QDialog {
@@ -63,6 +65,7 @@ private:
     // The steps of createControls, in tab order.
     void createOutputFileRow();
     void createWaveFormatGroup();
+    void createEdgeFadeRow();
     void createDialogButtons();
     void createHiddenVideoForm();
     // Controls placed in dialog units and named by their number (0: no name).
@@ -81,6 +84,7 @@ private:
     QComboBox* sampleRate_ = nullptr;
     QComboBox* channels_ = nullptr;
     QComboBox* bits_ = nullptr;
+    QSpinBox* edgeFade_ = nullptr;
     QComboBox* frameRateList_ = nullptr;
     QLineEdit* frameRate_ = nullptr;
     QLineEdit* width_ = nullptr;

@@ -131,8 +131,8 @@ private Q_SLOTS:
             QVERIFY(QTest::qWaitForWindowActive(&d));
             QCOMPARE(QApplication::focusWidget(), control(d, kIdOutputFileBox));
             QCOMPARE(control<QLineEdit>(d, kIdOutputFileBox)->selectedText(), text(d, kIdOutputFileBox));
-            for (int id : {kIdOutputFileBox, kIdBrowse, kIdSampleRateList, kIdChannelsList, kIdBitsList, kIdOptionsOk,
-                           kIdOptionsCancel})
+            for (int id : {kIdOutputFileBox, kIdBrowse, kIdSampleRateList, kIdChannelsList, kIdBitsList, kIdEdgeFadeBox,
+                           kIdOptionsOk, kIdOptionsCancel})
                 QVERIFY2(control(d, id)->isVisible(), qPrintable(objectNameOf(id)));
             for (int id : {kIdFrameRateList, kIdFrameRateBox, kIdFrameSizeList, kIdWidthBox, kIdHeightBox,
                            kIdPictureFitList, kIdVideoCompressorList, kIdAudioCompressorList})
@@ -217,6 +217,31 @@ private Q_SLOTS:
             QCOMPARE(w.status(), statusBefore);
             QVERIFY(stored(w.profile).isEmpty());
         }
+    }
+
+    // "Fade cut edges" edits the window's ramp: OK keeps it, Cancel does not, and it stays in 0..10.
+    void theCutEdgeRampRoundTripsThroughTheDialog()
+    {
+        Window w(app(), music());
+        auto upAndClose = [&](int presses, Qt::Key close) {
+            return options(w, [&](OutputOptionsDialog& d) {
+                QVERIFY(QTest::qWaitForWindowActive(&d));
+                QTest::keyClick(&d, Qt::Key_F, Qt::AltModifier);  // the label's access key
+                for (int i = 0; i < presses; ++i)
+                    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Up);
+                QTest::keyClick(QApplication::focusWidget(), close);
+            });
+        };
+        QCOMPARE(w.dialog.outputSettings().edgeFadeMs, 5);
+        QVERIFY(upAndClose(3, Qt::Key_Return));
+        QCOMPARE(w.dialog.outputSettings().edgeFadeMs, 8);
+        QVERIFY(upAndClose(1, Qt::Key_Escape));
+        QCOMPARE(w.dialog.outputSettings().edgeFadeMs, 8);
+        QVERIFY(upAndClose(1, Qt::Key_Return));  // the dialog opened with the window's 8
+        QCOMPARE(w.dialog.outputSettings().edgeFadeMs, 9);
+        QVERIFY(upAndClose(5, Qt::Key_Return));
+        QCOMPARE(w.dialog.outputSettings().edgeFadeMs, 10);
+        QVERIFY(w.desktop.messages.empty());
     }
 
     void aTypedPathIsStoredUnchangedEvenWhenEmpty()

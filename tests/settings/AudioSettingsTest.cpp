@@ -141,3 +141,64 @@ TEST(EntryUnits, SecondsBecomeTruncatedHundredNanosecondUnits)
     EXPECT_EQ(shown.speed, 2.0);
     EXPECT_EQ(entryPropertiesOf(shown), properties);
 }
+
+// The rules of the "More" part that the window tests do not reach: unknown lengths, out points
+// past the end, a pitch without keep pitch, and which of several problems is named.
+TEST(ReadShaping, ReadsThePartThatPlaysAgainstTheFilesLength)
+{
+    constexpr REFERENCE_TIME kSecond = kReferenceUnitsPerSecond;
+    struct Case {
+        ShapingTexts texts;
+        bool keepPitch;
+        REFERENCE_TIME duration;
+        std::optional<AudioField> field;  // none: accepted
+        REFERENCE_TIME in, out;
+    };
+    const Case cases[] = {
+        {{"5", "", "0", "0", "0"}, false, 0, std::nullopt, 5 * kSecond, kToSourceEnd},  // unknown length
+        {{"1", "10", "0", "0", "0"}, false, 4 * kSecond, std::nullopt, kSecond, 10 * kSecond},
+        {{"0", "  ", "0", "0", "abc"}, false, 0, std::nullopt, 0, kToSourceEnd},  // no pitch without keep pitch
+        {{"1e300", "", "0", "0", "0"}, false, 0, AudioField::InPoint, 0, 0},
+        {{"-1", "", "-1", "0", "99"}, true, 0, AudioField::InPoint, 0, 0},
+        {{"0", "", "-1", "0", "99"}, true, 0, AudioField::FadeIn, 0, 0},
+        {{"0", "", "0", "", "99"}, true, 0, AudioField::FadeOut, 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.texts.inPoint.toStdString() + " / " + c.texts.outPoint.toStdString());
+        EntryProperties result;
+        result.inPoint = 7;
+        const auto problem = readShaping(c.texts, {FadeCurve::EqualPower, c.keepPitch, true}, {}, c.duration, result);
+        ASSERT_EQ(problem.has_value(), c.field.has_value());
+        if (problem) {
+            EXPECT_EQ(problem->field, *c.field);
+            EXPECT_EQ(result.inPoint, 7);  // nothing handed back
+            continue;
+        }
+        EXPECT_EQ(result.inPoint, c.in);
+        EXPECT_EQ(result.outPoint, c.out);
+        EXPECT_EQ(result.pitchSemitones, 0.0);
+        EXPECT_TRUE(result.muted);
+    }
+}
+
+TEST(FitLength, TheSpeedMakesThePlayedPartLastTheLengthAskedFor)
+{
+    constexpr REFERENCE_TIME kSecond = kReferenceUnitsPerSecond;
+    REFERENCE_TIME played = 0;
+    ASSERT_FALSE(readPlayedLength({"2", "30", "0", "0", "0"}, {}, 10 * kSecond, played));
+    EXPECT_EQ(played, 8 * kSecond);  // an out point past the end stops at the end
+    ASSERT_FALSE(readPlayedLength({"2", "5", "0", "0", "0"}, {}, 0, played));
+    EXPECT_EQ(played, 3 * kSecond);
+    const auto unknown = readPlayedLength({"2", "", "0", "0", "0"}, {}, 0, played);
+    ASSERT_TRUE(unknown);
+    EXPECT_EQ(unknown->field, AudioField::OutPoint);
+
+    for (double refused : {0.0, -1.0, std::nan(""), std::numeric_limits<double>::infinity(), 1e-320})
+        EXPECT_FALSE(speedForLength(8 * kSecond, refused)) << refused;
+    // The speed box gets a text that reads back as the very speed, so the length comes out as asked.
+    EXPECT_EQ(speedText(2.0), QStringLiteral("2.000"));
+    for (double seconds : {3.0, 7.0, 0.3, 123.456}) {
+        const QString text = speedText(*speedForLength(10 * kSecond, seconds));
+        EXPECT_NEAR(10.0 / *readLeadingNumber(text), seconds, 1e-12) << text.toStdString();
+    }
+}
