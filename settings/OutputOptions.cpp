@@ -121,6 +121,8 @@ OutputOptionsOutcome confirmOutputOptions(const OutputOptionsForm& form, OutputS
     result.channelsIndex = form.channelsIndex;
     result.bitsIndex = form.bitsIndex;
     result.edgeFadeMs = std::clamp(form.edgeFadeMs, 0, kLongestEdgeFadeMs);
+    if (result.edgeFadeMs != readEdgeFadeMs(profile))  // only a changed ramp adds its key
+        writeEdgeFadeMs(profile, result.edgeFadeMs);
     settings = result;
     return OutputOptionsOutcome::Accepted;
 }

@@ -27,8 +27,6 @@ inline const QString kFirstVideoCompressor = QStringLiteral("Full frames (uncomp
 inline const QString kFirstAudioCompressor = QStringLiteral("Uncompressed Audio");
 inline const QString kFrameRateTooSmall = QStringLiteral("The frame rate is too small!");
 inline constexpr double kSmallestFrameRate = 0.001;
-inline constexpr int kDefaultEdgeFadeMs = 5;
-inline constexpr int kLongestEdgeFadeMs = 10;
 
 // The content of every control of the dialog: texts of the boxes, selected positions of the lists.
 struct OutputOptionsForm {
