@@ -22,6 +22,7 @@
 #include "platform/media/services/MediaLibrary.h"
 #include "res/Resources.h"
 #include "settings/ProfileStore.h"
+#include "settings/ui/AudioSettingsDialog.h"
 #include "settings/ui/OutputOptionsDialog.h"
 
 namespace {
@@ -129,6 +130,19 @@ int main(int argc, char* argv[])
 
     sonarel::OutputOptionsDialog options(window.outputSettings(), profile, desktop, library, &window);
     if (!save(options, folder, QStringLiteral("output-options.png")))
+        return 1;
+
+    // The interview trimmed to its answer, faded in and out, a little faster with its pitch kept.
+    sonarel::MixItem shaped = window.store().at(1);
+    shaped.inPoint = 42'000'000;
+    shaped.outPoint = 275'000'000;
+    shaped.fadeIn = 5'000'000;
+    shaped.fadeOut = 20'000'000;
+    shaped.speed = 1.1;
+    shaped.keepPitch = true;
+    sonarel::AudioSettingsDialog audioSettings(desktop, &window);
+    audioSettings.setEntry(shaped);
+    if (!save(audioSettings, folder, QStringLiteral("audio-settings-more.png")))
         return 1;
 
     sonarel::AboutDialog about(desktop);
