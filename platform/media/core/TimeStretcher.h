@@ -15,8 +15,8 @@ namespace sonarel::media::core {
 // Reads up to `frames` frames of interleaved float into `out`; `got` < `frames` only at the end.
 using FramePull = std::function<Status(float* out, std::int64_t frames, std::int64_t& got)>;
 
-// Rubber Band's two engines: Finer (R3) sounds cleaner on speech and music, Faster (R2) costs less.
-// bench/README.md has the figures behind the default.
+// Rubber Band's two engines: Finer (R3) keeps notes in tune and speech closer to the original;
+// Faster (R2) takes a third to a quarter of the time. bench/README.md has the figures.
 enum class StretchEngine { Faster, Finer };
 
 // What the library handles: beyond these it runs out of memory, divides by zero or makes next to
@@ -28,7 +28,7 @@ inline constexpr double kMaxStretchPitchScale = 8.0;
 
 struct StretchSettings {
     int channels = 2;               // 1 or 2
-    int rate = 44100;               // of both the input and the output
+    int rate = 44100;               // of both the input and the output, 8000 to 192000
     double timeRatio = 1.0;         // output length : input length (1 / speed), within the limits
     double pitchScale = 1.0;        // 2^(semitones / 12), within the limits
     std::int64_t outputFrames = 0;  // exactly how many frames the stretched sound has
