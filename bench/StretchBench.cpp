@@ -3,7 +3,7 @@
 // stereo at 44.1 kHz) on speech, music and a sustained chord, at speeds 0.75, 1.5 and 2 and at
 // pitch +5 and -5 semitones: how fast each runs on one core, and how clean the result is.
 //
-//   sonarel-stretch-bench [--speech FILE] [--runs N] [--seconds S]
+//   sonarel-stretch-bench [--speech FILE] [--runs N] [--seconds S]     (--runs 0: memory only)
 //
 // FILE is raw interleaved stereo float at 44.1 kHz (run_stretch_bench.sh makes it with espeak-ng
 // and ffmpeg); the music and the chord are made here. Prints one line per case and a summary.
@@ -294,6 +294,45 @@ Result run(const Sound& in, StretchEngine engine, const Case& c, int runs)
     return result;
 }
 
+// Resident memory in KiB, from /proc.
+long residentKib()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmRSS:", 0) == 0)
+            return std::atol(line.c_str() + 6);
+    return 0;
+}
+
+// What one open stretcher holds (stereo, after its first output): the mix keeps one per entry that
+// keeps its pitch, for as long as the entry plays.
+double mibPerStretcher(StretchEngine engine)
+{
+    constexpr int kCount = 16;
+    StretchSettings settings;
+    settings.channels = kChannels;
+    settings.rate = kRate;
+    settings.timeRatio = 1.0 / 1.5;
+    settings.outputFrames = kRate;
+    settings.engine = engine;
+    std::vector<float> out(static_cast<std::size_t>(1024 * kChannels));
+    const long before = residentKib();
+    std::vector<TimeStretcher> stretchers(kCount);
+    for (TimeStretcher& stretcher : stretchers) {
+        std::int64_t got = 0;
+        const auto tone = [](float* to, std::int64_t want, std::int64_t& given) {
+            for (std::int64_t i = 0; i < want * kChannels; ++i)
+                to[i] = 0.1f * static_cast<float>(std::sin(0.06 * static_cast<double>(i / kChannels)));
+            given = want;
+            return kOk;
+        };
+        if (failed(stretcher.open(settings, tone)) || failed(stretcher.read(out.data(), 1024, got)))
+            return -1;
+    }
+    return static_cast<double>(residentKib() - before) / 1024 / kCount;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -306,9 +345,14 @@ int main(int argc, char** argv)
         if (option == "--speech")
             speechPath = argv[i + 1];
         else if (option == "--runs")
-            runs = std::max(1, std::atoi(argv[i + 1]));
+            runs = std::max(0, std::atoi(argv[i + 1]));
         else if (option == "--seconds")
             seconds = std::max(2.0, std::atof(argv[i + 1]));
+    }
+    if (runs == 0) {  // memory only
+        std::printf("memory per open stretcher: R2 %.1f MiB, R3 %.1f MiB\n", mibPerStretcher(StretchEngine::Faster),
+                    mibPerStretcher(StretchEngine::Finer));
+        return 0;
     }
     std::vector<Sound> sounds{music(seconds), chord(seconds)};
     if (!speechPath.empty()) {
@@ -361,5 +405,7 @@ int main(int argc, char** argv)
     }
     std::printf("\noverall on one core: R2 %.1f x real time, R3 %.1f x real time (stereo 44.1 kHz output)\n",
                 totalAudio[0] / totalCpu[0], totalAudio[1] / totalCpu[1]);
+    std::printf("memory per open stretcher: R2 %.1f MiB, R3 %.1f MiB\n", mibPerStretcher(StretchEngine::Faster),
+                mibPerStretcher(StretchEngine::Finer));
     return 0;
 }

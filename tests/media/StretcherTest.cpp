@@ -35,12 +35,12 @@ FramePull signalPull(std::int64_t frames, int channels, Signal signal)
     };
 }
 
-Signal sine(double hz, double amplitude = 0.5, std::int64_t silentFrames = 0)
+Signal sine(double hz, double amplitude = 0.5, std::int64_t silentFrames = 0, int rate = kRate)
 {
     return [=](std::int64_t i, int) {
         if (i < silentFrames)
             return 0.0f;
-        const double t = static_cast<double>(i - silentFrames) / kRate;
+        const double t = static_cast<double>(i - silentFrames) / rate;
         return static_cast<float>(amplitude * std::sin(2 * std::numbers::pi * hz * t));
     };
 }
@@ -72,7 +72,8 @@ std::vector<float> stretch(const StretchSettings& settings, FramePull pull)
 }
 
 // Frequency of channel `c` between frames `from` and `to`, from its rising zero crossings.
-double frequency(const std::vector<float>& samples, int channels, int c, std::int64_t from, std::int64_t to)
+double frequency(const std::vector<float>& samples, int channels, int c, std::int64_t from, std::int64_t to,
+                 int rate = kRate)
 {
     double first = -1;
     double last = -1;
@@ -88,7 +89,7 @@ double frequency(const std::vector<float>& samples, int channels, int c, std::in
             ++crossings;
         }
     }
-    return crossings < 2 ? 0.0 : (crossings - 1) * kRate / (last - first);
+    return crossings < 2 ? 0.0 : (crossings - 1) * rate / (last - first);
 }
 
 double rms(const std::vector<float>& samples, std::int64_t from, std::int64_t to)
@@ -134,9 +135,18 @@ TEST_P(StretcherTest, OutputHasExactlyTheLengthAskedFor)
             }
         }
     }
-    // An input longer than the output asks for is cut; one shorter is padded with silence.
-    auto out = stretch(settings(2, 1.0, 5000), signalPull(kRate, 2, sine(440)));
-    EXPECT_EQ(out.size(), 10000u);
+    // An input longer than the output asks for is cut, and read only as far as the output needs
+    // (here an hour, for a second); one shorter is padded with silence.
+    std::int64_t pulled = 0;
+    FramePull hour = [&, tone = signalPull(3600 * kRate, 2, sine(440))](float* to, std::int64_t want,
+                                                                        std::int64_t& got) {
+        const Status status = tone(to, want, got);
+        pulled += got;
+        return status;
+    };
+    auto out = stretch(settings(2, 1.0, kRate), hour);
+    EXPECT_EQ(out.size(), 2u * kRate);
+    EXPECT_LT(pulled, kRate + kRate / 2);
     out = stretch(settings(2, 2.0, 3 * kRate), signalPull(kRate / 2, 2, sine(440)));
     ASSERT_EQ(out.size(), 6u * kRate);
     EXPECT_EQ(rms(out, 4 * kRate, 6 * kRate), 0.0);
@@ -167,10 +177,15 @@ TEST_P(StretcherTest, SoundStartsOnTimeAndAtItsLevel)
 // Tones with the default engine, which entries use. (R2 bends steady tones by up to 10 cents.)
 TEST(StretcherToneTest, SpeedKeepsThePitch)
 {
-    const std::int64_t input = 4 * kRate;
-    const auto out = stretch(settings(1, 0.5, input / 2), signalPull(input, 1, sine(440)));
-    ASSERT_EQ(static_cast<std::int64_t>(out.size()), input / 2);
-    EXPECT_NEAR(frequency(out, 1, 0, kRate / 2, 3 * kRate / 2), 440.0, 2.0);
+    for (const int rate : {kRate, 8000}) {  // the output's highest and lowest rates
+        SCOPED_TRACE(rate);
+        const std::int64_t input = 4 * rate;
+        StretchSettings s = settings(1, 0.5, input / 2);
+        s.rate = rate;
+        const auto out = stretch(s, signalPull(input, 1, sine(440, 0.5, 0, rate)));
+        ASSERT_EQ(static_cast<std::int64_t>(out.size()), input / 2);
+        EXPECT_NEAR(frequency(out, 1, 0, rate / 2, 3 * rate / 2, rate), 440.0, 2.0);
+    }
 }
 
 TEST(StretcherToneTest, PitchShiftKeepsTheLength)
@@ -224,8 +239,10 @@ TEST_P(StretcherTest, FailuresAreReported)
     EXPECT_TRUE(failed(stretcher.read(buffer.data(), kRate, got)));
 
     // Settings the library cannot work with are refused when opening, and reading then fails.
-    for (StretchSettings bad : {settings(3, 1.0, 10), settings(1, 0.0, 10), settings(1, NAN, 10),
-                                settings(1, 1.0, 10, -1.0), settings(1, 1.0, -1)}) {
+    StretchSettings badRate = settings(1, 1.0, 10);
+    badRate.rate = 0;
+    for (StretchSettings bad : {settings(3, 1.0, 10), settings(1, 0.0, 10), settings(1, NAN, 10), settings(1, 1e-9, 10),
+                                settings(1, 1.0, 10, 1e6), settings(1, 1.0, 10, -1.0), settings(1, 1.0, -1), badRate}) {
         EXPECT_EQ(stretcher.open(bad, signalPull(10, 1, sine(440))), kErrInvalidArg);
         EXPECT_TRUE(failed(stretcher.read(buffer.data(), 10, got)));
     }

@@ -38,10 +38,20 @@ RubberBandStretcher::Options optionsFor(const StretchSettings& settings)
 
 bool valid(const StretchSettings& s)
 {
-    const auto positive = [](double v) { return std::isfinite(v) && v > 0.0; };
-    return (s.channels == 1 || s.channels == 2) && s.rate > 0 && positive(s.timeRatio) && positive(s.pitchScale) &&
-           s.outputFrames >= 0;
+    // Written so that NaN fails every comparison.
+    const bool ratioFits = s.timeRatio >= kMinStretchTimeRatio && s.timeRatio <= kMaxStretchTimeRatio;
+    const bool pitchFits = s.pitchScale >= kMinStretchPitchScale && s.pitchScale <= kMaxStretchPitchScale;
+    const bool rateFits = s.rate >= 8000 && s.rate <= 192000;  // the rates the library is made for
+    return (s.channels == 1 || s.channels == 2) && rateFits && ratioFits && pitchFits && s.outputFrames >= 0;
 }
+
+// The library's warnings (about extreme ratios) would otherwise go to the command line's error
+// output; the outcome is judged by the output's length and content instead.
+struct SilentLog : RubberBandStretcher::Logger {
+    void log(const char*) override {}
+    void log(const char*, double) override {}
+    void log(const char*, double, double) override {}
+};
 
 }  // namespace
 
@@ -78,8 +88,8 @@ Status TimeStretcher::open(const StretchSettings& settings, FramePull pull)
         impl->pull = std::move(pull);
         impl->stretcher = std::make_unique<RubberBandStretcher>(static_cast<std::size_t>(settings.rate),
                                                                 static_cast<std::size_t>(settings.channels),
-                                                                optionsFor(settings), settings.timeRatio,
-                                                                settings.pitchScale);
+                                                                std::make_shared<SilentLog>(), optionsFor(settings),
+                                                                settings.timeRatio, settings.pitchScale);
         impl->stretcher->setMaxProcessSize(static_cast<std::size_t>(kInputBlock));
         impl->interleaved.resize(static_cast<std::size_t>(kInputBlock * settings.channels));
         for (int c = 0; c < settings.channels; ++c) {
@@ -88,10 +98,9 @@ Status TimeStretcher::open(const StretchSettings& settings, FramePull pull)
         }
         impl->startPadLeft = static_cast<std::int64_t>(impl->stretcher->getPreferredStartPad());
         impl->delayLeft = static_cast<std::int64_t>(impl->stretcher->getStartDelay());
-        impl->flushLeft = impl->startPadLeft +
-                          static_cast<std::int64_t>(std::ceil(static_cast<double>(impl->delayLeft) /
-                                                              settings.timeRatio)) +
-                          kFlushMargin;
+        // The input frames behind the delayed output.
+        const double behind = std::ceil(static_cast<double>(impl->delayLeft) / settings.timeRatio);
+        impl->flushLeft = impl->startPadLeft + static_cast<std::int64_t>(behind) + kFlushMargin;
         impl_ = std::move(impl);
         return kOk;
     } catch (const std::bad_alloc&) {
