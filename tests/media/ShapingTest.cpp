@@ -19,6 +19,7 @@
 #include "platform/media/core/Placement.h"
 #include "platform/media/core/SourceStream.h"
 #include "tests/media/MediaTestSupport.h"
+#include "tests/support/ToneFrequency.h"
 
 namespace sonarel::media::test {
 namespace {
@@ -274,21 +275,7 @@ TEST_F(EnvelopeTest, CutRampsAndFadesApplyToTheTrimmedPart)
 // Frequency of channel 0 from its rising zero crossings between frames `from` and `to`.
 double frequency(const WavData& wav, std::int64_t from, std::int64_t to)
 {
-    double first = -1;
-    double last = -1;
-    int crossings = 0;
-    for (std::int64_t i = from + 1; i < to; ++i) {
-        const double a = wav.at(i - 1, 0);
-        const double b = wav.at(i, 0);
-        if (a < 0 && b >= 0) {
-            const double at = static_cast<double>(i - 1) + a / (a - b);
-            if (first < 0)
-                first = at;
-            last = at;
-            ++crossings;
-        }
-    }
-    return crossings < 2 ? 0.0 : (crossings - 1) * kRate / (last - first);
+    return sonarel::testing::toneFrequency([&](std::int64_t i) { return wav.at(i, 0); }, from, to, kRate);
 }
 
 class KeepPitchTest : public ShapingTest {

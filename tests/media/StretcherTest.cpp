@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/media/core/TimeStretcher.h"
+#include "tests/support/ToneFrequency.h"
 
 namespace sonarel::media::core {
 namespace {
@@ -75,21 +76,8 @@ std::vector<float> stretch(const StretchSettings& settings, FramePull pull)
 double frequency(const std::vector<float>& samples, int channels, int c, std::int64_t from, std::int64_t to,
                  int rate = kRate)
 {
-    double first = -1;
-    double last = -1;
-    int crossings = 0;
-    for (std::int64_t i = from + 1; i < to; ++i) {
-        const float a = samples[static_cast<std::size_t>((i - 1) * channels + c)];
-        const float b = samples[static_cast<std::size_t>(i * channels + c)];
-        if (a < 0 && b >= 0) {
-            const double at = static_cast<double>(i - 1) + a / (a - b);
-            if (first < 0)
-                first = at;
-            last = at;
-            ++crossings;
-        }
-    }
-    return crossings < 2 ? 0.0 : (crossings - 1) * rate / (last - first);
+    return sonarel::testing::toneFrequency(
+        [&](std::int64_t i) { return samples[static_cast<std::size_t>(i * channels + c)]; }, from, to, rate);
 }
 
 double rms(const std::vector<float>& samples, std::int64_t from, std::int64_t to)
@@ -126,7 +114,7 @@ TEST_P(StretcherTest, OutputHasExactlyTheLengthAskedFor)
 {
     for (const std::int64_t inputFrames : {std::int64_t{100}, std::int64_t{10 * kRate}}) {
         for (const double ratio : {0.5, 0.75, 1.333, 2.0, 3.0}) {
-            SCOPED_TRACE(testing::Message() << inputFrames << " frames at ratio " << ratio);
+            SCOPED_TRACE(::testing::Message() << inputFrames << " frames at ratio " << ratio);
             const auto frames = std::llround(static_cast<double>(inputFrames) * ratio);
             const auto out = stretch(settings(1, ratio, frames), signalPull(inputFrames, 1, sine(440)));
             ASSERT_EQ(static_cast<std::int64_t>(out.size()), frames);
