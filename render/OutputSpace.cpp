@@ -10,19 +10,12 @@
 
 namespace sonarel {
 
-std::uint64_t mixFileBytes(const MixItemStore& store, const std::vector<bool>& usable, const PcmFormat& format,
-                           const media::core::OutputEncoding& encoding)
+namespace {
+
+// The file's size for `frames` of mix (`dataBytes` of them in the PCM format).
+std::uint64_t encodedFileBytes(std::uint64_t frames, std::uint64_t dataBytes, const PcmFormat& format,
+                               const media::core::OutputEncoding& encoding)
 {
-    std::vector<media::core::SourceEntry> entries;
-    for (int i = 0; i < store.audioCount(); ++i) {
-        const auto index = static_cast<std::size_t>(i);
-        if (index < usable.size() && !usable[index])
-            continue;
-        entries.push_back(sourceEntryOf(store.at(i)));
-    }
-    const auto frames = static_cast<std::uint64_t>(media::core::outputFrames(entries,
-                                                                             static_cast<int>(format.samplesPerSec)));
-    const std::uint64_t dataBytes = frames * format.blockAlign;
     const media::core::ContainerInfo& info = media::core::containerInfo(encoding.container);
     constexpr std::uint64_t kContainerRoom = 64 * 1024;  // headers, tags, seek tables
     if (encoding.container == media::core::OutputContainer::Flac)
@@ -38,6 +31,25 @@ std::uint64_t mixFileBytes(const MixItemStore& store, const std::vector<bool>& u
     wave.channels = format.channels;
     wave.bitsPerSample = format.bitsPerSample;
     return media::core::WavWriter::headerSize(wave) + dataBytes + (dataBytes & 1);
+}
+}  // namespace
+
+std::uint64_t mixFileBytes(const MixItemStore& store, const std::vector<bool>& usable, const PcmFormat& format,
+                           const media::core::OutputEncoding& encoding)
+{
+    std::vector<media::core::SourceEntry> entries;
+    for (int i = 0; i < store.audioCount(); ++i) {
+        const auto index = static_cast<std::size_t>(i);
+        if (index < usable.size() && !usable[index])
+            continue;
+        entries.push_back(sourceEntryOf(store.at(i)));
+    }
+    const auto frames = static_cast<std::uint64_t>(media::core::outputFrames(entries,
+                                                                             static_cast<int>(format.samplesPerSec)));
+    const std::uint64_t dataBytes = frames * format.blockAlign;
+    // A normalized mix first goes to a temporary float file beside the output.
+    const std::uint64_t temporary = encoding.normalize ? frames * format.channels * 4 : 0;
+    return temporary + encodedFileBytes(frames, dataBytes, format, encoding);
 }
 
 std::optional<OutputSpace> outputSpaceFor(const QString& outputFile, std::uint64_t fileBytes, bool replacing)

@@ -26,7 +26,8 @@ struct OutputSpace {
 // end of the last usable entry (placed as the engine places it), and the pad byte of an odd data
 // length. A mix past 4 GiB keeps the same header size (the reserved chunk becomes ds64). For an
 // encoded file, a bound that the encoder stays under: the PCM size for FLAC, whose worst case
-// stores samples as they are, and the bit rate with a margin for the lossy ones.
+// stores samples as they are, and the bit rate with a margin for the lossy ones. A normalized mix
+// adds its temporary float file.
 std::uint64_t mixFileBytes(const MixItemStore& store, const std::vector<bool>& usable, const PcmFormat& format,
                            const media::core::OutputEncoding& encoding = {});
 

@@ -161,18 +161,30 @@ private Q_SLOTS:
              8000,
              1,
              QStringLiteral("u8")},
-            {QStringLiteral("video.wav"), {QStringLiteral("--rate"), QStringLiteral("48000")},
-             QStringLiteral("pcm_s16le"), 48000, 2, QStringLiteral("s16")},
+            {QStringLiteral("video.wav"),
+             {QStringLiteral("--rate"), QStringLiteral("48000")},
+             QStringLiteral("pcm_s16le"),
+             48000,
+             2,
+             QStringLiteral("s16")},
             {QStringLiteral("master.wav"),
              {QStringLiteral("--rate"), QStringLiteral("96000"), QStringLiteral("--bits"), QStringLiteral("24")},
              QStringLiteral("pcm_s24le"),
              96000,
              2,
              QStringLiteral("s32")},
-            {QStringLiteral("float.wav"), {QStringLiteral("--rate"), QStringLiteral("192000"), QStringLiteral("--float")},
-             QStringLiteral("pcm_f32le"), 192000, 2, QStringLiteral("flt")},
-            {QStringLiteral("odd.wav"), {QStringLiteral("--rate"), QStringLiteral("37800")}, QStringLiteral("pcm_s16le"),
-             37800, 2, QStringLiteral("s16")},
+            {QStringLiteral("float.wav"),
+             {QStringLiteral("--rate"), QStringLiteral("192000"), QStringLiteral("--float")},
+             QStringLiteral("pcm_f32le"),
+             192000,
+             2,
+             QStringLiteral("flt")},
+            {QStringLiteral("odd.wav"),
+             {QStringLiteral("--rate"), QStringLiteral("37800")},
+             QStringLiteral("pcm_s16le"),
+             37800,
+             2,
+             QStringLiteral("s16")},
             {QStringLiteral("lossless.flac"), {}, QStringLiteral("flac"), 44100, 2, QStringLiteral("s16")},
             {QStringLiteral("deep.flac"),
              {QStringLiteral("--rate"), QStringLiteral("88200"), QStringLiteral("--bits"), QStringLiteral("24")},
@@ -190,12 +202,20 @@ private Q_SLOTS:
              22050,
              1,
              {}},
-            {QStringLiteral("vorbis.ogg"), {QStringLiteral("--rate"), QStringLiteral("48000")}, QStringLiteral("vorbis"),
-             48000, 2, {}},
+            {QStringLiteral("vorbis.ogg"),
+             {QStringLiteral("--rate"), QStringLiteral("48000")},
+             QStringLiteral("vorbis"),
+             48000,
+             2,
+             {}},
             {QStringLiteral("aac.m4a"), {}, QStringLiteral("aac"), 44100, 2, {}},
             // --format wins over the extension.
-            {QStringLiteral("named.take"), {QStringLiteral("--format"), QStringLiteral("FLAC")}, QStringLiteral("flac"),
-             44100, 2, {}},
+            {QStringLiteral("named.take"),
+             {QStringLiteral("--format"), QStringLiteral("FLAC")},
+             QStringLiteral("flac"),
+             44100,
+             2,
+             {}},
         };
         for (const Case& c : cases) {
             const QString out = path(c.file);
@@ -216,10 +236,9 @@ private Q_SLOTS:
                 QCOMPARE(stream.value(QStringLiteral("duration_ts")).toLongLong(), mixFrames);
                 QVERIFY2(frames >= mixFrames && frames < mixFrames + 1024, qPrintable(QString::number(frames)));
             } else {
-                QVERIFY2(frames == mixFrames, qPrintable(QStringLiteral("%1: %2 frames, the mix has %3")
-                                                             .arg(c.file)
-                                                             .arg(frames)
-                                                             .arg(mixFrames)));
+                QVERIFY2(
+                    frames == mixFrames,
+                    qPrintable(QStringLiteral("%1: %2 frames, the mix has %3").arg(c.file).arg(frames).arg(mixFrames)));
             }
         }
     }
@@ -273,9 +292,8 @@ private Q_SLOTS:
         for (const QStringList& list : {QStringList{quiet, tone_ + QStringLiteral("@1:0.1")}, QStringList{loud}}) {
             const QString out = path(QStringLiteral("normalized.wav"));
             QFile::remove(out);
-            const Run run = runMix(QStringList{QStringLiteral("--normalize"), QStringLiteral("-16"),
-                                               QStringLiteral("-o"), out} +
-                                   list);
+            const Run run = runMix(
+                QStringList{QStringLiteral("--normalize"), QStringLiteral("-16"), QStringLiteral("-o"), out} + list);
             QVERIFY2(run.exitCode == 0, qPrintable(run.err));
             const Loudness printed = printedLoudness(run.out);
             QVERIFY2(std::abs(printed.integrated + 16.0) <= 0.1, run.out.constData());
@@ -320,7 +338,8 @@ private Q_SLOTS:
             QString says;
         };
         const QList<Case> cases = {
-            {{QStringLiteral("-o"), path(QStringLiteral("mix.xyz"))}, path(QStringLiteral("mix.xyz")),
+            {{QStringLiteral("-o"), path(QStringLiteral("mix.xyz"))},
+             path(QStringLiteral("mix.xyz")),
              QStringLiteral("wav, flac, opus, mp3, ogg, m4a")},
             {{QStringLiteral("--yes"), QStringLiteral("-o"), kept}, kept, QStringLiteral(".xyz")},
             {{QStringLiteral("--format"), QStringLiteral("aiff"), QStringLiteral("-o"), path(QStringLiteral("a.wav"))},

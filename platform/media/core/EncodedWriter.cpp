@@ -139,9 +139,8 @@ Status EncodedWriter::open(const std::string& path, const WaveFormat& format, co
             return error_ = kErrOutOfMemory;
     }
     c.packed = av_get_packed_sample_fmt(ctx.sample_fmt);
-    c.frameSize = (encoder->capabilities & AV_CODEC_CAP_VARIABLE_FRAME_SIZE) || ctx.frame_size <= 0
-                      ? kVariableFrameSize
-                      : ctx.frame_size;
+    c.frameSize = (encoder->capabilities & AV_CODEC_CAP_VARIABLE_FRAME_SIZE) || ctx.frame_size <= 0 ? kVariableFrameSize
+                                                                                                    : ctx.frame_size;
     // "file:" keeps a colon in the name from being read as a protocol.
     if (const int e = avio_open(&out->pb, ("file:" + path).c_str(), AVIO_FLAG_WRITE); e < 0)
         return fail(e);
@@ -232,7 +231,8 @@ Status EncodedWriter::sendFrame(std::size_t offset, std::size_t frames)
         for (int ch = 0; ch < channels_; ++ch) {
             std::uint8_t* to = frame.extended_data[ch];
             for (std::size_t i = 0; i < frames; ++i)
-                std::memcpy(to + i * bytes, from + (i * static_cast<std::size_t>(channels_) + static_cast<std::size_t>(ch)) * bytes,
+                std::memcpy(to + i * bytes,
+                            from + (i * static_cast<std::size_t>(channels_) + static_cast<std::size_t>(ch)) * bytes,
                             bytes);
         }
     } else {

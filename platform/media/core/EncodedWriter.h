@@ -34,7 +34,7 @@ private:
     std::unique_ptr<Codec> codec_;
     FaultInjector* faults_ = nullptr;
     int channels_ = 2;
-    int bits_ = 16;  // FLAC's sample size
+    int bits_ = 16;                  // FLAC's sample size
     std::vector<std::uint8_t> pcm_;  // interleaved in the encoder's packed format, not yet a frame
     std::int64_t nextPts_ = 0;
     Status error_ = kOk;

@@ -19,10 +19,11 @@ struct LoudnessMeter::State {
     ebur128_state* meter = nullptr;
 };
 
-LoudnessMeter::LoudnessMeter(int channels, int rate) : state_(std::make_unique<State>()), channels_(channels)
+LoudnessMeter::LoudnessMeter(int channels, int rate)
+    : state_(std::make_unique<State>()), channels_(channels), truePeak_(channels, rate)
 {
     state_->meter = ebur128_init(static_cast<unsigned>(channels), static_cast<unsigned long>(rate),
-                          EBUR128_MODE_I | EBUR128_MODE_LRA | EBUR128_MODE_SAMPLE_PEAK | EBUR128_MODE_TRUE_PEAK);
+                                 EBUR128_MODE_I | EBUR128_MODE_LRA | EBUR128_MODE_SAMPLE_PEAK);
 }
 
 LoudnessMeter::~LoudnessMeter()
@@ -38,8 +39,10 @@ bool LoudnessMeter::valid() const
 
 void LoudnessMeter::add(const float* interleaved, std::size_t frames)
 {
-    if (state_->meter && frames > 0)
+    if (state_->meter && frames > 0) {
         ebur128_add_frames_float(state_->meter, interleaved, frames);
+        truePeak_.add(interleaved, frames);
+    }
 }
 
 LoudnessFigures LoudnessMeter::figures() const
@@ -55,14 +58,13 @@ LoudnessFigures LoudnessMeter::figures() const
     if (ebur128_loudness_range(meter, &range) != EBUR128_SUCCESS || !std::isfinite(range))
         range = 0.0;
     double samplePeak = 0.0;
-    double truePeak = 0.0;
     for (int c = 0; c < channels_; ++c) {
         double peak = 0.0;
         if (ebur128_sample_peak(meter, static_cast<unsigned>(c), &peak) == EBUR128_SUCCESS)
             samplePeak = std::max(samplePeak, peak);
-        if (ebur128_true_peak(meter, static_cast<unsigned>(c), &peak) == EBUR128_SUCCESS)
-            truePeak = std::max(truePeak, peak);
     }
+    // The true peak is never below a sample.
+    const double truePeak = std::max(samplePeak, truePeak_.peak());
     figures.measured = true;
     figures.integratedLufs = std::isfinite(integrated) ? integrated : -HUGE_VAL;
     figures.rangeLu = range;

@@ -1,12 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The loudness of a mix as EBU R128 / ITU-R BS.1770 define it, measured by libebur128 on the
-// float samples that are written: integrated loudness, loudness range, sample and true peak.
+// float samples that are written: integrated loudness, loudness range, sample and true peak (the
+// last by TruePeakMeter).
 #pragma once
 
 #include <cstddef>
 #include <memory>
 
 #include "platform/media/Formats.h"
+#include "platform/media/core/TruePeak.h"
 
 namespace sonarel::media::core {
 
@@ -26,6 +28,7 @@ private:
     struct State;  // libebur128's, which its header declares as a typedef
     std::unique_ptr<State> state_;
     int channels_;
+    TruePeakMeter truePeak_;
 };
 
 }  // namespace sonarel::media::core

@@ -43,6 +43,13 @@ Status MixJob::start()
 {
     if (thread_.joinable() || output_)
         return kErrWrongState;
+    if (encoding_.normalize) {
+        temporary_ = std::make_unique<TemporarySamples>();
+        const std::size_t slash = outputPath_.find_last_of('/');
+        if (const Status s = temporary_->open(slash == std::string::npos ? "." : outputPath_.substr(0, slash + 1));
+            failed(s))
+            return s;
+    }
     std::string detail;
     if (const Status s = MixOutput::open(outputPath_, format_, encoding_, context_->options.rf64Threshold,
                                          &context_->faults, output_, detail);
@@ -77,13 +84,11 @@ void MixJob::main()
 {
     Outcome outcome;
     try {
-        if (encoding_.normalize) {
-            outcome = mixAllBlocks(true);
-            if (succeeded(outcome.status) && !stop_.load())
-                chooseGain(meter_->figures());
+        outcome = mixAllBlocks(encoding_.normalize);
+        if (encoding_.normalize && succeeded(outcome.status) && !stop_.load()) {
+            chooseGain(meter_->figures());
+            outcome = replayTemporary();
         }
-        if (succeeded(outcome.status) && !stop_.load())
-            outcome = mixAllBlocks(false);
         if (meter_) {
             const LoudnessFigures chosen = loudness_;
             loudness_ = meter_->figures();
@@ -103,7 +108,6 @@ void MixJob::main()
 
 // Block n is mixed and written while the workers decode block n + 1 (each source keeps a part for
 // each of the two blocks), so the writing never leaves the workers idle.
-// While `measuring`, the blocks only feed the loudness meter, and nothing is written.
 MixJob::Outcome MixJob::mixAllBlocks(bool measuring)
 {
     meter_ = std::make_unique<LoudnessMeter>(format_.channels, static_cast<int>(format_.samplesPerSec));
@@ -115,10 +119,13 @@ MixJob::Outcome MixJob::mixAllBlocks(bool measuring)
     const auto framesFrom = [&](std::int64_t start) {
         return std::clamp<std::int64_t>(totalFrames_ - start, 0, kBlockFrames);
     };
+    // The loudness of block n is measured as one more task while block n + 1 is written.
+    std::vector<float> toMeasure[2];
+    std::int64_t measureFrames[2] = {0, 0};
     if (totalFrames_ <= 0)
         return {};
     admitSources(schedule, 0, framesFrom(0), playing);
-    decodeBlock(pool, playing, 0, framesFrom(0), 0, nullptr);
+    decodeBlock(pool, playing, 0, framesFrom(0), 0, nullptr, nullptr);
     if (Outcome failure = firstFailure(playing); failed(failure.status) && !stop_.load())
         return failure;
     int slot = 0;
@@ -128,11 +135,15 @@ MixJob::Outcome MixJob::mixAllBlocks(bool measuring)
         const std::int64_t nextFrames = framesFrom(nextStart);
         admitSources(schedule, nextStart, nextFrames, playing);  // their part of this block is empty
         Status written = kOk;
-        decodeBlock(pool, playing, nextStart, nextFrames, slot ^ 1, [&] {
-            mixBlock(playing, slot, frames, mix);
-            written = writeBlock(mix, frames, measuring);
-        });
-        if (succeeded(written) && !measuring)
+        decodeBlock(
+            pool, playing, nextStart, nextFrames, slot ^ 1,
+            [&] {
+                mixBlock(playing, slot, frames, mix);
+                written = writeBlock(mix, frames, measuring, &toMeasure[slot]);
+                measureFrames[slot] = frames;
+            },
+            [&] { measureBlock(toMeasure[slot ^ 1], measureFrames[slot ^ 1]); });
+        if (succeeded(written))
             framesWritten_.store(nextStart, std::memory_order_relaxed);  // also when stopped meanwhile
         if (stop_.load())
             break;
@@ -144,7 +155,14 @@ MixJob::Outcome MixJob::mixAllBlocks(bool measuring)
             return failure;
         slot ^= 1;
     }
+    measureBlock(toMeasure[slot ^ 1], measureFrames[slot ^ 1]);
     return {};
+}
+
+void MixJob::measureBlock(const std::vector<float>& block, std::int64_t& frames)
+{
+    meter_->add(block.data(), static_cast<std::size_t>(frames));
+    frames = 0;
 }
 
 MixJob::Schedule MixJob::makeSchedule() const
@@ -186,7 +204,7 @@ void MixJob::admitSources(Schedule& schedule, std::int64_t blockStart, std::int6
 }
 
 void MixJob::decodeBlock(WorkerPool& pool, Playing& playing, std::int64_t blockStart, std::int64_t blockFrames,
-                         int slot, const std::function<void()>& alongside)
+                         int slot, const std::function<void()>& alongside, const std::function<void()>& measure)
 {
     BlockRequest block;
     block.start = blockStart;
@@ -206,12 +224,15 @@ void MixJob::decodeBlock(WorkerPool& pool, Playing& playing, std::int64_t blockS
         std::stable_sort(byCost.begin(), byCost.end(),
                          [](const PlayingSource* a, const PlayingSource* b) { return a->cost() > b->cost(); });
     }
-    const std::size_t extra = alongside ? 1 : 0;
-    pool.run(byCost.size() + extra, [&](std::size_t k) {
-        if (k < extra)
-            alongside();
+    std::vector<const std::function<void()>*> extras;
+    for (const auto* task : {&alongside, &measure})
+        if (*task)
+            extras.push_back(task);
+    pool.run(byCost.size() + extras.size(), [&](std::size_t k) {
+        if (k < extras.size())
+            (*extras[k])();
         else
-            byCost[k - extra]->fill(block);
+            byCost[k - extras.size()]->fill(block);
     });
 }
 
@@ -247,19 +268,40 @@ void MixJob::mixBlock(const Playing& playing, int slot, std::int64_t blockFrames
 }
 
 // The loudness is measured on what is written, before the dither that is a tiny noise by design.
-Status MixJob::writeBlock(std::vector<float>& mix, std::int64_t blockFrames, bool measuring)
+Status MixJob::writeBlock(std::vector<float>& mix, std::int64_t blockFrames, bool measuring,
+                          std::vector<float>* toMeasure)
 {
     const auto frames = static_cast<std::size_t>(blockFrames);
     const std::size_t samples = frames * format_.channels;
     if (gain_ != 1.0f)
         for (std::size_t i = 0; i < samples; ++i)
             mix[i] *= gain_;
-    meter_->add(mix.data(), frames);
+    if (toMeasure)
+        toMeasure->assign(mix.begin(), mix.begin() + static_cast<std::ptrdiff_t>(samples));
+    else
+        meter_->add(mix.data(), frames);
     if (measuring)
-        return kOk;
+        return temporary_->append(mix.data(), samples);
     if (dither_)
         dither_->apply(mix.data(), samples);
     return output_->write(mix.data(), frames, clipping_);
+}
+
+MixJob::Outcome MixJob::replayTemporary()
+{
+    meter_ = std::make_unique<LoudnessMeter>(format_.channels, static_cast<int>(format_.samplesPerSec));
+    if (const Status s = temporary_->rewind(); failed(s))
+        return {s, "Could not read back the mix's temporary file: " + errorText(s)};
+    const auto channels = static_cast<std::size_t>(format_.channels);
+    std::vector<float> block(static_cast<std::size_t>(kBlockFrames) * channels);
+    for (std::int64_t at = 0; at < totalFrames_ && !stop_.load(); at += kBlockFrames) {
+        const std::int64_t frames = std::min(kBlockFrames, totalFrames_ - at);
+        if (const Status s = temporary_->read(block.data(), static_cast<std::size_t>(frames) * channels); failed(s))
+            return {s, "Could not read back the mix's temporary file: " + errorText(s)};
+        if (const Status s = writeBlock(block, frames, false, nullptr); failed(s))
+            return {s, {}};
+    }
+    return {};
 }
 
 // One gain for the whole mix: the target's distance from the measured loudness, less what the

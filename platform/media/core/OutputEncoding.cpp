@@ -105,8 +105,8 @@ std::string encodingProblem(const OutputEncoding& encoding, const WaveFormat& fo
 {
     const ContainerInfo& info = containerInfo(encoding.container);
     if (!containerAvailable(encoding.container))
-        return std::string("This system's FFmpeg cannot write ") + info.title + " files. It can write: " +
-               writableContainersText() + ".";
+        return std::string("This system's FFmpeg cannot write ") + info.title +
+               " files. It can write: " + writableContainersText() + ".";
     if (encoding.container == OutputContainer::Wav)
         return {};
     const AVCodec* codec = avcodec_find_encoder_by_name(info.encoder);
