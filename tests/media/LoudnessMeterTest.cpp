@@ -15,8 +15,8 @@ std::vector<float> stereoSine(int rate, double seconds, double frequency, double
     const auto frames = static_cast<std::size_t>(seconds * rate);
     std::vector<float> samples(frames * 2);
     for (std::size_t f = 0; f < frames; ++f)
-        samples[2 * f] = samples[2 * f + 1] =
-            static_cast<float>(amplitude * std::sin(2.0 * M_PI * frequency * static_cast<double>(f) / rate + phase));
+        samples[2 * f] = samples[2 * f + 1] = static_cast<float>(
+            amplitude * std::sin(2.0 * M_PI * frequency * static_cast<double>(f) / rate + phase));
     return samples;
 }
 

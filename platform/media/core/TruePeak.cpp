@@ -10,7 +10,9 @@ namespace sonarel::media::core {
 // scaled to a gain of 1 at 0 Hz so that a constant level reads as itself.
 TruePeakMeter::TruePeakMeter(int channels, int rate)
     : channels_(channels),
-      factor_(rate < 96000 ? 4 : rate < 192000 ? 2 : 1),
+      factor_(rate < 96000    ? 4
+              : rate < 192000 ? 2
+                              : 1),
       history_(static_cast<std::size_t>(channels), std::vector<float>(kTaps - 1, 0.0f))
 {
     const int length = kTaps * factor_;
@@ -28,8 +30,8 @@ TruePeakMeter::TruePeakMeter(int channels, int rate)
             sum += taps[static_cast<std::size_t>(k)];
         }
         for (int k = 0; k < kTaps; ++k)
-            coefficients_[static_cast<std::size_t>(phase * kTaps + k)] =
-                static_cast<float>(taps[static_cast<std::size_t>(k)] / sum);
+            coefficients_[static_cast<std::size_t>(phase * kTaps + k)] = static_cast<float>(
+                taps[static_cast<std::size_t>(k)] / sum);
     }
 }
 
