@@ -37,9 +37,10 @@ int main(int argc, char** argv)
         meter.add(samples.data() + 2 * at, std::min(kBlock, frames - at));
     const sonarel::media::LoudnessFigures figures = meter.figures();
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    std::printf("measured %.1f s of stereo 44100 Hz in %.3f s (%.0fx real time): %.1f LUFS, range %.1f LU, "
-                "true peak %.1f dBTP\n",
-                static_cast<double>(frames) / 44100.0, seconds, static_cast<double>(frames) / 44100.0 / seconds,
-                figures.integratedLufs, figures.rangeLu, figures.truePeakDbtp);
+    std::printf(
+        "measured %.1f s of stereo 44100 Hz in %.3f s (%.0fx real time): %.1f LUFS, range %.1f LU, "
+        "true peak %.1f dBTP\n",
+        static_cast<double>(frames) / 44100.0, seconds, static_cast<double>(frames) / 44100.0 / seconds,
+        figures.integratedLufs, figures.rangeLu, figures.truePeakDbtp);
     return 0;
 }
