@@ -284,7 +284,7 @@ struct OptionDefinitions {
     QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help.")};
     QCommandLineOption version{QStringLiteral("version"), QStringLiteral("Show the version.")};
     QCommandLineOption output{{QStringLiteral("o"), QStringLiteral("output")},
-                              QStringLiteral("The WAV file to write."),
+                              QStringLiteral("The file to write; its extension chooses the format."),
                               QStringLiteral("FILE")};
     QCommandLineOption csv{QStringLiteral("csv"), QStringLiteral("Read entries from a CSV file."),
                            QStringLiteral("FILE")};
