@@ -15,7 +15,8 @@ command="${1:-run}"
 
 packages=(build-essential cmake ninja-build pkg-config libgtest-dev
           qt6-base-dev qt6-multimedia-dev
-          libavformat-dev libavcodec-dev libswresample-dev libavutil-dev librubberband-dev
+          libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
+          librubberband-dev libebur128-dev
           ffmpeg
           # the install test validates the launcher, the metainfo and the manual pages;
           # dpkg-dev gives `cpack -G DEB` the dependencies of the programs' libraries

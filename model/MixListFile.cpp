@@ -134,17 +134,20 @@ bool rolesOfRecord(std::size_t fieldCount, bool hasHeader, const std::vector<Col
     if (!hasHeader)
         roles.clear();
     for (std::size_t i = roles.size(); i < fieldCount; ++i) {
-        const ColumnRole role = positionalRole(i);
-        // Beyond a short header only the classic columns it left out may follow.
-        if (i >= kAllColumnCount ||
-            (hasHeader && (i >= kClassicColumnCount || std::find(roles.begin(), roles.end(), role) != roles.end()))) {
+        // Beyond a short header only the classic columns it left out may follow. The count is
+        // checked first: a position past the last column has no role.
+        const bool beyondColumns = i >= kAllColumnCount;
+        const bool beyondHeader = !beyondColumns && hasHeader &&
+                                  (i >= kClassicColumnCount ||
+                                   std::find(roles.begin(), roles.end(), positionalRole(i)) != roles.end());
+        if (beyondColumns || beyondHeader) {
             const std::size_t most = hasHeader ? std::max(roles.size(), kClassicColumnCount) : kAllColumnCount;
             problem = "expected at most " + std::to_string(most) + " columns (" +
                       (hasHeader ? "as the header names" : "path, start, volume, speed and the shaping columns") +
                       "), found " + std::to_string(fieldCount);
             return false;
         }
-        roles.push_back(role);
+        roles.push_back(positionalRole(i));
     }
     return true;
 }

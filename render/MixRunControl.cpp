@@ -51,6 +51,29 @@ QString silencedText(const std::vector<std::string>& files)
     return lines.join(QLatin1Char('\n'));
 }
 
+namespace {
+QString levelText(double value)
+{
+    return std::isfinite(value) ? QString::asprintf("%.1f", value) : QStringLiteral("-inf");
+}
+}  // namespace
+
+QString loudnessText(const media::LoudnessFigures& loudness, const OutputSettings& settings)
+{
+    if (!loudness.measured)
+        return {};
+    QString text = QStringLiteral("Loudness: %1 LUFS, range %2 LU, true peak %3 dBTP")
+                       .arg(levelText(loudness.integratedLufs), levelText(loudness.rangeLu),
+                            levelText(loudness.truePeakDbtp));
+    if (loudness.normalized && loudness.belowTargetLu > 0.05)
+        text += QStringLiteral("\nThe true-peak ceiling of %1 dBTP held the mix %2 LU below the target of %3 LUFS.")
+                    .arg(levelText(settings.truePeakCeilingDbtp), levelText(loudness.belowTargetLu),
+                         levelText(settings.normalizeLufs.value_or(0.0)));
+    else if (loudness.normalized && !std::isfinite(loudness.integratedLufs))
+        text += QStringLiteral("\nThe mix is silent: there was no loudness to normalize.");
+    return text;
+}
+
 MixRunControl::MixRunControl(media::MediaLibrary& library, Desktop& desktop, MixRunView& view)
     : library_(library), desktop_(desktop), view_(view)
 {
@@ -89,10 +112,12 @@ bool MixRunControl::outputIsAnInput(const MixItemStore& store, const QString& ou
     return false;
 }
 
-bool MixRunControl::roomForOutput(const MixItemStore& store, const std::vector<bool>& usable, const PcmFormat& format,
-                                  const QString& outputFile, bool replacing)
+bool MixRunControl::roomForOutput(const MixItemStore& store, const std::vector<bool>& usable,
+                                  const OutputChoice& choice, const QString& outputFile, bool replacing)
 {
-    const std::optional<OutputSpace> space = outputSpaceFor(outputFile, mixFileBytes(store, usable, format), replacing);
+    const std::optional<OutputSpace> space = outputSpaceFor(outputFile,
+                                                            mixFileBytes(store, usable, choice.format, choice.encoding),
+                                                            replacing);
     if (!space || space->fits())
         return true;
     const QString shortage = shortOfSpaceText(*space);
@@ -144,6 +169,12 @@ void MixRunControl::start(const MixItemStore& store, const OutputSettings& setti
         return;
     }
     const QString outputFile = settings.outputFile;
+    // Before anything is asked or written: a name the mix cannot be written as.
+    const OutputChoice choice = outputChoiceOf(settings);
+    if (!choice.problem.empty()) {
+        desktop_.showAppMessage(QString::fromStdString(choice.problem));
+        return;
+    }
     // Replacing an input with the mix would destroy it before it is read.
     if (outputIsAnInput(store, outputFile)) {
         desktop_.showAppMessage(QStringLiteral("The output file %1 is also one of the files to mix. "
@@ -154,8 +185,7 @@ void MixRunControl::start(const MixItemStore& store, const OutputSettings& setti
     TimelineBuilder builder(library_, desktop_);
     builder.setCutRamp(cutRampOf(settings));
     std::vector<bool> usable;
-    const PcmFormat format = waveFormatFromChoices(settings.sampleRateIndex, settings.channelsIndex,
-                                                   settings.bitsIndex);
+    const PcmFormat format = choice.format;
     if (!builder.checkSources(store, usable, static_cast<int>(format.samplesPerSec)))
         return;
     const bool replacing = outputFileExists(outputFile);
@@ -163,7 +193,7 @@ void MixRunControl::start(const MixItemStore& store, const OutputSettings& setti
                                         QStringLiteral("Warning"), MessageIcon::Exclamation))
         return;
     // Before the old output is deleted: a mix that is not made must not cost the file it replaces.
-    if (!roomForOutput(store, usable, format, outputFile, replacing))
+    if (!roomForOutput(store, usable, choice, outputFile, replacing))
         return;
     if (replacing)
         deleteFile(outputFile);  // a file that stays is overwritten by the writer
@@ -179,11 +209,14 @@ void MixRunControl::start(const MixItemStore& store, const OutputSettings& setti
     RenderPipeline pipeline(library_, desktop_);
     MixRunView& view = view_;
     if (!pipeline.renderToFile(
-            timeline_, outputFile, format, [&view] { view.postGraphNotice(); }, job_)) {
+            timeline_, outputFile, format, [&view] { view.postGraphNotice(); }, job_, choice.encoding)) {
         timeline_.reset();
         return;
     }
     outputFile_ = outputFile;
+    runSettings_ = settings;
+    lastLoudness_ = {};
+    lastLoudnessText_.clear();
     mixing_ = true;
     elapsedSeconds_ = 0;
     view_.mixStarted();
@@ -198,6 +231,8 @@ void MixRunControl::onGraphNotice()
         const media::GraphEvent seen = event;
         static_cast<void>(job_.events->freeEventParams(event));  // only releases the copy's text
         if (seen.code == media::kEventComplete) {
+            lastLoudness_ = seen.loudness;
+            lastLoudnessText_ = loudnessText(seen.loudness, runSettings_);
             finishMix(MixOutcome::Completed);
             // Said once, after the status line; the status texts themselves stay as they are.
             if (seen.clippedSamples > 0)

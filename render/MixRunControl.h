@@ -58,6 +58,10 @@ QString doneText(const QString& outputFile);        // "Done. Output File: %s"
 QString clippingText(std::int64_t clippedSamples, double peakLevel);
 // "FILE contains samples that are not numbers; they were silenced", one line per file.
 QString silencedText(const std::vector<std::string>& files);
+// "Loudness: -16.2 LUFS, range 4.1 LU, true peak -0.8 dBTP"; for a normalized mix that the
+// true-peak ceiling held below its target, a second line says by how much. Empty when the mix
+// was not measured.
+QString loudnessText(const media::LoudnessFigures& loudness, const OutputSettings& settings);
 
 class MixRunControl {
 public:
@@ -92,10 +96,14 @@ public:
     // How the last mix ended; meaningful once it is no longer mixing.
     MixOutcome lastOutcome() const { return lastOutcome_; }
     const QString& outputFile() const { return outputFile_; }
+    // The loudness of the last completed mix (measured false before one completed).
+    const media::LoudnessFigures& lastLoudness() const { return lastLoudness_; }
+    // The last completed mix's loudness in words (see loudnessText), or empty.
+    const QString& lastLoudnessText() const { return lastLoudnessText_; }
 
 private:
     bool outputIsAnInput(const MixItemStore& store, const QString& outputFile);
-    bool roomForOutput(const MixItemStore& store, const std::vector<bool>& usable, const PcmFormat& format,
+    bool roomForOutput(const MixItemStore& store, const std::vector<bool>& usable, const OutputChoice& choice,
                        const QString& outputFile, bool replacing);
     void finishMix(MixOutcome outcome);
 
@@ -105,6 +113,9 @@ private:
     bool mixing_ = false;
     int elapsedSeconds_ = 0;
     QString outputFile_;
+    OutputSettings runSettings_;  // of the running or last mix
+    media::LoudnessFigures lastLoudness_;
+    QString lastLoudnessText_;
     std::shared_ptr<media::Timeline> timeline_;
     RenderJob job_;
     MixOutcome lastOutcome_ = MixOutcome::Completed;

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "render/OutputSpace.h"
 
+#include <algorithm>
+
 #include "platform/FreeSpace.h"
 #include "platform/media/core/Placement.h"
 #include "platform/media/core/WavWriter.h"
@@ -8,7 +10,32 @@
 
 namespace sonarel {
 
-std::uint64_t mixFileBytes(const MixItemStore& store, const std::vector<bool>& usable, const PcmFormat& format)
+namespace {
+
+// The file's size for `frames` of mix (`dataBytes` of them in the PCM format).
+std::uint64_t encodedFileBytes(std::uint64_t frames, std::uint64_t dataBytes, const PcmFormat& format,
+                               const media::core::OutputEncoding& encoding)
+{
+    const media::core::ContainerInfo& info = media::core::containerInfo(encoding.container);
+    constexpr std::uint64_t kContainerRoom = 64 * 1024;  // headers, tags, seek tables
+    if (encoding.container == media::core::OutputContainer::Flac)
+        return dataBytes + dataBytes / 64 + kContainerRoom;
+    if (info.defaultKbps > 0) {
+        const std::uint64_t kbps = static_cast<std::uint64_t>(encoding.bitrateKbps > 0 ? encoding.bitrateKbps
+                                                                                       : info.defaultKbps);
+        const std::uint64_t bytes = frames * kbps * 125 / std::max<std::uint64_t>(format.samplesPerSec, 1);
+        return bytes + bytes / 4 + kContainerRoom;  // variable bit rates may run above the average
+    }
+    media::WaveFormat wave;
+    wave.formatTag = format.floatSamples ? media::kWaveFormatIeeeFloat : media::kWaveFormatPcm;
+    wave.channels = format.channels;
+    wave.bitsPerSample = format.bitsPerSample;
+    return media::core::WavWriter::headerSize(wave) + dataBytes + (dataBytes & 1);
+}
+}  // namespace
+
+std::uint64_t mixFileBytes(const MixItemStore& store, const std::vector<bool>& usable, const PcmFormat& format,
+                           const media::core::OutputEncoding& encoding)
 {
     std::vector<media::core::SourceEntry> entries;
     for (int i = 0; i < store.audioCount(); ++i) {
@@ -20,7 +47,9 @@ std::uint64_t mixFileBytes(const MixItemStore& store, const std::vector<bool>& u
     const auto frames = static_cast<std::uint64_t>(media::core::outputFrames(entries,
                                                                              static_cast<int>(format.samplesPerSec)));
     const std::uint64_t dataBytes = frames * format.blockAlign;
-    return media::core::WavWriter::kHeaderSize + dataBytes + (dataBytes & 1);
+    // A normalized mix first goes to a temporary float file beside the output.
+    const std::uint64_t temporary = encoding.normalize ? frames * format.channels * 4 : 0;
+    return temporary + encodedFileBytes(frames, dataBytes, format, encoding);
 }
 
 std::optional<OutputSpace> outputSpaceFor(const QString& outputFile, std::uint64_t fileBytes, bool replacing)

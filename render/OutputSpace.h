@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "model/MixItem.h"
+#include "platform/media/core/OutputEncoding.h"
 #include "settings/WaveFormatChoice.h"
 
 namespace sonarel {
@@ -23,8 +24,12 @@ struct OutputSpace {
 
 // The size of the file the WAV writer makes of these entries: its header, every frame up to the
 // end of the last usable entry (placed as the engine places it), and the pad byte of an odd data
-// length. A mix past 4 GiB keeps the same header size (the reserved chunk becomes ds64).
-std::uint64_t mixFileBytes(const MixItemStore& store, const std::vector<bool>& usable, const PcmFormat& format);
+// length. A mix past 4 GiB keeps the same header size (the reserved chunk becomes ds64). For an
+// encoded file, a bound that the encoder stays under: the PCM size for FLAC, whose worst case
+// stores samples as they are, and the bit rate with a margin for the lossy ones. A normalized mix
+// adds its temporary float file.
+std::uint64_t mixFileBytes(const MixItemStore& store, const std::vector<bool>& usable, const PcmFormat& format,
+                           const media::core::OutputEncoding& encoding = {});
 
 // The room for `fileBytes` written as `outputFile`; `replacing` when the existing output is
 // deleted first. None when there is nothing to check: the output is a device or a FIFO, or the

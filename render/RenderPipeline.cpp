@@ -34,6 +34,8 @@ void applyPcmFormat(media::WaveFormat& format, const PcmFormat& pcm)
     format.avgBytesPerSec = pcm.avgBytesPerSec;
     format.blockAlign = pcm.blockAlign;
     format.bitsPerSample = pcm.bitsPerSample;
+    if (pcm.floatSamples)
+        format.formatTag = media::kWaveFormatIeeeFloat;
 }
 
 RenderPipeline::RenderPipeline(media::MediaLibrary& library, Desktop& desktop) : library_(library), desktop_(desktop) {}
@@ -45,14 +47,15 @@ void RenderPipeline::showWithErrorText(const QString& message, media::Status sta
 }
 
 bool RenderPipeline::renderToFile(const std::shared_ptr<media::Timeline>& timeline, const QString& outputFile,
-                                  const PcmFormat& format, std::function<void()> notify, RenderJob& job)
+                                  const PcmFormat& format, std::function<void()> notify, RenderJob& job,
+                                  const media::core::OutputEncoding& encoding)
 {
     job.reset();
     std::shared_ptr<media::RenderEngine> engine;
     if (!startEngine(timeline, engine))
         return false;
     switchPreviewOff(*timeline);
-    if (!assembleAndRun(*engine, outputFile, format, std::move(notify), job)) {
+    if (!assembleAndRun(*engine, outputFile, format, encoding, std::move(notify), job)) {
         static_cast<void>(engine->scrapIt());  // discarding an unused graph cannot fail in a way that matters
         job.reset();
         return false;
@@ -98,11 +101,13 @@ void RenderPipeline::switchPreviewOff(media::Timeline& timeline)
 // the assembly and shows its own message, except the silent ones the header names; only the output
 // format may fail and go on.
 bool RenderPipeline::assembleAndRun(media::RenderEngine& engine, const QString& outputFile, const PcmFormat& format,
-                                    std::function<void()> notify, RenderJob& job)
+                                    const media::core::OutputEncoding& encoding, std::function<void()> notify,
+                                    RenderJob& job)
 {
     Assembly assembly;
-    if (!takeEngineGraph(engine, assembly) || !addMultiplexer(assembly) || !addFileWriter(assembly, outputFile) ||
-        !addConverter(assembly) || !renderGroupThroughConverter(engine, assembly))
+    if (!takeEngineGraph(engine, assembly) || !addMultiplexer(assembly, encoding) ||
+        !addFileWriter(assembly, outputFile) || !addConverter(assembly) ||
+        !renderGroupThroughConverter(engine, assembly))
         return false;
     setOutputFormat(assembly, format);
     return connectMultiplexerToWriter(assembly) && startGraph(assembly, std::move(notify), job);
@@ -130,7 +135,7 @@ bool RenderPipeline::takeEngineGraph(media::RenderEngine& engine, Assembly& a)
     return true;
 }
 
-bool RenderPipeline::addMultiplexer(Assembly& a)
+bool RenderPipeline::addMultiplexer(Assembly& a, const media::core::OutputEncoding& encoding)
 {
     if (media::failed(library_.createWavMux(a.mux))) {
         desktop_.showMessage(text("The program does not detect its file writer. Please install the program again!"),
@@ -139,6 +144,12 @@ bool RenderPipeline::addMultiplexer(Assembly& a)
     }
     if (media::failed(a.graph->addFilter(a.mux, "Wave Mux"))) {
         desktop_.showAppMessage(text("pGraph->AddFilter( pMux, Wave Mux )"));
+        return false;
+    }
+    if (const media::Status status = a.mux->setEncoding(encoding); media::failed(status)) {
+        showWithErrorText(QStringLiteral("Sonarel cannot write %1 files here.")
+                              .arg(QLatin1String(media::core::containerInfo(encoding.container).title)),
+                          status);
         return false;
     }
     return true;

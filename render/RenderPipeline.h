@@ -36,8 +36,8 @@ struct RenderJob {
 // True when the output file exists and can be opened for reading.
 bool outputFileExists(const QString& path);
 
-// Fills the converter's wave format from the chosen PCM format, keeping the format tag and
-// cbSize the converter reported.
+// Fills the converter's wave format from the chosen PCM format, keeping the format tag (but for
+// float samples) and cbSize the converter reported.
 void applyPcmFormat(media::WaveFormat& format, const PcmFormat& pcm);
 
 class RenderPipeline {
@@ -47,8 +47,10 @@ public:
     // Builds and starts the pipeline. On success `job` holds the running graph and true is
     // returned; `notify` is then called on a worker thread whenever the graph queues an event.
     // On failure the message has been shown, everything taken is released and `job` is empty.
+    // `encoding` is handed to the multiplexer: the kind of file, normalization and dither.
     bool renderToFile(const std::shared_ptr<media::Timeline>& timeline, const QString& outputFile,
-                      const PcmFormat& format, std::function<void()> notify, RenderJob& job);
+                      const PcmFormat& format, std::function<void()> notify, RenderJob& job,
+                      const media::core::OutputEncoding& encoding = {});
 
 private:
     struct Assembly;  // what one assembly holds until the graph runs
@@ -56,9 +58,9 @@ private:
     bool startEngine(const std::shared_ptr<media::Timeline>& timeline, std::shared_ptr<media::RenderEngine>& engine);
     void switchPreviewOff(media::Timeline& timeline);
     bool assembleAndRun(media::RenderEngine& engine, const QString& outputFile, const PcmFormat& format,
-                        std::function<void()> notify, RenderJob& job);
+                        const media::core::OutputEncoding& encoding, std::function<void()> notify, RenderJob& job);
     bool takeEngineGraph(media::RenderEngine& engine, Assembly& assembly);
-    bool addMultiplexer(Assembly& assembly);
+    bool addMultiplexer(Assembly& assembly, const media::core::OutputEncoding& encoding);
     bool addFileWriter(Assembly& assembly, const QString& outputFile);
     bool addConverter(Assembly& assembly);
     bool renderGroupThroughConverter(media::RenderEngine& engine, Assembly& assembly);

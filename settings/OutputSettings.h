@@ -4,6 +4,9 @@
 
 #include <QString>
 #include <cstdint>
+#include <optional>
+
+#include "platform/media/core/OutputEncoding.h"
 
 namespace sonarel {
 
@@ -44,6 +47,17 @@ struct OutputSettings {
     std::int32_t sampleRateIndex = 0;
     std::int32_t channelsIndex = 0;
     std::int32_t bitsIndex = 0;
+    // Beyond the three lists (the command line now, the Options dialog's later choices); never
+    // stored either. A rate of 8000..192000 Hz instead of sampleRateIndex's when not 0; 24 or 32
+    // (float) bits instead of bitsIndex's when not 0.
+    std::uint32_t sampleRate = 0;
+    std::int32_t sampleBits = 0;
+    // The kind of file: none takes it from the output file's extension (no extension: WAV).
+    std::optional<media::core::OutputContainer> outputFormat;
+    std::int32_t bitrateKbps = 0;         // lossy formats; 0: the format's default
+    std::optional<double> normalizeLufs;  // the integrated loudness to write the mix at
+    double truePeakCeilingDbtp = -1.0;    // what normalization keeps the true peak under
+    bool dither = false;                  // TPDF dither before integer samples
     // The ramp, in milliseconds (0 to 10), on an entry's edge that cuts into its file's sound.
     std::int32_t edgeFadeMs = kDefaultEdgeFadeMs;
 };

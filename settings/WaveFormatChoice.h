@@ -3,8 +3,13 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+
+#include "platform/media/core/OutputEncoding.h"
 
 namespace sonarel {
+
+struct OutputSettings;
 
 struct PcmFormat {
     std::uint16_t channels;
@@ -12,6 +17,7 @@ struct PcmFormat {
     std::uint16_t bitsPerSample;
     std::uint16_t blockAlign;
     std::uint32_t avgBytesPerSec;
+    bool floatSamples = false;  // 32-bit IEEE float
 };
 
 inline constexpr int kSampleRateChoiceCount = 4;  // "44100", "22050", "11025", "8000"
@@ -20,5 +26,22 @@ inline constexpr std::uint32_t kSampleRateChoices[kSampleRateChoiceCount] = {441
 // Channels index 1 is mono, anything else stereo; rate index 0..3 as listed, anything else
 // 44100; bits index 1 is 8 bits, anything else 16.
 PcmFormat waveFormatFromChoices(int sampleRateIndex, int channelsIndex, int bitsIndex);
+
+// Every rate the output options offer: the list above, then the rates of video and of masters.
+inline constexpr std::uint32_t kAllSampleRates[] = {44100, 22050, 11025, 8000, 48000, 88200, 96000, 192000};
+inline constexpr std::uint32_t kLowestSampleRate = 8000;
+inline constexpr std::uint32_t kHighestSampleRate = 192000;
+
+// A consistent format of `rate`, `channels` (1 or 2) and `bits` (8, 16, 24, or 32 for float).
+PcmFormat pcmFormatOf(std::uint32_t rate, std::uint16_t channels, int bits);
+
+// What a mix of `settings` writes: its sample format and rate, the encoding, and why it cannot
+// be written (a sentence naming what can), or an empty problem.
+struct OutputChoice {
+    PcmFormat format{};
+    media::core::OutputEncoding encoding;
+    std::string problem;
+};
+OutputChoice outputChoiceOf(const OutputSettings& settings);
 
 }  // namespace sonarel

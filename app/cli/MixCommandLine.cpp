@@ -5,10 +5,12 @@
 #include <QFileInfo>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <condition_variable>
 #include <csignal>
 #include <cstdio>
 #include <mutex>
+#include <optional>
 
 #include "app/ProductInfo.h"
 #include "app/cli/ConsoleDesktop.h"
@@ -79,6 +81,14 @@ struct Options {
     int channelsIndex = 0;
     int bitsIndex = 0;
     int edgeFadeMs = kDefaultEdgeFadeMs;
+    // The output format beyond the window's lists (see readOutputFormatOptions).
+    std::uint32_t sampleRate = 0;
+    int sampleBits = 0;
+    std::optional<media::core::OutputContainer> format;
+    int bitrateKbps = 0;
+    std::optional<double> normalizeLufs;
+    double truePeakCeilingDbtp = -1.0;
+    bool dither = false;
     bool yes = false;
     bool ignoreSpace = false;
     bool quiet = false;
@@ -175,6 +185,13 @@ OutputSettings outputSettingsOf(const Options& options)
     settings.channelsIndex = options.channelsIndex;
     settings.bitsIndex = options.bitsIndex;
     settings.edgeFadeMs = options.edgeFadeMs;
+    settings.sampleRate = options.sampleRate;
+    settings.sampleBits = options.sampleBits;
+    settings.outputFormat = options.format;
+    settings.bitrateKbps = options.bitrateKbps;
+    settings.normalizeLufs = options.normalizeLufs;
+    settings.truePeakCeilingDbtp = options.truePeakCeilingDbtp;
+    settings.dither = options.dither;
     return settings;
 }
 
@@ -242,7 +259,11 @@ int mixStore(const Options& options, media::MediaLibrary& library, const MixItem
     if (!control.isMixing())
         return kExitMixFailed;
     runMixLoop(control, view, progress);
-    return reportOutcome(control.lastOutcome(), settings.outputFile, options.quiet);
+    const int status = reportOutcome(control.lastOutcome(), settings.outputFile, options.quiet);
+    // The loudness is the mix's result, like the file: printed also when quiet.
+    if (control.lastOutcome() == MixOutcome::Completed && !control.lastLoudnessText().isEmpty())
+        std::printf("%s\n", control.lastLoudnessText().toLocal8Bit().constData());
+    return status;
 }
 
 int mix(const Options& options)
@@ -272,20 +293,37 @@ struct OptionDefinitions {
     QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help.")};
     QCommandLineOption version{QStringLiteral("version"), QStringLiteral("Show the version.")};
     QCommandLineOption output{{QStringLiteral("o"), QStringLiteral("output")},
-                              QStringLiteral("The WAV file to write."),
+                              QStringLiteral("The file to write; its extension chooses the format."),
                               QStringLiteral("FILE")};
     QCommandLineOption csv{QStringLiteral("csv"), QStringLiteral("Read entries from a CSV file."),
                            QStringLiteral("FILE")};
-    QCommandLineOption rate{QStringLiteral("rate"), QStringLiteral("44100 (default), 22050, 11025 or 8000."),
+    QCommandLineOption rate{QStringLiteral("rate"),
+                            QStringLiteral("Any rate from 8000 to 192000 (default 44100; Opus is always 48000)."),
                             QStringLiteral("HZ"), QStringLiteral("44100")};
     QCommandLineOption channels{QStringLiteral("channels"), QStringLiteral("2 (default) or 1."), QStringLiteral("N"),
                                 QStringLiteral("2")};
-    QCommandLineOption bits{QStringLiteral("bits"), QStringLiteral("16 (default) or 8."), QStringLiteral("N"),
+    QCommandLineOption bits{QStringLiteral("bits"), QStringLiteral("16 (default), 24 or 8."), QStringLiteral("N"),
                             QStringLiteral("16")};
     QCommandLineOption edgeFade{QStringLiteral("edge-fade"),
                                 QStringLiteral("The ramp, 0 to 10 ms (default 5), on an edge that an in or out "
                                                "point cuts into a file's sound."),
                                 QStringLiteral("MS"), QStringLiteral("5")};
+    // The output format beyond the window's lists.
+    QCommandLineOption floatSamples{QStringLiteral("float"), QStringLiteral("Write 32-bit float samples (WAV).")};
+    QCommandLineOption format{QStringLiteral("format"),
+                              QStringLiteral("wav, flac, opus, mp3, ogg or m4a, instead of the output's extension."),
+                              QStringLiteral("NAME")};
+    QCommandLineOption bitrate{QStringLiteral("bitrate"),
+                               QStringLiteral("The bit rate of opus (default 128), mp3 (192), ogg (160) or m4a (192)."),
+                               QStringLiteral("KBPS")};
+    QCommandLineOption normalize{QStringLiteral("normalize"),
+                                 QStringLiteral("Write the mix at this integrated loudness (EBU R128), e.g. -16."),
+                                 QStringLiteral("LUFS")};
+    QCommandLineOption truePeak{QStringLiteral("true-peak"),
+                                QStringLiteral("The true-peak ceiling that --normalize keeps to (default -1)."),
+                                QStringLiteral("DBTP"), QStringLiteral("-1")};
+    QCommandLineOption dither{QStringLiteral("dither"),
+                              QStringLiteral("Add TPDF dither before 8, 16 or 24-bit samples (off by default).")};
     QCommandLineOption yes{{QStringLiteral("y"), QStringLiteral("yes")},
                            QStringLiteral("Replace an existing output file; mix without unreadable files.")};
     QCommandLineOption ignoreSpace{
@@ -301,7 +339,9 @@ struct OptionDefinitions {
 void defineOptions(QCommandLineParser& parser, const OptionDefinitions& defined)
 {
     parser.setApplicationDescription(
-        QStringLiteral("Mixes media files into one PCM WAV file.\n\n"
+        QStringLiteral("Mixes media files into one audio file: PCM WAV, or FLAC, Opus, MP3, Ogg Vorbis or\n"
+                       "AAC (.m4a) as the output's extension (or --format) says. The mix's loudness is\n"
+                       "printed when it is done.\n\n"
                        "Each FILE may carry its placement and shaping:\n"
                        "  FILE@START[:VOLUME[:SPEED]][,KEY[=VALUE]]...\n"
                        "with the start in seconds on the output's time line, the volume as a factor (1 =\n"
@@ -325,9 +365,75 @@ void defineOptions(QCommandLineParser& parser, const OptionDefinitions& defined)
                        "Exit status: 0 mixed, 1 the mix failed, was stopped or did not fit, 2 wrong usage."));
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser.addOptions({defined.help, defined.version, defined.output, defined.csv, defined.rate, defined.channels,
-                       defined.bits, defined.edgeFade, defined.yes, defined.ignoreSpace, defined.quiet, defined.probe});
+                       defined.bits, defined.floatSamples, defined.format, defined.bitrate, defined.normalize,
+                       defined.truePeak, defined.dither, defined.edgeFade, defined.yes, defined.ignoreSpace,
+                       defined.quiet, defined.probe});
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("Media files to mix."),
                                  QStringLiteral("[FILE[@START[:VOLUME[:SPEED]][,KEY[=VALUE]]...]...]"));
+}
+
+// A --rate beyond the window's list: any whole number of hertz from 8000 to 192000.
+bool readAnyRate(const QString& value, Options& options)
+{
+    bool ok = false;
+    const uint rate = value.toUInt(&ok);
+    if (!ok || rate < kLowestSampleRate || rate > kHighestSampleRate) {
+        printError(QStringLiteral("--rate must be a whole number of hertz from 8000 to 192000."));
+        return false;
+    }
+    options.sampleRate = rate;
+    return true;
+}
+
+// --float, --format, --bitrate, --normalize, --true-peak and --dither; then the whole output
+// format is checked against the output's name, so that a file that cannot be written is refused
+// before anything is read or written. False after saying what is wrong.
+bool readOutputFormatOptions(const QCommandLineParser& parser, const OptionDefinitions& defined, Options& options)
+{
+    if (parser.isSet(defined.floatSamples)) {
+        if (parser.isSet(defined.bits)) {
+            printError(QStringLiteral("--float and --bits exclude each other."));
+            return false;
+        }
+        options.sampleBits = 32;
+    }
+    if (parser.isSet(defined.format)) {
+        options.format = media::core::containerByName(parser.value(defined.format).toStdString());
+        if (!options.format) {
+            printError(QStringLiteral("--format must be one of: %1.")
+                           .arg(QString::fromStdString(media::core::writableContainersText())));
+            return false;
+        }
+    }
+    bool ok = true;
+    if (parser.isSet(defined.bitrate)) {
+        options.bitrateKbps = parser.value(defined.bitrate).toInt(&ok);
+        if (!ok || options.bitrateKbps <= 0) {
+            printError(QStringLiteral("--bitrate must be a whole number of kbit/s."));
+            return false;
+        }
+    }
+    if (parser.isSet(defined.normalize)) {
+        const double lufs = parser.value(defined.normalize).toDouble(&ok);
+        if (!ok || !std::isfinite(lufs) || lufs < -70.0 || lufs > 0.0) {
+            printError(QStringLiteral("--normalize must be a loudness from -70 to 0 LUFS, e.g. -16."));
+            return false;
+        }
+        options.normalizeLufs = lufs;
+    }
+    options.truePeakCeilingDbtp = parser.value(defined.truePeak).toDouble(&ok);
+    if (!ok || !std::isfinite(options.truePeakCeilingDbtp) || options.truePeakCeilingDbtp < -20.0 ||
+        options.truePeakCeilingDbtp > 0.0) {
+        printError(QStringLiteral("--true-peak must be a level from -20 to 0 dBTP."));
+        return false;
+    }
+    options.dither = parser.isSet(defined.dither);
+    const OutputChoice choice = outputChoiceOf(outputSettingsOf(options));
+    if (!choice.problem.empty()) {
+        printError(QString::fromStdString(choice.problem));
+        return false;
+    }
+    return true;
 }
 
 // --rate, --channels and --bits as indices of the output options' lists; false after saying
@@ -337,18 +443,20 @@ bool readWaveFormatChoices(const QCommandLineParser& parser, const OptionDefinit
     if (!choiceIndex(parser.value(defined.rate),
                      {QStringLiteral("44100"), QStringLiteral("22050"), QStringLiteral("11025"),
                       QStringLiteral("8000")},
-                     options.sampleRateIndex)) {
-        printError(QStringLiteral("--rate must be 44100, 22050, 11025 or 8000."));
+                     options.sampleRateIndex) &&
+        !readAnyRate(parser.value(defined.rate), options))
         return false;
-    }
     if (!choiceIndex(parser.value(defined.channels), {QStringLiteral("2"), QStringLiteral("1")},
                      options.channelsIndex)) {
         printError(QStringLiteral("--channels must be 1 or 2."));
         return false;
     }
     if (!choiceIndex(parser.value(defined.bits), {QStringLiteral("16"), QStringLiteral("8")}, options.bitsIndex)) {
-        printError(QStringLiteral("--bits must be 16 or 8."));
-        return false;
+        if (parser.value(defined.bits) != QStringLiteral("24")) {
+            printError(QStringLiteral("--bits must be 16, 24 or 8."));
+            return false;
+        }
+        options.sampleBits = 24;
     }
     return true;
 }
@@ -372,7 +480,7 @@ bool readOptions(const QCommandLineParser& parser, const OptionDefinitions& defi
         printError(QStringLiteral("--edge-fade must be a whole number of milliseconds from 0 to 10."));
         return false;
     }
-    return readWaveFormatChoices(parser, defined, options);
+    return readWaveFormatChoices(parser, defined, options) && readOutputFormatOptions(parser, defined, options);
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// sonarel-mix: mixes entries given on the command line or in a CSV file into one WAV file, on the
+// sonarel-mix: mixes entries given on the command line or in a CSV file into one audio file, on the
 // same model and render code as the window.
 #pragma once
 

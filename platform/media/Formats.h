@@ -11,6 +11,7 @@
 namespace sonarel::media {
 
 inline constexpr std::uint16_t kWaveFormatPcm = 1;
+inline constexpr std::uint16_t kWaveFormatIeeeFloat = 3;  // 32-bit float samples
 
 // The classic wave format block: what the converter's stream configuration reads and writes.
 struct WaveFormat {
@@ -36,6 +37,20 @@ struct MediaType {
     WaveFormat format{};
 };
 
+// A mix's loudness (EBU R128 / ITU-R BS.1770) as written. Levels are -infinity for silence.
+struct LoudnessFigures {
+    bool measured = false;
+    double integratedLufs = 0.0;
+    double rangeLu = 0.0;
+    double samplePeakDbfs = 0.0;
+    double truePeakDbtp = 0.0;
+    // When the mix was normalized: the gain applied, and how far the true-peak ceiling held it
+    // below the target (0 when it reached it).
+    bool normalized = false;
+    double gainDb = 0.0;
+    double belowTargetLu = 0.0;
+};
+
 // Event codes delivered by a running graph.
 inline constexpr long kEventComplete = 1;    // everything was written
 inline constexpr long kEventUserAbort = 2;   // stopped by the caller before the end
@@ -52,6 +67,7 @@ struct GraphEvent {
     // The files, in timeline order, some of whose samples were not numbers (NaN, infinities) and
     // were silenced before mixing.
     std::vector<std::string> silencedSources;
+    LoudnessFigures loudness;  // for kEventComplete
 };
 
 }  // namespace sonarel::media

@@ -524,11 +524,11 @@ private Q_SLOTS:
         QVERIFY(run.out.startsWith(QStringLiteral("sonarel-mix ")));
 
         for (const QStringList& wrong :
-             {QStringList{QStringLiteral("--rate"), QStringLiteral("48000"), QStringLiteral("-o"),
+             {QStringList{QStringLiteral("--rate"), QStringLiteral("7999"), QStringLiteral("-o"),
                           QStringLiteral("x.wav"), probe},
               QStringList{QStringLiteral("--channels"), QStringLiteral("3"), QStringLiteral("-o"),
                           QStringLiteral("x.wav"), probe},
-              QStringList{QStringLiteral("--bits"), QStringLiteral("24"), QStringLiteral("-o"), QStringLiteral("x.wav"),
+              QStringList{QStringLiteral("--bits"), QStringLiteral("12"), QStringLiteral("-o"), QStringLiteral("x.wav"),
                           probe},
               QStringList{QStringLiteral("--frobnicate")}, QStringList{probe},
               QStringList{QStringLiteral("-o"), QStringLiteral("x.wav")},

@@ -259,11 +259,16 @@ TEST(EngineObjectsTest, NodesAndFiltersRefuseMisuse)
     MediaType type;
     ASSERT_EQ(converter->getFormat(type), kOk);
     EXPECT_EQ(type.format, pcmFormat(44100, 2, 16));
-    for (const WaveFormat& bad : {pcmFormat(44100, 3, 16), pcmFormat(44100, 2, 24), pcmFormat(4000, 2, 16),
-                                  WaveFormat{kWaveFormatPcm, 2, 44100, 1, 4, 16, 0}}) {
+    for (const WaveFormat& bad : {pcmFormat(44100, 3, 16), pcmFormat(44100, 2, 12), pcmFormat(4000, 2, 16),
+                                  WaveFormat{kWaveFormatPcm, 2, 44100, 1, 4, 16, 0},
+                                  WaveFormat{kWaveFormatIeeeFloat, 2, 44100, 176400, 4, 16, 0}}) {
         type.format = bad;
         EXPECT_EQ(converter->setFormat(type), kErrInvalidMediaType);
     }
+    type.format = WaveFormat{kWaveFormatIeeeFloat, 2, 192000, 1536000, 8, 32, 0};
+    EXPECT_EQ(converter->setFormat(type), kOk);
+    type.format = pcmFormat(96000, 2, 24);
+    EXPECT_EQ(converter->setFormat(type), kOk);
     type.format = pcmFormat(8000, 1, 8);
     EXPECT_EQ(converter->setFormat(type), kOk);
     EXPECT_EQ(converter->format(), pcmFormat(8000, 1, 8));

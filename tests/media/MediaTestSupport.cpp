@@ -103,7 +103,7 @@ REFERENCE_TIME probe(MediaLibrary& lib, const std::string& path)
 }
 
 RenderRun render(MediaLibrary& lib, const std::vector<Entry>& entries, const WaveFormat& format,
-                 const std::filesystem::path& output, bool wait)
+                 const std::filesystem::path& output, bool wait, const core::OutputEncoding& encoding)
 {
     RenderRun run;
     std::shared_ptr<Timeline> tl;
@@ -151,6 +151,7 @@ RenderRun render(MediaLibrary& lib, const std::vector<Entry>& entries, const Wav
     std::shared_ptr<WavMux> mux;
     EXPECT_EQ(lib.createWavMux(mux), kOk);
     EXPECT_EQ(run.graph->addFilter(mux, "Wave Mux"), kOk);
+    EXPECT_EQ(mux->setEncoding(encoding), kOk);
     std::shared_ptr<FileWriter> writer;
     EXPECT_EQ(lib.createFileWriter(writer), kOk);
     EXPECT_EQ(writer->setFileName(u16(output.string()), nullptr), kOk);
@@ -169,6 +170,7 @@ RenderRun render(MediaLibrary& lib, const std::vector<Entry>& entries, const Wav
     EXPECT_EQ(builder->findInterface(LookDirection::UpstreamOnly, MajorType::Audio, *mux, config), kOk);
     MediaType type;
     EXPECT_EQ(config->getFormat(type), kOk);
+    type.format.formatTag = format.formatTag;
     type.format.channels = format.channels;
     type.format.samplesPerSec = format.samplesPerSec;
     type.format.avgBytesPerSec = format.avgBytesPerSec;

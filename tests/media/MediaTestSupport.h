@@ -51,10 +51,10 @@ struct RenderRun {
     std::shared_ptr<RenderEngine> engine;
 };
 
-// Builds the timeline and the graph for `entries` and runs it. With `wait`, waits for the first
-// event, stops and scraps; otherwise returns with the graph running.
+// Builds the timeline and the graph for `entries` and runs it, written as `encoding` says. With
+// `wait`, waits for the first event, stops and scraps; otherwise returns with the graph running.
 RenderRun render(MediaLibrary& lib, const std::vector<Entry>& entries, const WaveFormat& format,
-                 const std::filesystem::path& output, bool wait = true);
+                 const std::filesystem::path& output, bool wait = true, const core::OutputEncoding& encoding = {});
 
 }  // namespace sonarel::media::test
 

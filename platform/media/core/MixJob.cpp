@@ -2,6 +2,7 @@
 #include "platform/media/core/MixJob.h"
 
 #include <algorithm>
+#include <cmath>
 #include <new>
 #include <system_error>
 
@@ -19,13 +20,14 @@ constexpr int kMaxWorkers = 16;
 }  // namespace
 
 MixJob::MixJob(std::shared_ptr<EngineContext> context, std::vector<SourceEntry> entries, WaveFormat format,
-               std::u16string outputName, EventSink sink)
+               std::u16string outputName, EventSink sink, OutputEncoding encoding)
     : context_(std::move(context)),
       entries_(std::move(entries)),
       format_(format),
       outputName_(std::move(outputName)),
       outputPath_(toUtf8(outputName_)),
-      sink_(std::move(sink))
+      sink_(std::move(sink)),
+      encoding_(encoding)
 {
     totalFrames_ = outputFrames(entries_, static_cast<int>(format_.samplesPerSec));
 }
@@ -39,20 +41,32 @@ MixJob::~MixJob()
 
 Status MixJob::start()
 {
-    if (thread_.joinable() || writer_)
+    if (thread_.joinable() || output_)
         return kErrWrongState;
-    writer_ = std::make_unique<WavWriter>();
-    if (const Status s = writer_->open(outputPath_, format_, context_->options.rf64Threshold, &context_->faults);
+    if (encoding_.normalize) {
+        temporary_ = std::make_unique<TemporarySamples>();
+        const std::size_t slash = outputPath_.find_last_of('/');
+        if (const Status s = temporary_->open(slash == std::string::npos ? "." : outputPath_.substr(0, slash + 1));
+            failed(s))
+            return s;
+    }
+    std::string detail;
+    if (const Status s = MixOutput::open(outputPath_, format_, encoding_, context_->options.rf64Threshold,
+                                         &context_->faults, output_, detail);
         failed(s)) {
-        writer_.reset();
+        output_.reset();
         return s;
     }
+    const bool integerSamples = format_.formatTag == kWaveFormatPcm && (encoding_.container == OutputContainer::Wav ||
+                                                                        encoding_.container == OutputContainer::Flac);
+    if (encoding_.dither && integerSamples)
+        dither_ = std::make_unique<TpdfDither>(format_.bitsPerSample);
     running_.store(true);
     try {
         thread_ = std::thread([this] { main(); });
     } catch (const std::system_error&) {
         // The header of the empty file is made true; the failure to start is what counts.
-        static_cast<void>(writer_->finish());
+        static_cast<void>(output_->finish());
         running_.store(false);
         return kErrOutOfMemory;
     }
@@ -70,7 +84,18 @@ void MixJob::main()
 {
     Outcome outcome;
     try {
-        outcome = mixAllBlocks();
+        outcome = mixAllBlocks(encoding_.normalize);
+        if (encoding_.normalize && succeeded(outcome.status) && !stop_.load()) {
+            chooseGain(meter_->figures());
+            outcome = replayTemporary();
+        }
+        if (meter_) {
+            const LoudnessFigures chosen = loudness_;
+            loudness_ = meter_->figures();
+            loudness_.normalized = chosen.normalized;
+            loudness_.gainDb = chosen.gainDb;
+            loudness_.belowTargetLu = chosen.belowTargetLu;
+        }
     } catch (const std::bad_alloc&) {
         outcome = {kErrOutOfMemory, "The mix ran out of memory while writing " + outputPath_ + "."};
     } catch (const std::exception& e) {
@@ -83,21 +108,24 @@ void MixJob::main()
 
 // Block n is mixed and written while the workers decode block n + 1 (each source keeps a part for
 // each of the two blocks), so the writing never leaves the workers idle.
-MixJob::Outcome MixJob::mixAllBlocks()
+MixJob::Outcome MixJob::mixAllBlocks(bool measuring)
 {
+    meter_ = std::make_unique<LoudnessMeter>(format_.channels, static_cast<int>(format_.samplesPerSec));
     Schedule schedule = makeSchedule();
     WorkerPool pool(workerCount());  // declared before the sources: they close before it stops
     Playing playing;
     const auto channels = static_cast<std::size_t>(format_.channels);
     std::vector<float> mix(static_cast<std::size_t>(kBlockFrames) * channels);
-    std::vector<std::uint8_t> pcm(mix.size() * static_cast<std::size_t>(format_.bitsPerSample / 8));
     const auto framesFrom = [&](std::int64_t start) {
         return std::clamp<std::int64_t>(totalFrames_ - start, 0, kBlockFrames);
     };
+    // The loudness of block n is measured as one more task while block n + 1 is written.
+    std::vector<float> toMeasure[2];
+    std::int64_t measureFrames[2] = {0, 0};
     if (totalFrames_ <= 0)
         return {};
     admitSources(schedule, 0, framesFrom(0), playing);
-    decodeBlock(pool, playing, 0, framesFrom(0), 0, nullptr);
+    decodeBlock(pool, playing, 0, framesFrom(0), 0, nullptr, nullptr);
     if (Outcome failure = firstFailure(playing); failed(failure.status) && !stop_.load())
         return failure;
     int slot = 0;
@@ -107,10 +135,14 @@ MixJob::Outcome MixJob::mixAllBlocks()
         const std::int64_t nextFrames = framesFrom(nextStart);
         admitSources(schedule, nextStart, nextFrames, playing);  // their part of this block is empty
         Status written = kOk;
-        decodeBlock(pool, playing, nextStart, nextFrames, slot ^ 1, [&] {
-            mixBlock(playing, slot, frames, mix);
-            written = writeBlock(mix, frames, pcm);
-        });
+        decodeBlock(
+            pool, playing, nextStart, nextFrames, slot ^ 1,
+            [&] {
+                mixBlock(playing, slot, frames, mix);
+                written = writeBlock(mix, frames, measuring, &toMeasure[slot]);
+                measureFrames[slot] = frames;
+            },
+            [&] { measureBlock(toMeasure[slot ^ 1], measureFrames[slot ^ 1]); });
         if (succeeded(written))
             framesWritten_.store(nextStart, std::memory_order_relaxed);  // also when stopped meanwhile
         if (stop_.load())
@@ -123,7 +155,14 @@ MixJob::Outcome MixJob::mixAllBlocks()
             return failure;
         slot ^= 1;
     }
+    measureBlock(toMeasure[slot ^ 1], measureFrames[slot ^ 1]);
     return {};
+}
+
+void MixJob::measureBlock(const std::vector<float>& block, std::int64_t& frames)
+{
+    meter_->add(block.data(), static_cast<std::size_t>(frames));
+    frames = 0;
 }
 
 MixJob::Schedule MixJob::makeSchedule() const
@@ -165,7 +204,7 @@ void MixJob::admitSources(Schedule& schedule, std::int64_t blockStart, std::int6
 }
 
 void MixJob::decodeBlock(WorkerPool& pool, Playing& playing, std::int64_t blockStart, std::int64_t blockFrames,
-                         int slot, const std::function<void()>& alongside)
+                         int slot, const std::function<void()>& alongside, const std::function<void()>& measure)
 {
     BlockRequest block;
     block.start = blockStart;
@@ -185,12 +224,15 @@ void MixJob::decodeBlock(WorkerPool& pool, Playing& playing, std::int64_t blockS
         std::stable_sort(byCost.begin(), byCost.end(),
                          [](const PlayingSource* a, const PlayingSource* b) { return a->cost() > b->cost(); });
     }
-    const std::size_t extra = alongside ? 1 : 0;
-    pool.run(byCost.size() + extra, [&](std::size_t k) {
-        if (k < extra)
-            alongside();
+    std::vector<const std::function<void()>*> extras;
+    for (const auto* task : {&alongside, &measure})
+        if (*task)
+            extras.push_back(task);
+    pool.run(byCost.size() + extras.size(), [&](std::size_t k) {
+        if (k < extras.size())
+            (*extras[k])();
         else
-            byCost[k - extra]->fill(block);
+            byCost[k - extras.size()]->fill(block);
     });
 }
 
@@ -225,22 +267,71 @@ void MixJob::mixBlock(const Playing& playing, int slot, std::int64_t blockFrames
     }
 }
 
-Status MixJob::writeBlock(const std::vector<float>& mix, std::int64_t blockFrames, std::vector<std::uint8_t>& pcm)
+// The loudness is measured on what is written, before the dither that is a tiny noise by design.
+Status MixJob::writeBlock(std::vector<float>& mix, std::int64_t blockFrames, bool measuring,
+                          std::vector<float>* toMeasure)
 {
-    const auto samples = static_cast<std::size_t>(blockFrames * format_.channels);
-    convertToPcm(mix.data(), samples, format_.bitsPerSample, pcm.data(), clipping_);
-    return writer_->write(pcm.data(), samples * static_cast<std::size_t>(format_.bitsPerSample / 8));
+    const auto frames = static_cast<std::size_t>(blockFrames);
+    const std::size_t samples = frames * format_.channels;
+    if (gain_ != 1.0f)
+        for (std::size_t i = 0; i < samples; ++i)
+            mix[i] *= gain_;
+    if (toMeasure)
+        toMeasure->assign(mix.begin(), mix.begin() + static_cast<std::ptrdiff_t>(samples));
+    else
+        meter_->add(mix.data(), frames);
+    if (measuring)
+        return temporary_->append(mix.data(), samples);
+    if (dither_)
+        dither_->apply(mix.data(), samples);
+    return output_->write(mix.data(), frames, clipping_);
+}
+
+MixJob::Outcome MixJob::replayTemporary()
+{
+    meter_ = std::make_unique<LoudnessMeter>(format_.channels, static_cast<int>(format_.samplesPerSec));
+    if (const Status s = temporary_->rewind(); failed(s))
+        return {s, "Could not read back the mix's temporary file: " + errorText(s)};
+    const auto channels = static_cast<std::size_t>(format_.channels);
+    std::vector<float> block(static_cast<std::size_t>(kBlockFrames) * channels);
+    for (std::int64_t at = 0; at < totalFrames_ && !stop_.load(); at += kBlockFrames) {
+        const std::int64_t frames = std::min(kBlockFrames, totalFrames_ - at);
+        if (const Status s = temporary_->read(block.data(), static_cast<std::size_t>(frames) * channels); failed(s))
+            return {s, "Could not read back the mix's temporary file: " + errorText(s)};
+        if (const Status s = writeBlock(block, frames, false, nullptr); failed(s))
+            return {s, {}};
+    }
+    return {};
+}
+
+// One gain for the whole mix: the target's distance from the measured loudness, less what the
+// true-peak ceiling forbids. Silence stays as it is.
+void MixJob::chooseGain(const LoudnessFigures& measured)
+{
+    loudness_.normalized = true;
+    if (!std::isfinite(measured.integratedLufs))
+        return;
+    double gainDb = encoding_.targetLufs - measured.integratedLufs;
+    if (std::isfinite(measured.truePeakDbtp) && measured.truePeakDbtp + gainDb > encoding_.truePeakCeilingDbtp) {
+        gainDb = encoding_.truePeakCeilingDbtp - measured.truePeakDbtp;
+        loudness_.belowTargetLu = encoding_.targetLufs - (measured.integratedLufs + gainDb);
+    }
+    loudness_.gainDb = gainDb;
+    gain_ = static_cast<float>(std::pow(10.0, gainDb / 20.0));
 }
 
 // Closes the file with a true header, whatever happened; a failure to do so is the outcome when
 // nothing failed before.
 void MixJob::finishOutput(Outcome& outcome)
 {
-    const Status finished = writer_->finish();
+    const Status finished = output_->finish();
     if (succeeded(outcome.status) && failed(finished))
         outcome.status = finished;
-    if (failed(outcome.status) && outcome.detail.empty())
+    if (failed(outcome.status) && outcome.detail.empty()) {
         outcome.detail = "Could not write the output file " + outputPath_ + ": " + errorText(outcome.status);
+        if (const std::string why = output_->failureDetail(); !why.empty())
+            outcome.detail += ": " + why;
+    }
 }
 
 void MixJob::report(const Outcome& outcome)
@@ -255,6 +346,7 @@ void MixJob::report(const Outcome& outcome)
     event.detail = outcome.detail;
     event.clippedSamples = clipping_.samples;
     event.peakLevel = clipping_.peak;
+    event.loudness = loudness_;
     for (std::size_t i = 0; i < silenced_.size(); ++i)
         if (silenced_[i])
             event.silencedSources.push_back(toUtf8(entries_[i].name));

@@ -1,10 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// One render of a group into a WAV file, on worker threads.
+// One render of a group into a WAV file or an encoded one, on worker threads.
 //
 // The output is produced in blocks. For each block, the sources that play in it are decoded by a
 // pool of workers (each source by one worker at a time, so its decoder stays sequential); then
 // the block is mixed in the order of the sources on the timeline, converted to PCM and written.
-// The fixed mixing order makes the result independent of the number of workers. A source is
+// The fixed mixing order makes the result independent of the number of workers. Every block is
+// measured for loudness as it is written. A normalized mix is mixed once into a temporary float
+// file while it is measured, then read back with the gain that the measure gives: on the w8
+// benchmark that took 1.4 s against 0.9 s for the plain mix, where mixing twice took 3.2 s against
+// 1.1 s. A source is
 // opened at the first block it plays in and closed after its last one, so memory depends on how
 // many sources overlap, not on the length of the list or of the output.
 #pragma once
@@ -19,9 +23,13 @@
 
 #include "platform/media/Formats.h"
 #include "platform/media/Status.h"
+#include "platform/media/core/Dither.h"
+#include "platform/media/core/LoudnessMeter.h"
+#include "platform/media/core/MixOutput.h"
+#include "platform/media/core/OutputEncoding.h"
 #include "platform/media/core/PcmConversion.h"
 #include "platform/media/core/Placement.h"
-#include "platform/media/core/WavWriter.h"
+#include "platform/media/core/TemporarySamples.h"
 
 namespace sonarel::media {
 class EngineContext;
@@ -37,7 +45,7 @@ public:
     using EventSink = std::function<void(const GraphEvent&)>;
 
     MixJob(std::shared_ptr<EngineContext> context, std::vector<SourceEntry> entries, WaveFormat format,
-           std::u16string outputName, EventSink sink);
+           std::u16string outputName, EventSink sink, OutputEncoding encoding = {});
     ~MixJob();
     MixJob(const MixJob&) = delete;
     MixJob& operator=(const MixJob&) = delete;
@@ -68,18 +76,26 @@ private:
     using Playing = std::vector<std::unique_ptr<PlayingSource>>;  // in timeline order
 
     void main();
-    Outcome mixAllBlocks();
+    // While `measuring`, the blocks go to the temporary file instead of the output.
+    Outcome mixAllBlocks(bool measuring);
+    // Writes the temporary file to the output with the chosen gain.
+    Outcome replayTemporary();
+    // The gain of a normalized mix from the first pass's figures; notes it in loudness_.
+    void chooseGain(const LoudnessFigures& measured);
     Schedule makeSchedule() const;
     int workerCount() const;
     void admitSources(Schedule& schedule, std::int64_t blockStart, std::int64_t blockFrames, Playing& playing);
-    // Fills part `slot` of every playing source for the block, running `alongside` (when given) as
-    // one more task of the same batch.
+    // Fills part `slot` of every playing source for the block, running `alongside` and `measure`
+    // (when given) as more tasks of the same batch.
     void decodeBlock(WorkerPool& pool, Playing& playing, std::int64_t blockStart, std::int64_t blockFrames, int slot,
-                     const std::function<void()>& alongside);
+                     const std::function<void()>& alongside, const std::function<void()>& measure);
+    void measureBlock(const std::vector<float>& block, std::int64_t& frames);  // and marks it measured
     Outcome firstFailure(const Playing& playing) const;
     void noteSilenced(const Playing& playing);
     void mixBlock(const Playing& playing, int slot, std::int64_t blockFrames, std::vector<float>& mix) const;
-    Status writeBlock(const std::vector<float>& mix, std::int64_t blockFrames, std::vector<std::uint8_t>& pcm);
+    // Applies the gain and writes; the block before dither goes to `toMeasure` for the meter, or,
+    // without it, is measured here.
+    Status writeBlock(std::vector<float>& mix, std::int64_t blockFrames, bool measuring, std::vector<float>* toMeasure);
     void finishOutput(Outcome& outcome);
     void report(const Outcome& outcome);
 
@@ -89,13 +105,19 @@ private:
     std::u16string outputName_;
     std::string outputPath_;
     EventSink sink_;
+    OutputEncoding encoding_;
     std::int64_t totalFrames_ = 0;
     std::atomic<bool> stop_{false};
     std::atomic<bool> running_{false};
     std::atomic<std::int64_t> framesWritten_{0};
     Clipping clipping_;           // one task at a time: the job's thread or the batch's writing task
     std::vector<bool> silenced_;  // per entry: some of its samples were not numbers (job's thread)
-    std::unique_ptr<WavWriter> writer_;
+    std::unique_ptr<MixOutput> output_;
+    std::unique_ptr<LoudnessMeter> meter_;  // of the pass under way
+    std::unique_ptr<TpdfDither> dither_;
+    std::unique_ptr<TemporarySamples> temporary_;  // a normalized mix before its gain
+    float gain_ = 1.0f;
+    LoudnessFigures loudness_;
     std::thread thread_;
 };
 

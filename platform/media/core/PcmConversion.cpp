@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cmath>
 #include <cstring>
 
 namespace sonarel::media::core {
@@ -43,7 +44,42 @@ void convertChunk(const float* in, std::size_t n, float fullScale, float offset,
     peakSum = peakBits;
 }
 
+// 24 bits go through doubles: the float rounding trick above does not reach 2^23.
+void convert24(const float* in, std::size_t n, std::uint8_t* out, std::int32_t& clipped, std::int32_t& peakBits)
+{
+    constexpr double fullScale = 8388608.0;
+    for (std::size_t i = 0; i < n; ++i) {
+        const float x = in[i];
+        std::int32_t bits = std::bit_cast<std::int32_t>(x) & 0x7FFFFFFF;
+        bits = bits > 0x7F800000 ? 0 : bits;
+        peakBits = std::max(peakBits, bits);
+        double v = x == x ? std::nearbyint(static_cast<double>(x) * fullScale) : 0.0;
+        clipped += static_cast<std::int32_t>(v > fullScale - 1.0) + static_cast<std::int32_t>(v < -fullScale);
+        v = std::clamp(v, -fullScale, fullScale - 1.0);
+        const auto u = static_cast<std::uint32_t>(static_cast<std::int32_t>(v));
+        out[3 * i] = static_cast<std::uint8_t>(u);
+        out[3 * i + 1] = static_cast<std::uint8_t>(u >> 8);
+        out[3 * i + 2] = static_cast<std::uint8_t>(u >> 16);
+    }
+}
+
 }  // namespace
+
+void convertToFloat(const float* in, std::size_t samples, std::uint8_t* out, Clipping& clipping)
+{
+    std::int32_t peakBits = std::bit_cast<std::int32_t>(clipping.peak);
+    for (std::size_t i = 0; i < samples; ++i) {
+        float x = in[i];
+        std::int32_t bits = std::bit_cast<std::int32_t>(x) & 0x7FFFFFFF;
+        x = bits >= 0x7F800000 ? 0.0f : x;  // infinities too: a file of floats keeps them otherwise
+        bits = bits >= 0x7F800000 ? 0 : bits;
+        peakBits = std::max(peakBits, bits);
+        const auto u = std::bit_cast<std::uint32_t>(x);
+        for (int b = 0; b < 4; ++b)
+            out[4 * i + static_cast<std::size_t>(b)] = static_cast<std::uint8_t>(u >> (8 * b));
+    }
+    clipping.peak = std::bit_cast<float>(peakBits);
+}
 
 void convertToPcm(const float* in, std::size_t samples, int bits, std::uint8_t* out, Clipping& clipping)
 {
@@ -51,6 +87,10 @@ void convertToPcm(const float* in, std::size_t samples, int bits, std::uint8_t* 
     std::int32_t clipped = 0;
     for (std::size_t done = 0; done < samples; done += kChunk) {
         const std::size_t n = std::min(kChunk, samples - done);
+        if (bits == 24) {
+            convert24(in + done, n, out + 3 * done, clipped, peakBits);
+            continue;
+        }
         if (bits == 8) {
             convertChunk<std::uint8_t>(in + done, n, 128.0f, 128.0f, out + done, clipped, peakBits);
             continue;

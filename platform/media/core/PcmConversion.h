@@ -14,8 +14,13 @@ struct Clipping {
     float peak = 0.0f;
 };
 
-// Converts interleaved float samples (full scale 1.0) to PCM of `bits` (16 signed little-endian or
-// 8 unsigned), rounding and saturating; NaN becomes silence. Adds what saturated to `clipping`.
+// Converts interleaved float samples (full scale 1.0) to PCM of `bits` (24 or 16 signed
+// little-endian, or 8 unsigned), rounding and saturating; NaN becomes silence. Adds what saturated
+// to `clipping`.
 void convertToPcm(const float* in, std::size_t samples, int bits, std::uint8_t* out, Clipping& clipping);
+
+// Copies interleaved float samples as 32-bit little-endian floats, which keep levels beyond full
+// scale (nothing is cut); NaN becomes silence. Notes the peak in `clipping`.
+void convertToFloat(const float* in, std::size_t samples, std::uint8_t* out, Clipping& clipping);
 
 }  // namespace sonarel::media::core

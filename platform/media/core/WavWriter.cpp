@@ -38,7 +38,23 @@ void tag(std::vector<std::uint8_t>& out, const char (&id)[5])
     out.insert(out.end(), id, id + 4);
 }
 
+// KSDATAFORMAT_SUBTYPE_PCM / _IEEE_FLOAT: the format tag followed by the fixed tail of the GUID.
+void subFormat(std::vector<std::uint8_t>& out, std::uint16_t formatTag)
+{
+    static const std::uint8_t tail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
+                                          0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+    put16(out, formatTag);
+    out.insert(out.end(), tail, tail + 14);
+}
+
+constexpr std::uint16_t kWaveFormatExtensible = 0xFFFE;
+
 }  // namespace
+
+bool WavWriter::needsExtensible(const WaveFormat& format)
+{
+    return format.formatTag != kWaveFormatPcm || format.bitsPerSample > 16 || format.channels > 2;
+}
 
 // Callers that care about the result call finish() themselves; a destructor cannot report it.
 WavWriter::~WavWriter()
@@ -52,6 +68,7 @@ Status WavWriter::open(const std::string& path, const WaveFormat& format, std::u
     if (path.empty())
         return kErrNoFileName;
     format_ = format;
+    headerSize_ = headerSize(format);
     rf64Threshold_ = rf64Threshold;
     faults_ = faults;
     // O_NONBLOCK: a FIFO without a reader is refused instead of blocking the caller.
@@ -69,13 +86,16 @@ Status WavWriter::open(const std::string& path, const WaveFormat& format, std::u
 
 std::vector<std::uint8_t> WavWriter::header(bool final) const
 {
+    const bool extensible = needsExtensible(format_);
+    const std::uint32_t fmtSize = extensible ? 40 : 16;
     const std::uint64_t pad = dataBytes_ & 1;
-    const std::uint64_t riffSize = 4 + (8 + kJunkSize) + (8 + 16) + 8 + dataBytes_ + pad;
+    const std::uint64_t riffSize = 4 + (8 + kJunkSize) + (8 + fmtSize) + 8 + dataBytes_ + pad;
     const bool rf64 = final && (dataBytes_ > rf64Threshold_ || riffSize > 0xFFFFFFFFull);
     std::vector<std::uint8_t> out;
-    out.reserve(kHeaderSize);
+    out.reserve(kExtensibleHeaderSize);
     tag(out, rf64 ? "RF64" : "RIFF");
-    put32(out, rf64 ? 0xFFFFFFFFu : static_cast<std::uint32_t>(final ? riffSize : 4 + (8 + kJunkSize) + 24 + 8));
+    put32(out,
+          rf64 ? 0xFFFFFFFFu : static_cast<std::uint32_t>(final ? riffSize : 4 + (8 + kJunkSize) + 8 + fmtSize + 8));
     tag(out, "WAVE");
     if (rf64) {
         tag(out, "ds64");
@@ -90,13 +110,19 @@ std::vector<std::uint8_t> WavWriter::header(bool final) const
         out.insert(out.end(), kJunkSize, 0);
     }
     tag(out, "fmt ");
-    put32(out, 16);
-    put16(out, format_.formatTag);
+    put32(out, fmtSize);
+    put16(out, extensible ? kWaveFormatExtensible : format_.formatTag);
     put16(out, format_.channels);
     put32(out, format_.samplesPerSec);
     put32(out, format_.avgBytesPerSec);
     put16(out, format_.blockAlign);
     put16(out, format_.bitsPerSample);
+    if (extensible) {
+        put16(out, 22);
+        put16(out, format_.bitsPerSample);                // valid bits
+        put32(out, format_.channels == 1 ? 0x4u : 0x3u);  // front centre, or front left and right
+        subFormat(out, format_.formatTag);
+    }
     tag(out, "data");
     put32(out, rf64 ? 0xFFFFFFFFu : static_cast<std::uint32_t>(final ? dataBytes_ : 0));
     return out;
@@ -181,12 +207,13 @@ Status WavWriter::finish()
             error_ = s;
         buffer_.clear();
     }
-    const std::uint64_t onDisk = filePos_ > static_cast<std::int64_t>(kHeaderSize) ? filePos_ - kHeaderSize : 0;
+    const auto headerSize = static_cast<std::int64_t>(headerSize_);
+    const std::uint64_t onDisk = filePos_ > headerSize ? static_cast<std::uint64_t>(filePos_ - headerSize) : 0;
     if (onDisk < dataBytes_) {
         const std::uint64_t block = format_.blockAlign ? format_.blockAlign : 1;
         dataBytes_ = onDisk - onDisk % block;
     }
-    const auto end = static_cast<std::int64_t>(kHeaderSize + dataBytes_);
+    const auto end = static_cast<std::int64_t>(headerSize_ + dataBytes_);
     if (dataBytes_ & 1) {
         const std::uint8_t zero = 0;
         if (const Status s = writeAll(&zero, 1, end); failed(s) && succeeded(error_))

@@ -2,7 +2,8 @@
 // The WAV multiplexer and file writer of a render: a RIFF WAVE PCM file written through a large
 // buffer. The header is written at open with placeholder sizes and a reserved JUNK chunk; finish()
 // writes the real sizes, switching the header to RF64 (the JUNK chunk becomes ds64) when the data
-// passes the threshold. The first failed write is kept and returned by every later call.
+// passes the threshold. Formats beyond 8/16-bit PCM (24 bits, float) get the extensible format
+// chunk. The first failed write is kept and returned by every later call.
 #pragma once
 
 #include <cstdint>
@@ -20,7 +21,13 @@ namespace sonarel::media::core {
 
 class WavWriter {
 public:
-    static constexpr std::size_t kHeaderSize = 80;
+    static constexpr std::size_t kHeaderSize = 80;  // 8/16-bit PCM
+    static constexpr std::size_t kExtensibleHeaderSize = 104;
+    static bool needsExtensible(const WaveFormat& format);
+    static std::size_t headerSize(const WaveFormat& format)
+    {
+        return needsExtensible(format) ? kExtensibleHeaderSize : kHeaderSize;
+    }
 
     WavWriter() = default;
     ~WavWriter();
@@ -46,6 +53,7 @@ private:
 
     int fd_ = -1;
     WaveFormat format_;
+    std::size_t headerSize_ = kHeaderSize;
     std::uint64_t rf64Threshold_ = 0;
     FaultInjector* faults_ = nullptr;
     std::vector<std::uint8_t> buffer_;

@@ -61,9 +61,11 @@ Status FormatConverter::setFormat(const MediaType& type)
     if (const Status s = context_->faults.check(fault::kSetFormat); failed(s))
         return s;
     const WaveFormat& f = type.format;
-    const bool valid = type.majorType == MajorType::Audio && type.hasFormat && f.formatTag == kWaveFormatPcm &&
-                       (f.channels == 1 || f.channels == 2) && (f.bitsPerSample == 8 || f.bitsPerSample == 16) &&
-                       f.samplesPerSec >= 8000 && f.samplesPerSec <= 192000 &&
+    const bool pcm = f.formatTag == kWaveFormatPcm &&
+                     (f.bitsPerSample == 8 || f.bitsPerSample == 16 || f.bitsPerSample == 24);
+    const bool floats = f.formatTag == kWaveFormatIeeeFloat && f.bitsPerSample == 32;
+    const bool valid = type.majorType == MajorType::Audio && type.hasFormat && (pcm || floats) &&
+                       (f.channels == 1 || f.channels == 2) && f.samplesPerSec >= 8000 && f.samplesPerSec <= 192000 &&
                        f.blockAlign == f.channels * f.bitsPerSample / 8 &&
                        f.avgBytesPerSec == f.blockAlign * f.samplesPerSec;
     if (!valid)
@@ -82,6 +84,14 @@ WavMux::WavMux(std::shared_ptr<EngineContext> context) : Filter(std::move(contex
 Status WavMux::setInterleavingMode(int mode)
 {
     return mode >= 0 && mode <= 3 ? kOk : kErrInvalidArg;
+}
+
+Status WavMux::setEncoding(const core::OutputEncoding& encoding)
+{
+    if (!core::containerAvailable(encoding.container))
+        return kErrInvalidMediaType;
+    encoding_ = encoding;
+    return kOk;
 }
 
 FileWriter::FileWriter(std::shared_ptr<EngineContext> context) : Filter(std::move(context))
@@ -153,6 +163,7 @@ struct FilterGraph::State {
     struct Chain {
         const GroupOutput* group = nullptr;
         WaveFormat format;
+        core::OutputEncoding encoding;
         const FileWriter* writer = nullptr;
     };
     Status resolve(Chain& chain) const
@@ -176,6 +187,7 @@ struct FilterGraph::State {
             }
             if (next->kind() != FilterKind::WavMux)
                 continue;
+            candidate.encoding = static_cast<const WavMux*>(next)->encoding();
             Pin* muxed = next->firstPin(PinDirection::Output);
             if (!muxed || !muxed->peer() || muxed->peer()->owner().kind() != FilterKind::FileWriter)
                 continue;
@@ -313,9 +325,9 @@ Status FilterGraph::run()
     if (const Status s = state_->resolve(chain); failed(s))
         return s;
     State* state = state_.get();
-    auto job = std::make_shared<core::MixJob>(state_->context, chain.group->entries(), chain.format,
-                                              chain.writer->fileName(),
-                                              [state](const GraphEvent& event) { state->post(event); });
+    auto job = std::make_shared<core::MixJob>(
+        state_->context, chain.group->entries(), chain.format, chain.writer->fileName(),
+        [state](const GraphEvent& event) { state->post(event); }, chain.encoding);
     if (const Status s = job->start(); failed(s))
         return s;
     std::shared_ptr<core::MixJob> previous;

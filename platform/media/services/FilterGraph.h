@@ -17,6 +17,7 @@
 
 #include "platform/media/Formats.h"
 #include "platform/media/Status.h"
+#include "platform/media/core/OutputEncoding.h"
 
 namespace sonarel::media {
 
@@ -70,7 +71,8 @@ class StreamConfig {
 public:
     virtual ~StreamConfig() = default;
     virtual Status getFormat(MediaType& type) = 0;
-    virtual Status setFormat(const MediaType& type) = 0;  // PCM 8/16 bit, 1/2 channels, 8000..192000 Hz
+    // PCM 8/16/24 bit or 32-bit float, 1/2 channels, 8000..192000 Hz
+    virtual Status setFormat(const MediaType& type) = 0;
 };
 
 // Float mix in, integer PCM out: rounds and saturates; 8-bit is unsigned; stereo to mono is the mean.
@@ -88,12 +90,19 @@ private:
 
 inline constexpr int kInterleaveFull = 2;
 
-// PCM in, RIFF WAVE out (RF64 once the data passes 4 GiB).
+// PCM in, RIFF WAVE out (RF64 once the data passes 4 GiB); or, given another encoding, the mix
+// through that encoder into its container.
 class WavMux : public Filter {
 public:
     explicit WavMux(std::shared_ptr<EngineContext> context);
     FilterKind kind() const override { return FilterKind::WavMux; }
     Status setInterleavingMode(int mode);
+    // kErrInvalidMediaType when this build cannot write the container.
+    Status setEncoding(const core::OutputEncoding& encoding);
+    const core::OutputEncoding& encoding() const { return encoding_; }
+
+private:
+    core::OutputEncoding encoding_;
 };
 
 inline constexpr int kFileOverwrite = 1;

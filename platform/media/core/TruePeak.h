@@ -1,0 +1,30 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The true peak of ITU-R BS.1770: the highest level between the samples, found by upsampling
+// four times below 96 kHz and twice below 192 kHz with a 12-tap-per-phase interpolator. Written
+// here rather than taken from libebur128 because its interpolator cost twice the rest of a mix
+// (0.65 s of CPU on the w8 benchmark); this one runs in loops the compiler vectorises.
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+namespace sonarel::media::core {
+
+class TruePeakMeter {
+public:
+    TruePeakMeter(int channels, int rate);
+    void add(const float* interleaved, std::size_t frames);
+    double peak() const { return peak_; }  // linear, 1.0 = full scale
+
+private:
+    static constexpr int kTaps = 12;
+    int channels_;
+    int factor_;
+    std::vector<float> coefficients_;          // [phase][tap]
+    std::vector<std::vector<float>> history_;  // per channel, the last kTaps - 1 samples
+    std::vector<float> line_;                  // one channel: history then the block
+    std::vector<float> sum_;
+    float peak_ = 0.0f;
+};
+
+}  // namespace sonarel::media::core
