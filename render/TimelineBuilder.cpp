@@ -3,6 +3,7 @@
 
 #include "model/MixListRows.h"
 #include "platform/Desktop.h"
+#include "platform/media/core/TimeStretcher.h"
 
 namespace sonarel {
 
@@ -79,6 +80,16 @@ bool TimelineBuilder::checkEntry(int index, const MixItem& item, int outputRate,
     if (!speedIsUsable(item.speed)) {
         desktop_.showAppMessage(QStringLiteral("The speed of entry %1 is %2; it must be a number above zero. "
                                                "This entry is left out of the mix.")
+                                    .arg(entryName(index, item), QString::number(item.speed)));
+        return false;
+    }
+    // A stretcher keeps its pitch only within its range of speeds; refused here rather than
+    // failing part-way through the mix.
+    const double timeRatio = 1.0 / item.speed;
+    if (item.keepPitch &&
+        (timeRatio < media::core::kMinStretchTimeRatio || timeRatio > media::core::kMaxStretchTimeRatio)) {
+        desktop_.showAppMessage(QStringLiteral("The speed of entry %1 is %2; to keep its pitch it must lie between "
+                                               "0.001 and 1000. This entry is left out of the mix.")
                                     .arg(entryName(index, item), QString::number(item.speed)));
         return false;
     }

@@ -234,6 +234,21 @@ TEST_F(TimelineBuilderTest, UnusableSpeedsAndUnreadableFilesAreLeftOut)
     ASSERT_EQ(desktop.messages.size(), 2u);
     EXPECT_TRUE(desktop.messages[0].text.contains(QStringLiteral("tone0.wav")));
     EXPECT_TRUE(desktop.messages[0].text.contains(QStringLiteral("above zero")));
+
+    // A speed the stretcher cannot keep the pitch at is refused before the mix, not part-way.
+    store.at(2).speed = 2000.0;
+    store.at(2).keepPitch = true;
+    desktop.messages.clear();
+    EXPECT_FALSE(builder.checkSources(store, usable));
+    ASSERT_GE(desktop.messages.size(), 3u);  // after the two speeds above
+    EXPECT_TRUE(desktop.messages[2].text.contains(QStringLiteral("tone2.wav) is 2000; to keep its pitch it must")));
+    store.at(2).speed = 1000.0;
+    desktop.messages.clear();
+    EXPECT_TRUE(builder.checkSources(store, usable));
+    EXPECT_EQ(usable, (std::vector<bool>{false, false, true}));
+    store.at(2).properties() = EntryProperties{};
+    desktop.messages.clear();
+    EXPECT_TRUE(builder.checkSources(store, usable));
     std::shared_ptr<media::Timeline> timeline;
     ASSERT_EQ(builder.build(store, usable, timeline), media::kOk);
     ASSERT_EQ(groupOf(*timeline)->tracks().size(), 1u);
