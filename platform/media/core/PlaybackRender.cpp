@@ -29,7 +29,8 @@ PlaybackRender::PlaybackRender(std::vector<SourceEntry> entries, const WaveForma
         if (placement(entries_[i], rate, starts_[i], lengths_[i]) && starts_[i] + lengths_[i] > position_)
             order_.push_back(i);
     // Ties keep the timeline order.
-    std::stable_sort(order_.begin(), order_.end(), [&](std::size_t a, std::size_t b) { return starts_[a] < starts_[b]; });
+    std::stable_sort(order_.begin(), order_.end(),
+                     [&](std::size_t a, std::size_t b) { return starts_[a] < starts_[b]; });
 }
 
 // The sources close before the pool stops.
@@ -104,8 +105,8 @@ Status PlaybackRender::decode(std::int64_t blockFrames)
         return kErrAbort;
     for (const auto& source : playing_)
         if (const Failure& f = source->failure(); failed(f.status)) {
-            detail_ =
-                "Could not read the source file " + source->path() + ": " + errorText(f.status) + f.ffmpegSuffix();
+            detail_ = "Could not read the source file " + source->path() + ": " + errorText(f.status) +
+                      f.ffmpegSuffix();
             return f.status;
         }
     return kOk;

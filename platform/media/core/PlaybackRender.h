@@ -65,7 +65,7 @@ private:
     std::vector<std::size_t> order_;  // the sources that play at or after the start, by start
     std::vector<std::int64_t> starts_;
     std::vector<std::int64_t> lengths_;
-    std::size_t nextSource_ = 0;  // the first in `order_` not yet playing
+    std::size_t nextSource_ = 0;                           // the first in `order_` not yet playing
     std::vector<std::unique_ptr<PlayingSource>> playing_;  // in timeline order
     std::unique_ptr<WorkerPool> pool_;
     std::int64_t position_ = 0;
