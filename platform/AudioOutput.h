@@ -42,8 +42,7 @@ public:
     // Opens the default device in `format` (one negotiate() gave) and starts handing it the
     // feed's frames. `drained` is called once the feed is at its end and the device has played
     // all of it. False, with `error` set, when the device cannot be opened.
-    virtual bool start(const AudioFormat& format, AudioFeed& feed, std::function<void()> drained,
-                       QString& error) = 0;
+    virtual bool start(const AudioFormat& format, AudioFeed& feed, std::function<void()> drained, QString& error) = 0;
     virtual void pause() = 0;
     virtual void resume() = 0;
     // Stops at once; what the device still holds is dropped. Safe when not started.

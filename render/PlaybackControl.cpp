@@ -58,8 +58,7 @@ PlaybackControl::~PlaybackControl()
     stop();
 }
 
-bool PlaybackControl::play(std::vector<media::core::SourceEntry> entries, const PcmFormat& format,
-                           REFERENCE_TIME from)
+bool PlaybackControl::play(std::vector<media::core::SourceEntry> entries, const PcmFormat& format, REFERENCE_TIME from)
 {
     stop();
     endedInFailure_ = false;
@@ -74,7 +73,8 @@ bool PlaybackControl::play(std::vector<media::core::SourceEntry> entries, const 
     if (!media::core::frameAt(std::max<REFERENCE_TIME>(from, 0), format_.rate, fromFrame))
         fromFrame = 0;
     feed_.start(std::move(entries), waveFormatOf(format_), fromFrame);
-    if (!output_.start(format_, feed_, [this] { drained(); }, error)) {
+    if (!output_.start(
+            format_, feed_, [this] { drained(); }, error)) {
         feed_.stop();
         desktop_.showAppMessage(error);
         return false;
@@ -131,8 +131,7 @@ REFERENCE_TIME PlaybackControl::length() const
 std::chrono::steady_clock::duration PlaybackControl::startLatency() const
 {
     const auto first = feed_.firstRead();
-    return first == std::chrono::steady_clock::time_point{} ? std::chrono::steady_clock::duration{}
-                                                           : first - started_;
+    return first == std::chrono::steady_clock::time_point{} ? std::chrono::steady_clock::duration{} : first - started_;
 }
 
 REFERENCE_TIME PlaybackControl::timeOf(std::int64_t frame) const

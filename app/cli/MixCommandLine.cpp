@@ -262,9 +262,11 @@ int mix(const Options& options)
     MixItemStore store;
     if (fillStore(library, entries, store) != kExitSuccess)
         return kExitUsage;
-    if (options.play)
+    if (options.play) {
+        installInterruptHandler();
         return playList(store, outputSettingsOf(options), options.playFrom, options.quiet,
                         [] { return interrupted != 0; });
+    }
     return mixStore(options, library, store);
 }
 

@@ -21,7 +21,8 @@ int playList(const MixItemStore& store, const OutputSettings& settings, REFERENC
     desktop.setBeforeMessage([&progress] { progress.breakLine(); });
     const std::unique_ptr<AudioOutput> output = createDeviceOutput();
     PlaybackControl control(*output, desktop);
-    const PcmFormat format = waveFormatFromChoices(settings.sampleRateIndex, settings.channelsIndex, settings.bitsIndex);
+    const PcmFormat format = waveFormatFromChoices(settings.sampleRateIndex, settings.channelsIndex,
+                                                   settings.bitsIndex);
     const auto entries = playbackEntries(store, settings);
     if (entries.empty()) {
         std::fprintf(stderr, "sonarel-mix: nothing to play: every entry is muted or silent.\n");
@@ -42,8 +43,8 @@ int playList(const MixItemStore& store, const OutputSettings& settings, REFERENC
             return;
         }
         const REFERENCE_TIME length = control.length();
-        const double fraction =
-            length > 0 ? static_cast<double>(control.position()) / static_cast<double>(length) : -1.0;
+        const double fraction = length > 0 ? static_cast<double>(control.position()) / static_cast<double>(length)
+                                           : -1.0;
         progress.update(fraction, std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count());
     });
     tick.start(100);

@@ -155,8 +155,8 @@ TEST_F(PlaybackRenderTest, StartingFarIntoCompressedSourcesIsExact)
 TEST_F(PlaybackRenderTest, AnUnreadableSourceNamesItsFileAndEndsPlayback)
 {
     const std::string missing = (dir / "gone.wav").string();
-    const std::vector<core::SourceEntry> entries =
-        sourceEntries(lib, {{mediaPath("stereo16.wav"), 0}, {missing, kSecond / 10, 3 * kSecond}});
+    const std::vector<core::SourceEntry> entries = sourceEntries(lib, {{mediaPath("stereo16.wav"), 0},
+                                                                       {missing, kSecond / 10, 3 * kSecond}});
     core::PlaybackRender playback(entries, pcmFormat(44100, 2, 16), 0, 1);
     std::vector<std::uint8_t> pcm;
     std::int64_t frames = 0;

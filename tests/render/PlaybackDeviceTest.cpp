@@ -31,7 +31,8 @@ std::vector<std::int16_t> noisyTone(double seconds, unsigned seed, double level)
     for (std::size_t i = 0; i < frames; ++i)
         for (std::size_t c = 0; c < 2; ++c)
             samples[2 * i + c] = static_cast<std::int16_t>(
-                level * 32767.0 * (0.7 * std::sin(2.0 * M_PI * (220.0 + 110.0 * c) * i / PulseServer::kRate) + noise(random)));
+                level * 32767.0 *
+                (0.7 * std::sin(2.0 * M_PI * (220.0 + 110.0 * c) * i / PulseServer::kRate) + noise(random)));
     return samples;
 }
 
@@ -75,7 +76,8 @@ private:
             return {};
         sonarel::testing::WavData wav;
         std::string error;
-        return sonarel::testing::readWav(out.outputFile.toStdString(), wav, error) ? wav.samples : std::vector<std::int32_t>{};
+        return sonarel::testing::readWav(out.outputFile.toStdString(), wav, error) ? wav.samples
+                                                                                   : std::vector<std::int32_t>{};
     }
 
     static bool waitForEnd(PlaybackControl& control, int seconds)
@@ -111,9 +113,9 @@ private slots:
         const auto output = createDeviceOutput();
         PlaybackControl control(*output, desktop);
         QVERIFY(server->startRecording());
-        QVERIFY(control.play(playbackEntries(store, settings),
-                             waveFormatFromChoices(settings.sampleRateIndex, settings.channelsIndex, settings.bitsIndex),
-                             0));
+        QVERIFY(control.play(
+            playbackEntries(store, settings),
+            waveFormatFromChoices(settings.sampleRateIndex, settings.channelsIndex, settings.bitsIndex), 0));
         QVERIFY(waitForEnd(control, 10));
         QVERIFY(!control.endedInFailure());
         const auto recorded = server->stopRecording();

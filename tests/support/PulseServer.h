@@ -133,12 +133,12 @@ private:
 };
 
 // Where the file's samples, from `fromFrame` on, lie in a recording: the recording's first sound is
-// matched against the file near its first sound from `fromFrame` on. `mismatches` counts samples of the rest of the file
-// that differ by more than one step; `missing` the file's frames the recording does not reach.
+// matched against the file near its first sound from `fromFrame` on. `mismatches` counts samples of the rest of the
+// file that differ by more than one step; `missing` the file's frames the recording does not reach.
 struct Alignment {
     bool found = false;
-    std::int64_t fileFrame = 0;       // the file frame of the recording's first sound
-    std::int64_t recordedFrame = 0;   // where that sound lies in the recording
+    std::int64_t fileFrame = 0;      // the file frame of the recording's first sound
+    std::int64_t recordedFrame = 0;  // where that sound lies in the recording
     std::int64_t mismatches = 0;
     std::int64_t missing = 0;
 };
