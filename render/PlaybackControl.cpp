@@ -48,6 +48,14 @@ std::vector<media::core::SourceEntry> playbackEntries(const MixItemStore& store,
     return entries;
 }
 
+REFERENCE_TIME playbackLength(const std::vector<media::core::SourceEntry>& entries)
+{
+    REFERENCE_TIME end = 0;
+    for (const auto& entry : entries)
+        end = std::max(end, entry.timelineStop);
+    return end;
+}
+
 PlaybackControl::PlaybackControl(AudioOutput& output, Desktop& desktop, int workers)
     : output_(output), desktop_(desktop), feed_(workerCount(workers))
 {

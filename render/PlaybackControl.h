@@ -28,6 +28,9 @@ class Desktop;
 std::vector<media::core::SourceEntry> playbackEntries(const MixItemStore& store, const OutputSettings& settings,
                                                       const std::vector<int>* only = nullptr);
 
+// Where the last of `entries` ends on the output's time line (0 for none).
+REFERENCE_TIME playbackLength(const std::vector<media::core::SourceEntry>& entries);
+
 class PlaybackControl {
 public:
     // `output` must outlive the control. `workers`: threads that decode a block (0: one per core).

@@ -5,7 +5,6 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
-#include <random>
 
 #include "render/MediaProbe.h"
 #include "render/MixRunControl.h"
@@ -18,25 +17,6 @@
 using namespace sonarel;
 using sonarel::testing::PulseServer;
 using Clock = std::chrono::steady_clock;
-
-namespace {
-
-// Noise through a slow sine: no two stretches alike, so the alignment is unambiguous.
-std::vector<std::int16_t> noisyTone(double seconds, unsigned seed, double level)
-{
-    std::mt19937 random(seed);
-    std::uniform_real_distribution<double> noise(-0.2, 0.2);
-    const auto frames = static_cast<std::size_t>(seconds * PulseServer::kRate);
-    std::vector<std::int16_t> samples(frames * 2);
-    for (std::size_t i = 0; i < frames; ++i)
-        for (std::size_t c = 0; c < 2; ++c)
-            samples[2 * i + c] = static_cast<std::int16_t>(
-                level * 32767.0 *
-                (0.7 * std::sin(2.0 * M_PI * (220.0 + 110.0 * c) * i / PulseServer::kRate) + noise(random)));
-    return samples;
-}
-
-}  // namespace
 
 class PlaybackDeviceTest : public QObject {
     Q_OBJECT
@@ -51,7 +31,8 @@ private:
     QString source(const QString& name, double seconds, unsigned seed, double level = 0.5)
     {
         const QString path = dir.filePath(name);
-        sonarel::testing::writeWav16(path.toStdString(), 2, PulseServer::kRate, noisyTone(seconds, seed, level));
+        sonarel::testing::writeWav16(path.toStdString(), 2, PulseServer::kRate,
+                                     sonarel::testing::noisyTone(seconds, seed, level));
         return path;
     }
 

@@ -12,8 +12,10 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <random>
 #include <vector>
 
 namespace sonarel::testing {
@@ -131,6 +133,24 @@ private:
     QString recordPath_;
     QString why_;
 };
+
+// Noise over two slow sines, 44.1 kHz stereo: no two stretches alike, so a recording of it aligns
+// with its file in one place only.
+inline std::vector<std::int16_t> noisyTone(double seconds, unsigned seed, double level)
+{
+    std::mt19937 random(seed);
+    std::uniform_real_distribution<double> noise(-0.2, 0.2);
+    const auto frames = static_cast<std::size_t>(seconds * PulseServer::kRate);
+    std::vector<std::int16_t> samples(frames * 2);
+    for (std::size_t i = 0; i < frames; ++i)
+        for (std::size_t c = 0; c < 2; ++c)
+            samples[2 * i + c] = static_cast<std::int16_t>(
+                level * 32767.0 *
+                (0.7 * std::sin(2.0 * M_PI * (220.0 + 110.0 * static_cast<double>(c)) * static_cast<double>(i) /
+                                PulseServer::kRate) +
+                 noise(random)));
+    return samples;
+}
 
 // Where the file's samples, from `fromFrame` on, lie in a recording: the recording's first sound is
 // matched against the file near its first sound from `fromFrame` on. `mismatches` counts samples of the rest of the

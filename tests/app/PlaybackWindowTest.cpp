@@ -1,0 +1,154 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Playback from the window, on a private PulseAudio server's null sink: Space in the list plays
+// and pauses, the status line follows and returns when the mix has played, and what was heard is
+// the file the Mix button writes; Mix stops playback and Play waits while a mix runs; in the
+// timeline, a click on the ruler and Home move the play-head and Space plays from it.
+#include <QtTest>
+
+#include "app/PlaybackCommands.h"
+#include "app/arrangement/ArrangementView.h"
+#include "app/arrangement/ArrangementWindow.h"
+#include "support/MainWindowFixture.h"
+#include "support/PulseServer.h"
+
+using namespace sonarel;
+using sonarel::testing::PulseServer;
+
+class PlaybackWindowTest : public QObject {
+    Q_OBJECT
+
+private:
+    sonarel::testing::MainWindowScratch scratch;
+    std::unique_ptr<PulseServer> server;
+
+    QString noise(const QString& name, double seconds, unsigned seed)
+    {
+        const QString file = scratch.path(name);
+        sonarel::testing::writeWav16(file.toStdString(), 2, PulseServer::kRate,
+                                     sonarel::testing::noisyTone(seconds, seed, 0.4));
+        return file;
+    }
+
+    // A window with two overlapping entries, the first after a fifth of a second of silence.
+    std::unique_ptr<sonarel::testing::MainWindowFixture> windowWithList()
+    {
+        auto f = scratch.makeWindow();
+        f->dialog.addFiles({noise(QStringLiteral("one.wav"), 1.0, 11), noise(QStringLiteral("two.wav"), 0.6, 12)});
+        f->dialog.store().at(0).startTime = kReferenceUnitsPerSecond / 5;
+        f->dialog.store().at(1).startTime = kReferenceUnitsPerSecond / 2;
+        f->dialog.store().at(1).volume = 0.6;
+        f->list().refresh(f->dialog.store());
+        f->dialog.show();
+        QApplication::setActiveWindow(&f->dialog);
+        if (!QTest::qWaitForWindowActive(&f->dialog))
+            qWarning("the window did not become active");
+        f->list().setFocus();
+        return f;
+    }
+
+    static bool waitUntilStopped(WindowPlayback& playback, int ms = 10000)
+    {
+        return QTest::qWaitFor([&] { return !playback.isPlaying(); }, ms);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(scratch.setUp());
+        server = std::make_unique<PulseServer>();
+        if (!server->start())
+            QSKIP(qPrintable(QStringLiteral("no PulseAudio server for the test: ") + server->why()));
+    }
+
+    void cleanupTestCase() { server.reset(); }
+
+    void spaceInTheListPlaysWhatTheMixWrites()
+    {
+        auto f = windowWithList();
+        WindowPlayback& playback = f->dialog.playback();
+        const QString before = f->status();
+        QVERIFY(server->startRecording());
+        QTest::keyClick(&f->list(), Qt::Key_Space);
+        QVERIFY(playback.isPlaying());
+        QVERIFY(QTest::qWaitFor([&] { return f->status().startsWith(QStringLiteral("Playing 0:0")); }, 2000));
+        QVERIFY2(f->status().endsWith(QStringLiteral(" of 0:01.2")), qPrintable(f->status()));
+        QVERIFY(waitUntilStopped(playback));
+        QCOMPARE(f->status(), before);
+        const auto recorded = server->stopRecording();
+
+        f->dialog.mixCommand();
+        QVERIFY(QTest::qWaitFor([&] { return !f->dialog.runControl().isMixing(); }, 20000));
+        sonarel::testing::WavData file;
+        std::string error;
+        QVERIFY2(sonarel::testing::readWav(f->dialog.outputSettings().outputFile.toStdString(), file, error),
+                 error.c_str());
+        const sonarel::testing::Alignment a = sonarel::testing::align(recorded, file.samples, 0);
+        QVERIFY(a.found);
+        QCOMPARE(a.fileFrame, std::int64_t{PulseServer::kRate / 5});
+        QCOMPARE(a.mismatches, std::int64_t{0});
+        QCOMPARE(a.missing, std::int64_t{0});
+        QVERIFY(f->desktop.messages.empty());
+    }
+
+    void spacePausesAndGoesOn()
+    {
+        auto f = windowWithList();
+        WindowPlayback& playback = f->dialog.playback();
+        QTest::keyClick(&f->list(), Qt::Key_Space);
+        QTest::qWait(300);
+        QTest::keyClick(&f->list(), Qt::Key_Space);
+        QVERIFY(playback.isPaused());
+        QVERIFY2(f->status().startsWith(QStringLiteral("Paused 0:0")), qPrintable(f->status()));
+        const double at = playback.playHeadSeconds();
+        QTest::qWait(300);
+        QCOMPARE(playback.playHeadSeconds(), at);
+        QTest::keyClick(&f->list(), Qt::Key_Space);
+        QVERIFY(!playback.isPaused());
+        QVERIFY(waitUntilStopped(playback));
+    }
+
+    void mixStopsPlaybackAndPlayWaitsForTheMix()
+    {
+        auto f = windowWithList();
+        WindowPlayback& playback = f->dialog.playback();
+        QTest::keyClick(&f->list(), Qt::Key_Space);
+        QVERIFY(playback.isPlaying());
+        QTest::mouseClick(f->button(kIdMix), Qt::LeftButton);
+        QVERIFY(!playback.isPlaying());
+        QVERIFY(f->dialog.runControl().isMixing());
+        f->list().setFocus();
+        QTest::keyClick(&f->list(), Qt::Key_Space);
+        QVERIFY(!playback.isPlaying());
+        QVERIFY(QTest::qWaitFor([&] { return !f->dialog.runControl().isMixing(); }, 20000));
+        QTest::keyClick(&f->list(), Qt::Key_Space);
+        QVERIFY(playback.isPlaying());
+        playback.stop();
+    }
+
+    void theTimelinesRulerAndHomeMoveThePlayHead()
+    {
+        auto f = windowWithList();
+        WindowPlayback& playback = f->dialog.playback();
+        f->dialog.arrangementCommand();
+        ArrangementWindow* window = f->dialog.arrangementWindow();
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        ArrangementView& view = window->view();
+        const double x = view.layout().xOf(0.5);
+        QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, QPoint(static_cast<int>(std::lround(x)), 5));
+        QVERIFY2(std::abs(playback.playHeadSeconds() - 0.5) < 0.1,
+                 qPrintable(QString::number(playback.playHeadSeconds())));
+        QCOMPARE(view.playHead(), playback.playHeadSeconds());
+        QVERIFY(!playback.isPlaying());
+
+        QTest::keyClick(&view, Qt::Key_Space);
+        QVERIFY(playback.isPlaying());
+        QVERIFY(QTest::qWaitFor([&] { return view.playHead() > 0.7; }, 3000));
+        QTest::keyClick(&view, Qt::Key_Home);
+        QVERIFY(playback.playHeadSeconds() < 0.3);
+        QVERIFY(waitUntilStopped(playback));
+        QCOMPARE(view.playHead(), 1.2);
+    }
+};
+
+QTEST_MAIN(PlaybackWindowTest)
+#include "PlaybackWindowTest.moc"
