@@ -58,6 +58,9 @@ public:
     // How long the last play() took to hand the device its first frames; zero before that.
     std::chrono::steady_clock::duration startLatency() const;
 
+    // How often the device found nothing ready since play() (see PlaybackFeed::starvedReads).
+    int starvedReads() const { return feed_.starvedReads(); }
+
     // Called when playback ends by itself: at the end of the mix, or after a source could not be
     // read (once its message was shown).
     void setEndedHandler(std::function<void()> handler) { ended_ = std::move(handler); }

@@ -35,6 +35,7 @@ void PlaybackFeed::start(std::vector<media::core::SourceEntry> entries, const me
 {
     std::lock_guard lock(mutex_);
     firstRead_ = {};
+    starved_ = 0;
     totalFrames_ = -1;
     restart(std::move(entries), format, std::max<std::int64_t>(fromFrame, 0));
 }
@@ -82,8 +83,11 @@ std::size_t PlaybackFeed::read(char* data, std::size_t size)
     std::lock_guard lock(mutex_);
     const std::size_t frame = std::max<std::size_t>(format_.blockAlign, 1);
     const std::size_t n = std::min(size, queue_.size()) / frame * frame;
-    if (n == 0)
+    if (n == 0) {
+        if (active_ && !ended_ && failure_.empty() && !requested_ && firstRead_ != Clock::time_point{})
+            ++starved_;
         return 0;
+    }
     std::copy_n(queue_.begin(), n, data);
     queue_.erase(queue_.begin(), queue_.begin() + static_cast<std::ptrdiff_t>(n));
     readPosition_ += static_cast<std::int64_t>(n / frame);
@@ -115,6 +119,12 @@ std::string PlaybackFeed::failure() const
 {
     std::lock_guard lock(mutex_);
     return failure_;
+}
+
+int PlaybackFeed::starvedReads() const
+{
+    std::lock_guard lock(mutex_);
+    return starved_;
 }
 
 PlaybackFeed::Clock::time_point PlaybackFeed::firstRead() const

@@ -53,6 +53,9 @@ public:
     std::string failure() const;
     // When the first frames after start() were read; unset before.
     Clock::time_point firstRead() const;
+    // How often, since the first frames were read, the device asked for frames and none were
+    // ready: the render fell behind (the device then lives on what it holds).
+    int starvedReads() const;
 
 private:
     void run();
@@ -76,6 +79,7 @@ private:
     std::int64_t readPosition_ = 0;
     std::int64_t totalFrames_ = -1;
     Clock::time_point firstRead_{};
+    int starved_ = 0;
     bool quit_ = false;
     std::thread thread_;
 };

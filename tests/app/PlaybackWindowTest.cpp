@@ -90,6 +90,45 @@ private slots:
         QVERIFY(f->desktop.messages.empty());
     }
 
+    // Solo plays the selected entry alone; the mix written after it still holds both.
+    void soloPlaysOnlyTheSelectedEntries()
+    {
+        auto f = windowWithList();
+        WindowPlayback& playback = f->dialog.playback();
+        f->list().selectRow(1);
+        QAction* solo = nullptr;
+        for (QAction* action : f->dialog.findChildren<QAction*>())
+            if (action->text() == QStringLiteral("&Solo"))
+                solo = action;
+        QVERIFY(solo);
+        QVERIFY(server->startRecording());
+        solo->trigger();
+        QVERIFY(playback.isPlaying());
+        QVERIFY(waitUntilStopped(playback));
+        const auto recorded = server->stopRecording();
+
+        f->dialog.mixCommand();
+        QVERIFY(QTest::qWaitFor([&] { return !f->dialog.runControl().isMixing(); }, 20000));
+        sonarel::testing::WavData both;
+        std::string error;
+        QVERIFY(sonarel::testing::readWav(f->dialog.outputSettings().outputFile.toStdString(), both, error));
+        QCOMPARE(both.frames(), std::int64_t{PulseServer::kRate * 6 / 5});
+        // The second entry alone, as its own file at its place and volume.
+        f->dialog.store().at(0).muted = true;
+        OutputSettings settings = f->dialog.outputSettings();
+        settings.outputFile = scratch.path(QStringLiteral("alone.wav"));
+        f->dialog.setOutputSettings(settings);
+        f->dialog.mixCommand();
+        QVERIFY(QTest::qWaitFor([&] { return !f->dialog.runControl().isMixing(); }, 20000));
+        sonarel::testing::WavData alone;
+        QVERIFY(sonarel::testing::readWav(f->dialog.outputSettings().outputFile.toStdString(), alone, error));
+        const sonarel::testing::Alignment a = sonarel::testing::align(recorded, alone.samples, 0);
+        QVERIFY(a.found);
+        QCOMPARE(a.fileFrame, std::int64_t{PulseServer::kRate / 2});
+        QCOMPARE(a.mismatches, std::int64_t{0});
+        QCOMPARE(a.missing, std::int64_t{0});
+    }
+
     void spacePausesAndGoesOn()
     {
         auto f = windowWithList();
