@@ -131,8 +131,12 @@ void MainDialog::createMixList()
     connect(list_, &QWidget::customContextMenuRequested, this, &MainDialog::propertiesCommand);
     connect(list_, &MixListView::editRequested, this, &MainDialog::propertiesCommand);
     connect(list_, &MixListView::deleteRequested, this, [this] { deleteSelectedCommand(store_, *list_, desktop_); });
-    connect(list_, &MixListView::previewRequested, this,
-            [this] { previewCommand(store_, list_->selectionCursor(), desktop_); });
+    connect(list_, &MixListView::previewRequested, this, [this] {
+        // When Sonarel is the default player, the entry plays here, not in a second Sonarel.
+        const PlayInside inside{QGuiApplication::desktopFileName(),
+                                [this](const std::vector<int>& rows) { playback_->playEntries(rows); }};
+        previewCommand(store_, list_->selectionCursor(), desktop_, &inside);
+    });
 }
 
 QList<QWidget*> MainDialog::createListButtons()

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "render/MixRunControl.h"
 
@@ -72,6 +73,18 @@ void WindowPlayback::soloCommand(const std::vector<int>& entries)
 {
     if (entries.empty())
         return;
+    start(entries);
+}
+
+void WindowPlayback::playEntries(const std::vector<int>& entries)
+{
+    if (entries.empty() || run_.isMixing())
+        return;
+    REFERENCE_TIME first = std::numeric_limits<REFERENCE_TIME>::max();
+    for (const int index : entries)
+        if (index >= 0 && index < store_.audioCount())
+            first = std::min(first, store_.at(index).startTime);
+    playHead_ = std::max<REFERENCE_TIME>(first, 0);
     start(entries);
 }
 

@@ -38,6 +38,9 @@ public:
     void playCommand();
     // Plays only `entries` (indices into the list) from the play-head.
     void soloCommand(const std::vector<int>& entries);
+    // Plays `entries` alone from the first one's start (a double click when Sonarel is the
+    // default player).
+    void playEntries(const std::vector<int>& entries);
     void homeCommand();
     // Moves the play-head to `seconds`; what plays goes on from there.
     void seek(double seconds);

@@ -129,6 +129,29 @@ private slots:
         QCOMPARE(a.missing, std::int64_t{0});
     }
 
+    // A double click opens the file with the default player; when that is Sonarel itself, the
+    // entry plays here, from its start, and no second Sonarel is started.
+    void doubleClickPlaysInsideWhenSonarelIsTheDefaultPlayer()
+    {
+        auto f = windowWithList();
+        WindowPlayback& playback = f->dialog.playback();
+        QGuiApplication::setDesktopFileName(QStringLiteral("com.example.Sonarel"));
+        QWidget* viewport = f->list().viewport();
+        const QPoint second = f->list().visualItemRect(f->list().item(1, 0)).center();
+        f->desktop.defaultHandler = QStringLiteral("org.example.Player");
+        QTest::mouseClick(viewport, Qt::LeftButton, {}, second);
+        QTest::mouseDClick(viewport, Qt::LeftButton, {}, second);
+        QCOMPARE(f->desktop.openedDocuments.size(), std::size_t{1});
+        QVERIFY(!playback.isPlaying());
+
+        f->desktop.defaultHandler = QStringLiteral("com.example.Sonarel");
+        QTest::mouseDClick(viewport, Qt::LeftButton, {}, second);
+        QCOMPARE(f->desktop.openedDocuments.size(), std::size_t{1});
+        QVERIFY(playback.isPlaying());
+        QVERIFY(playback.playHeadSeconds() >= 0.5 && playback.playHeadSeconds() < 0.9);
+        QVERIFY(waitUntilStopped(playback));
+    }
+
     void spacePausesAndGoesOn()
     {
         auto f = windowWithList();
