@@ -388,6 +388,7 @@ void MainDialog::closeEvent(QCloseEvent* event)
         event->ignore();
         return;
     }
+    playback_->stop();
     library_.shutDown();
     event->accept();
     QDialog::done(QDialog::Accepted);

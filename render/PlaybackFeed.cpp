@@ -2,6 +2,8 @@
 #include "render/PlaybackFeed.h"
 
 #include <algorithm>
+#include <exception>
+#include <new>
 
 #include "platform/media/core/PlaybackRender.h"
 
@@ -148,8 +150,16 @@ void PlaybackFeed::run()
             const std::int64_t from = from_;
             lock.unlock();
             previous.reset();
-            auto made = std::make_unique<media::core::PlaybackRender>(std::move(entries), format, from, workers_);
+            std::unique_ptr<media::core::PlaybackRender> made;
+            try {
+                made = std::make_unique<media::core::PlaybackRender>(std::move(entries), format, from, workers_);
+            } catch (const std::exception&) {  // no memory, or no thread for its workers
+            }
             lock.lock();
+            if (!made) {
+                failure_ = "Playback could not start: the system is short of memory or threads.";
+                continue;
+            }
             totalFrames_ = made->totalFrames();
             render_ = std::move(made);
             continue;
@@ -170,7 +180,11 @@ void PlaybackFeed::run()
         else if (frames == 0)
             ended_ = true;
         else
-            queue_.insert(queue_.end(), block.begin(), block.end());
+            try {
+                queue_.insert(queue_.end(), block.begin(), block.end());
+            } catch (const std::bad_alloc&) {
+                failure_ = "Playback ran out of memory.";
+            }
     }
 }
 
