@@ -4,6 +4,7 @@
 // the file the Mix button writes; Mix stops playback and Play waits while a mix runs; in the
 // timeline, a click on the ruler and Home move the play-head and Space plays from it.
 #include <QtTest>
+#include <chrono>
 
 #include "app/PlaybackCommands.h"
 #include "app/arrangement/ArrangementView.h"
@@ -44,6 +45,20 @@ private:
             qWarning("the window did not become active");
         f->list().setFocus();
         return f;
+    }
+
+    // Mixes the window's list into `name` with the Mix command; its samples.
+    static std::vector<std::int32_t> mixTo(sonarel::testing::MainWindowFixture& f, const QString& path)
+    {
+        OutputSettings settings = f.dialog.outputSettings();
+        settings.outputFile = path;
+        f.dialog.setOutputSettings(settings);
+        f.dialog.mixCommand();
+        if (!QTest::qWaitFor([&] { return !f.dialog.runControl().isMixing(); }, 20000))
+            return {};
+        sonarel::testing::WavData wav;
+        std::string error;
+        return sonarel::testing::readWav(path.toStdString(), wav, error) ? wav.samples : std::vector<std::int32_t>{};
     }
 
     static bool waitUntilStopped(WindowPlayback& playback, int ms = 10000)
@@ -150,6 +165,55 @@ private slots:
         QVERIFY(playback.isPlaying());
         QVERIFY(playback.playHeadSeconds() >= 0.5 && playback.playHeadSeconds() < 0.9);
         QVERIFY(waitUntilStopped(playback));
+    }
+
+    // Ctrl+M on the first entry while it plays: the sound turns into the mix without it, without
+    // a stop, within 0.3 s.
+    void muteWhilePlayingIsHeardAtOnce()
+    {
+        auto f = windowWithList();
+        const std::vector<std::int32_t> both = mixTo(*f, scratch.path(QStringLiteral("both.wav")));
+        f->dialog.store().at(0).muted = true;
+        const std::vector<std::int32_t> second = mixTo(*f, scratch.path(QStringLiteral("second.wav")));
+        f->dialog.store().at(0).muted = false;
+        f->list().refresh(f->dialog.store());
+        QVERIFY(!both.empty() && !second.empty());
+
+        WindowPlayback& playback = f->dialog.playback();
+        f->list().selectRow(0);
+        f->list().setFocus();
+        QVERIFY(server->startRecording());
+        const auto played = std::chrono::steady_clock::now();
+        QTest::keyClick(&f->list(), Qt::Key_Space);
+        QTest::qWait(600);
+        const auto changed = std::chrono::steady_clock::now();
+        QTest::keyClick(&f->list(), Qt::Key_M, Qt::ControlModifier);
+        QVERIFY(f->dialog.store().at(0).muted);
+        QVERIFY(playback.isPlaying());
+        QVERIFY(waitUntilStopped(playback));
+        const auto recorded = server->stopRecording();
+
+        const sonarel::testing::Alignment a = sonarel::testing::align(recorded, both, 0);
+        QVERIFY(a.found);
+        const std::int64_t origin = a.recordedFrame - a.fileFrame;  // the recording's frame of mix frame 0
+        const auto same = [&](const std::vector<std::int32_t>& file, std::int64_t k) {
+            const std::int64_t r = origin + k;
+            return 2 * k + 1 < static_cast<std::int64_t>(file.size()) && r >= 0 &&
+                   2 * r + 1 < static_cast<std::int64_t>(recorded.size()) &&
+                   std::abs(recorded[2 * r] - file[2 * k]) <= 1 && std::abs(recorded[2 * r + 1] - file[2 * k + 1]) <= 1;
+        };
+        std::int64_t switched = a.fileFrame;
+        while (same(both, switched))
+            ++switched;
+        std::int64_t wrong = 0;
+        for (std::int64_t k = switched; 2 * k < static_cast<std::int64_t>(second.size()); ++k)
+            wrong += !same(second, k);
+        QCOMPARE(wrong, std::int64_t{0});
+        const double heardAfter =
+            std::chrono::duration<double>(played + playback.control().startLatency() - changed).count() +
+            static_cast<double>(switched) / PulseServer::kRate;
+        qInfo("the mute reached the device %.3f s after Ctrl+M", heardAfter);
+        QVERIFY2(heardAfter > 0 && heardAfter < 0.3, qPrintable(QString::number(heardAfter)));
     }
 
     void spacePausesAndGoesOn()
