@@ -13,6 +13,9 @@ namespace {
 // How far the render runs ahead of the device: enough to ride over a dear block (many sources
 // starting at once), and dropped on a change, so it adds nothing to how soon a change is heard.
 constexpr int kQueueMs = 500;
+// What a change keeps of the old render's frames: the device plays them while the first block of
+// the new one is rendered, so a dear block (many sources to seek) does not leave it without sound.
+constexpr int kChangeLeadMs = 80;
 }  // namespace
 
 PlaybackFeed::PlaybackFeed(int workers) : workers_(std::max(workers, 1))
@@ -47,7 +50,15 @@ void PlaybackFeed::change(std::vector<media::core::SourceEntry> entries)
     std::lock_guard lock(mutex_);
     if (!active_)
         return;
-    restart(std::move(entries), format_, readPosition_);
+    const std::size_t frame = std::max<std::size_t>(format_.blockAlign, 1);
+    const std::size_t lead = std::min(queue_.size(),
+                                      static_cast<std::size_t>(format_.avgBytesPerSec) * kChangeLeadMs / 1000) /
+                             frame;
+    std::deque<char> kept(queue_.begin(), queue_.begin() + static_cast<std::ptrdiff_t>(lead * frame));
+    const std::int64_t read = readPosition_;
+    restart(std::move(entries), format_, read + static_cast<std::int64_t>(lead));
+    queue_ = std::move(kept);
+    readPosition_ = read;
 }
 
 // Called under the lock.

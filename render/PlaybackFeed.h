@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The rendered mix on its way to the sound device: a thread renders blocks a little ahead of the
 // device into a short queue, and the device takes them as it makes room. A change of the list
-// drops what was rendered ahead and renders again from the first frame the device has not taken,
-// so what plays after a change is the changed mix, with no gap and no repeat.
+// drops what was rendered ahead (all but a few tens of milliseconds, which the device plays while
+// the new render begins) and renders again from the first frame after those, so what plays after a
+// change is the changed mix, with no gap and no repeat.
 #pragma once
 
 #include <chrono>
@@ -37,7 +38,7 @@ public:
 
     // Renders `entries` in `format` from `fromFrame` on, in place of anything before.
     void start(std::vector<media::core::SourceEntry> entries, const media::WaveFormat& format, std::int64_t fromFrame);
-    // The same playback with changed entries, from the first frame not yet read.
+    // The same playback with changed entries, from the first frame after what is kept.
     void change(std::vector<media::core::SourceEntry> entries);
     // Renders nothing more and drops what is queued.
     void stop();
