@@ -157,7 +157,12 @@ void WindowPlayback::tick()
 void WindowPlayback::ended()
 {
     timer_.stop();
-    playHead_ = control_.length() >= 0 ? control_.length() : playHead_;
+    // At the end of the mix the play-head stays there (Play then starts again from 0); after a
+    // failure it stays where the sound stopped.
+    if (control_.endedInFailure())
+        playHead_ = control_.position();
+    else if (control_.length() >= 0)
+        playHead_ = control_.length();
     Q_EMIT playHeadMoved(playHeadSeconds());
     Q_EMIT statusChanged(QString());
 }
