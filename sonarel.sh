@@ -20,7 +20,9 @@ packages=(build-essential cmake ninja-build pkg-config libgtest-dev
           ffmpeg
           # the install test validates the launcher, the metainfo and the manual pages;
           # dpkg-dev gives `cpack -G DEB` the dependencies of the programs' libraries
-          desktop-file-utils appstream man-db dpkg-dev)
+          desktop-file-utils appstream man-db dpkg-dev
+          # the playback tests play into a private PulseAudio server's null sink and record it
+          pulseaudio pulseaudio-utils)
 
 fuzz_packages=(clang libclang-rt-dev)
 # Formatting builds nothing, so it needs only these.

@@ -52,8 +52,10 @@ void muteCommand(MixItemStore& store, MixListView& view, Desktop& desktop)
     view.updateRows(store, rows);
 }
 
-void openInMediaPlayer(const MixItemStore& store, SelectionCursor& selection, Desktop& desktop)
+void openInMediaPlayer(const MixItemStore& store, SelectionCursor& selection, Desktop& desktop,
+                       const PlayInside* inside)
 {
+    std::vector<int> here;
     for (int row = selection.next(); row >= 0; row = selection.next()) {
         if (row >= store.audioCount())
             break;
@@ -62,15 +64,21 @@ void openInMediaPlayer(const MixItemStore& store, SelectionCursor& selection, De
             desktop.showMessage(path + QStringLiteral(" does not exist!"), QStringLiteral("Error"), MessageIcon::Error);
             return;
         }
+        if (inside && !inside->ownEntry.isEmpty() && desktop.defaultHandlerOf(path) == inside->ownEntry) {
+            here.push_back(row);
+            continue;
+        }
         // The path goes over as a document to open, never as part of a command line.
         if (!desktop.openWithDefaultHandler(path)) {
             desktop.showAppMessage(QStringLiteral("No program could be started to play %1.").arg(path));
             return;
         }
     }
+    if (!here.empty())
+        inside->play(here);
 }
 
-void previewCommand(const MixItemStore& store, SelectionCursor selection, Desktop& desktop)
+void previewCommand(const MixItemStore& store, SelectionCursor selection, Desktop& desktop, const PlayInside* inside)
 {
     if (store.audioCount() == 0)
         return;
@@ -79,7 +87,7 @@ void previewCommand(const MixItemStore& store, SelectionCursor selection, Deskto
         desktop.showAppMessage(QStringLiteral("Please click an item to preview!"));
         return;
     }
-    openInMediaPlayer(store, selection, desktop);
+    openInMediaPlayer(store, selection, desktop, inside);
 }
 
 }  // namespace sonarel

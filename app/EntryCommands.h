@@ -3,6 +3,8 @@
 // selected entries, and playing the selected files with the person's default player.
 #pragma once
 
+#include <QString>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -31,12 +33,23 @@ bool allMuted(const MixItemStore& store, const std::vector<int>& entries);
 // "Please select an item!" without a selection.
 void muteCommand(MixItemStore& store, MixListView& view, Desktop& desktop);
 
+// Where a double click plays the entries that would open in Sonarel itself: `ownEntry` is Sonarel's
+// desktop entry, and `play` plays the given rows in this window.
+struct PlayInside {
+    QString ownEntry;
+    std::function<void(const std::vector<int>&)> play;
+};
+
 // Opens the file of each selected entry, in row order, with the default handler. A file that is
-// gone is named ("<path> does not exist!", caption "Error") and ends the command there.
-void openInMediaPlayer(const MixItemStore& store, SelectionCursor& selection, Desktop& desktop);
+// gone is named ("<path> does not exist!", caption "Error") and ends the command there. Files whose
+// default handler is Sonarel itself are not opened (that would start a second Sonarel): their
+// entries are handed to `inside`, when given, to play in this window.
+void openInMediaPlayer(const MixItemStore& store, SelectionCursor& selection, Desktop& desktop,
+                       const PlayInside* inside = nullptr);
 
 // The list's double click: nothing on an empty list, "Please click an item to preview!" without a
 // selection, otherwise openInMediaPlayer.
-void previewCommand(const MixItemStore& store, SelectionCursor selection, Desktop& desktop);
+void previewCommand(const MixItemStore& store, SelectionCursor selection, Desktop& desktop,
+                    const PlayInside* inside = nullptr);
 
 }  // namespace sonarel

@@ -19,6 +19,7 @@
 #include "app/ListCommands.h"
 #include "app/ListFileCommands.h"
 #include "app/MixListView.h"
+#include "app/PlaybackCommands.h"
 #include "app/arrangement/ArrangementWindow.h"
 #include "controls/ControlIds.h"
 #include "controls/DialogUnits.h"
@@ -54,6 +55,7 @@ MainDialog::MainDialog(Desktop& desktop, ProfileStore& profile, media::MediaLibr
     setWindowIcon(QIcon(res::resourceFile(res::kIconProgram)));
     runControl_ = std::make_unique<MixRunControl>(library_, desktop_, static_cast<MixRunView&>(*this));
     listFile_ = new ListFileCommands(store_, *list_, desktop_, profile_, library_, *this);
+    createPlaybackCommands();
     secondTimer_.setInterval(1000);
     connect(&secondTimer_, &QTimer::timeout, this, [this] { runControl_->onTimerTick(); });
     progressTimer_.setInterval(200);
@@ -129,8 +131,12 @@ void MainDialog::createMixList()
     connect(list_, &QWidget::customContextMenuRequested, this, &MainDialog::propertiesCommand);
     connect(list_, &MixListView::editRequested, this, &MainDialog::propertiesCommand);
     connect(list_, &MixListView::deleteRequested, this, [this] { deleteSelectedCommand(store_, *list_, desktop_); });
-    connect(list_, &MixListView::previewRequested, this,
-            [this] { previewCommand(store_, list_->selectionCursor(), desktop_); });
+    connect(list_, &MixListView::previewRequested, this, [this] {
+        // When Sonarel is the default player, the entry plays here, not in a second Sonarel.
+        const PlayInside inside{QGuiApplication::desktopFileName(),
+                                [this](const std::vector<int>& rows) { playback_->playEntries(rows); }};
+        previewCommand(store_, list_->selectionCursor(), desktop_, &inside);
+    });
 }
 
 QList<QWidget*> MainDialog::createListButtons()
@@ -169,6 +175,23 @@ void MainDialog::createProgressAndStatus()
     status_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     status_->setAutoFillBackground(true);
     status_->setTextFormat(Qt::PlainText);
+}
+
+void MainDialog::createPlaybackCommands()
+{
+    playback_ = new WindowPlayback(store_, settings_, *runControl_, desktop_, createDeviceOutput(), this);
+    playAction_ = new QAction(QStringLiteral("&Play"), this);
+    playAction_->setShortcut(QKeySequence(Qt::Key_Space));
+    // Only in the list: Space keeps pressing the focused button everywhere else.
+    playAction_->setShortcutContext(Qt::WidgetShortcut);
+    list_->addAction(playAction_);
+    connect(playAction_, &QAction::triggered, playback_, &WindowPlayback::playCommand);
+    soloAction_ = new QAction(QStringLiteral("&Solo"), this);
+    connect(soloAction_, &QAction::triggered, this,
+            [this] { playback_->soloCommand(selectedEntries(store_, list_->selectionCursor())); });
+    connect(playback_, &WindowPlayback::statusChanged, this, [this](const QString& text) {
+        setStatusText(text.isEmpty() ? outputFileText(settings_.outputFile) : text);
+    });
 }
 
 void MainDialog::propertiesCommand()
@@ -272,6 +295,7 @@ void MainDialog::mixCommand()
 {
     if (!engineReady(QStringLiteral("nothing can be mixed")))
         return;
+    playback_->stop();  // never both at once
     runControl_->mixCommand(store_, settings_);
     updateProgress();
 }
@@ -292,6 +316,7 @@ void MainDialog::arrangementCommand()
     if (!arrangement_) {
         arrangement_ = new ArrangementWindow(store_, *list_, *runControl_, desktop_, profile_,
                                              PeakCache::defaultFolder(), this);
+        arrangement_->followPlayback(*playback_);
         connect(arrangement_, &ArrangementWindow::entryActivated, this, &MainDialog::editEntry);
         // A drag in the timeline is an edit like the dialog's: the row shows it and Undo takes it back.
         connect(arrangement_, &ArrangementWindow::entryEdited, this,
@@ -306,6 +331,8 @@ void MainDialog::arrangementCommand()
 void MainDialog::mixStarted()
 {
     mixButton_->setText(QStringLiteral("Stop"));
+    playAction_->setEnabled(false);
+    soloAction_->setEnabled(false);
     secondTimer_.start();
     progressTimer_.start();
     progress_->setValue(0);
@@ -318,6 +345,8 @@ void MainDialog::mixFinished(MixOutcome)
     progressTimer_.stop();
     progress_->hide();
     mixButton_->setText(QStringLiteral("Mix"));
+    playAction_->setEnabled(true);
+    soloAction_->setEnabled(true);
 }
 
 void MainDialog::setStatusText(const QString& text)
@@ -359,6 +388,7 @@ void MainDialog::closeEvent(QCloseEvent* event)
         event->ignore();
         return;
     }
+    playback_->stop();
     library_.shutDown();
     event->accept();
     QDialog::done(QDialog::Accepted);
@@ -376,6 +406,11 @@ void MainDialog::contextMenuEvent(QContextMenuEvent* event)
     // Checked when every selected entry is muted: choosing it then unmutes them.
     muteAction_->setChecked(allMuted(store_, selectedEntries(store_, list_->selectionCursor())));
     menu.addAction(muteAction_);
+    playAction_->setText(playback_->isPlaying() && !playback_->isPaused() ? QStringLiteral("&Pause")
+                                                                          : QStringLiteral("&Play"));
+    menu.addAction(playAction_);
+    soloAction_->setEnabled(!runControl_->isMixing() && !selectedEntries(store_, list_->selectionCursor()).empty());
+    menu.addAction(soloAction_);
     menu.addAction(QStringLiteral("&Timeline"), QKeySequence(Qt::CTRL | Qt::Key_T), this,
                    &MainDialog::arrangementCommand);
     menu.addAction(QStringLiteral("&About Sonarel"), this, [this] { aboutCommand(desktop_, this); });

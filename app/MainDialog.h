@@ -25,6 +25,7 @@ class ListFileCommands;
 class MixListView;
 class ProfileStore;
 class ArrangementWindow;
+class WindowPlayback;
 
 class MainDialog : public QDialog, private MixRunView {
     Q_OBJECT
@@ -45,6 +46,7 @@ public:
     MixListView& mixList() { return *list_; }
     ListFileCommands& listFile() { return *listFile_; }
     ArrangementWindow* arrangementWindow() const { return arrangement_; }  // none until first opened
+    WindowPlayback& playback() { return *playback_; }
 
     // Adds files as the Add command does after its dialog (also used for drops).
     void addFiles(const QStringList& paths);
@@ -79,6 +81,8 @@ private:
     QList<QWidget*> createInfoButtons();  // Homepage and About
     void createProgressAndStatus();
     void propertiesCommand();  // the properties button, Enter and right-click in the list
+    // Play/Pause (Space in the list) and Solo, in the context menu; the status line follows.
+    void createPlaybackCommands();
     ImageButton* makeButton(int id, const char* caption, int left, int top, int width, int height);
     void setUpButton(ImageButton& button, int iconId, const char* tooltip);
     void startUp(const QString& musicFolder);
@@ -101,7 +105,10 @@ private:
     QProgressBar* progress_ = nullptr;
     ImageButton* mixButton_ = nullptr;
     ArrangementWindow* arrangement_ = nullptr;
-    QAction* muteAction_ = nullptr;  // Ctrl+M and the context menu's Mute
+    QAction* muteAction_ = nullptr;       // Ctrl+M and the context menu's Mute
+    WindowPlayback* playback_ = nullptr;  // a child
+    QAction* playAction_ = nullptr;       // Space in the list and the context menu's Play/Pause
+    QAction* soloAction_ = nullptr;
     bool ready_ = false;
 };
 

@@ -57,6 +57,9 @@ public:
 
     // The desktop's warning sound.
     virtual void beep() {}
+    // The desktop entry (its file name without ".desktop") of the program that opens `path` by
+    // default; empty when none is known.
+    virtual QString defaultHandlerOf(const QString& /*path*/) { return {}; }
     // The command line (a .desktop file's Exec value) of the default program for web pages:
     // empty when its entry names none, nothing when no default is known.
     virtual std::optional<QString> webBrowserCommand() { return std::nullopt; }

@@ -10,6 +10,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QMimeDatabase>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QUrl>
@@ -149,6 +150,22 @@ bool QtDesktop::openWithDefaultHandler(const QString& pathOrUrl)
 bool QtDesktop::startProgram(const QString& program, const QStringList& arguments)
 {
     return QProcess::startDetached(program, arguments);
+}
+
+// Asks xdg-mime, which reads the same associations the desktop's file manager uses.
+QString QtDesktop::defaultHandlerOf(const QString& path)
+{
+    const QString type = QMimeDatabase().mimeTypeForFile(path).name();
+    QProcess query;
+    query.start(QStringLiteral("xdg-mime"), {QStringLiteral("query"), QStringLiteral("default"), type});
+    if (!query.waitForFinished(2000) || query.exitStatus() != QProcess::NormalExit || query.exitCode() != 0) {
+        query.kill();
+        return {};
+    }
+    QString entry = QString::fromLocal8Bit(query.readAllStandardOutput()).trimmed();
+    if (entry.endsWith(QStringLiteral(".desktop")))
+        entry.chop(8);
+    return entry;
 }
 
 void QtDesktop::beep()

@@ -26,6 +26,7 @@ public:
     QString chooseFolder(const QString& title, const QString& initialFolder) override;
     bool openWithDefaultHandler(const QString& pathOrUrl) override;
     bool startProgram(const QString& program, const QStringList& arguments) override;
+    QString defaultHandlerOf(const QString& path) override;
     void beep() override;
     // Asks xdg-mime for the default handler of text/html and reads its .desktop file.
     std::optional<QString> webBrowserCommand() override;

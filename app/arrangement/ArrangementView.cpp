@@ -554,6 +554,11 @@ void ArrangementView::mousePressEvent(QMouseEvent* event)
         QAbstractScrollArea::mousePressEvent(event);
         return;
     }
+    if (event->position().y() < layout_.metrics().rulerHeight) {
+        Q_EMIT rulerClicked(std::max(layout_.secondsAt(event->position().x() + scroll().x()), 0.0));
+        event->accept();
+        return;
+    }
     const BarHit hit = hitBar(layout_, event->position() + scroll());
     const bool toggle = event->modifiers().testFlag(Qt::ControlModifier);
     drag_.reset();

@@ -62,7 +62,8 @@ public Q_SLOTS:
     void fitToWindow();
 
 Q_SIGNALS:
-    void entryActivated(int index);  // double click or Enter on a bar
+    void entryActivated(int index);     // double click or Enter on a bar
+    void rulerClicked(double seconds);  // a press on the ruler, at that time of the mix
     // A drag or a nudge gave entry `index` new properties: one edit, for the list and its history.
     void entryEdited(int index, const sonarel::EntryProperties& properties);
 

@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include "app/MixListView.h"
+#include "app/PlaybackCommands.h"
 #include "app/arrangement/ArrangementView.h"
 #include "platform/Desktop.h"
 #include "render/MixRunControl.h"
@@ -120,12 +121,32 @@ void ArrangementWindow::open()
     view_->setFocus();
 }
 
+void ArrangementWindow::followPlayback(WindowPlayback& playback)
+{
+    playback_ = &playback;
+    auto* tools = findChild<QToolBar*>(QStringLiteral("timelineTools"));
+    tools->addSeparator();
+    QAction* play = addCommand(*tools, *this, QStringLiteral("&Play"), {QKeySequence(Qt::Key_Space)},
+                               QStringLiteral("Play or pause the mix from the play-head"));
+    QAction* home = addCommand(*tools, *this, QStringLiteral("To &Start"), {QKeySequence(Qt::Key_Home)},
+                               QStringLiteral("Move the play-head to the start"));
+    connect(play, &QAction::triggered, &playback, &WindowPlayback::playCommand);
+    connect(home, &QAction::triggered, &playback, &WindowPlayback::homeCommand);
+    connect(view_, &ArrangementView::rulerClicked, &playback, &WindowPlayback::seek);
+    connect(&playback, &WindowPlayback::playHeadMoved, this, [this] { updatePlayHead(); });
+    updatePlayHead();
+}
+
 void ArrangementWindow::updatePlayHead()
 {
     const bool mixing = run_.isMixing();
     if (mixing && !wasMixing_)
         mixLength_ = view_->layout().totalSeconds();
     wasMixing_ = mixing;
+    if (!mixing && playback_ && playback_->hasPlayHead()) {
+        view_->setPlayHead(playback_->playHeadSeconds());
+        return;
+    }
     const double fraction = mixing ? run_.progress() : -1.0;
     view_->setPlayHead(fraction >= 0 ? fraction * mixLength_ : -1.0);
 }

@@ -23,6 +23,7 @@ class MixListView;
 class MixRunControl;
 class ProfileStore;
 class ArrangementView;
+class WindowPlayback;
 
 class ArrangementWindow : public QWidget {
     Q_OBJECT
@@ -38,6 +39,9 @@ public:
 
     // Shows the window (where it was last time) and brings it to the front.
     void open();
+    // Plays from this window too: Play/Pause (Space), the play-head to the start (Home) and a click
+    // on the ruler; the play-head shows where the sound is, or where play starts.
+    void followPlayback(WindowPlayback& playback);
 
 public Q_SLOTS:
     // Asks for a file name and saves the whole picture as PNG.
@@ -57,6 +61,7 @@ private:
     void saveGeometryToProfile();
 
     const MixRunControl& run_;
+    WindowPlayback* playback_ = nullptr;
     Desktop& desktop_;
     ProfileStore& profile_;
     PeakService peaks_;

@@ -15,6 +15,7 @@
 #include "app/ProductInfo.h"
 #include "app/cli/ConsoleDesktop.h"
 #include "app/cli/ConsoleProgress.h"
+#include "app/cli/PlayCommand.h"
 #include "model/MixListFile.h"
 #include "render/MediaProbe.h"
 #include "render/MixRunControl.h"
@@ -93,6 +94,8 @@ struct Options {
     bool ignoreSpace = false;
     bool quiet = false;
     bool probe = false;
+    bool play = false;
+    REFERENCE_TIME playFrom = 0;
 };
 
 int probeFiles(const QStringList& files)
@@ -279,6 +282,11 @@ int mix(const Options& options)
     MixItemStore store;
     if (fillStore(library, entries, store) != kExitSuccess)
         return kExitUsage;
+    if (options.play) {
+        installInterruptHandler();
+        return playList(store, outputSettingsOf(options), options.playFrom, options.quiet,
+                        [] { return interrupted != 0; });
+    }
     return mixStore(options, library, store);
 }
 
@@ -333,6 +341,10 @@ struct OptionDefinitions {
     QCommandLineOption quiet{{QStringLiteral("q"), QStringLiteral("quiet")}, QStringLiteral("Show no progress.")};
     QCommandLineOption probe{QStringLiteral("probe"),
                              QStringLiteral("Print each FILE's duration in seconds instead of mixing.")};
+    QCommandLineOption play{QStringLiteral("play"),
+                            QStringLiteral("Play the mix to the default sound output instead of writing a file.")};
+    QCommandLineOption from{QStringLiteral("from"), QStringLiteral("With --play: start at SECONDS into the mix."),
+                            QStringLiteral("SECONDS"), QStringLiteral("0")};
 };
 
 // Tells `parser` what sonarel-mix does and what it takes, for parsing and for --help.
@@ -362,12 +374,14 @@ void defineOptions(QCommandLineParser& parser, const OptionDefinitions& defined)
                        "relative paths are taken from the CSV file's folder.\n\n"
                        "A mix whose file would not fit on the output's disk is refused before anything is\n"
                        "written (see --ignore-space).\n\n"
+                       "--play plays the mix to the default sound output instead (from --from SECONDS on);\n"
+                       "Ctrl+C stops it.\n\n"
                        "Exit status: 0 mixed, 1 the mix failed, was stopped or did not fit, 2 wrong usage."));
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser.addOptions({defined.help, defined.version, defined.output, defined.csv, defined.rate, defined.channels,
                        defined.bits, defined.floatSamples, defined.format, defined.bitrate, defined.normalize,
                        defined.truePeak, defined.dither, defined.edgeFade, defined.yes, defined.ignoreSpace,
-                       defined.quiet, defined.probe});
+                       defined.quiet, defined.probe, defined.play, defined.from});
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("Media files to mix."),
                                  QStringLiteral("[FILE[@START[:VOLUME[:SPEED]][,KEY[=VALUE]]...]...]"));
 }
@@ -461,6 +475,26 @@ bool readWaveFormatChoices(const QCommandLineParser& parser, const OptionDefinit
     return true;
 }
 
+// --play and --from; false after saying what is wrong.
+bool readPlayOptions(const QCommandLineParser& parser, const OptionDefinitions& defined, Options& options)
+{
+    options.play = parser.isSet(defined.play);
+    if (!parser.isSet(defined.from))
+        return true;
+    bool number = false;
+    const double seconds = parser.value(defined.from).toDouble(&number);
+    if (!options.play) {
+        printError(QStringLiteral("--from goes with --play."));
+        return false;
+    }
+    if (!number || !(seconds >= 0.0) || seconds > static_cast<double>(media::kLongestTime / kReferenceUnitsPerSecond)) {
+        printError(QStringLiteral("--from must be a number of seconds, 0 or more."));
+        return false;
+    }
+    options.playFrom = std::llround(seconds * static_cast<double>(kReferenceUnitsPerSecond));
+    return true;
+}
+
 // The parsed command line as the options of a mix; false after saying what is wrong.
 bool readOptions(const QCommandLineParser& parser, const OptionDefinitions& defined, Options& options)
 {
@@ -470,7 +504,9 @@ bool readOptions(const QCommandLineParser& parser, const OptionDefinitions& defi
     options.yes = parser.isSet(defined.yes);
     options.ignoreSpace = parser.isSet(defined.ignoreSpace);
     options.quiet = parser.isSet(defined.quiet);
-    if (options.outputFile.isEmpty()) {
+    if (!readPlayOptions(parser, defined, options))
+        return false;
+    if (options.outputFile.isEmpty() && !options.play) {
         printError(QStringLiteral("no output file (give -o FILE)."));
         return false;
     }

@@ -33,8 +33,10 @@ public:
     bool openSucceeds = true;                  // what openWithDefaultHandler answers
     bool startSucceeds = true;                 // what startProgram answers
     std::optional<QString> browserCommand;     // what webBrowserCommand answers
+    QString defaultHandler;                    // what defaultHandlerOf answers for every file
     int beeps = 0;
 
+    QString defaultHandlerOf(const QString&) override { return defaultHandler; }
     void showAppMessage(const QString& text) override { messages.push_back({text, applicationName(), false}); }
     void showMessage(const QString& text, const QString& caption, MessageIcon) override
     {

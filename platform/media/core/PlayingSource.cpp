@@ -87,6 +87,11 @@ void PlayingSource::open(const BlockRequest& block)
     if (entry_.mediaStart > 0 && frameAt(entry_.mediaStart, block.rate, skip))
         settings.skipFrames = std::llround(static_cast<double>(skip) * static_cast<double>(timelineLength) /
                                            static_cast<double>(mediaLength));
+    // A source first filled after its start (playback from a later point, a start before 0) lets
+    // the stream seek over what lies before the block, rather than decode it.
+    const std::int64_t ahead = std::clamp<std::int64_t>(block.start - start_, 0, frames_);
+    settings.skipFrames += ahead;
+    position_ = ahead;
     stream_ = std::make_unique<SourceStream>();
     if (const Status s = stream_->open(path_, settings); failed(s)) {
         failure_ = stream_->lastFailure();
