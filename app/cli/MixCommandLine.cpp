@@ -378,10 +378,10 @@ void defineOptions(QCommandLineParser& parser, const OptionDefinitions& defined)
                        "Ctrl+C stops it.\n\n"
                        "Exit status: 0 mixed, 1 the mix failed, was stopped or did not fit, 2 wrong usage."));
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    parser.addOptions({defined.help, defined.version, defined.output, defined.csv, defined.rate, defined.channels,
-                       defined.bits, defined.floatSamples, defined.format, defined.bitrate, defined.normalize,
-                       defined.truePeak, defined.dither, defined.edgeFade, defined.yes, defined.ignoreSpace,
-                       defined.quiet, defined.probe, defined.play, defined.from});
+    parser.addOptions({defined.help,        defined.version,  defined.output,       defined.csv,      defined.rate,
+                       defined.channels,    defined.bits,     defined.floatSamples, defined.format,   defined.bitrate,
+                       defined.normalize,   defined.truePeak, defined.dither,       defined.edgeFade, defined.yes,
+                       defined.ignoreSpace, defined.quiet,    defined.probe,        defined.play,     defined.from});
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("Media files to mix."),
                                  QStringLiteral("[FILE[@START[:VOLUME[:SPEED]][,KEY[=VALUE]]...]...]"));
 }
