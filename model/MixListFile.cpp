@@ -250,12 +250,57 @@ std::string_view pathInList(std::string_view path, std::string_view folder)
     return path.substr(folder.size() + 1);
 }
 
+std::string escapedValue(std::string_view value)
+{
+    std::string out;
+    for (char c : value) {
+        if (c == '%')
+            out += "%25";
+        else if (c == '\r')
+            out += "%0D";
+        else if (c == '\n')
+            out += "%0A";
+        else
+            out += c;
+    }
+    return out;
+}
+
+std::string unescapedValue(std::string_view value)
+{
+    std::string out;
+    for (std::size_t i = 0; i < value.size(); ++i) {
+        const std::string_view code = value.substr(i, 3);
+        if (code == "%25" || code == "%0D" || code == "%0A" || code == "%0d" || code == "%0a") {
+            out += code == "%25" ? '%' : (code[2] == 'D' || code[2] == 'd') ? '\r' : '\n';
+            i += 2;
+        } else {
+            out += value[i];
+        }
+    }
+    return out;
+}
+
+// "#output.KEY=VALUE": the line's key and value; other comments are left alone.
+void readOutputLine(std::string_view line, ListOutputLines& output)
+{
+    if (!line.starts_with(kListOutputPrefix))
+        return;
+    line.remove_prefix(kListOutputPrefix.size());
+    const std::size_t equals = line.find('=');
+    if (equals == std::string_view::npos || equals == 0)
+        return;
+    output.push_back({std::string(trimmedText(line.substr(0, equals))), unescapedValue(line.substr(equals + 1))});
+}
+
 }  // namespace
 
 bool parseMixListCsv(std::string_view text, const std::string& listFolder, std::vector<MixItem>& entries,
-                     ImportError& error)
+                     ImportError& error, ListOutputLines* output)
 {
     entries.clear();
+    if (output)
+        output->clear();
     if (text.starts_with("\xEF\xBB\xBF"))
         text.remove_prefix(3);
     std::size_t pos = 0;
@@ -271,6 +316,8 @@ bool parseMixListCsv(std::string_view text, const std::string& listFolder, std::
         const std::string_view raw = trimmedText(
             text.substr(pos, lineEnd == std::string_view::npos ? std::string_view::npos : lineEnd - pos));
         if (raw.empty() || raw.front() == '#') {
+            if (output)
+                readOutputLine(raw, *output);
             pos = lineEnd == std::string_view::npos ? text.size() : lineEnd + 1;
             ++line;
             continue;
@@ -325,12 +372,16 @@ std::string secondsDecimal(REFERENCE_TIME time)
     return text;
 }
 
-std::string formatMixListCsv(const std::vector<MixItem>& entries, const std::string& listFolder)
+std::string formatMixListCsv(const std::vector<MixItem>& entries, const std::string& listFolder,
+                             const ListOutputLines& output)
 {
+    std::string out;
+    for (const ListOutputLine& line : output)
+        out.append(kListOutputPrefix).append(line.key).append("=").append(escapedValue(line.value)).append("\n");
     const bool shaped = std::any_of(entries.begin(), entries.end(), [](const MixItem& e) { return usesShaping(e); });
     const bool curved = std::any_of(entries.begin(), entries.end(),
                                     [](const MixItem& e) { return e.fadeCurve == FadeCurve::EqualPower; });
-    std::string out(kMixListHeader);
+    out += kMixListHeader;
     if (shaped)
         out.append(",").append(kMixListShapingHeader);
     if (curved)
@@ -376,7 +427,7 @@ std::vector<MixItem> entriesOf(const MixItemStore& store)
     return entries;
 }
 
-bool readMixListFile(const QString& path, std::vector<MixItem>& entries, ImportError& error)
+bool readMixListFile(const QString& path, std::vector<MixItem>& entries, ImportError& error, ListOutputLines* output)
 {
     entries.clear();
     QFile file(path);
@@ -395,13 +446,13 @@ bool readMixListFile(const QString& path, std::vector<MixItem>& entries, ImportE
     const QByteArray text = file.readAll();
     const std::string folder = QFileInfo(path).absolutePath().toStdString();
     return parseMixListCsv(std::string_view(text.constData(), static_cast<std::size_t>(text.size())), folder, entries,
-                           error);
+                           error, output);
 }
 
-QString saveMixListFile(const QString& path, const std::vector<MixItem>& entries)
+QString saveMixListFile(const QString& path, const std::vector<MixItem>& entries, const ListOutputLines& output)
 {
     const std::string folder = QFileInfo(path).absolutePath().toStdString();
-    const std::string text = formatMixListCsv(entries, folder);
+    const std::string text = formatMixListCsv(entries, folder, output);
     return writeFileAtomically(path, QByteArray(text.data(), static_cast<qsizetype>(text.size())));
 }
 

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "model/MixListFile.h"
 #include "platform/media/core/OutputEncoding.h"
 
 namespace sonarel {
@@ -61,6 +62,13 @@ struct OutputSettings {
     // The ramp, in milliseconds (0 to 10), on an entry's edge that cuts into its file's sound.
     std::int32_t edgeFadeMs = kDefaultEdgeFadeMs;
 };
+
+// What a saved list remembers of its output, as its "#output." lines: file, format, rate,
+// channels, bits, bitrate (lossy formats only), normalize (LUFS, or "off"), true_peak and dither.
+ListOutputLines listOutputLinesOf(const OutputSettings& settings);
+// Takes the lines it knows into `settings`; a line with an unknown key or a value out of range
+// is passed over, so a hand-edited list still opens. The number of lines taken.
+int applyListOutputLines(const ListOutputLines& lines, OutputSettings& settings);
 
 // The cut-edge ramp as stored ("EdgeFade" in "Settings"): kept within 0..kLongestEdgeFadeMs; a
 // missing or unreadable value is the default.
