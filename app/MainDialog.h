@@ -78,6 +78,10 @@ private:
     QList<QWidget*> createListButtons();
     QList<QWidget*> createInfoButtons();  // Homepage and About
     void createProgressAndStatus();
+    // Under the status line: the next mix's format, and the last mix's loudness.
+    void createOutputLines();
+    void showOutputFile();     // the status line's "Output File: ..." and the format beside it
+    void linkListOutput();     // a saved list keeps the output; opening one restores it
     void propertiesCommand();  // the properties button, Enter and right-click in the list
     ImageButton* makeButton(int id, const char* caption, int left, int top, int width, int height);
     void setUpButton(ImageButton& button, int iconId, const char* tooltip);
@@ -98,6 +102,8 @@ private:
     MixListView* list_ = nullptr;
     ListFileCommands* listFile_ = nullptr;  // a child: open, save, undo
     QLabel* status_ = nullptr;
+    QLabel* outputFormat_ = nullptr;
+    QLabel* loudness_ = nullptr;
     QProgressBar* progress_ = nullptr;
     ImageButton* mixButton_ = nullptr;
     ArrangementWindow* arrangement_ = nullptr;
