@@ -185,7 +185,10 @@ OutputOptionsOutcome confirmOutputOptions(const OutputOptionsForm& form, OutputS
     if (withExtension(result.outputFile, QString()) == result.outputFile && chosen != media::core::OutputContainer::Wav)
         result.outputFormat = chosen;
     const int defaultKbps = defaultBitrateOf(formatIndex);
-    result.bitrateKbps = defaultKbps == 0 || form.bitrateKbps == defaultKbps ? 0 : std::max(form.bitrateKbps, 0);
+    // 0 (shown as "-") is the format's default too; the encoders take no less than 8 kbit/s.
+    result.bitrateKbps = defaultKbps == 0 || form.bitrateKbps <= 0 || form.bitrateKbps == defaultKbps
+                             ? 0
+                             : std::clamp(form.bitrateKbps, 8, 512);
     result.normalizeLufs.reset();
     if (form.normalize)
         result.normalizeLufs = std::clamp(form.normalizeLufs, -70.0, 0.0);

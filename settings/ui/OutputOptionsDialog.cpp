@@ -135,7 +135,8 @@ void OutputOptionsDialog::createEncodingGroup()
     format_->setAccessibleName(QStringLiteral("Format"));
     QLabel* bitrateLabel = makeLabel("Bit rate (kbit/s):", 16, 148, 106, 12);
     bitrate_ = new QSpinBox(this);
-    bitrate_->setRange(8, 512);
+    bitrate_->setRange(0, 512);
+    bitrate_->setSpecialValueText(QStringLiteral("-"));  // 0: lossless formats have none
     bitrate_->setAlignment(Qt::AlignRight);
     place(*bitrate_, kIdBitrateBox, 134, 146, 40, kListHeight);
     labelControl(*bitrateLabel, *bitrate_);
