@@ -2,6 +2,7 @@
 #include "settings/OutputSettings.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QStandardPaths>
 #include <algorithm>
 #include <cmath>
@@ -164,6 +165,8 @@ int applyListOutputLines(const ListOutputLines& lines, OutputSettings& settings)
     int taken = 0;
     for (const ListOutputLine& line : lines)
         taken += takeOutputLine(line, settings) ? 1 : 0;
+    if (!QFileInfo(settings.outputFile).suffix().isEmpty())
+        settings.outputFormat.reset();  // an unknown extension is then refused before a mix, not written as WAV
     return taken;
 }
 

@@ -65,6 +65,15 @@ TEST(OutputOptions, EveryChoiceRoundTripsThroughAListsOutputLines)
             }
         }
     }
+    // A name without extension takes the format line; an extension Sonarel cannot write is still
+    // refused rather than written as the format line says.
+    OutputSettings bare;
+    applyListOutputLines({{"file", "/m/mix"}, {"format", "flac"}}, bare);
+    EXPECT_EQ(outputChoiceOf(bare).encoding.container, OutputContainer::Flac);
+    OutputSettings unknown;
+    applyListOutputLines({{"file", "/m/mix.xyz"}, {"format", "wav"}}, unknown);
+    EXPECT_NE(outputChoiceOf(unknown).problem.find("cannot write .xyz files"), std::string::npos);
+
     OutputSettings plain;
     EXPECT_TRUE(hasNewListFormat(plain));
     EXPECT_EQ(waveFormatSummary(plain), "WAV, 44100 Hz, stereo, 16-bit");
