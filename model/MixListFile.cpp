@@ -250,29 +250,46 @@ std::string_view pathInList(std::string_view path, std::string_view folder)
     return path.substr(folder.size() + 1);
 }
 
+// '%', CR and LF anywhere, and blanks at either end (lines are read trimmed), as %XX.
 std::string escapedValue(std::string_view value)
 {
     std::string out;
-    for (char c : value) {
-        if (c == '%')
-            out += "%25";
-        else if (c == '\r')
-            out += "%0D";
-        else if (c == '\n')
-            out += "%0A";
-        else
+    for (std::size_t i = 0; i < value.size(); ++i) {
+        const char c = value[i];
+        const bool atEnd = i == 0 || i + 1 == value.size();
+        if (c == '%' || c == '\r' || c == '\n' || (atEnd && isBlank(c))) {
+            static constexpr char kHex[] = "0123456789ABCDEF";
+            const auto byte = static_cast<unsigned char>(c);
+            out += '%';
+            out += kHex[byte >> 4];
+            out += kHex[byte & 0xF];
+        } else {
             out += c;
+        }
     }
     return out;
 }
 
+int hexDigit(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+// Any %XX back to its byte; a '%' without two hex digits stays as it is.
 std::string unescapedValue(std::string_view value)
 {
     std::string out;
     for (std::size_t i = 0; i < value.size(); ++i) {
-        const std::string_view code = value.substr(i, 3);
-        if (code == "%25" || code == "%0D" || code == "%0A" || code == "%0d" || code == "%0a") {
-            out += code == "%25" ? '%' : (code[2] == 'D' || code[2] == 'd') ? '\r' : '\n';
+        const int high = value[i] == '%' && i + 2 < value.size() ? hexDigit(value[i + 1]) : -1;
+        const int low = high >= 0 ? hexDigit(value[i + 2]) : -1;
+        if (low >= 0) {
+            out += static_cast<char>(high * 16 + low);
             i += 2;
         } else {
             out += value[i];

@@ -16,8 +16,9 @@
 // breaks. The first malformed record stops the reading and is named by its line.
 //
 // A list may also carry what it is mixed into: "#output.KEY=VALUE" lines before the header.
-// Readers that know nothing of them skip them as comments, so the entries read the same; a '%',
-// CR or LF in a value is written as %25, %0D or %0A so that every value stays on its line.
+// Readers that know nothing of them skip them as comments, so the entries read the same. A '%',
+// CR or LF in a value, and a blank at either end of it, is written as %XX (%25, %0D, %0A, %20...)
+// so that every value stays on its line whole.
 #pragma once
 
 #include <QString>

@@ -114,13 +114,14 @@ TEST(ListFileFormat, ThousandOddEntriesComeBackTheSameByteForByte)
 // and the entries read the same with or without the lines.
 TEST(ListFileFormat, OutputLinesKeepAnyValueOnItsLine)
 {
-    const ListOutputLines output{{"file", "/m/100% loud\nmix,\r\"x\".flac"}, {"rate", "48000"}, {"empty", ""}};
+    const ListOutputLines output{
+        {"file", "/m/100% loud\nmix,\r\"x\".flac"}, {"rate", "48000"}, {"empty", ""}, {"blanks", "\t a b "}};
     MixItem entry;
     entry.filePath = "/m/a.wav";
     const std::string text = formatMixListCsv({entry}, "/m", output);
     EXPECT_EQ(text,
               "#output.file=/m/100%25 loud%0Amix,%0D\"x\".flac\n#output.rate=48000\n#output.empty=\n"
-              "path,start_seconds,volume,speed\na.wav,0,1,1\n");
+              "#output.blanks=%09 a b%20\npath,start_seconds,volume,speed\na.wav,0,1,1\n");
     std::vector<MixItem> entries;
     ImportError error;
     ListOutputLines read;
@@ -133,6 +134,9 @@ TEST(ListFileFormat, OutputLinesKeepAnyValueOnItsLine)
     ASSERT_TRUE(parseMixListCsv("# output.rate=8000\n#output.=1\n#outputs.rate=1\n#output.rate\na.wav,0,1,1\n", "/m",
                                 entries, error, &read));
     EXPECT_TRUE(read.empty());
+    // A stray '%' written by hand is kept as it is.
+    ASSERT_TRUE(parseMixListCsv("#output.file=/m/50%.wav\n#output.x=%4\na.wav,0,1,1\n", "/m", entries, error, &read));
+    EXPECT_EQ(read, (ListOutputLines{{"file", "/m/50%.wav"}, {"x", "%4"}}));
     EXPECT_EQ(entries.size(), 1u);
 }
 
