@@ -17,6 +17,7 @@
 #include "render/MediaProbe.h"
 #include "settings/OutputSettings.h"
 #include "settings/ProfileStore.h"
+#include "settings/WaveFormatChoice.h"
 
 namespace sonarel {
 
@@ -183,7 +184,8 @@ bool ListFileCommands::openListFile(const QString& chosenPath)
     const QString path = QFileInfo(chosenPath).absoluteFilePath();
     std::vector<MixItem> entries;
     ImportError error;
-    if (!readMixListFile(path, entries, error)) {
+    ListOutputLines output;
+    if (!readMixListFile(path, entries, error, &output)) {
         const QString why = QString::fromStdString(error.message);
         desktop_.showMessage(error.line > 0
                                  ? QStringLiteral("%1 could not be opened:\nline %2: %3.\n\nNothing was loaded.")
@@ -204,6 +206,13 @@ bool ListFileCommands::openListFile(const QString& chosenPath)
         return false;
     if (!loadEntries(entries, path))
         return false;
+    listHasOutput_ = false;
+    if (!output.empty() && currentOutput_ && restoreOutput_) {
+        OutputSettings settings = currentOutput_();
+        listHasOutput_ = applyListOutputLines(output, settings) > 0;
+        if (listHasOutput_)
+            restoreOutput_(settings);
+    }
     rememberRecent(path);
     relinkMissing(path);
     return true;
@@ -355,9 +364,22 @@ bool ListFileCommands::saveListAs()
     return writeTo(QFileInfo(chosen).absoluteFilePath());
 }
 
+void ListFileCommands::linkOutput(std::function<OutputSettings()> current,
+                                  std::function<void(const OutputSettings&)> restore)
+{
+    currentOutput_ = std::move(current);
+    restoreOutput_ = std::move(restore);
+}
+
 bool ListFileCommands::writeTo(const QString& path)
 {
-    const QString error = saveMixListFile(path, entriesOf(store_));
+    ListOutputLines output;
+    if (currentOutput_) {
+        const OutputSettings settings = currentOutput_();
+        if (listHasOutput_ || !hasNewListFormat(settings))
+            output = listOutputLinesOf(settings);
+    }
+    const QString error = saveMixListFile(path, entriesOf(store_), output);
     if (!error.isEmpty()) {
         desktop_.showMessage(
             QStringLiteral("The list could not be saved to %1:\n%2\n\nThe changes are not saved.").arg(path, error),
@@ -365,6 +387,7 @@ bool ListFileCommands::writeTo(const QString& path)
         return false;
     }
     history_.markSaved(path);
+    listHasOutput_ = !output.empty();
     rememberRecent(path);
     updateTitle();
     return true;

@@ -11,11 +11,13 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "model/ListHistory.h"
+#include "settings/OutputSettings.h"
 
 class QAction;
 class QMenu;
@@ -55,6 +57,12 @@ public:
     // Opens the first list file (*.csv) among command-line arguments; returns the others.
     QStringList openListArguments(const QStringList& arguments);
 
+    // The window's output: read when a list is saved, set when an opened list names one. A list
+    // gets "#output." lines when it was opened with them or when the window's format differs from
+    // a new list's (WAV, 44100 Hz, stereo, 16 bits, no normalizing or dither); otherwise it is
+    // written byte for byte as before.
+    void linkOutput(std::function<OutputSettings()> current, std::function<void(const OutputSettings&)> restore);
+
     // The list commands for the window's context menu.
     void addToMenu(QMenu& menu);
 
@@ -91,6 +99,9 @@ private:
     QAction* undoAction_ = nullptr;
     QAction* redoAction_ = nullptr;
     QList<QAction*> fileActions_;
+    std::function<OutputSettings()> currentOutput_;
+    std::function<void(const OutputSettings&)> restoreOutput_;
+    bool listHasOutput_ = false;  // the open list came with output lines
 };
 
 }  // namespace sonarel

@@ -28,6 +28,7 @@
 #include "res/ResourceIds.h"
 #include "settings/OutputOptions.h"
 #include "settings/ProfileStore.h"
+#include "settings/WaveFormatChoice.h"
 #include "settings/ui/OutputOptionsDialog.h"
 
 namespace sonarel {
@@ -38,7 +39,7 @@ namespace {
 const QEvent::Type kGraphNoticeEvent = static_cast<QEvent::Type>(QEvent::User + 0x40D);
 
 constexpr int kDialogWidth = 310;
-constexpr int kDialogHeight = 186;
+constexpr int kDialogHeight = 214;
 
 }  // namespace
 
@@ -56,6 +57,7 @@ MainDialog::MainDialog(Desktop& desktop, ProfileStore& profile, media::MediaLibr
     runControl_ = std::make_unique<MixRunControl>(library_, desktop_, static_cast<MixRunView&>(*this));
     listFile_ = new ListFileCommands(store_, *list_, desktop_, profile_, library_, *this);
     createPlaybackCommands();
+    linkListOutput();
     secondTimer_.setInterval(1000);
     connect(&secondTimer_, &QTimer::timeout, this, [this] { runControl_->onTimerTick(); });
     progressTimer_.setInterval(200);
@@ -86,6 +88,7 @@ void MainDialog::createControls()
     tabOrder << createListButtons();
     tabOrder << createInfoButtons();
     createProgressAndStatus();
+    createOutputLines();
     for (qsizetype i = 1; i < tabOrder.size(); ++i)
         setTabOrder(tabOrder[i - 1], tabOrder[i]);
 
@@ -194,6 +197,38 @@ void MainDialog::createPlaybackCommands()
     });
 }
 
+void MainDialog::createOutputLines()
+{
+    const DialogUnits units(font());
+    outputFormat_ = new QLabel(this);
+    outputFormat_->setObjectName(QStringLiteral("outputFormat"));
+    outputFormat_->setGeometry(units.toPixels(7, 181, 296, 10));
+    outputFormat_->setTextFormat(Qt::PlainText);
+    outputFormat_->setAccessibleName(QStringLiteral("Format of the next mix"));
+    loudness_ = new QLabel(this);
+    loudness_->setObjectName(QStringLiteral("loudness"));
+    loudness_->setGeometry(units.toPixels(7, 192, 296, 18));
+    loudness_->setTextFormat(Qt::PlainText);
+    loudness_->setWordWrap(true);
+    loudness_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    loudness_->setAccessibleName(QStringLiteral("Loudness of the last mix"));
+}
+
+void MainDialog::showOutputFile()
+{
+    setStatusText(outputFileText(settings_.outputFile));
+    outputFormat_->setText(QStringLiteral("Next mix: ") + QString::fromStdString(waveFormatSummary(settings_)));
+}
+
+void MainDialog::linkListOutput()
+{
+    listFile_->linkOutput([this] { return settings_; },
+                          [this](const OutputSettings& restored) {
+                              settings_ = restored;
+                              showOutputFile();
+                          });
+}
+
 void MainDialog::propertiesCommand()
 {
     changePropertiesCommand(store_, *list_, desktop_, [this](int index) { editEntry(index); });
@@ -218,7 +253,7 @@ void MainDialog::startUp(const QString& musicFolder)
         return;
     }
     settings_ = loadOutputSettings(profile_, musicFolder, desktop_);
-    setStatusText(outputFileText(settings_.outputFile));
+    showOutputFile();
 
     auto button = [this](int id) { return findChild<ImageButton*>(objectNameOf(id)); };
     setUpButton(*button(kIdAdd), res::kIconAdd, "Add audio files to list");
@@ -237,7 +272,7 @@ void MainDialog::startUp(const QString& musicFolder)
 void MainDialog::setOutputSettings(const OutputSettings& settings)
 {
     settings_ = settings;
-    setStatusText(outputFileText(settings_.outputFile));
+    showOutputFile();
 }
 
 bool MainDialog::engineReady(const QString& whatFails)
@@ -308,7 +343,7 @@ void MainDialog::optionsCommand()
     if (dialog.exec() != QDialog::Accepted)
         return;
     copyBackOutputOptions(settings_, dialog.settings());
-    setStatusText(outputFileText(settings_.outputFile));
+    showOutputFile();
 }
 
 void MainDialog::arrangementCommand()
@@ -337,10 +372,14 @@ void MainDialog::mixStarted()
     progressTimer_.start();
     progress_->setValue(0);
     progress_->show();
+    loudness_->clear();
 }
 
-void MainDialog::mixFinished(MixOutcome)
+void MainDialog::mixFinished(MixOutcome outcome)
 {
+    // Stays until the next mix starts: nothing to click away.
+    if (outcome == MixOutcome::Completed)
+        loudness_->setText(runControl_->lastLoudnessText());
     secondTimer_.stop();
     progressTimer_.stop();
     progress_->hide();

@@ -80,6 +80,10 @@ private:
     QList<QWidget*> createListButtons();
     QList<QWidget*> createInfoButtons();  // Homepage and About
     void createProgressAndStatus();
+    // Under the status line: the next mix's format, and the last mix's loudness.
+    void createOutputLines();
+    void showOutputFile();     // the status line's "Output File: ..." and the format beside it
+    void linkListOutput();     // a saved list keeps the output; opening one restores it
     void propertiesCommand();  // the properties button, Enter and right-click in the list
     // Play/Pause (Space in the list) and Solo, in the context menu; the status line follows.
     void createPlaybackCommands();
@@ -102,6 +106,8 @@ private:
     MixListView* list_ = nullptr;
     ListFileCommands* listFile_ = nullptr;  // a child: open, save, undo
     QLabel* status_ = nullptr;
+    QLabel* outputFormat_ = nullptr;
+    QLabel* loudness_ = nullptr;
     QProgressBar* progress_ = nullptr;
     ImageButton* mixButton_ = nullptr;
     ArrangementWindow* arrangement_ = nullptr;

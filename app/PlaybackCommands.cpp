@@ -6,8 +6,25 @@
 #include <limits>
 
 #include "render/MixRunControl.h"
+#include "settings/WaveFormatChoice.h"
 
 namespace sonarel {
+
+namespace {
+
+// The next mix's rate and channels (an Opus output mixes at 48000 Hz), in samples the device
+// takes: 8 or 16 bits as the output has them; 24-bit and float outputs are heard as 16-bit.
+PcmFormat playbackFormatOf(const OutputSettings& settings)
+{
+    const OutputChoice choice = outputChoiceOf(settings);
+    const std::uint32_t rate = choice.problem.empty() ? choice.format.samplesPerSec : sampleRateOf(settings);
+    const std::uint16_t channels = choice.problem.empty()
+                                       ? choice.format.channels
+                                       : waveFormatFromChoices(0, settings.channelsIndex, 0).channels;
+    return pcmFormatOf(rate, channels, sampleBitsOf(settings) == 8 ? 8 : 16);
+}
+
+}  // namespace
 
 namespace {
 
@@ -131,9 +148,7 @@ void WindowPlayback::start(std::optional<std::vector<int>> only)
     const REFERENCE_TIME length = playbackLength(playing_);
     if (playHead_ >= length)
         playHead_ = 0;  // at the end: again from the start
-    const PcmFormat format = waveFormatFromChoices(settings_.sampleRateIndex, settings_.channelsIndex,
-                                                   settings_.bitsIndex);
-    if (!control_.play(playing_, format, playHead_))
+    if (!control_.play(playing_, playbackFormatOf(settings_), playHead_))
         return;
     timer_.start();
     tick();

@@ -250,12 +250,74 @@ std::string_view pathInList(std::string_view path, std::string_view folder)
     return path.substr(folder.size() + 1);
 }
 
+// '%', CR and LF anywhere, and blanks at either end (lines are read trimmed), as %XX.
+std::string escapedValue(std::string_view value)
+{
+    std::string out;
+    for (std::size_t i = 0; i < value.size(); ++i) {
+        const char c = value[i];
+        const bool atEnd = i == 0 || i + 1 == value.size();
+        if (c == '%' || c == '\r' || c == '\n' || (atEnd && isBlank(c))) {
+            static constexpr char kHex[] = "0123456789ABCDEF";
+            const auto byte = static_cast<unsigned char>(c);
+            out += '%';
+            out += kHex[byte >> 4];
+            out += kHex[byte & 0xF];
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+int hexDigit(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+// Any %XX back to its byte; a '%' without two hex digits stays as it is.
+std::string unescapedValue(std::string_view value)
+{
+    std::string out;
+    for (std::size_t i = 0; i < value.size(); ++i) {
+        const int high = value[i] == '%' && i + 2 < value.size() ? hexDigit(value[i + 1]) : -1;
+        const int low = high >= 0 ? hexDigit(value[i + 2]) : -1;
+        if (low >= 0) {
+            out += static_cast<char>(high * 16 + low);
+            i += 2;
+        } else {
+            out += value[i];
+        }
+    }
+    return out;
+}
+
+// "#output.KEY=VALUE": the line's key and value; other comments are left alone.
+void readOutputLine(std::string_view line, ListOutputLines& output)
+{
+    if (!line.starts_with(kListOutputPrefix))
+        return;
+    line.remove_prefix(kListOutputPrefix.size());
+    const std::size_t equals = line.find('=');
+    if (equals == std::string_view::npos || equals == 0)
+        return;
+    output.push_back({std::string(trimmedText(line.substr(0, equals))), unescapedValue(line.substr(equals + 1))});
+}
+
 }  // namespace
 
 bool parseMixListCsv(std::string_view text, const std::string& listFolder, std::vector<MixItem>& entries,
-                     ImportError& error)
+                     ImportError& error, ListOutputLines* output)
 {
     entries.clear();
+    if (output)
+        output->clear();
     if (text.starts_with("\xEF\xBB\xBF"))
         text.remove_prefix(3);
     std::size_t pos = 0;
@@ -271,6 +333,8 @@ bool parseMixListCsv(std::string_view text, const std::string& listFolder, std::
         const std::string_view raw = trimmedText(
             text.substr(pos, lineEnd == std::string_view::npos ? std::string_view::npos : lineEnd - pos));
         if (raw.empty() || raw.front() == '#') {
+            if (output)
+                readOutputLine(raw, *output);
             pos = lineEnd == std::string_view::npos ? text.size() : lineEnd + 1;
             ++line;
             continue;
@@ -325,12 +389,16 @@ std::string secondsDecimal(REFERENCE_TIME time)
     return text;
 }
 
-std::string formatMixListCsv(const std::vector<MixItem>& entries, const std::string& listFolder)
+std::string formatMixListCsv(const std::vector<MixItem>& entries, const std::string& listFolder,
+                             const ListOutputLines& output)
 {
+    std::string out;
+    for (const ListOutputLine& line : output)
+        out.append(kListOutputPrefix).append(line.key).append("=").append(escapedValue(line.value)).append("\n");
     const bool shaped = std::any_of(entries.begin(), entries.end(), [](const MixItem& e) { return usesShaping(e); });
     const bool curved = std::any_of(entries.begin(), entries.end(),
                                     [](const MixItem& e) { return e.fadeCurve == FadeCurve::EqualPower; });
-    std::string out(kMixListHeader);
+    out += kMixListHeader;
     if (shaped)
         out.append(",").append(kMixListShapingHeader);
     if (curved)
@@ -376,7 +444,7 @@ std::vector<MixItem> entriesOf(const MixItemStore& store)
     return entries;
 }
 
-bool readMixListFile(const QString& path, std::vector<MixItem>& entries, ImportError& error)
+bool readMixListFile(const QString& path, std::vector<MixItem>& entries, ImportError& error, ListOutputLines* output)
 {
     entries.clear();
     QFile file(path);
@@ -395,13 +463,13 @@ bool readMixListFile(const QString& path, std::vector<MixItem>& entries, ImportE
     const QByteArray text = file.readAll();
     const std::string folder = QFileInfo(path).absolutePath().toStdString();
     return parseMixListCsv(std::string_view(text.constData(), static_cast<std::size_t>(text.size())), folder, entries,
-                           error);
+                           error, output);
 }
 
-QString saveMixListFile(const QString& path, const std::vector<MixItem>& entries)
+QString saveMixListFile(const QString& path, const std::vector<MixItem>& entries, const ListOutputLines& output)
 {
     const std::string folder = QFileInfo(path).absolutePath().toStdString();
-    const std::string text = formatMixListCsv(entries, folder);
+    const std::string text = formatMixListCsv(entries, folder, output);
     return writeFileAtomically(path, QByteArray(text.data(), static_cast<qsizetype>(text.size())));
 }
 

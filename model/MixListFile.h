@@ -14,6 +14,11 @@
 // differently, blank lines and lines starting with '#' are skipped, fields may be padded, and a
 // byte-order mark is ignored. Quoted fields ("a, b.wav", "" for a quote) may hold commas and line
 // breaks. The first malformed record stops the reading and is named by its line.
+//
+// A list may also carry what it is mixed into: "#output.KEY=VALUE" lines before the header.
+// Readers that know nothing of them skip them as comments, so the entries read the same. A '%',
+// CR or LF in a value, and a blank at either end of it, is written as %XX (%25, %0D, %0A, %20...)
+// so that every value stays on its line whole.
 #pragma once
 
 #include <QString>
@@ -33,13 +38,25 @@ inline constexpr std::string_view kMixListShapingHeader =
     "in_seconds,out_seconds,fade_in_seconds,fade_out_seconds,keep_pitch,pitch_semitones,muted";
 inline constexpr std::string_view kMixListFadeCurveHeader = "fade_curve";
 
-// Parses CSV text. Relative paths are taken from `listFolder`. Durations are left 0: they are
-// measured when the entries are added to a list.
-bool parseMixListCsv(std::string_view text, const std::string& listFolder, std::vector<MixItem>& entries,
-                     ImportError& error);
+inline constexpr std::string_view kListOutputPrefix = "#output.";
 
-// The CSV text of `entries`, with paths under `listFolder` written relative to it.
-std::string formatMixListCsv(const std::vector<MixItem>& entries, const std::string& listFolder);
+// The output lines of a list, in their order: key (without the prefix) and value.
+struct ListOutputLine {
+    std::string key;
+    std::string value;
+    friend bool operator==(const ListOutputLine&, const ListOutputLine&) = default;
+};
+using ListOutputLines = std::vector<ListOutputLine>;
+
+// Parses CSV text. Relative paths are taken from `listFolder`. Durations are left 0: they are
+// measured when the entries are added to a list. `output`, when given, receives the output lines.
+bool parseMixListCsv(std::string_view text, const std::string& listFolder, std::vector<MixItem>& entries,
+                     ImportError& error, ListOutputLines* output = nullptr);
+
+// The CSV text of `entries`, with paths under `listFolder` written relative to it, after the
+// `output` lines (none: the text is exactly what a list without them has always been).
+std::string formatMixListCsv(const std::vector<MixItem>& entries, const std::string& listFolder,
+                             const ListOutputLines& output = {});
 
 // Exact decimal seconds of a 100-ns time: 15000001 -> "1.5000001", 20000000 -> "2".
 std::string secondsDecimal(REFERENCE_TIME time);
@@ -49,10 +66,12 @@ std::vector<MixItem> entriesOf(const MixItemStore& store);
 
 // Reads a list file. On failure `error` says why; its line is 0 when the file itself could not
 // be read.
-bool readMixListFile(const QString& path, std::vector<MixItem>& entries, ImportError& error);
+bool readMixListFile(const QString& path, std::vector<MixItem>& entries, ImportError& error,
+                     ListOutputLines* output = nullptr);
 
 // Saves a list file atomically (the old file stays whole if anything fails). Returns an empty
 // text on success, otherwise why it failed.
-[[nodiscard]] QString saveMixListFile(const QString& path, const std::vector<MixItem>& entries);
+[[nodiscard]] QString saveMixListFile(const QString& path, const std::vector<MixItem>& entries,
+                                      const ListOutputLines& output = {});
 
 }  // namespace sonarel

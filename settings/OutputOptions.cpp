@@ -13,6 +13,7 @@
 #include "platform/media/services/MediaLibrary.h"
 #include "settings/FrameRateTable.h"
 #include "settings/ProfileStore.h"
+#include "settings/WaveFormatChoice.h"
 
 namespace sonarel {
 
@@ -46,7 +47,57 @@ QString folderToStartIn(const QString& path)
     return QString::fromStdString(folder);
 }
 
+const std::vector<media::core::ContainerInfo>& containers()
+{
+    return media::core::allContainers();
+}
+
+int indexOfContainer(media::core::OutputContainer container)
+{
+    for (std::size_t i = 0; i < containers().size(); ++i)
+        if (containers()[i].container == container)
+            return static_cast<int>(i);
+    return 0;
+}
+
+template <typename T, std::size_t N>
+int indexIn(const T (&list)[N], T value)
+{
+    const auto* found = std::find(std::begin(list), std::end(list), value);
+    return found == std::end(list) ? 0 : static_cast<int>(found - std::begin(list));
+}
+
+template <typename T, std::size_t N>
+T entryAt(const T (&list)[N], int index)
+{
+    return index >= 0 && static_cast<std::size_t>(index) < N ? list[index] : list[0];
+}
+
+// The format the settings write: the one named by their choice, else by the extension, else WAV.
+media::core::OutputContainer formatOf(const OutputSettings& settings)
+{
+    if (settings.outputFormat)
+        return *settings.outputFormat;
+    return media::core::containerByExtension(settings.outputFile.toStdString())
+        .value_or(media::core::OutputContainer::Wav);
+}
+
 }  // namespace
+
+int formatIndexOfName(const QString& path)
+{
+    if (withExtension(path, QString()) == path)
+        return -1;  // no extension
+    const auto container = media::core::containerByExtension(path.toStdString());
+    return container ? indexOfContainer(*container) : -1;
+}
+
+int defaultBitrateOf(int formatIndex)
+{
+    return formatIndex >= 0 && static_cast<std::size_t>(formatIndex) < containers().size()
+               ? containers()[static_cast<std::size_t>(formatIndex)].defaultKbps
+               : 0;
+}
 
 QStringList compressorList(media::CompressorCategory category, media::MediaLibrary& library, Desktop& desktop)
 {
@@ -79,10 +130,16 @@ OutputOptionsForm initialOutputOptions(const OutputSettings& settings, media::Me
     form.audioCompressors = compressorList(media::CompressorCategory::Audio, library, desktop);
     form.audioCompressorIndex = 0;
     form.pictureFitIndex = settings.resizeMode == kResizePreserveAspectRatio ? 0 : 1;
-    form.sampleRateIndex = settings.sampleRateIndex;
+    form.sampleRateIndex = indexIn(kAllSampleRates, sampleRateOf(settings));
     form.channelsIndex = settings.channelsIndex;
-    form.bitsIndex = settings.bitsIndex;
+    form.bitsIndex = indexIn(kBitsChoices, sampleBitsOf(settings));
     form.edgeFadeMs = settings.edgeFadeMs;
+    form.formatIndex = indexOfContainer(formatOf(settings));
+    form.bitrateKbps = settings.bitrateKbps != 0 ? settings.bitrateKbps : defaultBitrateOf(form.formatIndex);
+    form.normalize = settings.normalizeLufs.has_value();
+    form.normalizeLufs = settings.normalizeLufs.value_or(kDefaultNormalizeLufs);
+    form.truePeakCeilingDbtp = settings.truePeakCeilingDbtp;
+    form.dither = settings.dither;
     return form;
 }
 
@@ -117,9 +174,26 @@ OutputOptionsOutcome confirmOutputOptions(const OutputOptionsForm& form, OutputS
     profile.WriteInt(profile::kSettings, profile::kOutputHigh, result.outputHeight);
     profile.WriteInt(profile::kVideoCompress, profile::kCompressorNumber, form.videoCompressorIndex - 1);
     profile.WriteInt(profile::kAudioCompress, profile::kCompressorNumber, form.audioCompressorIndex - 1);
-    result.sampleRateIndex = form.sampleRateIndex;
+    setSampleRate(result, entryAt(kAllSampleRates, form.sampleRateIndex));
     result.channelsIndex = form.channelsIndex;
-    result.bitsIndex = form.bitsIndex;
+    setSampleBits(result, entryAt(kBitsChoices, form.bitsIndex));
+    // A name with an extension says its format (and one that names none is refused at Mix, before
+    // anything is written); the choice holds for a name without one.
+    const int formatIndex = std::clamp(form.formatIndex, 0, static_cast<int>(containers().size()) - 1);
+    const media::core::OutputContainer chosen = containers()[static_cast<std::size_t>(formatIndex)].container;
+    result.outputFormat.reset();
+    if (withExtension(result.outputFile, QString()) == result.outputFile && chosen != media::core::OutputContainer::Wav)
+        result.outputFormat = chosen;
+    const int defaultKbps = defaultBitrateOf(formatIndex);
+    // 0 (shown as "-") is the format's default too; the encoders take no less than 8 kbit/s.
+    result.bitrateKbps = defaultKbps == 0 || form.bitrateKbps <= 0 || form.bitrateKbps == defaultKbps
+                             ? 0
+                             : std::clamp(form.bitrateKbps, 8, 512);
+    result.normalizeLufs.reset();
+    if (form.normalize)
+        result.normalizeLufs = std::clamp(form.normalizeLufs, -70.0, 0.0);
+    result.truePeakCeilingDbtp = std::clamp(form.truePeakCeilingDbtp, -20.0, 0.0);
+    result.dither = form.dither;
     result.edgeFadeMs = std::clamp(form.edgeFadeMs, 0, kLongestEdgeFadeMs);
     if (result.edgeFadeMs != readEdgeFadeMs(profile))  // only a changed ramp adds its key
         writeEdgeFadeMs(profile, result.edgeFadeMs);
@@ -133,30 +207,44 @@ void copyBackOutputOptions(OutputSettings& owner, const OutputSettings& confirme
     owner.sampleRateIndex = confirmed.sampleRateIndex;
     owner.channelsIndex = confirmed.channelsIndex;
     owner.bitsIndex = confirmed.bitsIndex;
+    owner.sampleRate = confirmed.sampleRate;
+    owner.sampleBits = confirmed.sampleBits;
+    owner.outputFormat = confirmed.outputFormat;
+    owner.bitrateKbps = confirmed.bitrateKbps;
+    owner.normalizeLufs = confirmed.normalizeLufs;
+    owner.truePeakCeilingDbtp = confirmed.truePeakCeilingDbtp;
+    owner.dither = confirmed.dither;
     owner.edgeFadeMs = confirmed.edgeFadeMs;
 }
 
-QString browseOutputFile(const QString& receivedOutputFile, Desktop& desktop)
+QString browseOutputFile(const QString& receivedOutputFile, Desktop& desktop, media::core::OutputContainer format)
 {
+    const media::core::ContainerInfo& info = media::core::containerInfo(format);
+    const QString extension = QString::fromLatin1(info.extension);
     FileDialogRequest request;
     request.title = QStringLiteral("Select Output File Name");
     request.initialFolder = folderToStartIn(receivedOutputFile);
-    request.filters = {{QStringLiteral("WAV file"), {QStringLiteral("*.wav")}}};
+    request.filters = {{QString::fromLatin1(info.title) + QStringLiteral(" file"), {QLatin1Char('*') + extension}}};
     request.selectedFilter = 0;
     // The name changes below, so a question about the chosen file would ask about the wrong one;
     // the Mix command asks before it replaces a file.
     request.confirmOverwrite = false;
     const QString chosen = desktop.chooseFileToSave(request);
-    return chosen.isEmpty() ? QString() : withWavExtension(chosen);
+    return chosen.isEmpty() ? QString() : withExtension(chosen, extension);
 }
 
 QString withWavExtension(const QString& path)
+{
+    return withExtension(path, QStringLiteral(".wav"));
+}
+
+QString withExtension(const QString& path, const QString& extension)
 {
     const std::string text = path.toStdString();
     const std::size_t nameStart = FolderOfPath(text).size();
     const std::size_t dot = text.rfind('.');
     const std::string stem = dot != std::string::npos && dot >= nameStart ? text.substr(0, dot) : text;
-    return QString::fromStdString(stem + ".wav");
+    return QString::fromStdString(stem) + extension;
 }
 
 std::int32_t frameSizeToStore(std::int32_t pixels)

@@ -27,14 +27,24 @@ inline const QString kFirstVideoCompressor = QStringLiteral("Full frames (uncomp
 inline const QString kFirstAudioCompressor = QStringLiteral("Uncompressed Audio");
 inline const QString kFrameRateTooSmall = QStringLiteral("The frame rate is too small!");
 inline constexpr double kSmallestFrameRate = 0.001;
+inline constexpr double kDefaultNormalizeLufs = -16.0;
+inline constexpr double kDefaultTruePeakCeilingDbtp = -1.0;
+// The bits list: the two plain choices first, then 24 bits and 32-bit float.
+inline constexpr int kBitsChoices[] = {16, 8, 24, 32};
 
 // The content of every control of the dialog: texts of the boxes, selected positions of the lists.
 struct OutputOptionsForm {
     QString outputFile;
-    int sampleRateIndex = 0;
+    int sampleRateIndex = 0;  // in kAllSampleRates
     int channelsIndex = 0;
-    int bitsIndex = 0;
+    int bitsIndex = 0;                    // in kBitsChoices
     int edgeFadeMs = kDefaultEdgeFadeMs;  // "Fade cut edges"
+    int formatIndex = 0;                  // in media::core::allContainers()
+    int bitrateKbps = 0;                  // as shown; a lossless format has none
+    bool normalize = false;
+    double normalizeLufs = kDefaultNormalizeLufs;
+    double truePeakCeilingDbtp = kDefaultTruePeakCeilingDbtp;
+    bool dither = false;
     // The hidden video-form block.
     int frameRateIndex = 0;
     QString frameRateText;
@@ -66,17 +76,27 @@ enum class OutputOptionsOutcome {
 OutputOptionsOutcome confirmOutputOptions(const OutputOptionsForm& form, OutputSettings& settings,
                                           ProfileStore& profile, Desktop& desktop);
 
-// What the owner takes back from a confirmed dialog: the output file, the wave format and the
-// cut-edge ramp.
+// What the owner takes back from a confirmed dialog: the output file, the wave format, the
+// encoding, loudness and dither choices and the cut-edge ramp.
 void copyBackOutputOptions(OutputSettings& owner, const OutputSettings& confirmed);
 
-// Browse: asks for a file name, starting in the folder of `receivedOutputFile`; the new text of
-// the output file box, or a null string when the person cancelled.
-QString browseOutputFile(const QString& receivedOutputFile, Desktop& desktop);
+// Browse: asks for a file name of `format`, starting in the folder of `receivedOutputFile`; the
+// new text of the output file box (with the format's extension), or a null string when the
+// person cancelled.
+QString browseOutputFile(const QString& receivedOutputFile, Desktop& desktop,
+                         media::core::OutputContainer format = media::core::OutputContainer::Wav);
 
 // The name's extension (from the last "." of its file-name part) replaced by ".wav"; a dot in a
 // folder name is not an extension.
 QString withWavExtension(const QString& path);
+// The same with `extension` (with its dot).
+QString withExtension(const QString& path, const QString& extension);
+
+// The position in allContainers() of the format a typed name's extension names, or -1 when the
+// extension names none (or there is none).
+int formatIndexOfName(const QString& path);
+// The bit rate the box shows for the format at `formatIndex`: its default, 0 for lossless ones.
+int defaultBitrateOf(int formatIndex);
 
 // A stored frame size: truncated toward zero to a multiple of 8, at least 16.
 std::int32_t frameSizeToStore(std::int32_t pixels);

@@ -2,14 +2,17 @@
 #include "settings/OutputSettings.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QStandardPaths>
 #include <algorithm>
+#include <cmath>
 
 #include "platform/Desktop.h"
 #include "platform/PathHelpers.h"
 #include "platform/PathLimits.h"
 #include "settings/FrameRateTable.h"
 #include "settings/ProfileStore.h"
+#include "settings/WaveFormatChoice.h"
 
 namespace sonarel {
 
@@ -65,6 +68,106 @@ OutputSettings loadOutputSettings(const ProfileStore& profile, const QString& mu
     settings.frameRate = frameRate.rate;
     settings.edgeFadeMs = readEdgeFadeMs(profile);
     return settings;
+}
+
+namespace {
+
+std::string numberText(double value)
+{
+    return QString::number(value, 'g', 10).toStdString();
+}
+
+// A finite number within lowest..highest, or none.
+std::optional<double> numberIn(const std::string& text, double lowest, double highest)
+{
+    bool ok = false;
+    const double value = QString::fromStdString(text).trimmed().toDouble(&ok);
+    if (!ok || !std::isfinite(value) || value < lowest || value > highest)
+        return std::nullopt;
+    return value;
+}
+
+bool takeOutputLine(const ListOutputLine& line, OutputSettings& settings)
+{
+    const std::string& key = line.key;
+    if (key == "file") {
+        if (line.value.empty() || line.value.size() >= kPathBufferSize)
+            return false;
+        settings.outputFile = QString::fromStdString(line.value);
+        return true;
+    }
+    if (key == "format") {
+        const auto container = media::core::containerByName(line.value);
+        if (container)
+            settings.outputFormat = container;
+        return container.has_value();
+    }
+    if (key == "normalize") {
+        if (line.value == "off") {
+            settings.normalizeLufs.reset();
+            return true;
+        }
+        const auto lufs = numberIn(line.value, -70.0, 0.0);
+        if (lufs)
+            settings.normalizeLufs = lufs;
+        return lufs.has_value();
+    }
+    if (key == "true_peak") {
+        const auto ceiling = numberIn(line.value, -20.0, 0.0);
+        if (ceiling)
+            settings.truePeakCeilingDbtp = *ceiling;
+        return ceiling.has_value();
+    }
+    if (key == "dither") {
+        if (line.value != "on" && line.value != "off")
+            return false;
+        settings.dither = line.value == "on";
+        return true;
+    }
+    const auto whole = numberIn(line.value, 0.0, 1e6);
+    if (!whole || *whole != std::floor(*whole))
+        return false;
+    const int value = static_cast<int>(*whole);
+    if (key == "rate" && value >= static_cast<int>(kLowestSampleRate) && value <= static_cast<int>(kHighestSampleRate))
+        setSampleRate(settings, static_cast<std::uint32_t>(value));
+    else if (key == "channels" && (value == 1 || value == 2))
+        settings.channelsIndex = value == 1 ? 1 : 0;
+    else if (key == "bits" && (value == 8 || value == 16 || value == 24 || value == 32))
+        setSampleBits(settings, value);
+    else if (key == "bitrate" && value > 0 && value <= 1024)
+        settings.bitrateKbps = value;
+    else
+        return false;
+    return true;
+}
+
+}  // namespace
+
+ListOutputLines listOutputLinesOf(const OutputSettings& settings)
+{
+    const OutputChoice choice = outputChoiceOf(settings);
+    const media::core::ContainerInfo& info = media::core::containerInfo(choice.encoding.container);
+    ListOutputLines lines{
+        {"file", settings.outputFile.toStdString()},      {"format", info.name},
+        {"rate", std::to_string(sampleRateOf(settings))}, {"channels", settings.channelsIndex == 1 ? "1" : "2"},
+        {"bits", std::to_string(sampleBitsOf(settings))},
+    };
+    if (info.defaultKbps != 0 && settings.bitrateKbps != 0)
+        lines.push_back({"bitrate", std::to_string(settings.bitrateKbps)});
+    lines.push_back({"normalize", settings.normalizeLufs ? numberText(*settings.normalizeLufs) : "off"});
+    lines.push_back({"true_peak", numberText(settings.truePeakCeilingDbtp)});
+    lines.push_back({"dither", settings.dither ? "on" : "off"});
+    return lines;
+}
+
+int applyListOutputLines(const ListOutputLines& lines, OutputSettings& settings)
+{
+    int taken = 0;
+    for (const ListOutputLine& line : lines)
+        taken += takeOutputLine(line, settings) ? 1 : 0;
+    if (!QFileInfo(settings.outputFile).suffix().isEmpty())
+        settings.outputFormat.reset();  // an unknown extension is then refused before a mix, not written as WAV
+    return taken;
 }
 
 }  // namespace sonarel

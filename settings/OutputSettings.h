@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "model/MixListFile.h"
 #include "platform/media/core/OutputEncoding.h"
 
 namespace sonarel {
@@ -43,13 +44,13 @@ struct OutputSettings {
     std::int32_t frameRateIndex = 0;
     std::int32_t resizeMode = 2;  // 2 preserve aspect ratio, 0 stretch
     // Wave format: positions in the lists "44100/22050/11025/8000", "Stereo/Mono", "16/8".
-    // Never stored: every run starts with 44100 Hz, stereo, 16 bits.
+    // Not in the profile: every run starts with 44100 Hz, stereo, 16 bits (a saved list keeps them).
     std::int32_t sampleRateIndex = 0;
     std::int32_t channelsIndex = 0;
     std::int32_t bitsIndex = 0;
-    // Beyond the three lists (the command line now, the Options dialog's later choices); never
-    // stored either. A rate of 8000..192000 Hz instead of sampleRateIndex's when not 0; 24 or 32
-    // (float) bits instead of bitsIndex's when not 0.
+    // Beyond the three lists (the Options dialog's further choices and the command line); not in
+    // the profile either. A rate of 8000..192000 Hz instead of sampleRateIndex's when not 0; 24 or
+    // 32 (float) bits instead of bitsIndex's when not 0.
     std::uint32_t sampleRate = 0;
     std::int32_t sampleBits = 0;
     // The kind of file: none takes it from the output file's extension (no extension: WAV).
@@ -61,6 +62,14 @@ struct OutputSettings {
     // The ramp, in milliseconds (0 to 10), on an entry's edge that cuts into its file's sound.
     std::int32_t edgeFadeMs = kDefaultEdgeFadeMs;
 };
+
+// What a saved list remembers of its output, as its "#output." lines: file, format, rate,
+// channels, bits, bitrate (lossy formats only), normalize (LUFS, or "off"), true_peak and dither.
+ListOutputLines listOutputLinesOf(const OutputSettings& settings);
+// Takes the lines it knows into `settings`; a line with an unknown key or a value out of range
+// is passed over, so a hand-edited list still opens. When the file has an extension, that
+// extension says the format (as the Options dialog has it). The number of lines taken.
+int applyListOutputLines(const ListOutputLines& lines, OutputSettings& settings);
 
 // The cut-edge ramp as stored ("EdgeFade" in "Settings"): kept within 0..kLongestEdgeFadeMs; a
 // missing or unreadable value is the default.

@@ -3,6 +3,8 @@
 
 #include <QFileInfo>
 
+#include <cstdio>
+
 #include "settings/OutputSettings.h"
 
 namespace sonarel {
@@ -71,6 +73,62 @@ OutputChoice outputChoiceOf(const OutputSettings& settings)
     wave.avgBytesPerSec = choice.format.avgBytesPerSec;
     choice.problem = media::core::encodingProblem(choice.encoding, wave);
     return choice;
+}
+
+std::uint32_t sampleRateOf(const OutputSettings& settings)
+{
+    return settings.sampleRate != 0
+               ? settings.sampleRate
+               : waveFormatFromChoices(settings.sampleRateIndex, settings.channelsIndex, settings.bitsIndex)
+                     .samplesPerSec;
+}
+
+int sampleBitsOf(const OutputSettings& settings)
+{
+    return settings.sampleBits != 0 ? settings.sampleBits : (settings.bitsIndex == 1 ? 8 : 16);
+}
+
+void setSampleRate(OutputSettings& settings, std::uint32_t rate)
+{
+    settings.sampleRateIndex = 0;
+    settings.sampleRate = rate;
+    for (int i = 0; i < kSampleRateChoiceCount; ++i)
+        if (kSampleRateChoices[i] == rate) {
+            settings.sampleRateIndex = i;
+            settings.sampleRate = 0;
+        }
+}
+
+void setSampleBits(OutputSettings& settings, int bits)
+{
+    settings.bitsIndex = bits == 8 ? 1 : 0;
+    settings.sampleBits = bits == 24 || bits == 32 ? bits : 0;
+}
+
+std::string waveFormatSummary(const OutputSettings& settings)
+{
+    const OutputChoice choice = outputChoiceOf(settings);
+    const media::core::ContainerInfo& info = media::core::containerInfo(choice.encoding.container);
+    std::string text = std::string(info.title) + ", " + std::to_string(choice.format.samplesPerSec) + " Hz, " +
+                       (choice.format.channels == 1 ? "mono" : "stereo") + ", ";
+    if (info.defaultKbps != 0)  // lossy: the sample format is the encoder's
+        text += std::to_string(choice.encoding.bitrateKbps != 0 ? choice.encoding.bitrateKbps : info.defaultKbps) +
+                " kbit/s";
+    else
+        text += std::to_string(choice.format.bitsPerSample) + (choice.format.floatSamples ? "-bit float" : "-bit");
+    if (settings.normalizeLufs) {
+        char lufs[32];
+        std::snprintf(lufs, sizeof lufs, ", %g LUFS", *settings.normalizeLufs);
+        text += lufs;
+    }
+    return text;
+}
+
+bool hasNewListFormat(const OutputSettings& settings)
+{
+    return sampleRateOf(settings) == 44100 && settings.channelsIndex != 1 && sampleBitsOf(settings) == 16 &&
+           settings.outputFormat.value_or(media::core::OutputContainer::Wav) == media::core::OutputContainer::Wav &&
+           settings.bitrateKbps == 0 && !settings.normalizeLufs && !settings.dither;
 }
 
 }  // namespace sonarel

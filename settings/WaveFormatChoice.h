@@ -44,4 +44,19 @@ struct OutputChoice {
 };
 OutputChoice outputChoiceOf(const OutputSettings& settings);
 
+// The rate and the bits a mix of `settings` asks for (24 and 32 included; 32 is float).
+std::uint32_t sampleRateOf(const OutputSettings& settings);
+int sampleBitsOf(const OutputSettings& settings);
+// Sets the rate and the bits, through the three lists' positions where they hold them.
+void setSampleRate(OutputSettings& settings, std::uint32_t rate);
+void setSampleBits(OutputSettings& settings, int bits);
+
+// The next mix's format in a few words: "FLAC, 48000 Hz, stereo, 24-bit", "WAV, 44100 Hz, mono,
+// 32-bit float", "MP3, 44100 Hz, stereo, 192 kbit/s"; normalizing adds ", -16 LUFS".
+std::string waveFormatSummary(const OutputSettings& settings);
+
+// Whether `settings` ask for what a new list starts with: WAV at 44100 Hz, stereo, 16 bits,
+// without normalizing or dither.
+bool hasNewListFormat(const OutputSettings& settings);
+
 }  // namespace sonarel

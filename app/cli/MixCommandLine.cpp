@@ -303,7 +303,9 @@ struct OptionDefinitions {
     QCommandLineOption output{{QStringLiteral("o"), QStringLiteral("output")},
                               QStringLiteral("The file to write; its extension chooses the format."),
                               QStringLiteral("FILE")};
-    QCommandLineOption csv{QStringLiteral("csv"), QStringLiteral("Read entries from a CSV file."),
+    QCommandLineOption csv{QStringLiteral("csv"),
+                           QStringLiteral("Read entries from a CSV file; the output it names (saved by the window) "
+                                          "is used unless -o or another option says otherwise."),
                            QStringLiteral("FILE")};
     QCommandLineOption rate{QStringLiteral("rate"),
                             QStringLiteral("Any rate from 8000 to 192000 (default 44100; Opus is always 48000)."),
@@ -435,13 +437,14 @@ bool readOutputFormatOptions(const QCommandLineParser& parser, const OptionDefin
         }
         options.normalizeLufs = lufs;
     }
-    options.truePeakCeilingDbtp = parser.value(defined.truePeak).toDouble(&ok);
+    if (parser.isSet(defined.truePeak))
+        options.truePeakCeilingDbtp = parser.value(defined.truePeak).toDouble(&ok);
     if (!ok || !std::isfinite(options.truePeakCeilingDbtp) || options.truePeakCeilingDbtp < -20.0 ||
         options.truePeakCeilingDbtp > 0.0) {
         printError(QStringLiteral("--true-peak must be a level from -20 to 0 dBTP."));
         return false;
     }
-    options.dither = parser.isSet(defined.dither);
+    options.dither = options.dither || parser.isSet(defined.dither);
     const OutputChoice choice = outputChoiceOf(outputSettingsOf(options));
     if (!choice.problem.empty()) {
         printError(QString::fromStdString(choice.problem));
@@ -454,23 +457,31 @@ bool readOutputFormatOptions(const QCommandLineParser& parser, const OptionDefin
 // which one is wrong.
 bool readWaveFormatChoices(const QCommandLineParser& parser, const OptionDefinitions& defined, Options& options)
 {
-    if (!choiceIndex(parser.value(defined.rate),
-                     {QStringLiteral("44100"), QStringLiteral("22050"), QStringLiteral("11025"),
-                      QStringLiteral("8000")},
-                     options.sampleRateIndex) &&
-        !readAnyRate(parser.value(defined.rate), options))
-        return false;
-    if (!choiceIndex(parser.value(defined.channels), {QStringLiteral("2"), QStringLiteral("1")},
+    // An option not given keeps what a list named, or the default.
+    if (parser.isSet(defined.rate)) {
+        options.sampleRate = 0;
+        if (!choiceIndex(parser.value(defined.rate),
+                         {QStringLiteral("44100"), QStringLiteral("22050"), QStringLiteral("11025"),
+                          QStringLiteral("8000")},
+                         options.sampleRateIndex) &&
+            !readAnyRate(parser.value(defined.rate), options))
+            return false;
+    }
+    if (parser.isSet(defined.channels) &&
+        !choiceIndex(parser.value(defined.channels), {QStringLiteral("2"), QStringLiteral("1")},
                      options.channelsIndex)) {
         printError(QStringLiteral("--channels must be 1 or 2."));
         return false;
     }
-    if (!choiceIndex(parser.value(defined.bits), {QStringLiteral("16"), QStringLiteral("8")}, options.bitsIndex)) {
-        if (parser.value(defined.bits) != QStringLiteral("24")) {
-            printError(QStringLiteral("--bits must be 16, 24 or 8."));
-            return false;
+    if (parser.isSet(defined.bits)) {
+        options.sampleBits = 0;
+        if (!choiceIndex(parser.value(defined.bits), {QStringLiteral("16"), QStringLiteral("8")}, options.bitsIndex)) {
+            if (parser.value(defined.bits) != QStringLiteral("24")) {
+                printError(QStringLiteral("--bits must be 16, 24 or 8."));
+                return false;
+            }
+            options.sampleBits = 24;
         }
-        options.sampleBits = 24;
     }
     return true;
 }
@@ -495,6 +506,32 @@ bool readPlayOptions(const QCommandLineParser& parser, const OptionDefinitions& 
     return true;
 }
 
+// A list saved by the window names its output in "#output." lines: they are the starting point,
+// and every option given overrides its own part. The list's format goes with its file only: an
+// -o name's extension chooses its own. A list that cannot be read is reported with its entries.
+void takeListOutput(const QString& csvFile, bool outputGiven, Options& options)
+{
+    std::vector<MixItem> entries;
+    ImportError error;
+    ListOutputLines lines;
+    OutputSettings listed;
+    if (!readMixListFile(csvFile, entries, error, &lines) || applyListOutputLines(lines, listed) == 0)
+        return;
+    if (!outputGiven && !listed.outputFile.isEmpty()) {
+        options.outputFile = listed.outputFile;
+        options.format = listed.outputFormat;
+    }
+    options.sampleRateIndex = listed.sampleRateIndex;
+    options.sampleRate = listed.sampleRate;
+    options.channelsIndex = listed.channelsIndex;
+    options.bitsIndex = listed.bitsIndex;
+    options.sampleBits = listed.sampleBits;
+    options.bitrateKbps = listed.bitrateKbps;
+    options.normalizeLufs = listed.normalizeLufs;
+    options.truePeakCeilingDbtp = listed.truePeakCeilingDbtp;
+    options.dither = listed.dither;
+}
+
 // The parsed command line as the options of a mix; false after saying what is wrong.
 bool readOptions(const QCommandLineParser& parser, const OptionDefinitions& defined, Options& options)
 {
@@ -506,8 +543,10 @@ bool readOptions(const QCommandLineParser& parser, const OptionDefinitions& defi
     options.quiet = parser.isSet(defined.quiet);
     if (!readPlayOptions(parser, defined, options))
         return false;
+    if (!options.csvFile.isEmpty())
+        takeListOutput(options.csvFile, parser.isSet(defined.output), options);
     if (options.outputFile.isEmpty() && !options.play) {
-        printError(QStringLiteral("no output file (give -o FILE)."));
+        printError(QStringLiteral("no output file (give -o FILE, or a --csv list that names one)."));
         return false;
     }
     bool whole = false;

@@ -1,25 +1,29 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "settings/ui/OutputOptionsDialog.h"
 
+#include <QCheckBox>
 #include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
+#include <algorithm>
 
 #include "controls/ControlIds.h"
 #include "controls/DialogUnits.h"
 #include "settings/FrameRateTable.h"
 #include "settings/OutputOptions.h"
+#include "settings/WaveFormatChoice.h"
 
 namespace sonarel {
 
 namespace {
 
 constexpr int kDialogWidth = 249;
-constexpr int kDialogHeight = 145;
-constexpr int kButtonTop = 124;
+constexpr int kDialogHeight = 229;
+constexpr int kButtonTop = 208;
 constexpr int kListHeight = 12;  // a closed drop-down list
 
 QStringList frameRateTexts()
@@ -35,6 +39,22 @@ void labelControl(QLabel& label, QWidget& control)
 {
     label.setBuddy(&control);
     control.setAccessibleName(label.text().chopped(1));
+}
+
+QStringList rateTexts()
+{
+    QStringList texts;
+    for (std::uint32_t rate : kAllSampleRates)
+        texts << QString::number(rate);
+    return texts;
+}
+
+QStringList formatTexts()
+{
+    QStringList texts;
+    for (const media::core::ContainerInfo& info : media::core::allContainers())
+        texts << QStringLiteral("%1 (%2)").arg(QString::fromLatin1(info.title), QString::fromLatin1(info.extension));
+    return texts;
 }
 
 }  // namespace
@@ -58,6 +78,7 @@ void OutputOptionsDialog::createControls()
     createOutputFileRow();
     createWaveFormatGroup();
     createEdgeFadeRow();
+    createEncodingGroup();
     createDialogButtons();
     createHiddenVideoForm();
 }
@@ -76,16 +97,15 @@ void OutputOptionsDialog::createWaveFormatGroup()
     auto* waveFormat = new QGroupBox(QStringLiteral("Wave format"), this);
     place(*waveFormat, 0, 7, 26, 207, 72);
     QLabel* rateLabel = makeLabel("Samples per second (Hz):", 16, 38, 106, 12);
-    sampleRate_ = makeList(kIdSampleRateList,
-                           {QStringLiteral("44100"), QStringLiteral("22050"), QStringLiteral("11025"),
-                            QStringLiteral("8000")},
-                           134, 38, 62);
+    sampleRate_ = makeList(kIdSampleRateList, rateTexts(), 134, 38, 62);
     labelControl(*rateLabel, *sampleRate_);
     QLabel* channelsLabel = makeLabel("Channels:", 16, 58, 106, 12);
     channels_ = makeList(kIdChannelsList, {QStringLiteral("Stereo"), QStringLiteral("Mono")}, 134, 58, 62);
     labelControl(*channelsLabel, *channels_);
     QLabel* bitsLabel = makeLabel("Bits per second:", 16, 78, 106, 12);
-    bits_ = makeList(kIdBitsList, {QStringLiteral("16"), QStringLiteral("8")}, 134, 78, 62);
+    bits_ = makeList(kIdBitsList,
+                     {QStringLiteral("16"), QStringLiteral("8"), QStringLiteral("24"), QStringLiteral("32 (float)")},
+                     134, 78, 62);
     labelControl(*bitsLabel, *bits_);
 }
 
@@ -102,6 +122,77 @@ void OutputOptionsDialog::createEdgeFadeRow()
     edgeFade_->setAccessibleDescription(
         QStringLiteral("A short ramp where an entry is cut into its sound, so that the cut does not click"));
     makeLabel("ms", 178, 105, 16, 12);
+}
+
+// Below the ramp: the kind of file and what is done to the mix before it is written.
+void OutputOptionsDialog::createEncodingGroup()
+{
+    auto* group = new QGroupBox(QStringLiteral("Encoding"), this);
+    place(*group, 0, 7, 120, 207, 82);
+    QLabel* formatLabel = makeLabel("F&ormat:", 16, 132, 106, 12);
+    format_ = makeList(kIdFormatList, formatTexts(), 134, 132, 74);
+    formatLabel->setBuddy(format_);
+    format_->setAccessibleName(QStringLiteral("Format"));
+    QLabel* bitrateLabel = makeLabel("Bit rate (kbit/s):", 16, 148, 106, 12);
+    bitrate_ = new QSpinBox(this);
+    bitrate_->setRange(0, 512);
+    bitrate_->setSpecialValueText(QStringLiteral("-"));  // 0: lossless formats have none
+    bitrate_->setAlignment(Qt::AlignRight);
+    place(*bitrate_, kIdBitrateBox, 134, 146, 40, kListHeight);
+    labelControl(*bitrateLabel, *bitrate_);
+
+    normalize_ = new QCheckBox(QStringLiteral("&Normalize to"), this);
+    place(*normalize_, kIdNormalizeCheck, 16, 164, 106, 12);
+    normalizeLufs_ = new QDoubleSpinBox(this);
+    normalizeLufs_->setRange(-70.0, 0.0);
+    normalizeLufs_->setDecimals(1);
+    normalizeLufs_->setAlignment(Qt::AlignRight);
+    place(*normalizeLufs_, kIdNormalizeBox, 134, 162, 40, kListHeight);
+    normalizeLufs_->setAccessibleName(QStringLiteral("Normalize to LUFS"));
+    makeLabel("LUFS", 178, 164, 30, 12);
+    QLabel* peakLabel = makeLabel("True-peak ceiling:", 28, 180, 94, 12);
+    truePeak_ = new QDoubleSpinBox(this);
+    truePeak_->setRange(-20.0, 0.0);
+    truePeak_->setDecimals(1);
+    truePeak_->setAlignment(Qt::AlignRight);
+    place(*truePeak_, kIdTruePeakBox, 134, 178, 40, kListHeight);
+    labelControl(*peakLabel, *truePeak_);
+    makeLabel("dBTP", 178, 180, 30, 12);
+    dither_ = new QCheckBox(QStringLiteral("&Dither before integer samples"), this);
+    place(*dither_, kIdDitherCheck, 16, 192, 190, 10);
+
+    connect(format_, &QComboBox::activated, this, &OutputOptionsDialog::formatChosen);
+    connect(outputFile_, &QLineEdit::textEdited, this, &OutputOptionsDialog::outputFileTyped);
+    connect(normalize_, &QCheckBox::toggled, this, &OutputOptionsDialog::enableEncodingControls);
+}
+
+void OutputOptionsDialog::formatChosen(int index)
+{
+    const auto& containers = media::core::allContainers();
+    if (index < 0 || static_cast<std::size_t>(index) >= containers.size())
+        return;
+    const QString extension = QString::fromLatin1(containers[static_cast<std::size_t>(index)].extension);
+    if (!outputFile_->text().isEmpty())
+        outputFile_->setText(withExtension(outputFile_->text(), extension));
+    bitrate_->setValue(defaultBitrateOf(index));
+    enableEncodingControls();
+}
+
+void OutputOptionsDialog::outputFileTyped(const QString& text)
+{
+    const int index = formatIndexOfName(text);
+    if (index < 0 || index == format_->currentIndex())
+        return;
+    format_->setCurrentIndex(index);
+    bitrate_->setValue(defaultBitrateOf(index));
+    enableEncodingControls();
+}
+
+void OutputOptionsDialog::enableEncodingControls()
+{
+    bitrate_->setEnabled(defaultBitrateOf(format_->currentIndex()) != 0);
+    normalizeLufs_->setEnabled(normalize_->isChecked());
+    truePeak_->setEnabled(normalize_->isChecked());
 }
 
 void OutputOptionsDialog::createDialogButtons()
@@ -188,6 +279,13 @@ void OutputOptionsDialog::showForm(const OutputOptionsForm& form)
     channels_->setCurrentIndex(form.channelsIndex);
     bits_->setCurrentIndex(form.bitsIndex);
     edgeFade_->setValue(form.edgeFadeMs);
+    format_->setCurrentIndex(form.formatIndex);
+    bitrate_->setValue(form.bitrateKbps);
+    normalize_->setChecked(form.normalize);
+    normalizeLufs_->setValue(form.normalizeLufs);
+    truePeak_->setValue(form.truePeakCeilingDbtp);
+    dither_->setChecked(form.dither);
+    enableEncodingControls();
     outputFile_->selectAll();  // the first stop gets the focus: typing replaces the whole name
 }
 
@@ -199,6 +297,12 @@ OutputOptionsForm OutputOptionsDialog::readForm() const
     form.channelsIndex = channels_->currentIndex();
     form.bitsIndex = bits_->currentIndex();
     form.edgeFadeMs = edgeFade_->value();
+    form.formatIndex = format_->currentIndex();
+    form.bitrateKbps = bitrate_->isEnabled() ? bitrate_->value() : 0;
+    form.normalize = normalize_->isChecked();
+    form.normalizeLufs = normalizeLufs_->value();
+    form.truePeakCeilingDbtp = truePeak_->value();
+    form.dither = dither_->isChecked();
     form.frameRateIndex = frameRateList_->currentIndex();
     form.frameRateText = frameRate_->text();
     form.widthText = width_->text();
@@ -224,7 +328,11 @@ void OutputOptionsDialog::accept()
 void OutputOptionsDialog::browse()
 {
     // Starts from the file the dialog received, whatever the box holds now.
-    const QString name = browseOutputFile(settings_.outputFile, desktop_);
+    const auto& containers = media::core::allContainers();
+    const auto index = static_cast<std::size_t>(std::max(format_->currentIndex(), 0));
+    const QString name = browseOutputFile(settings_.outputFile, desktop_,
+                                          index < containers.size() ? containers[index].container
+                                                                    : media::core::OutputContainer::Wav);
     if (!name.isNull())
         outputFile_->setText(name);
 }

@@ -1,18 +1,21 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// "Set output options": the output file, the wave format and the cut-edge ramp of the next mix.
+// "Set output options": the output file, the wave format, the cut-edge ramp and the encoding
+// (format, bit rate, loudness normalization, dither) of the next mix.
 //
 // A thin view over OutputOptions.h: the constructor fills the controls from a copy of the owner's
-// output settings (reading the compressor lists from the engine), Browse proposes a ".wav" name,
-// and OK hands the controls to confirmOutputOptions(), which writes the profile. The video-form
-// controls are created hidden and never shown; they only carry the stored values to the profile.
-// Each control carries its number as object name.
+// output settings (reading the compressor lists from the engine), Browse proposes a name with the chosen format's
+// extension, and OK hands the controls to confirmOutputOptions(), which writes the profile. The video-form controls are
+// created hidden and never shown; they only carry the stored values to the profile. Each control carries its number as
+// object name.
 #pragma once
 
 #include <QDialog>
 
 #include "settings/OutputSettings.h"
 
+class QCheckBox;
 class QComboBox;
+class QDoubleSpinBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -44,6 +47,12 @@ enum OutputOptionsControlId : int {
     kIdChannelsList = 1066,
     kIdBitsList = 1067,
     kIdEdgeFadeBox = 1068,
+    kIdFormatList = 1069,
+    kIdBitrateBox = 1070,
+    kIdNormalizeCheck = 1071,
+    kIdNormalizeBox = 1072,
+    kIdTruePeakBox = 1073,
+    kIdDitherCheck = 1074,
 };
 
 class OutputOptionsDialog : public QDialog {
@@ -66,6 +75,11 @@ private:
     void createOutputFileRow();
     void createWaveFormatGroup();
     void createEdgeFadeRow();
+    void createEncodingGroup();
+    // The format follows a typed name's extension; a chosen format changes the extension.
+    void formatChosen(int index);
+    void outputFileTyped(const QString& text);
+    void enableEncodingControls();
     void createDialogButtons();
     void createHiddenVideoForm();
     // Controls placed in dialog units and named by their number (0: no name).
@@ -85,6 +99,12 @@ private:
     QComboBox* channels_ = nullptr;
     QComboBox* bits_ = nullptr;
     QSpinBox* edgeFade_ = nullptr;
+    QComboBox* format_ = nullptr;
+    QSpinBox* bitrate_ = nullptr;
+    QCheckBox* normalize_ = nullptr;
+    QDoubleSpinBox* normalizeLufs_ = nullptr;
+    QDoubleSpinBox* truePeak_ = nullptr;
+    QCheckBox* dither_ = nullptr;
     QComboBox* frameRateList_ = nullptr;
     QLineEdit* frameRate_ = nullptr;
     QLineEdit* width_ = nullptr;

@@ -16,6 +16,7 @@
 #include "model/MixListImport.h"
 #include "platform/PathHelpers.h"
 #include "render/MediaProbe.h"
+#include "settings/WaveFormatChoice.h"
 #include "settings/ui/AudioSettingsDialog.h"
 #include "support/MainWindowFixture.h"
 #include "support/OddLists.h"
@@ -39,6 +40,19 @@ QString describe(const MixItemStore& store)
         words << QString::fromStdString(fileNameOfPath(store.at(i).filePath)) + QLatin1Char('@') +
                      QString::number(store.at(i).startTime);
     return words.join(QLatin1Char(' '));
+}
+
+// What ffprobe says of a file's first audio stream: "codec,rate,channels,bits_per_raw_sample".
+QString probeStream(const QString& path)
+{
+    QProcess probe;
+    probe.start(QStringLiteral("ffprobe"),
+                {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-select_streams"),
+                 QStringLiteral("a:0"), QStringLiteral("-show_entries"),
+                 QStringLiteral("stream=codec_name,sample_rate,channels,bits_per_raw_sample"), QStringLiteral("-of"),
+                 QStringLiteral("csv=p=0"), path});
+    probe.waitForFinished(30000);
+    return QString::fromUtf8(probe.readAllStandardOutput()).trimmed();
 }
 
 }  // namespace
@@ -478,6 +492,103 @@ private Q_SLOTS:
         check(cliOutput, cli);
         QVERIFY(window.frames() > 44100 * 100);
         QVERIFY(window.samples == cli.samples);
+    }
+    // A list saved with a chosen output carries it in lines older readers skip; opening it in
+    // another window restores it, sonarel-mix --csv mixes into it, and an option given overrides
+    // its own part only.
+    void aSavedListKeepsItsOutputForTheWindowAndSonarelMix()
+    {
+        const QString a = tone(QStringLiteral("outputs/a.wav"), 0.5, 440);
+        auto f = make();
+        f->dialog.addFiles({a});
+        OutputSettings chosen = f->dialog.outputSettings();
+        chosen.outputFile = dir_.filePath(QStringLiteral("outputs/listed.flac"));
+        setSampleRate(chosen, 48000);
+        setSampleBits(chosen, 24);
+        chosen.channelsIndex = 1;
+        chosen.normalizeLufs = -18.5;
+        f->dialog.setOutputSettings(chosen);
+        const QString list = dir_.filePath(QStringLiteral("outputs/with output.csv"));
+        f->desktop.fileToSave = {list};
+        f->keys(Qt::CTRL | Qt::SHIFT | Qt::Key_S);
+        const QByteArray saved = contentOf(list);
+        QVERIFY(saved.startsWith("#output.file=" + chosen.outputFile.toUtf8() + "\n#output.format=flac\n"));
+        QVERIFY(saved.contains("\n#output.rate=48000\n#output.channels=1\n#output.bits=24\n"));
+        QVERIFY(saved.contains("\n#output.normalize=-18.5\n"));
+        // A reader that knows nothing of the lines reads the same entries.
+        std::vector<MixItem> entries;
+        ImportError error;
+        QVERIFY(parseMixListCsv(std::string_view(saved.constData(), std::size_t(saved.size())),
+                                dir_.filePath(QStringLiteral("outputs")).toStdString(), entries, error));
+        QCOMPARE(entries.size(), std::size_t{1});
+        QCOMPARE(QString::fromStdString(entries[0].filePath), a);
+
+        // Another window, which starts with the plain output, takes the list's.
+        auto other = make();
+        const QString plainOutput = other->dialog.outputSettings().outputFile;
+        QVERIFY(hasNewListFormat(other->dialog.outputSettings()));
+        QVERIFY(other->dialog.listFile().openListFile(list));
+        const OutputSettings& restored = other->dialog.outputSettings();
+        QCOMPARE(restored.outputFile, chosen.outputFile);
+        QCOMPARE(sampleRateOf(restored), 48000u);
+        QCOMPARE(sampleBitsOf(restored), 24);
+        QCOMPARE(restored.channelsIndex, 1);
+        QCOMPARE(restored.normalizeLufs, std::optional<double>(-18.5));
+        QCOMPARE(restored.dither, false);
+        QCOMPARE(other->status(), QStringLiteral("Output File: ") + chosen.outputFile);
+        QCOMPARE(other->dialog.findChild<QLabel*>(QStringLiteral("outputFormat"))->text(),
+                 QStringLiteral("Next mix: FLAC, 48000 Hz, mono, 24-bit, -18.5 LUFS"));
+        QVERIFY(restored.outputFile != plainOutput);
+        // Saved again unchanged, the bytes are the same.
+        const QString again = dir_.filePath(QStringLiteral("outputs/again.csv"));
+        other->desktop.fileToSave = {again};
+        other->keys(Qt::CTRL | Qt::SHIFT | Qt::Key_S);
+        QCOMPARE(contentOf(again), saved);
+
+        // sonarel-mix without -o writes the list's output, as the list says.
+        const auto mix = [](const QStringList& arguments) {
+            QProcess mixer;
+            mixer.start(QStringLiteral(SONAREL_MIX_PATH), QStringList{QStringLiteral("-q")} + arguments);
+            mixer.waitForFinished(60000);
+            return mixer.exitCode();
+        };
+        QCOMPARE(mix({QStringLiteral("--csv"), list}), 0);
+        QCOMPARE(probeStream(chosen.outputFile), QStringLiteral("flac,48000,1,24"));
+        // -o and --rate override their parts; the list's channels and bits still hold.
+        const QString overridden = dir_.filePath(QStringLiteral("outputs/overridden.wav"));
+        QCOMPARE(mix({QStringLiteral("--csv"), list, QStringLiteral("-o"), overridden, QStringLiteral("--rate"),
+                      QStringLiteral("22050")}),
+                 0);
+        sonarel::testing::WavData wav;
+        check(overridden, wav);
+        QCOMPARE(wav.sampleRate, 22050);
+        QCOMPARE(wav.channels, 1);
+        QCOMPARE(wav.bitsPerSample, 24);
+        QCOMPARE(wav.frames(), std::int64_t{11025});
+    }
+
+    // Hand-edited output lines: the ones that make sense are taken, the others passed over, and
+    // the entries open as always.
+    void outputLinesThatMakeNoSenseArePassedOver()
+    {
+        const QString a = tone(QStringLiteral("edited/a.wav"));
+        const QString list = dir_.filePath(QStringLiteral("edited/list.csv"));
+        QFile file(list);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(
+            "#output.rate=96000\n#output.bits=12\n#output.normalize=loud\n#output.dither=on\n"
+            "# a comment of its own\n#output.colour=blue\npath,start_seconds,volume,speed\na.wav,0,1,1\n");
+        file.close();
+        auto f = make();
+        const QString output = f->dialog.outputSettings().outputFile;
+        QVERIFY(f->dialog.listFile().openListFile(list));
+        QCOMPARE(f->store().audioCount(), 1);
+        const OutputSettings& taken = f->dialog.outputSettings();
+        QCOMPARE(sampleRateOf(taken), 96000u);
+        QCOMPARE(sampleBitsOf(taken), 16);
+        QVERIFY(!taken.normalizeLufs);
+        QVERIFY(taken.dither);
+        QCOMPARE(taken.outputFile, output);
     }
 };
 

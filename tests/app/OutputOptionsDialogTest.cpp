@@ -3,11 +3,14 @@
 // chosen with the keyboard, buttons clicked; the profile read back from its file and the
 // next mix read back from disk.
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSettings>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -21,6 +24,7 @@
 #include "res/Resources.h"
 #include "settings/OutputOptions.h"
 #include "settings/ProfileStore.h"
+#include "settings/WaveFormatChoice.h"
 #include "settings/ui/OutputOptionsDialog.h"
 #include "support/MainWindowFixture.h"
 #include "support/RecordingDesktop.h"
@@ -37,6 +41,15 @@ template <typename Widget = QWidget>
 Widget* control(QWidget& dialog, int id)
 {
     return dialog.findChild<Widget*>(objectNameOf(id));
+}
+
+QStringList entries(QWidget& dialog, int id)
+{
+    QStringList texts;
+    auto* list = control<QComboBox>(dialog, id);
+    for (int i = 0; i < list->count(); ++i)
+        texts << list->itemText(i);
+    return texts;
 }
 
 QString text(QWidget& dialog, int id)
@@ -446,6 +459,131 @@ private Q_SLOTS:
         QCOMPARE(wav.frames(), size_t{20 * 44100});
         QVERIFY(!QFile::exists(next));
         QCOMPARE(w->dialog.outputSettings().sampleRateIndex, 3);
+    }
+    // The lists offer every rate and sample format, the plain ones first; the format and the
+    // file's extension follow each other whichever the person changes, and Browse asks for the
+    // chosen format.
+    void theFormatAndTheNamesExtensionFollowEachOther()
+    {
+        auto w = window();
+        const QString folder = dir_.filePath(QStringLiteral("in.folder/"));
+        QVERIFY(options(*w, [&](OutputOptionsDialog& d) {
+            QCOMPARE(entries(d, kIdSampleRateList),
+                     (QStringList{"44100", "22050", "11025", "8000", "48000", "88200", "96000", "192000"}));
+            QCOMPARE(entries(d, kIdBitsList), (QStringList{"16", "8", "24", "32 (float)"}));
+            QCOMPARE(text(d, kIdFormatList), QStringLiteral("WAV (.wav)"));
+            QVERIFY(!control(d, kIdBitrateBox)->isEnabled());
+            QVERIFY(!control<QCheckBox>(d, kIdNormalizeCheck)->isChecked());
+            QVERIFY(!control(d, kIdNormalizeBox)->isEnabled());
+            QVERIFY(!control<QCheckBox>(d, kIdDitherCheck)->isChecked());
+
+            choose(d, kIdFormatList, QStringLiteral("MP3 (.mp3)"));
+            QCOMPARE(text(d, kIdOutputFileBox), folder + QStringLiteral("received.mp3"));
+            QVERIFY(control(d, kIdBitrateBox)->isEnabled());
+            QCOMPARE(control<QSpinBox>(d, kIdBitrateBox)->value(), 192);
+            choose(d, kIdFormatList, QStringLiteral("FLAC (.flac)"));
+            QCOMPARE(text(d, kIdOutputFileBox), folder + QStringLiteral("received.flac"));
+            QVERIFY(!control(d, kIdBitrateBox)->isEnabled());
+
+            // Typing a name with a known extension chooses its format; an unknown one changes nothing.
+            auto* box = control<QLineEdit>(d, kIdOutputFileBox);
+            box->setFocus();
+            box->selectAll();
+            QTest::keyClicks(box, folder + QStringLiteral("typed.ogg"));
+            QCOMPARE(text(d, kIdFormatList), QStringLiteral("Ogg Vorbis (.ogg)"));
+            QCOMPARE(control<QSpinBox>(d, kIdBitrateBox)->value(), 160);
+            QTest::keyClicks(box, QStringLiteral(".xyz"));
+            QCOMPARE(text(d, kIdFormatList), QStringLiteral("Ogg Vorbis (.ogg)"));
+
+            choose(d, kIdFormatList, QStringLiteral("Opus (.opus)"));
+            QCOMPARE(text(d, kIdOutputFileBox), folder + QStringLiteral("typed.ogg.opus"));
+            w->desktop.fileToSave.push_back(QStringLiteral("/elsewhere/chosen.wav"));
+            click(d, kIdBrowse);
+            QCOMPARE(text(d, kIdOutputFileBox), QStringLiteral("/elsewhere/chosen.opus"));
+            control<QSpinBox>(d, kIdBitrateBox)->setValue(96);
+            click(d, kIdOptionsOk);
+        }));
+        const FileDialogRequest& request = w->desktop.dialogRequests.back();
+        QCOMPARE(request.filters[0].displayText, QStringLiteral("Opus file"));
+        QCOMPARE(request.filters[0].patterns, QStringList{QStringLiteral("*.opus")});
+        QCOMPARE(w->status(), QStringLiteral("Output File: /elsewhere/chosen.opus"));
+        QCOMPARE(w->dialog.findChild<QLabel*>(QStringLiteral("outputFormat"))->text(),
+                 QStringLiteral("Next mix: Opus, 48000 Hz, stereo, 96 kbit/s"));
+        QCOMPARE(w->dialog.outputSettings().bitrateKbps, 96);
+        // The bit rate is kept for the next opening; the format comes back from the extension.
+        QVERIFY(options(*w, [&](OutputOptionsDialog& d) {
+            QCOMPARE(text(d, kIdFormatList), QStringLiteral("Opus (.opus)"));
+            QCOMPARE(control<QSpinBox>(d, kIdBitrateBox)->value(), 96);
+        }));
+    }
+
+    // A float mix at a master's rate, normalized: the choices come back when the dialog opens
+    // again, the file is what they say, and the loudness is shown under the unchanged completion
+    // text until the next mix starts.
+    void normalizingAndTheNewSampleFormatsMakeTheNextMix()
+    {
+        auto w = window();
+        const QString output = dir_.filePath(QStringLiteral("loud.wav"));
+        QVERIFY(options(*w, [&](OutputOptionsDialog& d) {
+            control<QLineEdit>(d, kIdOutputFileBox)->setText(output);
+            choose(d, kIdSampleRateList, QStringLiteral("96000"));
+            choose(d, kIdBitsList, QStringLiteral("24"));
+            QTest::mouseClick(control<QCheckBox>(d, kIdNormalizeCheck), Qt::LeftButton);
+            QVERIFY(control(d, kIdNormalizeBox)->isEnabled());
+            QCOMPARE(control<QDoubleSpinBox>(d, kIdNormalizeBox)->value(), -16.0);
+            QCOMPARE(control<QDoubleSpinBox>(d, kIdTruePeakBox)->value(), -1.0);
+            control<QDoubleSpinBox>(d, kIdNormalizeBox)->setValue(-20.0);
+            QTest::mouseClick(control<QCheckBox>(d, kIdDitherCheck), Qt::LeftButton);
+            click(d, kIdOptionsOk);
+        }));
+        QVERIFY(options(*w, [&](OutputOptionsDialog& d) {
+            QCOMPARE(text(d, kIdSampleRateList), QStringLiteral("96000"));
+            QCOMPARE(text(d, kIdBitsList), QStringLiteral("24"));
+            QVERIFY(control<QCheckBox>(d, kIdNormalizeCheck)->isChecked());
+            QCOMPARE(control<QDoubleSpinBox>(d, kIdNormalizeBox)->value(), -20.0);
+            QVERIFY(control<QCheckBox>(d, kIdDitherCheck)->isChecked());
+            click(d, kIdOptionsCancel);
+        }));
+        const OutputSettings& chosen = w->dialog.outputSettings();
+        QCOMPARE(chosen.normalizeLufs, std::optional<double>(-20.0));
+        QVERIFY(chosen.dither);
+        QCOMPARE(w->dialog.findChild<QLabel*>(QStringLiteral("outputFormat"))->text(),
+                 QStringLiteral("Next mix: WAV, 96000 Hz, stereo, 24-bit, -20 LUFS"));
+        QVERIFY(stored(w->profile).value(QStringLiteral("Settings/OutputName")) == output);
+        QVERIFY(!stored(w->profile).contains(QStringLiteral("Settings/Normalize")));
+
+        auto* loudness = w->dialog.findChild<QLabel*>(QStringLiteral("loudness"));
+        w->dialog.addFiles({writeInput(QStringLiteral("speech.wav"),
+                                       sonarel::testing::sine16(2, 44100, 3.0, 997, 3000))});
+        QTest::mouseClick(w->button(kIdMix), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(w->button(kIdMix)->text(), QStringLiteral("Mix"), 60000);
+        QCOMPARE(w->status(), QStringLiteral("Done. Output File: ") + output);
+        QVERIFY2(loudness->text().startsWith(QStringLiteral("Loudness: -20.0 LUFS")), qPrintable(loudness->text()));
+        QVERIFY(!loudness->isHidden());
+        sonarel::testing::WavData wav;
+        std::string error;
+        QVERIFY2(sonarel::testing::readWav(output.toStdString(), wav, error), error.c_str());
+        QCOMPARE(wav.sampleRate, 96000);
+        QCOMPARE(wav.bitsPerSample, 24);
+        QCOMPARE(wav.frames(), std::int64_t{3 * 96000});
+
+        // A ceiling that keeps the mix from its target: the window says by how much it fell short.
+        const QString louder = dir_.filePath(QStringLiteral("louder.wav"));
+        QVERIFY(options(*w, [&](OutputOptionsDialog& d) {
+            control<QLineEdit>(d, kIdOutputFileBox)->setText(louder);
+            control<QDoubleSpinBox>(d, kIdNormalizeBox)->setValue(-3.0);
+            control<QDoubleSpinBox>(d, kIdTruePeakBox)->setValue(-6.0);
+            choose(d, kIdBitsList, QStringLiteral("32 (float)"));
+            click(d, kIdOptionsOk);
+        }));
+        QCOMPARE(w->dialog.findChild<QLabel*>(QStringLiteral("outputFormat"))->text(),
+                 QStringLiteral("Next mix: WAV, 96000 Hz, stereo, 32-bit float, -3 LUFS"));
+        QTest::mouseClick(w->button(kIdMix), Qt::LeftButton);
+        QCOMPARE(loudness->text(), QString());  // a running mix has no figures yet
+        QTRY_COMPARE_WITH_TIMEOUT(w->button(kIdMix)->text(), QStringLiteral("Mix"), 60000);
+        QCOMPARE(w->status(), QStringLiteral("Done. Output File: ") + louder);
+        QVERIFY2(loudness->text().contains(QStringLiteral("The true-peak ceiling of -6.0 dBTP held the mix")),
+                 qPrintable(loudness->text()));
     }
 };
 

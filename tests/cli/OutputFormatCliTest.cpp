@@ -2,7 +2,7 @@
 // sonarel-mix's output formats end to end: every kind of file and class of rate is written and read
 // back by the ffmpeg and ffprobe commands (format, rate, channels, sample format, exact length);
 // deeper samples against the 16-bit mix; loudness normalization checked by ffmpeg's own meter;
-// refusals that must leave the disk alone; dither.
+// refusals that must leave the disk alone; dither; the output a list names.
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -399,6 +399,48 @@ private Q_SLOTS:
         QFile second(path(QStringLiteral("dither2.wav")));
         QVERIFY(first.open(QIODevice::ReadOnly) && second.open(QIODevice::ReadOnly));
         QVERIFY(first.readAll() == second.readAll());
+    }
+
+    // A list that names its output: sonarel-mix needs no -o, normalizes as the list says, and each
+    // option given replaces its own part only. A list without output lines still needs -o.
+    void aListsOutputLinesAreUsedUntilAnOptionOverrides()
+    {
+        const QString list = path(QStringLiteral("named.csv"));
+        const QString listed = path(QStringLiteral("named.mp3"));
+        QFile file(list);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("#output.file=" + listed.toUtf8() +
+                   "\n#output.format=mp3\n#output.rate=22050\n#output.channels=1\n#output.bits=16\n"
+                   "#output.bitrate=64\n#output.normalize=-20\n#output.true_peak=-1\n#output.dither=off\n"
+                   "path,start_seconds,volume,speed\ntone.wav,0,1,1\n");
+        file.close();
+        Run run = runMix({QStringLiteral("--csv"), list});
+        QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+        QMap<QString, QString> stream = probeStream(listed);
+        QCOMPARE(stream.value(QStringLiteral("codec_name")), QStringLiteral("mp3"));
+        QCOMPARE(stream.value(QStringLiteral("sample_rate")), QStringLiteral("22050"));
+        QCOMPARE(stream.value(QStringLiteral("channels")), QStringLiteral("1"));
+        QVERIFY(std::abs(ffmpegIntegratedLoudness(listed) + 20.0) < 1.0);
+
+        // -o with another extension takes that format; --channels and --normalize replace the list's.
+        const QString flac = path(QStringLiteral("override.flac"));
+        run = runMix({QStringLiteral("--csv"), list, QStringLiteral("-o"), flac, QStringLiteral("--channels"),
+                      QStringLiteral("2"), QStringLiteral("--normalize"), QStringLiteral("-30")});
+        QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+        stream = probeStream(flac);
+        QCOMPARE(stream.value(QStringLiteral("codec_name")), QStringLiteral("flac"));
+        QCOMPARE(stream.value(QStringLiteral("sample_rate")), QStringLiteral("22050"));
+        QCOMPARE(stream.value(QStringLiteral("channels")), QStringLiteral("2"));
+        QVERIFY(std::abs(ffmpegIntegratedLoudness(flac) + 30.0) < 1.0);
+
+        const QString plain = path(QStringLiteral("plain list.csv"));
+        QFile plainFile(plain);
+        QVERIFY(plainFile.open(QIODevice::WriteOnly));
+        plainFile.write("path,start_seconds,volume,speed\ntone.wav,0,1,1\n");
+        plainFile.close();
+        run = runMix({QStringLiteral("--csv"), plain});
+        QCOMPARE(run.exitCode, 2);
+        QVERIFY2(run.err.contains(QStringLiteral("no output file")), qPrintable(run.err));
     }
 };
 

@@ -110,6 +110,36 @@ TEST(ListFileFormat, ThousandOddEntriesComeBackTheSameByteForByte)
     EXPECT_EQ(formatMixListCsv(read, "/lists"), text);
 }
 
+// Output values may hold anything a path can: each stays on its own line and comes back whole,
+// and the entries read the same with or without the lines.
+TEST(ListFileFormat, OutputLinesKeepAnyValueOnItsLine)
+{
+    const ListOutputLines output{
+        {"file", "/m/100% loud\nmix,\r\"x\".flac"}, {"rate", "48000"}, {"empty", ""}, {"blanks", "\t a b "}};
+    MixItem entry;
+    entry.filePath = "/m/a.wav";
+    const std::string text = formatMixListCsv({entry}, "/m", output);
+    EXPECT_EQ(text,
+              "#output.file=/m/100%25 loud%0Amix,%0D\"x\".flac\n#output.rate=48000\n#output.empty=\n"
+              "#output.blanks=%09 a b%20\npath,start_seconds,volume,speed\na.wav,0,1,1\n");
+    std::vector<MixItem> entries;
+    ImportError error;
+    ListOutputLines read;
+    ASSERT_TRUE(parseMixListCsv(text, "/m", entries, error, &read)) << error.message;
+    EXPECT_EQ(read, output);
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].filePath, "/m/a.wav");
+    // Without output lines the text is what it always was; other comments are not output lines.
+    EXPECT_EQ(formatMixListCsv({entry}, "/m"), "path,start_seconds,volume,speed\na.wav,0,1,1\n");
+    ASSERT_TRUE(parseMixListCsv("# output.rate=8000\n#output.=1\n#outputs.rate=1\n#output.rate\na.wav,0,1,1\n", "/m",
+                                entries, error, &read));
+    EXPECT_TRUE(read.empty());
+    // A stray '%' written by hand is kept as it is.
+    ASSERT_TRUE(parseMixListCsv("#output.file=/m/50%.wav\n#output.x=%4\na.wav,0,1,1\n", "/m", entries, error, &read));
+    EXPECT_EQ(read, (ListOutputLines{{"file", "/m/50%.wav"}, {"x", "%4"}}));
+    EXPECT_EQ(entries.size(), 1u);
+}
+
 TEST(ListFileFormat, LinesAreCountedAcrossQuotedLineBreaks)
 {
     std::vector<MixItem> entries;

@@ -5,6 +5,7 @@
 
 #include "model/NumberText.h"
 #include "settings/OutputOptions.h"
+#include "settings/WaveFormatChoice.h"
 
 using namespace sonarel;
 
@@ -31,4 +32,52 @@ TEST(OutputOptions, FrameSizesAreReadLikeIntegersAndStoredInStepsOfEight)
     for (const auto& [text, stored] : cases)
         EXPECT_EQ(frameSizeToStore(readLeadingInteger(QString::fromUtf8(text))), stored) << text;
     EXPECT_EQ(readLeadingInteger(QStringLiteral("-99999999999")), INT32_MIN);
+}
+
+// Whatever the window can choose comes back from a list's output lines as the same next mix.
+TEST(OutputOptions, EveryChoiceRoundTripsThroughAListsOutputLines)
+{
+    using media::core::OutputContainer;
+    for (const media::core::ContainerInfo& info : media::core::allContainers()) {
+        for (const std::uint32_t rate : kAllSampleRates) {
+            for (const int bits : kBitsChoices) {
+                OutputSettings chosen;
+                chosen.outputFile = QStringLiteral("/m/mix") + QString::fromLatin1(info.extension);
+                setSampleRate(chosen, rate);
+                setSampleBits(chosen, bits);
+                chosen.channelsIndex = rate % 2 == 0 ? 1 : 0;
+                chosen.bitrateKbps = info.defaultKbps != 0 ? 96 : 0;
+                chosen.normalizeLufs = -23.5;
+                chosen.truePeakCeilingDbtp = -2.0;
+                chosen.dither = bits != 32;
+                OutputSettings restored;
+                const ListOutputLines lines = listOutputLinesOf(chosen);
+                EXPECT_EQ(applyListOutputLines(lines, restored), static_cast<int>(lines.size()));
+                const OutputChoice a = outputChoiceOf(chosen);
+                const OutputChoice b = outputChoiceOf(restored);
+                EXPECT_EQ(restored.outputFile, chosen.outputFile);
+                EXPECT_EQ(a.encoding, b.encoding) << info.name << " " << rate << " " << bits;
+                EXPECT_EQ(a.format.samplesPerSec, b.format.samplesPerSec);
+                EXPECT_EQ(a.format.channels, b.format.channels);
+                EXPECT_EQ(a.format.bitsPerSample, b.format.bitsPerSample);
+                EXPECT_EQ(a.format.floatSamples, b.format.floatSamples);
+                EXPECT_EQ(waveFormatSummary(chosen), waveFormatSummary(restored));
+            }
+        }
+    }
+    // A name without extension takes the format line; an extension Sonarel cannot write is still
+    // refused rather than written as the format line says.
+    OutputSettings bare;
+    applyListOutputLines({{"file", "/m/mix"}, {"format", "flac"}}, bare);
+    EXPECT_EQ(outputChoiceOf(bare).encoding.container, OutputContainer::Flac);
+    OutputSettings unknown;
+    applyListOutputLines({{"file", "/m/mix.xyz"}, {"format", "wav"}}, unknown);
+    EXPECT_NE(outputChoiceOf(unknown).problem.find("cannot write .xyz files"), std::string::npos);
+
+    OutputSettings plain;
+    EXPECT_TRUE(hasNewListFormat(plain));
+    EXPECT_EQ(waveFormatSummary(plain), "WAV, 44100 Hz, stereo, 16-bit");
+    setSampleBits(plain, 32);
+    EXPECT_FALSE(hasNewListFormat(plain));
+    EXPECT_EQ(waveFormatSummary(plain), "WAV, 44100 Hz, stereo, 32-bit float");
 }
