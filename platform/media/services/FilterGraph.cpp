@@ -351,10 +351,17 @@ Status FilterGraph::getEvent(GraphEvent& event, int timeoutMs)
 {
     std::unique_lock lock(state_->eventMutex);
     const auto ready = [this] { return !state_->events.empty(); };
-    if (timeoutMs < 0)
+    if (timeoutMs < 0) {
         state_->eventArrived.wait(lock, ready);
-    else if (!state_->eventArrived.wait_for(lock, std::chrono::milliseconds(timeoutMs), ready))
-        return kErrTimeout;
+    } else if (!ready()) {
+        if (timeoutMs == 0)
+            return kErrTimeout;  // a poll: no wait at all
+        // A deadline on the system clock: the steady clock's timed wait is one that the thread
+        // sanitizer of this tool chain does not see re-take the lock.
+        const auto deadline = std::chrono::system_clock::now() + std::chrono::milliseconds(timeoutMs);
+        if (!state_->eventArrived.wait_until(lock, deadline, ready))
+            return kErrTimeout;
+    }
     event = std::move(state_->events.front());
     state_->events.pop_front();
     return kOk;
