@@ -7,6 +7,7 @@
 #include "model/MixItem.h"
 #include "platform/media/ReferenceTime.h"
 #include "platform/media/core/Placement.h"
+#include "settings/OutputSettings.h"
 
 namespace sonarel {
 
@@ -22,7 +23,7 @@ struct TimelineTimes {
 };
 
 // How long the ramp on an edge cut into a file's sound is, unless the user sets another.
-inline constexpr REFERENCE_TIME kDefaultCutRamp = 50'000;  // 5 ms
+inline constexpr REFERENCE_TIME kDefaultCutRamp = kDefaultEdgeFadeMs * (kReferenceUnitsPerSecond / 1000);
 
 // start .. start + (out - in) / speed (worked out in floating point, truncated toward zero);
 // the media plays from the in point to the out point (0 to the duration when untrimmed).
