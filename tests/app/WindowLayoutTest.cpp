@@ -27,8 +27,7 @@ int shownRows(MixListView& list)
 bool rowShown(MixListView& list, int row)
 {
     const QRect cell = list.visualRect(list.model()->index(row, 0));
-    return list.viewport()->rect().intersects(cell) && cell.top() >= 0 &&
-           cell.bottom() <= list.viewport()->height();
+    return list.viewport()->rect().intersects(cell) && cell.top() >= 0 && cell.bottom() <= list.viewport()->height();
 }
 
 struct Corners {
@@ -153,7 +152,8 @@ private Q_SLOTS:
         QCOMPARE(again.dialog.pos(), QPoint(57, 43));
 
         // A profile without a place (or with rubbish) starts at the drawn size.
-        again.profile.WriteString(QStringLiteral("Window"), QStringLiteral("Geometry"), QStringLiteral("bm90IGEgcGxhY2U="));
+        again.profile.WriteString(QStringLiteral("Window"), QStringLiteral("Geometry"),
+                                  QStringLiteral("bm90IGEgcGxhY2U="));
         MainWindowFixture damaged(profileName, music);
         QCOMPARE(damaged.dialog.size(), drawn);
     }

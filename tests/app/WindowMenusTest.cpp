@@ -205,10 +205,10 @@ private Q_SLOTS:
         QTest::mouseClick(f->button(kIdDeleteSelected), Qt::LeftButton);
         item(*f, "Edit", "Audio Settings...")->trigger();
         QTest::mouseClick(f->button(kIdProperties), Qt::LeftButton);
-        QCOMPARE(f->desktop.texts(), (QStringList{QStringLiteral("Please select an audio item!"),
-                                                  QStringLiteral("Please select an audio item!"),
-                                                  QStringLiteral("Please select an item!"),
-                                                  QStringLiteral("Please select an item!")}));
+        QCOMPARE(f->desktop.texts(),
+                 (QStringList{QStringLiteral("Please select an audio item!"),
+                              QStringLiteral("Please select an audio item!"), QStringLiteral("Please select an item!"),
+                              QStringLiteral("Please select an item!")}));
 
         item(*f, "Edit", "Select All")->trigger();
         QCOMPARE(list.selectionModel()->selectedRows().size(), qsizetype{4});
