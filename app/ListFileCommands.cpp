@@ -348,15 +348,23 @@ bool ListFileCommands::saveList()
     return writeTo(history_.file());
 }
 
+QString ListFileCommands::folderToSaveIn() const
+{
+    if (!history_.file().isEmpty())
+        return QFileInfo(history_.file()).absolutePath();
+    // A new list belongs with its files more often than with the last list saved.
+    if (store_.audioCount() > 0)
+        return QFileInfo(store_.at(0).filePathText()).absolutePath();
+    const QStringList recent = recentLists();
+    return recent.isEmpty() ? QString() : QFileInfo(recent.first()).absolutePath();
+}
+
 bool ListFileCommands::saveListAs()
 {
-    const QStringList recent = recentLists();
     const QString current = history_.file();
-    const QString folder = !current.isEmpty() ? QFileInfo(current).absolutePath()
-                           : recent.isEmpty() ? QString()
-                                              : QFileInfo(recent.first()).absolutePath();
     const QString name = current.isEmpty() ? QStringLiteral("mix list.csv") : QFileInfo(current).fileName();
-    QString chosen = desktop_.chooseFileToSave(listDialogRequest(QStringLiteral("Save List As"), folder, name));
+    QString chosen = desktop_.chooseFileToSave(listDialogRequest(QStringLiteral("Save List As"), folderToSaveIn(),
+                                                                 name));
     if (chosen.isEmpty())
         return false;
     if (QFileInfo(chosen).suffix().isEmpty())
@@ -425,21 +433,27 @@ void ListFileCommands::addToMenu(QMenu& menu)
     menu.addActions(fileActions_);
     QMenu* recent = menu.addMenu(QStringLiteral("Recen&t Lists"));
     recent->setToolTipsVisible(true);
+    fillRecentMenu(*recent);
+    menu.addSeparator();
+    menu.addAction(undoAction_);
+    menu.addAction(redoAction_);
+    menu.addSeparator();
+}
+
+void ListFileCommands::fillRecentMenu(QMenu& menu)
+{
+    menu.clear();
     const QStringList lists = recentLists();
     for (int i = 0; i < lists.size(); ++i) {
         const QFileInfo info(lists[i]);
         QString name = info.fileName();
         name.replace(QLatin1Char('&'), QStringLiteral("&&"));
-        QAction* action = recent->addAction(QStringLiteral("&%1 %2").arg(QString::number(i + 1), name));
+        QAction* action = menu.addAction(QStringLiteral("&%1 %2").arg(QString::number(i + 1), name));
         action->setToolTip(lists[i]);
         const QString path = lists[i];
         connect(action, &QAction::triggered, this, [this, path] { openListFile(path); });
     }
-    recent->setEnabled(!lists.isEmpty());
-    menu.addSeparator();
-    menu.addAction(undoAction_);
-    menu.addAction(redoAction_);
-    menu.addSeparator();
+    menu.setEnabled(!lists.isEmpty());
 }
 
 }  // namespace sonarel

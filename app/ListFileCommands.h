@@ -65,6 +65,12 @@ public:
 
     // The list commands for the window's context menu.
     void addToMenu(QMenu& menu);
+    // The same commands one by one, for the menu bar: Open, Save and Save As; Undo; Redo.
+    const QList<QAction*>& fileActions() const { return fileActions_; }
+    QAction* undoAction() const { return undoAction_; }
+    QAction* redoAction() const { return redoAction_; }
+    // Empties `menu` and fills it with the recent lists, newest first; disabled when there are none.
+    void fillRecentMenu(QMenu& menu);
 
     QStringList recentLists() const;
     const ListHistory& history() const { return history_; }
@@ -80,6 +86,8 @@ private:
     void forgetRecent(const QString& path);
     bool confirmLosingChanges(const QString& question);
     bool writeTo(const QString& path);
+    // Where Save As starts: the list's folder; for a new list its first entry's, else the last list's.
+    QString folderToSaveIn() const;
     bool loadEntries(const std::vector<MixItem>& entries, const QString& path);
     // After opening: names the files that are missing and offers to look for them in a folder.
     void relinkMissing(const QString& listPath);

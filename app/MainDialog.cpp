@@ -8,20 +8,22 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPainter>
 #include <QProgressBar>
 #include <QProgressDialog>
-#include <QShortcut>
 
 #include "app/AddFilesCommand.h"
 #include "app/EntryCommands.h"
 #include "app/InfoCommands.h"
 #include "app/ListCommands.h"
 #include "app/ListFileCommands.h"
+#include "app/MainMenuBar.h"
 #include "app/MixListView.h"
 #include "app/PlaybackCommands.h"
 #include "app/arrangement/ArrangementWindow.h"
 #include "controls/ControlIds.h"
+#include "controls/CornerLayout.h"
 #include "controls/DialogUnits.h"
 #include "controls/ImageButton.h"
 #include "platform/Desktop.h"
@@ -41,6 +43,23 @@ const QEvent::Type kGraphNoticeEvent = static_cast<QEvent::Type>(QEvent::User + 
 constexpr int kDialogWidth = 310;
 constexpr int kDialogHeight = 214;
 
+const QString kWindowSection = QStringLiteral("Window");
+const QString kGeometryKey = QStringLiteral("Geometry");
+
+constexpr CornerLayout::Edges kTopLeft = CornerLayout::Left | CornerLayout::Top;
+constexpr CornerLayout::Edges kTopRight = CornerLayout::Top | CornerLayout::Right;
+constexpr CornerLayout::Edges kBottomRight = CornerLayout::Bottom | CornerLayout::Right;
+constexpr CornerLayout::Edges kAlongTop = kTopLeft | CornerLayout::Right;
+constexpr CornerLayout::Edges kAlongBottom = kBottomRight | CornerLayout::Left;
+constexpr CornerLayout::Edges kEveryEdge = kAlongTop | CornerLayout::Bottom;
+
+QAction* makeAction(QObject* owner, const QString& text, const QList<QKeySequence>& keys = {})
+{
+    auto* action = new QAction(text, owner);
+    action->setShortcuts(keys);
+    return action;
+}
+
 }  // namespace
 
 MainDialog::MainDialog(Desktop& desktop, ProfileStore& profile, media::MediaLibrary& library,
@@ -50,36 +69,45 @@ MainDialog::MainDialog(Desktop& desktop, ProfileStore& profile, media::MediaLibr
     setObjectName(QStringLiteral("102"));
     setWindowTitle(QStringLiteral("Sonarel"));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                   Qt::WindowCloseButtonHint);
+                   Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
     background_ = QPixmap(res::resourceFile(res::kBitmapBackground));
     createControls();
     setWindowIcon(QIcon(res::resourceFile(res::kIconProgram)));
     runControl_ = std::make_unique<MixRunControl>(library_, desktop_, static_cast<MixRunView&>(*this));
     listFile_ = new ListFileCommands(store_, *list_, desktop_, profile_, library_, *this);
     createPlaybackCommands();
+    createMenuBar();
     linkListOutput();
     secondTimer_.setInterval(1000);
     connect(&secondTimer_, &QTimer::timeout, this, [this] { runControl_->onTimerTick(); });
     progressTimer_.setInterval(200);
     connect(&progressTimer_, &QTimer::timeout, this, &MainDialog::updateProgress);
     startUp(musicFolder);
+    restoreWindowPlace();
 }
 
 MainDialog::~MainDialog() = default;
 
-ImageButton* MainDialog::makeButton(int id, const char* caption, int left, int top, int width, int height)
+void MainDialog::place(QWidget* widget, int left, int top, int width, int height, CornerLayout::Edges edges)
+{
+    layout_->addWidget(widget, DialogUnits(font()).toPixels(left, top, width, height), edges);
+}
+
+ImageButton* MainDialog::makeButton(int id, const char* caption, int left, int top, int width, int height,
+                                    CornerLayout::Edges edges)
 {
     auto* button = new ImageButton(caption ? QString::fromUtf8(caption) : QString(), this);
     button->setObjectName(objectNameOf(id));
-    button->setGeometry(DialogUnits(font()).toPixels(left, top, width, height));
+    place(button, left, top, width, height, edges);
     button->setAutoDefault(false);
     return button;
 }
 
 void MainDialog::createControls()
 {
+    // The drawn layout is the least size; what grows is the list, the status lines and the frame.
     const DialogUnits units(font());
-    setFixedSize(units.x(kDialogWidth), units.y(kDialogHeight));
+    layout_ = new CornerLayout(this, QSize(units.x(kDialogWidth), units.y(kDialogHeight)));
 
     // Tab follows the reading order: the command row, the list and its buttons, the bottom row.
     QList<QWidget*> tabOrder = createCommandRow();
@@ -92,8 +120,9 @@ void MainDialog::createControls()
     for (qsizetype i = 1; i < tabOrder.size(); ++i)
         setTabOrder(tabOrder[i - 1], tabOrder[i]);
 
-    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_T), this), &QShortcut::activated, this,
-            &MainDialog::arrangementCommand);
+    timelineAction_ = makeAction(this, QStringLiteral("&Timeline"), {QKeySequence(Qt::CTRL | Qt::Key_T)});
+    connect(timelineAction_, &QAction::triggered, this, &MainDialog::arrangementCommand);
+    addAction(timelineAction_);
     muteAction_ = new QAction(QStringLiteral("&Mute"), this);
     muteAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
     muteAction_->setCheckable(true);
@@ -104,7 +133,7 @@ void MainDialog::createControls()
 QList<QWidget*> MainDialog::createCommandRow()
 {
     auto* frame = new QGroupBox(this);
-    frame->setGeometry(DialogUnits(font()).toPixels(7, 0, 289, 39));
+    place(frame, 7, 0, 289, 39, kAlongTop);
     frame->lower();
 
     ImageButton* add = makeButton(kIdAdd, "Add", 9, 5, 46, 32);
@@ -127,7 +156,7 @@ void MainDialog::createMixList()
     list_->setAccessibleName(QStringLiteral("Mix list"));
     list_->setAccessibleDescription(
         QStringLiteral("The files to mix, one row each: file name, duration, volume, start time and speed"));
-    list_->setGeometry(DialogUnits(font()).toPixels(7, 44, 273, 98));
+    place(list_, 7, 44, 273, 98, kEveryEdge);
 
     connect(list_, &MixListView::filesDropped, this, &MainDialog::addFiles);
     list_->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -144,9 +173,9 @@ void MainDialog::createMixList()
 
 QList<QWidget*> MainDialog::createListButtons()
 {
-    ImageButton* deleteSelected = makeButton(kIdDeleteSelected, nullptr, 281, 54, 22, 14);
-    ImageButton* deleteAll = makeButton(kIdDeleteAll, nullptr, 281, 82, 22, 14);
-    ImageButton* properties = makeButton(kIdProperties, nullptr, 281, 110, 22, 14);
+    ImageButton* deleteSelected = makeButton(kIdDeleteSelected, nullptr, 281, 54, 22, 14, kTopRight);
+    ImageButton* deleteAll = makeButton(kIdDeleteAll, nullptr, 281, 82, 22, 14, kTopRight);
+    ImageButton* properties = makeButton(kIdProperties, nullptr, 281, 110, 22, 14, kTopRight);
     connect(deleteSelected, &QPushButton::clicked, this, [this] { deleteSelectedCommand(store_, *list_, desktop_); });
     connect(deleteAll, &QPushButton::clicked, this, [this] { deleteAllCommand(store_, *list_); });
     connect(properties, &QPushButton::clicked, this, &MainDialog::propertiesCommand);
@@ -155,8 +184,8 @@ QList<QWidget*> MainDialog::createListButtons()
 
 QList<QWidget*> MainDialog::createInfoButtons()
 {
-    ImageButton* homepage = makeButton(kIdHomepage, "Homepage", 111, 149, 42, 16);
-    ImageButton* about = makeButton(kIdAbout, "About", 215, 149, 42, 16);
+    ImageButton* homepage = makeButton(kIdHomepage, "Homepage", 111, 149, 42, 16, kBottomRight);
+    ImageButton* about = makeButton(kIdAbout, "About", 215, 149, 42, 16, kBottomRight);
     connect(homepage, &QPushButton::clicked, this, [this] { homepageCommand(desktop_); });
     connect(about, &QPushButton::clicked, this, [this] { aboutCommand(desktop_, this); });
     return {homepage, about};
@@ -164,17 +193,16 @@ QList<QWidget*> MainDialog::createInfoButtons()
 
 void MainDialog::createProgressAndStatus()
 {
-    const DialogUnits units(font());
     progress_ = new QProgressBar(this);
     progress_->setObjectName(objectNameOf(kIdProgress));
-    progress_->setGeometry(units.toPixels(7, 151, 98, 12));
+    place(progress_, 7, 151, 98, 12, kAlongBottom);
     progress_->setRange(0, 1000);
     progress_->setTextVisible(false);
     progress_->hide();
 
     status_ = new QLabel(this);
     status_->setObjectName(objectNameOf(kIdStatusLine));
-    status_->setGeometry(units.toPixels(7, 169, 296, 10));
+    place(status_, 7, 169, 296, 10, kAlongBottom);
     status_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     status_->setAutoFillBackground(true);
     status_->setTextFormat(Qt::PlainText);
@@ -197,17 +225,87 @@ void MainDialog::createPlaybackCommands()
     });
 }
 
+void MainDialog::createMenuBar()
+{
+    // Each command is one action: its menu item, its key and its button all reach the same code.
+    MainMenuCommands commands;
+    commands.add = makeAction(this, QStringLiteral("&Add..."),
+                              {QKeySequence(Qt::CTRL | Qt::Key_I), QKeySequence(Qt::Key_Insert)});
+    connect(commands.add, &QAction::triggered, this, &MainDialog::addCommand);
+    commands.options = makeAction(this, QStringLiteral("Output O&ptions..."));
+    connect(commands.options, &QAction::triggered, this, &MainDialog::optionsCommand);
+    mixAction_ = commands.mix = makeAction(this, QStringLiteral("&Mix"), {QKeySequence(Qt::CTRL | Qt::Key_R)});
+    connect(commands.mix, &QAction::triggered, this, &MainDialog::mixCommand);
+    commands.exit = makeAction(this, QStringLiteral("E&xit"), {QKeySequence(Qt::CTRL | Qt::Key_Q)});
+    connect(commands.exit, &QAction::triggered, this, &QWidget::close);
+
+    // The list's own keys (Ctrl+A, Delete, Enter) reach these commands; the menu only shows them.
+    auto listKey = [this](const QString& text, const QList<QKeySequence>& keys) {
+        QAction* action = makeAction(this, text, keys);
+        action->setShortcutContext(Qt::WidgetShortcut);
+        return action;
+    };
+    commands.selectAll = listKey(QStringLiteral("Select &All"), {QKeySequence::SelectAll});
+    connect(commands.selectAll, &QAction::triggered, list_, &QAbstractItemView::selectAll);
+    commands.deleteSelected = listKey(QStringLiteral("&Delete"), {QKeySequence(Qt::Key_Delete)});
+    connect(commands.deleteSelected, &QAction::triggered, this,
+            [this] { deleteSelectedCommand(store_, *list_, desktop_); });
+    commands.deleteAll = makeAction(this, QStringLiteral("Delete A&ll"));
+    connect(commands.deleteAll, &QAction::triggered, this, [this] { deleteAllCommand(store_, *list_); });
+    commands.audioSettings = listKey(QStringLiteral("Audio &Settings..."), {QKeySequence(Qt::Key_Return)});
+    connect(commands.audioSettings, &QAction::triggered, this, &MainDialog::propertiesCommand);
+    commands.mute = muteAction_;
+
+    commands.timeline = timelineAction_;
+    commands.play = playAction_;
+    commands.solo = soloAction_;
+
+    commands.manual = makeAction(this, QStringLiteral("&Manual"), {QKeySequence(Qt::Key_F1)});
+    connect(commands.manual, &QAction::triggered, this, [this] { helpCommand(desktop_); });
+    commands.homepage = makeAction(this, QStringLiteral("&Homepage"));
+    connect(commands.homepage, &QAction::triggered, this, [this] { homepageCommand(desktop_); });
+    aboutAction_ = commands.about = makeAction(this, QStringLiteral("&About Sonarel"));
+    connect(commands.about, &QAction::triggered, this, [this] { aboutCommand(desktop_, this); });
+
+    // The window's own keys; those that belong to the list are the list's.
+    addActions({commands.add, commands.options, commands.mix, commands.exit, commands.manual});
+    QMenuBar* bar = makeMainMenuBar(commands, *listFile_, this, [this] { updateCommandStates(); });
+    layout_->setMenuBar(bar);
+}
+
+void MainDialog::updateCommandStates()
+{
+    const std::vector<int> selected = selectedEntries(store_, list_->selectionCursor());
+    // Checked when every selected entry is muted: choosing it then unmutes them.
+    muteAction_->setChecked(allMuted(store_, selected));
+    playAction_->setText(playback_->isPlaying() && !playback_->isPaused() ? QStringLiteral("&Pause")
+                                                                          : QStringLiteral("&Play"));
+    soloAction_->setEnabled(!runControl_->isMixing() && !selected.empty());
+}
+
+void MainDialog::restoreWindowPlace()
+{
+    const QByteArray geometry = QByteArray::fromBase64(
+        profile_.ReadString(kWindowSection, kGeometryKey, QString()).toLatin1());
+    if (geometry.isEmpty() || !restoreGeometry(geometry))
+        resize(minimumSizeHint());
+}
+
+void MainDialog::saveWindowPlace()
+{
+    profile_.WriteString(kWindowSection, kGeometryKey, QString::fromLatin1(saveGeometry().toBase64()));
+}
+
 void MainDialog::createOutputLines()
 {
-    const DialogUnits units(font());
     outputFormat_ = new QLabel(this);
     outputFormat_->setObjectName(QStringLiteral("outputFormat"));
-    outputFormat_->setGeometry(units.toPixels(7, 181, 296, 10));
+    place(outputFormat_, 7, 181, 296, 10, kAlongBottom);
     outputFormat_->setTextFormat(Qt::PlainText);
     outputFormat_->setAccessibleName(QStringLiteral("Format of the next mix"));
     loudness_ = new QLabel(this);
     loudness_->setObjectName(QStringLiteral("loudness"));
-    loudness_->setGeometry(units.toPixels(7, 192, 296, 18));
+    place(loudness_, 7, 192, 296, 18, kAlongBottom);
     loudness_->setTextFormat(Qt::PlainText);
     loudness_->setWordWrap(true);
     loudness_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -319,11 +417,22 @@ void MainDialog::addFiles(const QStringList& paths)
         progress.setValue(done);
         return !progress.wasCanceled();
     });
+    const int firstNew = list_->rowCount();
     list_->refresh(store_);
+    showRowsFrom(firstNew);
     rememberLastFolder(store_, profile_);
     const QString refused = refusedFilesMessage(result);
     if (!refused.isEmpty())
         desktop_.showAppMessage(refused);
+}
+
+void MainDialog::showRowsFrom(int firstNew)
+{
+    if (firstNew >= list_->rowCount())
+        return;
+    // The last new row into view, then the first: all of them when they fit, else the first ones.
+    list_->scrollToBottom();
+    list_->scrollTo(list_->model()->index(firstNew, 0));
 }
 
 void MainDialog::mixCommand()
@@ -366,6 +475,7 @@ void MainDialog::arrangementCommand()
 void MainDialog::mixStarted()
 {
     mixButton_->setText(QStringLiteral("Stop"));
+    mixAction_->setText(QStringLiteral("&Stop Mix"));
     playAction_->setEnabled(false);
     soloAction_->setEnabled(false);
     secondTimer_.start();
@@ -384,6 +494,7 @@ void MainDialog::mixFinished(MixOutcome outcome)
     progressTimer_.stop();
     progress_->hide();
     mixButton_->setText(QStringLiteral("Mix"));
+    mixAction_->setText(QStringLiteral("&Mix"));
     playAction_->setEnabled(true);
     soloAction_->setEnabled(true);
 }
@@ -429,6 +540,7 @@ void MainDialog::closeEvent(QCloseEvent* event)
     }
     playback_->stop();
     library_.shutDown();
+    saveWindowPlace();
     event->accept();
     QDialog::done(QDialog::Accepted);
 }
@@ -442,17 +554,12 @@ void MainDialog::contextMenuEvent(QContextMenuEvent* event)
 {
     QMenu menu(this);
     listFile_->addToMenu(menu);
-    // Checked when every selected entry is muted: choosing it then unmutes them.
-    muteAction_->setChecked(allMuted(store_, selectedEntries(store_, list_->selectionCursor())));
+    updateCommandStates();
     menu.addAction(muteAction_);
-    playAction_->setText(playback_->isPlaying() && !playback_->isPaused() ? QStringLiteral("&Pause")
-                                                                          : QStringLiteral("&Play"));
     menu.addAction(playAction_);
-    soloAction_->setEnabled(!runControl_->isMixing() && !selectedEntries(store_, list_->selectionCursor()).empty());
     menu.addAction(soloAction_);
-    menu.addAction(QStringLiteral("&Timeline"), QKeySequence(Qt::CTRL | Qt::Key_T), this,
-                   &MainDialog::arrangementCommand);
-    menu.addAction(QStringLiteral("&About Sonarel"), this, [this] { aboutCommand(desktop_, this); });
+    menu.addAction(timelineAction_);
+    menu.addAction(aboutAction_);
     menu.exec(event->globalPos());
 }
 

@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <memory>
 
+#include "controls/CornerLayout.h"
 #include "model/MixItem.h"
 #include "render/MixRunControl.h"
 #include "settings/OutputSettings.h"
@@ -87,7 +88,19 @@ private:
     void propertiesCommand();  // the properties button, Enter and right-click in the list
     // Play/Pause (Space in the list) and Solo, in the context menu; the status line follows.
     void createPlaybackCommands();
-    ImageButton* makeButton(int id, const char* caption, int left, int top, int width, int height);
+    // The menu bar over the drawn layout: the actions of every command, shared with buttons and keys.
+    void createMenuBar();
+    // Before a menu opens: Mute's check, Play or Pause, Solo only with a selection.
+    void updateCommandStates();
+    // Size and place, from and to the profile; the drawn size at first.
+    void restoreWindowPlace();
+    void saveWindowPlace();
+    // After Add: the rows from `firstNew` on into view.
+    void showRowsFrom(int firstNew);
+    // Puts `widget` at its place in dialog units, following the given edges of the window.
+    void place(QWidget* widget, int left, int top, int width, int height, CornerLayout::Edges edges);
+    ImageButton* makeButton(int id, const char* caption, int left, int top, int width, int height,
+                            CornerLayout::Edges edges = CornerLayout::Left | CornerLayout::Top);
     void setUpButton(ImageButton& button, int iconId, const char* tooltip);
     void startUp(const QString& musicFolder);
     void updateProgress();
@@ -101,6 +114,7 @@ private:
     OutputSettings settings_;
     std::unique_ptr<MixRunControl> runControl_;
     QPixmap background_;
+    CornerLayout* layout_ = nullptr;
     QTimer secondTimer_;
     QTimer progressTimer_;
     MixListView* list_ = nullptr;
@@ -115,6 +129,9 @@ private:
     WindowPlayback* playback_ = nullptr;  // a child
     QAction* playAction_ = nullptr;       // Space in the list and the context menu's Play/Pause
     QAction* soloAction_ = nullptr;
+    QAction* mixAction_ = nullptr;       // "Mix", or "Stop Mix" while one runs
+    QAction* timelineAction_ = nullptr;  // Ctrl+T, the View menu and the context menu
+    QAction* aboutAction_ = nullptr;
     bool ready_ = false;
 };
 

@@ -224,6 +224,11 @@ QString browseOutputFile(const QString& receivedOutputFile, Desktop& desktop, me
     FileDialogRequest request;
     request.title = QStringLiteral("Select Output File Name");
     request.initialFolder = folderToStartIn(receivedOutputFile);
+    // The name as the box would take it back, so OK on the dialog keeps the file as it was.
+    const std::string received = receivedOutputFile.toStdString();
+    const QString name = QString::fromStdString(received.substr(FolderOfPath(received).size()));
+    if (!name.isEmpty())
+        request.initialFile = withExtension(name, extension);
     request.filters = {{QString::fromLatin1(info.title) + QStringLiteral(" file"), {QLatin1Char('*') + extension}}};
     request.selectedFilter = 0;
     // The name changes below, so a question about the chosen file would ask about the wrong one;

@@ -80,7 +80,8 @@ OutputOptionsOutcome confirmOutputOptions(const OutputOptionsForm& form, OutputS
 // encoding, loudness and dither choices and the cut-edge ramp.
 void copyBackOutputOptions(OutputSettings& owner, const OutputSettings& confirmed);
 
-// Browse: asks for a file name of `format`, starting in the folder of `receivedOutputFile`; the
+// Browse: asks for a file name of `format`, starting in the folder of `receivedOutputFile` with its
+// name (given the format's extension) proposed; the
 // new text of the output file box (with the format's extension), or a null string when the
 // person cancelled.
 QString browseOutputFile(const QString& receivedOutputFile, Desktop& desktop,

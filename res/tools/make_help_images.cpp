@@ -10,6 +10,9 @@
 #include <QDataStream>
 #include <QDir>
 #include <QFile>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPainter>
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <cmath>
@@ -64,6 +67,57 @@ bool save(QWidget& widget, const QDir& folder, const QString& name)
     }
     std::printf("%s\n", qPrintable(path));
     widget.hide();
+    return true;
+}
+
+// A second window with five times the entries, grown by a third.
+bool saveResized(sonarel::Desktop& desktop, sonarel::ProfileStore& profile, sonarel::media::MediaLibrary& library,
+                 const QStringList& paths, const QDir& folder)
+{
+    sonarel::MainDialog window(desktop, profile, library, QDir::homePath() + QStringLiteral("/Music"));
+    QStringList more;
+    for (int i = 0; i < 5; ++i)
+        more << paths;
+    window.addFiles(more);
+    sonarel::OutputSettings settings = window.outputSettings();
+    settings.outputFile = QStringLiteral("/home/sam/Music/audio_mix.wav");
+    window.setOutputSettings(settings);
+    window.resize(window.minimumSize() * 4 / 3);
+    window.mixList().scrollToTop();
+    return save(window, folder, QStringLiteral("main-window-resized.png"));
+}
+
+// The window with its Edit menu open: the menu is a window of its own, so it is drawn onto the
+// main window's picture where it opens.
+bool saveWithOpenMenu(sonarel::MainDialog& window, const QDir& folder)
+{
+    auto* bar = window.findChild<QMenuBar*>();
+    if (bar == nullptr)
+        return false;
+    window.show();
+    QApplication::processEvents();
+    QAction* edit = bar->actions().value(1);
+    QMenu* menu = edit != nullptr ? edit->menu() : nullptr;
+    if (menu == nullptr)
+        return false;
+    bar->setActiveAction(edit);  // opens the menu below its title, as a click does
+    QApplication::processEvents();
+    QPixmap picture = window.grab();
+    if (!menu->isVisible())
+        menu->popup(window.mapToGlobal(bar->mapTo(&window, bar->actionGeometry(edit).bottomLeft())));
+    QApplication::processEvents();
+    {
+        QPainter painter(&picture);
+        painter.drawPixmap(window.mapFromGlobal(menu->pos()), menu->grab());
+    }
+    menu->hide();
+    window.hide();
+    const QString path = folder.filePath(QStringLiteral("menu-bar.png"));
+    if (!picture.save(path)) {
+        std::fprintf(stderr, "Cannot write %s\n", qPrintable(path));
+        return false;
+    }
+    std::printf("%s\n", qPrintable(path));
     return true;
 }
 
@@ -126,6 +180,12 @@ int main(int argc, char* argv[])
     settings.outputFile = QStringLiteral("/home/sam/Music/audio_mix.wav");
     window.setOutputSettings(settings);
     if (!save(window, folder, QStringLiteral("main-window.png")))
+        return 1;
+
+    // What a larger window gives: more rows and a wider name column.
+    if (!saveResized(desktop, profile, library, paths, folder))
+        return 1;
+    if (!saveWithOpenMenu(window, folder))
         return 1;
 
     sonarel::OutputOptionsDialog options(window.outputSettings(), profile, desktop, library, &window);

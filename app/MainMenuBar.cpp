@@ -1,0 +1,68 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/MainMenuBar.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QMenuBar>
+
+#include "app/ListFileCommands.h"
+
+namespace sonarel {
+
+QMenuBar* makeMainMenuBar(const MainMenuCommands& commands, ListFileCommands& lists, QWidget* parent,
+                          const std::function<void()>& beforeShowing)
+{
+    auto* bar = new QMenuBar(parent);
+    bar->setObjectName(QStringLiteral("menuBar"));
+    // Inside the window on every desktop: the described layout is drawn below it.
+    bar->setNativeMenuBar(false);
+    auto addMenu = [&](const QString& title) {
+        QMenu* menu = bar->addMenu(title);
+        QObject::connect(menu, &QMenu::aboutToShow, menu, beforeShowing);
+        return menu;
+    };
+
+    QMenu* file = addMenu(QStringLiteral("&File"));
+    file->addAction(commands.add);
+    file->addSeparator();
+    const QList<QAction*> listActions = lists.fileActions();
+    file->addActions(listActions);
+    QMenu* recent = file->addMenu(QStringLiteral("Recen&t Lists"));
+    recent->setToolTipsVisible(true);
+    // Filled as File opens, so it names the lists of the profile as they are now.
+    lists.fillRecentMenu(*recent);
+    QObject::connect(file, &QMenu::aboutToShow, recent, [&lists, recent] { lists.fillRecentMenu(*recent); });
+    file->addSeparator();
+    file->addAction(commands.options);
+    file->addAction(commands.mix);
+    file->addSeparator();
+    file->addAction(commands.exit);
+
+    QMenu* edit = addMenu(QStringLiteral("&Edit"));
+    edit->addAction(lists.undoAction());
+    edit->addAction(lists.redoAction());
+    edit->addSeparator();
+    edit->addAction(commands.selectAll);
+    edit->addAction(commands.deleteSelected);
+    edit->addAction(commands.deleteAll);
+    edit->addSeparator();
+    edit->addAction(commands.audioSettings);
+    // Further commands on the selected entries go here, after Audio Settings.
+    edit->addAction(commands.mute);
+
+    QMenu* view = addMenu(QStringLiteral("&View"));
+    view->addAction(commands.timeline);
+
+    QMenu* listen = addMenu(QStringLiteral("&Listen"));
+    listen->addAction(commands.play);
+    listen->addAction(commands.solo);
+
+    QMenu* help = addMenu(QStringLiteral("Hel&p"));
+    help->addAction(commands.manual);
+    help->addAction(commands.homepage);
+    help->addSeparator();
+    help->addAction(commands.about);
+    return bar;
+}
+
+}  // namespace sonarel

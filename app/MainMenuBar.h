@@ -1,0 +1,46 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The main window's menu bar: every command of the window in one place, with its shortcut shown,
+// so nothing has to be found by a right click. The actions belong to the window (the same ones
+// its buttons, keys and context menu use); the bar only arranges them.
+#pragma once
+
+#include <functional>
+
+class QAction;
+class QMenuBar;
+class QWidget;
+
+namespace sonarel {
+
+class ListFileCommands;
+
+struct MainMenuCommands {
+    // File
+    QAction* add = nullptr;
+    QAction* options = nullptr;
+    QAction* mix = nullptr;
+    QAction* exit = nullptr;
+    // Edit
+    QAction* selectAll = nullptr;
+    QAction* deleteSelected = nullptr;
+    QAction* deleteAll = nullptr;
+    QAction* audioSettings = nullptr;
+    QAction* mute = nullptr;
+    // View
+    QAction* timeline = nullptr;
+    // Listen
+    QAction* play = nullptr;
+    QAction* solo = nullptr;
+    // Help
+    QAction* manual = nullptr;
+    QAction* homepage = nullptr;
+    QAction* about = nullptr;
+};
+
+// File, Edit, View, Listen and Help; the list file commands (open, save, recent lists, undo and
+// redo) come from `lists`. The menus' access keys (Alt+F, E, V, L, P) leave Alt+H to the Help
+// button. `beforeShowing` runs before any menu opens, to bring the commands' states up to date.
+QMenuBar* makeMainMenuBar(const MainMenuCommands& commands, ListFileCommands& lists, QWidget* parent,
+                          const std::function<void()>& beforeShowing);
+
+}  // namespace sonarel
