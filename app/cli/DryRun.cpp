@@ -78,8 +78,9 @@ void printDryRun(std::FILE* out, const MixItemStore& store, const OutputSettings
     const bool exact = choice.encoding.container == media::core::OutputContainer::Wav && !choice.encoding.normalize;
     std::fprintf(out, "size\t%s%s\t%llu bytes\n", exact ? "" : "at most ", sizeText(bytes, true).toUtf8().constData(),
                  static_cast<unsigned long long>(bytes));
-    std::fprintf(out, "%s\n", wouldMix ? "The mix would start. Nothing was written (--dry-run)."
-                                       : "The mix would not start (see the messages above). Nothing was written.");
+    std::fprintf(out, "%s\n",
+                 wouldMix ? "The mix would start. Nothing was written (--dry-run)."
+                          : "The mix would not start (see the messages above). Nothing was written.");
     std::fflush(out);
 }
 

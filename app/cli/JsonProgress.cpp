@@ -64,15 +64,15 @@ void JsonProgress::summary(MixOutcome outcome, const QString& outputFile, const 
     QJsonArray skipped;
     for (const int index : mix.skippedEntries)
         skipped.append(index + 1);
-    QJsonObject object{{QStringLiteral("type"), QStringLiteral("summary")},
-                       {QStringLiteral("outcome"), outcomeName(outcome)},
-                       {QStringLiteral("output"), outputFile},
-                       {QStringLiteral("frames"), static_cast<qint64>(mix.frames)},
-                       {QStringLiteral("clipped_samples"), static_cast<qint64>(mix.clippedSamples)},
-                       {QStringLiteral("peak"), std::round(mix.peakLevel * 1e6) / 1e6},
-                       {QStringLiteral("peak_dbfs"), level(mix.peakLevel > 0.0 ? 20.0 * std::log10(mix.peakLevel)
-                                                                                : -INFINITY)},
-                       {QStringLiteral("skipped_entries"), skipped}};
+    QJsonObject object{
+        {QStringLiteral("type"), QStringLiteral("summary")},
+        {QStringLiteral("outcome"), outcomeName(outcome)},
+        {QStringLiteral("output"), outputFile},
+        {QStringLiteral("frames"), static_cast<qint64>(mix.frames)},
+        {QStringLiteral("clipped_samples"), static_cast<qint64>(mix.clippedSamples)},
+        {QStringLiteral("peak"), std::round(mix.peakLevel * 1e6) / 1e6},
+        {QStringLiteral("peak_dbfs"), level(mix.peakLevel > 0.0 ? 20.0 * std::log10(mix.peakLevel) : -INFINITY)},
+        {QStringLiteral("skipped_entries"), skipped}};
     if (loudness.measured)
         object.insert(QStringLiteral("loudness"),
                       QJsonObject{{QStringLiteral("integrated_lufs"), level(loudness.integratedLufs)},
