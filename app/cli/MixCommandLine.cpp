@@ -652,6 +652,12 @@ bool readScriptingOptions(const QCommandLineParser& parser, const OptionDefiniti
     }
     options.jsonProgress = style == QStringLiteral("json");
     jsonErrors = options.jsonProgress;
+    // Playing is neither checked ahead nor followed in frames: it has its own line.
+    if (options.play && (options.dryRun || options.jsonProgress)) {
+        printError(options.dryRun ? QStringLiteral("--dry-run and --play exclude each other.")
+                                  : QStringLiteral("--progress=json goes with a mix to a file, not with --play."));
+        return false;
+    }
     options.toStandardOutput = options.outputFile == QLatin1String(kStandardStreamName);
     if (options.csvFile == QLatin1String(kStandardStreamName)) {
         std::string text;

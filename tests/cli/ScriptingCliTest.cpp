@@ -111,8 +111,7 @@ private Q_SLOTS:
     {
         QDir().mkpath(path(QStringLiteral("plan")));
         const QString out = path(QStringLiteral("plan/mix.wav"));
-        const QStringList arguments{QStringLiteral("-o"),
-                                    out,
+        const QStringList arguments{QStringLiteral("-o"), out,
                                     path(QStringLiteral("a.wav")) + QStringLiteral("@0.5:0.5"),
                                     path(QStringLiteral("tone.wav")) + QStringLiteral("@2:1:1.5"),
                                     path(QStringLiteral("a.wav")) + QStringLiteral("@9,muted")};
@@ -190,7 +189,8 @@ private Q_SLOTS:
         QCOMPARE(real.exitCode, 1);
         QVERIFY2(dry.err.contains(QStringLiteral("The mix needs 1.77 MB")), qPrintable(dry.err));
         QCOMPARE(filesIn(disk.path()), QStringList());
-        const Run anyway = runMix(QStringList{QStringLiteral("--dry-run"), QStringLiteral("--ignore-space")} + arguments);
+        const Run anyway = runMix(QStringList{QStringLiteral("--dry-run"), QStringLiteral("--ignore-space")} +
+                                  arguments);
         QCOMPARE(anyway.exitCode, 0);
         QCOMPARE(filesIn(disk.path()), QStringList());
     }
@@ -234,8 +234,8 @@ private Q_SLOTS:
                 lastFrames = frames;
                 ++progressLines;
             } else if (type == QStringLiteral("message")) {
-                sawMessage = sawMessage || object.value(QStringLiteral("text")).toString().contains(
-                                               path(QStringLiteral("gone.wav")));
+                sawMessage = sawMessage ||
+                             object.value(QStringLiteral("text")).toString().contains(path(QStringLiteral("gone.wav")));
             } else {
                 QCOMPARE(type, QStringLiteral("summary"));
                 summary = object;
@@ -267,8 +267,8 @@ private Q_SLOTS:
         QTest::addColumn<int>("frameBytes");
         QTest::newRow("16-bit stereo") << QStringList{} << 4;
         QTest::newRow("8-bit mono, odd length")
-            << QStringList{QStringLiteral("--bits"), QStringLiteral("8"), QStringLiteral("--channels"),
-                           QStringLiteral("1"), QStringLiteral("--rate"), QStringLiteral("11025")}
+            << QStringList{QStringLiteral("--bits"), QStringLiteral("8"),      QStringLiteral("--channels"),
+                           QStringLiteral("1"),      QStringLiteral("--rate"), QStringLiteral("11025")}
             << 1;
     }
     void pipeCarriesTheMix()
@@ -281,8 +281,8 @@ private Q_SLOTS:
                                   path(QStringLiteral("a.wav")) + QStringLiteral("@0.30005:0.5")};
         const Run toFile = runMix(QStringList{QStringLiteral("-q"), QStringLiteral("-o"), file} + format + entries);
         QVERIFY2(toFile.exitCode == 0, qPrintable(toFile.err));
-        const Run toPipe = runMix(QStringList{QStringLiteral("-q"), QStringLiteral("-o"), QStringLiteral("-")} + format +
-                                  entries);
+        const Run toPipe = runMix(QStringList{QStringLiteral("-q"), QStringLiteral("-o"), QStringLiteral("-")} +
+                                  format + entries);
         QVERIFY2(toPipe.exitCode == 0, qPrintable(toPipe.err));
         QCOMPARE(toPipe.out, fileBytes(file));
         const WavData wav = readBack(file);
@@ -336,10 +336,9 @@ private Q_SLOTS:
         QDir().mkpath(folder + QStringLiteral("/media"));
         QVERIFY(QFile::copy(path(QStringLiteral("tone.wav")), folder + QStringLiteral("/media/tone.wav")));
         const QString fromList = path(QStringLiteral("from-list.wav"));
-        const Run run = runMix({QStringLiteral("-q"), QStringLiteral("--csv"), QStringLiteral("-"),
-                                QStringLiteral("-o"), fromList},
-                               "path,start_seconds,volume,speed\nmedia/tone.wav,0.25,0.5,1\nmedia/tone.wav,0.5,1,2\n",
-                               folder);
+        const Run run = runMix(
+            {QStringLiteral("-q"), QStringLiteral("--csv"), QStringLiteral("-"), QStringLiteral("-o"), fromList},
+            "path,start_seconds,volume,speed\nmedia/tone.wav,0.25,0.5,1\nmedia/tone.wav,0.5,1,2\n", folder);
         QVERIFY2(run.exitCode == 0, qPrintable(run.err));
         const QString fromArguments = path(QStringLiteral("from-arguments.wav"));
         const Run same = runMix({QStringLiteral("-q"), QStringLiteral("-o"), fromArguments,
