@@ -318,8 +318,9 @@ int mixStore(const Options& options, media::MediaLibrary& library, const MixItem
     if (options.jsonProgress)
         json.summary(control.lastOutcome(), settings.outputFile, control.lastSummary(), control.lastLoudness());
     // The loudness is the mix's result, like the file: printed also when quiet. Standard output
-    // may be the file itself.
-    if (control.lastOutcome() == MixOutcome::Completed && !control.lastLoudnessText().isEmpty())
+    // may be the file itself; then standard error takes it, unless it holds JSON lines alone.
+    if (control.lastOutcome() == MixOutcome::Completed && !control.lastLoudnessText().isEmpty() &&
+        !(options.toStandardOutput && options.jsonProgress))
         std::fprintf(options.toStandardOutput ? stderr : stdout, "%s\n",
                      control.lastLoudnessText().toLocal8Bit().constData());
     return status;

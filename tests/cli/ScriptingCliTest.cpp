@@ -326,6 +326,17 @@ private Q_SLOTS:
         QVERIFY2(run.exitCode == 0, qPrintable(run.err));
         QVERIFY(run.out.startsWith("OggS"));
         QVERIFY2(run.err.startsWith(QStringLiteral("Loudness: ")), qPrintable(run.err));
+
+        // JSON lines and a pipe: standard error holds nothing else, the loudness is in the summary.
+        run = runMix({QStringLiteral("--progress=json"), QStringLiteral("-o"), QStringLiteral("-"),
+                      path(QStringLiteral("tone.wav"))});
+        QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+        QVERIFY(run.out.startsWith("RIFF"));
+        const QStringList lines = run.err.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QVERIFY(!lines.isEmpty());
+        for (const QString& line : lines)
+            QVERIFY2(QJsonDocument::fromJson(line.toUtf8()).isObject(), qPrintable(line));
+        QVERIFY(QJsonDocument::fromJson(lines.last().toUtf8()).object().value(QStringLiteral("loudness")).isObject());
     }
 
     // A list on standard input takes its relative names from the current folder, and mixes as
