@@ -164,11 +164,9 @@ bool readEntries(const Options& options, std::vector<MixItem>& entries)
         ImportError error;
         if (!readListEntries(options, fromCsv, error)) {
             const QString why = QString::fromStdString(error.message);
-            printError(error.line > 0
-                           ? QStringLiteral("%1, line %2: %3").arg(options.csvFile, QString::number(error.line), why)
-                           : QStringLiteral("cannot read %1: %2")
-                                 .arg(options.csvText ? QStringLiteral("the list on standard input") : options.csvFile,
-                                      why));
+            const QString list = options.csvText ? QStringLiteral("the list on standard input") : options.csvFile;
+            printError(error.line > 0 ? QStringLiteral("%1, line %2: %3").arg(list, QString::number(error.line), why)
+                                      : QStringLiteral("cannot read %1: %2").arg(list, why));
             return false;
         }
         entries.insert(entries.end(), fromCsv.begin(), fromCsv.end());
