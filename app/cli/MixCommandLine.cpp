@@ -308,6 +308,9 @@ int mixStore(const Options& options, media::MediaLibrary& library, const MixItem
     MixRunControl control(library, desktop, view);
     configureControl(options, control);
     installInterruptHandler();
+    // A reader that leaves the pipe early ends the mix with a message, not a silent death.
+    if (options.toStandardOutput)
+        std::signal(SIGPIPE, SIG_IGN);
     control.start(store, settings);
     if (!control.isMixing())
         return kExitMixFailed;

@@ -321,6 +321,22 @@ private Q_SLOTS:
         QVERIFY(QJsonDocument::fromJson(lines.last().toUtf8()).object().value(u"loudness"_s).isObject());
     }
 
+    // A reader that leaves early ends the mix with a message and status 1, not a signal.
+    void readerLeavingThePipe()
+    {
+        QProcess mixer;
+        QProcess head;
+        mixer.setStandardOutputProcess(&head);
+        head.start(u"head"_s, {u"-c"_s, u"100"_s});
+        mixer.start(QStringLiteral(SONAREL_MIX_PATH), {u"-q"_s, u"-o"_s, u"-"_s, path(u"a.wav"_s) + u"@600"_s});
+        QVERIFY(mixer.waitForFinished(60000));
+        QVERIFY(head.waitForFinished(60000));
+        QCOMPARE(head.readAllStandardOutput().size(), 100);
+        QCOMPARE(mixer.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(mixer.exitCode(), 1);
+        QVERIFY(mixer.readAllStandardError().contains("/dev/stdout"));
+    }
+
     // A list on standard input takes its relative names from the current folder, and mixes as
     // the same entries given as arguments.
     void listFromStandardInput()
