@@ -72,12 +72,20 @@ void printDryRun(std::FILE* out, const MixItemStore& store, const OutputSettings
                      state.c_str(), item.filePathText().toLocal8Bit().constData());
     }
     const std::int64_t total = media::core::outputFrames(entries, static_cast<int>(rate));
-    const std::uint64_t bytes = mixFileBytes(store, mixed, choice.format, choice.encoding);
+    // The file alone; a normalized mix's temporary float file is said on a line of its own.
+    media::core::OutputEncoding fileEncoding = choice.encoding;
+    fileEncoding.normalize = false;
+    const std::uint64_t bytes = mixFileBytes(store, mixed, choice.format, fileEncoding);
     std::fprintf(out, "length\t%s s\t%lld frames\n", secondsText(total, rate).c_str(), static_cast<long long>(total));
     std::fprintf(out, "output\t%s\t%s\n", settings.outputFile.toLocal8Bit().constData(), formatText(choice).c_str());
-    const bool exact = choice.encoding.container == media::core::OutputContainer::Wav && !choice.encoding.normalize;
+    const bool exact = choice.encoding.container == media::core::OutputContainer::Wav;
     std::fprintf(out, "size\t%s%s\t%llu bytes\n", exact ? "" : "at most ", sizeText(bytes, true).toUtf8().constData(),
                  static_cast<unsigned long long>(bytes));
+    if (choice.encoding.normalize) {
+        const std::uint64_t temporary = mixFileBytes(store, mixed, choice.format, choice.encoding) - bytes;
+        std::fprintf(out, "temporary\t%s\t%llu bytes\n", sizeText(temporary, true).toUtf8().constData(),
+                     static_cast<unsigned long long>(temporary));
+    }
     std::fprintf(out, "%s\n",
                  wouldMix ? "The mix would start. Nothing was written (--dry-run)."
                           : "The mix would not start (see the messages above). Nothing was written.");
