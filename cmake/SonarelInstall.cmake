@@ -35,6 +35,9 @@ install(TARGETS sonarel sonarel-mix RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${generated_dir}/${SONAREL_APP_ID}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${generated_dir}/${SONAREL_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(FILES ${generated_dir}/sonarel.1 ${generated_dir}/sonarel-mix.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+# Where bash-completion loads a command's completion from when the command is first completed.
+install(FILES ${PROJECT_SOURCE_DIR}/res/completion/sonarel-mix
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
 
 set(icon_dir ${CMAKE_INSTALL_DATADIR}/icons/hicolor)
 install(FILES ${PROJECT_SOURCE_DIR}/res/icons/src/sonarel.svg DESTINATION ${icon_dir}/scalable/apps

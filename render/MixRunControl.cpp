@@ -8,6 +8,8 @@
 
 #include "platform/Desktop.h"
 #include "platform/FileChecks.h"
+#include "platform/media/core/Placement.h"
+#include "render/EngineEntry.h"
 #include "render/OutputSpace.h"
 #include "render/TimelineBuilder.h"
 
@@ -52,6 +54,20 @@ QString silencedText(const std::vector<std::string>& files)
 }
 
 namespace {
+MixSummary summaryBeforeMix(const MixItemStore& store, const std::vector<bool>& usable, int rate)
+{
+    MixSummary summary;
+    std::vector<media::core::SourceEntry> entries;
+    for (int i = 0; i < store.audioCount(); ++i) {
+        if (usable[static_cast<std::size_t>(i)])
+            entries.push_back(sourceEntryOf(store.at(i)));
+        else if (!store.at(i).muted)
+            summary.skippedEntries.push_back(i);
+    }
+    summary.frames = media::core::outputFrames(entries, rate);
+    return summary;
+}
+
 QString levelText(double value)
 {
     return std::isfinite(value) ? QString::asprintf("%.1f", value) : QStringLiteral("-inf");
@@ -98,6 +114,16 @@ double MixRunControl::progress() const
         media::failed(job_.seeking->getStopPosition(stop)) || stop <= 0)
         return -1.0;
     return std::clamp(static_cast<double>(position) / static_cast<double>(stop), 0.0, 1.0);
+}
+
+std::int64_t MixRunControl::framesDone() const
+{
+    media::REFERENCE_TIME position = 0;
+    if (!mixing_ || !job_.seeking || media::failed(job_.seeking->getCurrentPosition(position)))
+        return 0;
+    // The position is the frames written in 100-ns units, rounded; a frame is longer than one.
+    const auto rate = static_cast<std::int64_t>(outputChoiceOf(runSettings_).format.samplesPerSec);
+    return (position * rate + kReferenceUnitsPerSecond / 2) / kReferenceUnitsPerSecond;
 }
 
 bool MixRunControl::outputIsAnInput(const MixItemStore& store, const QString& outputFile)
@@ -153,48 +179,58 @@ void MixRunControl::stop()
         finishMix(MixOutcome::Stopped);
 }
 
-void MixRunControl::start(const MixItemStore& store, const OutputSettings& settings)
+bool MixRunControl::checkBeforeMix(const MixItemStore& store, const OutputSettings& settings, std::vector<bool>& usable,
+                                   bool& replacing)
 {
-    if (mixing_)
-        return;
+    usable.clear();
+    replacing = false;
     if (store.audioCount() == 0) {
         desktop_.showAppMessage(QStringLiteral("Please add audio files into the list"));
-        return;
+        return false;
     }
     // Never reached: MixItemStore::append refuses entries beyond kMixItemCapacity, so no list
     // holds more. The check stays because it is a described step of the Mix command (the manual
     // lists its message).
     if (store.audioCount() > kMixItemCapacity) {
         desktop_.showAppMessage(QStringLiteral("The video files are too many! Please delete some files in the list."));
-        return;
+        return false;
     }
     const QString outputFile = settings.outputFile;
     // Before anything is asked or written: a name the mix cannot be written as.
     const OutputChoice choice = outputChoiceOf(settings);
     if (!choice.problem.empty()) {
         desktop_.showAppMessage(QString::fromStdString(choice.problem));
-        return;
+        return false;
     }
     // Replacing an input with the mix would destroy it before it is read.
     if (outputIsAnInput(store, outputFile)) {
         desktop_.showAppMessage(QStringLiteral("The output file %1 is also one of the files to mix. "
                                                "Please choose another output file.")
                                     .arg(outputFile));
-        return;
+        return false;
     }
     TimelineBuilder builder(library_, desktop_);
     builder.setCutRamp(cutRampOf(settings));
-    std::vector<bool> usable;
-    const PcmFormat format = choice.format;
-    if (!builder.checkSources(store, usable, static_cast<int>(format.samplesPerSec)))
-        return;
-    const bool replacing = outputFileExists(outputFile);
+    if (!builder.checkSources(store, usable, static_cast<int>(choice.format.samplesPerSec)))
+        return false;
+    replacing = !standardOutput_ && outputFileExists(outputFile);
     if (replacing && !desktop_.askYesNo(QStringLiteral("%1 exists. Do you want to replace it?").arg(outputFile),
                                         QStringLiteral("Warning"), MessageIcon::Exclamation))
-        return;
+        return false;
     // Before the old output is deleted: a mix that is not made must not cost the file it replaces.
-    if (!roomForOutput(store, usable, choice, outputFile, replacing))
+    return roomForOutput(store, usable, choice, outputFile, replacing);
+}
+
+void MixRunControl::start(const MixItemStore& store, const OutputSettings& settings)
+{
+    if (mixing_)
         return;
+    std::vector<bool> usable;
+    bool replacing = false;
+    if (!checkBeforeMix(store, settings, usable, replacing))
+        return;
+    const QString outputFile = settings.outputFile;
+    const OutputChoice choice = outputChoiceOf(settings);
     if (replacing)
         deleteFile(outputFile);  // a file that stays is overwritten by the writer
     // The default output lies in the music folder, which a fresh account may not have yet.
@@ -204,17 +240,20 @@ void MixRunControl::start(const MixItemStore& store, const OutputSettings& setti
                                     .arg(outputFile));
         return;
     }
+    TimelineBuilder builder(library_, desktop_);
+    builder.setCutRamp(cutRampOf(settings));
     if (media::failed(builder.build(store, usable, timeline_)))
         return;
     RenderPipeline pipeline(library_, desktop_);
     MixRunView& view = view_;
     if (!pipeline.renderToFile(
-            timeline_, outputFile, format, [&view] { view.postGraphNotice(); }, job_, choice.encoding)) {
+            timeline_, outputFile, choice.format, [&view] { view.postGraphNotice(); }, job_, choice.encoding)) {
         timeline_.reset();
         return;
     }
     outputFile_ = outputFile;
     runSettings_ = settings;
+    summary_ = summaryBeforeMix(store, usable, static_cast<int>(choice.format.samplesPerSec));
     lastLoudness_ = {};
     lastLoudnessText_.clear();
     mixing_ = true;
@@ -233,6 +272,8 @@ void MixRunControl::onGraphNotice()
         if (seen.code == media::kEventComplete) {
             lastLoudness_ = seen.loudness;
             lastLoudnessText_ = loudnessText(seen.loudness, runSettings_);
+            summary_.clippedSamples = seen.clippedSamples;
+            summary_.peakLevel = seen.peakLevel;
             finishMix(MixOutcome::Completed);
             // Said once, after the status line; the status texts themselves stay as they are.
             if (seen.clippedSamples > 0)

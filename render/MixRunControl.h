@@ -63,6 +63,14 @@ QString silencedText(const std::vector<std::string>& files);
 // was not measured.
 QString loudnessText(const media::LoudnessFigures& loudness, const OutputSettings& settings);
 
+// What a mix did, for a report beside the file.
+struct MixSummary {
+    std::int64_t frames = 0;  // the output's whole length, in frames of its rate
+    std::int64_t clippedSamples = 0;
+    double peakLevel = 0.0;           // the highest sample level; 1.0 is full scale
+    std::vector<int> skippedEntries;  // 0-based: entries that could not be mixed (muted ones are not)
+};
+
 class MixRunControl {
 public:
     MixRunControl(media::MediaLibrary& library, Desktop& desktop, MixRunView& view);
@@ -75,6 +83,15 @@ public:
         refusalHint_ = hint;
     }
 
+    // The output is the process's standard output, opened by whoever started it: it is written
+    // as it is, never asked about nor deleted.
+    void setOutputIsStandardOutput(bool standardOutput) { standardOutput_ = standardOutput; }
+
+    // Every check start() makes before it writes anything, with the same messages and questions:
+    // true when a mix would start. `usable` receives which entries the mix would take (empty when
+    // a check before the sources' refused); `replacing` whether an existing output goes.
+    bool checkBeforeMix(const MixItemStore& store, const OutputSettings& settings, std::vector<bool>& usable,
+                        bool& replacing);
     // Checks the list and the output, then starts a mix of `store` into the output `settings`
     // name; every refusal is shown. Does nothing while a mix runs.
     void start(const MixItemStore& store, const OutputSettings& settings);
@@ -93,6 +110,11 @@ public:
     int elapsedSeconds() const { return elapsedSeconds_; }
     // 0..1 of the output written, or a negative value when not known.
     double progress() const;
+    // Frames written so far by the running mix (0 when none runs); its whole length is
+    // lastSummary().frames.
+    std::int64_t framesDone() const;
+    // The running or last mix; its clipping is known once it completed.
+    const MixSummary& lastSummary() const { return summary_; }
     // How the last mix ended; meaningful once it is no longer mixing.
     MixOutcome lastOutcome() const { return lastOutcome_; }
     const QString& outputFile() const { return outputFile_; }
@@ -115,11 +137,13 @@ private:
     QString outputFile_;
     OutputSettings runSettings_;  // of the running or last mix
     media::LoudnessFigures lastLoudness_;
+    MixSummary summary_;
     QString lastLoudnessText_;
     std::shared_ptr<media::Timeline> timeline_;
     RenderJob job_;
     MixOutcome lastOutcome_ = MixOutcome::Completed;
     SpaceShortage shortOfSpace_ = SpaceShortage::Ask;
+    bool standardOutput_ = false;
     QString refusalHint_;
 };
 

@@ -7,6 +7,10 @@ void ConsoleDesktop::print(const QString& caption, const QString& text)
 {
     if (beforeMessage_)
         beforeMessage_();
+    if (printer_) {
+        printer_(caption, text);
+        return;
+    }
     std::fprintf(out_, "%s: %s\n", caption.toLocal8Bit().constData(), text.toLocal8Bit().constData());
     std::fflush(out_);
 }

@@ -31,6 +31,11 @@ public:
 
     // Called before a message so a progress line on the terminal is not written over.
     void setBeforeMessage(std::function<void()> hook) { beforeMessage_ = std::move(hook); }
+    // Writes each message instead of the plain "caption: text" line (the JSON progress lines).
+    void setPrinter(std::function<void(const QString& caption, const QString& text)> printer)
+    {
+        printer_ = std::move(printer);
+    }
 
 private:
     void print(const QString& caption, const QString& text);
@@ -38,6 +43,7 @@ private:
     bool quiet_;
     std::FILE* out_;
     std::function<void()> beforeMessage_;
+    std::function<void(const QString&, const QString&)> printer_;
 };
 
 }  // namespace sonarel

@@ -2,6 +2,7 @@
 #include "app/cli/MixCommandLine.h"
 
 #include <QCommandLineParser>
+#include <QDir>
 #include <QFileInfo>
 #include <atomic>
 #include <chrono>
@@ -15,16 +16,23 @@
 #include "app/ProductInfo.h"
 #include "app/cli/ConsoleDesktop.h"
 #include "app/cli/ConsoleProgress.h"
+#include "app/cli/DryRun.h"
+#include "app/cli/JsonProgress.h"
 #include "app/cli/PlayCommand.h"
+#include "app/cli/StandardStreams.h"
 #include "model/MixListFile.h"
+#include "platform/FileChecks.h"
 #include "render/MediaProbe.h"
 #include "render/MixRunControl.h"
+#include "render/OutputSpace.h"
 
 namespace sonarel {
 
 namespace {
 
 volatile std::sig_atomic_t interrupted = 0;
+// With --progress=json every line on standard error is a JSON object, the errors too.
+bool jsonErrors = false;
 
 extern "C" void onInterrupt(int)
 {
@@ -42,6 +50,10 @@ void installInterruptHandler()
 
 void printError(const QString& text)
 {
+    if (jsonErrors) {
+        JsonProgress(stderr).message(QStringLiteral("sonarel-mix"), text);
+        return;
+    }
     std::fprintf(stderr, "sonarel-mix: %s\n", text.toLocal8Bit().constData());
 }
 
@@ -96,7 +108,22 @@ struct Options {
     bool probe = false;
     bool play = false;
     REFERENCE_TIME playFrom = 0;
+    bool dryRun = false;
+    bool jsonProgress = false;
+    // `--csv -`: the list read from standard input, once.
+    std::optional<std::string> csvText;
+    bool toStandardOutput = false;  // -o -
 };
+
+// The list that --csv names, from its file or from standard input (whose relative names are
+// taken from the current folder); false with `error` set when it cannot be read.
+bool readListEntries(const Options& options, std::vector<MixItem>& entries, ImportError& error,
+                     ListOutputLines* lines = nullptr)
+{
+    if (options.csvText)
+        return parseMixListCsv(*options.csvText, QDir::currentPath().toStdString(), entries, error, lines);
+    return readMixListFile(options.csvFile, entries, error, lines);
+}
 
 int probeFiles(const QStringList& files)
 {
@@ -135,11 +162,11 @@ bool readEntries(const Options& options, std::vector<MixItem>& entries)
     if (!options.csvFile.isEmpty()) {
         std::vector<MixItem> fromCsv;
         ImportError error;
-        if (!readMixListFile(options.csvFile, fromCsv, error)) {
+        if (!readListEntries(options, fromCsv, error)) {
             const QString why = QString::fromStdString(error.message);
-            printError(error.line > 0
-                           ? QStringLiteral("%1, line %2: %3").arg(options.csvFile, QString::number(error.line), why)
-                           : QStringLiteral("cannot read %1: %2").arg(options.csvFile, why));
+            const QString list = options.csvText ? QStringLiteral("the list on standard input") : options.csvFile;
+            printError(error.line > 0 ? QStringLiteral("%1, line %2: %3").arg(list, QString::number(error.line), why)
+                                      : QStringLiteral("cannot read %1: %2").arg(list, why));
             return false;
         }
         entries.insert(entries.end(), fromCsv.begin(), fromCsv.end());
@@ -183,7 +210,8 @@ ExitStatus fillStore(media::MediaLibrary& library, const std::vector<MixItem>& e
 OutputSettings outputSettingsOf(const Options& options)
 {
     OutputSettings settings;
-    settings.outputFile = QFileInfo(options.outputFile).absoluteFilePath();
+    settings.outputFile = options.toStandardOutput ? QString::fromLatin1(kStandardOutputPath)
+                                                   : QFileInfo(options.outputFile).absoluteFilePath();
     settings.sampleRateIndex = options.sampleRateIndex;
     settings.channelsIndex = options.channelsIndex;
     settings.bitsIndex = options.bitsIndex;
@@ -200,7 +228,7 @@ OutputSettings outputSettingsOf(const Options& options)
 
 // Hands the graph's notices and the seconds to the running mix and draws its progress, until the
 // mix ends or Ctrl+C stops it.
-void runMixLoop(MixRunControl& control, ConsoleMixView& view, ConsoleProgress& progress)
+void runMixLoop(MixRunControl& control, ConsoleMixView& view, ConsoleProgress& progress, JsonProgress* json)
 {
     using Clock = std::chrono::steady_clock;
     const Clock::time_point started = Clock::now();
@@ -217,11 +245,17 @@ void runMixLoop(MixRunControl& control, ConsoleMixView& view, ConsoleProgress& p
             control.onTimerTick();
             nextTick += std::chrono::seconds(1);
         }
-        if (control.isMixing())
-            progress.update(fraction, std::chrono::duration<double>(Clock::now() - started).count());
+        const double elapsed = std::chrono::duration<double>(Clock::now() - started).count();
+        if (control.isMixing() && json)
+            json->update(control.framesDone(), control.lastSummary().frames, elapsed);
+        else if (control.isMixing())
+            progress.update(fraction, elapsed);
     }
-    if (control.lastOutcome() == MixOutcome::Completed)
-        progress.update(1.0, std::chrono::duration<double>(Clock::now() - started).count());
+    const double elapsed = std::chrono::duration<double>(Clock::now() - started).count();
+    if (control.lastOutcome() == MixOutcome::Completed && json)
+        json->update(control.lastSummary().frames, control.lastSummary().frames, elapsed);
+    else if (control.lastOutcome() == MixOutcome::Completed)
+        progress.update(1.0, elapsed);
     progress.breakLine();
 }
 
@@ -230,7 +264,7 @@ int reportOutcome(MixOutcome outcome, const QString& outputFile, bool quiet)
 {
     switch (outcome) {
     case MixOutcome::Completed:
-        if (!quiet)
+        if (!quiet && !jsonErrors)
             std::fprintf(stderr, "%s\n", doneText(outputFile).toLocal8Bit().constData());
         return kExitSuccess;
     case MixOutcome::Stopped:
@@ -241,32 +275,95 @@ int reportOutcome(MixOutcome outcome, const QString& outputFile, bool quiet)
     return kExitMixFailed;
 }
 
-// Mixes the filled list into the output the options name and follows the mix to its end; the
-// exit status.
-int mixStore(const Options& options, media::MediaLibrary& library, const MixItemStore& store)
+// The run control's answers for the command line: --yes, --ignore-space and the output.
+void configureControl(const Options& options, MixRunControl& control)
 {
-    const OutputSettings settings = outputSettingsOf(options);
-    ConsoleProgress progress(ConsoleProgress::styleFor(stderr, options.quiet), stderr);
-    ConsoleDesktop desktop(options.yes, options.quiet);
-    desktop.setBeforeMessage([&progress] { progress.breakLine(); });
-    ConsoleMixView view;
-    MixRunControl control(library, desktop, view);
     if (options.ignoreSpace)
         control.setWhenShortOfSpace(SpaceShortage::GoOn);
     else
         control.setWhenShortOfSpace(SpaceShortage::Refuse,
                                     QStringLiteral("Free some space, choose another output folder, or give "
                                                    "--ignore-space to mix anyway."));
+    control.setOutputIsStandardOutput(options.toStandardOutput);
+}
+
+// Messages as JSON lines with --progress=json.
+void configureDesktop(const Options& options, ConsoleDesktop& desktop, JsonProgress& json)
+{
+    if (options.jsonProgress)
+        desktop.setPrinter([&json](const QString& caption, const QString& text) { json.message(caption, text); });
+}
+
+// Mixes the filled list into the output the options name and follows the mix to its end; the
+// exit status.
+int mixStore(const Options& options, media::MediaLibrary& library, const MixItemStore& store)
+{
+    const OutputSettings settings = outputSettingsOf(options);
+    ConsoleProgress progress(ConsoleProgress::styleFor(stderr, options.quiet || options.jsonProgress), stderr);
+    JsonProgress json(stderr);
+    ConsoleDesktop desktop(options.yes, options.quiet);
+    desktop.setBeforeMessage([&progress] { progress.breakLine(); });
+    configureDesktop(options, desktop, json);
+    ConsoleMixView view;
+    MixRunControl control(library, desktop, view);
+    configureControl(options, control);
     installInterruptHandler();
+    // A reader that leaves the pipe early ends the mix with a message, not a silent death.
+    if (options.toStandardOutput)
+        std::signal(SIGPIPE, SIG_IGN);
     control.start(store, settings);
     if (!control.isMixing())
         return kExitMixFailed;
-    runMixLoop(control, view, progress);
+    runMixLoop(control, view, progress, options.jsonProgress ? &json : nullptr);
     const int status = reportOutcome(control.lastOutcome(), settings.outputFile, options.quiet);
-    // The loudness is the mix's result, like the file: printed also when quiet.
-    if (control.lastOutcome() == MixOutcome::Completed && !control.lastLoudnessText().isEmpty())
-        std::printf("%s\n", control.lastLoudnessText().toLocal8Bit().constData());
+    if (options.jsonProgress)
+        json.summary(control.lastOutcome(), settings.outputFile, control.lastSummary(), control.lastLoudness());
+    // The loudness is the mix's result, like the file: printed also when quiet. Standard output
+    // may be the file itself; then standard error takes it, unless it holds JSON lines alone.
+    if (control.lastOutcome() == MixOutcome::Completed && !control.lastLoudnessText().isEmpty() &&
+        !(options.toStandardOutput && options.jsonProgress))
+        std::fprintf(options.toStandardOutput ? stderr : stdout, "%s\n",
+                     control.lastLoudnessText().toLocal8Bit().constData());
     return status;
+}
+
+// --dry-run: every check of a mix, with its messages and exit status, and what the mix would
+// write; nothing is written.
+int dryRunStore(const Options& options, media::MediaLibrary& library, const MixItemStore& store)
+{
+    const OutputSettings settings = outputSettingsOf(options);
+    JsonProgress json(stderr);
+    ConsoleDesktop desktop(options.yes, options.quiet);
+    configureDesktop(options, desktop, json);
+    ConsoleMixView view;
+    MixRunControl control(library, desktop, view);
+    configureControl(options, control);
+    std::vector<bool> usable;
+    bool replacing = false;
+    const bool wouldMix = control.checkBeforeMix(store, settings, usable, replacing);
+    printDryRun(options.toStandardOutput ? stderr : stdout, store, settings, usable, wouldMix);
+    return wouldMix ? kExitSuccess : kExitMixFailed;
+}
+
+// A WAV stream cannot be rewound to fix its header, and a plain RIFF header counts to 4 GiB.
+bool fitsStandardOutput(const Options& options, const MixItemStore& store)
+{
+    if (!options.toStandardOutput || standardOutputKind() != StandardOutputKind::Stream)
+        return true;
+    const OutputChoice choice = outputChoiceOf(outputSettingsOf(options));
+    if (choice.encoding.container != media::core::OutputContainer::Wav)
+        return true;
+    std::vector<bool> usable;
+    for (int i = 0; i < store.audioCount(); ++i)
+        usable.push_back(!store.at(i).muted && fileCanBeRead(store.at(i).filePathText()));
+    const std::uint64_t bytes = mixFileBytes(store, usable, choice.format, choice.encoding);
+    if (bytes <= 0xFFFFFFFFull)
+        return true;
+    printError(QStringLiteral("the mix would be %1, more than a WAV file sent through a pipe can hold (4 GiB); "
+                              "write it to a file with -o FILE, where it becomes RF64, or choose a compressed "
+                              "--format.")
+                   .arg(sizeText(bytes, true)));
+    return false;
 }
 
 int mix(const Options& options)
@@ -287,6 +384,10 @@ int mix(const Options& options)
         return playList(store, outputSettingsOf(options), options.playFrom, options.quiet,
                         [] { return interrupted != 0; });
     }
+    if (!fitsStandardOutput(options, store))
+        return kExitMixFailed;
+    if (options.dryRun)
+        return dryRunStore(options, library, store);
     return mixStore(options, library, store);
 }
 
@@ -347,6 +448,12 @@ struct OptionDefinitions {
                             QStringLiteral("Play the mix to the default sound output instead of writing a file.")};
     QCommandLineOption from{QStringLiteral("from"), QStringLiteral("With --play: start at SECONDS into the mix."),
                             QStringLiteral("SECONDS"), QStringLiteral("0")};
+    QCommandLineOption dryRun{QStringLiteral("dry-run"),
+                              QStringLiteral("Check everything and print what the mix would do; write nothing.")};
+    QCommandLineOption progress{QStringLiteral("progress"),
+                                QStringLiteral("text (default) or json: one JSON object per line on standard "
+                                               "error."),
+                                QStringLiteral("STYLE"), QStringLiteral("text")};
 };
 
 // Tells `parser` what sonarel-mix does and what it takes, for parsing and for --help.
@@ -378,12 +485,15 @@ void defineOptions(QCommandLineParser& parser, const OptionDefinitions& defined)
                        "written (see --ignore-space).\n\n"
                        "--play plays the mix to the default sound output instead (from --from SECONDS on);\n"
                        "Ctrl+C stops it.\n\n"
+                       "-o - writes the WAV file to standard output (a pipe), --csv - reads the list from\n"
+                       "standard input; relative paths are then taken from the current folder.\n\n"
                        "Exit status: 0 mixed, 1 the mix failed, was stopped or did not fit, 2 wrong usage."));
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser.addOptions({defined.help,        defined.version,  defined.output,       defined.csv,      defined.rate,
                        defined.channels,    defined.bits,     defined.floatSamples, defined.format,   defined.bitrate,
                        defined.normalize,   defined.truePeak, defined.dither,       defined.edgeFade, defined.yes,
-                       defined.ignoreSpace, defined.quiet,    defined.probe,        defined.play,     defined.from});
+                       defined.ignoreSpace, defined.quiet,    defined.probe,        defined.play,     defined.from,
+                       defined.dryRun,      defined.progress});
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("Media files to mix."),
                                  QStringLiteral("[FILE[@START[:VOLUME[:SPEED]][,KEY[=VALUE]]...]...]"));
 }
@@ -509,13 +619,13 @@ bool readPlayOptions(const QCommandLineParser& parser, const OptionDefinitions& 
 // A list saved by the window names its output in "#output." lines: they are the starting point,
 // and every option given overrides its own part. The list's format goes with its file only: an
 // -o name's extension chooses its own. A list that cannot be read is reported with its entries.
-void takeListOutput(const QString& csvFile, bool outputGiven, Options& options)
+void takeListOutput(bool outputGiven, Options& options)
 {
     std::vector<MixItem> entries;
     ImportError error;
     ListOutputLines lines;
     OutputSettings listed;
-    if (!readMixListFile(csvFile, entries, error, &lines) || applyListOutputLines(lines, listed) == 0)
+    if (!readListEntries(options, entries, error, &lines) || applyListOutputLines(lines, listed) == 0)
         return;
     if (!outputGiven && !listed.outputFile.isEmpty()) {
         options.outputFile = listed.outputFile;
@@ -532,6 +642,57 @@ void takeListOutput(const QString& csvFile, bool outputGiven, Options& options)
     options.dither = listed.dither;
 }
 
+// --dry-run, --progress, and "-" for standard input (--csv) and output (-o); false after saying
+// what is wrong. A list on standard input is read here, once.
+bool readScriptingOptions(const QCommandLineParser& parser, const OptionDefinitions& defined, Options& options)
+{
+    options.dryRun = parser.isSet(defined.dryRun);
+    const QString style = parser.value(defined.progress);
+    if (style != QStringLiteral("text") && style != QStringLiteral("json")) {
+        printError(QStringLiteral("--progress must be text or json."));
+        return false;
+    }
+    options.jsonProgress = style == QStringLiteral("json");
+    jsonErrors = options.jsonProgress;
+    // Playing is neither checked ahead nor followed in frames: it has its own line.
+    if (options.play && (options.dryRun || options.jsonProgress)) {
+        printError(options.dryRun ? QStringLiteral("--dry-run and --play exclude each other.")
+                                  : QStringLiteral("--progress=json goes with a mix to a file, not with --play."));
+        return false;
+    }
+    options.toStandardOutput = options.outputFile == QLatin1String(kStandardStreamName);
+    if (options.csvFile == QLatin1String(kStandardStreamName)) {
+        std::string text;
+        std::string error;
+        if (!readStandardInput(text, error)) {
+            printError(QString::fromStdString(error) + QLatin1Char('.'));
+            return false;
+        }
+        options.csvText = std::move(text);
+    }
+    return true;
+}
+
+// `-o -`: standard output must be something that takes a file, and a pipe only a format that
+// is written from start to end without going back; false after saying why.
+bool standardOutputCanTake(const Options& options)
+{
+    if (!options.toStandardOutput || options.dryRun)
+        return true;
+    const StandardOutputKind kind = standardOutputKind();
+    if (kind == StandardOutputKind::Terminal) {
+        printError(QStringLiteral("standard output is a terminal: send -o - into a pipe or a file, or give -o FILE."));
+        return false;
+    }
+    if (kind == StandardOutputKind::Stream && options.format == media::core::OutputContainer::Aac) {
+        printError(
+            QStringLiteral("m4a cannot be written to a pipe: an MP4 file is finished by going back to its "
+                           "start. Choose wav, flac, opus, mp3 or ogg, or give -o FILE."));
+        return false;
+    }
+    return true;
+}
+
 // The parsed command line as the options of a mix; false after saying what is wrong.
 bool readOptions(const QCommandLineParser& parser, const OptionDefinitions& defined, Options& options)
 {
@@ -541,10 +702,10 @@ bool readOptions(const QCommandLineParser& parser, const OptionDefinitions& defi
     options.yes = parser.isSet(defined.yes);
     options.ignoreSpace = parser.isSet(defined.ignoreSpace);
     options.quiet = parser.isSet(defined.quiet);
-    if (!readPlayOptions(parser, defined, options))
+    if (!readPlayOptions(parser, defined, options) || !readScriptingOptions(parser, defined, options))
         return false;
     if (!options.csvFile.isEmpty())
-        takeListOutput(options.csvFile, parser.isSet(defined.output), options);
+        takeListOutput(parser.isSet(defined.output), options);
     if (options.outputFile.isEmpty() && !options.play) {
         printError(QStringLiteral("no output file (give -o FILE, or a --csv list that names one)."));
         return false;
@@ -555,7 +716,8 @@ bool readOptions(const QCommandLineParser& parser, const OptionDefinitions& defi
         printError(QStringLiteral("--edge-fade must be a whole number of milliseconds from 0 to 10."));
         return false;
     }
-    return readWaveFormatChoices(parser, defined, options) && readOutputFormatOptions(parser, defined, options);
+    return readWaveFormatChoices(parser, defined, options) && readOutputFormatOptions(parser, defined, options) &&
+           standardOutputCanTake(options);
 }
 
 }  // namespace

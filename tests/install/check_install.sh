@@ -26,6 +26,7 @@ expected=(
     "share/applications/$app_id.desktop" "share/metainfo/$app_id.metainfo.xml"
     "share/icons/hicolor/scalable/apps/$app_id.svg"
     share/man/man1/sonarel.1 share/man/man1/sonarel-mix.1
+    share/bash-completion/completions/sonarel-mix
     share/doc/sonarel/copyright
 )
 for size in 16 22 24 32 48 64 128 256; do
@@ -80,6 +81,12 @@ for page in sonarel sonarel-mix; do
     grep -q "^NAME" <<<"$text" || fail "man -l $page.1 shows no NAME section"
     grep -q "$page" <<<"$text" || fail "man -l $page.1 does not name $page"
 done
+
+# The completion loads in a plain bash and offers the mixer's options.
+completion=$share/bash-completion/completions/sonarel-mix
+output=$(bash -c 'source "$1" && COMP_WORDS=(sonarel-mix --dry) COMP_CWORD=1 && _sonarel_mix && echo "${COMPREPLY[*]}"' \
+    bash "$completion" 2>&1)
+[ "$output" = "--dry-run" ] || fail "the installed completion offers for --dry: $output"
 
 output=$("$prefix/bin/sonarel-mix" --version 2>&1) || fail "installed sonarel-mix --version failed: $output"
 [ "${output%%$'\n'*}" = "sonarel-mix $version" ] || fail "installed sonarel-mix --version says: $output"

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/media/core/MixJob.h"
 
+#include <sys/stat.h>
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <new>
 #include <system_error>
 
@@ -17,6 +19,19 @@ namespace sonarel::media::core {
 namespace {
 constexpr std::int64_t kBlockFrames = 8192;
 constexpr int kMaxWorkers = 16;
+
+// A normalized mix's temporary file lies beside the output; an output that is a pipe or a device
+// has no folder of its own to share, so it goes to the temporary folder instead.
+std::string temporaryFolderFor(const std::string& outputPath)
+{
+    struct stat info {};
+    if (::stat(outputPath.c_str(), &info) == 0 && !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode)) {
+        const char* tmp = std::getenv("TMPDIR");
+        return tmp && *tmp ? std::string(tmp) + "/" : std::string("/tmp/");
+    }
+    const std::size_t slash = outputPath.find_last_of('/');
+    return slash == std::string::npos ? "." : outputPath.substr(0, slash + 1);
+}
 }  // namespace
 
 MixJob::MixJob(std::shared_ptr<EngineContext> context, std::vector<SourceEntry> entries, WaveFormat format,
@@ -45,14 +60,13 @@ Status MixJob::start()
         return kErrWrongState;
     if (encoding_.normalize) {
         temporary_ = std::make_unique<TemporarySamples>();
-        const std::size_t slash = outputPath_.find_last_of('/');
-        if (const Status s = temporary_->open(slash == std::string::npos ? "." : outputPath_.substr(0, slash + 1));
-            failed(s))
+        if (const Status s = temporary_->open(temporaryFolderFor(outputPath_)); failed(s))
             return s;
     }
     std::string detail;
     if (const Status s = MixOutput::open(outputPath_, format_, encoding_, context_->options.rf64Threshold,
-                                         &context_->faults, output_, detail);
+                                         &context_->faults, output_, detail,
+                                         static_cast<std::uint64_t>(std::max<std::int64_t>(totalFrames_, 0)));
         failed(s)) {
         output_.reset();
         return s;

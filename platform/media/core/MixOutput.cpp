@@ -13,9 +13,11 @@ namespace {
 // The WAV file: the float mix converted to the format's samples and written through WavWriter.
 class WavOutput final : public MixOutput {
 public:
-    Status open(const std::string& path, const WaveFormat& format, std::uint64_t rf64Threshold, FaultInjector* faults)
+    Status open(const std::string& path, const WaveFormat& format, std::uint64_t rf64Threshold, FaultInjector* faults,
+                std::uint64_t frames)
     {
         format_ = format;
+        writer_.expectDataBytes(frames * format.blockAlign);
         return writer_.open(path, format, rf64Threshold, faults);
     }
     Status write(const float* samples, std::size_t frames, Clipping& clipping) override
@@ -40,13 +42,13 @@ private:
 
 Status MixOutput::open(const std::string& path, const WaveFormat& format, const OutputEncoding& encoding,
                        std::uint64_t rf64Threshold, FaultInjector* faults, std::unique_ptr<MixOutput>& output,
-                       std::string& detail)
+                       std::string& detail, std::uint64_t frames)
 {
     output.reset();
     detail.clear();
     if (encoding.container == OutputContainer::Wav) {
         auto wav = std::make_unique<WavOutput>();
-        if (const Status s = wav->open(path, format, rf64Threshold, faults); failed(s))
+        if (const Status s = wav->open(path, format, rf64Threshold, faults, frames); failed(s))
             return s;
         output = std::move(wav);
         return kOk;

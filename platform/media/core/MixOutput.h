@@ -24,9 +24,10 @@ public:
     virtual ~MixOutput() = default;
 
     // Creates or truncates the file. `detail` says more than the status when FFmpeg refused.
+    // `frames` is the mix's whole length: a WAV stream (a pipe) announces it in its header.
     static Status open(const std::string& path, const WaveFormat& format, const OutputEncoding& encoding,
                        std::uint64_t rf64Threshold, FaultInjector* faults, std::unique_ptr<MixOutput>& output,
-                       std::string& detail);
+                       std::string& detail, std::uint64_t frames = 0);
 
     // `frames` interleaved frames of the format's channels; what saturated is added to `clipping`.
     virtual Status write(const float* samples, std::size_t frames, Clipping& clipping) = 0;

@@ -79,7 +79,29 @@ Status WavWriter::open(const std::string& path, const WaveFormat& format, std::u
     if (flags >= 0)
         ::fcntl(fd_, F_SETFL, flags & ~O_NONBLOCK);
     buffer_.reserve(kBufferSize);
+    struct stat info {};
+    stream_ = ::fstat(fd_, &info) == 0 && !S_ISREG(info.st_mode) && ::lseek(fd_, 0, SEEK_CUR) < 0;
+    if (stream_)
+        return openStream();
     const auto head = header(false);
+    buffer_.assign(head.begin(), head.end());
+    return kOk;
+}
+
+// The header carries the announced sizes; it must stay plain RIFF, as a ds64 chunk could not be
+// filled in later either.
+Status WavWriter::openStream()
+{
+    const std::uint64_t riffSize = headerSize_ - 8 + expectedDataBytes_ + (expectedDataBytes_ & 1);
+    if (expectedDataBytes_ > rf64Threshold_ || riffSize > 0xFFFFFFFFull) {
+        ::close(fd_);
+        fd_ = -1;
+        return error_ = kErrInvalidArg;
+    }
+    const std::uint64_t written = dataBytes_;
+    dataBytes_ = expectedDataBytes_;
+    const auto head = header(true);
+    dataBytes_ = written;
     buffer_.assign(head.begin(), head.end());
     return kOk;
 }
@@ -133,7 +155,7 @@ Status WavWriter::writeAll(const std::uint8_t* data, std::size_t size, std::int6
     if (done)
         *done = 0;
     while (size > 0) {
-        const ssize_t n = ::pwrite(fd_, data, size, offset);
+        const ssize_t n = stream_ ? ::write(fd_, data, size) : ::pwrite(fd_, data, size, offset);
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -207,6 +229,8 @@ Status WavWriter::finish()
             error_ = s;
         buffer_.clear();
     }
+    if (stream_)
+        return finishStream();
     const auto headerSize = static_cast<std::int64_t>(headerSize_);
     const std::uint64_t onDisk = filePos_ > headerSize ? static_cast<std::uint64_t>(filePos_ - headerSize) : 0;
     if (onDisk < dataBytes_) {
@@ -227,6 +251,23 @@ Status WavWriter::finish()
     rf64_ = std::memcmp(head.data(), "RF64", 4) == 0;
     if (const Status s = writeAll(head.data(), head.size(), 0); failed(s) && succeeded(error_))
         error_ = s;
+    if (::close(fd_) != 0 && succeeded(error_))
+        error_ = statusFromErrno(errno, true);
+    fd_ = -1;
+    return error_;
+}
+
+// A stream's header cannot change: a complete mix gets its pad byte; one that ended early stays
+// shorter than its header says, which readers of a pipe take as its end.
+Status WavWriter::finishStream()
+{
+    if (succeeded(error_) && (dataBytes_ & 1) && dataBytes_ == expectedDataBytes_)
+        buffer_.push_back(0);
+    if (!buffer_.empty()) {
+        if (const Status s = writeBuffer(); failed(s) && succeeded(error_))
+            error_ = s;
+        buffer_.clear();
+    }
     if (::close(fd_) != 0 && succeeded(error_))
         error_ = statusFromErrno(errno, true);
     fd_ = -1;

@@ -4,6 +4,10 @@
 // writes the real sizes, switching the header to RF64 (the JUNK chunk becomes ds64) when the data
 // passes the threshold. Formats beyond 8/16-bit PCM (24 bits, float) get the extensible format
 // chunk. The first failed write is kept and returned by every later call.
+//
+// A pipe, socket or terminal cannot be rewound, so there the header is written once, up front,
+// with the sizes the caller announces (expectDataBytes); the data then follows in order. Such a
+// stream is plain RIFF: a length past its 4 GiB limit is refused at open.
 #pragma once
 
 #include <cstdint>
@@ -34,6 +38,9 @@ public:
     WavWriter(const WavWriter&) = delete;
     WavWriter& operator=(const WavWriter&) = delete;
 
+    // The data length a stream will carry; call before open(). Files ignore it.
+    void expectDataBytes(std::uint64_t bytes) { expectedDataBytes_ = bytes; }
+
     // Creates or truncates `path`. `faults` (may be null) is asked "Run.WriteOutput" per write.
     Status open(const std::string& path, const WaveFormat& format, std::uint64_t rf64Threshold, FaultInjector* faults);
     Status write(const std::uint8_t* data, std::size_t size);
@@ -43,9 +50,12 @@ public:
     std::uint64_t dataBytes() const { return dataBytes_; }
     Status error() const { return error_; }
     bool isRf64() const { return rf64_; }
+    bool isStream() const { return stream_; }
 
 private:
     Status flush();
+    Status openStream();
+    Status finishStream();
     Status writeBuffer();  // the buffer at filePos_
     // `done`, when given, is how many bytes reached the file, also when it fails part-way.
     Status writeAll(const std::uint8_t* data, std::size_t size, std::int64_t offset, std::size_t* done = nullptr);
@@ -61,6 +71,8 @@ private:
     std::int64_t filePos_ = 0;
     Status error_ = kOk;
     bool rf64_ = false;
+    bool stream_ = false;  // written in order, never rewound
+    std::uint64_t expectedDataBytes_ = 0;
 };
 
 }  // namespace sonarel::media::core
