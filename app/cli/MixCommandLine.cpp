@@ -17,6 +17,7 @@
 #include "app/cli/ConsoleProgress.h"
 #include "app/cli/PlayCommand.h"
 #include "model/MixListFile.h"
+#include "platform/MessageText.h"
 #include "render/MediaProbe.h"
 #include "render/MixRunControl.h"
 
@@ -42,7 +43,7 @@ void installInterruptHandler()
 
 void printError(const QString& text)
 {
-    std::fprintf(stderr, "sonarel-mix: %s\n", text.toLocal8Bit().constData());
+    std::fprintf(stderr, "sonarel-mix: %s\n", safeMessageText(text).toLocal8Bit().constData());
 }
 
 // The run control's view on the console. The mix loop follows the mix itself and draws its own
@@ -111,9 +112,9 @@ int probeFiles(const QStringList& files)
         // A length that could not be measured is said in words: "-0.000" reads like a length.
         if (duration > 0)
             std::printf("%.3f\t%s\n", static_cast<double>(duration) / static_cast<double>(kReferenceUnitsPerSecond),
-                        file.toLocal8Bit().constData());
+                        escapeControlCharacters(file).toLocal8Bit().constData());
         else
-            std::printf("unreadable\t%s\n", file.toLocal8Bit().constData());
+            std::printf("unreadable\t%s\n", escapeControlCharacters(file).toLocal8Bit().constData());
         if (duration <= 0)
             status = kExitMixFailed;
     }
@@ -126,7 +127,7 @@ bool readEntries(const Options& options, std::vector<MixItem>& entries)
         std::string error;
         auto entry = parseEntryArgument(argument.toStdString(), error);
         if (!entry) {
-            printError(QStringLiteral("%1: %2").arg(argument, QString::fromStdString(error)));
+            printError(QStringLiteral("%1: %2").arg(nameInMessage(argument), QString::fromStdString(error)));
             return false;
         }
         entry->filePath = QFileInfo(entry->filePathText()).absoluteFilePath().toStdString();
@@ -137,9 +138,9 @@ bool readEntries(const Options& options, std::vector<MixItem>& entries)
         ImportError error;
         if (!readMixListFile(options.csvFile, fromCsv, error)) {
             const QString why = QString::fromStdString(error.message);
-            printError(error.line > 0
-                           ? QStringLiteral("%1, line %2: %3").arg(options.csvFile, QString::number(error.line), why)
-                           : QStringLiteral("cannot read %1: %2").arg(options.csvFile, why));
+            printError(error.line > 0 ? QStringLiteral("%1, line %2: %3")
+                                            .arg(nameInMessage(options.csvFile), QString::number(error.line), why)
+                                      : QStringLiteral("cannot read %1: %2").arg(nameInMessage(options.csvFile), why));
             return false;
         }
         entries.insert(entries.end(), fromCsv.begin(), fromCsv.end());
@@ -163,16 +164,18 @@ ExitStatus fillStore(media::MediaLibrary& library, const std::vector<MixItem>& e
             return kExitUsage;
         }
         if (result == AppendResult::PathTooLong) {
-            printError(QStringLiteral("the path is too long: %1").arg(path));
+            printError(QStringLiteral("the path is too long: %1").arg(nameInMessage(path)));
             return kExitUsage;
         }
         const MixItem& added = store.at(store.audioCount() - 1);
         if (added.duration <= 0 && QFileInfo(path).isFile())
-            printError(QStringLiteral("warning: no sound could be read from %1; it stays silent.").arg(path));
+            printError(QStringLiteral("warning: %1 is not a media file that can be played; it stays silent.")
+                           .arg(nameInMessage(path)));
         std::string problem;
         if (!checkInPointWithinFile(added, problem)) {
             printError(QStringLiteral("entry %1 (%2): %3.")
-                           .arg(QString::number(store.audioCount()), path, QString::fromStdString(problem)));
+                           .arg(QString::number(store.audioCount()), nameInMessage(path),
+                                QString::fromStdString(problem)));
             return kExitUsage;
         }
     }
@@ -231,10 +234,10 @@ int reportOutcome(MixOutcome outcome, const QString& outputFile, bool quiet)
     switch (outcome) {
     case MixOutcome::Completed:
         if (!quiet)
-            std::fprintf(stderr, "%s\n", doneText(outputFile).toLocal8Bit().constData());
+            std::fprintf(stderr, "%s\n", doneText(nameInMessage(outputFile)).toLocal8Bit().constData());
         return kExitSuccess;
     case MixOutcome::Stopped:
-        printError(QStringLiteral("stopped; %1 holds what was mixed so far.").arg(outputFile));
+        printError(QStringLiteral("stopped; %1 holds what was mixed so far.").arg(nameInMessage(outputFile)));
         return kExitMixFailed;
     case MixOutcome::Failed: break;
     }
@@ -247,7 +250,7 @@ int mixStore(const Options& options, media::MediaLibrary& library, const MixItem
 {
     const OutputSettings settings = outputSettingsOf(options);
     ConsoleProgress progress(ConsoleProgress::styleFor(stderr, options.quiet), stderr);
-    ConsoleDesktop desktop(options.yes, options.quiet);
+    ConsoleDesktop desktop(options.yes);
     desktop.setBeforeMessage([&progress] { progress.breakLine(); });
     ConsoleMixView view;
     MixRunControl control(library, desktop, view);
