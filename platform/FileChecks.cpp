@@ -40,7 +40,9 @@ bool fileCanBeRead(const QString& path)
 bool nameIsTaken(const QString& path)
 {
     struct stat info {};
-    return !path.isEmpty() && ::lstat(nativePath(path).constData(), &info) == 0 && !S_ISDIR(info.st_mode);
+    // A device or a pipe is written to, never deleted and replaced: it is not a file to ask about.
+    return !path.isEmpty() && ::lstat(nativePath(path).constData(), &info) == 0 &&
+           (S_ISREG(info.st_mode) || S_ISLNK(info.st_mode));
 }
 
 namespace {

@@ -13,8 +13,8 @@ namespace sonarel {
 // blocks (a FIFO is refused without being opened).
 bool fileCanBeRead(const QString& path);
 
-// True when something that is not a folder has the name `path`, whether or not this user may read
-// it, and also when it is a link that leads nowhere.
+// True when a regular file or a link has the name `path`, whether or not this user may read it,
+// and also when the link leads nowhere.
 bool nameIsTaken(const QString& path);
 
 // Why no file can be written at `path`, in words that follow its name ("is on a read-only file

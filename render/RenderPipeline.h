@@ -33,7 +33,7 @@ struct RenderJob {
     void reset() { *this = RenderJob{}; }
 };
 
-// True when something other than a folder has the output's name, readable or not.
+// True when a file or a link has the output's name, readable or not (see nameIsTaken).
 bool outputFileExists(const QString& path);
 
 // Fills the converter's wave format from the chosen PCM format, keeping the format tag (but for
