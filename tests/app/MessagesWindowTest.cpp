@@ -216,7 +216,8 @@ private Q_SLOTS:
         QTest::mouseClick(&link, Qt::LeftButton, {}, QPoint(10, 10));
         QCOMPARE(mail.openedDocuments, std::vector<QString>{QStringLiteral("mailto:support@quillmoor.com")});
         // Only a bare mail address: an address of a web page with a user in it stays one.
-        QCOMPARE(linkTarget(QStringLiteral("https://user@quillmoor.com/")), QStringLiteral("https://user@quillmoor.com/"));
+        QCOMPARE(linkTarget(QStringLiteral("https://user@quillmoor.com/")),
+                 QStringLiteral("https://user@quillmoor.com/"));
     }
 
     void aMessageBoxNeverGrowsPastTheScreen()
