@@ -49,7 +49,7 @@ QString silencedText(const std::vector<std::string>& files)
     for (const std::string& file : files)
         lines << QStringLiteral("%1 contains samples that are not numbers; they were silenced.")
                      .arg(nameInMessage(QString::fromStdString(file)));
-    return lines.join(QLatin1Char('\n'));
+    return listInMessage(lines);
 }
 
 namespace {
