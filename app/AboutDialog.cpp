@@ -8,6 +8,7 @@
 #include "app/ProductInfo.h"
 #include "controls/DialogUnits.h"
 #include "controls/HyperLinkStatic.h"
+#include "platform/BrowserCommand.h"
 #include "res/ResourceIds.h"
 
 namespace sonarel {
@@ -46,18 +47,20 @@ AboutDialog::AboutDialog(Desktop& desktop, QWidget* parent) : QDialog(parent)
     addText(this, QString::fromUtf8(kNoticeText), units.toPixels(58, 25, 147, 8))
         ->setObjectName(QStringLiteral("notice"));
 
-    auto makeLink = [&](int id, const char* text, const QRect& place, const char* address) {
+    auto makeLink = [&](int id, const char* text, const QRect& place, const QString& address) {
         auto* link = new HyperLinkStatic(desktop, QString::fromUtf8(text), this);
         link->setObjectName(QString::number(id));
         link->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         link->setGeometry(place);
         link->attach();
-        link->setLinkAddress(QString::fromUtf8(address));
+        link->setLinkAddress(address);
         link->setUnderline(HyperLinkStatic::UnderlineAlways);
         return link;
     };
-    webSite_ = makeLink(kIdWebSiteLink, kMakerAddress, units.toPixels(58, 42, 126, 8), kMakerAddress);
-    contact_ = makeLink(kIdContactLink, "Support Email: Click here", units.toPixels(58, 57, 147, 8), kContactAddress);
+    webSite_ = makeLink(kIdWebSiteLink, kMakerAddress, units.toPixels(58, 42, 126, 8),
+                        QString::fromUtf8(kMakerAddress));
+    contact_ = makeLink(kIdContactLink, "Support Email: Click here", units.toPixels(58, 57, 147, 8),
+                        linkTarget(QString::fromUtf8(kContactAddress)));
 
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
     ok->setObjectName(QString::number(kIdOk));

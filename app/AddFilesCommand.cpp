@@ -6,6 +6,7 @@
 #include <span>
 
 #include "platform/FileChecks.h"
+#include "platform/MessageText.h"
 #include "platform/PathHelpers.h"
 #include "render/MediaProbe.h"
 #include "settings/OutputSettings.h"
@@ -114,7 +115,7 @@ QString refusedFilesMessage(const AddFilesResult& result)
 {
     if (result.refused.isEmpty())
         return {};
-    return QStringLiteral("These files could not be added to the list:\n") + result.refused.join(QLatin1Char('\n'));
+    return QStringLiteral("These files could not be added to the list:\n") + listInMessage(result.refused);
 }
 
 void rememberLastFolder(const MixItemStore& store, ProfileStore& profile)

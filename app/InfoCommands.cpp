@@ -7,6 +7,7 @@
 
 #include "app/AboutDialog.h"
 #include "app/ProductInfo.h"
+#include "platform/BrowserCommand.h"
 #include "platform/Desktop.h"
 
 namespace sonarel {
@@ -55,7 +56,7 @@ void homepageCommand(Desktop& desktop)
 {
     const QString address = QString::fromUtf8(kHomepageAddress);
     if (!desktop.openWithDefaultHandler(address))
-        desktop.showAppMessage(QStringLiteral("No web browser could open %1").arg(address));
+        desktop.showAppMessage(cannotOpenText(address));
 }
 
 }  // namespace sonarel

@@ -253,6 +253,7 @@ bool ListFileCommands::loadEntries(const std::vector<MixItem>& entries, const QS
     }
     progress.setValue(total);
     history_.noteOpened(store_, path);
+    Q_EMIT listOpened();
     view_.refresh(store_);
     return true;
 }

@@ -78,6 +78,10 @@ public:
     // list was never saved and is empty.
     bool hasUnsavedWork() const;
 
+Q_SIGNALS:
+    // A list file was opened into the store; the rows follow at once (MixListView::listChanged).
+    void listOpened();
+
 private:
     void noteListChanged();
     void updateTitle();

@@ -462,6 +462,7 @@ void MainDialog::arrangementCommand()
                                              PeakCache::defaultFolder(), this);
         arrangement_->followPlayback(*playback_);
         connect(arrangement_, &ArrangementWindow::entryActivated, this, &MainDialog::editEntry);
+        connect(listFile_, &ListFileCommands::listOpened, arrangement_, &ArrangementWindow::listOpened);
         // A drag in the timeline is an edit like the dialog's: the row shows it and Undo takes it back.
         connect(arrangement_, &ArrangementWindow::entryEdited, this,
                 [this](int index, const EntryProperties& properties) {

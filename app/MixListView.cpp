@@ -13,6 +13,7 @@
 #include <set>
 
 #include "model/MixListRows.h"
+#include "platform/MessageText.h"
 
 namespace sonarel {
 
@@ -27,6 +28,25 @@ void markIfMissing(QTableWidgetItem& cell, const QString& path)
     }
     cell.setText(QStringLiteral("%1 (missing)").arg(cell.text()));
     cell.setToolTip(QStringLiteral("Missing: %1").arg(path));
+    QFont font = cell.font();
+    font.setItalic(true);
+    cell.setFont(font);
+}
+
+// A file whose length could not be measured keeps the described duration text (-0.000 or 0.000),
+// which reads like a length; the cell is marked so that it is not taken for one.
+void markIfUnreadable(QTableWidgetItem& cell, const MixItem& item)
+{
+    if (item.duration > 0 || !QFileInfo::exists(item.filePathText()))
+        return;
+    const QString why = QStringLiteral(
+                            "Unreadable: %1 is not a media file that can be played; it stays silent in "
+                            "the mix.")
+                            .arg(nameInMessage(QString::fromStdString(displayName(item.filePath))));
+    cell.setToolTip(why);
+    cell.setData(Qt::AccessibleTextRole, QStringLiteral("unreadable"));
+    cell.setData(Qt::AccessibleDescriptionRole, why);
+    cell.setForeground(QColor(0xb0, 0x20, 0x20));
     QFont font = cell.font();
     font.setItalic(true);
     cell.setFont(font);
@@ -130,6 +150,8 @@ void MixListView::fillRow(const MixItem& item, int row)
         cell->setTextAlignment(Qt::AlignCenter);
         if (c == 0)
             markIfMissing(*cell, item.filePathText());
+        if (c == 1)
+            markIfUnreadable(*cell, item);
         if (item.muted)
             markIfMuted(*cell, palette().color(QPalette::Disabled, QPalette::Text), c == 0);
         setItem(row, c, cell);

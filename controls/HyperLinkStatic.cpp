@@ -170,7 +170,11 @@ int HyperLinkStatic::openLink(const QString& address)
 
 void HyperLinkStatic::reportLinkError(int code)
 {
-    desktop_.showAppMessage(QStringLiteral("Unable to open hyperlink:\n\n") + linkErrorText(code));
+    QString text = QStringLiteral("Unable to open hyperlink:\n\n") + linkErrorText(code);
+    // The reason above is the shell's; the line below says it as Help and Homepage do.
+    if (!linkAddress_.isEmpty())
+        text += QStringLiteral("\n\n") + cannotOpenText(linkAddress_);
+    desktop_.showAppMessage(text);
 }
 
 QString HyperLinkStatic::linkErrorText(int code)

@@ -176,4 +176,21 @@ int programStartFailureCode(const QString& program)
     return kBadFormat;
 }
 
+QString linkTarget(const QString& address)
+{
+    const QString trimmed = address.trimmed();
+    const qsizetype at = trimmed.indexOf(QLatin1Char('@'));
+    const bool mail = at > 0 && at == trimmed.lastIndexOf(QLatin1Char('@')) && at < trimmed.size() - 1 &&
+                      !trimmed.contains(QLatin1Char(':')) && !trimmed.contains(QLatin1Char('/')) &&
+                      !trimmed.contains(QLatin1Char(' '));
+    return mail ? QStringLiteral("mailto:") + trimmed : address;
+}
+
+QString cannotOpenText(const QString& address)
+{
+    if (address.startsWith(QStringLiteral("mailto:"), Qt::CaseInsensitive))
+        return QStringLiteral("No mail program could open %1").arg(address);
+    return QStringLiteral("No web browser could open %1").arg(address);
+}
+
 }  // namespace sonarel

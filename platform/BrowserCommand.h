@@ -31,6 +31,14 @@ QStringList splitExecLine(const QString& commandLine);
 // no program (the address itself is never run as one).
 QStringList browserLaunchArguments(const QString& commandLine, const QString& address);
 
+// The address a link opens: a mail address ("name@example.org", no scheme) becomes a mailto:
+// address; any other stays as it is.
+QString linkTarget(const QString& address);
+
+// What the window says when no program could open `address`: the same words for the manual, the
+// home page and the About links ("No web browser could open ..."; for mailto: "No mail program").
+QString cannotOpenText(const QString& address);
+
 // Why `program` could not be started, as the shell's codes name it: 2 the file was not found,
 // 3 its folder does not exist, 5 it may not be run, 11 it is there but is not a program that can
 // be started. A bare name is looked up on the PATH.

@@ -30,6 +30,17 @@ struct FileDialogRequest {
     bool confirmOverwrite = true;  // save dialogs: ask before an existing file is chosen
 };
 
+// A failed step of setting up a mix. The window shows the step's fixed text (which names the
+// internal call) and, for some steps, a second box with the platform's text for the code; where a
+// step name means nothing to the reader (the command line), the cause comes first.
+struct StepFailure {
+    QString stepText;  // the fixed text, e.g. "can not pControl->Run()!!!"
+    QString caption;   // empty: the application box
+    MessageIcon icon = MessageIcon::Exclamation;
+    QString platformText;  // the second box; empty when the step shows none
+    QString cause;         // the file concerned and what went wrong, in plain words
+};
+
 class Desktop {
 public:
     virtual ~Desktop() = default;
@@ -38,6 +49,16 @@ public:
     virtual void showAppMessage(const QString& text) = 0;
     // A box with an explicit caption and an OK button.
     virtual void showMessage(const QString& text, const QString& caption, MessageIcon icon = MessageIcon::None) = 0;
+    // The window's boxes for a failed step: its text, then the platform's text when there is one.
+    virtual void showStepFailure(const StepFailure& failure)
+    {
+        if (failure.caption.isEmpty())
+            showAppMessage(failure.stepText);
+        else
+            showMessage(failure.stepText, failure.caption, failure.icon);
+        if (!failure.platformText.isEmpty())
+            showAppMessage(failure.platformText);
+    }
     // A Yes/No question; true only for Yes.
     virtual bool askYesNo(const QString& text, const QString& caption, MessageIcon icon = MessageIcon::Exclamation) = 0;
     // Asks whether to save unsaved changes before they would be lost: Save, Discard or Cancel.

@@ -13,6 +13,20 @@ namespace sonarel {
 // blocks (a FIFO is refused without being opened).
 bool fileCanBeRead(const QString& path);
 
+// True when a regular file or a link has the name `path`, whether or not this user may read it,
+// and also when the link leads nowhere.
+bool nameIsTaken(const QString& path);
+
+// Why no file can be written at `path`, in words that follow its name ("is on a read-only file
+// system"), together with the folder or name concerned; an empty cause when the folder exists and
+// may be written, or does not exist yet but can be made.
+struct WriteProblem {
+    QString where;  // the folder (or the name in the way) the cause is about
+    QString cause;
+    bool none() const { return cause.isEmpty(); }
+};
+WriteProblem problemWritingFile(const QString& path);
+
 // The identity of the file a path leads to, following links; none when it does not exist.
 struct FileIdentity {
     std::uint64_t device = 0;

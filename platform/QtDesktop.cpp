@@ -3,6 +3,7 @@
 
 #include "platform/BrowserCommand.h"
 #include "platform/FileChecks.h"
+#include "platform/MessageText.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -12,8 +13,10 @@
 #include <QMessageBox>
 #include <QMimeDatabase>
 #include <QProcess>
+#include <QScreen>
 #include <QStandardPaths>
 #include <QUrl>
+#include <algorithm>
 
 namespace sonarel {
 
@@ -53,6 +56,27 @@ QString locateDesktopFile(const QString& id)
     return path;
 }
 
+// Puts `text` into `box` as plain text with its control characters escaped, and no taller than the
+// screen: lines beyond what fits are left to the box's details, which scroll.
+void setBoxText(QMessageBox& box, const QString& text)
+{
+    const QString safe = safeMessageText(text);
+    box.setTextFormat(Qt::PlainText);
+    const QScreen* screen = box.screen() ? box.screen() : QGuiApplication::primaryScreen();
+    const int lineHeight = std::max(1, QFontMetrics(box.font()).lineSpacing());
+    const int screenLines = screen ? screen->availableGeometry().height() / lineHeight : 40;
+    // Room for the title, the buttons and the details button.
+    const int most = std::max(8, screenLines - 14);
+    const QStringList lines = safe.split(QLatin1Char('\n'));
+    if (lines.size() <= most) {
+        box.setText(safe);
+        return;
+    }
+    box.setText(QStringList(lines.mid(0, most - 1)).join(QLatin1Char('\n')) +
+                QStringLiteral("\n... %1 more lines: see Show Details...").arg(lines.size() - (most - 1)));
+    box.setDetailedText(safe);
+}
+
 }  // namespace
 
 QWidget* QtDesktop::boxOwner() const
@@ -69,13 +93,15 @@ void QtDesktop::showAppMessage(const QString& text)
 
 void QtDesktop::showMessage(const QString& text, const QString& caption, MessageIcon icon)
 {
-    QMessageBox box(toQtIcon(icon), caption, text, QMessageBox::Ok, boxOwner());
+    QMessageBox box(toQtIcon(icon), caption, QString(), QMessageBox::Ok, boxOwner());
+    setBoxText(box, text);
     box.exec();
 }
 
 bool QtDesktop::askYesNo(const QString& text, const QString& caption, MessageIcon icon)
 {
-    QMessageBox box(toQtIcon(icon), caption, text, QMessageBox::Yes | QMessageBox::No, boxOwner());
+    QMessageBox box(toQtIcon(icon), caption, QString(), QMessageBox::Yes | QMessageBox::No, boxOwner());
+    setBoxText(box, text);
     box.setDefaultButton(QMessageBox::No);
     return box.exec() == QMessageBox::Yes;
 }
@@ -106,8 +132,9 @@ std::unique_ptr<QFileDialog> makeFileDialog(QWidget* owner, const FileDialogRequ
 
 SaveChoice QtDesktop::askSaveChanges(const QString& text, const QString& caption)
 {
-    QMessageBox box(QMessageBox::Warning, caption, text, QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel,
-                    owner_);
+    QMessageBox box(QMessageBox::Warning, caption, QString(),
+                    QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, owner_);
+    setBoxText(box, text);
     box.setDefaultButton(QMessageBox::Save);
     box.setEscapeButton(QMessageBox::Cancel);
     switch (box.exec()) {

@@ -10,6 +10,7 @@
 #include "platform/FileChecks.h"
 #include "platform/media/core/Placement.h"
 #include "render/EngineEntry.h"
+#include "platform/MessageText.h"
 #include "render/OutputSpace.h"
 #include "render/TimelineBuilder.h"
 
@@ -49,8 +50,8 @@ QString silencedText(const std::vector<std::string>& files)
     QStringList lines;
     for (const std::string& file : files)
         lines << QStringLiteral("%1 contains samples that are not numbers; they were silenced.")
-                     .arg(QString::fromStdString(file));
-    return lines.join(QLatin1Char('\n'));
+                     .arg(nameInMessage(QString::fromStdString(file)));
+    return listInMessage(lines);
 }
 
 namespace {
@@ -206,16 +207,27 @@ bool MixRunControl::checkBeforeMix(const MixItemStore& store, const OutputSettin
     if (outputIsAnInput(store, outputFile)) {
         desktop_.showAppMessage(QStringLiteral("The output file %1 is also one of the files to mix. "
                                                "Please choose another output file.")
-                                    .arg(outputFile));
+                                    .arg(nameInMessage(outputFile)));
         return false;
+    }
+    // Before any file is read or question asked: a folder that cannot take the file is named with
+    // its cause here, not later as the engine step that failed on it.
+    if (!standardOutput_) {
+        if (const WriteProblem problem = problemWritingFile(outputFile); !problem.none()) {
+            desktop_.showAppMessage(QStringLiteral("The output file %1 cannot be written: %2 %3. Nothing was mixed; "
+                                                   "please choose another output file.")
+                                        .arg(nameInMessage(outputFile), nameInMessage(problem.where), problem.cause));
+            return false;
+        }
     }
     TimelineBuilder builder(library_, desktop_);
     builder.setCutRamp(cutRampOf(settings));
     if (!builder.checkSources(store, usable, static_cast<int>(choice.format.samplesPerSec)))
         return false;
     replacing = !standardOutput_ && outputFileExists(outputFile);
-    if (replacing && !desktop_.askYesNo(QStringLiteral("%1 exists. Do you want to replace it?").arg(outputFile),
-                                        QStringLiteral("Warning"), MessageIcon::Exclamation))
+    if (replacing &&
+        !desktop_.askYesNo(QStringLiteral("%1 exists. Do you want to replace it?").arg(nameInMessage(outputFile)),
+                           QStringLiteral("Warning"), MessageIcon::Exclamation))
         return false;
     // Before the old output is deleted: a mix that is not made must not cost the file it replaces.
     return roomForOutput(store, usable, choice, outputFile, replacing);
@@ -237,7 +249,7 @@ void MixRunControl::start(const MixItemStore& store, const OutputSettings& setti
     if (!ensureParentFolder(outputFile)) {
         desktop_.showAppMessage(QStringLiteral("The folder of the output file %1 does not exist and could not be "
                                                "created. Please choose another output file.")
-                                    .arg(outputFile));
+                                    .arg(nameInMessage(outputFile)));
         return;
     }
     TimelineBuilder builder(library_, desktop_);
@@ -286,7 +298,7 @@ void MixRunControl::onGraphNotice()
                                   .arg(QString::fromStdString(media::errorText(seen.status)));
             if (!seen.detail.empty())
                 message += QLatin1Char('\n') + QString::fromStdString(seen.detail);
-            message += QStringLiteral("\n\nWhat was mixed so far is kept in %1.").arg(outputFile_);
+            message += QStringLiteral("\n\nWhat was mixed so far is kept in %1.").arg(nameInMessage(outputFile_));
             desktop_.showAppMessage(message);
         }
     }

@@ -3,6 +3,7 @@
 
 #include "platform/Desktop.h"
 #include "platform/FileChecks.h"
+#include "platform/MessageText.h"
 
 namespace sonarel {
 
@@ -11,6 +12,12 @@ QString text(const char* message)
 {
     return QString::fromUtf8(message);
 }
+
+// What a failed step means for the output, %1 the output and %2 the cause.
+constexpr const char* kNotStarted = "The mix into %1 could not be started: %2";
+constexpr const char* kFormatNotSet =
+    "The chosen format could not be set for %1, so it is written in the "
+    "converter's own: %2";
 }  // namespace
 
 struct RenderPipeline::Assembly {
@@ -24,7 +31,8 @@ struct RenderPipeline::Assembly {
 
 bool outputFileExists(const QString& path)
 {
-    return fileCanBeRead(path);
+    // A file this user may not read is still replaced by the mix, so it is asked about too.
+    return nameIsTaken(path);
 }
 
 void applyPcmFormat(media::WaveFormat& format, const PcmFormat& pcm)
@@ -40,10 +48,26 @@ void applyPcmFormat(media::WaveFormat& format, const PcmFormat& pcm)
 
 RenderPipeline::RenderPipeline(media::MediaLibrary& library, Desktop& desktop) : library_(library), desktop_(desktop) {}
 
-void RenderPipeline::showWithErrorText(const QString& message, media::Status status)
+void RenderPipeline::failedStep(const char* stepText, media::Status status, bool withPlatformText,
+                                const QString& caption, const char* outcome)
 {
-    desktop_.showAppMessage(message);
-    desktop_.showAppMessage(QString::fromStdString(media::errorText(status)));
+    failedStep(text(stepText), status, withPlatformText, caption, outcome);
+}
+
+void RenderPipeline::failedStep(const QString& stepText, media::Status status, bool withPlatformText,
+                                const QString& caption, const char* outcome)
+{
+    const QString platformText = QString::fromStdString(media::errorText(status));
+    // A status of plain failure says nothing a reader could act on; the step at least is named.
+    const QString why = status == media::kErrFail ? QStringLiteral("the media engine failed while setting up the mix.")
+                                                  : platformText;
+    StepFailure failure;
+    failure.stepText = stepText;
+    failure.caption = caption;
+    failure.icon = caption.isEmpty() ? MessageIcon::Exclamation : MessageIcon::Error;
+    failure.platformText = withPlatformText ? platformText : QString();
+    failure.cause = text(outcome ? outcome : kNotStarted).arg(nameInMessage(outputFile_), why);
+    desktop_.showStepFailure(failure);
 }
 
 bool RenderPipeline::renderToFile(const std::shared_ptr<media::Timeline>& timeline, const QString& outputFile,
@@ -51,6 +75,7 @@ bool RenderPipeline::renderToFile(const std::shared_ptr<media::Timeline>& timeli
                                   const media::core::OutputEncoding& encoding)
 {
     job.reset();
+    outputFile_ = outputFile;
     std::shared_ptr<media::RenderEngine> engine;
     if (!startEngine(timeline, engine))
         return false;
@@ -67,18 +92,18 @@ bool RenderPipeline::renderToFile(const std::shared_ptr<media::Timeline>& timeli
 bool RenderPipeline::startEngine(const std::shared_ptr<media::Timeline>& timeline,
                                  std::shared_ptr<media::RenderEngine>& engine)
 {
-    if (media::failed(library_.createRenderEngine(engine))) {
-        desktop_.showMessage(text("Could not create pRenderEngine"), text("Error"), MessageIcon::Error);
+    if (const media::Status status = library_.createRenderEngine(engine); media::failed(status)) {
+        failedStep("Could not create pRenderEngine", status, false, text("Error"));
         return false;
     }
-    if (media::failed(engine->setTimelineObject(timeline))) {
-        desktop_.showAppMessage(text("Could not SetTimelineObject"));
+    if (const media::Status status = engine->setTimelineObject(timeline); media::failed(status)) {
+        failedStep("Could not SetTimelineObject", status);
         return false;
     }
     // Not examined: the reconnection level only matters for sources that change while playing.
     static_cast<void>(engine->setDynamicReconnectLevel(1));
-    if (media::failed(engine->connectFrontEnd())) {
-        desktop_.showAppMessage(text("Could not ConnectFrontEnd"));
+    if (const media::Status status = engine->connectFrontEnd(); media::failed(status)) {
+        failedStep("Could not ConnectFrontEnd", status);
         return false;
     }
     return true;
@@ -115,8 +140,8 @@ bool RenderPipeline::assembleAndRun(media::RenderEngine& engine, const QString& 
 
 bool RenderPipeline::takeEngineGraph(media::RenderEngine& engine, Assembly& a)
 {
-    if (media::failed(library_.createGraphBuilder(a.builder))) {
-        desktop_.showAppMessage(text("Could not create ICaptureGraphBuilder2"));
+    if (const media::Status status = library_.createGraphBuilder(a.builder); media::failed(status)) {
+        failedStep("Could not create ICaptureGraphBuilder2", status);
         return false;
     }
     // Silent (see the header): the engine was given the timeline and has just built the graph.
@@ -125,11 +150,11 @@ bool RenderPipeline::takeEngineGraph(media::RenderEngine& engine, Assembly& a)
     int groups = 0;
     static_cast<void>(a.timeline->getGroupCount(groups));  // a failure leaves 0, which is refused below
     if (groups == 0) {
-        desktop_.showAppMessage(text("Could not GetGroupCount( &Groups )"));
+        failedStep("Could not GetGroupCount( &Groups )", media::kErrFail);
         return false;
     }
-    if (media::failed(a.builder->setFiltergraph(a.graph))) {
-        desktop_.showAppMessage(text("Error pBuilder->SetFiltergraph( pGraph )"));
+    if (const media::Status status = a.builder->setFiltergraph(a.graph); media::failed(status)) {
+        failedStep("Error pBuilder->SetFiltergraph( pGraph )", status);
         return false;
     }
     return true;
@@ -137,19 +162,19 @@ bool RenderPipeline::takeEngineGraph(media::RenderEngine& engine, Assembly& a)
 
 bool RenderPipeline::addMultiplexer(Assembly& a, const media::core::OutputEncoding& encoding)
 {
-    if (media::failed(library_.createWavMux(a.mux))) {
-        desktop_.showMessage(text("The program does not detect its file writer. Please install the program again!"),
-                             text("Error"), MessageIcon::Error);
+    if (const media::Status status = library_.createWavMux(a.mux); media::failed(status)) {
+        failedStep("The program does not detect its file writer. Please install the program again!", status, false,
+                   text("Error"));
         return false;
     }
-    if (media::failed(a.graph->addFilter(a.mux, "Wave Mux"))) {
-        desktop_.showAppMessage(text("pGraph->AddFilter( pMux, Wave Mux )"));
+    if (const media::Status status = a.graph->addFilter(a.mux, "Wave Mux"); media::failed(status)) {
+        failedStep("pGraph->AddFilter( pMux, Wave Mux )", status);
         return false;
     }
     if (const media::Status status = a.mux->setEncoding(encoding); media::failed(status)) {
-        showWithErrorText(QStringLiteral("Sonarel cannot write %1 files here.")
-                              .arg(QLatin1String(media::core::containerInfo(encoding.container).title)),
-                          status);
+        failedStep(QStringLiteral("Sonarel cannot write %1 files here.")
+                       .arg(QLatin1String(media::core::containerInfo(encoding.container).title)),
+                   status, true);
         return false;
     }
     return true;
@@ -157,16 +182,17 @@ bool RenderPipeline::addMultiplexer(Assembly& a, const media::core::OutputEncodi
 
 bool RenderPipeline::addFileWriter(Assembly& a, const QString& outputFile)
 {
-    if (media::failed(library_.createFileWriter(a.writer))) {
-        desktop_.showAppMessage(text("failed to create wav writer!"));
+    if (const media::Status status = library_.createFileWriter(a.writer); media::failed(status)) {
+        failedStep("failed to create wav writer!", status);
         return false;
     }
-    if (media::failed(a.writer->setFileName(outputFile.toStdU16String(), nullptr))) {
-        desktop_.showAppMessage(text("hr = pWriter->SetFileName( Filename, NULL );"));
+    if (const media::Status status = a.writer->setFileName(outputFile.toStdU16String(), nullptr);
+        media::failed(status)) {
+        failedStep("hr = pWriter->SetFileName( Filename, NULL );", status);
         return false;
     }
-    if (media::failed(a.graph->addFilter(a.writer, "Writer"))) {
-        desktop_.showAppMessage(text("hr = pGraph->AddFilter( pWriterBase, Writer );"));
+    if (const media::Status status = a.graph->addFilter(a.writer, "Writer"); media::failed(status)) {
+        failedStep("hr = pGraph->AddFilter( pWriterBase, Writer );", status);
         return false;
     }
     // Not examined: full interleaving is what a single audio stream gets anyway, and the Mix
@@ -178,14 +204,13 @@ bool RenderPipeline::addFileWriter(Assembly& a, const QString& outputFile)
 
 bool RenderPipeline::addConverter(Assembly& a)
 {
-    if (media::failed(library_.createFormatConverter(a.converter))) {
-        desktop_.showMessage(
-            text("The program does not detect its file ACM WRAPPER. Please install the latest DirectX!"), text("Error"),
-            MessageIcon::Error);
+    if (const media::Status status = library_.createFormatConverter(a.converter); media::failed(status)) {
+        failedStep("The program does not detect its file ACM WRAPPER. Please install the latest DirectX!", status,
+                   false, text("Error"));
         return false;
     }
-    if (media::failed(a.graph->addFilter(a.converter, "Wave Format"))) {
-        desktop_.showAppMessage(text("pGraph->AddFilter( pACM, Wave Format)"));
+    if (const media::Status status = a.graph->addFilter(a.converter, "Wave Format"); media::failed(status)) {
+        failedStep("pGraph->AddFilter( pACM, Wave Format)", status);
         return false;
     }
     return true;
@@ -194,13 +219,13 @@ bool RenderPipeline::addConverter(Assembly& a)
 bool RenderPipeline::renderGroupThroughConverter(media::RenderEngine& engine, Assembly& a)
 {
     media::Pin* groupPin = nullptr;
-    if (media::failed(engine.getGroupOutputPin(0, groupPin)) || groupPin == nullptr) {
-        desktop_.showAppMessage(text("Could not GetGroupOutputPin( g, &pPin )"));
+    if (const media::Status status = engine.getGroupOutputPin(0, groupPin); media::failed(status) || !groupPin) {
+        failedStep("Could not GetGroupOutputPin( g, &pPin )", media::failed(status) ? status : media::kErrPointer);
         return false;
     }
     if (const media::Status status = a.builder->renderStream(*groupPin, a.converter.get(), *a.mux);
         media::failed(status)) {
-        showWithErrorText(text("failed pBuilder->RenderStream( NULL, NULL, pPin, NULL, pMux )"), status);
+        failedStep("failed pBuilder->RenderStream( NULL, NULL, pPin, NULL, pMux )", status, true);
         return false;
     }
     return true;
@@ -213,7 +238,7 @@ void RenderPipeline::setOutputFormat(Assembly& a, const PcmFormat& format)
     if (media::failed(a.builder->findInterface(media::LookDirection::UpstreamOnly, media::MajorType::Audio, *a.mux,
                                                config)) ||
         config == nullptr) {
-        desktop_.showAppMessage(text("can not FindInterface"));
+        failedStep("can not FindInterface", media::kErrNoInterface, false, {}, kFormatNotSet);
         return;
     }
     media::MediaType type;
@@ -221,7 +246,7 @@ void RenderPipeline::setOutputFormat(Assembly& a, const PcmFormat& format)
         return;
     applyPcmFormat(type.format, format);
     if (const media::Status status = config->setFormat(type); media::failed(status))
-        showWithErrorText(text("can not pASC->SetFormat(pmt)"), status);
+        failedStep("can not pASC->SetFormat(pmt)", status, true, {}, kFormatNotSet);
 }
 
 bool RenderPipeline::connectMultiplexerToWriter(Assembly& a)
@@ -237,23 +262,23 @@ bool RenderPipeline::connectMultiplexerToWriter(Assembly& a)
 
 bool RenderPipeline::startGraph(Assembly& a, std::function<void()> notify, RenderJob& job)
 {
-    if (media::failed(a.graph->queryMediaControl(job.control))) {
-        desktop_.showAppMessage(text("Could not get pControl"));
+    if (const media::Status status = a.graph->queryMediaControl(job.control); media::failed(status)) {
+        failedStep("Could not get pControl", status);
         return false;
     }
-    if (media::failed(a.graph->queryMediaEvents(job.events))) {
-        desktop_.showAppMessage(text("Could not get pEvent"));
+    if (const media::Status status = a.graph->queryMediaEvents(job.events); media::failed(status)) {
+        failedStep("Could not get pEvent", status);
         return false;
     }
-    if (media::failed(job.events->setNotify(std::move(notify)))) {
-        desktop_.showAppMessage(text("can not SetNotifyWindow!!!"));
+    if (const media::Status status = job.events->setNotify(std::move(notify)); media::failed(status)) {
+        failedStep("can not SetNotifyWindow!!!", status);
         return false;
     }
     // Progress is an extra: a graph without seeking still mixes.
     static_cast<void>(a.graph->queryMediaSeeking(job.seeking));
     if (const media::Status status = job.control->run(); media::failed(status)) {
         static_cast<void>(job.events->setNotify({}));  // cancelling a notification always succeeds
-        showWithErrorText(text("can not pControl->Run()!!!"), status);
+        failedStep("can not pControl->Run()!!!", status, true);
         return false;
     }
     return true;

@@ -33,7 +33,7 @@ struct RenderJob {
     void reset() { *this = RenderJob{}; }
 };
 
-// True when the output file exists and can be opened for reading.
+// True when a file or a link has the output's name, readable or not (see nameIsTaken).
 bool outputFileExists(const QString& path);
 
 // Fills the converter's wave format from the chosen PCM format, keeping the format tag (but for
@@ -67,10 +67,17 @@ private:
     void setOutputFormat(Assembly& assembly, const PcmFormat& format);
     bool connectMultiplexerToWriter(Assembly& assembly);
     bool startGraph(Assembly& assembly, std::function<void()> notify, RenderJob& job);
-    void showWithErrorText(const QString& message, media::Status status);
+    // Shows a failed step: its fixed text, and for the command line the output and the cause.
+    // `withPlatformText`: the window shows a second box with the platform's text for `status`.
+    // `outcome`: what it means for the output (default: the mix is not started).
+    void failedStep(const char* stepText, media::Status status, bool withPlatformText = false,
+                    const QString& caption = {}, const char* outcome = nullptr);
+    void failedStep(const QString& stepText, media::Status status, bool withPlatformText = false,
+                    const QString& caption = {}, const char* outcome = nullptr);
 
     media::MediaLibrary& library_;
     Desktop& desktop_;
+    QString outputFile_;  // of the mix being set up
 };
 
 }  // namespace sonarel

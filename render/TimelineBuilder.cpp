@@ -3,6 +3,7 @@
 
 #include "model/MixListRows.h"
 #include "platform/Desktop.h"
+#include "platform/MessageText.h"
 #include "platform/media/core/TimeStretcher.h"
 
 namespace sonarel {
@@ -17,7 +18,7 @@ QString text(const char* message)
 QString entryName(int index, const MixItem& item)
 {
     return QStringLiteral("%1 (%2)").arg(QString::number(index + 1),
-                                         QString::fromStdString(displayName(item.filePath)));
+                                         nameInMessage(QString::fromStdString(displayName(item.filePath))));
 }
 
 double secondsOf(REFERENCE_TIME time)
@@ -29,6 +30,19 @@ double secondsOf(REFERENCE_TIME time)
 
 TimelineBuilder::TimelineBuilder(media::MediaLibrary& library, Desktop& desktop) : library_(library), desktop_(desktop)
 {
+}
+
+void TimelineBuilder::failedStep(const char* stepText, const QString& name)
+{
+    StepFailure failure;
+    failure.stepText = text(stepText);
+    failure.cause = name.isEmpty()
+                        ? QStringLiteral("The mix could not be set up: the media engine failed at an internal step.")
+                        : QStringLiteral(
+                              "Entry %1 could not be set up for the mix: the media engine failed at an "
+                              "internal step.")
+                              .arg(name);
+    desktop_.showStepFailure(failure);
 }
 
 media::Status TimelineBuilder::build(const MixItemStore& store, const std::vector<bool>& usable,
@@ -104,7 +118,7 @@ bool TimelineBuilder::checkEntry(int index, const MixItem& item, int outputRate,
     if (const media::Status status = library_.checkSource(path.toStdU16String(), outputRate, detail);
         media::failed(status)) {
         check.unreadable << QStringLiteral("%1: %2%3")
-                                .arg(path, QString::fromStdString(media::errorText(status)),
+                                .arg(nameInMessage(path), QString::fromStdString(media::errorText(status)),
                                      QString::fromStdString(detail));
         return false;
     }
@@ -119,12 +133,12 @@ bool TimelineBuilder::mixAfterCheck(const SourceCheck& check, int entryCount)
         desktop_.showAppMessage(
             QStringLiteral("A mix can be at most %1 seconds long, and these entries would end later:\n%2\n\n"
                            "Please give them an earlier start time or a higher speed. Nothing was mixed.")
-                .arg(QString::number(secondsOf(media::kLongestTime), 'f', 0), check.tooLong.join(QLatin1Char('\n'))));
+                .arg(QString::number(secondsOf(media::kLongestTime), 'f', 0), listInMessage(check.tooLong)));
         return false;
     }
     if (check.unreadable.size() == entryCount) {
-        desktop_.showAppMessage(QStringLiteral("None of the files in the list can be read:\n%1")
-                                    .arg(check.unreadable.join(QLatin1Char('\n'))));
+        desktop_.showAppMessage(
+            QStringLiteral("None of the files in the list can be read:\n%1").arg(listInMessage(check.unreadable)));
         return false;
     }
     if (check.sounding == 0) {
@@ -133,7 +147,7 @@ bool TimelineBuilder::mixAfterCheck(const SourceCheck& check, int entryCount)
             "and a file with sound.");
         if (!check.unreadable.isEmpty())
             message += QStringLiteral("\n\nThese files are missing or cannot be read:\n%1")
-                           .arg(check.unreadable.join(QLatin1Char('\n')));
+                           .arg(listInMessage(check.unreadable));
         desktop_.showAppMessage(message);
         return false;
     }
@@ -141,7 +155,7 @@ bool TimelineBuilder::mixAfterCheck(const SourceCheck& check, int entryCount)
         return true;
     return desktop_.askYesNo(QStringLiteral("These files are missing or cannot be read:\n%1\n\n"
                                             "Mix without them? They will be silent.")
-                                 .arg(check.unreadable.join(QLatin1Char('\n'))),
+                                 .arg(listInMessage(check.unreadable)),
                              text("Warning"), MessageIcon::Exclamation);
 }
 
@@ -149,7 +163,7 @@ void TimelineBuilder::buildGroup(const MixItemStore& store, const std::vector<bo
 {
     std::shared_ptr<media::TimelineNode> group;
     if (media::failed(timeline.createEmptyNode(media::NodeType::Group, group))) {
-        desktop_.showAppMessage(text("Could not create pAudioGroupObj"));
+        failedStep("Could not create pAudioGroupObj", {});
         return;
     }
     media::MediaType audio;
@@ -157,33 +171,34 @@ void TimelineBuilder::buildGroup(const MixItemStore& store, const std::vector<bo
     audio.fixedSizeSamples = true;
     audio.sampleSize = 1;
     if (media::failed(group->setMediaType(audio))) {
-        desktop_.showAppMessage(text("Could not set AudioGroupType"));
+        failedStep("Could not set AudioGroupType", {});
         return;
     }
     if (media::failed(timeline.addGroup(group))) {
-        desktop_.showAppMessage(text("Could not add audio group"));
+        failedStep("Could not add audio group", {});
         return;
     }
     for (int i = 0; i < store.audioCount(); ++i) {
         if (static_cast<std::size_t>(i) >= usable.size() || usable[static_cast<std::size_t>(i)])
-            addEntry(store.at(i), timeline, *group);
+            addEntry(i, store.at(i), timeline, *group);
     }
 }
 
-void TimelineBuilder::addEntry(const MixItem& item, media::Timeline& timeline, media::TimelineNode& group)
+void TimelineBuilder::addEntry(int index, const MixItem& item, media::Timeline& timeline, media::TimelineNode& group)
 {
+    const QString name = entryName(index, item);
     std::shared_ptr<media::TimelineNode> track;
     if (media::failed(timeline.createEmptyNode(media::NodeType::Track, track))) {
-        desktop_.showAppMessage(text("Could not create pTrack3Obj"));
+        failedStep("Could not create pTrack3Obj", name);
         return;
     }
     if (media::failed(group.vtrackInsBefore(track, -1))) {
-        desktop_.showAppMessage(text("Could not insert pTrack3Obj"));
+        failedStep("Could not insert pTrack3Obj", name);
         return;
     }
     std::shared_ptr<media::TimelineNode> source;
     if (media::failed(timeline.createEmptyNode(media::NodeType::Source, source))) {
-        desktop_.showAppMessage(text("Could not create the pSource3Obj"));
+        failedStep("Could not create the pSource3Obj", name);
         return;
     }
     const media::core::SourceEntry entry = sourceEntryOf(item, cutRamp_);
@@ -191,43 +206,43 @@ void TimelineBuilder::addEntry(const MixItem& item, media::Timeline& timeline, m
     static_cast<void>(source->setStartStop(entry.timelineStart, entry.timelineStop));
     static_cast<void>(source->setShaping(entry.shaping));  // a source node takes any shaping
     if (media::failed(source->setMediaTimes(entry.mediaStart, entry.mediaStop))) {
-        desktop_.showAppMessage(text("Could not set audio start and eng time!"));
+        failedStep("Could not set audio start and eng time!", name);
         return;
     }
     if (media::failed(source->setMediaName(entry.name))) {
-        desktop_.showAppMessage(text("Could not configure pSource3Src"));
+        failedStep("Could not configure pSource3Src", name);
         return;
     }
     if (media::failed(track->srcAdd(source))) {
-        desktop_.showAppMessage(text("Could not add pSource3Obj to track"));
+        failedStep("Could not add pSource3Obj to track", name);
         return;
     }
-    addVolumeEffect(timeline, *track, entry);
+    addVolumeEffect(timeline, *track, entry, name);
 }
 
 void TimelineBuilder::addVolumeEffect(media::Timeline& timeline, media::TimelineNode& track,
-                                      const media::core::SourceEntry& entry)
+                                      const media::core::SourceEntry& entry, const QString& name)
 {
     std::shared_ptr<media::TimelineNode> effect;
     if (media::failed(timeline.createEmptyNode(media::NodeType::Effect, effect))) {
-        desktop_.showAppMessage(text("Could not CreateEmptyNode TIMELINE_MAJOR_TYPE_EFFECT"));
+        failedStep("Could not CreateEmptyNode TIMELINE_MAJOR_TYPE_EFFECT", name);
         return;
     }
     if (media::failed(effect->setSubObject(media::EffectKind::AudioMixer))) {
-        desktop_.showAppMessage(text("Could not pTrack3FxObj->SetSubObjectGUID of effect"));
+        failedStep("Could not pTrack3FxObj->SetSubObjectGUID of effect", name);
         return;
     }
     if (media::failed(effect->setStartStop(entry.timelineStart, entry.timelineStop))) {
-        desktop_.showAppMessage(text("Could not pTrack3FxObj->SetStartStop(TLTranStart, TLTranStop);"));
+        failedStep("Could not pTrack3FxObj->SetStartStop(TLTranStart, TLTranStop);", name);
         return;
     }
     std::shared_ptr<media::TimelineNode> effectable;
     if (media::failed(track.queryEffectable(effectable))) {
-        desktop_.showAppMessage(text("Could not get *pTransable"));
+        failedStep("Could not get *pTransable", name);
         return;
     }
     if (media::failed(effectable->effectInsBefore(effect, -1))) {
-        desktop_.showAppMessage(text("Could not pTrack3Fable->EffectInsBefore( pTrack3FxObj, -1 )"));
+        failedStep("Could not pTrack3Fable->EffectInsBefore( pTrack3FxObj, -1 )", name);
         return;
     }
     std::shared_ptr<media::PropertySetter> setter;
@@ -237,7 +252,7 @@ void TimelineBuilder::addVolumeEffect(media::Timeline& timeline, media::Timeline
     level.values.push_back({entry.volume, 0, media::kInterpolateJump});
     if (media::failed(library_.createPropertySetter(setter)) || media::failed(setter->addProp(level)) ||
         media::failed(effect->setPropertySetter(setter)))
-        desktop_.showAppMessage(text("Could not SetPropertySetter(pVolSetter)"));
+        failedStep("Could not SetPropertySetter(pVolSetter)", name);
 }
 
 }  // namespace sonarel

@@ -41,8 +41,11 @@ private:
     // Says what the check found; true when the mix goes on.
     bool mixAfterCheck(const SourceCheck& check, int entryCount);
     void buildGroup(const MixItemStore& store, const std::vector<bool>& usable, media::Timeline& timeline);
-    void addEntry(const MixItem& item, media::Timeline& timeline, media::TimelineNode& group);
-    void addVolumeEffect(media::Timeline& timeline, media::TimelineNode& track, const media::core::SourceEntry& entry);
+    void addEntry(int index, const MixItem& item, media::Timeline& timeline, media::TimelineNode& group);
+    void addVolumeEffect(media::Timeline& timeline, media::TimelineNode& track, const media::core::SourceEntry& entry,
+                         const QString& name);
+    // A failed step of entry `name` (of the whole group when empty).
+    void failedStep(const char* stepText, const QString& name);
     media::MediaLibrary& library_;
     Desktop& desktop_;
     REFERENCE_TIME cutRamp_ = kDefaultCutRamp;

@@ -67,9 +67,15 @@ void ArrangementLayout::setEntries(const MixItemStore& store)
         bars_.push_back(bar);
     }
     countTotal();
+    assignLanes();
+    place();
+}
 
+void ArrangementLayout::assignLanes()
+{
     // Lanes: entries in order of start, each in the lowest lane that is free by then. An entry of
-    // no length still takes room, so two of them at one time go to different lanes.
+    // no length still takes room, so two of them at one time go to different lanes; one of unknown
+    // length takes the room its bar is drawn in.
     std::vector<int> order(bars_.size());
     std::iota(order.begin(), order.end(), 0);
     std::stable_sort(order.begin(), order.end(), [this](int a, int b) {
@@ -78,7 +84,8 @@ void ArrangementLayout::setEntries(const MixItemStore& store)
     std::vector<double> laneEnds;
     for (int i : order) {
         ArrangementBar& bar = bars_[static_cast<std::size_t>(i)];
-        const double end = bar.startSeconds + std::max(bar.lengthSeconds, 1e-9 * std::max(1.0, bar.startSeconds));
+        const double length = bar.lengthKnown ? bar.lengthSeconds : kUnknownLengthBarWidth / pixelsPerSecond_;
+        const double end = bar.startSeconds + std::max(length, 1e-9 * std::max(1.0, bar.startSeconds));
         auto free = std::find_if(laneEnds.begin(), laneEnds.end(),
                                  [&](double laneEnd) { return laneEnd <= bar.startSeconds; });
         if (free == laneEnds.end())
@@ -88,7 +95,6 @@ void ArrangementLayout::setEntries(const MixItemStore& store)
         bar.lane = static_cast<int>(free - laneEnds.begin());
     }
     laneCount_ = static_cast<int>(laneEnds.size());
-    place();
 }
 
 void ArrangementLayout::preview(int index, const MixItem& item)
@@ -105,6 +111,8 @@ void ArrangementLayout::setPixelsPerSecond(double pixelsPerSecond)
     if (!std::isfinite(pixelsPerSecond))
         return;
     pixelsPerSecond_ = std::clamp(pixelsPerSecond, kMinPixelsPerSecond, kMaxPixelsPerSecond);
+    if (std::any_of(bars_.begin(), bars_.end(), [](const ArrangementBar& bar) { return !bar.lengthKnown; }))
+        assignLanes();
     place();
 }
 
@@ -142,7 +150,8 @@ void ArrangementLayout::place()
 {
     for (ArrangementBar& bar : bars_) {
         const double top = metrics_.rulerHeight + metrics_.margin + bar.lane * (metrics_.laneHeight + metrics_.laneGap);
-        const double width = std::max(kMinBarWidth, bar.lengthSeconds * pixelsPerSecond_);
+        const double width = bar.lengthKnown ? std::max(kMinBarWidth, bar.lengthSeconds * pixelsPerSecond_)
+                                             : kUnknownLengthBarWidth;
         bar.slot = QRectF(xOf(bar.startSeconds), top, width, metrics_.laneHeight);
         const double height = metrics_.laneHeight * heightShare(bar.volume);
         bar.body = QRectF(bar.slot.left(), top + (metrics_.laneHeight - height) / 2.0, width, height);

@@ -45,6 +45,9 @@ public:
     static constexpr double kMinPixelsPerSecond = 1e-4;
     static constexpr double kMaxPixelsPerSecond = 4000.0;
     static constexpr double kMinBarWidth = 3.0;
+    // A bar whose length is not known (the file is missing or unreadable) is drawn this wide, so
+    // that its name can be read.
+    static constexpr double kUnknownLengthBarWidth = 120.0;
     static constexpr int kMaxContentWidth = 4'000'000;
 
     struct Metrics {
@@ -67,6 +70,7 @@ public:
     double pixelsPerSecond() const { return pixelsPerSecond_; }
     const Metrics& metrics() const { return metrics_; }
     const std::vector<ArrangementBar>& bars() const { return bars_; }  // in entry order
+    // Lanes depend on the zoom only through bars of unknown length, which take a width in pixels.
     int laneCount() const { return laneCount_; }
     double totalSeconds() const { return totalSeconds_; }  // the latest end of an entry with a length
 
@@ -89,6 +93,7 @@ public:
 private:
     void measure(ArrangementBar& bar, const MixItem& item) const;
     void countTotal();
+    void assignLanes();
     void place();
 
     Metrics metrics_;

@@ -11,6 +11,7 @@
 #include <QStyleOptionFocusRect>
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 #include "model/MixListRows.h"
 
@@ -40,6 +41,41 @@ QColor greyed(const QColor& colour)
 
 const QColor kEditMarks(0x20, 0x30, 0x50);
 constexpr double kUnitsPerSecond = 1e7;
+constexpr double kLabelGap = 6.0;  // pixels kept free between a ruler label and the "Total" tag
+
+struct RulerText {
+    QRectF place;  // on the painter, scrolled
+    QString text;
+};
+
+// The "Total" tag hanging left of the total mark, when the mix has a length.
+std::optional<RulerText> totalTag(const ArrangementLayout& layout, const QFontMetricsF& metrics, double scrollX)
+{
+    if (layout.totalSeconds() <= 0)
+        return std::nullopt;
+    const double x = layout.totalX() - scrollX;
+    const QString text = QStringLiteral("Total %1").arg(ArrangementLayout::timeText(layout.totalSeconds(), 0.1));
+    const double width = metrics.horizontalAdvance(text) + 8;
+    const double height = metrics.height() + 2;
+    return RulerText{QRectF(x - width, layout.metrics().rulerHeight - height, width, height), text};
+}
+
+// The labels of the major ticks between two x positions of the painter; a label the tag would
+// cover is left out, the tag says more.
+std::vector<RulerText> rulerLabels(const ArrangementLayout& layout, const QFontMetricsF& metrics, double fromX,
+                                   double toX, double scrollX, const std::optional<RulerText>& tag)
+{
+    std::vector<RulerText> labels;
+    for (const ArrangementTick& tick : layout.ticks(fromX + scrollX - 100, toX + scrollX)) {
+        if (!tick.major)
+            continue;
+        const QRectF place(tick.x - scrollX + 3, 2, metrics.horizontalAdvance(tick.label), metrics.height());
+        if (tag && place.adjusted(-kLabelGap, 0, kLabelGap, 0).intersects(tag->place))
+            continue;
+        labels.push_back({place, tick.label});
+    }
+    return labels;
+}
 
 }  // namespace
 
@@ -52,6 +88,7 @@ struct ArrangementView::Paint {
     QRectF exposed;
     QPointF scroll;
     bool focus;
+    bool showSelection = true;  // a picture for export shows the mix, not what is selected
 
     void all()
     {
@@ -92,7 +129,7 @@ struct ArrangementView::Paint {
             return;
         const QRectF body = shifted(bar.body);
         const BarLook look = view.lookOf(bar.index);
-        const bool selected = view.isSelected(bar.index);
+        const bool selected = showSelection && view.isSelected(bar.index);
         const QPalette& palette = view.palette();
 
         painter.save();
@@ -251,18 +288,14 @@ struct ArrangementView::Paint {
             const double x = tick.x - scroll.x();
             const double length = tick.major ? m.rulerHeight / 2.0 : m.rulerHeight / 4.0;
             painter.drawLine(QPointF(x, m.rulerHeight - length), QPointF(x, m.rulerHeight));
-            if (tick.major)
-                painter.drawText(QPointF(x + 3, metrics.ascent() + 2), tick.label);
         }
-        if (layout.totalSeconds() > 0) {
-            const double x = layout.totalX() - scroll.x();
-            const QString text =
-                QStringLiteral("Total %1").arg(ArrangementLayout::timeText(layout.totalSeconds(), 0.1));
-            const double width = metrics.horizontalAdvance(text) + 8;
-            const QRectF flag(x - width, m.rulerHeight - metrics.height() - 2, width, metrics.height() + 2);
-            painter.fillRect(flag, QColor(0xc0, 0x20, 0x20));
+        const std::optional<RulerText> tag = totalTag(layout, metrics, scroll.x());
+        for (const RulerText& label : rulerLabels(layout, metrics, exposed.left(), exposed.right(), scroll.x(), tag))
+            painter.drawText(QPointF(label.place.left(), metrics.ascent() + 2), label.text);
+        if (tag) {
+            painter.fillRect(tag->place, QColor(0xc0, 0x20, 0x20));
             painter.setPen(Qt::white);
-            painter.drawText(flag, Qt::AlignCenter, text);
+            painter.drawText(tag->place, Qt::AlignCenter, tag->text);
         }
     }
 
@@ -338,6 +371,7 @@ void ArrangementView::refresh()
     if (!fitted_ && viewport()->width() > 0 && isVisible()) {
         fitted_ = true;
         layout_.fitTo(viewport()->width());
+        horizontalScrollBar()->setValue(0);
     }
     setAccessibleDescription(barText(currentEntry()));
     updateScrollBars();
@@ -425,8 +459,29 @@ QImage ArrangementView::renderPicture(int maxWidth) const
     image.fill(Qt::white);
     QPainter painter(&image);
     painter.setFont(font());
-    Paint{*this, picture, painter, QRectF(QPointF(0, 0), size), QPointF(0, 0), false}.all();
+    Paint{*this, picture, painter, QRectF(QPointF(0, 0), size), QPointF(0, 0), false, false}.all();
     return image;
+}
+
+std::vector<QRectF> ArrangementView::rulerLabelsOnViewport() const
+{
+    const QFontMetricsF metrics(font());
+    std::vector<QRectF> places;
+    for (const RulerText& label :
+         rulerLabels(layout_, metrics, 0, viewport()->width(), scroll().x(), totalTag(layout_, metrics, scroll().x())))
+        places.push_back(label.place);
+    return places;
+}
+
+QRectF ArrangementView::totalTagOnViewport() const
+{
+    const std::optional<RulerText> tag = totalTag(layout_, QFontMetricsF(font()), scroll().x());
+    return tag ? tag->place : QRectF();
+}
+
+void ArrangementView::fitWhenRefreshed()
+{
+    fitted_ = false;
 }
 
 QPointF ArrangementView::scroll() const

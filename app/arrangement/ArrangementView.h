@@ -48,11 +48,20 @@ public:
     QString barText(int index) const;
     bool isDragging() const { return drag_.has_value(); }
 
+    // Where the ruler's time labels and the "Total" tag are on the viewport; a label that the tag
+    // would cover is not shown.
+    std::vector<QRectF> rulerLabelsOnViewport() const;
+    QRectF totalTagOnViewport() const;  // empty when the mix has no length
+
+    // The next refresh fits the whole mix to the window, as the first one does (a new list).
+    void fitWhenRefreshed();
+
     // Seconds into the mix, or a negative value for no play-head.
     void setPlayHead(double seconds);
     double playHead() const { return playHead_; }
 
-    // The whole picture at the current zoom (narrowed to `maxWidth` when it is wider).
+    // The whole picture at the current zoom (narrowed to `maxWidth` when it is wider), without the
+    // selection and the focus.
     QImage renderPicture(int maxWidth = 8192) const;
 
 public Q_SLOTS:

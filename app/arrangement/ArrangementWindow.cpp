@@ -121,6 +121,12 @@ void ArrangementWindow::open()
     view_->setFocus();
 }
 
+void ArrangementWindow::listOpened()
+{
+    // The zoom of the list before says nothing about this one.
+    view_->fitWhenRefreshed();
+}
+
 void ArrangementWindow::followPlayback(WindowPlayback& playback)
 {
     playback_ = &playback;
@@ -155,8 +161,11 @@ void ArrangementWindow::updateSummary()
 {
     const ArrangementLayout& layout = view_->layout();
     const int entries = static_cast<int>(layout.bars().size());
-    QString text = QStringLiteral("%1 entries in %2 lanes, total length %3")
-                       .arg(QString::number(entries), QString::number(layout.laneCount()),
+    const int lanes = layout.laneCount();
+    QString text = QStringLiteral("%1 %2 in %3 %4, total length %5")
+                       .arg(QString::number(entries),
+                            entries == 1 ? QStringLiteral("entry") : QStringLiteral("entries"), QString::number(lanes),
+                            lanes == 1 ? QStringLiteral("lane") : QStringLiteral("lanes"),
                             ArrangementLayout::timeText(layout.totalSeconds(), 0.1));
     if (peaks_.pendingCount() > 0)
         text += QStringLiteral("; reading waveforms: %1 files left").arg(peaks_.pendingCount());

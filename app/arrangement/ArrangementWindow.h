@@ -46,6 +46,8 @@ public:
 public Q_SLOTS:
     // Asks for a file name and saves the whole picture as PNG.
     void exportPicture();
+    // Another list was opened: it is shown whole, as a first opening shows it.
+    void listOpened();
 
 Q_SIGNALS:
     void entryActivated(int index);  // a bar was double-clicked or Enter was pressed on it

@@ -12,15 +12,15 @@ namespace sonarel {
 
 class ConsoleDesktop final : public Desktop {
 public:
-    // With `quiet`, questions answered Yes by --yes are not echoed; everything else still is.
-    ConsoleDesktop(bool answerYes, bool quiet = false, std::FILE* out = stderr)
-        : answerYes_(answerYes), quiet_(quiet), out_(out)
-    {
-    }
+    // There is no quiet mode here: -q hides progress, and every message and every question
+    // answered by --yes is still written, so nothing is lost without a word.
+    explicit ConsoleDesktop(bool answerYes, std::FILE* out = stderr) : answerYes_(answerYes), out_(out) {}
 
     void showAppMessage(const QString& text) override;
     void showMessage(const QString& text, const QString& caption, MessageIcon icon) override;
     bool askYesNo(const QString& text, const QString& caption, MessageIcon icon) override;
+    // One line: the cause first, the step's fixed text after it in parentheses.
+    void showStepFailure(const StepFailure& failure) override;
     // Nothing here is ever unsaved or chosen interactively.
     SaveChoice askSaveChanges(const QString&, const QString&) override { return SaveChoice::Cancel; }
     QStringList chooseFilesToOpen(const FileDialogRequest&) override { return {}; }
@@ -40,7 +40,6 @@ public:
 private:
     void print(const QString& caption, const QString& text);
     bool answerYes_;
-    bool quiet_;
     std::FILE* out_;
     std::function<void()> beforeMessage_;
     std::function<void(const QString&, const QString&)> printer_;

@@ -22,6 +22,7 @@
 #include "app/cli/StandardStreams.h"
 #include "model/MixListFile.h"
 #include "platform/FileChecks.h"
+#include "platform/MessageText.h"
 #include "render/MediaProbe.h"
 #include "render/MixRunControl.h"
 #include "render/OutputSpace.h"
@@ -51,10 +52,10 @@ void installInterruptHandler()
 void printError(const QString& text)
 {
     if (jsonErrors) {
-        JsonProgress(stderr).message(QStringLiteral("sonarel-mix"), text);
+        JsonProgress(stderr).message(QStringLiteral("sonarel-mix"), safeMessageText(text));
         return;
     }
-    std::fprintf(stderr, "sonarel-mix: %s\n", text.toLocal8Bit().constData());
+    std::fprintf(stderr, "sonarel-mix: %s\n", safeMessageText(text).toLocal8Bit().constData());
 }
 
 // The run control's view on the console. The mix loop follows the mix itself and draws its own
@@ -138,9 +139,9 @@ int probeFiles(const QStringList& files)
         // A length that could not be measured is said in words: "-0.000" reads like a length.
         if (duration > 0)
             std::printf("%.3f\t%s\n", static_cast<double>(duration) / static_cast<double>(kReferenceUnitsPerSecond),
-                        file.toLocal8Bit().constData());
+                        escapeControlCharacters(file).toLocal8Bit().constData());
         else
-            std::printf("unreadable\t%s\n", file.toLocal8Bit().constData());
+            std::printf("unreadable\t%s\n", escapeControlCharacters(file).toLocal8Bit().constData());
         if (duration <= 0)
             status = kExitMixFailed;
     }
@@ -153,7 +154,7 @@ bool readEntries(const Options& options, std::vector<MixItem>& entries)
         std::string error;
         auto entry = parseEntryArgument(argument.toStdString(), error);
         if (!entry) {
-            printError(QStringLiteral("%1: %2").arg(argument, QString::fromStdString(error)));
+            printError(QStringLiteral("%1: %2").arg(nameInMessage(argument), QString::fromStdString(error)));
             return false;
         }
         entry->filePath = QFileInfo(entry->filePathText()).absoluteFilePath().toStdString();
@@ -164,7 +165,8 @@ bool readEntries(const Options& options, std::vector<MixItem>& entries)
         ImportError error;
         if (!readListEntries(options, fromCsv, error)) {
             const QString why = QString::fromStdString(error.message);
-            const QString list = options.csvText ? QStringLiteral("the list on standard input") : options.csvFile;
+            const QString list =
+                options.csvText ? QStringLiteral("the list on standard input") : nameInMessage(options.csvFile);
             printError(error.line > 0 ? QStringLiteral("%1, line %2: %3").arg(list, QString::number(error.line), why)
                                       : QStringLiteral("cannot read %1: %2").arg(list, why));
             return false;
@@ -190,16 +192,18 @@ ExitStatus fillStore(media::MediaLibrary& library, const std::vector<MixItem>& e
             return kExitUsage;
         }
         if (result == AppendResult::PathTooLong) {
-            printError(QStringLiteral("the path is too long: %1").arg(path));
+            printError(QStringLiteral("the path is too long: %1").arg(nameInMessage(path)));
             return kExitUsage;
         }
         const MixItem& added = store.at(store.audioCount() - 1);
         if (added.duration <= 0 && QFileInfo(path).isFile())
-            printError(QStringLiteral("warning: no sound could be read from %1; it stays silent.").arg(path));
+            printError(QStringLiteral("warning: %1 is not a media file that can be played; it stays silent.")
+                           .arg(nameInMessage(path)));
         std::string problem;
         if (!checkInPointWithinFile(added, problem)) {
             printError(QStringLiteral("entry %1 (%2): %3.")
-                           .arg(QString::number(store.audioCount()), path, QString::fromStdString(problem)));
+                           .arg(QString::number(store.audioCount()), nameInMessage(path),
+                                QString::fromStdString(problem)));
             return kExitUsage;
         }
     }
@@ -265,10 +269,10 @@ int reportOutcome(MixOutcome outcome, const QString& outputFile, bool quiet)
     switch (outcome) {
     case MixOutcome::Completed:
         if (!quiet && !jsonErrors)
-            std::fprintf(stderr, "%s\n", doneText(outputFile).toLocal8Bit().constData());
+            std::fprintf(stderr, "%s\n", doneText(nameInMessage(outputFile)).toLocal8Bit().constData());
         return kExitSuccess;
     case MixOutcome::Stopped:
-        printError(QStringLiteral("stopped; %1 holds what was mixed so far.").arg(outputFile));
+        printError(QStringLiteral("stopped; %1 holds what was mixed so far.").arg(nameInMessage(outputFile)));
         return kExitMixFailed;
     case MixOutcome::Failed: break;
     }
@@ -301,7 +305,7 @@ int mixStore(const Options& options, media::MediaLibrary& library, const MixItem
     const OutputSettings settings = outputSettingsOf(options);
     ConsoleProgress progress(ConsoleProgress::styleFor(stderr, options.quiet || options.jsonProgress), stderr);
     JsonProgress json(stderr);
-    ConsoleDesktop desktop(options.yes, options.quiet);
+    ConsoleDesktop desktop(options.yes);
     desktop.setBeforeMessage([&progress] { progress.breakLine(); });
     configureDesktop(options, desktop, json);
     ConsoleMixView view;
@@ -333,7 +337,7 @@ int dryRunStore(const Options& options, media::MediaLibrary& library, const MixI
 {
     const OutputSettings settings = outputSettingsOf(options);
     JsonProgress json(stderr);
-    ConsoleDesktop desktop(options.yes, options.quiet);
+    ConsoleDesktop desktop(options.yes);
     configureDesktop(options, desktop, json);
     ConsoleMixView view;
     MixRunControl control(library, desktop, view);

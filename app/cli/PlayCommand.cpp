@@ -17,7 +17,7 @@ int playList(const MixItemStore& store, const OutputSettings& settings, REFERENC
              const std::function<bool()>& interrupted)
 {
     ConsoleProgress progress(ConsoleProgress::styleFor(stderr, quiet), stderr);
-    ConsoleDesktop desktop(true, quiet);
+    ConsoleDesktop desktop(true);
     desktop.setBeforeMessage([&progress] { progress.breakLine(); });
     const std::unique_ptr<AudioOutput> output = createDeviceOutput();
     PlaybackControl control(*output, desktop);

@@ -24,7 +24,7 @@ std::string errorText(Status s)
     case kErrWriteFault: return "The output file could not be written.";
     case kErrReadFault: return "The file could not be read.";
     case kErrNotRegularFile: return "The name does not refer to an ordinary file (it is a folder, pipe or device).";
-    case kErrUnsupportedFormat: return "The file is not in a format that can be played.";
+    case kErrUnsupportedFormat: return "The file is not a media file that can be played.";
     case kErrNoAudioStream: return "The file contains no sound that can be played.";
     case kErrCorruptData: return "The file is damaged and could not be decoded.";
     case kErrNotConnected: return "The parts of the mix are not connected to each other.";

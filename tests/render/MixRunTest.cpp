@@ -246,13 +246,14 @@ TEST_F(MixRunTest, AMissingOutputFolderIsCreatedOrReported)
     EXPECT_EQ(control.lastOutcome(), MixOutcome::Completed);
     EXPECT_TRUE(QFile::exists(settings.outputFile));
 
-    // A folder that cannot be made (a file stands in its way) is said plainly.
+    // A folder that cannot be made (a file stands in its way) is said plainly, before anything starts.
     settings.outputFile = input + QStringLiteral("/out.wav");
     desktop.messages.clear();
     control.mixCommand(store, settings);
     EXPECT_FALSE(control.isMixing());
     ASSERT_EQ(desktop.messages.size(), 1u);
-    EXPECT_TRUE(desktop.messages[0].text.contains(QStringLiteral("could not be created")));
+    EXPECT_TRUE(desktop.messages[0].text.contains(input + QStringLiteral(" is not a folder")))
+        << desktop.messages[0].text.toStdString();
 }
 
 TEST_F(MixRunTest, AWriteErrorEndsTheMixWithItsCause)

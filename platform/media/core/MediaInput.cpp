@@ -104,6 +104,15 @@ FileSource::~FileSource()
         ::close(fd);
 }
 
+namespace {
+// Bytes that no demuxer makes sense of can come back as "invalid argument": the file is not media,
+// and says so in the words every other such file gets, not as a wrong call to the engine.
+Status notMedia(Status status)
+{
+    return status == kErrInvalidArg ? kErrUnsupportedFormat : status;
+}
+}  // namespace
+
 Status MediaInput::open(const std::string& path, const std::atomic<bool>* stop)
 {
     if (const Status s = openDemuxer(path, stop); failed(s))
@@ -145,7 +154,7 @@ Status MediaInput::openDemuxer(const std::string& path, const std::atomic<bool>*
     const int opened = avformat_open_input(&ctx, url.c_str(), nullptr, &options);
     av_dict_free(&options);
     if (opened < 0)  // avformat_open_input frees the context on failure
-        return fail(opened);
+        return notMedia(fail(opened));
     format.reset(ctx);
     if (isRefusedDemuxer(format->iformat && format->iformat->name ? format->iformat->name : ""))
         return kErrUnsupportedFormat;
@@ -158,7 +167,7 @@ Status MediaInput::openDemuxer(const std::string& path, const std::atomic<bool>*
             format->probesize = kPcmProbeSize;
     }
     if (const int found = avformat_find_stream_info(format.get(), nullptr); found < 0)
-        return fail(found);
+        return notMedia(fail(found));
     return kOk;
 }
 
