@@ -30,6 +30,11 @@ QString writeFileAtomically(const QString& path, const QByteArray& content)
     return {};
 }
 
+QString writeOwnFileAtomically(const QString& path, const QByteArray& content)
+{
+    return writeFileAtomically(path, content);
+}
+
 #else
 
 namespace {
@@ -101,9 +106,11 @@ int writeAllAndSync(int descriptor, const QByteArray& content)
     return 0;
 }
 
-QString writeFileAtomically(const QString& path, const QByteArray& content)
+namespace {
+
+// Writes beside `target` and renames over it; `keepMode` copies the permissions of what is there.
+QString replaceAtomically(const QString& target, const QByteArray& content, bool keepMode)
 {
-    const QString target = fileToReplace(path);
     QByteArray temporaryPath;
     const int descriptor = createTemporaryBeside(target, temporaryPath);
     if (descriptor < 0)
@@ -111,7 +118,7 @@ QString writeFileAtomically(const QString& path, const QByteArray& content)
 
     int error = 0;
     struct stat old {};
-    if (::stat(QFile::encodeName(target).constData(), &old) == 0)
+    if (keepMode && ::stat(QFile::encodeName(target).constData(), &old) == 0)
         (void)::fchmod(descriptor, old.st_mode & 07777);  // best effort: the content matters more
     error = writeAllAndSync(descriptor, content);
     if (::close(descriptor) != 0 && error == 0)
@@ -124,6 +131,28 @@ QString writeFileAtomically(const QString& path, const QByteArray& content)
     }
     syncFolderOf(target);
     return {};
+}
+
+}  // namespace
+
+QString writeFileAtomically(const QString& path, const QByteArray& content)
+{
+    const QString target = fileToReplace(path);
+    // Followed like an editor follows it, but a device or FIFO at the end is never replaced.
+    struct stat info {};
+    if (::stat(QFile::encodeName(target).constData(), &info) == 0 && !S_ISREG(info.st_mode))
+        return QStringLiteral("%1 is not a regular file").arg(target);
+    return replaceAtomically(target, content, true);
+}
+
+QString writeOwnFileAtomically(const QString& path, const QByteArray& content)
+{
+    const QString target = QFileInfo(path).absoluteFilePath();
+    struct stat info {};
+    if (::lstat(QFile::encodeName(target).constData(), &info) == 0 && !S_ISREG(info.st_mode))
+        return QStringLiteral("%1 is not a regular file").arg(target);
+    // The rename replaces the name itself: whatever a link put there meanwhile, no target is touched.
+    return replaceAtomically(target, content, false);
 }
 
 #endif
