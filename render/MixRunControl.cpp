@@ -188,6 +188,13 @@ void MixRunControl::start(const MixItemStore& store, const OutputSettings& setti
     const PcmFormat format = choice.format;
     if (!builder.checkSources(store, usable, static_cast<int>(format.samplesPerSec)))
         return;
+    // Another mix writing the file would lose its work if it were deleted now.
+    if (outputInUse(outputFile)) {
+        desktop_.showAppMessage(QStringLiteral("The output file %1 is in use: another mix is writing it. Nothing was "
+                                               "mixed. Please wait for that mix to end or choose another output file.")
+                                    .arg(outputFile));
+        return;
+    }
     const bool replacing = outputFileExists(outputFile);
     if (replacing && !desktop_.askYesNo(QStringLiteral("%1 exists. Do you want to replace it?").arg(outputFile),
                                         QStringLiteral("Warning"), MessageIcon::Exclamation))
@@ -196,7 +203,7 @@ void MixRunControl::start(const MixItemStore& store, const OutputSettings& setti
     if (!roomForOutput(store, usable, choice, outputFile, replacing))
         return;
     if (replacing)
-        deleteFile(outputFile);  // a file that stays is overwritten by the writer
+        deleteFile(outputFile);  // a file that stays is overwritten by the writer; a link goes itself
     // The default output lies in the music folder, which a fresh account may not have yet.
     if (!ensureParentFolder(outputFile)) {
         desktop_.showAppMessage(QStringLiteral("The folder of the output file %1 does not exist and could not be "

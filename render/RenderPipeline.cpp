@@ -24,7 +24,8 @@ struct RenderPipeline::Assembly {
 
 bool outputFileExists(const QString& path)
 {
-    return fileCanBeRead(path);
+    // A link counts even when it leads nowhere: the mix replaces the link, never creates its target.
+    return fileCanBeRead(path) || isSymbolicLink(path);
 }
 
 void applyPcmFormat(media::WaveFormat& format, const PcmFormat& pcm)

@@ -33,7 +33,7 @@ struct RenderJob {
     void reset() { *this = RenderJob{}; }
 };
 
-// True when the output file exists and can be opened for reading.
+// True when the output file exists and can be opened for reading, or is a symbolic link.
 bool outputFileExists(const QString& path);
 
 // Fills the converter's wave format from the chosen PCM format, keeping the format tag (but for
