@@ -64,7 +64,8 @@ class OutputSafetyCliTest : public QObject {
     void startLongMix(QProcess& process, const QString& output)
     {
         process.setProcessChannelMode(QProcess::MergedChannels);
-        process.start(QStringLiteral(SONAREL_MIX_PATH), {QStringLiteral("-o"), output, input_ + QStringLiteral("@7200")});
+        process.start(QStringLiteral(SONAREL_MIX_PATH),
+                      {QStringLiteral("-o"), output, input_ + QStringLiteral("@7200")});
         QVERIFY(process.waitForStarted());
     }
 
@@ -170,9 +171,9 @@ private Q_SLOTS:
         QCOMPARE(riff, declared + 72);
 
         QProcess ffmpeg;
-        ffmpeg.start(QStringLiteral("ffmpeg"), {QStringLiteral("-nostdin"), QStringLiteral("-v"), QStringLiteral("error"),
-                                                QStringLiteral("-i"), output, QStringLiteral("-f"),
-                                                QStringLiteral("s16le"), QStringLiteral("-")});
+        ffmpeg.start(QStringLiteral("ffmpeg"),
+                     {QStringLiteral("-nostdin"), QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-i"),
+                      output, QStringLiteral("-f"), QStringLiteral("s16le"), QStringLiteral("-")});
         if (!ffmpeg.waitForStarted())
             QSKIP("ffmpeg is not installed");
         qint64 decoded = 0;

@@ -63,9 +63,8 @@ LiveFile readLive(const std::filesystem::path& path)
         return live;
     live.riffSize = sonarel::testing::le32(bytes.data() + 4);
     live.dataBytes = sonarel::testing::le32(bytes.data() + WavWriter::kHeaderSize - 4);
-    for (std::size_t at = WavWriter::kHeaderSize; at + 4 <= WavWriter::kHeaderSize + live.dataBytes &&
-                                                  at + 4 <= bytes.size();
-         at += 4)
+    for (std::size_t at = WavWriter::kHeaderSize;
+         at + 4 <= WavWriter::kHeaderSize + live.dataBytes && at + 4 <= bytes.size(); at += 4)
         live.right.push_back(static_cast<std::int16_t>(bytes[at + 2] | bytes[at + 3] << 8));
     return live;
 }
@@ -116,7 +115,7 @@ TEST(WavWriterSafety, TheHeaderKeepsUpWithTheSamplesWhileTheyAreWritten)
         SCOPED_TRACE(round);
         EXPECT_EQ(now.dataBytes % 4, 0u);
         EXPECT_LE(now.dataBytes, onDisk);
-        EXPECT_LT(onDisk - now.dataBytes, 4u);  // only a part of a frame is left out
+        EXPECT_LT(onDisk - now.dataBytes, 4u);                  // only a part of a frame is left out
         EXPECT_GT(now.dataBytes, frames * 4 - (1u << 20) - 4);  // at most the buffer is missing
         EXPECT_EQ(now.riffSize, now.dataBytes + WavWriter::kHeaderSize - 8);
         ASSERT_EQ(now.right.size(), now.dataBytes / 4);
