@@ -20,6 +20,11 @@ int runSonarel(const QStringList& files)
     media::MediaLibrary library;
     MainDialog dialog(desktop, profile, library, musicFolderLocation());
     desktop.setOwner(&dialog);
+    // A damaged settings file is said once, over the window, and then left alone for the run.
+    if (const QString problem = profile.problem(); !problem.isEmpty())
+        QTimer::singleShot(0, &dialog, [&desktop, problem] {
+            desktop.showMessage(problem, QStringLiteral("Warning"), MessageIcon::Exclamation);
+        });
     // Once the loop runs, so that progress and messages have the window to belong to. A list file
     // among the files is opened; the others are added to the list, as if chosen with Add.
     if (!files.isEmpty()) {

@@ -30,6 +30,11 @@ QString writeFileAtomically(const QString& path, const QByteArray& content)
     return {};
 }
 
+QString writeOwnFileAtomically(const QString& path, const QByteArray& content)
+{
+    return writeFileAtomically(path, content);
+}
+
 #else
 
 namespace {
@@ -80,9 +85,7 @@ void syncFolderOf(const QString& target)
     ::close(folder);
 }
 
-}  // namespace
-
-int writeAllAndSync(int descriptor, const QByteArray& content)
+int writeAll(int descriptor, const QByteArray& content)
 {
     const char* data = content.constData();
     qsizetype left = content.size();
@@ -96,14 +99,30 @@ int writeAllAndSync(int descriptor, const QByteArray& content)
         data += written;
         left -= written;
     }
+    return 0;
+}
+
+}  // namespace
+
+int writeAllAndSync(int descriptor, const QByteArray& content)
+{
+    if (const int error = writeAll(descriptor, content); error != 0)
+        return error;
     if (::fsync(descriptor) != 0 && errno != EINVAL && errno != EROFS)  // EINVAL: not syncable
         return errno;
     return 0;
 }
 
-QString writeFileAtomically(const QString& path, const QByteArray& content)
+namespace {
+
+enum class Kind {
+    Document,  // keeps the permissions of what it replaces, and reaches the disk before the rename
+    Cache,     // a file lost in a crash is only made again: no waiting for the disk
+};
+
+// Writes beside `target` and renames over it.
+QString replaceAtomically(const QString& target, const QByteArray& content, Kind kind)
 {
-    const QString target = fileToReplace(path);
     QByteArray temporaryPath;
     const int descriptor = createTemporaryBeside(target, temporaryPath);
     if (descriptor < 0)
@@ -111,9 +130,9 @@ QString writeFileAtomically(const QString& path, const QByteArray& content)
 
     int error = 0;
     struct stat old {};
-    if (::stat(QFile::encodeName(target).constData(), &old) == 0)
+    if (kind == Kind::Document && ::stat(QFile::encodeName(target).constData(), &old) == 0)
         (void)::fchmod(descriptor, old.st_mode & 07777);  // best effort: the content matters more
-    error = writeAllAndSync(descriptor, content);
+    error = kind == Kind::Document ? writeAllAndSync(descriptor, content) : writeAll(descriptor, content);
     if (::close(descriptor) != 0 && error == 0)
         error = errno;
     if (error == 0 && ::rename(temporaryPath.constData(), QFile::encodeName(target).constData()) != 0)
@@ -122,8 +141,31 @@ QString writeFileAtomically(const QString& path, const QByteArray& content)
         ::unlink(temporaryPath.constData());
         return systemError(error);
     }
-    syncFolderOf(target);
+    if (kind == Kind::Document)
+        syncFolderOf(target);
     return {};
+}
+
+}  // namespace
+
+QString writeFileAtomically(const QString& path, const QByteArray& content)
+{
+    const QString target = fileToReplace(path);
+    // Followed like an editor follows it, but a device or FIFO at the end is never replaced.
+    struct stat info {};
+    if (::stat(QFile::encodeName(target).constData(), &info) == 0 && !S_ISREG(info.st_mode))
+        return QStringLiteral("%1 is not a regular file").arg(target);
+    return replaceAtomically(target, content, Kind::Document);
+}
+
+QString writeOwnFileAtomically(const QString& path, const QByteArray& content)
+{
+    const QString target = QFileInfo(path).absoluteFilePath();
+    struct stat info {};
+    if (::lstat(QFile::encodeName(target).constData(), &info) == 0 && !S_ISREG(info.st_mode))
+        return QStringLiteral("%1 is not a regular file").arg(target);
+    // The rename replaces the name itself: whatever a link put there meanwhile, no target is touched.
+    return replaceAtomically(target, content, Kind::Cache);
 }
 
 #endif

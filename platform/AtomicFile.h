@@ -15,6 +15,13 @@ namespace sonarel {
 // temporary file is removed on every failure.
 [[nodiscard]] QString writeFileAtomically(const QString& path, const QByteArray& content);
 
+// Writes `content` as the regular file `path` in a folder of the program's own (a cache): never
+// through a link. When something other than a regular file has the name (a link, a FIFO, a
+// device), it is left alone and the write fails. Not synced to the disk: a cache file lost in a
+// crash is made again (never half-written: the rename comes after the whole content). Returns an empty text on success,
+// otherwise why.
+[[nodiscard]] QString writeOwnFileAtomically(const QString& path, const QByteArray& content);
+
 // Writes all of `content` to an open descriptor and flushes it to the disk. Returns the system's
 // error number, or 0. Used by writeFileAtomically; kept apart so a real failing device can be
 // tested.

@@ -2,6 +2,7 @@
 #include "platform/FileChecks.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <QDir>
@@ -119,6 +120,64 @@ bool ensureParentFolder(const QString& path)
 bool deleteFile(const QString& path)
 {
     return ::unlink(nativePath(path).constData()) == 0;
+}
+
+bool isSymbolicLink(const QString& path)
+{
+    struct stat info {};
+    return !path.isEmpty() && ::lstat(nativePath(path).constData(), &info) == 0 && S_ISLNK(info.st_mode);
+}
+
+QString readRegularFile(const QString& path, qint64 maxBytes, bool followLink, QByteArray& content)
+{
+    content.clear();
+    // O_NONBLOCK: a FIFO swapped in after any check still cannot stop this thread.
+    const int flags = O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | (followLink ? 0 : O_NOFOLLOW);
+    const int fd = ::open(nativePath(path).constData(), flags);
+    if (fd < 0)
+        return errno == ELOOP ? QStringLiteral("it is a link") : qt_error_string(errno);
+    QString problem;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0)
+        problem = qt_error_string(errno);
+    else if (!S_ISREG(info.st_mode))
+        problem = QStringLiteral("it is not a regular file");
+    else if (info.st_size > maxBytes)
+        problem = QStringLiteral("it is larger than %1 bytes").arg(maxBytes);
+    else {
+        content.resize(static_cast<qsizetype>(info.st_size));
+        qsizetype done = 0;
+        while (done < content.size()) {
+            const ssize_t n = ::read(fd, content.data() + done, static_cast<std::size_t>(content.size() - done));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0) {
+                problem = qt_error_string(errno);
+                break;
+            }
+            if (n == 0)
+                break;  // shorter than it was a moment ago: keep what is there
+            done += n;
+        }
+        content.resize(done);
+    }
+    ::close(fd);
+    if (!problem.isEmpty())
+        content.clear();
+    return problem;
+}
+
+bool outputInUse(const QString& path)
+{
+    const int fd = ::open(nativePath(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW);
+    if (fd < 0)
+        return false;
+    struct stat info {};
+    bool inUse = false;
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode))
+        inUse = ::flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    ::close(fd);  // also lets go of the shared lock just taken
+    return inUse;
 }
 
 }  // namespace sonarel

@@ -44,4 +44,16 @@ bool ensureParentFolder(const QString& path);
 // Deletes a file; false when it could not be deleted.
 bool deleteFile(const QString& path);
 
+// True when `path` itself is a symbolic link, whether or not what it points at exists.
+bool isSymbolicLink(const QString& path);
+
+// Reads a whole regular file of at most `maxBytes` without ever blocking: a FIFO, a device or a
+// folder is refused before anything is read. `followLink` false refuses a link as well. Returns
+// why it failed ("not a regular file", the system's words), or empty with `content` filled.
+QString readRegularFile(const QString& path, qint64 maxBytes, bool followLink, QByteArray& content);
+
+// True while another program (or another mix) holds the advisory lock a mix keeps on its output.
+// A path that does not exist, or is not a regular file, is not in use.
+bool outputInUse(const QString& path);
+
 }  // namespace sonarel

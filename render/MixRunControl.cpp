@@ -224,6 +224,13 @@ bool MixRunControl::checkBeforeMix(const MixItemStore& store, const OutputSettin
     builder.setCutRamp(cutRampOf(settings));
     if (!builder.checkSources(store, usable, static_cast<int>(choice.format.samplesPerSec)))
         return false;
+    // Another mix writing the file would lose its work if it were deleted now.
+    if (!standardOutput_ && outputInUse(outputFile)) {
+        desktop_.showAppMessage(QStringLiteral("The output file %1 is in use: another mix is writing it. Nothing was "
+                                               "mixed. Please wait for that mix to end or choose another output file.")
+                                    .arg(nameInMessage(outputFile)));
+        return false;
+    }
     replacing = !standardOutput_ && outputFileExists(outputFile);
     if (replacing &&
         !desktop_.askYesNo(QStringLiteral("%1 exists. Do you want to replace it?").arg(nameInMessage(outputFile)),
@@ -244,7 +251,7 @@ void MixRunControl::start(const MixItemStore& store, const OutputSettings& setti
     const QString outputFile = settings.outputFile;
     const OutputChoice choice = outputChoiceOf(settings);
     if (replacing)
-        deleteFile(outputFile);  // a file that stays is overwritten by the writer
+        deleteFile(outputFile);  // a file that stays is overwritten by the writer; a link goes itself
     // The default output lies in the music folder, which a fresh account may not have yet.
     if (!ensureParentFolder(outputFile)) {
         desktop_.showAppMessage(QStringLiteral("The folder of the output file %1 does not exist and could not be "

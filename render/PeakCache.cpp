@@ -5,10 +5,11 @@
 #include <QDataStream>
 #include <QDateTime>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStandardPaths>
+
+#include "platform/AtomicFile.h"
+#include "platform/FileChecks.h"
 
 namespace sonarel {
 
@@ -18,6 +19,8 @@ constexpr quint32 kMagic = 0x534E504B;  // "SNPK"
 constexpr quint32 kVersion = 1;
 // Enough for every entry of a full list several times over; beyond it the disk still answers.
 constexpr qsizetype kMemoryLimit = 4096;
+// A cache file holds its key (a path of at most a few thousand characters) and 4096 levels.
+constexpr qint64 kLargestFile = 64 * 1024;
 
 }  // namespace
 
@@ -76,10 +79,12 @@ SharedPeakLevels PeakCache::readFile(const PeakKey& key) const
 {
     if (folder_.isEmpty())
         return nullptr;
-    QFile file(fileFor(key));
-    if (!file.open(QIODevice::ReadOnly))
+    // Only a regular file of our own: a link is not followed, and a FIFO put in its place is
+    // passed over without waiting for a writer that never comes.
+    QByteArray content;
+    if (!readRegularFile(fileFor(key), kLargestFile, false, content).isEmpty())
         return nullptr;
-    QDataStream in(&file);
+    QDataStream in(content);
     in.setVersion(QDataStream::Qt_6_0);
     quint32 magic = 0;
     quint32 version = 0;
@@ -105,17 +110,16 @@ void PeakCache::writeFile(const PeakKey& key, const media::PeakLevels& levels) c
     // The cache only saves work: when it cannot be written, the levels are measured again next time.
     if (folder_.isEmpty() || !QDir().mkpath(folder_))
         return;
-    QSaveFile file(fileFor(key));
-    if (!file.open(QIODevice::WriteOnly))
-        return;
-    QDataStream out(&file);
+    QByteArray content;
+    QDataStream out(&content, QIODevice::WriteOnly);
     out.setVersion(QDataStream::Qt_6_0);
     out << kMagic << kVersion << key.text() << static_cast<qint64>(levels.framesPerLevel)
         << static_cast<qint64>(levels.frames)
         << QByteArray(reinterpret_cast<const char*>(levels.levels.data()),
                       static_cast<qsizetype>(levels.levels.size()));
+    // Whatever else has the file's name (a link, a FIFO) is left as it is.
     if (out.status() == QDataStream::Ok)
-        file.commit();
+        static_cast<void>(writeOwnFileAtomically(fileFor(key), content));
 }
 
 }  // namespace sonarel

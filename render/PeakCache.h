@@ -37,8 +37,10 @@ public:
     SharedPeakLevels find(const PeakKey& key);
     void store(const PeakKey& key, SharedPeakLevels levels);
 
-private:
+    // The file in the folder that holds the levels of `key`.
     QString fileFor(const PeakKey& key) const;
+
+private:
     SharedPeakLevels readFile(const PeakKey& key) const;
     void writeFile(const PeakKey& key, const media::PeakLevels& levels) const;
 

@@ -1,10 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "settings/ProfileStore.h"
 
+#include <QFileInfo>
 #include <QSettings>
+#include <QStandardPaths>
+#include <QStringDecoder>
 #include <limits>
 
 #include "platform/Desktop.h"
+#include "platform/FileChecks.h"
 
 namespace sonarel {
 
@@ -23,19 +27,70 @@ bool readable(const QSettings& settings, const QVariant& value)
            value.metaType().id() != QMetaType::QStringList && value.canConvert<QString>();
 }
 
+// Far more than any profile of ours; a larger file is someone else's.
+constexpr qint64 kLargestProfile = 1024 * 1024;
+
+bool isUtf8(const QByteArray& bytes)
+{
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString text = decoder.decode(bytes);
+    return !decoder.hasError();
+}
+
 }  // namespace
 
 ProfileStore::ProfileStore(const QString& application)
-    : settings_(std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
-                                            QString::fromLatin1(kProfileOrganisation),
-                                            application.isEmpty() ? applicationName() : application))
 {
+    const QString name = application.isEmpty() ? applicationName() : application;
+#if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN)
+    // Where QSettings keeps a user's INI file; looked at before QSettings opens it, which would
+    // wait forever on a FIFO.
+    location_ = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QLatin1Char('/') +
+                QString::fromLatin1(kProfileOrganisation) + QLatin1Char('/') + name + QStringLiteral(".conf");
+    const bool openIt = checkFile();  // a FIFO, device or folder is not opened at all
+#else
+    const bool openIt = true;
+#endif
+    if (openIt) {
+        settings_ = std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
+                                                QString::fromLatin1(kProfileOrganisation), name);
+        location_ = settings_->fileName();
+    }
+    if (problem_.isEmpty() && settings_ && settings_->status() == QSettings::FormatError) {
+        problem_ = QStringLiteral("The settings file %1 could not be understood.").arg(location_);
+        writable_ = false;
+    }
+    if (!problem_.isEmpty())
+        problem_ += QStringLiteral(
+            " Sonarel leaves it as it is and does not save settings until it is repaired or "
+            "removed.");
+}
+
+bool ProfileStore::checkFile()
+{
+    if (!QFileInfo::exists(location_))
+        return true;  // a first run (or a link to a file not made yet): QSettings creates it
+    QByteArray content;
+    const QString why = readRegularFile(location_, kLargestProfile, true, content);
+    if (!why.isEmpty()) {
+        problem_ = QStringLiteral("The settings file %1 cannot be read: %2. The default settings are used.")
+                       .arg(location_, why);
+        writable_ = false;
+        return false;
+    }
+    if (!isUtf8(content)) {
+        problem_ = QStringLiteral("The settings file %1 is not UTF-8 text: some values may read wrong.").arg(location_);
+        writable_ = false;
+    }
+    return true;
 }
 
 ProfileStore::~ProfileStore() = default;
 
 std::int32_t ProfileStore::ReadInt(const QString& section, const QString& key, std::int32_t defaultValue) const
 {
+    if (!settings_)
+        return defaultValue;
     const QVariant value = settings_->value(keyPath(section, key));
     if (!readable(*settings_, value))
         return defaultValue;
@@ -50,6 +105,8 @@ std::int32_t ProfileStore::ReadInt(const QString& section, const QString& key, s
 
 QString ProfileStore::ReadString(const QString& section, const QString& key, const QString& defaultValue) const
 {
+    if (!settings_)
+        return defaultValue;
     const QVariant value = settings_->value(keyPath(section, key));
     return readable(*settings_, value) ? value.toString() : defaultValue;
 }
@@ -62,7 +119,7 @@ bool ProfileStore::WriteInt(const QString& section, const QString& key, std::int
 bool ProfileStore::WriteString(const QString& section, const QString& key, const QString& text)
 {
     // Never overwrite a file we could not parse: the person may want to repair it.
-    if (settings_->status() == QSettings::FormatError || !settings_->isWritable())
+    if (!settings_ || !writable_ || settings_->status() == QSettings::FormatError || !settings_->isWritable())
         return false;
     settings_->setValue(keyPath(section, key), text);
     settings_->sync();
@@ -71,7 +128,7 @@ bool ProfileStore::WriteString(const QString& section, const QString& key, const
 
 QString ProfileStore::location() const
 {
-    return settings_->fileName();
+    return location_;
 }
 
 }  // namespace sonarel

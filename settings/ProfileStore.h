@@ -6,6 +6,11 @@
 // HKEY_CURRENT_USER\Software\Quillmoor\<application>); each section is a group. Reads fall back
 // to the given default whenever a value is missing or cannot be read, so a damaged profile never
 // stops the program. Writes report success, which callers may ignore.
+//
+// A profile file that does not read cleanly (not a regular file, not UTF-8 text, not parsable) is
+// never written to: the person may want to repair it. Such a file that is a FIFO or a device is
+// not even opened; every value then has its default. problem() says what is wrong, for telling
+// the user once.
 #pragma once
 
 #include <QString>
@@ -33,9 +38,17 @@ public:
 
     // Where the values live, for the README and for messages.
     QString location() const;
+    // Empty, or a sentence saying why the profile file is not used or not written to.
+    QString problem() const { return problem_; }
 
 private:
-    std::unique_ptr<QSettings> settings_;
+    // Looks at the file before QSettings does; false when it must not be opened at all.
+    bool checkFile();
+
+    QString location_;
+    QString problem_;
+    bool writable_ = true;
+    std::unique_ptr<QSettings> settings_;  // null when the file is not read at all
 };
 
 }  // namespace sonarel

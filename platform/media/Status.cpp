@@ -33,6 +33,10 @@ std::string errorText(Status s)
     case kErrNoFileName: return "No file name was given.";
     case kErrTimeout: return "The operation timed out.";
     case kErrInvalidMediaType: return "The requested audio format is not supported.";
+    case kErrFileInUse: return "The output file is being written by another mix.";
+    case kErrOutputReplaced:
+        return "The output file was deleted or replaced while the mix was written (or its folder was removed); "
+               "the mix is lost.";
     case kErrEngineUnavailable: return "The media engine has not been started.";
     default: break;
     }

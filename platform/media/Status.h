@@ -53,6 +53,8 @@ inline constexpr Status kErrWrongState = detail::code(0x80040227);
 inline constexpr Status kErrNoFileName = detail::code(0x80040231);
 inline constexpr Status kErrTimeout = detail::code(0x80040250);
 inline constexpr Status kErrInvalidMediaType = detail::code(0x80040248);
+inline constexpr Status kErrFileInUse = detail::code(0x80070020);          // the output is locked by another mix
+inline constexpr Status kErrOutputReplaced = detail::code(0x80040251);     // deleted or replaced while written
 inline constexpr Status kErrEngineUnavailable = detail::code(0x800401F0);  // library not initialised
 
 constexpr bool failed(Status s)

@@ -1,10 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <chrono>
 #include <cstdlib>
+#include <future>
 #include <random>
 
 #include "model/NumberText.h"
@@ -97,6 +102,123 @@ TEST(ProfileStore, UnreadableValuesAndCorruptFilesGiveDefaults)
     EXPECT_EQ(settings.frameRateIndex, 0);
     EXPECT_DOUBLE_EQ(settings.frameRate, 23.976);
     EXPECT_TRUE(desktop.messages.empty());
+}
+
+namespace {
+
+QByteArray fileBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Opens a profile on a separate thread, so that a profile that waits forever fails the test
+// instead of hanging it; the FIFO is then given a writer that closes at once.
+bool opensWithoutWaiting(const QString& app, const QString& fifo, QString& problem, bool& wrote)
+{
+    auto opened = std::async(std::launch::async, [app] {
+        ProfileStore profile(app);
+        const bool written = profile.WriteInt(profile::kSettings, profile::kOutputWidth, 640);
+        return std::make_pair(profile.problem(),
+                              written && profile.ReadInt(profile::kSettings, profile::kOutputWidth, 1) == 640);
+    });
+    if (opened.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+        const int writer = ::open(QFile::encodeName(fifo).constData(), O_WRONLY | O_NONBLOCK);
+        if (writer >= 0)
+            ::close(writer);
+        opened.wait();
+        return false;
+    }
+    std::tie(problem, wrote) = opened.get();
+    return true;
+}
+
+bool isFifo(const QString& path)
+{
+    struct stat info {};
+    return ::lstat(QFile::encodeName(path).constData(), &info) == 0 && S_ISFIFO(info.st_mode);
+}
+
+}  // namespace
+
+// A FIFO in place of the settings file, or a link to one: the defaults are used at once, the user
+// is told, and the FIFO is neither waited on nor replaced.
+TEST(ProfileStore, AFifoOrALinkToOneIsNeitherWaitedOnNorReplaced)
+{
+    ASSERT_TRUE(configHomeReady);
+    const QString direct = freshApplication();
+    const QString linked = freshApplication();
+    const QString file = ProfileStore(direct).location();
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(file).path()));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(file).constData(), 0600), 0);
+    const QString link = ProfileStore(linked).location();
+    ASSERT_TRUE(QFile::link(file, link));
+
+    for (const QString& app : {direct, linked}) {
+        SCOPED_TRACE(app.toStdString());
+        QString problem;
+        bool wrote = true;
+        ASSERT_TRUE(opensWithoutWaiting(app, file, problem, wrote)) << "the profile waited on a FIFO";
+        EXPECT_FALSE(wrote);
+        EXPECT_TRUE(problem.contains(QStringLiteral("not a regular file"))) << problem.toStdString();
+        EXPECT_TRUE(isFifo(file));
+    }
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+}
+
+// A link to a regular settings file is followed as an editor follows it: the file is rewritten and
+// the link stays.
+TEST(ProfileStore, ALinkToARegularFileIsWrittenThrough)
+{
+    const QString app = freshApplication();
+    const QString link = ProfileStore(app).location();
+    const QString real = configHome()->filePath(QStringLiteral("kept-elsewhere.conf"));
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(link).path()));
+    {
+        QFile out(real);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write("[Settings]\nOutputWidth=320\n");
+    }
+    ASSERT_TRUE(QFile::link(real, link));
+    {
+        ProfileStore profile(app);
+        EXPECT_TRUE(profile.problem().isEmpty());
+        EXPECT_EQ(profile.ReadInt(profile::kSettings, profile::kOutputWidth, 1), 320);
+        EXPECT_TRUE(profile.WriteInt(profile::kSettings, profile::kOutputWidth, 640));
+    }
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+    EXPECT_TRUE(fileBytes(real).contains("OutputWidth=640"));
+}
+
+// A file that is not UTF-8 (or cannot be parsed) is read as far as it goes, never rewritten in the
+// run, and the user is told once why.
+TEST(ProfileStore, SettingsThatDoNotReadCleanlyAreKeptAsTheyAre)
+{
+    const QString app = freshApplication();
+    const QString file = ProfileStore(app).location();
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(file).path()));
+    const QByteArray latin1(
+        "[Settings]\nOutputWidth=320\nOutputName=/home/ren\xe9"
+        "e/mix.wav\n");
+    {
+        QFile out(file);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write(latin1);
+    }
+    {
+        ProfileStore profile(app);
+        EXPECT_EQ(profile.ReadInt(profile::kSettings, profile::kOutputWidth, 1), 320);
+        EXPECT_FALSE(profile.WriteInt(profile::kSettings, profile::kOutputWidth, 640));
+        EXPECT_FALSE(profile.WriteString(profile::kOption, profile::kLastAudioFolder, QStringLiteral("/tmp")));
+        EXPECT_TRUE(profile.problem().contains(QStringLiteral("not UTF-8"))) << profile.problem().toStdString();
+        EXPECT_TRUE(profile.problem().contains(file));
+    }
+    EXPECT_EQ(fileBytes(file), latin1);
+
+    // A healthy file says nothing.
+    const QString healthy = freshApplication();
+    ProfileStore(healthy).WriteInt(profile::kSettings, profile::kOutputWidth, 1);
+    EXPECT_TRUE(ProfileStore(healthy).problem().isEmpty());
 }
 
 TEST(OutputSettings, FirstRunDefaultsAndMusicFolderFailure)

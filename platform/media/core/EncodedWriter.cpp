@@ -145,6 +145,8 @@ Status EncodedWriter::open(const std::string& path, const WaveFormat& format, co
     if (const int e = avio_open(&out->pb, ("file:" + path).c_str(), AVIO_FLAG_WRITE); e < 0)
         return fail(e);
     open_ = true;
+    if (const Status s = claim_.claim(path); failed(s))
+        return error_ = s;
     if (const int e = avformat_write_header(out, nullptr); e < 0)
         return fail(e);
     c.headerWritten = true;
@@ -322,6 +324,9 @@ Status EncodedWriter::finish()
     c.format.reset();
     c.context.reset();
     pcm_.clear();
+    if (const Status s = claim_.stillAtName(); failed(s) && succeeded(error_))
+        error_ = s;
+    claim_.release();
     return error_;
 }
 

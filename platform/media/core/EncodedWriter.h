@@ -8,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+#include "platform/media/core/Files.h"
 #include "platform/media/core/MixOutput.h"
 
 namespace sonarel::media::core {
@@ -40,6 +41,7 @@ private:
     Status error_ = kOk;
     int avError_ = 0;
     bool open_ = false;
+    OutputClaim claim_;  // FFmpeg keeps the descriptor to itself: the claim opens its own
 };
 
 }  // namespace sonarel::media::core

@@ -2,6 +2,7 @@
 #include "platform/media/core/Files.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <cerrno>
@@ -95,6 +96,61 @@ Status checkRegularFile(const std::string& path)
     if (fd >= 0)
         ::close(fd);
     return status;
+}
+
+Status OutputClaim::claim(int fd, const std::string& path)
+{
+    release();
+    struct stat info {};
+    if (::fstat(fd, &info) != 0)
+        return statusFromErrno(errno, true);
+    if (!S_ISREG(info.st_mode))
+        return kOk;
+    const int own = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    if (own < 0)
+        return statusFromErrno(errno, true);
+    if (::flock(own, LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno;
+        ::close(own);
+        return error == EWOULDBLOCK ? kErrFileInUse : statusFromErrno(error, true);
+    }
+    fd_ = own;
+    path_ = path;
+    return kOk;
+}
+
+Status OutputClaim::claim(const std::string& path)
+{
+    release();
+    // Write-only as a fallback for a file its owner may not read; neither truncates nor blocks.
+    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0 && errno == EACCES)
+        fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return errno == ENXIO ? kOk : statusFromErrno(errno, true);  // ENXIO: a FIFO
+    const Status status = claim(fd, path);
+    ::close(fd);
+    return status;
+}
+
+Status OutputClaim::stillAtName() const
+{
+    if (fd_ < 0)
+        return kOk;
+    struct stat held {};
+    struct stat named {};
+    if (::fstat(fd_, &held) != 0 || ::stat(path_.c_str(), &named) != 0 || held.st_dev != named.st_dev ||
+        held.st_ino != named.st_ino)
+        return kErrOutputReplaced;
+    return kOk;
+}
+
+void OutputClaim::release()
+{
+    if (fd_ >= 0)
+        ::close(fd_);
+    fd_ = -1;
+    path_.clear();
 }
 
 }  // namespace sonarel::media::core

@@ -22,4 +22,29 @@ Status openRegularFile(const std::string& path, int& fd, long long& size);
 // kOk when `path` names a regular file that can be opened for reading.
 Status checkRegularFile(const std::string& path);
 
+// A mix's hold on its output file: an advisory lock (flock) that other mixes test before they
+// touch the file, and the file's identity, to tell at the end whether the file written is still
+// the one at its name. Anything but a regular file (a pipe) is not claimed and always passes.
+class OutputClaim {
+public:
+    OutputClaim() = default;
+    ~OutputClaim() { release(); }
+    OutputClaim(const OutputClaim&) = delete;
+    OutputClaim& operator=(const OutputClaim&) = delete;
+
+    // Claims the file open as `fd` under the name `path`; kErrFileInUse while another holds it.
+    Status claim(int fd, const std::string& path);
+    // The same for a writer that keeps no descriptor of its own: opens `path` to hold the lock.
+    Status claim(const std::string& path);
+    // kOk while the claimed file still has its name; kErrOutputReplaced when it was deleted or
+    // replaced, or its folder removed.
+    Status stillAtName() const;
+    bool isRegularFile() const { return fd_ >= 0; }
+    void release();
+
+private:
+    int fd_ = -1;  // our own descriptor (a duplicate at least): the lock lives as long as it
+    std::string path_;
+};
+
 }  // namespace sonarel::media::core

@@ -4,11 +4,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/media/FreedMemory.h"
 #include "platform/media/core/SourceStream.h"
-
-#if defined(__GLIBC__)
-#include <malloc.h>
-#endif
 
 namespace sonarel::media {
 
@@ -122,6 +119,8 @@ Status measurePeakLevels(const std::string& path, PeakLevels& out, const std::at
     accumulator.finish();
     if (levels.frames == 0)
         return kErrCorruptData;  // nothing decodable: no sketch to draw
+    // A short file needs a few hundred of the levels reserved: a thousand files keep only theirs.
+    levels.levels.shrink_to_fit();
     out = std::move(levels);
     return kOk;
 }
@@ -170,7 +169,7 @@ std::size_t PeakWorkers::queued() const
 
 void PeakWorkers::run()
 {
-    [[maybe_unused]] int sinceTrim = 0;
+    int sinceTrim = 0;
     for (;;) {
         Job job;
         {
@@ -186,14 +185,10 @@ void PeakWorkers::run()
         if (status == kErrAbort && stop_.load())
             return;  // shutting down: nobody waits for this answer
         job.done(status, std::move(levels));
-#if defined(__GLIBC__)
-        // Each file leaves the decoder's freed blocks scattered over this thread's heap; over a
-        // thousand short files that adds up to tens of megabytes nobody uses. Give them back.
         if (++sinceTrim == 8 || queued() == 0) {
-            malloc_trim(0);
+            returnFreedMemory();
             sinceTrim = 0;
         }
-#endif
     }
 }
 

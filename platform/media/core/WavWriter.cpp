@@ -71,10 +71,16 @@ Status WavWriter::open(const std::string& path, const WaveFormat& format, std::u
     headerSize_ = headerSize(format);
     rf64Threshold_ = rf64Threshold;
     faults_ = faults;
-    // O_NONBLOCK: a FIFO without a reader is refused instead of blocking the caller.
-    fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0644);
+    // O_NONBLOCK: a FIFO without a reader is refused instead of blocking the caller. Not O_TRUNC:
+    // a file another mix is writing must be left whole.
+    fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0644);
     if (fd_ < 0)
         return statusFromErrno(errno, true);
+    if (const Status s = lockAndEmpty(path); failed(s)) {
+        ::close(fd_);
+        fd_ = -1;
+        return s;
+    }
     const int flags = ::fcntl(fd_, F_GETFL);
     if (flags >= 0)
         ::fcntl(fd_, F_SETFL, flags & ~O_NONBLOCK);
@@ -83,7 +89,7 @@ Status WavWriter::open(const std::string& path, const WaveFormat& format, std::u
     stream_ = ::fstat(fd_, &info) == 0 && !S_ISREG(info.st_mode) && ::lseek(fd_, 0, SEEK_CUR) < 0;
     if (stream_)
         return openStream();
-    const auto head = header(false);
+    const auto head = header(false, 0);
     buffer_.assign(head.begin(), head.end());
     return kOk;
 }
@@ -98,21 +104,42 @@ Status WavWriter::openStream()
         fd_ = -1;
         return error_ = kErrInvalidArg;
     }
-    const std::uint64_t written = dataBytes_;
-    dataBytes_ = expectedDataBytes_;
-    const auto head = header(true);
-    dataBytes_ = written;
+    const auto head = header(true, expectedDataBytes_);
     buffer_.assign(head.begin(), head.end());
     return kOk;
 }
 
-std::vector<std::uint8_t> WavWriter::header(bool final) const
+// Locked before it is emptied: a file another mix writes is left whole.
+Status WavWriter::lockAndEmpty(const std::string& path)
+{
+    if (const Status s = claim_.claim(fd_, path); failed(s))
+        return s;
+    if (claim_.isRegularFile() && ::ftruncate(fd_, 0) != 0)
+        return statusFromErrno(errno, true);
+    return kOk;
+}
+
+// One small write of the header with the sizes of the whole frames already in the file.
+void WavWriter::refreshHeader()
+{
+    if (!claim_.isRegularFile())
+        return;  // a pipe cannot be written back into
+    const auto headerSize = static_cast<std::int64_t>(headerSize_);
+    std::uint64_t onDisk = filePos_ > headerSize ? static_cast<std::uint64_t>(filePos_ - headerSize) : 0;
+    if (format_.blockAlign)
+        onDisk -= onDisk % format_.blockAlign;
+    const auto head = header(true, onDisk);
+    // A failure here shows up again on the next write of samples, which reports it.
+    static_cast<void>(writeAll(head.data(), head.size(), 0));
+}
+
+std::vector<std::uint8_t> WavWriter::header(bool final, std::uint64_t dataBytes) const
 {
     const bool extensible = needsExtensible(format_);
     const std::uint32_t fmtSize = extensible ? 40 : 16;
-    const std::uint64_t pad = dataBytes_ & 1;
-    const std::uint64_t riffSize = 4 + (8 + kJunkSize) + (8 + fmtSize) + 8 + dataBytes_ + pad;
-    const bool rf64 = final && (dataBytes_ > rf64Threshold_ || riffSize > 0xFFFFFFFFull);
+    const std::uint64_t pad = dataBytes & 1;
+    const std::uint64_t riffSize = 4 + (8 + kJunkSize) + (8 + fmtSize) + 8 + dataBytes + pad;
+    const bool rf64 = final && (dataBytes > rf64Threshold_ || riffSize > 0xFFFFFFFFull);
     std::vector<std::uint8_t> out;
     out.reserve(kExtensibleHeaderSize);
     tag(out, rf64 ? "RF64" : "RIFF");
@@ -123,8 +150,8 @@ std::vector<std::uint8_t> WavWriter::header(bool final) const
         tag(out, "ds64");
         put32(out, kJunkSize);
         put64(out, riffSize);
-        put64(out, dataBytes_);
-        put64(out, format_.blockAlign ? dataBytes_ / format_.blockAlign : 0);
+        put64(out, dataBytes);
+        put64(out, format_.blockAlign ? dataBytes / format_.blockAlign : 0);
         put32(out, 0);  // no table
     } else {
         tag(out, "JUNK");
@@ -146,7 +173,7 @@ std::vector<std::uint8_t> WavWriter::header(bool final) const
         subFormat(out, format_.formatTag);
     }
     tag(out, "data");
-    put32(out, rf64 ? 0xFFFFFFFFu : static_cast<std::uint32_t>(final ? dataBytes_ : 0));
+    put32(out, rf64 ? 0xFFFFFFFFu : static_cast<std::uint32_t>(final ? dataBytes : 0));
     return out;
 }
 
@@ -179,7 +206,10 @@ Status WavWriter::flush()
     if (buffer_.empty())
         return kOk;
     const Status s = writeBuffer();
-    return failed(s) ? error_ = s : kOk;
+    if (failed(s))
+        return error_ = s;
+    refreshHeader();
+    return kOk;
 }
 
 // What a full disk let through is counted too, and leaves the buffer: finish() keeps its whole
@@ -247,10 +277,13 @@ Status WavWriter::finish()
     if (::fstat(fd_, &info) == 0 && S_ISREG(info.st_mode) &&
         info.st_size > end + static_cast<std::int64_t>(dataBytes_ & 1)) [[maybe_unused]]
         const int ignored = ::ftruncate(fd_, end + static_cast<std::int64_t>(dataBytes_ & 1));
-    const auto head = header(true);
+    const auto head = header(true, dataBytes_);
     rf64_ = std::memcmp(head.data(), "RF64", 4) == 0;
     if (const Status s = writeAll(head.data(), head.size(), 0); failed(s) && succeeded(error_))
         error_ = s;
+    if (const Status s = claim_.stillAtName(); failed(s) && succeeded(error_))
+        error_ = s;
+    claim_.release();
     if (::close(fd_) != 0 && succeeded(error_))
         error_ = statusFromErrno(errno, true);
     fd_ = -1;

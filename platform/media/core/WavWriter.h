@@ -8,6 +8,11 @@
 // A pipe, socket or terminal cannot be rewound, so there the header is written once, up front,
 // with the sizes the caller announces (expectDataBytes); the data then follows in order. Such a
 // stream is plain RIFF: a length past its 4 GiB limit is refused at open.
+//
+// A regular output file is held under an advisory lock while it is written, so a second mix to
+// the same name is refused instead of destroying this one; the header's sizes are brought up to
+// date after every buffer written, so a killed mix leaves a readable file; and finish() fails
+// when the file is no longer the one at its name (deleted, replaced, its folder removed).
 #pragma once
 
 #include <cstdint>
@@ -16,6 +21,7 @@
 
 #include "platform/media/Formats.h"
 #include "platform/media/Status.h"
+#include "platform/media/core/Files.h"
 
 namespace sonarel::media {
 class FaultInjector;
@@ -41,7 +47,8 @@ public:
     // The data length a stream will carry; call before open(). Files ignore it.
     void expectDataBytes(std::uint64_t bytes) { expectedDataBytes_ = bytes; }
 
-    // Creates or truncates `path`. `faults` (may be null) is asked "Run.WriteOutput" per write.
+    // Creates or truncates `path`; kErrFileInUse, leaving the file as it is, while another mix
+    // writes it. `faults` (may be null) is asked "Run.WriteOutput" per write.
     Status open(const std::string& path, const WaveFormat& format, std::uint64_t rf64Threshold, FaultInjector* faults);
     Status write(const std::uint8_t* data, std::size_t size);
     // Flushes, pads an odd data length, writes the final header and closes. Safe to call twice.
@@ -59,9 +66,13 @@ private:
     Status writeBuffer();  // the buffer at filePos_
     // `done`, when given, is how many bytes reached the file, also when it fails part-way.
     Status writeAll(const std::uint8_t* data, std::size_t size, std::int64_t offset, std::size_t* done = nullptr);
-    std::vector<std::uint8_t> header(bool final) const;
+    // `dataBytes` of samples; `final` lets the header switch to RF64 when they need it.
+    std::vector<std::uint8_t> header(bool final, std::uint64_t dataBytes) const;
+    Status lockAndEmpty(const std::string& path);
+    void refreshHeader();
 
     int fd_ = -1;
+    OutputClaim claim_;
     WaveFormat format_;
     std::size_t headerSize_ = kHeaderSize;
     std::uint64_t rf64Threshold_ = 0;
