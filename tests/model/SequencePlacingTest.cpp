@@ -31,11 +31,11 @@ TEST(SequencePlacing, EachStartsWhereThePreviousEndsOnTheOutput)
 {
     MixItemStore store;
     add(store, 2 * kSecond, 1.0, 0, kToSourceEnd, 15 * kSecond / 10);  // 1.5 .. 3.5
-    add(store, 4 * kSecond, 2.0, kSecond / 2, 3 * kSecond / 2);         // 1 s played at 2x: 0.5 s
-    add(store, 0, 1.0, 0, kToSourceEnd, 7 * kSecond);                   // length unknown
-    add(store, 1 * kSecond, 3.0);                                       // 1/3 s, truncated to 100 ns
-    add(store, 3 * kSecond, 0.75, 0, 5 * kSecond);                      // out past the end: 3 s -> 4 s
-    add(store, 9 * kSecond, 1.0, 0, kToSourceEnd, 2 * kSecond);         // not selected
+    add(store, 4 * kSecond, 2.0, kSecond / 2, 3 * kSecond / 2);        // 1 s played at 2x: 0.5 s
+    add(store, 0, 1.0, 0, kToSourceEnd, 7 * kSecond);                  // length unknown
+    add(store, 1 * kSecond, 3.0);                                      // 1/3 s, truncated to 100 ns
+    add(store, 3 * kSecond, 0.75, 0, 5 * kSecond);                     // out past the end: 3 s -> 4 s
+    add(store, 9 * kSecond, 1.0, 0, kToSourceEnd, 2 * kSecond);        // not selected
     const SequencePlacing placed = placeOneAfterAnother(store, {0, 1, 2, 3, 4}, kSecond / 4);
     EXPECT_TRUE(placed.refusal.isEmpty());
     EXPECT_EQ(placed.moved, (std::vector<int>{1, 3, 4}));
