@@ -27,6 +27,9 @@ constexpr int kRowHeight = 17;
 constexpr int kMoreRows = 8;
 constexpr int kOpenHeight = kClosedHeight + 4 + kMoreRows * kRowHeight;
 
+// What an empty box says when the entries edited together differ in its value.
+const QString kVarious = QStringLiteral("various");
+
 }  // namespace
 
 AudioSettingsDialog::AudioSettingsDialog(Desktop& desktop, QWidget* parent) : QDialog(parent), desktop_(desktop)
@@ -195,6 +198,8 @@ void AudioSettingsDialog::setEntry(const MixItem& item)
     for (QCheckBox* box : {keepPitch_, mute_})
         box->setTristate(false);
     fadeCurve_->setPlaceholderText(QString());
+    for (QLineEdit* box : {volume_, startTime_, speed_, inPoint_, fadeIn_, fadeOut_, pitch_})
+        box->setPlaceholderText(QString());
     outPoint_->setPlaceholderText(QStringLiteral("end"));
     const QString name = QFileInfo(item.filePathText()).fileName();
     editing_->setText(editing_->fontMetrics().elidedText(name, Qt::ElideMiddle, editing_->width()));
@@ -239,7 +244,6 @@ void AudioSettingsDialog::setEntries(const std::vector<MixItem>& items)
     const ShapingTexts firstTexts = shapingTextsOf(first);
     const AudioSettings firstSettings = audioSettingsOf(first);
     bool shaped = false;
-    bool sameOut = true;
     bool sameCurve = true;
     bool sameKeep = true;
     bool sameMute = true;
@@ -248,8 +252,10 @@ void AudioSettingsDialog::setEntries(const std::vector<MixItem>& items)
         const ShapingTexts texts = shapingTextsOf(item);
         const AudioSettings settings = audioSettingsOf(item);
         auto keepIfSame = [](QLineEdit* box, const QString& mine, const QString& theirs) {
-            if (mine != theirs)
-                box->clear();
+            if (mine == theirs)
+                return;
+            box->clear();
+            box->setPlaceholderText(kVarious);
         };
         keepIfSame(volume_, boxText(firstSettings.volume), boxText(settings.volume));
         keepIfSame(startTime_, boxText(firstSettings.startTime), boxText(settings.startTime));
@@ -259,16 +265,12 @@ void AudioSettingsDialog::setEntries(const std::vector<MixItem>& items)
         keepIfSame(fadeIn_, firstTexts.fadeIn, texts.fadeIn);
         keepIfSame(fadeOut_, firstTexts.fadeOut, texts.fadeOut);
         keepIfSame(pitch_, firstTexts.pitch, texts.pitch);
-        sameOut = sameOut && texts.outPoint == firstTexts.outPoint;
         sameCurve = sameCurve && item.fadeCurve == first.fadeCurve;
         sameKeep = sameKeep && item.keepPitch == first.keepPitch;
         sameMute = sameMute && item.muted == first.muted;
     }
-    // An empty out box means the file's end, unless the entries' out points differ.
-    if (outPoint_->text().isEmpty() && !sameOut)
-        outPoint_->setPlaceholderText(QString());
     if (!sameCurve) {
-        fadeCurve_->setPlaceholderText(QStringLiteral("(as they are)"));
+        fadeCurve_->setPlaceholderText(kVarious);
         fadeCurve_->setCurrentIndex(-1);
     }
     setCommonCheck(keepPitch_, sameKeep, first.keepPitch);

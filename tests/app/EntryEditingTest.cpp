@@ -244,6 +244,7 @@ private Q_SLOTS:
             QCOMPARE(box(d, AudioSettingsDialog::kIdVolume)->text(), QStringLiteral("1.000"));
             QCOMPARE(box(d, AudioSettingsDialog::kIdStartTime)->text(), QStringLiteral("0.000"));
             QCOMPARE(box(d, AudioSettingsDialog::kIdSpeed)->text(), QString());
+            QCOMPARE(box(d, AudioSettingsDialog::kIdSpeed)->placeholderText(), QStringLiteral("various"));
             QVERIFY(d.moreShown());  // one of them fades in
             QCOMPARE(box(d, AudioSettingsDialog::kIdFadeIn)->text(), QString());
             QCOMPARE(box(d, AudioSettingsDialog::kIdInPoint)->text(), QStringLiteral("0.000"));
