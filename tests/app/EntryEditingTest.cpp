@@ -159,6 +159,20 @@ private Q_SLOTS:
         QTest::newRow("speed 0") << "0"
                                  << "1"
                                  << "0" << QString() << app << int(Box::kIdSpeed) << qint64{};
+        QTest::newRow("speed 1e6") << "0"
+                                   << "1"
+                                   << "1e6"
+                                   << QStringLiteral(
+                                          "Please enter a speed between 1/256 (0.00390625) and 256: 1 plays "
+                                          "the file as it is, 2 twice as fast, 0.5 at half speed.")
+                                   << app << int(Box::kIdSpeed) << qint64{};
+        QTest::newRow("volume 1e-400") << "0"
+                                       << "1e-400"
+                                       << "1"
+                                       << QStringLiteral(
+                                              "This number is too close to zero to be used: please enter 0 "
+                                              "or a number farther from zero.")
+                                       << app << int(Box::kIdVolume) << qint64{};
         QTest::newRow("speed nan") << "0"
                                    << "1"
                                    << "nan" << QStringLiteral("Please enter a number.") << app << int(Box::kIdSpeed)
