@@ -17,6 +17,16 @@ std::optional<EntryProperties> askEntryProperties(const MixItem& item, Desktop& 
     return dialog.properties();
 }
 
+std::optional<std::vector<EntryProperties>> askEntriesProperties(const std::vector<MixItem>& items, Desktop& desktop,
+                                                                 QWidget* parent)
+{
+    AudioSettingsDialog dialog(desktop, parent);
+    dialog.setEntries(items);
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return dialog.results();
+}
+
 std::vector<int> selectedEntries(const MixItemStore& store, SelectionCursor selection)
 {
     std::vector<int> rows;

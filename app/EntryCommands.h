@@ -21,6 +21,10 @@ class MixListView;
 // Opens the audio settings dialog on `item`'s values; the new values after OK, nothing after
 // Cancel or Esc.
 std::optional<EntryProperties> askEntryProperties(const MixItem& item, Desktop& desktop, QWidget* parent);
+// The same on several entries at once: each entry's new properties in the order given, with only
+// what was changed in the dialog changed; nothing after Cancel or Esc.
+std::optional<std::vector<EntryProperties>> askEntriesProperties(const std::vector<MixItem>& items, Desktop& desktop,
+                                                                 QWidget* parent);
 
 // The selected rows within the list, in ascending order.
 std::vector<int> selectedEntries(const MixItemStore& store, SelectionCursor selection);

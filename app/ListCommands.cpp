@@ -2,6 +2,7 @@
 #include "app/ListCommands.h"
 
 #include "app/MixListView.h"
+#include "model/ListEditing.h"
 #include "platform/Desktop.h"
 
 namespace sonarel {
@@ -25,16 +26,19 @@ void deleteAllCommand(MixItemStore& store, MixListView& view)
 }
 
 void changePropertiesCommand(const MixItemStore& store, const MixListView& view, Desktop& desktop,
-                             const std::function<void(int)>& editEntry)
+                             const std::function<void(const std::vector<int>&)>& editEntries)
 {
     if (store.audioCount() == 0)
         return;
-    const int row = view.firstSelectedRow();
-    if (row < 0) {
+    std::vector<int> rows;
+    SelectionCursor selection = view.selectionCursor();
+    for (int row = selection.next(); row >= 0 && row < store.audioCount(); row = selection.next())
+        rows.push_back(row);
+    if (rows.empty()) {
         desktop.showAppMessage(QStringLiteral("Please select an item!"));
         return;
     }
-    editEntry(row);
+    editEntries(rows);
 }
 
 }  // namespace sonarel

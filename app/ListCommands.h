@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <vector>
 
 namespace sonarel {
 
@@ -18,8 +19,8 @@ void deleteSelectedCommand(MixItemStore& store, MixListView& view, Desktop& desk
 void deleteAllCommand(MixItemStore& store, MixListView& view);
 
 // The entry-properties command (button, right click and Enter): nothing in an empty list,
-// "Please select an item!" without a selection; otherwise `editEntry` of the first selected row.
+// "Please select an item!" without a selection; otherwise `editEntries` of the selected rows.
 void changePropertiesCommand(const MixItemStore& store, const MixListView& view, Desktop& desktop,
-                             const std::function<void(int)>& editEntry);
+                             const std::function<void(const std::vector<int>&)>& editEntries);
 
 }  // namespace sonarel

@@ -26,12 +26,14 @@
 #include "controls/CornerLayout.h"
 #include "controls/DialogUnits.h"
 #include "controls/ImageButton.h"
+#include "model/SequencePlacing.h"
 #include "platform/Desktop.h"
 #include "res/ResourceIds.h"
 #include "settings/OutputOptions.h"
 #include "settings/ProfileStore.h"
 #include "settings/WaveFormatChoice.h"
 #include "settings/ui/OutputOptionsDialog.h"
+#include "settings/ui/SequenceGapDialog.h"
 
 namespace sonarel {
 
@@ -128,6 +130,10 @@ void MainDialog::createControls()
     muteAction_->setCheckable(true);
     connect(muteAction_, &QAction::triggered, this, [this] { muteCommand(store_, *list_, desktop_); });
     addAction(muteAction_);
+    sequenceAction_ = new QAction(QStringLiteral("Place One After A&nother..."), this);
+    sequenceAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_J));
+    connect(sequenceAction_, &QAction::triggered, this, &MainDialog::placeOneAfterAnother);
+    addAction(sequenceAction_);
 }
 
 QList<QWidget*> MainDialog::createCommandRow()
@@ -255,6 +261,7 @@ void MainDialog::createMenuBar()
     commands.audioSettings = listKey(QStringLiteral("Audio &Settings..."), {QKeySequence(Qt::Key_Return)});
     connect(commands.audioSettings, &QAction::triggered, this, &MainDialog::propertiesCommand);
     commands.mute = muteAction_;
+    commands.placeInSequence = sequenceAction_;
 
     commands.timeline = timelineAction_;
     commands.play = playAction_;
@@ -329,7 +336,7 @@ void MainDialog::linkListOutput()
 
 void MainDialog::propertiesCommand()
 {
-    changePropertiesCommand(store_, *list_, desktop_, [this](int index) { editEntry(index); });
+    changePropertiesCommand(store_, *list_, desktop_, [this](const std::vector<int>& rows) { editEntries(rows); });
 }
 
 void MainDialog::setUpButton(ImageButton& button, int iconId, const char* tooltip)
@@ -389,6 +396,54 @@ void MainDialog::editEntry(int index)
     if (const auto changed = askEntryProperties(store_.at(index), desktop_, this)) {
         setEntryProperties(store_, index, *changed);
         list_->updateRow(store_, index);
+    }
+}
+
+void MainDialog::editEntries(const std::vector<int>& rows)
+{
+    if (rows.size() == 1)
+        return editEntry(rows.front());
+    std::vector<MixItem> items;
+    for (int row : rows) {
+        if (row < 0 || row >= store_.audioCount())
+            return;
+        items.push_back(store_.at(row));
+    }
+    if (const auto changed = askEntriesProperties(items, desktop_, this)) {
+        for (std::size_t i = 0; i < rows.size() && i < changed->size(); ++i)
+            setEntryProperties(store_, rows[i], (*changed)[i]);
+        list_->updateRows(store_, rows);  // one change of the list: one undo step
+    }
+}
+
+void MainDialog::placeOneAfterAnother()
+{
+    if (store_.audioCount() == 0)
+        return;
+    const std::vector<int> rows = selectedEntries(store_, list_->selectionCursor());
+    if (rows.size() < 2) {
+        desktop_.showAppMessage(QStringLiteral("Please select the entries to place one after another: two or more."));
+        return;
+    }
+    SequenceGapDialog ask(desktop_, static_cast<int>(rows.size()), sequenceGap_, this);
+    if (ask.exec() != QDialog::Accepted)
+        return;
+    sequenceGap_ = ask.gap();
+    const SequencePlacing placed = sonarel::placeOneAfterAnother(store_, rows, sequenceGap_);
+    if (!placed.refusal.isEmpty()) {
+        desktop_.showAppMessage(placed.refusal + QStringLiteral(" Nothing was moved."));
+        return;
+    }
+    if (!placed.moved.empty())
+        list_->updateRows(store_, placed.moved);  // one change of the list: one undo step
+    if (!placed.unknown.empty()) {
+        QStringList names;
+        for (int row : placed.unknown)
+            names << store_.at(row).filePathText();
+        desktop_.showAppMessage(
+            QStringLiteral("The length of these entries is not known, so they were left where they are and the "
+                           "others placed without them:\n%1")
+                .arg(names.join(QLatin1Char('\n'))));
     }
 }
 
@@ -559,6 +614,7 @@ void MainDialog::contextMenuEvent(QContextMenuEvent* event)
     menu.addAction(muteAction_);
     menu.addAction(playAction_);
     menu.addAction(soloAction_);
+    menu.addAction(sequenceAction_);
     menu.addAction(timelineAction_);
     menu.addAction(aboutAction_);
     menu.exec(event->globalPos());

@@ -53,12 +53,16 @@ public:
     void addFiles(const QStringList& paths);
     // Opens the audio settings of entry `index`; after OK the entry and its row change.
     void editEntry(int index);
+    // The same on several entries at once (one is editEntry); after OK they change as one step.
+    void editEntries(const std::vector<int>& rows);
 
 public Q_SLOTS:
     void addCommand();
     void mixCommand();
     void optionsCommand();
     void arrangementCommand();  // opens the arrangement window, "Timeline" (Ctrl+T)
+    // Gives the selected entries start times one after another, with the gap the person asks for.
+    void placeOneAfterAnother();
 
 protected:
     bool event(QEvent* event) override;
@@ -126,6 +130,8 @@ private:
     ImageButton* mixButton_ = nullptr;
     ArrangementWindow* arrangement_ = nullptr;
     QAction* muteAction_ = nullptr;       // Ctrl+M and the context menu's Mute
+    QAction* sequenceAction_ = nullptr;   // Ctrl+J and the context menu's "Place One After Another..."
+    REFERENCE_TIME sequenceGap_ = 0;      // the gap last asked for, offered again
     WindowPlayback* playback_ = nullptr;  // a child
     QAction* playAction_ = nullptr;       // Space in the list and the context menu's Play/Pause
     QAction* soloAction_ = nullptr;

@@ -47,7 +47,7 @@ QMenuBar* makeMainMenuBar(const MainMenuCommands& commands, ListFileCommands& li
     edit->addAction(commands.deleteAll);
     edit->addSeparator();
     edit->addAction(commands.audioSettings);
-    // Further commands on the selected entries go here, after Audio Settings.
+    edit->addAction(commands.placeInSequence);
     edit->addAction(commands.mute);
 
     QMenu* view = addMenu(QStringLiteral("&View"));

@@ -25,6 +25,7 @@ struct MainMenuCommands {
     QAction* deleteSelected = nullptr;
     QAction* deleteAll = nullptr;
     QAction* audioSettings = nullptr;
+    QAction* placeInSequence = nullptr;
     QAction* mute = nullptr;
     // View
     QAction* timeline = nullptr;

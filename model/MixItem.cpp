@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cmath>
 #include <cstdint>
 #include <stdexcept>
 
@@ -44,6 +45,20 @@ REFERENCE_TIME playedStop(const MixItem& item)
     if (item.outPoint == kToSourceEnd || item.outPoint >= item.duration)
         return item.duration;
     return std::max<REFERENCE_TIME>(item.outPoint, 0);
+}
+
+REFERENCE_TIME outputEnd(const MixItem& item)
+{
+    const double stop = static_cast<double>(item.startTime) +
+                        static_cast<double>(playedStop(item) - playedStart(item)) / item.speed;
+    // The cast truncates toward zero; keep it inside the 64-bit range whatever the speed.
+    const double limit = 9.2e18;
+    return static_cast<REFERENCE_TIME>(std::clamp(stop, -limit, limit));
+}
+
+bool outputLengthKnown(const MixItem& item)
+{
+    return item.duration > 0 && std::isfinite(item.speed) && item.speed > 0.0;
 }
 
 bool cutsAtStart(const MixItem& item)

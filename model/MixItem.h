@@ -33,6 +33,19 @@ enum class FadeCurve { Linear, EqualPower };
 inline constexpr double kLowestPitchSemitones = -24.0;
 inline constexpr double kHighestPitchSemitones = 24.0;
 
+// The speeds the engine plays exactly, with or without keep pitch; every place that reads a speed
+// refuses the others.
+inline constexpr double kLowestSpeed = 1.0 / 256;
+inline constexpr double kHighestSpeed = 256.0;
+inline constexpr const char* kSpeedRangeText = "1/256 (0.00390625) and 256";
+inline bool speedInRange(double speed)
+{
+    return speed >= kLowestSpeed && speed <= kHighestSpeed;
+}
+// The loudest volume a list file or the command line may give (+120 dB, which already turns the
+// quietest sound into a full-scale one); the audio settings dialog has a range of its own.
+inline constexpr double kHighestListVolume = 1'000'000.0;
+
 // What a person sets for one entry: in the dialog, a list file or on the command line. Every
 // default leaves the entry as a plain placement of the whole file.
 struct EntryProperties {
@@ -77,6 +90,14 @@ struct MixItem : EntryProperties {
 // measured length (or kToSourceEnd) is the length, as measured (an unmeasured length stays as it is).
 REFERENCE_TIME playedStart(const MixItem& item);
 REFERENCE_TIME playedStop(const MixItem& item);
+// Where the entry ends on the output time line: start + (played stop - played start) / speed,
+// worked out in floating point and truncated toward zero, kept inside the 64-bit range. The
+// engine's time line and placing entries in sequence both take it from here.
+REFERENCE_TIME outputEnd(const MixItem& item);
+// Whether the entry's length on the output is known: its file's length was measured and its
+// speed can be divided by.
+bool outputLengthKnown(const MixItem& item);
+
 // Whether the start or the end of the played part cuts into the file (rather than being its own
 // start or end): a cut edge gets a short ramp so that it does not click.
 bool cutsAtStart(const MixItem& item);

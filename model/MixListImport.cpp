@@ -2,16 +2,18 @@
 #include "model/MixListImport.h"
 
 #include <array>
+#include <cmath>
 
 #include "model/MixListRows.h"
 #include "model/NumberText.h"
+#include "model/SequencePlacing.h"
 
 namespace sonarel {
 
 namespace {
 
 // The latest time a list may ask for (a start, an in or out point, a fade's length): a thousand days.
-constexpr REFERENCE_TIME kLatestStart = 86'400'000LL * kReferenceUnitsPerSecond;
+constexpr REFERENCE_TIME kLatestStart = kLatestEntryStart;
 
 std::vector<std::string_view> split(std::string_view text, char separator)
 {
@@ -103,14 +105,27 @@ const char* fieldWords(ShapingField field)
     return "";
 }
 
+// Why a value written as `text` was refused by its reader, in the words of the field.
+std::string refusedNumber(const std::string& words, std::string_view text)
+{
+    const std::string quoted = "the " + words + " \"" + std::string(text) + "\"";
+    switch (numberFault(text)) {
+    case NumberFault::NotANumber: return quoted + " is not a number";
+    case NumberFault::TooCloseToZero: return quoted + " is too close to zero";
+    case NumberFault::TooLarge: return quoted + " is too large";
+    case NumberFault::None: break;
+    }
+    // A number a double holds but the exact reader does not: it has too many digits either way.
+    const double value = readNumber(text).value_or(0.0);
+    return std::fabs(value) < 1.0 ? quoted + " is too close to zero" : quoted + " is too large";
+}
+
 bool readSecondsField(ShapingField field, std::string_view text, REFERENCE_TIME& time, std::string& error)
 {
     const std::string words = fieldWords(field);
     const std::optional<REFERENCE_TIME> seconds = readRoundedSeconds(text);
     if (!seconds) {
-        const std::optional<double> value = readNumber(text);
-        error = value && *value > 0 ? "the " + words + " is too large"
-                                    : "the " + words + " \"" + std::string(text) + "\" is not a number";
+        error = refusedNumber(words, text);
         return false;
     }
     if (*seconds < 0) {
@@ -152,7 +167,7 @@ bool readShapingValue(ShapingField field, std::string_view text, EntryProperties
     case ShapingField::Pitch: {
         const std::optional<double> value = readNumber(text);
         if (!value) {
-            error = "the pitch \"" + std::string(text) + "\" is not a number";
+            error = refusedNumber("pitch", text);
             return false;
         }
         entry.pitchSemitones = *value;
@@ -210,11 +225,7 @@ bool readEntryValues(const std::vector<std::string_view>& texts, EntryProperties
         const std::optional<double> value = readNumber(text);
         const std::optional<REFERENCE_TIME> start = i == 0 ? readExactSeconds(text) : std::nullopt;
         if (!value || (i == 0 && !start)) {
-            if (i == 0 && value && *value > 0) {
-                error = "the start time is too large";
-                return false;
-            }
-            error = std::string("the ") + names[i] + " \"" + std::string(text) + "\" is not a number";
+            error = refusedNumber(names[i], text);
             return false;
         }
         if (i == 0)
@@ -234,8 +245,16 @@ bool readEntryValues(const std::vector<std::string_view>& texts, EntryProperties
         error = "the volume must not be negative";
         return false;
     }
+    if (entry.volume > kHighestListVolume) {
+        error = "the volume must be at most 1000000";
+        return false;
+    }
     if (entry.speed <= 0) {
         error = "the speed must be above zero";
+        return false;
+    }
+    if (!speedInRange(entry.speed)) {
+        error = std::string("the speed must lie between ") + kSpeedRangeText;
         return false;
     }
     return true;
@@ -254,7 +273,7 @@ std::optional<MixItem> parseEntryArgument(std::string_view argument, std::string
         const std::vector<std::string_view> values = split(shaped ? placement : argument.substr(at + 1), ':');
         bool allNumbers = values.size() <= 3;
         for (std::string_view value : values)
-            allNumbers = allNumbers && (trimmedText(value).empty() || readNumber(value).has_value());
+            allNumbers = allNumbers && (trimmedText(value).empty() || numberFault(value) != NumberFault::NotANumber);
         if (allNumbers) {
             entry.filePath = std::string(argument.substr(0, at));
             if (!readEntryValues(values, entry, error) || (shaped && !readShapingKeys(keys, entry, error)))

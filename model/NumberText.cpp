@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "model/NumberText.h"
 
-#include <QLocale>
 #include <QString>
 #include <algorithm>
 #include <charconv>
@@ -25,8 +24,10 @@ bool isDigit(QChar c)
 
 }  // namespace
 
-std::optional<double> readLeadingNumber(QStringView text, QChar localePoint)
+std::optional<double> readLeadingNumber(QStringView text, QChar localePoint, NumberFault* fault)
 {
+    if (fault != nullptr)
+        *fault = NumberFault::NotANumber;
     qsizetype i = 0;
     const qsizetype n = text.size();
     while (i < n && text[i].isSpace())
@@ -39,7 +40,7 @@ std::optional<double> readLeadingNumber(QStringView text, QChar localePoint)
         number += text[i++];
         ++digits;
     }
-    if (i < n && (text[i] == QLatin1Char('.') || text[i] == localePoint)) {
+    if (i < n && (text[i] == QLatin1Char('.') || text[i] == QLatin1Char(',') || text[i] == localePoint)) {
         qsizetype fraction = i + 1;
         QString fractionDigits;
         while (fraction < n && isDigit(text[fraction]))
@@ -64,10 +65,10 @@ std::optional<double> readLeadingNumber(QStringView text, QChar localePoint)
             number += exponent;
         }
     }
-    bool ok = false;
-    const double value = QLocale::c().toDouble(number, &ok);
-    if (!ok || !std::isfinite(value))
-        return std::nullopt;
+    const std::string spelled = number.toStdString();
+    const std::optional<double> value = readNumber(spelled);
+    if (fault != nullptr)
+        *fault = value ? NumberFault::None : numberFault(spelled);
     return value;
 }
 
@@ -99,16 +100,87 @@ std::string_view trimmedText(std::string_view text)
     return text;
 }
 
-std::optional<double> readNumber(std::string_view text)
+namespace {
+
+// Reads the whole text as from_chars does; `range` tells a number out of range from no number.
+std::optional<double> readWholeNumber(std::string_view text, bool& range)
 {
+    range = false;
     text = trimmedText(text);
-    if (!text.empty() && text.front() == '+')
+    if (!text.empty() && text.front() == '+' && (text.size() < 2 || text[1] != '-'))
         text.remove_prefix(1);
     double value = 0.0;
     const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || result.ec != std::errc() || result.ptr != text.data() + text.size() || !std::isfinite(value))
+    if (text.empty() || result.ptr != text.data() + text.size())
+        return std::nullopt;
+    // Only decimal spellings count: from_chars also takes "inf" and "nan".
+    for (char c : text)
+        if (!isDigit(c) && c != '.' && c != '-' && c != '+' && c != 'e' && c != 'E')
+            return std::nullopt;
+    if (result.ec == std::errc::result_out_of_range) {
+        range = true;
+        return std::nullopt;
+    }
+    if (result.ec != std::errc() || !std::isfinite(value))
         return std::nullopt;
     return value;
+}
+
+// The power of ten m with the number 0.d... x 10^m, of a text that from_chars has read: tells a
+// number too large from one too close to zero. Saturates far beyond any double's range.
+long decimalMagnitude(std::string_view text)
+{
+    std::size_t i = 0;
+    while (i < text.size() && (text[i] == '+' || text[i] == '-'))
+        ++i;
+    long magnitude = 0;
+    bool point = false;
+    bool nonZero = false;
+    for (; i < text.size() && (isDigit(text[i]) || text[i] == '.'); ++i) {
+        if (text[i] == '.')
+            point = true;
+        else if (!nonZero && text[i] == '0')
+            magnitude -= point ? 1 : 0;
+        else if (!nonZero || !point) {
+            nonZero = true;
+            magnitude += point ? 0 : 1;
+        }
+    }
+    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+        ++i;
+        const bool negative = i < text.size() && text[i] == '-';
+        if (i < text.size() && (text[i] == '-' || text[i] == '+'))
+            ++i;
+        long exponent = 0;
+        for (; i < text.size() && isDigit(text[i]); ++i)
+            exponent = std::min(exponent * 10 + (text[i] - '0'), 100'000'000L);
+        magnitude += negative ? -exponent : exponent;
+    }
+    return magnitude;
+}
+
+}  // namespace
+
+std::optional<double> readNumber(std::string_view text)
+{
+    bool range = false;
+    const std::optional<double> value = readWholeNumber(text, range);
+    // A subnormal keeps too few digits to mean what was written.
+    if (value && *value != 0.0 && std::fabs(*value) < std::numeric_limits<double>::min())
+        return std::nullopt;
+    return value;
+}
+
+NumberFault numberFault(std::string_view text)
+{
+    bool range = false;
+    const std::optional<double> value = readWholeNumber(text, range);
+    if (value)
+        return *value != 0.0 && std::fabs(*value) < std::numeric_limits<double>::min() ? NumberFault::TooCloseToZero
+                                                                                       : NumberFault::None;
+    if (!range)
+        return NumberFault::NotANumber;
+    return decimalMagnitude(trimmedText(text)) > 0 ? NumberFault::TooLarge : NumberFault::TooCloseToZero;
 }
 
 namespace {

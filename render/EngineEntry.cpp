@@ -17,11 +17,7 @@ TimelineTimes timelineTimesOf(const MixItem& item)
     times.start = item.startTime;
     times.mediaStart = playedStart(item);
     times.mediaStop = playedStop(item);
-    const double stop = static_cast<double>(item.startTime) +
-                        static_cast<double>(times.mediaStop - times.mediaStart) / item.speed;
-    // The cast truncates toward zero; keep it inside the 64-bit range whatever the speed.
-    const double limit = 9.2e18;
-    times.stop = static_cast<media::REFERENCE_TIME>(std::clamp(stop, -limit, limit));
+    times.stop = outputEnd(item);
     return times;
 }
 

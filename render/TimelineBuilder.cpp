@@ -97,14 +97,17 @@ bool TimelineBuilder::checkEntry(int index, const MixItem& item, int outputRate,
                                     .arg(entryName(index, item), QString::number(item.speed)));
         return false;
     }
-    // A stretcher keeps its pitch only within its range of speeds; refused here rather than
-    // failing part-way through the mix.
-    const double timeRatio = 1.0 / item.speed;
-    if (item.keepPitch &&
-        (timeRatio < media::core::kMinStretchTimeRatio || timeRatio > media::core::kMaxStretchTimeRatio)) {
-        desktop_.showAppMessage(QStringLiteral("The speed of entry %1 is %2; to keep its pitch it must lie between "
-                                               "0.001 and 1000. This entry is left out of the mix.")
-                                    .arg(entryName(index, item), QString::number(item.speed)));
+    // The stretcher keeps the pitch over all of this range.
+    static_assert(1.0 / kHighestSpeed >= media::core::kMinStretchTimeRatio &&
+                  1.0 / kLowestSpeed <= media::core::kMaxStretchTimeRatio);
+    // Beyond this range the resampler (and the stretcher, keeping the pitch) would no longer play
+    // the entry exactly; refused here rather than mixed wrong or failing part-way. Lists, the
+    // command line and the dialog refuse such speeds already.
+    if (!speedInRange(item.speed)) {
+        desktop_.showAppMessage(QStringLiteral("The speed of entry %1 is %2; it must lie between %3. "
+                                               "This entry is left out of the mix.")
+                                    .arg(entryName(index, item), QString::number(item.speed),
+                                         QString::fromLatin1(kSpeedRangeText)));
         return false;
     }
     const TimelineTimes times = timelineTimesOf(item);

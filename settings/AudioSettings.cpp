@@ -20,6 +20,8 @@ AudioSettingsProblem problem(AudioField field, const QString& message, const QSt
 }
 
 const QString kNotANumber = QStringLiteral("Please enter a number.");
+const QString kTooCloseToZero = QStringLiteral(
+    "This number is too close to zero to be used: please enter 0 or a number farther from zero.");
 
 double secondsOf(REFERENCE_TIME time)
 {
@@ -36,13 +38,17 @@ std::optional<AudioSettingsProblem> readSecondsBox(AudioField field, const QStri
         value = exact;
         return std::nullopt;
     }
-    const auto seconds = readLeadingNumber(text, localePoint);
+    NumberFault fault = NumberFault::None;
+    const auto seconds = readLeadingNumber(text, localePoint, &fault);
+    const QString tooLong = QStringLiteral("Please enter at most %1 seconds.").arg(kLongestStartSeconds, 0, 'f', 0);
+    if (!seconds && fault == NumberFault::TooLarge)
+        return problem(field, tooLong);
     if (!seconds)
-        return problem(field, kNotANumber);
+        return problem(field, fault == NumberFault::TooCloseToZero ? kTooCloseToZero : kNotANumber);
     if (*seconds < 0.0)
         return problem(field, belowZero);
     if (*seconds > kLongestStartSeconds)
-        return problem(field, QStringLiteral("Please enter at most %1 seconds.").arg(kLongestStartSeconds, 0, 'f', 0));
+        return problem(field, tooLong);
     value = secondsToReferenceTime(*seconds);
     return std::nullopt;
 }
@@ -84,35 +90,76 @@ QString boxText(double value)
     return QString::asprintf("%.3f", value);
 }
 
+std::optional<AudioSettingsProblem> readStartTimeBox(const QString& text, double& seconds, QChar localePoint)
+{
+    NumberFault fault = NumberFault::None;
+    const auto start = readLeadingNumber(text, localePoint, &fault);
+    const QString error = QStringLiteral("Error");
+    const QString tooLate =
+        QStringLiteral("Start time should be at most %1 seconds").arg(kLongestStartSeconds, 0, 'f', 0);
+    if (!start) {
+        if (fault == NumberFault::TooLarge)
+            return problem(AudioField::StartTime, tooLate, error);
+        return problem(AudioField::StartTime, fault == NumberFault::TooCloseToZero ? kTooCloseToZero : kNotANumber);
+    }
+    if (*start < 0.0)
+        return problem(AudioField::StartTime, QStringLiteral("Start time should be greater than 0"), error);
+    if (*start > kLongestStartSeconds)
+        return problem(AudioField::StartTime, tooLate, error);
+    seconds = *start;
+    return std::nullopt;
+}
+
+std::optional<AudioSettingsProblem> readVolumeBox(const QString& text, double& volume, QChar localePoint)
+{
+    NumberFault fault = NumberFault::None;
+    const auto read = readLeadingNumber(text, localePoint, &fault);
+    const QString range =
+        QStringLiteral("Please enter a number between %1 and %2.").arg(QString::number(0), QString::number(kMaxVolume));
+    if (!read) {
+        if (fault == NumberFault::TooLarge)
+            return problem(AudioField::Volume, range);
+        return problem(AudioField::Volume, fault == NumberFault::TooCloseToZero ? kTooCloseToZero : kNotANumber);
+    }
+    if (*read < 0.0 || *read > kMaxVolume)
+        return problem(AudioField::Volume, range);
+    volume = *read;
+    return std::nullopt;
+}
+
+std::optional<AudioSettingsProblem> readSpeedBox(const QString& text, double& speed, QChar localePoint)
+{
+    NumberFault fault = NumberFault::None;
+    const auto read = readLeadingNumber(text, localePoint, &fault);
+    if (!read && fault == NumberFault::NotANumber)
+        return problem(AudioField::Speed, kNotANumber);
+    // A speed divides the entry's length, and only this range plays exactly.
+    if (!read || !speedInRange(*read))
+        return problem(AudioField::Speed, QStringLiteral("Please enter a speed between %1: 1 plays the file as it "
+                                                         "is, 2 twice as fast, 0.5 at half speed.")
+                                              .arg(QString::fromLatin1(kSpeedRangeText)));
+    speed = *read;
+    return std::nullopt;
+}
+
 std::optional<AudioSettingsProblem> readAudioSettings(const QString& startText, const QString& volumeText,
                                                       const QString& speedText, AudioSettings& settings,
                                                       QChar localePoint)
 {
-    const auto start = readLeadingNumber(startText, localePoint);
-    if (!start)
-        return problem(AudioField::StartTime, kNotANumber);
-    const auto volume = readLeadingNumber(volumeText, localePoint);
-    if (!volume)
-        return problem(AudioField::Volume, kNotANumber);
-    if (*volume < 0.0 || *volume > kMaxVolume)
-        return problem(AudioField::Volume, QStringLiteral("Please enter a number between %1 and %2.")
-                                               .arg(QString::number(0), QString::number(kMaxVolume)));
-    const auto speed = readLeadingNumber(speedText, localePoint);
-    if (!speed)
-        return problem(AudioField::Speed, kNotANumber);
-    // A speed divides the entry's length: zero or less has no meaning.
-    if (*speed <= 0.0)
-        return problem(AudioField::Speed,
-                       QStringLiteral("Please enter a speed above 0: 1 plays the file as it is, 2 twice as fast, "
-                                      "0.5 at half speed."));
-    const QString error = QStringLiteral("Error");
-    if (*start < 0.0)
-        return problem(AudioField::StartTime, QStringLiteral("Start time should be greater than 0"), error);
-    if (*start > kLongestStartSeconds)
-        return problem(AudioField::StartTime,
-                       QStringLiteral("Start time should be at most %1 seconds").arg(kLongestStartSeconds, 0, 'f', 0),
-                       error);
-    settings = {*start, *volume, *speed};
+    AudioSettings read;
+    // The dialog's order: start time, volume, speed; the start time's range is checked last.
+    double start = 0.0;
+    std::optional<AudioSettingsProblem> startProblem = readStartTimeBox(startText, start, localePoint);
+    if (startProblem && startProblem->caption.isEmpty())
+        return startProblem;
+    if (auto failed = readVolumeBox(volumeText, read.volume, localePoint))
+        return failed;
+    if (auto failed = readSpeedBox(speedText, read.speed, localePoint))
+        return failed;
+    if (startProblem)
+        return startProblem;
+    read.startTime = start;
+    settings = read;
     return std::nullopt;
 }
 

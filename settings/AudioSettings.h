@@ -35,6 +35,16 @@ struct AudioSettingsProblem {
     QString caption;
 };
 
+// The three boxes one by one, each with its own checks: on success the value is set, otherwise
+// it is left alone. A number too large or too close to zero for a double is told as such.
+std::optional<AudioSettingsProblem> readStartTimeBox(const QString& text, double& seconds,
+                                                     QChar localePoint = QLatin1Char('.'));
+std::optional<AudioSettingsProblem> readVolumeBox(const QString& text, double& volume,
+                                                  QChar localePoint = QLatin1Char('.'));
+// Speeds outside kLowestSpeed .. kHighestSpeed are refused with the range.
+std::optional<AudioSettingsProblem> readSpeedBox(const QString& text, double& speed,
+                                                 QChar localePoint = QLatin1Char('.'));
+
 // Reads the three box texts in the dialog's order (start time, volume, speed) and checks them.
 // On success `settings` holds the values; otherwise the first problem is returned and `settings`
 // is left alone.

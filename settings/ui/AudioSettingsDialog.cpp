@@ -3,6 +3,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
@@ -25,6 +26,9 @@ constexpr int kClosedHeight = kMoreTop + 14 + 7;
 constexpr int kRowHeight = 17;
 constexpr int kMoreRows = 8;
 constexpr int kOpenHeight = kClosedHeight + 4 + kMoreRows * kRowHeight;
+
+// What an empty box says when the entries edited together differ in its value.
+const QString kVarious = QStringLiteral("various");
 
 }  // namespace
 
@@ -73,6 +77,10 @@ AudioSettingsDialog::AudioSettingsDialog(Desktop& desktop, QWidget* parent) : QD
     more_->setAutoDefault(false);
     more_->setAccessibleDescription(
         QStringLiteral("Shows or hides the in and out points, fades, pitch and mute of the entry"));
+    editing_ = new QLabel(this);
+    editing_->setObjectName(QString::number(kIdEditing));
+    editing_->setGeometry(units.toPixels(56, kMoreTop + 3, 99, 9));
+    editing_->setTextFormat(Qt::PlainText);
     createMorePart(kClosedHeight);
     connect(more_, &QPushButton::toggled, this, &AudioSettingsDialog::showMore);
 
@@ -131,11 +139,15 @@ void AudioSettingsDialog::createMorePart(int partTop)
     mute_->setObjectName(QString::number(kIdMute));
     mute_->setGeometry(units.toPixels(7, rowTop(7), 40, 12));
     auto* fit = new QPushButton(QStringLiteral("Fit &length..."), morePart_);
+    fit_ = fit;
     fit->setObjectName(QString::number(kIdFitLength));
     fit->setGeometry(units.toPixels(95, rowTop(7) - 1, 56, 14));
     fit->setAutoDefault(false);
     fit->setAccessibleDescription(QStringLiteral("Sets the speed so that the entry lasts a given number of seconds"));
     connect(fit, &QPushButton::clicked, this, &AudioSettingsDialog::fitLength);
+    // A half-checked box (entries that differ) becomes a plain one once the person clicks it.
+    for (QCheckBox* box : {keepPitch_, mute_})
+        connect(box, &QCheckBox::clicked, box, [box] { box->setTristate(false); });
 
     QWidget* order[] = {more_, inPoint_, outPoint_, fadeIn_, fadeOut_, fadeCurve_, keepPitch_, pitch_, mute_, fit};
     for (std::size_t i = 1; i < std::size(order); ++i)
@@ -181,6 +193,17 @@ void AudioSettingsDialog::showMore(bool shown)
 
 void AudioSettingsDialog::setEntry(const MixItem& item)
 {
+    entries_.clear();
+    fit_->setEnabled(true);
+    for (QCheckBox* box : {keepPitch_, mute_})
+        box->setTristate(false);
+    fadeCurve_->setPlaceholderText(QString());
+    for (QLineEdit* box : {volume_, startTime_, speed_, inPoint_, fadeIn_, fadeOut_, pitch_})
+        box->setPlaceholderText(QString());
+    outPoint_->setPlaceholderText(QStringLiteral("end"));
+    const QString name = QFileInfo(item.filePathText()).fileName();
+    editing_->setText(editing_->fontMetrics().elidedText(name, Qt::ElideMiddle, editing_->width()));
+    editing_->setToolTip(item.filePathText());
     properties_ = item.properties();
     duration_ = item.duration;
     const ShapingTexts texts = shapingTextsOf(properties_);
@@ -196,6 +219,85 @@ void AudioSettingsDialog::setEntry(const MixItem& item)
     mute_->setChecked(properties_.muted);
     showMore(usesShaping(properties_));
     setSettings(audioSettingsOf(properties_));
+}
+
+void AudioSettingsDialog::setCommonCheck(QCheckBox* box, bool common, bool value)
+{
+    box->setTristate(!common);
+    box->setCheckState(!common ? Qt::PartiallyChecked : value ? Qt::Checked : Qt::Unchecked);
+}
+
+void AudioSettingsDialog::setEntries(const std::vector<MixItem>& items)
+{
+    if (items.size() <= 1) {
+        setEntry(items.empty() ? MixItem{} : items.front());
+        return;
+    }
+    // The first entry's values, then every box whose value another entry does not share emptied.
+    setEntry(items.front());
+    entries_ = items;
+    duration_ = 0;
+    fit_->setEnabled(false);  // one length to fit, not several
+    editing_->setText(QStringLiteral("%1 entries").arg(items.size()));
+    editing_->setToolTip(QString());
+    const MixItem& first = items.front();
+    const ShapingTexts firstTexts = shapingTextsOf(first);
+    const AudioSettings firstSettings = audioSettingsOf(first);
+    bool shaped = false;
+    bool sameCurve = true;
+    bool sameKeep = true;
+    bool sameMute = true;
+    for (const MixItem& item : items) {
+        shaped = shaped || usesShaping(item);
+        const ShapingTexts texts = shapingTextsOf(item);
+        const AudioSettings settings = audioSettingsOf(item);
+        auto keepIfSame = [](QLineEdit* box, const QString& mine, const QString& theirs) {
+            if (mine == theirs)
+                return;
+            box->clear();
+            box->setPlaceholderText(kVarious);
+        };
+        keepIfSame(volume_, boxText(firstSettings.volume), boxText(settings.volume));
+        keepIfSame(startTime_, boxText(firstSettings.startTime), boxText(settings.startTime));
+        keepIfSame(speed_, boxText(firstSettings.speed), boxText(settings.speed));
+        keepIfSame(inPoint_, firstTexts.inPoint, texts.inPoint);
+        keepIfSame(outPoint_, firstTexts.outPoint, texts.outPoint);
+        keepIfSame(fadeIn_, firstTexts.fadeIn, texts.fadeIn);
+        keepIfSame(fadeOut_, firstTexts.fadeOut, texts.fadeOut);
+        keepIfSame(pitch_, firstTexts.pitch, texts.pitch);
+        sameCurve = sameCurve && item.fadeCurve == first.fadeCurve;
+        sameKeep = sameKeep && item.keepPitch == first.keepPitch;
+        sameMute = sameMute && item.muted == first.muted;
+    }
+    if (!sameCurve) {
+        fadeCurve_->setPlaceholderText(kVarious);
+        fadeCurve_->setCurrentIndex(-1);
+    }
+    setCommonCheck(keepPitch_, sameKeep, first.keepPitch);
+    setCommonCheck(mute_, sameMute, first.muted);
+    pitch_->setEnabled(keepPitch_->checkState() != Qt::Unchecked);
+    pitchLabel_->setEnabled(pitch_->isEnabled());
+    showMore(shaped);
+    shownVolume_ = volume_->text();
+    shownStart_ = startTime_->text();
+    shownSpeed_ = speed_->text();
+    shownTexts_ = shapingTexts();
+    shownCurve_ = fadeCurve_->currentIndex();
+    shownKeepPitch_ = keepPitch_->checkState();
+    shownMute_ = mute_->checkState();
+    volume_->selectAll();
+}
+
+QString AudioSettingsDialog::editingText() const
+{
+    return editing_->text();
+}
+
+std::vector<EntryProperties> AudioSettingsDialog::results() const
+{
+    if (entries_.empty())
+        return {properties_};
+    return results_;
 }
 
 void AudioSettingsDialog::setSettings(const AudioSettings& settings)
@@ -232,8 +334,78 @@ void AudioSettingsDialog::showProblem(const AudioSettingsProblem& problem)
     failing->selectAll();
 }
 
+ShapingTexts AudioSettingsDialog::textsFor(const MixItem& item) const
+{
+    const ShapingTexts typed = shapingTexts();
+    const ShapingTexts own = shapingTextsOf(item);
+    auto pick = [](const QString& now, const QString& shown, const QString& itsOwn) {
+        return now != shown ? now : itsOwn;
+    };
+    return {pick(typed.inPoint, shownTexts_.inPoint, own.inPoint),
+            pick(typed.outPoint, shownTexts_.outPoint, own.outPoint),
+            pick(typed.fadeIn, shownTexts_.fadeIn, own.fadeIn), pick(typed.fadeOut, shownTexts_.fadeOut, own.fadeOut),
+            pick(typed.pitch, shownTexts_.pitch, own.pitch)};
+}
+
+ShapingChoices AudioSettingsDialog::choicesFor(const MixItem& item) const
+{
+    ShapingChoices choices = shapingChoicesOf(item);
+    if (fadeCurve_->currentIndex() != shownCurve_ && fadeCurve_->currentIndex() >= 0)
+        choices.fadeCurve = fadeCurve_->currentIndex() == 1 ? FadeCurve::EqualPower : FadeCurve::Linear;
+    if (keepPitch_->checkState() != shownKeepPitch_ && keepPitch_->checkState() != Qt::PartiallyChecked)
+        choices.keepPitch = keepPitch_->isChecked();
+    if (mute_->checkState() != shownMute_ && mute_->checkState() != Qt::PartiallyChecked)
+        choices.muted = mute_->isChecked();
+    return choices;
+}
+
+void AudioSettingsDialog::acceptSeveral()
+{
+    // Only the boxes the person changed are read and checked, and only they are applied.
+    std::optional<double> start;
+    std::optional<double> volume;
+    std::optional<double> speed;
+    double value = 0.0;
+    if (startTime_->text() != shownStart_) {
+        if (const auto problem = readStartTimeBox(startTime_->text(), value, localePoint()))
+            return showProblem(*problem);
+        start = value;
+    }
+    if (volume_->text() != shownVolume_) {
+        if (const auto problem = readVolumeBox(volume_->text(), value, localePoint()))
+            return showProblem(*problem);
+        volume = value;
+    }
+    if (speed_->text() != shownSpeed_) {
+        if (const auto problem = readSpeedBox(speed_->text(), value, localePoint()))
+            return showProblem(*problem);
+        speed = value;
+    }
+    std::vector<EntryProperties> results;
+    for (const MixItem& item : entries_) {
+        EntryProperties result = item.properties();
+        if (auto problem = readShaping(textsFor(item), choicesFor(item), item.properties(), item.duration, result,
+                                       localePoint())) {
+            // The typed value does not suit this entry: say which one.
+            problem->message += QStringLiteral("\n\n%1").arg(item.filePathText());
+            return showProblem(*problem);
+        }
+        if (start)
+            result.startTime = secondsToReferenceTime(*start);
+        if (volume)
+            result.volume = *volume;
+        if (speed)
+            result.speed = *speed;
+        results.push_back(result);
+    }
+    results_ = std::move(results);
+    QDialog::accept();
+}
+
 void AudioSettingsDialog::accept()
 {
+    if (!entries_.empty())
+        return acceptSeveral();
     AudioSettings read;
     auto problem = readAudioSettings(startTime_->text(), volume_->text(), speed_->text(), read, localePoint());
     EntryProperties properties = properties_;

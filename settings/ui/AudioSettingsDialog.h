@@ -1,12 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The audio settings dialog: edits the volume, start time and speed of one mix entry and, in the
 // part that "More" opens, the shaping of what plays: in and out points, fades, keep pitch and
-// pitch, mute. It works on the values it is given and hands them back only after OK; it never
-// touches the list. Messages go through the desktop interface, so tests see them without a modal
-// box.
+// pitch, mute. On several entries at once, a value they share shows as for one, one that differs
+// starts empty (or half checked), and only what the person changes is applied to each. It works
+// on the values it is given and hands them back only after OK; it never touches the list. Messages go through the
+// desktop interface, so tests see them without a modal box.
 #pragma once
 
 #include <QDialog>
+#include <vector>
 
 #include "settings/AudioSettings.h"
 
@@ -38,6 +40,7 @@ public:
         kIdPitch = 1077,
         kIdMute = 1078,
         kIdFitLength = 1079,
+        kIdEditing = 1081,
     };
 
     explicit AudioSettingsDialog(Desktop& desktop, QWidget* parent = nullptr);
@@ -45,8 +48,16 @@ public:
     // Fills every control from the entry; "More" opens when the entry uses any shaping. Call
     // before exec().
     void setEntry(const MixItem& item);
+    // Fills the controls from several entries: a value that differs between them leaves its box
+    // empty, its choice unset or its check box half checked. One entry is setEntry. The line
+    // under the boxes names the file, or says how many entries are edited.
+    void setEntries(const std::vector<MixItem>& items);
     // Fills the three boxes only.
     void setSettings(const AudioSettings& settings);
+    // What the dialog edits, as the line under the boxes says: a file's name or "3 entries".
+    QString editingText() const;
+    // After OK: each entry's new properties, in the order given to setEntries (one for setEntry).
+    std::vector<EntryProperties> results() const;
     // The values read at OK (the given ones until then).
     const AudioSettings& settings() const { return settings_; }
     const EntryProperties& properties() const { return properties_; }
@@ -64,6 +75,26 @@ private:
     ShapingTexts shapingTexts() const;
     void showProblem(const AudioSettingsProblem& problem);
     QChar localePoint() const;
+    void acceptSeveral();
+    // The texts of the seconds and pitch boxes for `item`: what was typed where the person changed
+    // a box, the entry's own values elsewhere.
+    ShapingTexts textsFor(const MixItem& item) const;
+    ShapingChoices choicesFor(const MixItem& item) const;
+    void setCommonCheck(QCheckBox* box, bool common, bool value);
+
+    // Several entries: the entries, the controls' contents as they opened (to tell what changed)
+    // and, after OK, the entries' new properties.
+    std::vector<MixItem> entries_;
+    ShapingTexts shownTexts_;
+    QString shownVolume_;
+    QString shownStart_;
+    QString shownSpeed_;
+    int shownCurve_ = 0;
+    int shownKeepPitch_ = 0;  // Qt::CheckState
+    int shownMute_ = 0;
+    std::vector<EntryProperties> results_;
+    QLabel* editing_ = nullptr;
+    QPushButton* fit_ = nullptr;
 
     Desktop& desktop_;
     AudioSettings settings_;

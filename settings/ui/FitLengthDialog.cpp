@@ -61,6 +61,13 @@ void FitLengthDialog::accept()
         length_->selectAll();
         return;
     }
+    if (!speedInRange(*fitted)) {
+        desktop_.showAppMessage(QStringLiteral("This length needs a speed of %1, and a speed must lie between %2.")
+                                    .arg(QString::number(*fitted, 'g', 6), QString::fromLatin1(kSpeedRangeText)));
+        length_->setFocus(Qt::OtherFocusReason);
+        length_->selectAll();
+        return;
+    }
     speed_ = *fitted;
     QDialog::accept();
 }

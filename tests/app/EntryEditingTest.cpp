@@ -4,6 +4,7 @@
 // an edited entry read back sample by sample.
 #include <QContextMenuEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QLocale>
 #include <QMimeData>
@@ -12,10 +13,14 @@
 #include <cstdlib>
 
 #include "app/AddFilesCommand.h"
+#include "app/ListFileCommands.h"
+#include "model/EntryEditing.h"
+#include "model/ListHistory.h"
 #include "model/NumberText.h"
 #include "platform/media/FaultPoints.h"
 #include "res/Resources.h"
 #include "settings/ui/AudioSettingsDialog.h"
+#include "settings/ui/SequenceGapDialog.h"
 #include "support/MainWindowFixture.h"
 #include "support/WavFile.h"
 
@@ -154,6 +159,20 @@ private Q_SLOTS:
         QTest::newRow("speed 0") << "0"
                                  << "1"
                                  << "0" << QString() << app << int(Box::kIdSpeed) << qint64{};
+        QTest::newRow("speed 1e6") << "0"
+                                   << "1"
+                                   << "1e6"
+                                   << QStringLiteral(
+                                          "Please enter a speed between 1/256 (0.00390625) and 256: 1 plays "
+                                          "the file as it is, 2 twice as fast, 0.5 at half speed.")
+                                   << app << int(Box::kIdSpeed) << qint64{};
+        QTest::newRow("volume 1e-400") << "0"
+                                       << "1e-400"
+                                       << "1"
+                                       << QStringLiteral(
+                                              "This number is too close to zero to be used: please enter 0 "
+                                              "or a number farther from zero.")
+                                       << app << int(Box::kIdVolume) << qint64{};
         QTest::newRow("speed nan") << "0"
                                    << "1"
                                    << "nan" << QStringLiteral("Please enter a number.") << app << int(Box::kIdSpeed)
@@ -205,23 +224,119 @@ private Q_SLOTS:
         QCOMPARE(f->cell(0, 3), boxText(static_cast<double>(storedStart) / 1e7));
     }
 
-    void enterEditsOnlyTheFirstSelectedEntry()
+    // Enter on three selected entries edits the three: what they share shows, what differs starts
+    // empty, only the box typed in changes, and one undo puts all three back.
+    void enterEditsEverySelectedEntryAsOneStep()
     {
         auto f = make(4);
+        MixItemStore& store = f->dialog.store();
+        for (int i = 0; i < 4; ++i) {
+            EntryProperties properties = store.at(i).properties();
+            properties.speed = 1.0 + i;
+            properties.fadeIn = i == 3 ? kReferenceUnitsPerSecond / 10 : 0;
+            setEntryProperties(store, i, properties);
+        }
+        f->list().refresh(store);
+        const ListSnapshot before = snapshotOf(store);
+
+        // One entry: the line names its file.
+        selectOnly(f->list(), 2);
+        WhenSettingsOpen one([&](AudioSettingsDialog& d) {
+            QCOMPARE(d.editingText(), QFileInfo(f->dialog.store().at(2).filePathText()).fileName());
+        });
+        QTest::mouseClick(f->button(kIdProperties), Qt::LeftButton);
+        QVERIFY(one.ran());
+
         f->list().setFocus();
-        selectOnly(f->list(), 1);
-        f->list().selectionModel()->select(f->list().model()->index(3, 0),
-                                           QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        selectOnly(f->list(), 0);
+        for (int row : {2, 3})
+            f->list().selectionModel()->select(f->list().model()->index(row, 0),
+                                               QItemSelectionModel::Select | QItemSelectionModel::Rows);
         WhenSettingsOpen when([&](AudioSettingsDialog& d) {
-            type(d, AudioSettingsDialog::kIdVolume, QStringLiteral("0.5"));
+            QCOMPARE(d.windowTitle(), QStringLiteral("Audio Settings"));
+            QCOMPARE(d.editingText(), QStringLiteral("3 entries"));
+            QCOMPARE(box(d, AudioSettingsDialog::kIdVolume)->text(), QStringLiteral("1.000"));
+            QCOMPARE(box(d, AudioSettingsDialog::kIdStartTime)->text(), QStringLiteral("0.000"));
+            QCOMPARE(box(d, AudioSettingsDialog::kIdSpeed)->text(), QString());
+            QCOMPARE(box(d, AudioSettingsDialog::kIdSpeed)->placeholderText(), QStringLiteral("various"));
+            QVERIFY(d.moreShown());  // one of them fades in
+            QCOMPARE(box(d, AudioSettingsDialog::kIdFadeIn)->text(), QString());
+            QCOMPARE(box(d, AudioSettingsDialog::kIdInPoint)->text(), QStringLiteral("0.000"));
+            // A decimal comma, in a locale that writes a point.
+            type(d, AudioSettingsDialog::kIdVolume, QStringLiteral("0,5"));
             QTest::mouseClick(d.findChild<QPushButton*>(QStringLiteral("1")), Qt::LeftButton);
+            QVERIFY(!d.isVisible());
         });
         QTest::keyClick(&f->list(), Qt::Key_Return);
         QVERIFY(when.ran());
-        for (int i = 0; i < 4; ++i)
-            QCOMPARE(f->dialog.store().at(i).volume, i == 1 ? 0.5 : 1.0);
-        QCOMPARE(f->cell(1, 2), QStringLiteral("0.500"));
+        QVERIFY2(f->desktop.messages.empty(), qPrintable(f->desktop.texts().join(QLatin1Char('|'))));
+        for (int i = 0; i < 4; ++i) {
+            EntryProperties expected = before[static_cast<std::size_t>(i)].properties();
+            if (i != 1)
+                expected.volume = 0.5;
+            QVERIFY2(sameProperties(store.at(i).properties(), expected), qPrintable(QString::number(i)));
+            QCOMPARE(f->cell(i, 2), i == 1 ? QStringLiteral("1.000") : QStringLiteral("0.500"));
+        }
+        f->dialog.listFile().undo();
+        QVERIFY(storeMatches(store, before));
         QCOMPARE(f->cell(3, 2), QStringLiteral("1.000"));
+
+        // A typed value is checked as for one entry, and a refused one changes none of them.
+        f->list().selectAll();
+        f->list().setFocus();
+        WhenSettingsOpen refused([&](AudioSettingsDialog& d) {
+            type(d, AudioSettingsDialog::kIdSpeed, QStringLiteral("300"));
+            QTest::keyClick(&d, Qt::Key_Return);
+            QVERIFY(d.isVisible());
+            QCOMPARE(d.focusWidget(), box(d, AudioSettingsDialog::kIdSpeed));
+        });
+        QTest::keyClick(&f->list(), Qt::Key_Return);
+        QVERIFY(refused.ran());
+        QCOMPARE(f->desktop.messages.size(), size_t{1});
+        QVERIFY(f->desktop.messages[0].text.startsWith(
+            QStringLiteral("Please enter a speed between 1/256 (0.00390625) and 256")));
+        QVERIFY(storeMatches(store, before));
+    }
+
+    // Ctrl+J places the selected entries end to end with the gap asked for, as one undo step.
+    void placeOneAfterAnotherJoinsTheSelectedEntries()
+    {
+        auto f = make(3);
+        MixItemStore& store = f->dialog.store();
+        EntryProperties first = store.at(0).properties();
+        first.startTime = 3 * kReferenceUnitsPerSecond;
+        setEntryProperties(store, 0, first);
+        EntryProperties second = store.at(1).properties();
+        second.speed = 0.5;  // 0.2 s lasts 0.4 s
+        setEntryProperties(store, 1, second);
+        f->list().refresh(store);
+        const ListSnapshot before = snapshotOf(store);
+        f->dialog.show();
+        QApplication::setActiveWindow(&f->dialog);
+        QVERIFY(QTest::qWaitForWindowActive(&f->dialog));
+        f->list().setFocus();
+        QTest::keyClick(&f->list(), Qt::Key_A, Qt::ControlModifier);
+        sonarel::testing::WhenDialogOpens<SequenceGapDialog> when([&](SequenceGapDialog& d) {
+            auto* gap = d.findChild<QLineEdit*>(QString::number(SequenceGapDialog::kIdGap));
+            QCOMPARE(gap->text(), QStringLiteral("0.000"));
+            QTest::keyClicks(gap, QStringLiteral("0,25"));  // replaces the selected text
+            QTest::keyClick(&d, Qt::Key_Return);
+        });
+        QTest::keyClick(&f->list(), Qt::Key_J, Qt::ControlModifier);
+        QVERIFY(when.ran());
+        QVERIFY2(f->desktop.messages.empty(), qPrintable(f->desktop.texts().join(QLatin1Char('|'))));
+        QCOMPARE(store.at(0).startTime, REFERENCE_TIME{30'000'000});
+        QCOMPARE(store.at(1).startTime, REFERENCE_TIME{34'500'000});  // 3 + 0.2 + 0.25
+        QCOMPARE(store.at(2).startTime, REFERENCE_TIME{41'000'000});  // 3.45 + 0.4 + 0.25
+        QCOMPARE(f->cell(2, 3), QStringLiteral("4.100"));
+        f->dialog.listFile().undo();
+        QVERIFY(storeMatches(store, before));
+
+        // Fewer than two entries: nothing to place.
+        selectOnly(f->list(), 1);
+        f->dialog.placeOneAfterAnother();
+        QCOMPARE(f->desktop.messages.size(), size_t{1});
+        QVERIFY(storeMatches(store, before));
     }
 
     void rightClickAndMissingSelection()
@@ -311,11 +426,13 @@ private Q_SLOTS:
             WhenSettingsOpen when([&](AudioSettingsDialog& d) {
                 QCOMPARE(box(d, AudioSettingsDialog::kIdVolume)->text(), QStringLiteral("1.000"));
                 type(d, AudioSettingsDialog::kIdStartTime, row == 0 ? QStringLiteral("1.5") : QStringLiteral("1,5"));
+                type(d, AudioSettingsDialog::kIdSpeed, QStringLiteral("2,5"));
                 QTest::keyClick(&d, Qt::Key_Return);
             });
             QTest::mouseClick(f->button(kIdProperties), Qt::LeftButton);
             QVERIFY2(when.ran(), qPrintable(f->desktop.texts().join(QLatin1Char('|'))));
             QCOMPARE(f->dialog.store().at(row).startTime, REFERENCE_TIME{15'000'000});
+            QCOMPARE(f->dialog.store().at(row).speed, 2.5);
         }
         QLocale::setDefault(before);
         QVERIFY(f->desktop.messages.empty());

@@ -193,10 +193,10 @@ private Q_SLOTS:
     {
         const QString one = constantWav(QStringLiteral("one.wav"), 1.0, 900, 900);
         const QString out = path(QStringLiteral("never-long.wav"));
-        Run run = runMix({QStringLiteral("-q"), QStringLiteral("-o"), out, one + QStringLiteral("@0:1:1e-7")});
+        Run run = runMix({QStringLiteral("-q"), QStringLiteral("-o"), out,
+                          one + QStringLiteral("@999990:1:0.00390625")});
         QCOMPARE(run.exitCode, 1);
-        QVERIFY2(run.err.contains(QStringLiteral("entry 1 (one.wav) would end at 10000000.000 s")),
-                 qPrintable(run.err));
+        QVERIFY2(run.err.contains(QStringLiteral("entry 1 (one.wav) would end at 1000246.000 s")), qPrintable(run.err));
         QVERIFY(!QFile::exists(out));
         run = runMix({QStringLiteral("-q"), QStringLiteral("-o"), out, one, one + QStringLiteral("@999999.5")});
         QCOMPARE(run.exitCode, 1);
@@ -210,6 +210,41 @@ private Q_SLOTS:
         run = runMix({QStringLiteral("--csv"), bad.fileName(), QStringLiteral("-o"), out});
         QCOMPARE(run.exitCode, 2);
         QVERIFY2(run.err.contains(bad.fileName() + QStringLiteral(", line 2: the start time")), qPrintable(run.err));
+    }
+
+    // Speeds outside the exact range, volumes beyond reason and numbers a double cannot hold are
+    // refused as they are read, from an argument and from a list alike, and nothing is written.
+    void numbersThatMeanNothingAreRefused()
+    {
+        const QString one = constantWav(QStringLiteral("plain.wav"), 0.5, 900, 900);
+        const QString out = path(QStringLiteral("never-nonsense.wav"));
+        const struct {
+            const char* values;
+            const char* message;
+        } cases[] = {
+            {"0:1:1000000", "the speed must lie between 1/256 (0.00390625) and 256"},
+            {"0:1:0.002", "the speed must lie between 1/256 (0.00390625) and 256"},
+            {"0:3.5e38:1", "the volume must be at most 1000000"},
+            {"4.9e-324", "the start time \"4.9e-324\" is too close to zero"},
+            {"0:1:1e-400", "the speed \"1e-400\" is too close to zero"},
+        };
+        for (const auto& c : cases) {
+            const QString values = QString::fromLatin1(c.values);
+            const QString message = QString::fromLatin1(c.message);
+            Run run = runMix({QStringLiteral("-q"), QStringLiteral("-o"), out, one + QLatin1Char('@') + values});
+            QCOMPARE(run.exitCode, 2);
+            QVERIFY2(run.err.contains(message), qPrintable(values + QStringLiteral(": ") + run.err));
+            QFile csv(path(QStringLiteral("nonsense.csv")));
+            QVERIFY(csv.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            csv.write("path,start,volume,speed\nplain.wav," +
+                      values.split(QLatin1Char(':')).join(QLatin1Char(',')).toUtf8() + "\n");
+            csv.close();
+            run = runMix({QStringLiteral("-q"), QStringLiteral("--csv"), csv.fileName(), QStringLiteral("-o"), out});
+            QCOMPARE(run.exitCode, 2);
+            QVERIFY2(run.err.contains(QStringLiteral(", line 2: ") + message),
+                     qPrintable(values + QStringLiteral(": ") + run.err));
+            QVERIFY(!QFile::exists(out));
+        }
     }
 
     // Trimmed, faded and muted entries from a list: the lengths follow the in and out points and

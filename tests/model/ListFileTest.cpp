@@ -148,7 +148,7 @@ TEST(ListFileFormat, LinesAreCountedAcrossQuotedLineBreaks)
     EXPECT_EQ(error.line, 4);
     EXPECT_NE(error.message.find("start time"), std::string::npos);
     EXPECT_FALSE(parseMixListCsv("a.wav,1e30\n", "/", entries, error));
-    EXPECT_EQ(error.message, "the start time is too large");
+    EXPECT_EQ(error.message, "the start time \"1e30\" is too large");
 }
 
 class AtomicSave : public ::testing::Test {

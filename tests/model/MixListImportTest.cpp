@@ -160,3 +160,52 @@ TEST(MixListCsv, AMalformedLineIsNamed)
     EXPECT_EQ(secondsToReferenceTime(1.5), 15'000'000);
     EXPECT_EQ(secondsToReferenceTime(0.00000019), 1);
 }
+
+// A number that means nothing is refused, with what is wrong with it, the same way from a list
+// file's columns and from a command-line entry.
+TEST(EntryValues, NumbersThatMeanNothingAreRefusedAlikeInListsAndArguments)
+{
+    struct Case {
+        const char* start;
+        const char* volume;
+        const char* speed;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"0", "1", "0.0039", "the speed must lie between 1/256 (0.00390625) and 256"},
+        {"0", "1", "256.5", "the speed must lie between 1/256 (0.00390625) and 256"},
+        {"0", "1", "1e6", "the speed must lie between 1/256 (0.00390625) and 256"},
+        {"0", "1", "1e-400", "the speed \"1e-400\" is too close to zero"},
+        {"0", "1", "1e400", "the speed \"1e400\" is too large"},
+        {"0", "3.5e38", "1", "the volume must be at most 1000000"},
+        {"0", "1000000.5", "1", "the volume must be at most 1000000"},
+        {"0", "4.9e-324", "1", "the volume \"4.9e-324\" is too close to zero"},
+        {"4.9e-324", "1", "1", "the start time \"4.9e-324\" is too close to zero"},
+        {"1e-150", "1", "1", "the start time \"1e-150\" is too close to zero"},
+        {"1e-400", "1", "1", "the start time \"1e-400\" is too close to zero"},
+        {"1e30", "1", "1", "the start time \"1e30\" is too large"},
+    };
+    for (const Case& c : cases) {
+        const std::string values = std::string(c.start) + ":" + c.volume + ":" + c.speed;
+        SCOPED_TRACE(values);
+        std::string error;
+        EXPECT_FALSE(parseEntryArgument("/m/a.wav@" + values, error));
+        EXPECT_EQ(error, c.message);
+        std::vector<MixItem> entries;
+        ImportError listError;
+        const std::string csv = std::string("path,start,volume,speed\na.wav,") + c.start + "," + c.volume + "," +
+                                c.speed + "\n";
+        EXPECT_FALSE(parseMixListCsv(csv, "/", entries, listError));
+        EXPECT_EQ(listError.line, 2);
+        EXPECT_EQ(listError.message, c.message);
+    }
+    // The ends of the ranges are kept.
+    std::string error;
+    for (const char* values : {"0:1000000:256", "0:0:0.00390625", "0:1e-300:1"})
+        EXPECT_TRUE(parseEntryArgument(std::string("/m/a.wav@") + values, error)) << values << ": " << error;
+    // Shaping values say the same.
+    EXPECT_FALSE(parseEntryArgument("/m/a.wav@0,fade-in=1e-400", error));
+    EXPECT_EQ(error, "the fade in \"1e-400\" is too close to zero");
+    EXPECT_FALSE(parseEntryArgument("/m/a.wav@0,keep-pitch,pitch=1e999", error));
+    EXPECT_EQ(error, "the pitch \"1e999\" is too large");
+}

@@ -149,7 +149,7 @@ TEST(ShapedListFile, ImpossibleValuesAreRefusedWithTheirLine)
         {"a.wav,0,1,1,,,,,,3\n", 1, "a pitch other than 0 needs keep pitch"},
         {"a.wav,0,1,1,,,,,,,yes\n", 1, "muted must be 0 or 1, not \"yes\""},
         {"a.wav,0,1,1,,,,,,,,cubic\n", 1, "the fade curve must be linear or equal power, not \"cubic\""},
-        {"a.wav,0,1,1,1e30\n", 1, "the in point is too large"},
+        {"a.wav,0,1,1,1e30\n", 1, "the in point \"1e30\" is too large"},
         {"a.wav,0,1,1,,,,,,,,,x\n", 1, "expected at most 12 columns"},
         {"path,in_seconds,in_seconds\n", 1, "the header names the column \"in_seconds\" twice"},
         {"in_seconds,out_seconds\n1,2\n", 1, "the header has no path column"},

@@ -394,12 +394,12 @@ TEST_F(MixRunTest, AListThatCannotBeMixedStartsNothing)
     const Case cases[] = {
         {"no usable speed", {0, 1, 0.0}, half, {0, 1, -1.0}, "Nothing in the list can be mixed", ""},
         {"no length", {0, 1, 1.0}, -1, {0, 1, std::nan("")}, "Nothing in the list can be mixed", ""},
-        {"ten million seconds",
-         {0, 1, 1e-7 * 0.5},
+        {"slowed down past the end",
+         {media::kLongestTime - kReferenceUnitsPerSecond, 1, 1.0 / 256},
          half,
          {0, 1, 1.0},
          "A mix can be at most 1000000 seconds",
-         "entry 1 (in.wav) would end at 10000000.000 s"},
+         "entry 1 (in.wav) would end at 1000127.000 s"},
         {"starts at the very end",
          {media::kLongestTime, 1, 1.0},
          half,
@@ -445,8 +445,8 @@ TEST_F(MixRunTest, APercentSignInAFileNameStaysInTheMessage)
         << desktop.messages[0].text.toStdString();
 }
 
-// A speed of 0.0001 stretches an entry ten thousand times and 1000 makes it a blip; both end with
-// the exact length and without holding the stretched entry in memory.
+// The slowest speed, 1/256, stretches an entry 256 times and the fastest, 256, makes it a blip;
+// both end with the exact length and without holding the stretched entry in memory.
 TEST_F(MixRunTest, ExtremeSpeedsGiveExactLengths)
 {
     const QString blip = dir.filePath(QStringLiteral("blip.wav"));
@@ -458,8 +458,8 @@ TEST_F(MixRunTest, ExtremeSpeedsGiveExactLengths)
         std::size_t frames;
     };
     const Case cases[] = {
-        {blip, 10'000, 0.0001, 441'000},                    // 0.001 s becomes 10 s
-        {input, kReferenceUnitsPerSecond / 2, 1000.0, 22},  // 0.5 s becomes 0.5 ms
+        {blip, 10'000, 1.0 / 256, 11'290},                 // 0.001 s becomes 0.256 s
+        {input, kReferenceUnitsPerSecond / 2, 256.0, 86},  // 0.5 s becomes 1.95 ms
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.speed);

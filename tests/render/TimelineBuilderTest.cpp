@@ -235,14 +235,18 @@ TEST_F(TimelineBuilderTest, UnusableSpeedsAndUnreadableFilesAreLeftOut)
     EXPECT_TRUE(desktop.messages[0].text.contains(QStringLiteral("tone0.wav")));
     EXPECT_TRUE(desktop.messages[0].text.contains(QStringLiteral("above zero")));
 
-    // A speed the stretcher cannot keep the pitch at is refused before the mix, not part-way.
-    store.at(2).speed = 2000.0;
+    // A speed the engine cannot play exactly is refused before the mix, with or without keep pitch.
+    for (const bool keepPitch : {true, false}) {
+        store.at(2).speed = 300.0;
+        store.at(2).keepPitch = keepPitch;
+        desktop.messages.clear();
+        EXPECT_FALSE(builder.checkSources(store, usable));
+        ASSERT_GE(desktop.messages.size(), 3u);  // after the two speeds above
+        EXPECT_TRUE(desktop.messages[2].text.contains(
+            QStringLiteral("tone2.wav) is 300; it must lie between 1/256 (0.00390625) and 256")));
+    }
     store.at(2).keepPitch = true;
-    desktop.messages.clear();
-    EXPECT_FALSE(builder.checkSources(store, usable));
-    ASSERT_GE(desktop.messages.size(), 3u);  // after the two speeds above
-    EXPECT_TRUE(desktop.messages[2].text.contains(QStringLiteral("tone2.wav) is 2000; to keep its pitch it must")));
-    store.at(2).speed = 1000.0;
+    store.at(2).speed = 256.0;
     desktop.messages.clear();
     EXPECT_TRUE(builder.checkSources(store, usable));
     EXPECT_EQ(usable, (std::vector<bool>{false, false, true}));

@@ -27,7 +27,10 @@ TEST(LeadingNumber, ReadsTheNumberAtTheStartOfTheText)
         {"1e3x", 1000.0},
         {"2e", 2.0},
         {"2e+", 2.0},
-        {"7,5", 7.0},
+        {"7,5", 7.5},  // a decimal comma, whatever the locale
+        {",5", 0.5},
+        {"2,5,7", 2.5},
+        {"1.5,6", 1.5},
         {"100.5", 100.5},
         {"0", 0.0},
         {"\t12 s", 12.0},
@@ -41,6 +44,8 @@ TEST(LeadingNumber, ReadsTheNumberAtTheStartOfTheText)
         {"inf", std::nullopt},
         {"-infinity", std::nullopt},
         {"1e999", std::nullopt},
+        {"4.9e-324", std::nullopt},  // keeps too few digits to mean what was written
+        {"1e-400", std::nullopt},
         {"x1", std::nullopt},
     };
     for (const Case& c : cases) {
@@ -51,6 +56,16 @@ TEST(LeadingNumber, ReadsTheNumberAtTheStartOfTheText)
             EXPECT_DOUBLE_EQ(*value, *c.value);
         }
     }
+    // Why nothing was read: no number, or one a double cannot hold.
+    NumberFault fault = NumberFault::None;
+    EXPECT_FALSE(readLeadingNumber(u"x", QLatin1Char('.'), &fault));
+    EXPECT_EQ(fault, NumberFault::NotANumber);
+    EXPECT_FALSE(readLeadingNumber(u"1e999 s", QLatin1Char('.'), &fault));
+    EXPECT_EQ(fault, NumberFault::TooLarge);
+    EXPECT_FALSE(readLeadingNumber(u"-0,0001e-400", QLatin1Char('.'), &fault));
+    EXPECT_EQ(fault, NumberFault::TooCloseToZero);
+    EXPECT_TRUE(readLeadingNumber(u"0e-999", QLatin1Char('.'), &fault));
+    EXPECT_EQ(fault, NumberFault::None);
     // A locale that writes a decimal comma: both marks work.
     EXPECT_DOUBLE_EQ(*readLeadingNumber(u"7,5", QLatin1Char(',')), 7.5);
     EXPECT_DOUBLE_EQ(*readLeadingNumber(u"7.5", QLatin1Char(',')), 7.5);
@@ -69,8 +84,10 @@ TEST(ReadAudioSettings, ChecksInOrderAndNamesTheFailingBox)
     const QString number = QStringLiteral("Please enter a number.");
     const QString range = QStringLiteral("Please enter a number between 0 and 100.");
     const QString speed = QStringLiteral(
-        "Please enter a speed above 0: 1 plays the file as it is, 2 twice as fast, "
+        "Please enter a speed between 1/256 (0.00390625) and 256: 1 plays the file as it is, 2 twice as fast, "
         "0.5 at half speed.");
+    const QString tiny = QStringLiteral(
+        "This number is too close to zero to be used: please enter 0 or a number farther from zero.");
     const QString negativeStart = QStringLiteral("Start time should be greater than 0");
     struct Case {
         const char* start;
@@ -83,8 +100,17 @@ TEST(ReadAudioSettings, ChecksInOrderAndNamesTheFailingBox)
     const Case cases[] = {
         {"0", "100", "1", std::nullopt, {}, false},
         {"0", "0", "1", std::nullopt, {}, false},
-        {"2.5abc", "1", "0.0001", std::nullopt, {}, false},
-        {"1", "1", "1000", std::nullopt, {}, false},
+        {"2.5abc", "1", "0.00390625", std::nullopt, {}, false},
+        {"1", "1", "256", std::nullopt, {}, false},
+        {"1", "1", "0.0039", AudioField::Speed, speed, false},
+        {"1", "1", "256.001", AudioField::Speed, speed, false},
+        {"1", "1", "1e6", AudioField::Speed, speed, false},
+        {"1", "1", "1e999", AudioField::Speed, speed, false},
+        {"1", "1", "4.9e-324", AudioField::Speed, speed, false},
+        {"1", "3.5e38", "1", AudioField::Volume, range, false},
+        {"1", "1e999", "1", AudioField::Volume, range, false},
+        {"1", "1e-400", "1", AudioField::Volume, tiny, false},
+        {"4.9e-324", "1", "1", AudioField::StartTime, tiny, false},
         {"1", "100.5", "1", AudioField::Volume, range, false},
         {"1", "-0.1", "1", AudioField::Volume, range, false},
         {"1", "", "1", AudioField::Volume, number, false},
@@ -98,6 +124,8 @@ TEST(ReadAudioSettings, ChecksInOrderAndNamesTheFailingBox)
         {"-1", "1", "0", AudioField::Speed, speed, false},
         {"-1", "1", "1", AudioField::StartTime, negativeStart, true},
         {"1e300", "1", "1", AudioField::StartTime, QStringLiteral("Start time should be at most 1000000 seconds"),
+         true},
+        {"1e400", "1", "1", AudioField::StartTime, QStringLiteral("Start time should be at most 1000000 seconds"),
          true},
     };
     for (const Case& c : cases) {

@@ -299,7 +299,7 @@ TEST(FrameRate, LeadingNumberConversion)
     EXPECT_DOUBLE_EQ(readLeadingNumber(QStringLiteral("+3")).value_or(0.0), 3.0);
     EXPECT_DOUBLE_EQ(readLeadingNumber(QStringLiteral("")).value_or(0.0), 0.0);
     EXPECT_DOUBLE_EQ(readLeadingNumber(QStringLiteral("--1")).value_or(0.0), 0.0);
-    EXPECT_DOUBLE_EQ(readLeadingNumber(QStringLiteral("12,5")).value_or(0.0), 12.0);
+    EXPECT_DOUBLE_EQ(readLeadingNumber(QStringLiteral("12,5")).value_or(0.0), 12.5);
 }
 
 TEST(WaveFormatChoice, IndicesMapToFormats)
