@@ -6,12 +6,18 @@
 #include <QString>
 #include <cstdint>
 #include <optional>
+#include <string>
 
 namespace sonarel {
 
 // True when `path` names an existing regular file that this user can open for reading. Never
 // blocks (a FIFO is refused without being opened).
 bool fileCanBeRead(const QString& path);
+
+// Opens `path` for reading when it names a regular file, without blocking on a FIFO. Returns the
+// descriptor (the caller closes it), or -1 with `problem` saying why in words: "it does not
+// exist", "it is not a file", or the system's reason.
+int openRegularFileToRead(const QString& path, std::string& problem);
 
 // The identity of the file a path leads to, following links; none when it does not exist.
 struct FileIdentity {

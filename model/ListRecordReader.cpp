@@ -1,0 +1,234 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "model/ListRecordReader.h"
+
+#include <algorithm>
+#include <string_view>
+
+namespace sonarel {
+
+namespace {
+
+constexpr qint64 kChunk = 64 * 1024;
+constexpr int kEnd = -1;
+
+bool isBlank(int c)
+{
+    return c == ' ' || c == '\t';
+}
+
+bool endsLine(int c)
+{
+    return c == '\n' || c == '\r' || c == kEnd;
+}
+
+void trimEnd(std::string& text)
+{
+    while (!text.empty() && isBlank(text.back()))
+        text.pop_back();
+}
+
+std::string kibibytes(std::size_t bytes)
+{
+    return std::to_string(bytes / 1024) + " KiB";
+}
+
+}  // namespace
+
+ListRecordReader::ListRecordReader(QIODevice& device) : device_(device)
+{
+    // A byte-order mark may come in pieces from a pipe: gather three bytes before looking.
+    while (buffer_.size() < 3 && fill()) {
+    }
+    if (buffer_.startsWith("\xEF\xBB\xBF"))
+        pos_ = 3;
+}
+
+// Appends what the device has next to the buffer; false at its end or when it cannot be read.
+bool ListRecordReader::fill()
+{
+    if (ended_)
+        return false;
+    if (pos_ == buffer_.size()) {
+        buffer_.clear();
+        pos_ = 0;
+    }
+    const qsizetype had = buffer_.size();
+    buffer_.resize(had + kChunk);
+    const qint64 got = device_.read(buffer_.data() + had, kChunk);
+    buffer_.resize(had + std::max<qint64>(got, 0));
+    if (got < 0) {
+        ended_ = true;
+        deviceProblem_ = "it could not be read (" + device_.errorString().toStdString() + ")";
+        return false;
+    }
+    if (got == 0) {
+        // A pipe or socket may have nothing yet; a file (and standard input) has nothing more.
+        ended_ = !device_.isSequential() || !device_.waitForReadyRead(-1);
+        return !ended_;
+    }
+    total_ += got;
+    if (total_ > kLargestListFile) {
+        ended_ = true;
+        deviceProblem_ = "it is too large to be a mix list (more than " +
+                         std::to_string(kLargestListFile / 1024 / 1024) + " MiB)";
+        return false;
+    }
+    return true;
+}
+
+int ListRecordReader::peek()
+{
+    while (pos_ >= buffer_.size())
+        if (!fill())
+            return kEnd;
+    return static_cast<unsigned char>(buffer_[pos_]);
+}
+
+int ListRecordReader::get()
+{
+    const int c = peek();
+    if (c != kEnd) {
+        ++pos_;
+        ++lineBytes_;
+    }
+    return c;
+}
+
+// Appends `c` to a field; false when the field or its line has grown past its limit.
+bool ListRecordReader::take(std::string& into, char c)
+{
+    if (into.size() >= kLongestListField) {
+        problem_ = "a field is longer than " + kibibytes(kLongestListField);
+        return false;
+    }
+    if (lineBytes_ > kLongestListLine) {
+        problem_ = "the line is longer than " + kibibytes(kLongestListLine);
+        return false;
+    }
+    into += c;
+    return true;
+}
+
+void ListRecordReader::skipBlanks()
+{
+    while (isBlank(peek()))
+        get();
+}
+
+void ListRecordReader::takeLineBreak()
+{
+    const int c = get();
+    if (c == '\r' && peek() == '\n')
+        get();
+    if (c != kEnd)
+        ++line_;
+}
+
+ListRecordReader::Read ListRecordReader::fail(std::string problem, bool wholeList)
+{
+    failed_ = true;
+    problem_ = std::move(problem);
+    if (wholeList)
+        startLine_ = 0;
+    return Read::Failed;
+}
+
+ListRecordReader::Read ListRecordReader::next()
+{
+    fields_.clear();
+    text_.clear();
+    if (failed_)
+        return Read::Failed;
+    startLine_ = line_;
+    lineBytes_ = 0;
+    skipBlanks();
+    const int c = peek();
+    const Read read = c == kEnd ? Read::End : c == '#' || endsLine(c) ? readComment() : readRecord();
+    // A list that could not be read to its end is refused whole: what was cut short is not it.
+    if (!deviceProblem_.empty())
+        return fail(deviceProblem_, true);
+    return read;
+}
+
+// Appends the bytes up to the next of `stops` (or the end) to `into`, a buffer at a time; false
+// when a limit is passed on the way.
+bool ListRecordReader::takeUntil(std::string& into, std::string_view stops)
+{
+    const std::size_t most = &into == &text_ ? kLongestListLine : kLongestListField;
+    while (peek() != kEnd) {
+        const std::string_view rest(buffer_.constData() + pos_, static_cast<std::size_t>(buffer_.size() - pos_));
+        const std::size_t length = std::min(rest.find_first_of(stops), rest.size());
+        if (into.size() + length > most || lineBytes_ + length > kLongestListLine) {
+            problem_ = into.size() + length > most && &into != &text_
+                           ? "a field is longer than " + kibibytes(kLongestListField)
+                           : "the line is longer than " + kibibytes(kLongestListLine);
+            return false;
+        }
+        into.append(rest.substr(0, length));
+        pos_ += static_cast<qsizetype>(length);
+        lineBytes_ += length;
+        if (length < rest.size())
+            return true;
+    }
+    return true;
+}
+
+ListRecordReader::Read ListRecordReader::readComment()
+{
+    if (!takeUntil(text_, "\r\n"))
+        return fail(problem_);
+    trimEnd(text_);
+    takeLineBreak();
+    return Read::Comment;
+}
+
+// A quoted field from its opening quote through the closing one.
+bool ListRecordReader::readQuoted(std::string& field)
+{
+    get();
+    for (;;) {
+        const int c = get();
+        if (c == kEnd) {
+            problem_ = "a quoted field is not closed";
+            return false;
+        }
+        if (c == '"') {
+            if (peek() != '"')
+                return true;
+            get();
+        }
+        if (c == '\r' || (c == '\n' && (field.empty() || field.back() != '\r')))
+            ++line_;
+        if (!take(field, static_cast<char>(c)))
+            return false;
+    }
+}
+
+ListRecordReader::Read ListRecordReader::readRecord()
+{
+    for (;;) {
+        std::string field;
+        skipBlanks();
+        if (peek() == '"') {
+            if (!readQuoted(field))
+                return fail(problem_);
+            skipBlanks();
+            if (peek() != ',' && !endsLine(peek()))
+                return fail("unexpected text after a closing quote");
+        } else {
+            if (!takeUntil(field, ",\r\n"))
+                return fail(problem_);
+            trimEnd(field);
+        }
+        if (fields_.size() == kMostListFields)
+            return fail("a line holds more than " + std::to_string(kMostListFields) + " fields");
+        fields_.push_back(std::move(field));
+        if (peek() != ',') {
+            takeLineBreak();
+            return Read::Record;
+        }
+        get();
+    }
+}
+
+}  // namespace sonarel
