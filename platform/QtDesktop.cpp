@@ -3,6 +3,7 @@
 
 #include "platform/BrowserCommand.h"
 #include "platform/FileChecks.h"
+#include "platform/NativePath.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -69,13 +70,13 @@ void QtDesktop::showAppMessage(const QString& text)
 
 void QtDesktop::showMessage(const QString& text, const QString& caption, MessageIcon icon)
 {
-    QMessageBox box(toQtIcon(icon), caption, text, QMessageBox::Ok, boxOwner());
+    QMessageBox box(toQtIcon(icon), caption, readablePath(text), QMessageBox::Ok, boxOwner());
     box.exec();
 }
 
 bool QtDesktop::askYesNo(const QString& text, const QString& caption, MessageIcon icon)
 {
-    QMessageBox box(toQtIcon(icon), caption, text, QMessageBox::Yes | QMessageBox::No, boxOwner());
+    QMessageBox box(toQtIcon(icon), caption, readablePath(text), QMessageBox::Yes | QMessageBox::No, boxOwner());
     box.setDefaultButton(QMessageBox::No);
     return box.exec() == QMessageBox::Yes;
 }
@@ -106,8 +107,8 @@ std::unique_ptr<QFileDialog> makeFileDialog(QWidget* owner, const FileDialogRequ
 
 SaveChoice QtDesktop::askSaveChanges(const QString& text, const QString& caption)
 {
-    QMessageBox box(QMessageBox::Warning, caption, text, QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel,
-                    owner_);
+    QMessageBox box(QMessageBox::Warning, caption, readablePath(text),
+                    QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, owner_);
     box.setDefaultButton(QMessageBox::Save);
     box.setEscapeButton(QMessageBox::Cancel);
     switch (box.exec()) {

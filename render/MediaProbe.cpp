@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "render/MediaProbe.h"
 
-#include <QFileInfo>
 #include <utility>
+
+#include "platform/FileChecks.h"
 
 namespace sonarel {
 
@@ -26,7 +27,7 @@ AppendResult appendMeasured(MixItemStore& store, media::MediaLibrary& library, M
 {
     // A missing file is marked in its row and named before a mix; opening it would only fail.
     const QString path = entry.filePathText();
-    entry.duration = QFileInfo::exists(path) ? MeasureAudioDuration(library, path) : -1;
+    entry.duration = fileIdentity(path) ? MeasureAudioDuration(library, path) : -1;
     return store.append(std::move(entry));
 }
 

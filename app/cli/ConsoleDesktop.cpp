@@ -1,13 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/cli/ConsoleDesktop.h"
 
+#include "platform/NativePath.h"
+
 namespace sonarel {
 
 void ConsoleDesktop::print(const QString& caption, const QString& text)
 {
     if (beforeMessage_)
         beforeMessage_();
-    std::fprintf(out_, "%s: %s\n", caption.toLocal8Bit().constData(), text.toLocal8Bit().constData());
+    std::fprintf(out_, "%s: %s\n", caption.toLocal8Bit().constData(), readablePath(text).toLocal8Bit().constData());
     std::fflush(out_);
 }
 

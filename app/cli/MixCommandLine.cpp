@@ -17,6 +17,8 @@
 #include "app/cli/ConsoleProgress.h"
 #include "app/cli/PlayCommand.h"
 #include "model/MixListFile.h"
+#include "platform/FileChecks.h"
+#include "platform/NativePath.h"
 #include "render/MediaProbe.h"
 #include "render/MixRunControl.h"
 
@@ -40,9 +42,15 @@ void installInterruptHandler()
     sigaction(SIGTERM, &action, nullptr);
 }
 
+// An absolute form that keeps a name's bytes (QFileInfo would not keep those that are not UTF-8).
+QString absolutePath(const QString& path)
+{
+    return pathFromBytes(absolutePathBytes(pathBytes(path)));
+}
+
 void printError(const QString& text)
 {
-    std::fprintf(stderr, "sonarel-mix: %s\n", text.toLocal8Bit().constData());
+    std::fprintf(stderr, "sonarel-mix: %s\n", readablePath(text).toLocal8Bit().constData());
 }
 
 // The run control's view on the console. The mix loop follows the mix itself and draws its own
@@ -107,13 +115,13 @@ int probeFiles(const QStringList& files)
     }
     int status = kExitSuccess;
     for (const QString& file : files) {
-        const REFERENCE_TIME duration = MeasureAudioDuration(library, QFileInfo(file).absoluteFilePath());
+        const REFERENCE_TIME duration = MeasureAudioDuration(library, absolutePath(file));
         // A length that could not be measured is said in words: "-0.000" reads like a length.
         if (duration > 0)
             std::printf("%.3f\t%s\n", static_cast<double>(duration) / static_cast<double>(kReferenceUnitsPerSecond),
-                        file.toLocal8Bit().constData());
+                        readablePath(file).toLocal8Bit().constData());
         else
-            std::printf("unreadable\t%s\n", file.toLocal8Bit().constData());
+            std::printf("unreadable\t%s\n", readablePath(file).toLocal8Bit().constData());
         if (duration <= 0)
             status = kExitMixFailed;
     }
@@ -124,24 +132,28 @@ bool readEntries(const Options& options, std::vector<MixItem>& entries)
 {
     for (const QString& argument : options.entries) {
         std::string error;
-        auto entry = parseEntryArgument(argument.toStdString(), error);
+        auto entry = parseEntryArgument(pathBytes(argument), error);
         if (!entry) {
             printError(QStringLiteral("%1: %2").arg(argument, QString::fromStdString(error)));
             return false;
         }
-        entry->filePath = QFileInfo(entry->filePathText()).absoluteFilePath().toStdString();
+        entry->filePath = absolutePathBytes(entry->filePath);
         entries.push_back(*entry);
     }
     if (!options.csvFile.isEmpty()) {
         std::vector<MixItem> fromCsv;
         ImportError error;
-        if (!readMixListFile(options.csvFile, fromCsv, error)) {
+        std::vector<std::string> unknownColumns;
+        if (!readMixListFile(options.csvFile, fromCsv, error, nullptr, &unknownColumns)) {
             const QString why = QString::fromStdString(error.message);
             printError(error.line > 0
                            ? QStringLiteral("%1, line %2: %3").arg(options.csvFile, QString::number(error.line), why)
                            : QStringLiteral("cannot read %1: %2").arg(options.csvFile, why));
             return false;
         }
+        if (!unknownColumns.empty())
+            printError(QStringLiteral("warning: %1: %2.")
+                           .arg(options.csvFile, QString::fromStdString(unknownColumnsText(unknownColumns))));
         entries.insert(entries.end(), fromCsv.begin(), fromCsv.end());
     }
     if (entries.empty()) {
@@ -167,7 +179,7 @@ ExitStatus fillStore(media::MediaLibrary& library, const std::vector<MixItem>& e
             return kExitUsage;
         }
         const MixItem& added = store.at(store.audioCount() - 1);
-        if (added.duration <= 0 && QFileInfo(path).isFile())
+        if (added.duration <= 0 && fileCanBeRead(path))
             printError(QStringLiteral("warning: no sound could be read from %1; it stays silent.").arg(path));
         std::string problem;
         if (!checkInPointWithinFile(added, problem)) {
@@ -183,7 +195,7 @@ ExitStatus fillStore(media::MediaLibrary& library, const std::vector<MixItem>& e
 OutputSettings outputSettingsOf(const Options& options)
 {
     OutputSettings settings;
-    settings.outputFile = QFileInfo(options.outputFile).absoluteFilePath();
+    settings.outputFile = absolutePath(options.outputFile);
     settings.sampleRateIndex = options.sampleRateIndex;
     settings.channelsIndex = options.channelsIndex;
     settings.bitsIndex = options.bitsIndex;
@@ -231,7 +243,7 @@ int reportOutcome(MixOutcome outcome, const QString& outputFile, bool quiet)
     switch (outcome) {
     case MixOutcome::Completed:
         if (!quiet)
-            std::fprintf(stderr, "%s\n", doneText(outputFile).toLocal8Bit().constData());
+            std::fprintf(stderr, "%s\n", readablePath(doneText(outputFile)).toLocal8Bit().constData());
         return kExitSuccess;
     case MixOutcome::Stopped:
         printError(QStringLiteral("stopped; %1 holds what was mixed so far.").arg(outputFile));
