@@ -56,11 +56,7 @@ long peakMemoryKiB()
 TEST_F(ListReading, LineEndingsOfEveryOriginReadAlike)
 {
     const QByteArray lines[] = {
-        "# made by hand",
-        "path,start_seconds,volume,speed",
-        "a.wav,0,1,1",
-        "",
-        "\"two\nlines.wav\",1.5,0.5,2",
+        "# made by hand",     "path,start_seconds,volume,speed", "a.wav,0,1,1", "", "\"two\nlines.wav\",1.5,0.5,2",
         "\"x, y.wav\",2,1,1",
     };
     std::vector<MixItem> expected;
@@ -206,8 +202,9 @@ TEST_F(ListReading, UnknownColumnsAreNamed)
         many += ",extra" + std::to_string(i);
     ASSERT_TRUE(parseMixListCsv(many + "\n", "/", entries, error, nullptr, &unknown));
     // The first two extra names stand where volume and speed stand, and are read as those.
-    EXPECT_EQ(unknownColumnsText(unknown), "the columns \"extra2\", \"extra3\", \"extra4\", \"extra5\", "
-                                           "\"extra6\" and 2 more are not ones this version knows; they are ignored");
+    EXPECT_EQ(unknownColumnsText(unknown),
+              "the columns \"extra2\", \"extra3\", \"extra4\", \"extra5\", "
+              "\"extra6\" and 2 more are not ones this version knows; they are ignored");
     ASSERT_TRUE(parseMixListCsv("path,start,volume,speed\n", "/", entries, error, nullptr, &unknown));
     EXPECT_TRUE(unknown.empty());
 }
