@@ -142,6 +142,14 @@ TEST_F(ByteNames, ListsFromOtherProgramsAreReadAsWritten)
     EXPECT_NEAR(wav.at(6000, 1), 8000, 1);
     EXPECT_NEAR(wav.at(10000, 1), 2000, 1);
 
+    // The output a list names is written under its own bytes too.
+    const std::string namedOutput = path("named\xe9.wav");
+    const std::string named = writeList("named.csv",
+                                        "#output.file=" + namedOutput + "\n#output.rate=8000\ncaf\xe9.wav,0\n");
+    const MixRun fromList = runMix({"-q", "--yes", "--csv", named});
+    ASSERT_EQ(fromList.exitCode, 0) << fromList.err;
+    EXPECT_EQ(sonarel::testing::readWav(namedOutput).frames(), 8000);
+
     // A list too large to be one is refused at once, with a message of one short line.
     const std::string huge = writeList("huge.csv", "path,start\na.wav,1" + std::string(10'000'000, '5') + "\n");
     const MixRun refused = runMix({"--csv", huge, "-o", output});
