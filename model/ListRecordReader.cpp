@@ -34,12 +34,12 @@ std::string kibibytes(std::size_t bytes)
 
 }  // namespace
 
-ListRecordReader::ListRecordReader(QIODevice& device) : device_(device)
+ListRecordReader::ListRecordReader(QIODevice& device) : device_(device), buffer_(kChunk)
 {
     // A byte-order mark may come in pieces from a pipe: gather three bytes before looking.
-    while (buffer_.size() < 3 && fill()) {
+    while (end_ < 3 && fill()) {
     }
-    if (buffer_.startsWith("\xEF\xBB\xBF"))
+    if (std::string_view(buffer_.data(), static_cast<std::size_t>(end_)).starts_with("\xEF\xBB\xBF"))
         pos_ = 3;
 }
 
@@ -48,14 +48,11 @@ bool ListRecordReader::fill()
 {
     if (ended_)
         return false;
-    if (pos_ == buffer_.size()) {
-        buffer_.clear();
-        pos_ = 0;
-    }
-    const qsizetype had = buffer_.size();
-    buffer_.resize(had + kChunk);
-    const qint64 got = device_.read(buffer_.data() + had, kChunk);
-    buffer_.resize(had + std::max<qint64>(got, 0));
+    // Called when every byte so far has been taken (or, at the start, fewer than three came).
+    if (pos_ == end_)
+        pos_ = end_ = 0;
+    const qint64 got = device_.read(buffer_.data() + end_, kChunk - end_);
+    end_ += std::max<qint64>(got, 0);
     if (got < 0) {
         ended_ = true;
         deviceProblem_ = "it could not be read (" + device_.errorString().toStdString() + ")";
@@ -78,10 +75,10 @@ bool ListRecordReader::fill()
 
 int ListRecordReader::peek()
 {
-    while (pos_ >= buffer_.size())
+    while (pos_ >= end_)
         if (!fill())
             return kEnd;
-    return static_cast<unsigned char>(buffer_[pos_]);
+    return static_cast<unsigned char>(buffer_[static_cast<std::size_t>(pos_)]);
 }
 
 int ListRecordReader::get()
@@ -156,16 +153,20 @@ bool ListRecordReader::takeUntil(std::string& into, std::string_view stops)
 {
     const std::size_t most = &into == &text_ ? kLongestListLine : kLongestListField;
     while (peek() != kEnd) {
-        const std::string_view rest(buffer_.constData() + pos_, static_cast<std::size_t>(buffer_.size() - pos_));
+        const std::string_view rest(buffer_.data() + pos_, static_cast<std::size_t>(end_ - pos_));
         const std::size_t length = std::min(rest.find_first_of(stops), rest.size());
-        if (into.size() + length > most || lineBytes_ + length > kLongestListLine) {
-            problem_ = into.size() + length > most && &into != &text_
+        // The limit named is the one the first byte too many passes, as byte by byte, so that
+        // the message does not depend on how the device cut the list into pieces.
+        const std::size_t fieldRoom = most - into.size();
+        const std::size_t lineRoom = lineBytes_ < kLongestListLine ? kLongestListLine - lineBytes_ : 0;
+        if (length > fieldRoom || length > lineRoom) {
+            problem_ = fieldRoom <= lineRoom && &into != &text_
                            ? "a field is longer than " + kibibytes(kLongestListField)
                            : "the line is longer than " + kibibytes(kLongestListLine);
             return false;
         }
         into.append(rest.substr(0, length));
-        pos_ += static_cast<qsizetype>(length);
+        pos_ += static_cast<qint64>(length);
         lineBytes_ += length;
         if (length < rest.size())
             return true;

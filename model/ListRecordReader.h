@@ -10,7 +10,6 @@
 // with its line named.
 #pragma once
 
-#include <QByteArray>
 #include <QIODevice>
 #include <string>
 #include <string_view>
@@ -57,8 +56,9 @@ private:
     bool readQuoted(std::string& field);
 
     QIODevice& device_;
-    QByteArray buffer_;
-    qsizetype pos_ = 0;
+    std::vector<char> buffer_;  // one chunk, reused
+    qint64 pos_ = 0;
+    qint64 end_ = 0;
     qint64 total_ = 0;
     bool ended_ = false;
     bool failed_ = false;
