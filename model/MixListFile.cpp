@@ -257,9 +257,12 @@ void readOutputLine(std::string_view line, ListOutputLines& output)
         return;
     line.remove_prefix(kListOutputPrefix.size());
     const std::size_t equals = line.find('=');
-    if (equals == std::string_view::npos || equals == 0)
+    if (equals == std::string_view::npos)
         return;
-    output.push_back({std::string(trimmedText(line.substr(0, equals))), unescapedValue(line.substr(equals + 1))});
+    const std::string_view key = trimmedText(line.substr(0, equals));
+    if (key.empty())  // blanks alone are no key, and would not be written back as one
+        return;
+    output.push_back({std::string(key), unescapedValue(line.substr(equals + 1))});
 }
 
 }  // namespace
