@@ -147,14 +147,17 @@ ListRecordReader::Read ListRecordReader::next()
     return read;
 }
 
-// Appends the bytes up to the next of `stops` (or the end) to `into`, a buffer at a time; false
-// when a limit is passed on the way.
-bool ListRecordReader::takeUntil(std::string& into, std::string_view stops)
+// Appends the bytes up to the line's end (or a comma, `atComma`) to `into`, a buffer at a time;
+// false when a limit is passed on the way.
+bool ListRecordReader::takeUntil(std::string& into, bool atComma)
 {
     const std::size_t most = &into == &text_ ? kLongestListLine : kLongestListField;
     while (peek() != kEnd) {
         const std::string_view rest(buffer_.data() + pos_, static_cast<std::size_t>(end_ - pos_));
-        const std::size_t length = std::min(rest.find_first_of(stops), rest.size());
+        // A plain loop: find_first_of tries each stop at each byte, a third of the speed.
+        const auto stop = std::find_if(rest.begin(), rest.end(),
+                                       [atComma](char c) { return c == '\n' || c == '\r' || (atComma && c == ','); });
+        const auto length = static_cast<std::size_t>(stop - rest.begin());
         // The limit named is the one the first byte too many passes, as byte by byte, so that
         // the message does not depend on how the device cut the list into pieces.
         const std::size_t fieldRoom = most - into.size();
@@ -176,7 +179,7 @@ bool ListRecordReader::takeUntil(std::string& into, std::string_view stops)
 
 ListRecordReader::Read ListRecordReader::readComment()
 {
-    if (!takeUntil(text_, "\r\n"))
+    if (!takeUntil(text_, false))
         return fail(problem_);
     trimEnd(text_);
     takeLineBreak();
@@ -217,7 +220,7 @@ ListRecordReader::Read ListRecordReader::readRecord()
             if (peek() != ',' && !endsLine(peek()))
                 return fail("unexpected text after a closing quote");
         } else {
-            if (!takeUntil(field, ",\r\n"))
+            if (!takeUntil(field, true))
                 return fail(problem_);
             trimEnd(field);
         }

@@ -47,7 +47,7 @@ private:
     int get();
     bool fill();
     bool take(std::string& into, char c);
-    bool takeUntil(std::string& into, std::string_view stops);
+    bool takeUntil(std::string& into, bool atComma);
     void skipBlanks();
     void takeLineBreak();
     Read fail(std::string problem, bool wholeList = false);
