@@ -77,6 +77,12 @@ std::optional<FileIdentity> fileIdentity(const QString& path)
     return FileIdentity{static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
 }
 
+bool isFolder(const QString& path)
+{
+    struct stat info {};
+    return !path.isEmpty() && ::stat(nativePath(path).constData(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
 QString existingFolder(const QString& folder)
 {
     if (folder.isEmpty())

@@ -27,6 +27,9 @@ struct FileIdentity {
 };
 std::optional<FileIdentity> fileIdentity(const QString& path);
 
+// Whether `path` names an existing folder (following links).
+bool isFolder(const QString& path);
+
 // The folder, or its nearest parent that exists (absolute); empty for an empty text.
 QString existingFolder(const QString& folder);
 

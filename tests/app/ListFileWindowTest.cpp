@@ -11,10 +11,12 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "app/CommandLine.h"
 #include "app/ListFileCommands.h"
 #include "model/EntryEditing.h"
 #include "model/MixListFile.h"
 #include "model/MixListImport.h"
+#include "platform/NativePath.h"
 #include "platform/PathHelpers.h"
 #include "render/MediaProbe.h"
 #include "settings/WaveFormatChoice.h"
@@ -637,6 +639,16 @@ private Q_SLOTS:
         QVERIFY(saved.open(QIODevice::ReadOnly));
         QCOMPARE(saved.readAll(), QByteArray("path,start_seconds,volume,speed\ncaf\xe9.wav,0.5,1,1\n"));
         QVERIFY2(f->desktop.messages.empty(), qPrintable(f->desktop.texts().join(QLatin1Char('\n'))));
+
+        // The same name given to the window's command line is added as those bytes too.
+        const SonarelCommandLine given = parseSonarelCommandLine({pathFromBytes("caf\xe9.wav")},
+                                                                 QString::fromStdString(folder));
+        QCOMPARE(given.files.size(), 1);
+        f->dialog.addFiles(given.files);
+        QVERIFY2(f->desktop.messages.empty(), qPrintable(f->desktop.texts().join(QLatin1Char('\n'))));
+        QCOMPARE(f->store().audioCount(), 2);
+        QCOMPARE(f->store().at(1).filePath, media);
+        QVERIFY(f->store().at(1).duration > 0);
         ::unlink(media.c_str());  // QTemporaryDir cannot remove a name that is not UTF-8
     }
 };
