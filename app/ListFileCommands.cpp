@@ -189,7 +189,7 @@ bool ListFileCommands::openListFile(const QString& chosenPath)
     ListOutputLines output;
     std::vector<std::string> unknownColumns;
     if (!readMixListFile(path, entries, error, &output, &unknownColumns)) {
-        const QString why = QString::fromStdString(error.message);
+        const QString why = pathFromBytes(error.message);  // bytes that are not UTF-8 are shown as \xHH
         desktop_.showMessage(error.line > 0
                                  ? QStringLiteral("%1 could not be opened:\nline %2: %3.\n\nNothing was loaded.")
                                        .arg(path, QString::number(error.line), why)

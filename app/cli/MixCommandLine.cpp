@@ -145,7 +145,7 @@ bool readEntries(const Options& options, std::vector<MixItem>& entries)
         ImportError error;
         std::vector<std::string> unknownColumns;
         if (!readMixListFile(options.csvFile, fromCsv, error, nullptr, &unknownColumns)) {
-            const QString why = QString::fromStdString(error.message);
+            const QString why = pathFromBytes(error.message);  // bytes that are not UTF-8 are shown as \xHH
             printError(error.line > 0
                            ? QStringLiteral("%1, line %2: %3").arg(options.csvFile, QString::number(error.line), why)
                            : QStringLiteral("cannot read %1: %2").arg(options.csvFile, why));
