@@ -15,10 +15,10 @@ TEST(NativePath, AnyBytesComeBackAsTheyWere)
 {
     std::vector<std::string> names = {
         "plain.wav",
-        "caf\xC3\xA9.wav",              // UTF-8
-        "caf\xE9.wav",                  // Latin-1
-        "\xF0\x9F\x8E\xB5 note.flac",   // outside the BMP
-        "\xED\xA0\x80 surrogate.wav",   // an encoded surrogate is not UTF-8
+        "caf\xC3\xA9.wav",             // UTF-8
+        "caf\xE9.wav",                 // Latin-1
+        "\xF0\x9F\x8E\xB5 note.flac",  // outside the BMP
+        "\xED\xA0\x80 surrogate.wav",  // an encoded surrogate is not UTF-8
         "\xC0\xAF overlong, \xF4\x90\x80\x80 past U+10FFFF",
         "cut off \xE2\x82",
         "\xFF\xFE\x80",
