@@ -3,8 +3,9 @@
 # Sonarel's one entry point on a Debian 12 machine:
 #   ./sonarel.sh          install what is missing, build, and start Sonarel
 #   ./sonarel.sh test     install what is missing, build, and run every test
-#   ./sonarel.sh fuzz [S] fuzz the media engine for S seconds (default 90) with libFuzzer (clang,
-#                         in build-fuzz/); a crash is saved in build-fuzz/findings/ and fails
+#   ./sonarel.sh fuzz [S] fuzz the media engine for S seconds (default 90), then the list reader for
+#                         a third of that, with libFuzzer (clang, in build-fuzz/); a crash is saved
+#                         in build-fuzz/findings/ and fails
 #   ./sonarel.sh tsan     the engine and render tests under ThreadSanitizer (in build-tsan/)
 #   ./sonarel.sh format   format every C++ source under git in place with clang-format (.clang-format)
 # SONAREL_SANITIZE=1 builds with AddressSanitizer and UndefinedBehaviorSanitizer (in build-asan/).
@@ -98,6 +99,11 @@ case "$command" in
         export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
         "$dir/tests/fuzz/media_fuzz" "$dir/corpus" "$dir/seeds" -max_total_time="$seconds" \
             -max_len=65536 -timeout=30 -rss_limit_mb=2048 -artifact_prefix="$dir/findings/" -print_final_stats=1
+        # The list reader: seeded with hostile lists; long enough inputs to pass its line limit.
+        mkdir -p "$dir/list-corpus"
+        "$dir/tests/fuzz/list_fuzz" "$dir/list-corpus" "$here/tests/fuzz/lists" \
+            -max_total_time="$(((seconds + 2) / 3))" -max_len=131072 -timeout=10 -rss_limit_mb=1024 \
+            -artifact_prefix="$dir/findings/list-" -print_final_stats=1
         ;;
     tsan)
         install_missing

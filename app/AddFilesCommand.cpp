@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/AddFilesCommand.h"
 
-#include <QFileInfo>
 #include <initializer_list>
 #include <span>
 
 #include "platform/FileChecks.h"
 #include "platform/MessageText.h"
+#include "platform/NativePath.h"
 #include "platform/PathHelpers.h"
 #include "render/MediaProbe.h"
 #include "settings/OutputSettings.h"
@@ -46,13 +46,12 @@ QStringList patterns(std::initializer_list<std::span<const char* const>> lists)
 // (with its failed duration); what is not a readable file at all is not.
 QString refusalOf(const QString& path)
 {
-    const QByteArray utf8 = path.toUtf8();
-    if (!fitsPathBuffer(std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size()))))
+    if (!fitsPathBuffer(pathBytes(path)))
         return QStringLiteral("%1: the path is too long").arg(path);
-    const QFileInfo info(path);
-    if (!info.exists())
+    // By the name's own bytes: QFileInfo would look for another name when it is not UTF-8.
+    if (!fileIdentity(path))
         return QStringLiteral("%1: the file does not exist").arg(path);
-    if (info.isDir())
+    if (isFolder(path))
         return QStringLiteral("%1: this is a folder, not a file").arg(path);
     if (!fileCanBeRead(path))
         return QStringLiteral("%1: the file cannot be read").arg(path);
@@ -101,9 +100,7 @@ AddFilesResult addFilesToMixList(MixItemStore& store, const QStringList& paths, 
             result.refused << refusal;
             continue;
         }
-        const QByteArray utf8 = path.toUtf8();
-        const std::string_view bytes(utf8.constData(), static_cast<std::size_t>(utf8.size()));
-        if (store.append(bytes, MeasureAudioDuration(library, path)) == AppendResult::Appended)
+        if (store.append(pathBytes(path), MeasureAudioDuration(library, path)) == AppendResult::Appended)
             ++result.added;
     }
     if (progress && !result.cancelled)

@@ -14,6 +14,8 @@
 #include "model/MixListFile.h"
 #include "model/RelinkSearch.h"
 #include "platform/Desktop.h"
+#include "platform/FileChecks.h"
+#include "platform/NativePath.h"
 #include "render/MediaProbe.h"
 #include "settings/OutputSettings.h"
 #include "settings/ProfileStore.h"
@@ -185,8 +187,9 @@ bool ListFileCommands::openListFile(const QString& chosenPath)
     std::vector<MixItem> entries;
     ImportError error;
     ListOutputLines output;
-    if (!readMixListFile(path, entries, error, &output)) {
-        const QString why = QString::fromStdString(error.message);
+    std::vector<std::string> unknownColumns;
+    if (!readMixListFile(path, entries, error, &output, &unknownColumns)) {
+        const QString why = pathFromBytes(error.message);  // bytes that are not UTF-8 are shown as \xHH
         desktop_.showMessage(error.line > 0
                                  ? QStringLiteral("%1 could not be opened:\nline %2: %3.\n\nNothing was loaded.")
                                        .arg(path, QString::number(error.line), why)
@@ -214,6 +217,10 @@ bool ListFileCommands::openListFile(const QString& chosenPath)
             restoreOutput_(settings);
     }
     rememberRecent(path);
+    if (!unknownColumns.empty())
+        desktop_.showMessage(QStringLiteral("%1: %2.").arg(QFileInfo(path).fileName(),
+                                                           QString::fromStdString(unknownColumnsText(unknownColumns))),
+                             QStringLiteral("Unknown Columns"), MessageIcon::Exclamation);
     relinkMissing(path);
     return true;
 }
@@ -245,7 +252,7 @@ bool ListFileCommands::loadEntries(const std::vector<MixItem>& entries, const QS
             view_.refresh(store_);
             desktop_.showMessage(QStringLiteral("%1 could not be opened:\nentry %2 (%3): %4.\n\nNothing was loaded.")
                                      .arg(path, QString::number(i + 1),
-                                          QString::fromStdString(entries[static_cast<std::size_t>(i)].filePath),
+                                          entries[static_cast<std::size_t>(i)].filePathText(),
                                           QString::fromStdString(problem)),
                                  QStringLiteral("Error"), MessageIcon::Error);
             return false;
@@ -281,8 +288,7 @@ std::vector<std::string> ListFileCommands::missingFiles() const
     std::vector<std::string> missing;
     for (int i = 0; i < store_.audioCount(); ++i) {
         const std::string& path = store_.at(i).filePath;
-        if (!QFileInfo::exists(QString::fromStdString(path)) &&
-            std::find(missing.begin(), missing.end(), path) == missing.end())
+        if (!fileIdentity(pathFromBytes(path)) && std::find(missing.begin(), missing.end(), path) == missing.end())
             missing.push_back(path);
     }
     return missing;
@@ -292,7 +298,7 @@ QString ListFileCommands::askFolderToSearch(const std::vector<std::string>& miss
 {
     QStringList names;
     for (const std::string& path : missing)
-        names << QString::fromStdString(path);
+        names << pathFromBytes(path);
     if (!desktop_.askYesNo(QStringLiteral("These files of the list were not found:\n%1\n\n"
                                           "Do you want to look for them in a folder?")
                                .arg(pathLines(names)),
@@ -327,10 +333,10 @@ QStringList ListFileCommands::relinkFound(const std::vector<std::string>& missin
     QStringList stillMissing;
     for (std::size_t m = 0; m < missing.size(); ++m) {
         if (found[m].empty() || !fitsPathBuffer(found[m])) {
-            stillMissing << QString::fromStdString(missing[m]);
+            stillMissing << pathFromBytes(missing[m]);
             continue;
         }
-        const REFERENCE_TIME duration = MeasureAudioDuration(library_, QString::fromStdString(found[m]));
+        const REFERENCE_TIME duration = MeasureAudioDuration(library_, pathFromBytes(found[m]));
         for (int i = 0; i < store_.audioCount(); ++i) {
             MixItem& item = store_.at(i);
             if (item.filePath == missing[m]) {

@@ -14,6 +14,8 @@
 
 #include "model/MixListRows.h"
 #include "platform/MessageText.h"
+#include "platform/FileChecks.h"
+#include "platform/NativePath.h"
 
 namespace sonarel {
 
@@ -22,12 +24,12 @@ namespace {
 // command's own check names it again before mixing.
 void markIfMissing(QTableWidgetItem& cell, const QString& path)
 {
-    if (path.isEmpty() || QFileInfo::exists(path)) {
-        cell.setToolTip(path);
+    if (path.isEmpty() || fileIdentity(path)) {
+        cell.setToolTip(readablePath(path));
         return;
     }
     cell.setText(QStringLiteral("%1 (missing)").arg(cell.text()));
-    cell.setToolTip(QStringLiteral("Missing: %1").arg(path));
+    cell.setToolTip(QStringLiteral("Missing: %1").arg(readablePath(path)));
     QFont font = cell.font();
     font.setItalic(true);
     cell.setFont(font);
@@ -146,7 +148,7 @@ void MixListView::scrollContentsBy(int dx, int dy)
 void MixListView::fillRow(const MixItem& item, int row)
 {
     for (int c = 0; c < kMixListColumnCount; ++c) {
-        auto* cell = new QTableWidgetItem(QString::fromStdString(cellText(item, c)));
+        auto* cell = new QTableWidgetItem(QString::fromStdString(readableBytes(cellText(item, c))));
         cell->setTextAlignment(Qt::AlignCenter);
         if (c == 0)
             markIfMissing(*cell, item.filePathText());

@@ -5,6 +5,7 @@
 
 #include "app/CommandLine.h"
 #include "app/SonarelApplication.h"
+#include "platform/NativePath.h"
 
 namespace {
 
@@ -12,7 +13,7 @@ QStringList rawArguments(int argc, char* argv[])
 {
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
-        arguments << QString::fromLocal8Bit(argv[i]);
+        arguments << sonarel::pathFromBytes(argv[i]);  // a name that is not UTF-8 keeps its bytes
     return arguments;
 }
 
@@ -36,7 +37,7 @@ int main(int argc, char* argv[])
 
     QApplication application(argc, argv);
     QGuiApplication::setDesktopFileName(QStringLiteral(SONAREL_APP_ID));
-    const SonarelCommandLine commandLine = sonarel::parseSonarelCommandLine(QCoreApplication::arguments().mid(1),
+    const SonarelCommandLine commandLine = sonarel::parseSonarelCommandLine(rawArguments(argc, argv),
                                                                             QDir::currentPath());
     if (commandLine.action == SonarelCommandLine::Action::Refuse)
         return print(stderr, QStringLiteral("sonarel: %1\n").arg(commandLine.error), 2);

@@ -17,6 +17,7 @@
 #include <string_view>
 
 #include "model/ReferenceTime.h"
+#include "platform/NativePath.h"
 #include "platform/PathLimits.h"
 
 namespace sonarel {
@@ -78,10 +79,11 @@ bool sameProperties(const EntryProperties& a, const EntryProperties& b);
 bool usesShaping(const EntryProperties& properties);
 
 struct MixItem : EntryProperties {
-    std::string filePath;         // UTF-8; absolute once the entry is in the list
+    std::string filePath;         // the file system's bytes (UTF-8 or not); absolute once in the list
     REFERENCE_TIME duration = 0;  // measured length; 0 or -1 when it could not be measured
 
-    QString filePathText() const { return QString::fromStdString(filePath); }
+    // As text that leads back to the same bytes (platform/NativePath.h); readablePath() for display.
+    QString filePathText() const { return pathFromBytes(filePath); }
     EntryProperties& properties() { return *this; }
     const EntryProperties& properties() const { return *this; }
 };

@@ -1,25 +1,26 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "model/MixListFile.h"
 
+#include <unistd.h>
+#include <QBuffer>
 #include <QFile>
-#include <QFileInfo>
 #include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
 
+#include "model/ListRecordReader.h"
+#include "model/MessageText.h"
 #include "model/NumberText.h"
 #include "platform/AtomicFile.h"
+#include "platform/FileChecks.h"
+#include "platform/NativePath.h"
 #include "platform/PathHelpers.h"
 #include "platform/PathLimits.h"
 
 namespace sonarel {
 
 namespace {
-
-// A list of a thousand entries with the longest paths is about 4 MiB; anything far beyond that
-// is not a list.
-constexpr qint64 kLargestListFile = 64LL * 1024 * 1024;
 
 // What a column of the file holds: one of the four classic values, a shaping value, or nothing
 // this reader knows (a column a person added; ignored).
@@ -83,11 +84,15 @@ ColumnRole headerRole(std::string_view cell, std::size_t index)
     return index < kClassicColumnCount ? positionalRole(index) : ColumnRole{};
 }
 
-bool readHeader(const std::vector<std::string>& header, std::vector<ColumnRole>& roles, std::string& problem)
+bool readHeader(const std::vector<std::string>& header, std::vector<ColumnRole>& roles,
+                std::vector<std::string>* unknownColumns, std::string& problem)
 {
     roles.clear();
     for (std::size_t i = 0; i < header.size(); ++i) {
         const ColumnRole role = headerRole(header[i], i);
+        // An unnamed column (a spreadsheet's trailing comma) is nobody's loss.
+        if (role.column == Column::Ignored && unknownColumns && !header[i].empty())
+            unknownColumns->push_back(header[i]);
         if (role.column != Column::Ignored && std::find(roles.begin(), roles.end(), role) != roles.end()) {
             problem = "the header names the column \"" + header[i] + "\" twice";
             return false;
@@ -155,59 +160,6 @@ bool rolesOfRecord(std::size_t fieldCount, bool hasHeader, const std::vector<Col
 bool isBlank(char c)
 {
     return c == ' ' || c == '\t' || c == '\r';
-}
-
-// Reads one record starting at `pos`; leaves `pos` after its line break and counts the lines it
-// spans in `line`. False on an unterminated quote or text after a closing quote.
-bool readRecord(std::string_view text, std::size_t& pos, int& line, std::vector<std::string>& fields,
-                std::string& problem)
-{
-    fields.clear();
-    for (;;) {
-        std::string field;
-        while (pos < text.size() && (text[pos] == ' ' || text[pos] == '\t'))
-            ++pos;
-        if (pos < text.size() && text[pos] == '"') {
-            ++pos;
-            bool closed = false;
-            while (pos < text.size()) {
-                const char c = text[pos++];
-                if (c == '"') {
-                    if (pos < text.size() && text[pos] == '"') {
-                        field += '"';
-                        ++pos;
-                        continue;
-                    }
-                    closed = true;
-                    break;
-                }
-                line += c == '\n' ? 1 : 0;
-                field += c;
-            }
-            if (!closed) {
-                problem = "a quoted field is not closed";
-                return false;
-            }
-            while (pos < text.size() && isBlank(text[pos]))
-                ++pos;
-            if (pos < text.size() && text[pos] != ',' && text[pos] != '\n') {
-                problem = "unexpected text after a closing quote";
-                return false;
-            }
-        } else {
-            const std::size_t end = text.find_first_of(",\n", pos);
-            field = std::string(trimmedText(text.substr(pos, end == std::string_view::npos ? std::string_view::npos
-                                                                                           : end - pos)));
-            pos = end == std::string_view::npos ? text.size() : end;
-        }
-        fields.push_back(std::move(field));
-        if (pos >= text.size())
-            return true;
-        if (text[pos++] == '\n') {
-            ++line;
-            return true;
-        }
-    }
 }
 
 bool needsQuotes(std::string_view path)
@@ -305,73 +257,92 @@ void readOutputLine(std::string_view line, ListOutputLines& output)
         return;
     line.remove_prefix(kListOutputPrefix.size());
     const std::size_t equals = line.find('=');
-    if (equals == std::string_view::npos || equals == 0)
+    if (equals == std::string_view::npos)
         return;
-    output.push_back({std::string(trimmedText(line.substr(0, equals))), unescapedValue(line.substr(equals + 1))});
+    const std::string_view key = trimmedText(line.substr(0, equals));
+    if (key.empty())  // blanks alone are no key, and would not be written back as one
+        return;
+    output.push_back({std::string(key), unescapedValue(line.substr(equals + 1))});
 }
 
 }  // namespace
 
-bool parseMixListCsv(std::string_view text, const std::string& listFolder, std::vector<MixItem>& entries,
-                     ImportError& error, ListOutputLines* output)
+bool readMixList(QIODevice& device, const std::string& listFolder, std::vector<MixItem>& entries, ImportError& error,
+                 ListOutputLines* output, std::vector<std::string>* unknownColumns)
 {
     entries.clear();
     if (output)
         output->clear();
-    if (text.starts_with("\xEF\xBB\xBF"))
-        text.remove_prefix(3);
-    std::size_t pos = 0;
-    int line = 1;
+    if (unknownColumns)
+        unknownColumns->clear();
+    ListRecordReader reader(device);
     bool firstRecord = true;
     bool hasHeader = false;
     std::vector<ColumnRole> headerRoles;
     std::vector<ColumnRole> roles;
-    std::vector<std::string> fields;
-    while (pos < text.size()) {
-        const int recordLine = line;
-        const std::size_t lineEnd = text.find('\n', pos);
-        const std::string_view raw = trimmedText(
-            text.substr(pos, lineEnd == std::string_view::npos ? std::string_view::npos : lineEnd - pos));
-        if (raw.empty() || raw.front() == '#') {
+    const auto refuse = [&error, &reader](const std::string& problem) {
+        error = {reader.line(), shortenedMessage(problem)};
+        return false;
+    };
+    for (;;) {
+        const ListRecordReader::Read read = reader.next();
+        if (read == ListRecordReader::Read::End)
+            return true;
+        if (read == ListRecordReader::Read::Failed)
+            return refuse(reader.problem());
+        if (read == ListRecordReader::Read::Comment) {
             if (output)
-                readOutputLine(raw, *output);
-            pos = lineEnd == std::string_view::npos ? text.size() : lineEnd + 1;
-            ++line;
+                readOutputLine(reader.text(), *output);
             continue;
         }
+        const std::vector<std::string>& fields = reader.fields();
         std::string problem;
-        if (!readRecord(text, pos, line, fields, problem)) {
-            error = {recordLine, problem};
-            return false;
-        }
         // A header's start column holds a word; an entry's a number, even a bad one.
         const bool header = firstRecord && fields.size() >= 2 && !fields[1].empty() &&
                             std::string_view("0123456789+-.").find(fields[1].front()) == std::string_view::npos;
         firstRecord = false;
         if (header) {
             hasHeader = true;
-            if (!readHeader(fields, headerRoles, problem)) {
-                error = {recordLine, problem};
-                return false;
-            }
+            if (!readHeader(fields, headerRoles, unknownColumns, problem))
+                return refuse(problem);
             continue;
         }
         MixItem entry;
         if (!rolesOfRecord(fields.size(), hasHeader, headerRoles, roles, problem) ||
-            !readEntry(fields, roles, entry, problem)) {
-            error = {recordLine, problem};
-            return false;
-        }
+            !readEntry(fields, roles, entry, problem))
+            return refuse(problem);
         if (entry.filePath.front() != kPathSeparator)
             entry.filePath = joinPath(listFolder, entry.filePath);
-        if (!fitsPathBuffer(entry.filePath)) {
-            error = {recordLine, entry.filePath.size() >= kPathBufferSize ? "the path is too long"
-                                                                          : "the path holds a NUL character"};
-            return false;
-        }
+        if (!fitsPathBuffer(entry.filePath))
+            return refuse(entry.filePath.size() >= kPathBufferSize ? "the path is too long"
+                                                                   : "the path holds a NUL character");
         entries.push_back(std::move(entry));
     }
-    return true;
+}
+
+bool parseMixListCsv(std::string_view text, const std::string& listFolder, std::vector<MixItem>& entries,
+                     ImportError& error, ListOutputLines* output, std::vector<std::string>* unknownColumns)
+{
+    QByteArray bytes = QByteArray::fromRawData(text.data(), static_cast<qsizetype>(text.size()));
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    return readMixList(buffer, listFolder, entries, error, output, unknownColumns);
+}
+
+std::string unknownColumnsText(const std::vector<std::string>& names)
+{
+    constexpr std::size_t kNamed = 5;
+    std::string text = names.size() == 1 ? "the column " : "the columns ";
+    for (std::size_t i = 0; i < names.size() && i < kNamed; ++i) {
+        if (i > 0)
+            text += i + 1 == names.size() ? " and " : ", ";
+        text += "\"" + shortenedMessage(readableBytes(names[i]), 40) + "\"";
+    }
+    if (names.size() > kNamed)
+        text += " and " + std::to_string(names.size() - kNamed) + " more";
+    text += names.size() == 1 ? " is not one this version knows; it is ignored"
+                              : " are not ones this version knows; they are ignored";
+    return text;
 }
 
 std::string secondsDecimal(REFERENCE_TIME time)
@@ -444,31 +415,30 @@ std::vector<MixItem> entriesOf(const MixItemStore& store)
     return entries;
 }
 
-bool readMixListFile(const QString& path, std::vector<MixItem>& entries, ImportError& error, ListOutputLines* output)
+bool readMixListFile(const QString& path, std::vector<MixItem>& entries, ImportError& error, ListOutputLines* output,
+                     std::vector<std::string>* unknownColumns)
 {
     entries.clear();
-    QFile file(path);
-    if (!QFileInfo(path).isFile()) {
-        error = {0, QFileInfo::exists(path) ? "it is not a file" : "it does not exist"};
+    std::string problem;
+    const int fd = openRegularFileToRead(path, problem);
+    QFile file;
+    if (fd < 0 || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        if (fd >= 0)
+            ::close(fd);
+        error = {0, fd < 0 ? problem : file.errorString().toStdString()};
         return false;
     }
-    if (!file.open(QIODevice::ReadOnly)) {
-        error = {0, file.errorString().toStdString()};
-        return false;
-    }
-    if (file.size() > kLargestListFile) {
+    if (file.size() > kLargestListFile) {  // said at once rather than after reading it all
         error = {0, "it is too large to be a mix list"};
         return false;
     }
-    const QByteArray text = file.readAll();
-    const std::string folder = QFileInfo(path).absolutePath().toStdString();
-    return parseMixListCsv(std::string_view(text.constData(), static_cast<std::size_t>(text.size())), folder, entries,
-                           error, output);
+    const std::string folder = FolderOfPath(absolutePathBytes(pathBytes(path)));
+    return readMixList(file, folder, entries, error, output, unknownColumns);
 }
 
 QString saveMixListFile(const QString& path, const std::vector<MixItem>& entries, const ListOutputLines& output)
 {
-    const std::string folder = QFileInfo(path).absolutePath().toStdString();
+    const std::string folder = FolderOfPath(absolutePathBytes(pathBytes(path)));
     const std::string text = formatMixListCsv(entries, folder, output);
     return writeFileAtomically(path, QByteArray(text.data(), static_cast<qsizetype>(text.size())));
 }

@@ -11,9 +11,11 @@
 // double, so saving what was opened gives the same bytes.
 //
 // Reading is forgiving about what people write by hand: the header may be missing or worded
-// differently, blank lines and lines starting with '#' are skipped, fields may be padded, and a
-// byte-order mark is ignored. Quoted fields ("a, b.wav", "" for a quote) may hold commas and line
-// breaks. The first malformed record stops the reading and is named by its line.
+// differently, blank lines and lines starting with '#' are skipped, fields may be padded, lines
+// may end in LF, CR LF or CR, and a byte-order mark is ignored. Quoted fields ("a, b.wav", "" for
+// a quote) may hold commas and line breaks. The first malformed record stops the reading and is
+// named by its line; a file beyond the reader's limits (model/ListRecordReader.h) is refused the
+// same way. Paths are kept as the file's bytes, UTF-8 or not, as the file system names files.
 //
 // A list may also carry what it is mixed into: "#output.KEY=VALUE" lines before the header.
 // Readers that know nothing of them skip them as comments, so the entries read the same. A '%',
@@ -21,6 +23,7 @@
 // so that every value stays on its line whole.
 #pragma once
 
+#include <QIODevice>
 #include <QString>
 #include <string>
 #include <string_view>
@@ -48,10 +51,21 @@ struct ListOutputLine {
 };
 using ListOutputLines = std::vector<ListOutputLine>;
 
-// Parses CSV text. Relative paths are taken from `listFolder`. Durations are left 0: they are
-// measured when the entries are added to a list. `output`, when given, receives the output lines.
+// Reads a list from `device` as it comes. Relative paths are taken from `listFolder`. Durations are
+// left 0: they are measured when the entries are added to a list. `output`, when given, receives
+// the output lines; `unknownColumns` the header's column names this reader does not know (their
+// cells are ignored), for a warning. A refusal's message is short whatever the file holds.
+bool readMixList(QIODevice& device, const std::string& listFolder, std::vector<MixItem>& entries, ImportError& error,
+                 ListOutputLines* output = nullptr, std::vector<std::string>* unknownColumns = nullptr);
+
+// readMixList on CSV text.
 bool parseMixListCsv(std::string_view text, const std::string& listFolder, std::vector<MixItem>& entries,
-                     ImportError& error, ListOutputLines* output = nullptr);
+                     ImportError& error, ListOutputLines* output = nullptr,
+                     std::vector<std::string>* unknownColumns = nullptr);
+
+// The warning about unknown columns: a few of them named (shortened, bytes that are not UTF-8
+// escaped), the rest counted.
+std::string unknownColumnsText(const std::vector<std::string>& names);
 
 // The CSV text of `entries`, with paths under `listFolder` written relative to it, after the
 // `output` lines (none: the text is exactly what a list without them has always been).
@@ -67,7 +81,7 @@ std::vector<MixItem> entriesOf(const MixItemStore& store);
 // Reads a list file. On failure `error` says why; its line is 0 when the file itself could not
 // be read.
 bool readMixListFile(const QString& path, std::vector<MixItem>& entries, ImportError& error,
-                     ListOutputLines* output = nullptr);
+                     ListOutputLines* output = nullptr, std::vector<std::string>* unknownColumns = nullptr);
 
 // Saves a list file atomically (the old file stays whole if anything fails). Returns an empty
 // text on success, otherwise why it failed.

@@ -6,6 +6,7 @@
 #include <QString>
 #include <cstdint>
 #include <optional>
+#include <string>
 
 namespace sonarel {
 
@@ -26,6 +27,10 @@ struct WriteProblem {
     bool none() const { return cause.isEmpty(); }
 };
 WriteProblem problemWritingFile(const QString& path);
+// Opens `path` for reading when it names a regular file, without blocking on a FIFO. Returns the
+// descriptor (the caller closes it), or -1 with `problem` saying why in words: "it does not
+// exist", "it is not a file", or the system's reason.
+int openRegularFileToRead(const QString& path, std::string& problem);
 
 // The identity of the file a path leads to, following links; none when it does not exist.
 struct FileIdentity {
@@ -34,6 +39,9 @@ struct FileIdentity {
     friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
 };
 std::optional<FileIdentity> fileIdentity(const QString& path);
+
+// Whether `path` names an existing folder (following links).
+bool isFolder(const QString& path);
 
 // The folder, or its nearest parent that exists (absolute); empty for an empty text.
 QString existingFolder(const QString& folder);

@@ -7,6 +7,7 @@
 #include <QStorageInfo>
 
 #include "platform/FileChecks.h"
+#include "platform/NativePath.h"
 
 namespace sonarel {
 
@@ -27,7 +28,7 @@ std::optional<FreeSpace> freeSpaceFor(const QString& path)
 std::uint64_t bytesFreedByDeleting(const QString& path)
 {
     struct stat info {};
-    if (path.isEmpty() || ::lstat(QFile::encodeName(path).constData(), &info) != 0)
+    if (path.isEmpty() || ::lstat(pathBytes(path).c_str(), &info) != 0)
         return 0;
     if (!S_ISREG(info.st_mode) || info.st_nlink != 1 || info.st_blocks <= 0)
         return 0;
@@ -39,7 +40,7 @@ std::uint64_t bytesFreedByDeleting(const QString& path)
 bool isSpecialFile(const QString& path)
 {
     struct stat info {};
-    return !path.isEmpty() && ::stat(QFile::encodeName(path).constData(), &info) == 0 && !S_ISREG(info.st_mode);
+    return !path.isEmpty() && ::stat(pathBytes(path).c_str(), &info) == 0 && !S_ISREG(info.st_mode);
 }
 
 }  // namespace sonarel

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/MessageText.h"
 
+#include "platform/NativePath.h"
+
 namespace sonarel {
 
 namespace {
@@ -20,8 +22,10 @@ void appendEscape(QString& out, char16_t c)
     }
 }
 
-QString escaped(const QString& text, bool keepLayout)
+// Bytes of a name that are not UTF-8 come out as \xHH first (see NativePath.h).
+QString escaped(const QString& raw, bool keepLayout)
 {
+    const QString text = readablePath(raw);
     QString out;
     out.reserve(text.size());
     for (const QChar qc : text) {
@@ -71,7 +75,7 @@ QString nameInMessage(const QString& name)
 
 std::string nameInMessage(std::string_view name)
 {
-    return nameInMessage(QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()))).toStdString();
+    return nameInMessage(pathFromBytes(name)).toStdString();
 }
 
 QString listInMessage(const QStringList& lines, int most)

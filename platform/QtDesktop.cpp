@@ -4,6 +4,7 @@
 #include "platform/BrowserCommand.h"
 #include "platform/FileChecks.h"
 #include "platform/MessageText.h"
+#include "platform/NativePath.h"
 
 #include <QApplication>
 #include <QDesktopServices>

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "render/MediaProbe.h"
 
-#include <QFileInfo>
 #include <utility>
 
 #include "platform/media/FreedMemory.h"
+#include "platform/FileChecks.h"
 
 namespace sonarel {
 
@@ -28,7 +28,7 @@ AppendResult appendMeasured(MixItemStore& store, media::MediaLibrary& library, M
 {
     // A missing file is marked in its row and named before a mix; opening it would only fail.
     const QString path = entry.filePathText();
-    entry.duration = QFileInfo::exists(path) ? MeasureAudioDuration(library, path) : -1;
+    entry.duration = fileIdentity(path) ? MeasureAudioDuration(library, path) : -1;
     // A list of a thousand files is opened one after the other: without this the freed memory of
     // each opening piles up in the heap until the list holds more than twice what it needs.
     static int sinceReturn = 0;

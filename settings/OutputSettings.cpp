@@ -8,6 +8,7 @@
 #include <cmath>
 
 #include "platform/Desktop.h"
+#include "platform/NativePath.h"
 #include "platform/PathHelpers.h"
 #include "platform/PathLimits.h"
 #include "settings/FrameRateTable.h"
@@ -93,7 +94,7 @@ bool takeOutputLine(const ListOutputLine& line, OutputSettings& settings)
     if (key == "file") {
         if (line.value.empty() || line.value.size() >= kPathBufferSize)
             return false;
-        settings.outputFile = QString::fromStdString(line.value);
+        settings.outputFile = pathFromBytes(line.value);  // the bytes of a name that is not UTF-8 too
         return true;
     }
     if (key == "format") {
@@ -148,7 +149,7 @@ ListOutputLines listOutputLinesOf(const OutputSettings& settings)
     const OutputChoice choice = outputChoiceOf(settings);
     const media::core::ContainerInfo& info = media::core::containerInfo(choice.encoding.container);
     ListOutputLines lines{
-        {"file", settings.outputFile.toStdString()},      {"format", info.name},
+        {"file", pathBytes(settings.outputFile)},         {"format", info.name},
         {"rate", std::to_string(sampleRateOf(settings))}, {"channels", settings.channelsIndex == 1 ? "1" : "2"},
         {"bits", std::to_string(sampleBitsOf(settings))},
     };

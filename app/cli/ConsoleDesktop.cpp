@@ -2,6 +2,7 @@
 #include "app/cli/ConsoleDesktop.h"
 
 #include "platform/MessageText.h"
+#include "platform/NativePath.h"
 
 namespace sonarel {
 

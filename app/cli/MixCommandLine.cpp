@@ -23,6 +23,7 @@
 #include "model/MixListFile.h"
 #include "platform/FileChecks.h"
 #include "platform/MessageText.h"
+#include "platform/NativePath.h"
 #include "render/MediaProbe.h"
 #include "render/MixRunControl.h"
 #include "render/OutputSpace.h"
@@ -47,6 +48,12 @@ void installInterruptHandler()
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+}
+
+// An absolute form that keeps a name's bytes (QFileInfo would not keep those that are not UTF-8).
+QString absolutePath(const QString& path)
+{
+    return pathFromBytes(absolutePathBytes(pathBytes(path)));
 }
 
 void printError(const QString& text)
@@ -119,11 +126,11 @@ struct Options {
 // The list that --csv names, from its file or from standard input (whose relative names are
 // taken from the current folder); false with `error` set when it cannot be read.
 bool readListEntries(const Options& options, std::vector<MixItem>& entries, ImportError& error,
-                     ListOutputLines* lines = nullptr)
+                     ListOutputLines* lines = nullptr, std::vector<std::string>* unknownColumns = nullptr)
 {
     if (options.csvText)
-        return parseMixListCsv(*options.csvText, QDir::currentPath().toStdString(), entries, error, lines);
-    return readMixListFile(options.csvFile, entries, error, lines);
+        return parseMixListCsv(*options.csvText, absolutePathBytes("."), entries, error, lines, unknownColumns);
+    return readMixListFile(options.csvFile, entries, error, lines, unknownColumns);
 }
 
 int probeFiles(const QStringList& files)
@@ -135,7 +142,7 @@ int probeFiles(const QStringList& files)
     }
     int status = kExitSuccess;
     for (const QString& file : files) {
-        const REFERENCE_TIME duration = MeasureAudioDuration(library, QFileInfo(file).absoluteFilePath());
+        const REFERENCE_TIME duration = MeasureAudioDuration(library, absolutePath(file));
         // A length that could not be measured is said in words: "-0.000" reads like a length.
         if (duration > 0)
             std::printf("%.3f\t%s\n", static_cast<double>(duration) / static_cast<double>(kReferenceUnitsPerSecond),
@@ -152,25 +159,31 @@ bool readEntries(const Options& options, std::vector<MixItem>& entries)
 {
     for (const QString& argument : options.entries) {
         std::string error;
-        auto entry = parseEntryArgument(argument.toStdString(), error);
+        auto entry = parseEntryArgument(pathBytes(argument), error);
         if (!entry) {
             printError(QStringLiteral("%1: %2").arg(nameInMessage(argument), QString::fromStdString(error)));
             return false;
         }
-        entry->filePath = QFileInfo(entry->filePathText()).absoluteFilePath().toStdString();
+        entry->filePath = absolutePathBytes(entry->filePath);
         entries.push_back(*entry);
     }
     if (!options.csvFile.isEmpty()) {
         std::vector<MixItem> fromCsv;
         ImportError error;
-        if (!readListEntries(options, fromCsv, error)) {
-            const QString why = QString::fromStdString(error.message);
+        std::vector<std::string> unknownColumns;
+        if (!readListEntries(options, fromCsv, error, nullptr, &unknownColumns)) {
+            const QString why = pathFromBytes(error.message);  // bytes that are not UTF-8 are shown as \xHH
             const QString list =
                 options.csvText ? QStringLiteral("the list on standard input") : nameInMessage(options.csvFile);
             printError(error.line > 0 ? QStringLiteral("%1, line %2: %3").arg(list, QString::number(error.line), why)
                                       : QStringLiteral("cannot read %1: %2").arg(list, why));
             return false;
         }
+        if (!unknownColumns.empty())
+            printError(QStringLiteral("warning: %1: %2.")
+                           .arg(options.csvText ? QStringLiteral("the list on standard input")
+                                                : nameInMessage(options.csvFile),
+                                QString::fromStdString(unknownColumnsText(unknownColumns))));
         entries.insert(entries.end(), fromCsv.begin(), fromCsv.end());
     }
     if (entries.empty()) {
@@ -196,7 +209,7 @@ ExitStatus fillStore(media::MediaLibrary& library, const std::vector<MixItem>& e
             return kExitUsage;
         }
         const MixItem& added = store.at(store.audioCount() - 1);
-        if (added.duration <= 0 && QFileInfo(path).isFile())
+        if (added.duration <= 0 && fileCanBeRead(path))
             printError(QStringLiteral("warning: %1 is not a media file that can be played; it stays silent.")
                            .arg(nameInMessage(path)));
         std::string problem;
@@ -214,8 +227,8 @@ ExitStatus fillStore(media::MediaLibrary& library, const std::vector<MixItem>& e
 OutputSettings outputSettingsOf(const Options& options)
 {
     OutputSettings settings;
-    settings.outputFile = options.toStandardOutput ? QString::fromLatin1(kStandardOutputPath)
-                                                   : QFileInfo(options.outputFile).absoluteFilePath();
+    settings.outputFile =
+        options.toStandardOutput ? QString::fromLatin1(kStandardOutputPath) : absolutePath(options.outputFile);
     settings.sampleRateIndex = options.sampleRateIndex;
     settings.channelsIndex = options.channelsIndex;
     settings.bitsIndex = options.bitsIndex;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Keeping work in the window: list files saved and opened with the real window, its shortcuts
 // and its close question, moved files relinked from a folder, undo and redo.
+#include <unistd.h>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -10,10 +11,12 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "app/CommandLine.h"
 #include "app/ListFileCommands.h"
 #include "model/EntryEditing.h"
 #include "model/MixListFile.h"
 #include "model/MixListImport.h"
+#include "platform/NativePath.h"
 #include "platform/PathHelpers.h"
 #include "render/MediaProbe.h"
 #include "settings/WaveFormatChoice.h"
@@ -589,6 +592,64 @@ private Q_SLOTS:
         QVERIFY(!taken.normalizeLufs);
         QVERIFY(taken.dither);
         QCOMPARE(taken.outputFile, output);
+    }
+
+    // A list of hostile size is refused in one short message, and leaves the list as it was.
+    void aHugeFieldIsRefusedInAShortMessage()
+    {
+        auto f = make();
+        f->dialog.addFiles({tone(QStringLiteral("stays.wav"))});
+        const QString list = dir_.filePath(QStringLiteral("huge.csv"));
+        QFile file(list);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("path,start_seconds\nstays.wav,1" + QByteArray(10'000'000, '5') + "\n");
+        file.close();
+        QVERIFY(!f->dialog.listFile().openListFile(list));
+        QCOMPARE(f->desktop.texts(), QStringList{list + QStringLiteral(" could not be opened:\nline 2: a field is "
+                                                                       "longer than 16 KiB.\n\nNothing was loaded.")});
+        QCOMPARE(describe(f->store()), QStringLiteral("stays.wav@0"));
+    }
+
+    // A list from an old Mac spreadsheet: CR line endings, a Latin-1 name, a column of notes. It
+    // opens with one warning naming the column, shows the name readably, and saves its bytes.
+    void aListFromAnotherProgramOpensAsWritten()
+    {
+        const std::string folder = dir_.filePath(QStringLiteral("latin1")).toStdString();
+        QVERIFY(QDir().mkpath(QString::fromStdString(folder)));
+        const std::string media = folder + "/caf\xe9.wav";
+        sonarel::testing::writeWav16(media, 1, 44100, sonarel::testing::sine16(1, 44100, 0.05, 440, 5000));
+        const QString list = QString::fromStdString(folder + "/old.csv");
+        QFile file(list);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("path,start_seconds,volume,speed,notes\rcaf\xe9.wav,0.5,1,1,the intro\r");
+        file.close();
+
+        auto f = make();
+        QVERIFY(f->dialog.listFile().openListFile(list));
+        QCOMPARE(f->desktop.texts(), QStringList{QStringLiteral("old.csv: the column \"notes\" is not one this "
+                                                                "version knows; it is ignored.")});
+        QCOMPARE(f->store().audioCount(), 1);
+        QCOMPARE(f->store().at(0).filePath, media);
+        QVERIFY(f->store().at(0).duration > 0);  // found, not missing
+        QCOMPARE(f->list().item(0, 0)->text(), QStringLiteral("caf\\xe9.wav"));
+
+        f->desktop.messages.clear();
+        QVERIFY(f->dialog.listFile().saveList());
+        QFile saved(list);
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        QCOMPARE(saved.readAll(), QByteArray("path,start_seconds,volume,speed\ncaf\xe9.wav,0.5,1,1\n"));
+        QVERIFY2(f->desktop.messages.empty(), qPrintable(f->desktop.texts().join(QLatin1Char('\n'))));
+
+        // The same name given to the window's command line is added as those bytes too.
+        const SonarelCommandLine given = parseSonarelCommandLine({pathFromBytes("caf\xe9.wav")},
+                                                                 QString::fromStdString(folder));
+        QCOMPARE(given.files.size(), 1);
+        f->dialog.addFiles(given.files);
+        QVERIFY2(f->desktop.messages.empty(), qPrintable(f->desktop.texts().join(QLatin1Char('\n'))));
+        QCOMPARE(f->store().audioCount(), 2);
+        QCOMPARE(f->store().at(1).filePath, media);
+        QVERIFY(f->store().at(1).duration > 0);
+        ::unlink(media.c_str());  // QTemporaryDir cannot remove a name that is not UTF-8
     }
 };
 

@@ -9,7 +9,9 @@
 
 namespace sonarel::media::core {
 
-// UTF-16 to UTF-8; an unpaired surrogate becomes U+FFFD.
+// UTF-16 to UTF-8. An unpaired U+DC80..U+DCFF is the byte 0x80..0xFF of a file name that is not
+// UTF-8 (as platform/NativePath.h carries it), so such a name opens as the file system has it;
+// any other unpaired surrogate becomes U+FFFD.
 std::string toUtf8(const std::u16string& text);
 
 // Maps an errno value of a read or open to a status.
