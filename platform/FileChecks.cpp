@@ -91,6 +91,8 @@ WriteProblem problemWritingFile(const QString& path)
     if (existing == folder)
         return {folder, cause};
     return {folder, QStringLiteral("does not exist and cannot be made: %1 %2").arg(nameInMessage(existing), cause)};
+}
+
 int openRegularFileToRead(const QString& path, std::string& problem)
 {
     const QByteArray native = nativePath(path);
