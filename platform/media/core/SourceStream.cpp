@@ -207,7 +207,10 @@ struct SourceStream::Impl {
             fifoPos = 0;
         }
         const std::size_t old = fifo.size();
-        fifo.resize(old + static_cast<std::size_t>(frames) * channels());
+        const std::size_t size = old + static_cast<std::size_t>(frames) * channels();
+        if (size > fifo.capacity())
+            fifo.reserve(size);  // exactly: a doubled capacity would stay with the source for good
+        fifo.resize(size);
         return fifo.data() + old;
     }
     void commit(std::int64_t reserved, std::int64_t used)
