@@ -16,7 +16,7 @@ namespace sonarel::media::core {
 
 namespace {
 // Blocks are as long as the sources that sound in them allow: few sources take the longest blocks
-// (fewer hand-overs between the threads: on w8, 16k frames took less time than 8k), many take
+// (fewer hand-overs between the threads), many take
 // shorter ones, so that their buffers stay within kSourceBuffersBytes. Each source holds about
 // kBuffersPerSource block-sized buffers (two parts and the decoded samples before the volume).
 // The block length changes no sample: every source reads its stream frame by frame.
