@@ -16,8 +16,8 @@ namespace sonarel::media::core {
 
 namespace {
 // Blocks are as long as the sources that sound in them allow: few sources take the longest blocks
-// (fewer hand-overs between the threads), many take
-// shorter ones, so that their buffers stay within kSourceBuffersBytes. Each source holds about
+// (fewer hand-overs between the threads), many take shorter ones, so that their buffers stay
+// within kSourceBuffersBytes. Each source holds about
 // kBuffersPerSource block-sized buffers (two parts and the decoded samples before the volume).
 // The block length changes no sample: every source reads its stream frame by frame.
 constexpr std::int64_t kLongestBlock = 16384;
