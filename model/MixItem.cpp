@@ -5,6 +5,7 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <stdexcept>
 
 namespace sonarel {
@@ -76,7 +77,18 @@ bool fitsPathBuffer(std::string_view path)
     return path.size() < kPathBufferSize && path.find('\0') == std::string_view::npos;
 }
 
-MixItemStore::MixItemStore() : items_(std::make_unique<std::array<MixItem, kMixItemCapacity>>()) {}
+MixItemStore::MixItemStore(int capacity) : capacity_(capacity)
+{
+    if (capacity_ >= 0)
+        items_.reserve(static_cast<std::size_t>(capacity_));
+}
+
+bool MixItemStore::isFull() const
+{
+    if (capacity_ >= 0)
+        return audioCount() >= capacity_;
+    return items_.size() >= static_cast<std::size_t>(std::numeric_limits<int>::max());
+}
 
 AppendResult MixItemStore::append(const MixItem& item)
 {
@@ -84,8 +96,7 @@ AppendResult MixItemStore::append(const MixItem& item)
         return AppendResult::ListFull;
     if (!fitsPathBuffer(item.filePath))
         return AppendResult::PathTooLong;
-    (*items_)[static_cast<std::size_t>(audioCount_)] = item;
-    ++audioCount_;
+    items_.push_back(item);
     return AppendResult::Appended;
 }
 
@@ -99,9 +110,9 @@ AppendResult MixItemStore::append(std::string_view path, REFERENCE_TIME duration
 
 MixItem& MixItemStore::at(int index)
 {
-    if (index < 0 || index >= audioCount_)
+    if (index < 0 || index >= audioCount())
         throw std::out_of_range("mix list index out of range");
-    return (*items_)[static_cast<std::size_t>(index)];
+    return items_[static_cast<std::size_t>(index)];
 }
 
 const MixItem& MixItemStore::at(int index) const
@@ -111,11 +122,9 @@ const MixItem& MixItemStore::at(int index) const
 
 void MixItemStore::removeAt(int index)
 {
-    if (index < 0 || index >= audioCount_)
+    if (index < 0 || index >= audioCount())
         return;
-    const auto first = items_->begin() + index;
-    std::move(first + 1, items_->begin() + audioCount_, first);
-    --audioCount_;
+    items_.erase(items_.begin() + index);
 }
 
 }  // namespace sonarel

@@ -6,8 +6,10 @@
 // engine's. What a person sets for an entry is its `EntryProperties`; a new per-entry property is
 // added there, once, and every layer that copies entries carries it.
 //
-// The store is plain data owned by the main window (or the command-line mixer): its slots are
-// made once, at construction. Row i of the list view always shows entry i.
+// The store is plain data owned by the main window (or the command-line mixer). The window's store
+// holds kMixItemCapacity entries, its slots made once at construction; the command-line mixer's
+// takes any number (kUnboundedCapacity) and grows as entries come. Row i of the list view always
+// shows entry i.
 #pragma once
 
 #include <QString>
@@ -15,6 +17,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "model/ReferenceTime.h"
 #include "platform/NativePath.h"
@@ -23,6 +26,8 @@
 namespace sonarel {
 
 inline constexpr int kMixItemCapacity = 1000;
+// A store without a limit of its own: what fits in memory.
+inline constexpr int kUnboundedCapacity = -1;
 
 // An out point that means "to the end of the file".
 inline constexpr REFERENCE_TIME kToSourceEnd = -1;
@@ -113,10 +118,12 @@ enum class AppendResult { Appended, ListFull, PathTooLong };
 
 class MixItemStore {
 public:
-    MixItemStore();
+    explicit MixItemStore(int capacity = kMixItemCapacity);
 
-    int audioCount() const { return audioCount_; }
-    bool isFull() const { return audioCount_ >= kMixItemCapacity; }
+    int audioCount() const { return static_cast<int>(items_.size()); }
+    // The most entries it holds, or kUnboundedCapacity.
+    int capacity() const { return capacity_; }
+    bool isFull() const;
 
     // The one way an entry enters the list: a copy of `item`, appended after the last entry.
     // Refuses, writing nothing, when the list is full or the path does not fit.
@@ -130,11 +137,11 @@ public:
 
     // Removes entry `index`, moving every following entry down one place.
     void removeAt(int index);
-    void clear() { audioCount_ = 0; }
+    void clear() { items_.clear(); }
 
 private:
-    std::unique_ptr<std::array<MixItem, kMixItemCapacity>> items_;
-    int audioCount_ = 0;
+    std::vector<MixItem> items_;
+    int capacity_;
 };
 
 }  // namespace sonarel

@@ -54,6 +54,17 @@ QString silencedText(const std::vector<std::string>& files)
     return listInMessage(lines);
 }
 
+QString endedEarlyText(const std::vector<std::string>& files)
+{
+    QStringList lines;
+    for (const std::string& file : files)
+        lines << QStringLiteral(
+                     "%1 ended early: the file became shorter while it was mixed, so the rest of its entry "
+                     "is silent.")
+                     .arg(QString::fromStdString(file));
+    return lines.join(QLatin1Char('\n'));
+}
+
 namespace {
 MixSummary summaryBeforeMix(const MixItemStore& store, const std::vector<bool>& usable, int rate)
 {
@@ -189,10 +200,10 @@ bool MixRunControl::checkBeforeMix(const MixItemStore& store, const OutputSettin
         desktop_.showAppMessage(QStringLiteral("Please add audio files into the list"));
         return false;
     }
-    // Never reached: MixItemStore::append refuses entries beyond kMixItemCapacity, so no list
+    // Never reached: MixItemStore::append refuses entries beyond the store's capacity, so no list
     // holds more. The check stays because it is a described step of the Mix command (the manual
     // lists its message).
-    if (store.audioCount() > kMixItemCapacity) {
+    if (store.capacity() != kUnboundedCapacity && store.audioCount() > store.capacity()) {
         desktop_.showAppMessage(QStringLiteral("The video files are too many! Please delete some files in the list."));
         return false;
     }
@@ -299,6 +310,8 @@ void MixRunControl::onGraphNotice()
                 desktop_.showAppMessage(clippingText(seen.clippedSamples, seen.peakLevel));
             if (!seen.silencedSources.empty())
                 desktop_.showAppMessage(silencedText(seen.silencedSources));
+            if (!seen.endedEarlySources.empty())
+                desktop_.showAppMessage(endedEarlyText(seen.endedEarlySources));
         } else if (seen.code == media::kEventErrorAbort) {
             finishMix(MixOutcome::Failed);
             QString message = QStringLiteral("The mix stopped because of an error:\n%1")

@@ -58,6 +58,8 @@ QString doneText(const QString& outputFile);        // "Done. Output File: %s"
 QString clippingText(std::int64_t clippedSamples, double peakLevel);
 // "FILE contains samples that are not numbers; they were silenced", one line per file.
 QString silencedText(const std::vector<std::string>& files);
+// "FILE ended early: ..." for files cut short while they were mixed, one line per file.
+QString endedEarlyText(const std::vector<std::string>& files);
 // "Loudness: -16.2 LUFS, range 4.1 LU, true peak -0.8 dBTP"; for a normalized mix that the
 // true-peak ceiling held below its target, a second line says by how much. Empty when the mix
 // was not measured.

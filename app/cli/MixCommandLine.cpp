@@ -184,7 +184,7 @@ bool readEntries(const Options& options, std::vector<MixItem>& entries)
                            .arg(options.csvText ? QStringLiteral("the list on standard input")
                                                 : nameInMessage(options.csvFile),
                                 QString::fromStdString(unknownColumnsText(unknownColumns))));
-        entries.insert(entries.end(), fromCsv.begin(), fromCsv.end());
+        entries.insert(entries.end(), std::make_move_iterator(fromCsv.begin()), std::make_move_iterator(fromCsv.end()));
     }
     if (entries.empty()) {
         printError(QStringLiteral("no files to mix (give FILE arguments or --csv FILE)."));
@@ -201,7 +201,7 @@ ExitStatus fillStore(media::MediaLibrary& library, const std::vector<MixItem>& e
         const QString path = entry.filePathText();
         const AppendResult result = appendMeasured(store, library, entry);
         if (result == AppendResult::ListFull) {
-            printError(QStringLiteral("too many files: a mix holds at most %1.").arg(kMixItemCapacity));
+            printError(QStringLiteral("too many files: a mix holds at most %1.").arg(store.capacity()));
             return kExitUsage;
         }
         if (result == AppendResult::PathTooLong) {
@@ -393,9 +393,10 @@ int mix(const Options& options)
         printError(QStringLiteral("the media engine could not be started."));
         return kExitMixFailed;
     }
-    MixItemStore store;
+    MixItemStore store(kUnboundedCapacity);  // the window's limit is for its list view
     if (fillStore(library, entries, store) != kExitSuccess)
         return kExitUsage;
+    std::vector<MixItem>().swap(entries);  // the store has them now: a long list is held once
     if (options.play) {
         installInterruptHandler();
         return playList(store, outputSettingsOf(options), options.playFrom, options.quiet,

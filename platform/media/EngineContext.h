@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "platform/media/FaultInjector.h"
+#include "platform/media/ProbeMemo.h"
 
 namespace sonarel::media {
 
@@ -15,11 +16,12 @@ struct EngineOptions {
     std::uint64_t rf64Threshold = 0xFFFFFFFFull - 1024;
 };
 
-// Shared by every object of one library: options and the injection point.
+// Shared by every object of one library: options, the injection point and what was learned of files.
 class EngineContext {
 public:
     EngineOptions options;
     FaultInjector faults;
+    ProbeMemo probes;
 };
 
 }  // namespace sonarel::media

@@ -8,7 +8,14 @@ namespace sonarel::media {
 void FaultInjector::fail(std::string_view point, Status status, int skip, int times)
 {
     std::lock_guard lock(mutex_);
-    rules_.push_back(Rule{std::string(point), status, std::max(skip, 0), times});
+    rules_.push_back(Rule{std::string(point), status, std::max(skip, 0), times, {}});
+    active_.store(true, std::memory_order_release);
+}
+
+void FaultInjector::whenReached(std::string_view point, int skip, std::function<void()> action)
+{
+    std::lock_guard lock(mutex_);
+    rules_.push_back(Rule{std::string(point), kOk, std::max(skip, 0), 1, std::move(action)});
     active_.store(true, std::memory_order_release);
 }
 
@@ -21,6 +28,15 @@ void FaultInjector::clear()
 }
 
 Status FaultInjector::checkArmed(std::string_view point)
+{
+    std::function<void()> action;
+    const Status status = ruleFor(point, action);
+    if (action)
+        action();  // outside the lock: the action may take its time or ask the injector
+    return status;
+}
+
+Status FaultInjector::ruleFor(std::string_view point, std::function<void()>& action)
 {
     std::lock_guard lock(mutex_);
     auto count = std::find_if(counts_.begin(), counts_.end(), [&](const auto& c) { return c.first == point; });
@@ -37,6 +53,7 @@ Status FaultInjector::checkArmed(std::string_view point)
         }
         if (rule.times > 0)
             --rule.times;
+        action = std::move(rule.action);
         return rule.status;
     }
     return kOk;

@@ -12,6 +12,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -26,6 +27,10 @@ public:
     // Makes `point` fail with `status` after it has passed `skip` times, for `times` calls
     // (times < 0: for ever).
     void fail(std::string_view point, Status status = kErrFail, int skip = 0, int times = 1);
+    // Runs `action` once, on the calling thread, when `point` is reached after it has passed `skip`
+    // times; the call then goes on as usual. Lets a test change the world at a known moment of a
+    // run (cut a file short while it is read), the run held meanwhile.
+    void whenReached(std::string_view point, int skip, std::function<void()> action);
     void clear();
 
     // kOk, or the failure armed for this call of `point`.
@@ -37,12 +42,14 @@ public:
 
 private:
     Status checkArmed(std::string_view point);
+    Status ruleFor(std::string_view point, std::function<void()>& action);
 
     struct Rule {
         std::string point;
         Status status;
         int skip;
         int times;
+        std::function<void()> action;  // instead of failing
     };
     mutable std::mutex mutex_;
     std::vector<Rule> rules_;

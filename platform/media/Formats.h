@@ -67,6 +67,9 @@ struct GraphEvent {
     // The files, in timeline order, some of whose samples were not numbers (NaN, infinities) and
     // were silenced before mixing.
     std::vector<std::string> silencedSources;
+    // The files, in timeline order, that became shorter while they were mixed: the rest of their
+    // entries is silent.
+    std::vector<std::string> endedEarlySources;
     LoudnessFigures loudness;  // for kEventComplete
 };
 

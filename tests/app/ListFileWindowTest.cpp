@@ -331,6 +331,25 @@ private Q_SLOTS:
         QCOMPARE(describe(f->store()), QStringLiteral("keep.wav@0"));
     }
 
+    // The window's list keeps its capacity, though the command-line mixer takes any length.
+    void aListLongerThanTheWindowsIsRefusedWhole()
+    {
+        auto f = make();
+        f->dialog.addFiles({tone(QStringLiteral("held.wav"))});
+        const QString list = dir_.filePath(QStringLiteral("long.csv"));
+        QFile file(list);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("path,start_seconds,volume,speed\n");
+        for (int i = 0; i <= kMixItemCapacity; ++i)
+            file.write(QStringLiteral("held.wav,%1,1,1\n").arg(i).toUtf8());
+        file.close();
+        QVERIFY(!f->dialog.listFile().openListFile(list));
+        QCOMPARE(f->desktop.texts(),
+                 QStringList{list + QStringLiteral(" holds 1001 entries; a mix list holds at most 1000.\n\n"
+                                                   "Nothing was loaded.")});
+        QCOMPARE(describe(f->store()), QStringLiteral("held.wav@0"));
+    }
+
     void anInPointPastTheFileIsRefusedNamingTheEntry()
     {
         auto f = make();

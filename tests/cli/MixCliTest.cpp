@@ -188,6 +188,28 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(none));
     }
 
+    // Three times the window's capacity: 3000 back-to-back entries of 10 ms make one even level,
+    // with no gap and no overlap anywhere.
+    void aListLongerThanTheWindowsMixesWhole()
+    {
+        constantWav(QStringLiteral("tick.wav"), 0.01, 1000, -1000);
+        QFile csv(path(QStringLiteral("long.csv")));
+        QVERIFY(csv.open(QIODevice::WriteOnly));
+        csv.write("path,start,volume,speed\n");
+        for (int i = 0; i < 3000; ++i)
+            csv.write(QStringLiteral("tick.wav,%1,1,1\n").arg(i / 100.0, 0, 'f', 2).toUtf8());
+        csv.close();
+        const QString out = path(QStringLiteral("long.wav"));
+        const Run run = runMix({QStringLiteral("-q"), QStringLiteral("--csv"), csv.fileName(), QStringLiteral("-o"),
+                                out});
+        QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+        const WavData wav = readBack(out);
+        QCOMPARE(wav.frames(), std::int64_t{3000 * 441});
+        for (std::int64_t k = 0; k < wav.frames(); ++k)
+            if (wav.at(k, 0) != 1000 || wav.at(k, 1) != -1000)
+                QFAIL(qPrintable(QStringLiteral("frame %1: %2, %3").arg(k).arg(wav.at(k, 0)).arg(wav.at(k, 1))));
+    }
+
     // An entry that would end past the longest mix, and placeholders in names: said, and nothing written.
     void refusesWhatCannotBeWrittenAndKeepsNamesIntact()
     {

@@ -49,6 +49,15 @@ TEST(LoudnessMeterTest, SineLevelsAndPeaksBetweenSamples)
         EXPECT_NEAR(quarter.samplePeakDbfs, 20.0 * std::log10(0.5 * std::sqrt(0.5)), 0.01);
         EXPECT_NEAR(quarter.truePeakDbtp, 20.0 * std::log10(0.5), 0.3);
     }
+    // A peak between samples that comes after a louder sample peak: the quarter-rate sine's
+    // samples (0.42) stay below the 0.5 already met, yet its true peak (0.6) is above it. A meter
+    // that passed over stretches by their samples alone would keep 0.5.
+    std::vector<float> louderBetween = stereoSine(48000, 1.0, 440.0, 0.5, 0.0);
+    const std::vector<float> quarter = stereoSine(48000, 1.0, 12000.0, 0.6, M_PI / 4);
+    louderBetween.insert(louderBetween.end(), quarter.begin(), quarter.end());
+    const LoudnessFigures late = measure(louderBetween, 48000, 8192);
+    EXPECT_NEAR(late.samplePeakDbfs, 20.0 * std::log10(0.5), 0.01);
+    EXPECT_NEAR(late.truePeakDbtp, 20.0 * std::log10(0.6), 0.3);
     // Silence has no loudness, and says so instead of a number.
     const LoudnessFigures silence = measure(std::vector<float>(48000 * 2, 0.0f), 48000, 8192);
     EXPECT_FALSE(std::isfinite(silence.integratedLufs));

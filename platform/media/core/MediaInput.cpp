@@ -17,7 +17,7 @@ namespace sonarel::media::core {
 
 namespace {
 
-constexpr int kIoBufferSize = 64 * 1024;
+constexpr int kIoBufferSize = 16 * 1024;              // per open source: a thousand may sound at once
 constexpr std::int64_t kProbeSize = 5'000'000;        // bytes read to identify the streams
 constexpr std::int64_t kAnalyzeDuration = 5'000'000;  // microseconds of media analysed
 constexpr std::int64_t kPcmProbeSize = 8192;          // bytes of PCM checked for disguised formats
@@ -56,6 +56,16 @@ int readFile(void* opaque, std::uint8_t* buffer, int size)
         }
     }
 }
+
+}  // namespace
+
+bool FileSource::shrank() const
+{
+    struct stat info {};
+    return fd >= 0 && ::fstat(fd, &info) == 0 && static_cast<std::int64_t>(info.st_size) < size;
+}
+
+namespace {
 
 std::int64_t seekFile(void* opaque, std::int64_t offset, int whence)
 {

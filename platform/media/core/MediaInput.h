@@ -21,6 +21,8 @@ void quietFfmpegLog();
 struct FileSource {
     int fd = -1;
     std::int64_t size = 0;  // at open
+    // Whether the file holds fewer bytes now than when it was opened (it was cut short meanwhile).
+    bool shrank() const;
     const std::atomic<bool>* stop = nullptr;
     int lastErrno = 0;
 

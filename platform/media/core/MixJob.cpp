@@ -17,7 +17,15 @@
 namespace sonarel::media::core {
 
 namespace {
-constexpr std::int64_t kBlockFrames = 8192;
+// Blocks are as long as the sources that sound in them allow: few sources take the longest blocks
+// (fewer hand-overs between the threads), many take shorter ones, so that their buffers stay
+// within kSourceBuffersBytes. Each source holds about
+// kBuffersPerSource block-sized buffers (two parts and the decoded samples before the volume).
+// The block length changes no sample: every source reads its stream frame by frame.
+constexpr std::int64_t kLongestBlock = 16384;
+constexpr std::int64_t kShortestBlock = 256;
+constexpr std::int64_t kSourceBuffersBytes = 16 << 20;
+constexpr std::int64_t kBuffersPerSource = 3;
 constexpr int kMaxWorkers = 16;
 
 // A normalized mix's temporary file lies beside the output; an output that is a pipe or a device
@@ -129,22 +137,20 @@ MixJob::Outcome MixJob::mixAllBlocks(bool measuring)
     WorkerPool pool(workerCount());  // declared before the sources: they close before it stops
     Playing playing;
     const auto channels = static_cast<std::size_t>(format_.channels);
-    std::vector<float> mix(static_cast<std::size_t>(kBlockFrames) * channels);
-    const auto framesFrom = [&](std::int64_t start) {
-        return std::clamp<std::int64_t>(totalFrames_ - start, 0, kBlockFrames);
-    };
+    std::vector<float> mix(static_cast<std::size_t>(kLongestBlock) * channels);
+    const auto framesFrom = [&](std::int64_t start) { return blockFrames(schedule, playing, start); };
     // The loudness of block n is measured as one more task while block n + 1 is written.
     std::vector<float> toMeasure[2];
     std::int64_t measureFrames[2] = {0, 0};
     if (totalFrames_ <= 0)
         return {};
-    admitSources(schedule, 0, framesFrom(0), playing);
-    decodeBlock(pool, playing, 0, framesFrom(0), 0, nullptr, nullptr);
+    std::int64_t frames = framesFrom(0);
+    admitSources(schedule, 0, frames, playing);
+    decodeBlock(pool, playing, 0, frames, 0, nullptr, nullptr);
     if (Outcome failure = firstFailure(playing); failed(failure.status) && !stop_.load())
         return failure;
     int slot = 0;
-    for (std::int64_t blockStart = 0; blockStart < totalFrames_ && !stop_.load(); blockStart += kBlockFrames) {
-        const std::int64_t frames = framesFrom(blockStart);
+    for (std::int64_t blockStart = 0; blockStart < totalFrames_ && !stop_.load();) {
         const std::int64_t nextStart = blockStart + frames;
         const std::int64_t nextFrames = framesFrom(nextStart);
         admitSources(schedule, nextStart, nextFrames, playing);  // their part of this block is empty
@@ -163,11 +169,13 @@ MixJob::Outcome MixJob::mixAllBlocks(bool measuring)
             break;
         if (failed(written))
             return {written, {}};
-        noteSilenced(playing);
+        noteLosses(playing);
         std::erase_if(playing, [&](const auto& source) { return source->end() <= nextStart; });
         if (Outcome failure = firstFailure(playing); failed(failure.status))
             return failure;
         slot ^= 1;
+        blockStart = nextStart;
+        frames = nextFrames;
     }
     measureBlock(toMeasure[slot ^ 1], measureFrames[slot ^ 1]);
     return {};
@@ -192,6 +200,28 @@ MixJob::Schedule MixJob::makeSchedule() const
     std::stable_sort(schedule.order.begin(), schedule.order.end(),
                      [&](std::size_t a, std::size_t b) { return schedule.starts[a] < schedule.starts[b]; });
     return schedule;
+}
+
+// The length of the block at `start`: the longest whose buffers, for every source that may sound in
+// it, fit the budget.
+std::int64_t MixJob::blockFrames(const Schedule& schedule, const Playing& playing, std::int64_t start) const
+{
+    const std::int64_t left = totalFrames_ - start;
+    if (left <= 0)
+        return 0;
+    std::int64_t sources = std::count_if(playing.begin(), playing.end(),
+                                         [&](const auto& source) { return source->end() > start; });
+    for (std::size_t k = schedule.next; k < schedule.order.size(); ++k) {
+        const std::size_t i = schedule.order[k];
+        if (schedule.starts[i] >= start + kLongestBlock)
+            break;
+        if (schedule.starts[i] + schedule.lengths[i] > start)
+            ++sources;
+    }
+    const std::int64_t perFrame = std::max<std::int64_t>(sources, 1) * format_.channels *
+                                  static_cast<std::int64_t>(sizeof(float)) * kBuffersPerSource;
+    const std::int64_t fits = std::clamp(kSourceBuffersBytes / perFrame, kShortestBlock, kLongestBlock);
+    return std::min(fits, left);
 }
 
 int MixJob::workerCount() const
@@ -259,12 +289,16 @@ MixJob::Outcome MixJob::firstFailure(const Playing& playing) const
     return {};
 }
 
-void MixJob::noteSilenced(const Playing& playing)
+void MixJob::noteLosses(const Playing& playing)
 {
     silenced_.resize(entries_.size(), false);
-    for (const auto& source : playing)
+    endedEarly_.resize(entries_.size(), false);
+    for (const auto& source : playing) {
         if (source->silencedNonFinite())
             silenced_[source->index()] = true;
+        if (source->endedEarly())
+            endedEarly_[source->index()] = true;
+    }
 }
 
 void MixJob::mixBlock(const Playing& playing, int slot, std::int64_t blockFrames, std::vector<float>& mix) const
@@ -307,9 +341,9 @@ MixJob::Outcome MixJob::replayTemporary()
     if (const Status s = temporary_->rewind(); failed(s))
         return {s, "Could not read back the mix's temporary file: " + errorText(s)};
     const auto channels = static_cast<std::size_t>(format_.channels);
-    std::vector<float> block(static_cast<std::size_t>(kBlockFrames) * channels);
-    for (std::int64_t at = 0; at < totalFrames_ && !stop_.load(); at += kBlockFrames) {
-        const std::int64_t frames = std::min(kBlockFrames, totalFrames_ - at);
+    std::vector<float> block(static_cast<std::size_t>(kLongestBlock) * channels);
+    for (std::int64_t at = 0; at < totalFrames_ && !stop_.load(); at += kLongestBlock) {
+        const std::int64_t frames = std::min(kLongestBlock, totalFrames_ - at);
         if (const Status s = temporary_->read(block.data(), static_cast<std::size_t>(frames) * channels); failed(s))
             return {s, "Could not read back the mix's temporary file: " + errorText(s)};
         if (const Status s = writeBlock(block, frames, false, nullptr); failed(s))
@@ -364,6 +398,9 @@ void MixJob::report(const Outcome& outcome)
     for (std::size_t i = 0; i < silenced_.size(); ++i)
         if (silenced_[i])
             event.silencedSources.push_back(toUtf8(entries_[i].name));
+    for (std::size_t i = 0; i < endedEarly_.size(); ++i)
+        if (endedEarly_[i])
+            event.endedEarlySources.push_back(toUtf8(entries_[i].name));
     sink_(event);
 }
 

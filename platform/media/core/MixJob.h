@@ -84,6 +84,7 @@ private:
     void chooseGain(const LoudnessFigures& measured);
     Schedule makeSchedule() const;
     int workerCount() const;
+    std::int64_t blockFrames(const Schedule& schedule, const Playing& playing, std::int64_t start) const;
     void admitSources(Schedule& schedule, std::int64_t blockStart, std::int64_t blockFrames, Playing& playing);
     // Fills part `slot` of every playing source for the block, running `alongside` and `measure`
     // (when given) as more tasks of the same batch.
@@ -91,7 +92,8 @@ private:
                      const std::function<void()>& alongside, const std::function<void()>& measure);
     void measureBlock(const std::vector<float>& block, std::int64_t& frames);  // and marks it measured
     Outcome firstFailure(const Playing& playing) const;
-    void noteSilenced(const Playing& playing);
+    // Notes the sources that silenced samples or ended early, for the closing event.
+    void noteLosses(const Playing& playing);
     void mixBlock(const Playing& playing, int slot, std::int64_t blockFrames, std::vector<float>& mix) const;
     // Applies the gain and writes; the block before dither goes to `toMeasure` for the meter, or,
     // without it, is measured here.
@@ -110,8 +112,9 @@ private:
     std::atomic<bool> stop_{false};
     std::atomic<bool> running_{false};
     std::atomic<std::int64_t> framesWritten_{0};
-    Clipping clipping_;           // one task at a time: the job's thread or the batch's writing task
-    std::vector<bool> silenced_;  // per entry: some of its samples were not numbers (job's thread)
+    Clipping clipping_;             // one task at a time: the job's thread or the batch's writing task
+    std::vector<bool> silenced_;    // per entry: some of its samples were not numbers (job's thread)
+    std::vector<bool> endedEarly_;  // per entry: its file was cut short while it played (job's thread)
     std::unique_ptr<MixOutput> output_;
     std::unique_ptr<LoudnessMeter> meter_;  // of the pass under way
     std::unique_ptr<TpdfDither> dither_;

@@ -12,7 +12,21 @@ namespace sonarel::media::core {
 
 namespace {
 constexpr std::int64_t kSkipChunkFrames = 8192;
+
+// Sizes a buffer to `n` samples, giving memory back when it was made for a much longer block: the
+// blocks shorten as more sources sound at once, and a source that began in long blocks must not
+// keep their buffers while hundreds of others sound with it.
+void fitBuffer(std::vector<float>& buffer, std::size_t n)
+{
+    constexpr std::size_t kSmallBuffer = 4096;
+    if (buffer.capacity() > kSmallBuffer && buffer.capacity() > 2 * n) {
+        std::vector<float> fitted(n);
+        buffer.swap(fitted);
+        return;
+    }
+    buffer.resize(n);
 }
+}  // namespace
 
 PlayingSource::PlayingSource(const SourceEntry& entry, std::size_t index, std::int64_t start, std::int64_t frames)
     : entry_(entry),
@@ -50,7 +64,7 @@ void PlayingSource::fillBlock(const BlockRequest& block)
         if (const Status s = skipTo(from - start_); failed(s))
             return;
         const int sourceChannels = stream_ ? stream_->channels() : 1;
-        scratch_.resize(static_cast<std::size_t>(count * sourceChannels));
+        fitBuffer(scratch_, static_cast<std::size_t>(count * sourceChannels));
         if (const Status s = readFrames(count, scratch_.data()); failed(s))
             return;
         applyGain(block.channels, position_);
@@ -147,8 +161,10 @@ Status PlayingSource::pullTrimmed(float* out, std::int64_t frames, std::int64_t&
         return s;
     }
     trimmedLeft_ -= got;
-    if (got < n)
+    if (got < n) {
         trimmedLeft_ = 0;  // the file ended before its measured end
+        noteEnd();
+    }
     return kOk;
 }
 
@@ -170,11 +186,22 @@ Status PlayingSource::readFrames(std::int64_t n, float* out)
             failure_ = stream_->lastFailure();
             return s;
         }
-        if (got < n)
+        if (got < n) {
             ended_ = true;
+            noteEnd();
+        }
     }
     std::fill(out + static_cast<std::size_t>(got) * channels, out + static_cast<std::size_t>(n) * channels, 0.0f);
     return kOk;
+}
+
+// The stream ended before the entry did. A measured length that was a little long is the common
+// cause and plays as silence; a file that lost bytes since it was opened lost sound the user
+// expects, and is named at the end of the mix.
+void PlayingSource::noteEnd()
+{
+    if (stream_ && stream_->fileShrank())
+        endedEarly_ = true;
 }
 
 Status PlayingSource::skipTo(std::int64_t wanted)
@@ -196,7 +223,7 @@ void PlayingSource::applyGain(int outChannels, std::int64_t first)
 {
     const int sourceChannels = stream_ ? stream_->channels() : 1;
     std::vector<float>& samples = part_->samples;
-    samples.resize(static_cast<std::size_t>(part_->count * outChannels));
+    fitBuffer(samples, static_cast<std::size_t>(part_->count * outChannels));
     const auto n = static_cast<std::size_t>(part_->count);
     const float* in = scratch_.data();
     float* out = samples.data();

@@ -56,6 +56,8 @@ public:
     const Failure& failure() const { return failure_; }
     // Whether some of its samples were not numbers (NaN, infinities) and were silenced.
     bool silencedNonFinite() const { return nonFinite_ > 0 || (stream_ && stream_->silencedSamples() > 0); }
+    // Whether its file was cut short while it played, so that its stream ended before the entry.
+    bool endedEarly() const { return endedEarly_; }
     // How long the last fill took: the dearest sources are handed to the workers first.
     std::chrono::steady_clock::duration cost() const { return cost_; }
 
@@ -66,6 +68,7 @@ private:
     Status pullTrimmed(float* out, std::int64_t frames, std::int64_t& got);
     Status readFrames(std::int64_t n, float* out);
     Status skipTo(std::int64_t wanted);
+    void noteEnd();
     void applyGain(int outChannels, std::int64_t first);
 
     const SourceEntry& entry_;
@@ -81,6 +84,7 @@ private:
     std::int64_t trimmedLeft_ = 0;  // frames of that span not yet handed to the stretcher
     bool opened_ = false;
     bool ended_ = false;
+    bool endedEarly_ = false;
     std::int64_t position_ = 0;  // frames of the source consumed so far (relative to start_)
     Part parts_[2];
     Part* part_ = &parts_[0];  // the part the current fill writes

@@ -75,6 +75,72 @@ bool effectiveRates(int rate, const StreamSettings& settings, int& inUnits, int&
     return true;
 }
 
+// Whether samples of `format` are turned into float here rather than by the resampler: with equal
+// rates and the output's own layout there is nothing to resample, and a resampler costs about
+// 86 KB per source, which adds up when a thousand sources sound at once. The arithmetic is the
+// resampler's own, so the samples are the same to the bit.
+bool convertsByHand(int format)
+{
+    switch (static_cast<AVSampleFormat>(format)) {
+    case AV_SAMPLE_FMT_U8:
+    case AV_SAMPLE_FMT_U8P:
+    case AV_SAMPLE_FMT_S16:
+    case AV_SAMPLE_FMT_S16P:
+    case AV_SAMPLE_FMT_S32:
+    case AV_SAMPLE_FMT_S32P:
+    case AV_SAMPLE_FMT_FLT:
+    case AV_SAMPLE_FMT_FLTP:
+    case AV_SAMPLE_FMT_DBL:
+    case AV_SAMPLE_FMT_DBLP: return true;
+    default: return false;
+    }
+}
+
+template <typename Sample, typename Convert>
+void interleave(const std::uint8_t* const* planes, bool planar, int channels, int frames, float* out, Convert convert)
+{
+    const auto n = static_cast<std::size_t>(frames) * static_cast<std::size_t>(channels);
+    if (!planar || channels == 1) {
+        const auto* in = reinterpret_cast<const Sample*>(planes[0]);
+        for (std::size_t i = 0; i < n; ++i)
+            out[i] = convert(in[i]);
+        return;
+    }
+    for (int c = 0; c < channels; ++c) {
+        const auto* in = reinterpret_cast<const Sample*>(planes[c]);
+        for (int i = 0; i < frames; ++i)
+            out[static_cast<std::size_t>(i) * static_cast<std::size_t>(channels) + static_cast<std::size_t>(c)] =
+                convert(in[i]);
+    }
+}
+
+// `frames` samples of `format` (see convertsByHand) as interleaved float, scaled as the resampler
+// scales them.
+void convertToFloat(const std::uint8_t* const* planes, int format, int channels, int frames, float* out)
+{
+    const auto sampleFormat = static_cast<AVSampleFormat>(format);
+    const bool planar = av_sample_fmt_is_planar(sampleFormat) != 0;
+    switch (av_get_packed_sample_fmt(sampleFormat)) {
+    case AV_SAMPLE_FMT_U8:
+        interleave<std::uint8_t>(planes, planar, channels, frames, out,
+                                 [](std::uint8_t x) { return static_cast<float>(x - 0x80) * (1.0f / (1 << 7)); });
+        break;
+    case AV_SAMPLE_FMT_S16:
+        interleave<std::int16_t>(planes, planar, channels, frames, out,
+                                 [](std::int16_t x) { return static_cast<float>(x) * (1.0f / (1 << 15)); });
+        break;
+    case AV_SAMPLE_FMT_S32:
+        interleave<std::int32_t>(planes, planar, channels, frames, out,
+                                 [](std::int32_t x) { return static_cast<float>(x) * (1.0f / (1U << 31)); });
+        break;
+    case AV_SAMPLE_FMT_FLT: interleave<float>(planes, planar, channels, frames, out, [](float x) { return x; }); break;
+    case AV_SAMPLE_FMT_DBL:
+        interleave<double>(planes, planar, channels, frames, out, [](double x) { return static_cast<float>(x); });
+        break;
+    default: break;
+    }
+}
+
 // Removes the first `count` samples of a decoded frame (0 < count < nb_samples).
 bool dropLeadingSamples(AVFrame& frame, int count)
 {
@@ -107,6 +173,8 @@ struct SourceStream::Impl {
     AVChannelLayout outLayout{};
     // The resampler has no matrix for the input's layout: its channels are averaged first.
     bool equalDownmix = false;
+    // The samples need no resampling and no remixing: they are converted by hand (no swr).
+    bool byHand = false;
     std::vector<float> downmixed;
     std::vector<float> fifo;
     std::size_t fifoPos = 0;  // in floats
@@ -130,14 +198,19 @@ struct SourceStream::Impl {
     std::size_t channels() const { return static_cast<std::size_t>(outLayout.nb_channels); }
     std::int64_t available() const { return static_cast<std::int64_t>((fifo.size() - fifoPos) / channels()); }
 
+    // Keeps the queue at what is unread plus this frame: with a thousand sources at once, what a
+    // source's queue holds beyond that is what the mix's memory is made of.
     float* reserve(std::int64_t frames)
     {
-        if (fifoPos > 0 && fifoPos * 2 >= fifo.size()) {
+        if (fifoPos > 0) {
             fifo.erase(fifo.begin(), fifo.begin() + static_cast<std::ptrdiff_t>(fifoPos));
             fifoPos = 0;
         }
         const std::size_t old = fifo.size();
-        fifo.resize(old + static_cast<std::size_t>(frames) * channels());
+        const std::size_t size = old + static_cast<std::size_t>(frames) * channels();
+        if (size > fifo.capacity())
+            fifo.reserve(size);  // exactly: a doubled capacity would stay with the source for good
+        fifo.resize(size);
         return fifo.data() + old;
     }
     void commit(std::int64_t reserved, std::int64_t used)
@@ -174,10 +247,19 @@ struct SourceStream::Impl {
         if (const Status s = drainResampler(); failed(s))
             return s;
         swr.reset();
+        byHand = false;
         int inRateEff = 0;
         int outRateEff = 0;
         if (!effectiveRates(rate, settings, inRateEff, outRateEff))
             return kErrInvalidArg;
+        if (inRateEff == outRateEff && av_channel_layout_compare(&layout, &outLayout) == 0 && convertsByHand(format)) {
+            byHand = true;
+            av_channel_layout_uninit(&inLayout);
+            av_channel_layout_copy(&inLayout, &layout);
+            inFormat = format;
+            inRate = rate;
+            return kOk;
+        }
         SwrContext* raw = nullptr;
         if (const int r = swr_alloc_set_opts2(&raw, &outLayout, AV_SAMPLE_FMT_FLT, outRateEff, &layout,
                                               static_cast<AVSampleFormat>(format), inRateEff, 0, nullptr);
@@ -207,15 +289,15 @@ struct SourceStream::Impl {
     Status setUpConversion(AVChannelLayout& layout, int format, int rate)
     {
         equalDownmix = false;
-        const Status direct = setUpResampler(layout, format, rate);
-        if (!failed(direct) || direct == kErrOutOfMemory || layout.nb_channels <= outLayout.nb_channels)
-            return direct;
+        const Status asGiven = setUpResampler(layout, format, rate);
+        if (!failed(asGiven) || asGiven == kErrOutOfMemory || layout.nb_channels <= outLayout.nb_channels)
+            return asGiven;
         AVChannelLayout averaged{};
         av_channel_layout_copy(&averaged, &outLayout);
         const Status status = setUpResampler(averaged, AV_SAMPLE_FMT_FLT, rate);
         av_channel_layout_uninit(&averaged);
         if (failed(status))
-            return direct;
+            return asGiven;
         equalDownmix = true;
         input.lastAvError = 0;  // the refusal was answered
         av_channel_layout_uninit(&inLayout);
@@ -299,7 +381,7 @@ struct SourceStream::Impl {
         else
             av_channel_layout_copy(&layout, &f.ch_layout);
         Status status = kOk;
-        if (!swr || f.format != inFormat || f.sample_rate != inRate ||
+        if ((!swr && !byHand) || f.format != inFormat || f.sample_rate != inRate ||
             av_channel_layout_compare(&layout, &inLayout) != 0)
             status = setUpConversion(layout, f.format, f.sample_rate);
         av_channel_layout_uninit(&layout);
@@ -312,6 +394,11 @@ struct SourceStream::Impl {
                 return input.fail(AVERROR(EINVAL));
             averaged[0] = reinterpret_cast<const std::uint8_t*>(downmixed.data());
             src = averaged;
+        }
+        if (byHand) {
+            const int format = equalDownmix ? AV_SAMPLE_FMT_FLT : f.format;
+            convertToFloat(src, format, outLayout.nb_channels, f.nb_samples, reserve(f.nb_samples));
+            return kOk;
         }
         const std::int64_t room = static_cast<std::int64_t>(swr_get_out_samples(swr.get(), f.nb_samples)) + 16;
         float* out = reserve(room);
@@ -493,6 +580,11 @@ std::int64_t SourceStream::silencedSamples() const
 std::int64_t SourceStream::decodedPackets() const
 {
     return impl_ ? impl_->packets : 0;
+}
+
+bool SourceStream::fileShrank() const
+{
+    return impl_ && impl_->input.file.shrank();
 }
 
 Failure checkConversion(const std::string& path, int outputRate)

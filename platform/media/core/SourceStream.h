@@ -51,6 +51,8 @@ public:
     std::int64_t silencedSamples() const;
     // How many packets were handed to the decoder so far: what a skip cost.
     std::int64_t decodedPackets() const;
+    // Whether the file was cut short after it was opened: a stream that ends then ends early.
+    bool fileShrank() const;
 
     // The status of the last failure with FFmpeg's own code behind it, if any.
     const Failure& lastFailure() const { return failure_; }

@@ -280,9 +280,21 @@ Status FilterGraph::renderFile(const std::u16string& path)
         return s;
     if (state_->probed)
         return kErrWrongState;
+    // A file placed many times is measured once (the same bytes have the same length).
+    const std::string file = core::toUtf8(path);
+    const auto identity = ProbeMemo::identify(file);
     REFERENCE_TIME duration = 0;
-    if (const Status s = core::probeDuration(core::toUtf8(path), duration); failed(s))
-        return s;
+    Status status = kOk;
+    if (const auto known = identity ? state_->context->probes.duration(*identity) : std::nullopt) {
+        status = known->first;
+        duration = known->second;
+    } else {
+        status = core::probeDuration(file, duration);
+        if (identity && status != kErrOutOfMemory && status != kErrAbort)
+            state_->context->probes.rememberDuration(*identity, status, duration);
+    }
+    if (failed(status))
+        return status;
     state_->probed = true;
     state_->probedDuration = duration;
     return kOk;
@@ -373,6 +385,8 @@ Status FilterGraph::freeEventParams(GraphEvent& event)
     event.detail.shrink_to_fit();
     event.silencedSources.clear();
     event.silencedSources.shrink_to_fit();
+    event.endedEarlySources.clear();
+    event.endedEarlySources.shrink_to_fit();
     return kOk;
 }
 

@@ -81,7 +81,17 @@ Status MediaLibrary::checkSource(const std::u16string& path, int outputRate, std
     detail.clear();
     if (!initialized_)
         return kErrEngineUnavailable;
-    const core::Failure failure = core::checkConversion(core::toUtf8(path), outputRate);
+    // A file placed many times is checked once for each rate.
+    const std::string file = core::toUtf8(path);
+    const auto identity = ProbeMemo::identify(file);
+    core::Failure failure;
+    if (const auto known = identity ? context_->probes.check(*identity, outputRate) : std::nullopt) {
+        failure = core::Failure{known->status, known->avError};
+    } else {
+        failure = core::checkConversion(file, outputRate);
+        if (identity && failure.status != kErrOutOfMemory)
+            context_->probes.rememberCheck(*identity, outputRate, {failure.status, failure.avError});
+    }
     detail = failure.ffmpegSuffix();
     return failure.status;
 }

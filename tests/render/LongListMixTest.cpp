@@ -1,0 +1,115 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Mixes at scale and with inputs that change under the mix, through the run control on the real
+// engine: a list far longer than the window's mixes to the sum of its halves, sample by sample; an
+// input cut short while it plays is named at the end, and the rest of its entry is silent.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "platform/media/FaultPoints.h"
+#include "support/MixRunFixture.h"
+#include "support/WavFile.h"
+
+namespace sonarel {
+namespace {
+
+using testing::WavData;
+
+class LongListMixTest : public testing::MixRunFixture {
+protected:
+    WavData mix(const MixItemStore& store, const QString& name)
+    {
+        OutputSettings settings;
+        settings.outputFile = dir.filePath(name);
+        desktop.answers = {true, true};
+        control.mixCommand(store, settings);
+        EXPECT_TRUE(control.isMixing()) << desktop.texts().join(QLatin1Char('|')).toStdString();
+        EXPECT_TRUE(view.runToEnd(control));
+        EXPECT_EQ(control.lastOutcome(), MixOutcome::Completed);
+        WavData wav;
+        std::string error;
+        EXPECT_TRUE(testing::readWav(settings.outputFile.toStdString(), wav, error)) << error;
+        return wav;
+    }
+
+    std::int32_t sampleOr0(const WavData& wav, std::size_t i) { return i < wav.samples.size() ? wav.samples[i] : 0; }
+};
+
+// 20,000 overlapping entries of a few milliseconds (three sounds, four volumes) in one list, and
+// the same entries as two lists whose mixes are summed: every sample agrees within the rounding of
+// the two extra conversions to 16 bits.
+TEST_F(LongListMixTest, TwentyThousandEntriesMixAsTheSumOfTheirHalves)
+{
+    std::vector<std::string> clips;
+    for (int k = 0; k < 3; ++k) {
+        const std::string clip = dir.filePath(QStringLiteral("clip%1.wav").arg(k)).toStdString();
+        testing::writeWav16(clip, 2, 44100, testing::sine16(2, 44100, 0.004 + 0.002 * k, 500.0 + 300.0 * k, 3000));
+        clips.push_back(clip);
+    }
+    constexpr int kEntries = 20000;
+    MixItemStore all(kUnboundedCapacity);
+    MixItemStore firstHalf(kUnboundedCapacity);
+    MixItemStore secondHalf(kUnboundedCapacity);
+    for (int i = 0; i < kEntries; ++i) {
+        MixItem item;
+        item.filePath = clips[static_cast<std::size_t>(i % 3)];
+        item.duration = (40 + 20 * (i % 3)) * kReferenceUnitsPerSecond / 10000;
+        item.startTime = i * kReferenceUnitsPerSecond / 400;  // every 2.5 ms: two or three at once
+        item.volume = 0.2 + 0.1 * (i % 4);
+        ASSERT_EQ(all.append(item), AppendResult::Appended);
+        ASSERT_EQ((i < kEntries / 2 ? firstHalf : secondHalf).append(item), AppendResult::Appended);
+    }
+    const WavData whole = mix(all, QStringLiteral("all.wav"));
+    const WavData first = mix(firstHalf, QStringLiteral("first.wav"));
+    const WavData second = mix(secondHalf, QStringLiteral("second.wav"));
+    ASSERT_EQ(whole.frames(), second.frames());  // the last entry ends both
+    ASSERT_NEAR(whole.frames(), (kEntries - 1) * 44100 / 400.0 + 0.006 * 44100, 1.0);
+    std::int32_t loudest = 0;
+    for (std::size_t i = 0; i < whole.samples.size(); ++i) {
+        ASSERT_NEAR(whole.samples[i], sampleOr0(first, i) + sampleOr0(second, i), 1) << "sample " << i;
+        loudest = std::max(loudest, std::abs(whole.samples[i]));
+    }
+    EXPECT_GT(loudest, 1500);
+    // The window's list keeps its capacity.
+    MixItemStore window;
+    for (int i = 0; i < kMixItemCapacity; ++i)
+        ASSERT_EQ(window.append(clips[0], kReferenceUnitsPerSecond / 250), AppendResult::Appended);
+    EXPECT_EQ(window.append(clips[0], kReferenceUnitsPerSecond / 250), AppendResult::ListFull);
+}
+
+// The file is cut to 2 s of its 6 s while the mix reads it (the mix is held at a packet read
+// meanwhile): the mix completes, the entry is silent from the cut on, and the message names it.
+TEST_F(LongListMixTest, AnInputCutShortWhileItPlaysIsNamedAtTheEnd)
+{
+    const QString longInput = dir.filePath(QStringLiteral("long.wav"));
+    testing::writeWav16(longInput.toStdString(), 2, 44100, testing::sine16(2, 44100, 6.0, 440, 8000));
+    MixItemStore store;
+    ASSERT_EQ(store.append(longInput.toStdString(), 6 * kReferenceUnitsPerSecond), AppendResult::Appended);
+    const auto cutAt = static_cast<std::uintmax_t>(44 + 2 * 44100 * 4);
+    library.faults().whenReached(media::fault::kReadSource, 8,
+                                 [&] { std::filesystem::resize_file(longInput.toStdString(), cutAt); });
+    const WavData wav = mix(store, QStringLiteral("out.wav"));
+    ASSERT_EQ(wav.frames(), 6 * 44100);
+    const auto loudestIn = [&](std::int64_t from, std::int64_t to) {
+        std::int32_t loudest = 0;
+        for (std::int64_t k = from; k < to; ++k)
+            loudest = std::max(loudest, std::abs(wav.at(k, 0)));
+        return loudest;
+    };
+    EXPECT_GT(loudestIn(0, 44100), 7000);
+    EXPECT_EQ(loudestIn(2 * 44100, 6 * 44100), 0);
+    const QString said = desktop.texts().join(QLatin1Char('|'));
+    EXPECT_TRUE(said.contains(longInput + QStringLiteral(" ended early"))) << said.toStdString();
+
+    // The same file whole again: nothing is said about it.
+    testing::writeWav16(longInput.toStdString(), 2, 44100, testing::sine16(2, 44100, 6.0, 440, 8000));
+    library.faults().clear();
+    desktop.messages.clear();
+    const WavData again = mix(store, QStringLiteral("again.wav"));
+    EXPECT_EQ(again.frames(), 6 * 44100);
+    EXPECT_FALSE(desktop.texts().join(QLatin1Char('|')).contains(QStringLiteral("ended early")));
+}
+
+}  // namespace
+}  // namespace sonarel
