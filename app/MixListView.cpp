@@ -13,8 +13,8 @@
 #include <set>
 
 #include "model/MixListRows.h"
-#include "platform/MessageText.h"
 #include "platform/FileChecks.h"
+#include "platform/MessageText.h"
 #include "platform/NativePath.h"
 
 namespace sonarel {

@@ -3,8 +3,8 @@
 
 #include <utility>
 
-#include "platform/media/FreedMemory.h"
 #include "platform/FileChecks.h"
+#include "platform/media/FreedMemory.h"
 
 namespace sonarel {
 

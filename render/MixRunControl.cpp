@@ -8,9 +8,9 @@
 
 #include "platform/Desktop.h"
 #include "platform/FileChecks.h"
+#include "platform/MessageText.h"
 #include "platform/media/core/Placement.h"
 #include "render/EngineEntry.h"
-#include "platform/MessageText.h"
 #include "render/OutputSpace.h"
 #include "render/TimelineBuilder.h"
 

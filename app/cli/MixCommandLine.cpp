@@ -173,8 +173,8 @@ bool readEntries(const Options& options, std::vector<MixItem>& entries)
         std::vector<std::string> unknownColumns;
         if (!readListEntries(options, fromCsv, error, nullptr, &unknownColumns)) {
             const QString why = pathFromBytes(error.message);  // bytes that are not UTF-8 are shown as \xHH
-            const QString list =
-                options.csvText ? QStringLiteral("the list on standard input") : nameInMessage(options.csvFile);
+            const QString list = options.csvText ? QStringLiteral("the list on standard input")
+                                                 : nameInMessage(options.csvFile);
             printError(error.line > 0 ? QStringLiteral("%1, line %2: %3").arg(list, QString::number(error.line), why)
                                       : QStringLiteral("cannot read %1: %2").arg(list, why));
             return false;
@@ -227,8 +227,8 @@ ExitStatus fillStore(media::MediaLibrary& library, const std::vector<MixItem>& e
 OutputSettings outputSettingsOf(const Options& options)
 {
     OutputSettings settings;
-    settings.outputFile =
-        options.toStandardOutput ? QString::fromLatin1(kStandardOutputPath) : absolutePath(options.outputFile);
+    settings.outputFile = options.toStandardOutput ? QString::fromLatin1(kStandardOutputPath)
+                                                   : absolutePath(options.outputFile);
     settings.sampleRateIndex = options.sampleRateIndex;
     settings.channelsIndex = options.channelsIndex;
     settings.bitsIndex = options.bitsIndex;

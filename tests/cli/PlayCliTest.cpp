@@ -90,12 +90,19 @@ private slots:
         QProcess process;
         process.start(QStringLiteral(SONAREL_MIX_PATH), {QStringLiteral("--play"), media("seek.flac")});
         QVERIFY(process.waitForStarted());
-        QTest::qWait(1500);
+        // Ctrl+C once playing has begun (its first progress line): a fixed wait raced a slow start.
+        QByteArray said;
+        while (!said.contains('%') && process.state() == QProcess::Running) {
+            process.waitForReadyRead(200);
+            said += process.readAllStandardError();
+        }
+        QVERIFY2(said.contains('%'), said.constData());
         ::kill(static_cast<pid_t>(process.processId()), SIGINT);
         QVERIFY(process.waitForFinished(5000));
         QCOMPARE(process.exitStatus(), QProcess::NormalExit);
         QCOMPARE(process.exitCode(), 1);
-        QVERIFY(QString::fromLocal8Bit(process.readAllStandardError()).contains(QStringLiteral("stopped")));
+        said += process.readAllStandardError();
+        QVERIFY(QString::fromLocal8Bit(said).contains(QStringLiteral("stopped")));
     }
 
     // No sound server: one clear message, and mixing to a file still works.
