@@ -10,8 +10,8 @@
 #include <cmath>
 
 #include "model/ListRecordReader.h"
-#include "model/MessageText.h"
 #include "model/NumberText.h"
+#include "model/ShortenedMessage.h"
 #include "platform/AtomicFile.h"
 #include "platform/FileChecks.h"
 #include "platform/NativePath.h"

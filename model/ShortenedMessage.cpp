@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "model/MessageText.h"
+#include "model/ShortenedMessage.h"
 
 namespace sonarel {
 
