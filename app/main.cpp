@@ -5,6 +5,7 @@
 
 #include "app/CommandLine.h"
 #include "app/SonarelApplication.h"
+#include "platform/AudioOutput.h"
 #include "platform/NativePath.h"
 
 namespace {
@@ -23,9 +24,7 @@ int print(std::FILE* stream, const QString& text, int status)
     return status;
 }
 
-}  // namespace
-
-int main(int argc, char* argv[])
+int runProgram(int argc, char* argv[])
 {
     using sonarel::SonarelCommandLine;
     // --help and --version answer before the toolkit starts, so they work without a display.
@@ -42,4 +41,13 @@ int main(int argc, char* argv[])
     if (commandLine.action == SonarelCommandLine::Action::Refuse)
         return print(stderr, QStringLiteral("sonarel: %1\n").arg(commandLine.error), 2);
     return sonarel::runSonarel(commandLine.files);
+}
+
+}  // namespace
+
+int main(int argc, char* argv[])
+{
+    const int status = runProgram(argc, argv);
+    sonarel::endProcessAfterSoundDevice(status);
+    return status;
 }

@@ -54,4 +54,8 @@ public:
 // The default sound device through Qt Multimedia.
 std::unique_ptr<AudioOutput> createDeviceOutput();
 
+// For main(), after every object of the program is gone: when the sound device was used, ends the
+// process with `status` without the library teardown that can crash at exit; otherwise returns.
+void endProcessAfterSoundDevice(int status);
+
 }  // namespace sonarel

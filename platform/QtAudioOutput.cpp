@@ -2,11 +2,14 @@
 // The default sound device through Qt Multimedia's QAudioSink, in push mode: a short timer hands
 // the device as many of the feed's frames as it has room for, so that the feed never waits on the
 // device and the device never waits longer than one tick.
+#include <unistd.h>
 #include <QAudioDevice>
 #include <QAudioSink>
 #include <QMediaDevices>
 #include <QTimer>
 #include <algorithm>
+#include <atomic>
+#include <cstdio>
 #include <vector>
 
 #include "platform/AudioOutput.h"
@@ -14,6 +17,15 @@
 namespace sonarel {
 
 namespace {
+
+// Set once Qt Multimedia has connected to the sound server (any use of QMediaDevices does).
+std::atomic<bool> soundServerReached{false};
+
+QAudioDevice defaultDevice()
+{
+    soundServerReached = true;
+    return QMediaDevices::defaultAudioOutput();
+}
 
 // What the device holds ahead of what it plays: short, so a change made while playing is heard
 // soon, and long enough to ride over a busy moment of the user-interface thread.
@@ -51,7 +63,7 @@ public:
 
     bool negotiate(const AudioFormat& wanted, AudioFormat& format, QString& error) override
     {
-        const QAudioDevice device = QMediaDevices::defaultAudioOutput();
+        const QAudioDevice device = defaultDevice();
         if (device.isNull()) {
             error = kNoDevice;
             return false;
@@ -77,7 +89,7 @@ public:
     bool start(const AudioFormat& format, AudioFeed& feed, std::function<void()> drained, QString& error) override
     {
         stop();
-        const QAudioDevice device = QMediaDevices::defaultAudioOutput();
+        const QAudioDevice device = defaultDevice();
         if (device.isNull()) {
             error = kNoDevice;
             return false;
@@ -190,6 +202,17 @@ private:
 std::unique_ptr<AudioOutput> createDeviceOutput()
 {
     return std::make_unique<QtAudioOutput>();
+}
+
+void endProcessAfterSoundDevice(int status)
+{
+    if (!soundServerReached)
+        return;
+    // Qt Multimedia's sound-server connection is a global whose teardown at exit races the
+    // server's own event thread and can crash after everything was done. Everything of ours has
+    // ended by now; only the library globals are left, and the system frees them.
+    std::fflush(nullptr);
+    ::_exit(status);
 }
 
 }  // namespace sonarel
