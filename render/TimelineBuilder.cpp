@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "render/TimelineBuilder.h"
 
+#include <algorithm>
+
 #include "model/MixListRows.h"
 #include "platform/Desktop.h"
 #include "platform/MessageText.h"
+#include "platform/media/core/SourceStream.h"
 #include "platform/media/core/TimeStretcher.h"
 
 namespace sonarel {
@@ -118,16 +121,39 @@ bool TimelineBuilder::checkEntry(int index, const MixItem& item, int outputRate,
     }
     const QString path = item.filePathText();
     std::string detail;
-    if (const media::Status status = library_.checkSource(path.toStdU16String(), outputRate, detail);
+    int sourceRate = 0;
+    if (const media::Status status = library_.checkSource(path.toStdU16String(), outputRate, detail, &sourceRate);
         media::failed(status)) {
         check.unreadable << QStringLiteral("%1: %2%3")
                                 .arg(nameInMessage(path), QString::fromStdString(media::errorText(status)),
                                      QString::fromStdString(detail));
         return false;
     }
+    if (!rateConversionFits(index, item, sourceRate, outputRate))
+        return false;
     if (times.stop > times.start)
         ++check.sounding;
     return true;
+}
+
+// Varispeed converts the file's rate times the speed to the output rate in one step, which has its
+// limits (a file of a few hundred hertz slowed down far, one of megahertz sped up far). Keeping the
+// pitch converts at speed 1, which the source check has tried already.
+bool TimelineBuilder::rateConversionFits(int index, const MixItem& item, int sourceRate, int outputRate)
+{
+    using media::core::kLargestRateRatio;
+    const double rate = sourceRate;
+    if (sourceRate <= 0 || item.keepPitch || media::core::rateRatioFits(rate * item.speed / outputRate))
+        return true;
+    const double lowest = std::max(kLowestSpeed, outputRate / (rate * kLargestRateRatio));
+    const double highest = std::min(kHighestSpeed, outputRate * kLargestRateRatio / rate);
+    desktop_.showAppMessage(QStringLiteral("The speed of entry %1 is %2, too far from 1 for its file's rate of %3 Hz "
+                                           "and the output's %4 Hz. With these rates the speed must lie between %5 "
+                                           "and %6 (or keep the pitch). This entry is left out of the mix.")
+                                .arg(entryName(index, item), QString::number(item.speed), QString::number(sourceRate),
+                                     QString::number(outputRate), QString::number(lowest, 'g', 6),
+                                     QString::number(highest, 'g', 6)));
+    return false;
 }
 
 bool TimelineBuilder::mixAfterCheck(const SourceCheck& check, int entryCount)

@@ -39,6 +39,7 @@ private:
     struct SourceCheck;
     bool checkEntry(int index, const MixItem& item, int outputRate, SourceCheck& check);
     // Says what the check found; true when the mix goes on.
+    bool rateConversionFits(int index, const MixItem& item, int sourceRate, int outputRate);
     bool mixAfterCheck(const SourceCheck& check, int entryCount);
     void buildGroup(const MixItemStore& store, const std::vector<bool>& usable, media::Timeline& timeline);
     void addEntry(int index, const MixItem& item, media::Timeline& timeline, media::TimelineNode& group);

@@ -34,11 +34,12 @@ public:
     // A measured length (or the failure to measure it).
     std::optional<std::pair<Status, REFERENCE_TIME>> duration(const Identity& file) const;
     void rememberDuration(const Identity& file, Status status, REFERENCE_TIME duration);
-    // The outcome of checking that the file can be mixed at `rate`, and FFmpeg's code behind a
-    // failure.
+    // The outcome of checking that the file can be mixed at `rate`, FFmpeg's code behind a
+    // failure, and the file's rate.
     struct Check {
         Status status = kOk;
         int avError = 0;
+        int sourceRate = 0;  // the file's own, in Hz (0: unknown)
     };
     std::optional<Check> check(const Identity& file, int rate) const;
     void rememberCheck(const Identity& file, int rate, Check outcome);

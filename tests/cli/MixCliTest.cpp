@@ -224,6 +224,15 @@ private Q_SLOTS:
         QCOMPARE(run.exitCode, 1);
         QVERIFY2(run.err.contains(QStringLiteral("entry 2 (one.wav)")), qPrintable(run.err));
         QVERIFY(!QFile::exists(out));
+        // A 30 MHz recording sped up 256 times is beyond the rate conversion to 8 kHz.
+        const QString radio = constantWav(QStringLiteral("radio.wav"), 0.01, 900, 900, 30'000'000);
+        run = runMix({QStringLiteral("-q"), QStringLiteral("--rate"), QStringLiteral("8000"), QStringLiteral("-o"), out,
+                      radio + QStringLiteral("@0:1:256")});
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY2(run.err.contains(QStringLiteral("entry 1 (radio.wav) is 256, too far from 1 for its file's rate of "
+                                                 "30000000 Hz and the output's 8000 Hz")),
+                 qPrintable(run.err));
+        QVERIFY(!QFile::exists(out));
 
         QFile bad(path(QStringLiteral("take%2%1.csv")));
         QVERIFY(bad.open(QIODevice::WriteOnly));

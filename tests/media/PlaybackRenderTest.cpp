@@ -137,6 +137,18 @@ TEST_F(PlaybackRenderTest, EveryWaveFormatOfTheOutputPlaysAsWritten)
     expectSameAsFile(entries, format, file, 22050 * 2 + 17);
 }
 
+// Speed 100 from 44.1 kHz to 8 kHz converts at a ratio of 551.25, beyond one resampler's usual
+// reach: played from the start and from inside the entry (a seek), the same samples as the file.
+TEST_F(PlaybackRenderTest, AFarRateRatioPlaysAsWritten)
+{
+    const std::vector<Entry> entries = {{mediaPath("seek.wav"), kSecond / 10, -1, 100.0}};
+    const WaveFormat format = pcmFormat(8000, 2, 16);
+    const WavData file = written(entries, format);
+    ASSERT_EQ(file.frames(), 800 + 2400);
+    for (const std::int64_t from : {std::int64_t{0}, std::int64_t{1999}})
+        expectSameAsFile(entries, format, file, from);
+}
+
 // 12.345 s into a list of compressed sources that all play there: the file's samples from that
 // frame on, at once.
 TEST_F(PlaybackRenderTest, StartingFarIntoCompressedSourcesIsExact)

@@ -110,6 +110,55 @@ TEST_F(RenderTest, SpeedChangesLengthAndPitch)
     EXPECT_NEAR(rms(fast, 0, 100, 40000), rms(normal, 0, 100, 40000), 200.0);
 }
 
+TEST_F(RenderTest, SpeedsFarFromTheRateRatioPlayTheWholeSourceAtTheRightPitch)
+{
+    // The resampler's ratio is the speed times the source rate over the output rate: 551.25, 6123
+    // and 1/1200 here. The sine's samples are known exactly.
+    struct Case {
+        int sourceRate;
+        double seconds;
+        double frequency;
+        double speed;
+        std::uint32_t outputRate;
+        REFERENCE_TIME half = 0;  // of the source, when it falls on an output frame (0: it does not)
+    };
+    for (const Case& c : {Case{44100, 10.0, 17.0, 100.0, 8000, 50'000'000}, Case{192000, 10.0, 7.0, 255.123, 8000},
+                          Case{8000, 0.05, 400.0, 1.0 / 200, 48000, 250'000}}) {
+        SCOPED_TRACE(c.speed);
+        const auto source = (dir / "source.wav").string();
+        sonarel::testing::writeWav16(source, 2, c.sourceRate,
+                                     sonarel::testing::sine16(2, c.sourceRate, c.seconds, c.frequency, 16000));
+        const WavData wav = mix({{source, 0, -1, c.speed}}, pcmFormat(c.outputRate, 2, 16), "far.wav");
+        const auto frames = std::llround(c.seconds / c.speed * c.outputRate);
+        ASSERT_EQ(wav.frames(), frames);
+        const double step = 2.0 * M_PI * c.frequency * c.speed / c.outputRate;
+        // The filter's reach at either end, where the file's edges are heard: 32 output frames, or
+        // 32 input samples where those are longer.
+        const auto edge = 20 + std::llround(32.0 * std::max(1.0, c.outputRate / (c.sourceRate * c.speed)));
+        for (std::int64_t f = edge; f < frames - edge; ++f)
+            for (int ch = 0; ch < 2; ++ch)
+                ASSERT_NEAR(wav.at(f, ch), 16000.0 * std::sin(step * static_cast<double>(f)), 20.0) << "frame " << f;
+        if (c.half == 0)
+            continue;
+        // The second half alone starts by seeking into the file: the same samples as the whole.
+        Entry second{source, 0, -1, c.speed};
+        second.mediaStart = c.half;
+        const WavData tail = mix({second}, pcmFormat(c.outputRate, 2, 16), "tail.wav");
+        ASSERT_EQ(tail.frames(), frames / 2);
+        for (std::int64_t f = 0; f < tail.frames(); ++f)
+            ASSERT_EQ(tail.at(f, 0), wav.at(frames / 2 + f, 0)) << "frame " << f;
+    }
+
+    // Beyond what the resampler's rates can express (a 30 MHz file sped up 256 times to 8 kHz),
+    // the mix stops with an error rather than playing the file at another ratio. A tenth of a
+    // second gives three frames.
+    const auto radio = (dir / "radio.wav").string();
+    sonarel::testing::writeWav16(radio, 1, 30'000'000, sonarel::testing::constant16(1, 30'000'000, 0.1, 1000));
+    const RenderRun run = render(lib, {{radio, 0, -1, 256.0}}, pcmFormat(8000, 2, 16), dir / "radio-out.wav");
+    ASSERT_EQ(run.events.size(), 1u);
+    EXPECT_EQ(run.events[0].code, kEventErrorAbort);
+}
+
 TEST_F(RenderTest, VolumeScalesAndTheSumSaturatesWithoutWrapping)
 {
     const WavData source = readWav(mediaPath("sine100.wav"));

@@ -282,3 +282,33 @@ TEST_F(TimelineBuilderTest, UnusableSpeedsAndUnreadableFilesAreLeftOut)
     EXPECT_FALSE(desktop.messages[0].question);
     EXPECT_TRUE(desktop.messages[0].text.startsWith(QStringLiteral("None of the files")));
 }
+
+TEST_F(TimelineBuilderTest, ASpeedBeyondWhatTheFilesRateAllowsIsRefusedWithTheSpeedsThatWork)
+{
+    // At 30 MHz, a file sped up 256 times would be converted to 8 kHz at a ratio near a million.
+    const std::string path = dir.filePath(QStringLiteral("radio.wav")).toStdString();
+    sonarel::testing::writeWav16(path, 1, 30'000'000, sonarel::testing::constant16(1, 30'000'000, 0.01, 1000));
+    store.at(0).muted = store.at(1).muted = true;
+    store.at(2).speed = 256.0;
+    ASSERT_EQ(store.append(path, kSecond / 100), AppendResult::Appended);
+    store.at(3).speed = 256.0;
+    TimelineBuilder builder(library, desktop);
+    std::vector<bool> usable;
+    EXPECT_TRUE(builder.checkSources(store, usable, 8000));
+    EXPECT_EQ(usable, (std::vector<bool>{false, false, true, false}));
+    ASSERT_EQ(desktop.messages.size(), 1u);
+    EXPECT_EQ(desktop.messages[0].text,
+              QStringLiteral("The speed of entry 4 (radio.wav) is 256, too far from 1 for its file's rate of "
+                             "30000000 Hz and the output's 8000 Hz. With these rates the speed must lie between "
+                             "0.00390625 and 69.9051 (or keep the pitch). This entry is left out of the mix."));
+
+    // Within the range it names, or keeping the pitch (converted at speed 1), it is mixed.
+    for (const auto& [speed, keepPitch] : {std::pair{69.9, false}, std::pair{256.0, true}}) {
+        store.at(3).speed = speed;
+        store.at(3).keepPitch = keepPitch;
+        desktop.messages.clear();
+        EXPECT_TRUE(builder.checkSources(store, usable, 8000));
+        EXPECT_EQ(usable, (std::vector<bool>{false, false, true, true}));
+        EXPECT_TRUE(desktop.messages.empty());
+    }
+}

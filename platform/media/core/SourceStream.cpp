@@ -2,6 +2,7 @@
 #include "platform/media/core/SourceStream.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <vector>
 
@@ -22,8 +23,6 @@ extern "C" {
 namespace sonarel::media::core {
 
 namespace {
-
-constexpr double kMaxRateRatio = 256.0;  // beyond this, varispeed is clamped
 
 // Clears NaN and infinite samples of a decoded frame, before the resampler could spread them over
 // their neighbours and before they reach the sum of the mix. Only float formats can hold them; a
@@ -67,12 +66,23 @@ bool effectiveRates(int rate, const StreamSettings& settings, int& inUnits, int&
               static_cast<std::int64_t>(settings.outputRate) * speedDen, kMaxResamplerRate);
     if (inUnits <= 0 || outUnits <= 0)
         return false;
-    const double ratio = static_cast<double>(inUnits) / outUnits;
-    if (ratio > kMaxRateRatio || ratio < 1.0 / kMaxRateRatio) {
-        const double clamp = ratio > 1.0 ? kMaxRateRatio : 1.0 / kMaxRateRatio;
-        av_reduce(&inUnits, &outUnits, static_cast<std::int64_t>(clamp * 1024.0), 1024, kMaxResamplerRate);
-    }
-    return true;
+    // A ratio out of reach, or one no fraction of those sizes comes near, is refused rather than
+    // played at another ratio.
+    const double exact = static_cast<double>(rate) * speedNum / (static_cast<double>(settings.outputRate) * speedDen);
+    return rateRatioFits(exact) && std::abs(static_cast<double>(inUnits) / outUnits / exact - 1.0) < 1e-5;
+}
+
+// The phase count (as a power of two) of a resampler that reduces the rate more than 16 times.
+// Its filter is as many input samples long as the ratio is large, times the phase count: fewer
+// phases beyond a ratio of 256 keep the filter bank at what 256 takes (about 2 MB) however far the
+// ratio goes. The phases left are still finer than the output can tell apart, since each output
+// sample spans the ratio's count of input samples.
+int reducingPhaseShift(int inUnits, int outUnits)
+{
+    int shift = 6;
+    for (std::int64_t limit = 256 * static_cast<std::int64_t>(outUnits); inUnits > limit && shift > 0; limit *= 2)
+        --shift;
+    return shift;
 }
 
 // Whether samples of `format` are turned into float here rather than by the resampler: with equal
@@ -270,7 +280,7 @@ struct SourceStream::Impl {
         swr.reset(raw);
         av_opt_set_double(raw, "rematrix_maxval", 1.0, 0);  // a downmix is scaled so it cannot clip
         if (inRateEff > 16 * outRateEff)
-            av_opt_set_int(raw, "phase_shift", 6, 0);  // keeps the filter bank small at high speeds
+            av_opt_set_int(raw, "phase_shift", reducingPhaseShift(inRateEff, outRateEff), 0);
         if (const int r = swr_init(raw); r < 0) {
             swr.reset();
             input.lastAvError = r;
@@ -587,13 +597,20 @@ bool SourceStream::fileShrank() const
     return impl_ && impl_->input.file.shrank();
 }
 
-Failure checkConversion(const std::string& path, int outputRate)
+int SourceStream::sourceRate() const
+{
+    return impl_ ? impl_->input.codec->sample_rate : 0;
+}
+
+Failure checkConversion(const std::string& path, int outputRate, int& sourceRate)
 {
     StreamSettings settings;
     settings.outputRate = outputRate;
     SourceStream stream;
+    sourceRate = 0;
     if (const Status s = stream.open(path, settings); failed(s))
         return stream.lastFailure();
+    sourceRate = stream.sourceRate();
     float first[2] = {};
     std::int64_t got = 0;
     if (const Status s = stream.read(first, 1, got); failed(s))

@@ -17,6 +17,15 @@ class FaultInjector;
 
 namespace sonarel::media::core {
 
+// How far a stream's rate conversion reaches, either way: the input rate times the speed over the
+// output rate lies within 1/kLargestRateRatio .. kLargestRateRatio, or the stream refuses to open
+// its converter (it has no exact fraction for the ratio; the resampler's rates stay below 2^19).
+inline constexpr double kLargestRateRatio = 1 << 18;
+inline bool rateRatioFits(double ratio)
+{
+    return ratio >= 1.0 / kLargestRateRatio && ratio <= kLargestRateRatio;
+}
+
 struct StreamSettings {
     int outputRate = 44100;
     // Input samples consumed per output sample, relative to the rates (varispeed): 2.0 plays twice
@@ -43,6 +52,8 @@ public:
 
     Status open(const std::string& path, const StreamSettings& settings);
     int channels() const { return channels_; }
+    // The rate the file declares for its stream, in Hz.
+    int sourceRate() const;
 
     // Fills up to `frames` frames; `got` < `frames` only at the end of the stream (or on failure).
     Status read(float* out, std::int64_t frames, std::int64_t& got);
@@ -71,6 +82,7 @@ private:
 
 // Whether `path` can be mixed at `outputRate`: opened, its first sound decoded and its converter
 // set up. What a mix meets later in the file (a damaged packet, a change of format) is not seen.
-Failure checkConversion(const std::string& path, int outputRate);
+// `sourceRate` is the file's rate, 0 when it could not be opened.
+Failure checkConversion(const std::string& path, int outputRate, int& sourceRate);
 
 }  // namespace sonarel::media::core

@@ -41,7 +41,7 @@ StartPlan planStart(std::int64_t skipFrames, std::int64_t inUnits, std::int64_t 
     if (!exact || skipFrames <= 0 || inUnits <= 0 || outUnits <= 0 || inRate <= 0)
         return plan;
     // The input sample under the first wanted output frame, in two parts so that no product leaves
-    // 64 bits (frames below 2^44, units below 2^20, their ratio at most 256).
+    // 64 bits (frames below 2^44, units at most 2^19).
     const std::int64_t wanted = skipFrames / outUnits * inUnits + skipFrames % outUnits * inUnits / outUnits;
     // The resampler's filter spans about 32 input samples, widened by the ratio when it reduces.
     const std::int64_t reach = 64 * ((inUnits + outUnits - 1) / outUnits + 1);

@@ -76,7 +76,7 @@ Status MediaLibrary::createFilterGraph(std::shared_ptr<FilterGraph>& out)
     return create(initialized_, *context_, fault::kCreateFilterGraph, context_, out);
 }
 
-Status MediaLibrary::checkSource(const std::u16string& path, int outputRate, std::string& detail)
+Status MediaLibrary::checkSource(const std::u16string& path, int outputRate, std::string& detail, int* sourceRate)
 {
     detail.clear();
     if (!initialized_)
@@ -85,13 +85,17 @@ Status MediaLibrary::checkSource(const std::u16string& path, int outputRate, std
     const std::string file = core::toUtf8(path);
     const auto identity = ProbeMemo::identify(file);
     core::Failure failure;
+    int rate = 0;
     if (const auto known = identity ? context_->probes.check(*identity, outputRate) : std::nullopt) {
         failure = core::Failure{known->status, known->avError};
+        rate = known->sourceRate;
     } else {
-        failure = core::checkConversion(file, outputRate);
+        failure = core::checkConversion(file, outputRate, rate);
         if (identity && failure.status != kErrOutOfMemory)
-            context_->probes.rememberCheck(*identity, outputRate, {failure.status, failure.avError});
+            context_->probes.rememberCheck(*identity, outputRate, {failure.status, failure.avError, rate});
     }
+    if (sourceRate)
+        *sourceRate = rate;
     detail = failure.ffmpegSuffix();
     return failure.status;
 }

@@ -43,8 +43,10 @@ public:
 
     // Whether the file `path` can be mixed at `outputRate`: opened, its first sound decoded and
     // converted. kOk, or why not; `detail` then holds FFmpeg's own words when it had any. Never
-    // blocks on a FIFO or device; blocks while a regular file is opened.
-    Status checkSource(const std::u16string& path, int outputRate, std::string& detail);
+    // blocks on a FIFO or device; blocks while a regular file is opened. `sourceRate`, when given,
+    // gets the file's own rate (0 when it could not be opened), which limits the speeds it plays
+    // at (see core::rateRatioFits).
+    Status checkSource(const std::u16string& path, int outputRate, std::string& detail, int* sourceRate = nullptr);
 
 private:
     std::shared_ptr<EngineContext> context_;
