@@ -21,6 +21,12 @@ constexpr int kIoBufferSize = 16 * 1024;              // per open source: a thou
 constexpr std::int64_t kProbeSize = 5'000'000;        // bytes read to identify the streams
 constexpr std::int64_t kAnalyzeDuration = 5'000'000;  // microseconds of media analysed
 constexpr std::int64_t kPcmProbeSize = 8192;          // bytes of PCM checked for disguised formats
+// The seek index a demuxer without one of its own (WAV, MP3, FLAC, Ogg) builds as it reads, per
+// stream. FFmpeg allows 1 MiB; a mix reads each source once from its start, and a thousand
+// sources sounding at once would hold a thousand such indexes. Past this size FFmpeg drops every
+// other entry, which makes a later seek land earlier, never wrong: the start plan decodes up to
+// the exact frame anyway.
+constexpr unsigned kSeekIndexBytes = 8192;
 // The lowest sample rate taken as sound. Codecs with fixed rates go no lower than 7,350 Hz (AAC)
 // or 8 kHz (MP3, Opus, AMR), and free-rate formats are rarely recorded below 4 kHz. A rate far
 // below that is a damaged or forged header, and it stretches a file's few seconds over hours of
@@ -178,6 +184,7 @@ Status MediaInput::openDemuxer(const std::string& path, const std::atomic<bool>*
     }
     if (const int found = avformat_find_stream_info(format.get(), nullptr); found < 0)
         return notMedia(fail(found));
+    format->max_index_size = kSeekIndexBytes;
     return kOk;
 }
 
