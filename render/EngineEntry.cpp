@@ -49,4 +49,16 @@ media::core::SourceEntry sourceEntryOf(const MixItem& item, REFERENCE_TIME cutRa
     return entry;
 }
 
+std::int64_t mixFrames(const MixItemStore& store, const std::vector<bool>& usable, int rate)
+{
+    std::vector<media::core::SourceEntry> entries;
+    for (int i = 0; i < store.audioCount(); ++i) {
+        const auto index = static_cast<std::size_t>(i);
+        if (index < usable.size() && !usable[index])
+            continue;
+        entries.push_back(sourceEntryOf(store.at(i)));
+    }
+    return media::core::outputFrames(entries, rate);
+}
+
 }  // namespace sonarel

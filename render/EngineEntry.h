@@ -4,6 +4,9 @@
 // check before a mix both take entries from here, so they can never place an entry differently.
 #pragma once
 
+#include <cstdint>
+#include <vector>
+
 #include "model/MixItem.h"
 #include "platform/media/ReferenceTime.h"
 #include "platform/media/core/Placement.h"
@@ -39,5 +42,9 @@ bool fitsOnTimeline(const TimelineTimes& times);
 // ramp of `cutRamp` on each edge cut into the file that no fade covers. Whether a muted entry is
 // left out is the caller's choice.
 media::core::SourceEntry sourceEntryOf(const MixItem& item, REFERENCE_TIME cutRamp = kDefaultCutRamp);
+
+// The mix's length in frames at `rate`, placed as the engine places them, over the store's entries
+// that `usable` marks (every entry when it is empty).
+std::int64_t mixFrames(const MixItemStore& store, const std::vector<bool>& usable, int rate);
 
 }  // namespace sonarel

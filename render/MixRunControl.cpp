@@ -69,14 +69,10 @@ namespace {
 MixSummary summaryBeforeMix(const MixItemStore& store, const std::vector<bool>& usable, int rate)
 {
     MixSummary summary;
-    std::vector<media::core::SourceEntry> entries;
-    for (int i = 0; i < store.audioCount(); ++i) {
-        if (usable[static_cast<std::size_t>(i)])
-            entries.push_back(sourceEntryOf(store.at(i)));
-        else if (!store.at(i).muted)
+    for (int i = 0; i < store.audioCount(); ++i)
+        if (!usable[static_cast<std::size_t>(i)] && !store.at(i).muted)
             summary.skippedEntries.push_back(i);
-    }
-    summary.frames = media::core::outputFrames(entries, rate);
+    summary.frames = mixFrames(store, usable, rate);
     return summary;
 }
 

@@ -37,15 +37,7 @@ std::uint64_t encodedFileBytes(std::uint64_t frames, std::uint64_t dataBytes, co
 std::uint64_t mixFileBytes(const MixItemStore& store, const std::vector<bool>& usable, const PcmFormat& format,
                            const media::core::OutputEncoding& encoding)
 {
-    std::vector<media::core::SourceEntry> entries;
-    for (int i = 0; i < store.audioCount(); ++i) {
-        const auto index = static_cast<std::size_t>(i);
-        if (index < usable.size() && !usable[index])
-            continue;
-        entries.push_back(sourceEntryOf(store.at(i)));
-    }
-    const auto frames = static_cast<std::uint64_t>(media::core::outputFrames(entries,
-                                                                             static_cast<int>(format.samplesPerSec)));
+    const auto frames = static_cast<std::uint64_t>(mixFrames(store, usable, static_cast<int>(format.samplesPerSec)));
     const std::uint64_t dataBytes = frames * format.blockAlign;
     // A normalized mix first goes to a temporary float file beside the output.
     const std::uint64_t temporary = encoding.normalize ? frames * format.channels * 4 : 0;
