@@ -40,7 +40,7 @@ QString minutesText(REFERENCE_TIME time)
 bool sameEntries(const std::vector<media::core::SourceEntry>& a, const std::vector<media::core::SourceEntry>& b)
 {
     return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const auto& x, const auto& y) {
-        return x.name == y.name && x.timelineStart == y.timelineStart && x.timelineStop == y.timelineStop &&
+        return x.fileName() == y.fileName() && x.timelineStart == y.timelineStart && x.timelineStop == y.timelineStop &&
                x.mediaStart == y.mediaStart && x.mediaStop == y.mediaStop && x.volume == y.volume &&
                x.shaping == y.shaping;
     });

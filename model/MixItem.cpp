@@ -90,13 +90,13 @@ bool MixItemStore::isFull() const
     return items_.size() >= static_cast<std::size_t>(std::numeric_limits<int>::max());
 }
 
-AppendResult MixItemStore::append(const MixItem& item)
+AppendResult MixItemStore::append(MixItem item)
 {
     if (isFull())
         return AppendResult::ListFull;
     if (!fitsPathBuffer(item.filePath))
         return AppendResult::PathTooLong;
-    items_.push_back(item);
+    items_.push_back(std::move(item));
     return AppendResult::Appended;
 }
 

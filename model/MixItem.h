@@ -125,9 +125,9 @@ public:
     int capacity() const { return capacity_; }
     bool isFull() const;
 
-    // The one way an entry enters the list: a copy of `item`, appended after the last entry.
-    // Refuses, writing nothing, when the list is full or the path does not fit.
-    AppendResult append(const MixItem& item);
+    // The one way an entry enters the list: `item`, appended after the last entry. Refuses,
+    // writing nothing, when the list is full or the path does not fit.
+    AppendResult append(MixItem item);
     // A newly added file: start 0, volume 1.0 and speed 1.0.
     AppendResult append(std::string_view path, REFERENCE_TIME duration);
 
@@ -138,6 +138,9 @@ public:
     // Removes entry `index`, moving every following entry down one place.
     void removeAt(int index);
     void clear() { items_.clear(); }
+    // Room for `count` entries in all, made at once (a long list read from a file would otherwise
+    // pass through copies of twice its size).
+    void reserve(std::size_t count) { items_.reserve(count); }
 
 private:
     std::vector<MixItem> items_;

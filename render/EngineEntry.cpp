@@ -27,11 +27,13 @@ bool fitsOnTimeline(const TimelineTimes& times)
            times.stop <= media::kLongestTime;
 }
 
-media::core::SourceEntry sourceEntryOf(const MixItem& item, REFERENCE_TIME cutRamp)
+namespace {
+
+// Everything but the name, which placing an entry does not need.
+media::core::SourceEntry unnamedEntryOf(const MixItem& item, REFERENCE_TIME cutRamp)
 {
     const TimelineTimes times = timelineTimesOf(item);
     media::core::SourceEntry entry;
-    entry.name = item.filePathText().toStdU16String();
     entry.timelineStart = times.start;
     entry.timelineStop = times.stop;
     entry.mediaStart = times.mediaStart;
@@ -49,16 +51,24 @@ media::core::SourceEntry sourceEntryOf(const MixItem& item, REFERENCE_TIME cutRa
     return entry;
 }
 
+}  // namespace
+
+media::core::SourceEntry sourceEntryOf(const MixItem& item, REFERENCE_TIME cutRamp, media::core::SharedName name)
+{
+    media::core::SourceEntry entry = unnamedEntryOf(item, cutRamp);
+    entry.name = name ? std::move(name) : media::core::sharedName(item.filePathText().toStdU16String());
+    return entry;
+}
+
 std::int64_t mixFrames(const MixItemStore& store, const std::vector<bool>& usable, int rate)
 {
-    std::vector<media::core::SourceEntry> entries;
+    std::int64_t end = 0;
     for (int i = 0; i < store.audioCount(); ++i) {
         const auto index = static_cast<std::size_t>(i);
-        if (index < usable.size() && !usable[index])
-            continue;
-        entries.push_back(sourceEntryOf(store.at(i)));
+        if (index >= usable.size() || usable[index])
+            end = std::max(end, media::core::endFrame(unnamedEntryOf(store.at(i), kDefaultCutRamp), rate));
     }
-    return media::core::outputFrames(entries, rate);
+    return end;
 }
 
 }  // namespace sonarel

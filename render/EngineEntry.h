@@ -40,8 +40,10 @@ bool fitsOnTimeline(const TimelineTimes& times);
 
 // The entry as the engine's source: its times, its file name, its volume and its shaping, with a
 // ramp of `cutRamp` on each edge cut into the file that no fade covers. Whether a muted entry is
-// left out is the caller's choice.
-media::core::SourceEntry sourceEntryOf(const MixItem& item, REFERENCE_TIME cutRamp = kDefaultCutRamp);
+// left out is the caller's choice. `name`, when given, is the entry's file name already made (and
+// shared with other entries of that file).
+media::core::SourceEntry sourceEntryOf(const MixItem& item, REFERENCE_TIME cutRamp = kDefaultCutRamp,
+                                       media::core::SharedName name = {});
 
 // The mix's length in frames at `rate`, placed as the engine places them, over the store's entries
 // that `usable` marks (every entry when it is empty).

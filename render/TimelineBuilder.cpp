@@ -2,6 +2,8 @@
 #include "render/TimelineBuilder.h"
 
 #include <algorithm>
+#include <string>
+#include <unordered_map>
 
 #include "model/MixListRows.h"
 #include "platform/Desktop.h"
@@ -207,10 +209,48 @@ void TimelineBuilder::buildGroup(const MixItemStore& store, const std::vector<bo
         failedStep("Could not add audio group", {});
         return;
     }
+    if (store.audioCount() > kMixItemCapacity) {
+        addTable(store, usable, timeline, *group);
+        return;
+    }
     for (int i = 0; i < store.audioCount(); ++i) {
         if (static_cast<std::size_t>(i) >= usable.size() || usable[static_cast<std::size_t>(i)])
             addEntry(i, store.at(i), timeline, *group);
     }
+}
+
+void TimelineBuilder::addTable(const MixItemStore& store, const std::vector<bool>& usable, media::Timeline& timeline,
+                               media::TimelineNode& group)
+{
+    std::shared_ptr<media::TimelineNode> track;
+    if (media::failed(timeline.createEmptyNode(media::NodeType::Track, track))) {
+        failedStep("Could not create pTrack3Obj", {});
+        return;
+    }
+    if (media::failed(group.vtrackInsBefore(track, -1))) {
+        failedStep("Could not insert pTrack3Obj", {});
+        return;
+    }
+    const auto isUsable = [&usable](int i) {
+        return static_cast<std::size_t>(i) >= usable.size() || usable[static_cast<std::size_t>(i)];
+    };
+    std::size_t count = 0;
+    for (int i = 0; i < store.audioCount(); ++i)
+        count += isUsable(i) ? 1 : 0;
+    auto table = std::make_shared<std::vector<media::core::SourceEntry>>();
+    table->reserve(count);
+    // Lists that place a few files many times hold each name once.
+    std::unordered_map<std::string, media::core::SharedName> names;
+    for (int i = 0; i < store.audioCount(); ++i) {
+        if (!isUsable(i))
+            continue;
+        const MixItem& item = store.at(i);
+        media::core::SharedName& name = names[item.filePath];
+        table->push_back(sourceEntryOf(item, cutRamp_, name));
+        name = table->back().name;
+    }
+    if (media::failed(track->srcAddTable(std::move(table))))
+        failedStep("Could not add pSource3Obj to track", {});
 }
 
 void TimelineBuilder::addEntry(int index, const MixItem& item, media::Timeline& timeline, media::TimelineNode& group)
@@ -238,7 +278,7 @@ void TimelineBuilder::addEntry(int index, const MixItem& item, media::Timeline& 
         failedStep("Could not set audio start and eng time!", name);
         return;
     }
-    if (media::failed(source->setMediaName(entry.name))) {
+    if (media::failed(source->setMediaName(entry.fileName()))) {
         failedStep("Could not configure pSource3Src", name);
         return;
     }

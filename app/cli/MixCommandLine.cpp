@@ -184,7 +184,11 @@ bool readEntries(const Options& options, std::vector<MixItem>& entries)
                            .arg(options.csvText ? QStringLiteral("the list on standard input")
                                                 : nameInMessage(options.csvFile),
                                 QString::fromStdString(unknownColumnsText(unknownColumns))));
-        entries.insert(entries.end(), std::make_move_iterator(fromCsv.begin()), std::make_move_iterator(fromCsv.end()));
+        if (entries.empty())
+            entries = std::move(fromCsv);
+        else
+            entries.insert(entries.end(), std::make_move_iterator(fromCsv.begin()),
+                           std::make_move_iterator(fromCsv.end()));
     }
     if (entries.empty()) {
         printError(QStringLiteral("no files to mix (give FILE arguments or --csv FILE)."));
@@ -195,11 +199,12 @@ bool readEntries(const Options& options, std::vector<MixItem>& entries)
 
 // Measures and appends the entries: kExitSuccess, or kExitUsage after saying why one could not
 // be added.
-ExitStatus fillStore(media::MediaLibrary& library, const std::vector<MixItem>& entries, MixItemStore& store)
+ExitStatus fillStore(media::MediaLibrary& library, std::vector<MixItem>& entries, MixItemStore& store)
 {
-    for (const MixItem& entry : entries) {
+    store.reserve(static_cast<std::size_t>(store.audioCount()) + entries.size());
+    for (MixItem& entry : entries) {
         const QString path = entry.filePathText();
-        const AppendResult result = appendMeasured(store, library, entry);
+        const AppendResult result = appendMeasured(store, library, std::move(entry));
         if (result == AppendResult::ListFull) {
             printError(QStringLiteral("too many files: a mix holds at most %1.").arg(store.capacity()));
             return kExitUsage;
@@ -312,8 +317,8 @@ void configureDesktop(const Options& options, ConsoleDesktop& desktop, JsonProgr
 }
 
 // Mixes the filled list into the output the options name and follows the mix to its end; the
-// exit status.
-int mixStore(const Options& options, media::MediaLibrary& library, const MixItemStore& store)
+// exit status. The list is emptied once the mix has started: the engine has its own copy.
+int mixStore(const Options& options, media::MediaLibrary& library, MixItemStore& store)
 {
     const OutputSettings settings = outputSettingsOf(options);
     ConsoleProgress progress(ConsoleProgress::styleFor(stderr, options.quiet || options.jsonProgress), stderr);
@@ -331,6 +336,7 @@ int mixStore(const Options& options, media::MediaLibrary& library, const MixItem
     control.start(store, settings);
     if (!control.isMixing())
         return kExitMixFailed;
+    store = MixItemStore(kUnboundedCapacity);  // a long list is held once while it is mixed
     runMixLoop(control, view, progress, options.jsonProgress ? &json : nullptr);
     const int status = reportOutcome(control.lastOutcome(), settings.outputFile, options.quiet);
     if (options.jsonProgress)

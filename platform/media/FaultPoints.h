@@ -33,6 +33,7 @@ inline constexpr std::string_view kSetMediaType = "Group.SetMediaType";
 inline constexpr std::string_view kSetPreviewMode = "Group.SetPreviewMode";
 inline constexpr std::string_view kVTrackInsBefore = "Group.VTrackInsBefore";
 inline constexpr std::string_view kSrcAdd = "Track.SrcAdd";
+inline constexpr std::string_view kSrcAddTable = "Track.SrcAddTable";
 inline constexpr std::string_view kQueryEffectable = "Track.QueryEffectable";
 inline constexpr std::string_view kEffectInsBefore = "Track.EffectInsBefore";
 inline constexpr std::string_view kSourceSetStartStop = "Source.SetStartStop";

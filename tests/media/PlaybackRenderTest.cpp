@@ -19,7 +19,7 @@ std::vector<core::SourceEntry> sourceEntries(MediaLibrary& lib, const std::vecto
     for (const Entry& e : entries) {
         const REFERENCE_TIME duration = e.duration >= 0 ? e.duration : probe(lib, e.path);
         core::SourceEntry s;
-        s.name = u16(e.path);
+        s.name = media::core::sharedName(u16(e.path));
         s.timelineStart = e.start;
         s.mediaStart = e.mediaStart;
         s.mediaStop = e.mediaStop >= 0 ? e.mediaStop : duration;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Mixes at scale and with inputs that change under the mix, through the run control on the real
-// engine: a list far longer than the window's mixes to the sum of its halves, sample by sample; an
+// engine: a list far longer than the window's mixes to the sum of its halves, sample by sample, and
+// exactly as its entries built one by one would; an
 // input cut short while it plays is named at the end, and the rest of its entry is silent.
 #include <gtest/gtest.h>
 
@@ -76,6 +77,55 @@ TEST_F(LongListMixTest, TwentyThousandEntriesMixAsTheSumOfTheirHalves)
     for (int i = 0; i < kMixItemCapacity; ++i)
         ASSERT_EQ(window.append(clips[0], kReferenceUnitsPerSecond / 250), AppendResult::Appended);
     EXPECT_EQ(window.append(clips[0], kReferenceUnitsPerSecond / 250), AppendResult::ListFull);
+}
+
+// A list longer than the window's is built as one table of entries rather than three nodes per
+// entry: with every kind of shaping, a missing file and a muted entry in it, it mixes to exactly
+// the file its first thousand entries give through the window's way of building.
+TEST_F(LongListMixTest, ALongListAsOneTableMixesAsItsEntriesOneByOne)
+{
+    std::vector<std::string> clips;
+    for (int k = 0; k < 3; ++k) {
+        const std::string clip = dir.filePath(QStringLiteral("shaped%1.wav").arg(k)).toStdString();
+        testing::writeWav16(clip, 2, 22050, testing::sine16(2, 22050, 0.05 + 0.01 * k, 300.0 + 200.0 * k, 6000));
+        clips.push_back(clip);
+    }
+    const std::string missing = dir.filePath(QStringLiteral("gone.wav")).toStdString();
+    MixItemStore table(kUnboundedCapacity);
+    MixItemStore oneByOne;
+    for (int i = 0; i < kMixItemCapacity; ++i) {
+        MixItem item;
+        item.filePath = i == 500 ? missing : clips[static_cast<std::size_t>(i % 3)];
+        item.duration = (500 + 100 * (i % 3)) * kReferenceUnitsPerSecond / 10000;
+        item.startTime = i * kReferenceUnitsPerSecond / 100;
+        item.volume = 0.1 + 0.05 * (i % 5);
+        item.speed = i % 7 == 0 ? 1.5 : (i % 11 == 0 ? 0.75 : 1.0);
+        item.keepPitch = i % 13 == 0;
+        item.inPoint = i % 4 == 1 ? kReferenceUnitsPerSecond / 100 : 0;
+        item.fadeIn = i % 6 == 2 ? kReferenceUnitsPerSecond / 50 : 0;
+        item.fadeOut = i % 5 == 3 ? kReferenceUnitsPerSecond / 40 : 0;
+        item.fadeCurve = i % 2 == 0 ? FadeCurve::EqualPower : FadeCurve::Linear;
+        item.muted = i % 97 == 0;
+        ASSERT_EQ(table.append(item), AppendResult::Appended);
+        ASSERT_EQ(oneByOne.append(item), AppendResult::Appended);
+    }
+    MixItem muted;  // the one past the window's capacity, which makes the list long
+    muted.filePath = clips[0];
+    muted.duration = kReferenceUnitsPerSecond;
+    muted.startTime = 20 * kReferenceUnitsPerSecond;
+    muted.muted = true;
+    ASSERT_EQ(table.append(muted), AppendResult::Appended);
+
+    const WavData long_ = mix(table, QStringLiteral("table.wav"));
+    const QString saidOfTable = desktop.texts().join(QLatin1Char('|'));
+    desktop.messages.clear();
+    const WavData short_ = mix(oneByOne, QStringLiteral("nodes.wav"));
+    EXPECT_EQ(saidOfTable, desktop.texts().join(QLatin1Char('|')));
+    EXPECT_TRUE(saidOfTable.contains(QString::fromStdString(missing))) << saidOfTable.toStdString();
+    ASSERT_GT(short_.frames(), 10 * 44100);
+    ASSERT_EQ(long_.samples.size(), short_.samples.size());
+    for (std::size_t i = 0; i < short_.samples.size(); ++i)
+        ASSERT_EQ(long_.samples[i], short_.samples[i]) << "sample " << i;
 }
 
 // The file is cut to 2 s of its 6 s while the mix reads it (the mix is held at a packet read

@@ -223,6 +223,61 @@ TEST_F(TimelineBuilderTest, EveryFailureShowsItsOwnMessage)
     EXPECT_EQ(desktop.messages[0].caption, QStringLiteral("Error"));
 }
 
+// Past the window's capacity a list becomes one track holding a table: its entries in order, muted
+// ones left out, each file's name made once; a failed step is said once for the whole list.
+TEST_F(TimelineBuilderTest, ALongListIsOneTrackWithATableThatSharesEachFilesName)
+{
+    MixItemStore longList(kUnboundedCapacity);
+    for (int i = 0; i <= kMixItemCapacity; ++i) {
+        MixItem item = store.at(i % 3);
+        item.startTime = i * kSecond / 10;
+        item.muted = i % 100 == 7;
+        ASSERT_EQ(longList.append(item), AppendResult::Appended);
+    }
+    std::swap(store, longList);
+    const auto timeline = build();
+    ASSERT_TRUE(timeline);
+    EXPECT_TRUE(desktop.messages.empty());
+    const auto group = groupOf(*timeline);
+    ASSERT_TRUE(group);
+    ASSERT_EQ(group->tracks().size(), 1u);
+    const auto& track = group->tracks()[0];
+    EXPECT_TRUE(track->sources().empty());
+    EXPECT_TRUE(track->effects().empty());
+    ASSERT_TRUE(track->sourceTable());
+    const auto& table = *track->sourceTable();
+    ASSERT_EQ(table.size(), static_cast<std::size_t>(kMixItemCapacity + 1 - 10));
+    std::size_t row = 0;
+    for (int i = 0; i <= kMixItemCapacity; ++i) {
+        if (store.at(i).muted)
+            continue;
+        const media::core::SourceEntry& entry = table[row++];
+        EXPECT_EQ(entry.fileName(), store.at(i).filePathText().toStdU16String());
+        EXPECT_EQ(entry.name, table[static_cast<std::size_t>(i % 3)].name);  // one name per file
+        EXPECT_EQ(entry.timelineStart, i * kSecond / 10);
+        EXPECT_DOUBLE_EQ(entry.volume, 0.25 * (i % 3 + 1));
+    }
+
+    const std::pair<std::string_view, const char*> failures[] = {
+        {fault::kCreateTrackNode, "Could not create pTrack3Obj"},
+        {fault::kVTrackInsBefore, "Could not insert pTrack3Obj"},
+        {fault::kSrcAddTable, "Could not add pSource3Obj to track"},
+    };
+    for (const auto& [point, message] : failures) {
+        SCOPED_TRACE(std::string(point));
+        desktop.messages.clear();
+        library.faults().clear();
+        library.faults().fail(point);
+        const auto failed = build();
+        ASSERT_TRUE(failed);
+        ASSERT_EQ(desktop.texts(), QStringList{QString::fromUtf8(message)});
+        const auto failedGroup = groupOf(*failed);
+        ASSERT_TRUE(failedGroup);
+        for (const auto& t : failedGroup->tracks())
+            EXPECT_FALSE(t->sourceTable());
+    }
+}
+
 TEST_F(TimelineBuilderTest, UnusableSpeedsAndUnreadableFilesAreLeftOut)
 {
     store.at(0).speed = 0.0;

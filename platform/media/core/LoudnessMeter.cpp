@@ -19,11 +19,13 @@ struct LoudnessMeter::State {
     ebur128_state* meter = nullptr;
 };
 
-LoudnessMeter::LoudnessMeter(int channels, int rate)
+LoudnessMeter::LoudnessMeter(int channels, int rate, std::int64_t frames)
     : state_(std::make_unique<State>()), channels_(channels), truePeak_(channels, rate)
 {
-    state_->meter = ebur128_init(static_cast<unsigned>(channels), static_cast<unsigned long>(rate),
-                                 EBUR128_MODE_I | EBUR128_MODE_LRA | EBUR128_MODE_SAMPLE_PEAK);
+    int mode = EBUR128_MODE_I | EBUR128_MODE_LRA | EBUR128_MODE_SAMPLE_PEAK;
+    if (rate > 0 && frames / rate > kLongestExactlyMeasuredSeconds)
+        mode |= EBUR128_MODE_HISTOGRAM;
+    state_->meter = ebur128_init(static_cast<unsigned>(channels), static_cast<unsigned long>(rate), mode);
 }
 
 LoudnessMeter::~LoudnessMeter()

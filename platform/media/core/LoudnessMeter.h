@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 
 #include "platform/media/Formats.h"
@@ -12,9 +13,15 @@
 
 namespace sonarel::media::core {
 
+// Longer mixes are measured in libebur128's histogram mode: its gating blocks are counted in bins
+// of 0.1 dB instead of being kept, which would grow by about 350 bytes per second of output (30 MB
+// over a day). The figures then agree with the exact ones to within a few hundredths of a dB.
+inline constexpr std::int64_t kLongestExactlyMeasuredSeconds = 4 * 3600;
+
 class LoudnessMeter {
 public:
-    LoudnessMeter(int channels, int rate);
+    // `frames`: the expected length of what will be measured (0: unknown, short).
+    LoudnessMeter(int channels, int rate, std::int64_t frames = 0);
     ~LoudnessMeter();
     LoudnessMeter(const LoudnessMeter&) = delete;
     LoudnessMeter& operator=(const LoudnessMeter&) = delete;

@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "platform/media/EngineContext.h"
+#include "platform/media/FreedMemory.h"
 #include "platform/media/core/Files.h"
 #include "platform/media/core/PcmConversion.h"
 #include "platform/media/core/PlayingSource.h"
@@ -40,12 +41,17 @@ std::string temporaryFolderFor(const std::string& outputPath)
     const std::size_t slash = outputPath.find_last_of('/');
     return slash == std::string::npos ? "." : outputPath.substr(0, slash + 1);
 }
+// Each closed source leaves its decoder's freed blocks scattered over the workers' heaps; over a long
+// list of short files that grew a 100,000-entry mix by about a kilobyte per entry.
+constexpr std::size_t kClosedSourcesPerTrim = 64;
+
 }  // namespace
 
-MixJob::MixJob(std::shared_ptr<EngineContext> context, std::vector<SourceEntry> entries, WaveFormat format,
-               std::u16string outputName, EventSink sink, OutputEncoding encoding)
+MixJob::MixJob(std::shared_ptr<EngineContext> context, SourceList entries, WaveFormat format, std::u16string outputName,
+               EventSink sink, OutputEncoding encoding)
     : context_(std::move(context)),
-      entries_(std::move(entries)),
+      sources_(entries ? std::move(entries) : std::make_shared<const std::vector<SourceEntry>>()),
+      entries_(*sources_),
       format_(format),
       outputName_(std::move(outputName)),
       outputPath_(toUtf8(outputName_)),
@@ -132,7 +138,7 @@ void MixJob::main()
 // each of the two blocks), so the writing never leaves the workers idle.
 MixJob::Outcome MixJob::mixAllBlocks(bool measuring)
 {
-    meter_ = std::make_unique<LoudnessMeter>(format_.channels, static_cast<int>(format_.samplesPerSec));
+    meter_ = std::make_unique<LoudnessMeter>(format_.channels, static_cast<int>(format_.samplesPerSec), totalFrames_);
     Schedule schedule = makeSchedule();
     WorkerPool pool(workerCount());  // declared before the sources: they close before it stops
     Playing playing;
@@ -150,6 +156,7 @@ MixJob::Outcome MixJob::mixAllBlocks(bool measuring)
     if (Outcome failure = firstFailure(playing); failed(failure.status) && !stop_.load())
         return failure;
     int slot = 0;
+    std::size_t closedSinceTrim = 0;
     for (std::int64_t blockStart = 0; blockStart < totalFrames_ && !stop_.load();) {
         const std::int64_t nextStart = blockStart + frames;
         const std::int64_t nextFrames = framesFrom(nextStart);
@@ -170,7 +177,11 @@ MixJob::Outcome MixJob::mixAllBlocks(bool measuring)
         if (failed(written))
             return {written, {}};
         noteLosses(playing);
-        std::erase_if(playing, [&](const auto& source) { return source->end() <= nextStart; });
+        closedSinceTrim += std::erase_if(playing, [&](const auto& source) { return source->end() <= nextStart; });
+        if (closedSinceTrim >= kClosedSourcesPerTrim) {
+            returnFreedMemory();
+            closedSinceTrim = 0;
+        }
         if (Outcome failure = firstFailure(playing); failed(failure.status))
             return failure;
         slot ^= 1;
@@ -337,7 +348,7 @@ Status MixJob::writeBlock(std::vector<float>& mix, std::int64_t blockFrames, boo
 
 MixJob::Outcome MixJob::replayTemporary()
 {
-    meter_ = std::make_unique<LoudnessMeter>(format_.channels, static_cast<int>(format_.samplesPerSec));
+    meter_ = std::make_unique<LoudnessMeter>(format_.channels, static_cast<int>(format_.samplesPerSec), totalFrames_);
     if (const Status s = temporary_->rewind(); failed(s))
         return {s, "Could not read back the mix's temporary file: " + errorText(s)};
     const auto channels = static_cast<std::size_t>(format_.channels);
@@ -397,10 +408,10 @@ void MixJob::report(const Outcome& outcome)
     event.loudness = loudness_;
     for (std::size_t i = 0; i < silenced_.size(); ++i)
         if (silenced_[i])
-            event.silencedSources.push_back(toUtf8(entries_[i].name));
+            event.silencedSources.push_back(toUtf8(entries_[i].fileName()));
     for (std::size_t i = 0; i < endedEarly_.size(); ++i)
         if (endedEarly_[i])
-            event.endedEarlySources.push_back(toUtf8(entries_[i].name));
+            event.endedEarlySources.push_back(toUtf8(entries_[i].fileName()));
     sink_(event);
 }
 

@@ -44,8 +44,8 @@ class MixJob {
 public:
     using EventSink = std::function<void(const GraphEvent&)>;
 
-    MixJob(std::shared_ptr<EngineContext> context, std::vector<SourceEntry> entries, WaveFormat format,
-           std::u16string outputName, EventSink sink, OutputEncoding encoding = {});
+    MixJob(std::shared_ptr<EngineContext> context, SourceList entries, WaveFormat format, std::u16string outputName,
+           EventSink sink, OutputEncoding encoding = {});
     ~MixJob();
     MixJob(const MixJob&) = delete;
     MixJob& operator=(const MixJob&) = delete;
@@ -102,7 +102,8 @@ private:
     void report(const Outcome& outcome);
 
     std::shared_ptr<EngineContext> context_;
-    std::vector<SourceEntry> entries_;
+    SourceList sources_;                       // shared with the engine's output, never null
+    const std::vector<SourceEntry>& entries_;  // *sources_
     WaveFormat format_;
     std::u16string outputName_;
     std::string outputPath_;

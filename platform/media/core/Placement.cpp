@@ -2,11 +2,23 @@
 #include "platform/media/core/Placement.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace sonarel::media::core {
 
 namespace {
 constexpr REFERENCE_TIME kMaxTime = kLongestTime;
+}
+
+SharedName sharedName(std::u16string name)
+{
+    return std::make_shared<const std::u16string>(std::move(name));
+}
+
+const std::u16string& SourceEntry::fileName() const
+{
+    static const std::u16string none;
+    return name ? *name : none;
 }
 
 bool frameAt(REFERENCE_TIME t, int rate, std::int64_t& frame)
@@ -28,15 +40,18 @@ bool placement(const SourceEntry& e, int rate, std::int64_t& start, std::int64_t
     return frames > 0 && start + frames > 0;
 }
 
+std::int64_t endFrame(const SourceEntry& entry, int rate)
+{
+    std::int64_t start = 0;
+    std::int64_t frames = 0;
+    return placement(entry, rate, start, frames) ? start + frames : 0;
+}
+
 std::int64_t outputFrames(const std::vector<SourceEntry>& entries, int rate)
 {
     std::int64_t end = 0;
-    for (const SourceEntry& e : entries) {
-        std::int64_t start = 0;
-        std::int64_t frames = 0;
-        if (placement(e, rate, start, frames))
-            end = std::max(end, start + frames);
-    }
+    for (const SourceEntry& e : entries)
+        end = std::max(end, endFrame(e, rate));
     return end;
 }
 

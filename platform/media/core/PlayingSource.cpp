@@ -31,7 +31,7 @@ void fitBuffer(std::vector<float>& buffer, std::size_t n)
 PlayingSource::PlayingSource(const SourceEntry& entry, std::size_t index, std::int64_t start, std::int64_t frames)
     : entry_(entry),
       index_(index),
-      path_(toUtf8(entry.name)),
+      path_(toUtf8(entry.fileName())),
       start_(start),
       frames_(frames),
       volume_(static_cast<float>(entry.volume))

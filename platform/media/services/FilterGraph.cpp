@@ -338,7 +338,7 @@ Status FilterGraph::run()
         return s;
     State* state = state_.get();
     auto job = std::make_shared<core::MixJob>(
-        state_->context, chain.group->entries(), chain.format, chain.writer->fileName(),
+        state_->context, chain.group->sharedEntries(), chain.format, chain.writer->fileName(),
         [state](const GraphEvent& event) { state->post(event); }, chain.encoding);
     if (const Status s = job->start(); failed(s))
         return s;

@@ -12,16 +12,17 @@ namespace sonarel::media {
 
 class GroupOutput : public Filter {
 public:
-    GroupOutput(std::shared_ptr<EngineContext> context, std::vector<core::SourceEntry> entries)
+    GroupOutput(std::shared_ptr<EngineContext> context, core::SourceList entries)
         : Filter(std::move(context)), entries_(std::move(entries))
     {
         addPin(PinDirection::Output, "Output");
     }
     FilterKind kind() const override { return FilterKind::GroupOutput; }
-    const std::vector<core::SourceEntry>& entries() const { return entries_; }
+    const std::vector<core::SourceEntry>& entries() const { return *entries_; }
+    const core::SourceList& sharedEntries() const { return entries_; }
 
 private:
-    std::vector<core::SourceEntry> entries_;
+    core::SourceList entries_;  // never null
 };
 
 }  // namespace sonarel::media

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/media/services/RenderEngine.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "platform/media/FaultPoints.h"
@@ -21,6 +22,48 @@ double trackVolume(const TimelineNode& track)
     if (!(volume >= 0.0) || std::isinf(volume))
         return 0.0;  // negative, NaN or infinite levels play nothing
     return volume;
+}
+
+// A table's entries carry their own volume, under the same rule.
+core::SourceEntry playableVolume(core::SourceEntry entry)
+{
+    if (!(entry.volume >= 0.0) || std::isinf(entry.volume))
+        entry.volume = 0.0;
+    return entry;
+}
+
+// What a run of the group renders, in timeline order. A group that is one table is shared as it
+// is rather than copied: a long list is then held once.
+core::SourceList snapshotOf(const TimelineNode& group)
+{
+    const auto& tracks = group.tracks();
+    if (tracks.size() == 1 && tracks.front()->sources().empty() && tracks.front()->sourceTable()) {
+        const core::SourceList& table = tracks.front()->sourceTable();
+        const bool asGiven = std::all_of(table->begin(), table->end(), [](const core::SourceEntry& e) {
+            return e.volume >= 0.0 && !std::isinf(e.volume);
+        });
+        if (asGiven)
+            return table;
+    }
+    auto entries = std::make_shared<std::vector<core::SourceEntry>>();
+    for (const auto& track : tracks) {
+        const double volume = trackVolume(*track);
+        for (const auto& source : track->sources()) {
+            core::SourceEntry e;
+            e.name = core::sharedName(source->mediaName());
+            e.timelineStart = source->start();
+            e.timelineStop = source->stop();
+            e.mediaStart = source->mediaStart();
+            e.mediaStop = source->mediaStop();
+            e.volume = volume;
+            e.shaping = source->shaping();
+            entries->push_back(std::move(e));
+        }
+        if (track->sourceTable())
+            for (const core::SourceEntry& e : *track->sourceTable())
+                entries->push_back(playableVolume(e));
+    }
+    return entries;
 }
 
 }  // namespace
@@ -70,22 +113,7 @@ Status RenderEngine::connectFrontEnd()
     auto graph = std::make_shared<FilterGraph>(state_->context);
     std::vector<std::shared_ptr<GroupOutput>> outputs;
     for (const auto& group : state_->timeline->groups_) {
-        std::vector<core::SourceEntry> entries;
-        for (const auto& track : group->tracks()) {
-            const double volume = trackVolume(*track);
-            for (const auto& source : track->sources()) {
-                core::SourceEntry e;
-                e.name = source->mediaName();
-                e.timelineStart = source->start();
-                e.timelineStop = source->stop();
-                e.mediaStart = source->mediaStart();
-                e.mediaStop = source->mediaStop();
-                e.volume = volume;
-                e.shaping = source->shaping();
-                entries.push_back(std::move(e));
-            }
-        }
-        auto output = std::make_shared<GroupOutput>(state_->context, std::move(entries));
+        auto output = std::make_shared<GroupOutput>(state_->context, snapshotOf(*group));
         if (const Status s = graph->insertFilter(output, "Group " + std::to_string(outputs.size())); failed(s))
             return s;
         outputs.push_back(std::move(output));

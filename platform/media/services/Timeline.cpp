@@ -2,6 +2,7 @@
 #include "platform/media/services/Timeline.h"
 
 #include <algorithm>
+#include <unordered_set>
 
 #include "platform/media/FaultPoints.h"
 #include "platform/media/core/Files.h"
@@ -102,6 +103,18 @@ Status TimelineNode::srcAdd(std::shared_ptr<TimelineNode> source)
     if (std::find(children_.begin(), children_.end(), source) != children_.end())
         return kErrAlreadyConnected;
     children_.push_back(std::move(source));
+    return kOk;
+}
+
+Status TimelineNode::srcAddTable(core::SourceList table)
+{
+    if (const Status s = enter(fault::kSrcAddTable, NodeType::Track); failed(s))
+        return s;
+    if (!table)
+        return kErrPointer;
+    if (table_)
+        return kErrAlreadyConnected;
+    table_ = std::move(table);
     return kOk;
 }
 
@@ -239,13 +252,22 @@ Status Timeline::validateSourceNames(std::vector<MissingSource>& missing) const
     missing.clear();
     if (const Status s = context_->faults.check(fault::kValidateSourceNames); failed(s))
         return s;
+    const auto check = [&missing](const std::u16string& name) {
+        if (const Status s = core::checkRegularFile(core::toUtf8(name)); failed(s))
+            missing.push_back(MissingSource{name, s});
+    };
     for (const auto& group : groups_)
-        for (const auto& track : group->tracks())
-            for (const auto& source : track->sources()) {
-                const Status s = core::checkRegularFile(core::toUtf8(source->mediaName()));
-                if (failed(s))
-                    missing.push_back(MissingSource{source->mediaName(), s});
-            }
+        for (const auto& track : group->tracks()) {
+            for (const auto& source : track->sources())
+                check(source->mediaName());
+            if (!track->sourceTable())
+                continue;
+            // A table shares each name among the entries of its file: each is checked once.
+            std::unordered_set<const std::u16string*> seen;
+            for (const core::SourceEntry& entry : *track->sourceTable())
+                if (seen.insert(&entry.fileName()).second)
+                    check(entry.fileName());
+        }
     return missing.empty() ? kOk : kFalse;
 }
 

@@ -7,6 +7,9 @@
 // faster or slower (varispeed). The audio-mixer effect scales its track by the "Vol" parameter of
 // its property setter (a linear gain; values above 1 amplify).
 //
+// A long list would cost three nodes and a property setter per entry; a track can instead hold a
+// table of sources, each with its own times, shaping and volume, shared with the render engine.
+//
 // All of this is plain data built on one thread; the render engine copies what it needs when its
 // front end is connected, so a running render never reads these objects.
 #pragma once
@@ -19,6 +22,7 @@
 #include "platform/media/Formats.h"
 #include "platform/media/SourceShaping.h"
 #include "platform/media/Status.h"
+#include "platform/media/core/Placement.h"
 
 namespace sonarel::media {
 
@@ -68,6 +72,9 @@ public:
 
     // Track.
     Status srcAdd(std::shared_ptr<TimelineNode> source);
+    // Track: plays every source of `table` at its own volume (the track's effects do not apply to
+    // them), after the sources added one by one. A track holds at most one table.
+    Status srcAddTable(core::SourceList table);
     // The track's effectable side (the track itself); may fail through the injection point.
     Status queryEffectable(std::shared_ptr<TimelineNode>& effectable);
     Status effectInsBefore(std::shared_ptr<TimelineNode> effect, int position);  // -1: at the end
@@ -87,6 +94,7 @@ public:
     const std::vector<std::shared_ptr<TimelineNode>>& tracks() const { return children_; }
     const std::vector<std::shared_ptr<TimelineNode>>& sources() const { return children_; }
     const std::vector<std::shared_ptr<TimelineNode>>& effects() const { return effects_; }
+    const core::SourceList& sourceTable() const { return table_; }
     REFERENCE_TIME start() const { return start_; }
     REFERENCE_TIME stop() const { return stop_; }
     REFERENCE_TIME mediaStart() const { return mediaStart_; }
@@ -107,6 +115,7 @@ private:
     bool previewMode_ = true;
     std::vector<std::shared_ptr<TimelineNode>> children_;  // group: tracks; track: sources
     std::vector<std::shared_ptr<TimelineNode>> effects_;
+    core::SourceList table_;  // track: sources given as one table
     REFERENCE_TIME start_ = 0;
     REFERENCE_TIME stop_ = 0;
     REFERENCE_TIME mediaStart_ = 0;
