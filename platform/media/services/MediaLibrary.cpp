@@ -3,6 +3,7 @@
 
 #include "platform/media/FaultPoints.h"
 #include "platform/media/core/Files.h"
+#include "platform/media/core/FirstSoundCheck.h"
 #include "platform/media/core/MediaInput.h"
 #include "platform/media/core/SourceStream.h"
 
@@ -90,7 +91,14 @@ Status MediaLibrary::checkSource(const std::u16string& path, int outputRate, std
         failure = core::Failure{known->status, known->avError};
         rate = known->sourceRate;
     } else {
-        failure = core::checkConversion(file, outputRate, rate);
+        // Measuring the length learned what the check needs of the file, unless it changed since.
+        const auto first = identity ? context_->probes.firstSound(*identity) : std::nullopt;
+        if (const auto fromFirst = first ? core::checkFromFirstSound(*first, outputRate) : std::nullopt) {
+            failure = *fromFirst;
+            rate = first->sourceRate;
+        } else {
+            failure = core::checkConversion(file, outputRate, rate);
+        }
         if (identity && failure.status != kErrOutOfMemory)
             context_->probes.rememberCheck(*identity, outputRate, {failure.status, failure.avError, rate});
     }
