@@ -17,6 +17,8 @@ namespace sonarel::media::core {
 
 namespace {
 
+std::atomic<std::uint64_t> openCount{0};
+
 constexpr int kIoBufferSize = 16 * 1024;              // per open source: a thousand may sound at once
 constexpr std::int64_t kProbeSize = 5'000'000;        // bytes read to identify the streams
 constexpr std::int64_t kAnalyzeDuration = 5'000'000;  // microseconds of media analysed
@@ -129,8 +131,14 @@ Status notMedia(Status status)
 }
 }  // namespace
 
+std::uint64_t mediaInputsOpened()
+{
+    return openCount.load(std::memory_order_relaxed);
+}
+
 Status MediaInput::open(const std::string& path, const std::atomic<bool>* stop)
 {
+    openCount.fetch_add(1, std::memory_order_relaxed);
     if (const Status s = openDemuxer(path, stop); failed(s))
         return s;
     return openDecoder();
