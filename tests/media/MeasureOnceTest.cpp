@@ -48,10 +48,11 @@ TEST_F(MeasureOnceTest, TheCheckAfterMeasuringAnswersAsOpeningTheFileDoes)
 {
     std::vector<std::string> files;
     for (const char* name :
-         {"stereo16.wav", "mono16.wav", "u8.wav", "s24.wav", "rate48k.wav", "rate96k.wav", "surround51.wav",
-          "tone.flac", "tone.ogg", "tone.m4a", "cbr.mp3", "vbr.mp3", "vbr_noxing.mp3", "part22k.aac", "ratechange.mp3",
-          "ratechange.aac", "seek.aiff", "seek.wv", "seek_alac.m4a", "video.mp4", "silent_video.mp4", "truncated.mp3",
-          "truncated.wav", "random.mp3", "text.wav", "empty.wav", "playlist.m3u8", "list.ffconcat"})
+         {"stereo16.wav",   "mono16.wav",  "u8.wav",           "s24.wav",        "rate48k.wav",   "rate96k.wav",
+          "surround51.wav", "tone.flac",   "tone.ogg",         "tone.m4a",       "cbr.mp3",       "vbr.mp3",
+          "vbr_noxing.mp3", "part22k.aac", "ratechange.mp3",   "ratechange.aac", "seek.aiff",     "seek.wv",
+          "seek_alac.m4a",  "video.mp4",   "silent_video.mp4", "truncated.mp3",  "truncated.wav", "random.mp3",
+          "text.wav",       "empty.wav",   "playlist.m3u8",    "list.ffconcat"})
         files.push_back(mediaPath(name));
     // Files in disguise, and what the converter cannot or need not take as it is: channels beyond
     // its matrices, a rate no exact fraction of its reach converts, a rate far above the output.

@@ -22,7 +22,7 @@ std::atomic<std::uint64_t> openCount{0};
 constexpr int kIoBufferSize = 16 * 1024;              // per open source: a thousand may sound at once
 constexpr std::int64_t kProbeSize = 5'000'000;        // bytes read to identify the streams
 constexpr std::int64_t kAnalyzeDuration = 5'000'000;  // microseconds of media analysed
-constexpr std::int64_t kPcmProbeSize = 8192;          // bytes of PCM checked for disguised formats
+constexpr std::int64_t kPcmProbeSize = 4096;          // bytes of PCM checked for disguised formats
 // The seek index a demuxer without one of its own (WAV, MP3, FLAC, Ogg) builds as it reads, per
 // stream. FFmpeg allows 1 MiB; a mix reads each source once from its start, and a thousand
 // sources sounding at once would hold a thousand such indexes. Past this size FFmpeg drops every
