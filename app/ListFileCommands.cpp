@@ -235,6 +235,9 @@ bool ListFileCommands::loadEntries(const std::vector<MixItem>& entries, const QS
     progress.setWindowModality(Qt::WindowModal);
     progress.setMinimumDuration(500);
     store_.clear();
+    // As many files measured at once as there are threads for it: the window waits no longer
+    // between two steps of the progress than it does for one file.
+    const auto ahead = static_cast<std::size_t>(library_.measuringThreads(entries.size()));
     for (int i = 0; i < total; ++i) {
         progress.setValue(i);
         if (progress.wasCanceled()) {
@@ -242,6 +245,8 @@ bool ListFileCommands::loadEntries(const std::vector<MixItem>& entries, const QS
             view_.refresh(store_);
             return false;
         }
+        if (static_cast<std::size_t>(i) % ahead == 0)
+            measureAhead(library_, entries, static_cast<std::size_t>(i), ahead);
         // The reader checked the count and the path lengths, so every entry fits.
         static_cast<void>(appendMeasured(store_, library_, entries[static_cast<std::size_t>(i)]));
         // Only now is the file's length known, so only now can an in point past it be told.

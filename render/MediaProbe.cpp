@@ -39,4 +39,13 @@ AppendResult appendMeasured(MixItemStore& store, media::MediaLibrary& library, M
     return store.append(std::move(entry));
 }
 
+void measureAhead(media::MediaLibrary& library, const std::vector<MixItem>& entries, std::size_t from,
+                  std::size_t count)
+{
+    std::vector<std::u16string> paths;
+    for (std::size_t i = from; i < entries.size() && i - from < count; ++i)
+        paths.push_back(entries[i].filePathText().toStdU16String());
+    library.measureAhead(paths);
+}
+
 }  // namespace sonarel

@@ -141,6 +141,10 @@ int probeFiles(const QStringList& files)
         return kExitMixFailed;
     }
     int status = kExitSuccess;
+    std::vector<std::u16string> paths;
+    for (const QString& file : files)
+        paths.push_back(absolutePath(file).toStdU16String());
+    library.measureAhead(paths);  // several at once; the lengths below are then known
     for (const QString& file : files) {
         const REFERENCE_TIME duration = MeasureAudioDuration(library, absolutePath(file));
         // A length that could not be measured is said in words: "-0.000" reads like a length.
@@ -202,7 +206,12 @@ bool readEntries(const Options& options, std::vector<MixItem>& entries)
 ExitStatus fillStore(media::MediaLibrary& library, std::vector<MixItem>& entries, MixItemStore& store)
 {
     store.reserve(static_cast<std::size_t>(store.audioCount()) + entries.size());
-    for (MixItem& entry : entries) {
+    // Files are measured several at once a stretch ahead; the entries are then added in order.
+    constexpr std::size_t kMeasuredAhead = 64;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        if (i % kMeasuredAhead == 0)
+            measureAhead(library, entries, i, kMeasuredAhead);
+        MixItem& entry = entries[i];
         const QString path = entry.filePathText();
         const AppendResult result = appendMeasured(store, library, std::move(entry));
         if (result == AppendResult::ListFull) {

@@ -53,4 +53,17 @@ void ProbeMemo::rememberCheck(const Identity& file, int rate, Check outcome)
     files_[file].checks.emplace_back(rate, outcome);
 }
 
+std::optional<FirstSound> ProbeMemo::firstSound(const Identity& file) const
+{
+    std::lock_guard lock(mutex_);
+    const auto known = files_.find(file);
+    return known == files_.end() ? std::nullopt : known->second.firstSound;
+}
+
+void ProbeMemo::rememberFirstSound(const Identity& file, FirstSound learned)
+{
+    std::lock_guard lock(mutex_);
+    files_[file].firstSound = std::move(learned);
+}
+
 }  // namespace sonarel::media

@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/media/FirstSound.h"
 #include "platform/media/ReferenceTime.h"
 #include "platform/media/Status.h"
 
@@ -43,11 +44,15 @@ public:
     };
     std::optional<Check> check(const Identity& file, int rate) const;
     void rememberCheck(const Identity& file, int rate, Check outcome);
+    // What measuring the length learned of the file's first sound.
+    std::optional<FirstSound> firstSound(const Identity& file) const;
+    void rememberFirstSound(const Identity& file, FirstSound learned);
 
 private:
     struct Known {
         std::optional<std::pair<Status, REFERENCE_TIME>> duration;
         std::vector<std::pair<int, Check>> checks;  // by output rate
+        std::optional<FirstSound> firstSound;
     };
     mutable std::mutex mutex_;
     std::map<Identity, Known> files_;

@@ -5,6 +5,10 @@
 
 #include <sys/stat.h>
 
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
 #include "platform/media/FaultPoints.h"
 #include "tests/media/MediaTestSupport.h"
 
@@ -101,6 +105,35 @@ TEST_F(ProbeTest, UnreadableFilesFailWithAClearStatus)
     // A truncated file measures what is there.
     EXPECT_GT(probe(lib, mediaPath("truncated.wav")), 0);
     EXPECT_LT(probe(lib, mediaPath("truncated.wav")), 30'000'000);
+}
+
+// Only the start of a PCM stream is searched for compressed audio in disguise; the files a name
+// or a header misrepresents are still told for what they hold.
+TEST_F(ProbeTest, FilesInDisguiseAreMeasuredAsWhatTheyHold)
+{
+    const std::filesystem::path dir = scratchDir();
+    const auto copy = [&](const std::string& from, const std::string& name) {
+        std::filesystem::copy_file(mediaPath(from), dir / name);
+        return (dir / name).string();
+    };
+    EXPECT_EQ(probe(lib, copy("cbr.mp3", "mp3.wav")), probe(lib, mediaPath("cbr.mp3")));
+    EXPECT_EQ(probe(lib, copy("stereo16.wav", "wav.mp3")), 30'000'000);
+    EXPECT_EQ(probe(lib, copy("tone.flac", "flac.ogg")), 30'000'000);
+    EXPECT_EQ(probe(lib, copy("text.wav", "text.mp3")), -1);
+    // MPEG audio behind a header that declares 16-bit PCM: read as PCM it would last 0.3 s.
+    const std::string wrapped = (dir / "mp3-as-pcm.wav").string();
+    {
+        std::ifstream in(mediaPath("cbr.mp3"), std::ios::binary);
+        const std::string mp3((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        std::ofstream out(wrapped, std::ios::binary);
+        sonarel::testing::detail::writeHeader(out, 2, 44100, 16, static_cast<std::uint32_t>(mp3.size()));
+        out.write(mp3.data(), static_cast<std::streamsize>(mp3.size()));
+    }
+    EXPECT_NEAR(probe(lib, wrapped), 30'000'000, 1'000'000);
+    std::string detail;
+    int rate = 0;
+    EXPECT_EQ(lib.checkSource(u16(wrapped), 48000, detail, &rate), kOk);
+    EXPECT_EQ(rate, 44100);
 }
 
 TEST_F(ProbeTest, EachStepCanBeMadeToFail)

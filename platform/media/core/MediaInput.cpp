@@ -17,10 +17,12 @@ namespace sonarel::media::core {
 
 namespace {
 
+std::atomic<std::uint64_t> openCount{0};
+
 constexpr int kIoBufferSize = 16 * 1024;              // per open source: a thousand may sound at once
 constexpr std::int64_t kProbeSize = 5'000'000;        // bytes read to identify the streams
 constexpr std::int64_t kAnalyzeDuration = 5'000'000;  // microseconds of media analysed
-constexpr std::int64_t kPcmProbeSize = 8192;          // bytes of PCM checked for disguised formats
+constexpr std::int64_t kPcmProbeSize = 4096;          // bytes of PCM checked for disguised formats
 // The seek index a demuxer without one of its own (WAV, MP3, FLAC, Ogg) builds as it reads, per
 // stream. FFmpeg allows 1 MiB; a mix reads each source once from its start, and a thousand
 // sources sounding at once would hold a thousand such indexes. Past this size FFmpeg drops every
@@ -129,8 +131,14 @@ Status notMedia(Status status)
 }
 }  // namespace
 
+std::uint64_t mediaInputsOpened()
+{
+    return openCount.load(std::memory_order_relaxed);
+}
+
 Status MediaInput::open(const std::string& path, const std::atomic<bool>* stop)
 {
+    openCount.fetch_add(1, std::memory_order_relaxed);
     if (const Status s = openDemuxer(path, stop); failed(s))
         return s;
     return openDecoder();

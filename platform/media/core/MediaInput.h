@@ -17,6 +17,10 @@ namespace sonarel::media::core {
 // Quiets FFmpeg's log; called once by the library.
 void quietFfmpegLog();
 
+// How many times a media file was opened for reading in this process: what a list's preparation
+// costs, since every open reads and analyses the start of a file.
+std::uint64_t mediaInputsOpened();
+
 // The file behind the engine's own I/O context, read at the descriptor's own position.
 struct FileSource {
     int fd = -1;

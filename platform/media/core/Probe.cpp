@@ -10,6 +10,7 @@ extern "C" {
 #include <libavutil/mathematics.h>
 }
 
+#include "platform/media/core/FirstSoundCheck.h"
 #include "platform/media/core/MediaInput.h"
 
 namespace sonarel::media::core {
@@ -28,7 +29,7 @@ std::int64_t saturatedSum(std::int64_t a, std::int64_t b)
 }
 
 // Length of the stream in its time base, from its packets (a scan of the file, no decoding).
-std::int64_t scanPacketLength(MediaInput& input)
+std::int64_t scanPacketLength(MediaInput& input, FirstSoundReader& firstSound)
 {
     PacketPtr packet(av_packet_alloc());
     if (!packet)
@@ -37,7 +38,9 @@ std::int64_t scanPacketLength(MediaInput& input)
     std::int64_t end = AV_NOPTS_VALUE;
     std::int64_t sum = 0;
     bool timestampsUsable = true;
-    while (av_read_frame(input.format.get(), packet.get()) >= 0) {
+    int read = 0;
+    while ((read = av_read_frame(input.format.get(), packet.get())) >= 0) {
+        firstSound.packet(*packet);
         if (packet->stream_index == input.streamIndex) {
             sum = saturatedSum(sum, packet->duration);
             if (packet->pts == AV_NOPTS_VALUE) {
@@ -52,6 +55,7 @@ std::int64_t scanPacketLength(MediaInput& input)
         }
         av_packet_unref(packet.get());
     }
+    firstSound.end(read);
     if (timestampsUsable && first != AV_NOPTS_VALUE)
         return saturatedSum(end, first == INT64_MIN ? INT64_MAX : -first);
     return sum;
@@ -61,7 +65,7 @@ std::int64_t scanPacketLength(MediaInput& input)
 // declares. FFmpeg hands those on as skip counts on the first and last packets, and the decoder
 // drops exactly them, so counting the packets gives what is decoded. Without a tag the frames
 // are all there is (the delay is then part of the sound). In the stream's time base.
-std::int64_t countMp3Samples(MediaInput& input)
+std::int64_t countMp3Samples(MediaInput& input, FirstSoundReader& firstSound)
 {
     PacketPtr packet(av_packet_alloc());
     if (!packet)
@@ -70,7 +74,9 @@ std::int64_t countMp3Samples(MediaInput& input)
     const int rate = input.codec->sample_rate;
     std::int64_t length = 0;
     std::int64_t skipped = 0;  // samples at the codec's rate
-    while (av_read_frame(input.format.get(), packet.get()) >= 0) {
+    int read = 0;
+    while ((read = av_read_frame(input.format.get(), packet.get())) >= 0) {
+        firstSound.packet(*packet);
         if (packet->stream_index == input.streamIndex) {
             length = saturatedSum(length, packet->duration);
             std::size_t size = 0;
@@ -80,6 +86,7 @@ std::int64_t countMp3Samples(MediaInput& input)
         }
         av_packet_unref(packet.get());
     }
+    firstSound.end(read);
     if (length <= 0 || rate <= 0)
         return kUnknown;
     return saturatedSum(length, -av_rescale_q(skipped, AVRational{1, rate}, timeBase));
@@ -185,16 +192,20 @@ REFERENCE_TIME decodedLength(const std::string& path)
 
 // The declared length first (no reading), then a scan of the packets when nothing is declared or
 // the declaration is more than the file could hold; a decode when the packets cannot say either.
-Status probeDuration(const std::string& path, REFERENCE_TIME& duration)
+// The first sound is decoded from the packets read anyway, or from the first few when none were.
+Status probeDuration(const std::string& path, REFERENCE_TIME& duration, FirstSound* firstSound)
 {
     duration = 0;
     MediaInput input;
-    if (const Status s = input.open(path, nullptr); failed(s))
-        return s;
+    const Status opened = input.open(path, nullptr);
+    FirstSoundReader first(input, opened, firstSound);
+    if (failed(opened))
+        return opened;
     const bool mp3 = input.codec->codec_id == AV_CODEC_ID_MP3;  // counted from its frames: a scan
-    REFERENCE_TIME length = toReference(input, mp3 ? countMp3Samples(input) : declaredLength(input));
+    REFERENCE_TIME length = toReference(input, mp3 ? countMp3Samples(input, first) : declaredLength(input));
     if (!mp3 && !believable(input, length))
-        length = toReference(input, scanPacketLength(input));
+        length = toReference(input, scanPacketLength(input, first));
+    first.readOn();
     if (!believable(input, length))
         length = decodedLength(path);
     if (length <= 0)

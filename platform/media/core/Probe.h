@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "platform/media/FirstSound.h"
 #include "platform/media/ReferenceTime.h"
 #include "platform/media/Status.h"
 
@@ -12,6 +13,7 @@ namespace sonarel::media::core {
 // The decoded length of the best audio stream of `path`, in 100-ns units. Uses the length the
 // container declares when it is trustworthy and the file's size could hold it; otherwise scans the
 // packets, and decodes the stream when the packets claim more than the file could hold too.
-Status probeDuration(const std::string& path, REFERENCE_TIME& duration);
+// `firstSound`, when given, gets what the same open learned of the file's first sound.
+Status probeDuration(const std::string& path, REFERENCE_TIME& duration, FirstSound* firstSound = nullptr);
 
 }  // namespace sonarel::media::core

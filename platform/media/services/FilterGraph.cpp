@@ -289,9 +289,12 @@ Status FilterGraph::renderFile(const std::u16string& path)
         status = known->first;
         duration = known->second;
     } else {
-        status = core::probeDuration(file, duration);
+        FirstSound first;
+        status = core::probeDuration(file, duration, &first);
         if (identity && status != kErrOutOfMemory && status != kErrAbort)
             state_->context->probes.rememberDuration(*identity, status, duration);
+        if (identity && first.known)
+            state_->context->probes.rememberFirstSound(*identity, std::move(first));
     }
     if (failed(status))
         return status;

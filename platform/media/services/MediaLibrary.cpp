@@ -1,9 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/media/services/MediaLibrary.h"
 
+#include <algorithm>
+#include <atomic>
+#include <set>
+#include <system_error>
+#include <thread>
+
 #include "platform/media/FaultPoints.h"
 #include "platform/media/core/Files.h"
+#include "platform/media/core/FirstSoundCheck.h"
 #include "platform/media/core/MediaInput.h"
+#include "platform/media/core/Probe.h"
 #include "platform/media/core/SourceStream.h"
 
 namespace sonarel::media {
@@ -90,7 +98,14 @@ Status MediaLibrary::checkSource(const std::u16string& path, int outputRate, std
         failure = core::Failure{known->status, known->avError};
         rate = known->sourceRate;
     } else {
-        failure = core::checkConversion(file, outputRate, rate);
+        // Measuring the length learned what the check needs of the file, unless it changed since.
+        const auto first = identity ? context_->probes.firstSound(*identity) : std::nullopt;
+        if (const auto fromFirst = first ? core::checkFromFirstSound(*first, outputRate) : std::nullopt) {
+            failure = *fromFirst;
+            rate = first->sourceRate;
+        } else {
+            failure = core::checkConversion(file, outputRate, rate);
+        }
         if (identity && failure.status != kErrOutOfMemory)
             context_->probes.rememberCheck(*identity, outputRate, {failure.status, failure.avError, rate});
     }
@@ -98,6 +113,59 @@ Status MediaLibrary::checkSource(const std::u16string& path, int outputRate, std
         *sourceRate = rate;
     detail = failure.ffmpegSuffix();
     return failure.status;
+}
+
+int MediaLibrary::measuringThreads(std::size_t files) const
+{
+    int threads = context_->options.workerThreads;
+    if (threads <= 0)
+        threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    return static_cast<int>(std::min<std::size_t>(static_cast<std::size_t>(threads), std::max<std::size_t>(files, 1)));
+}
+
+int MediaLibrary::measureAhead(const std::vector<std::u16string>& paths)
+{
+    if (!initialized_)
+        return 0;
+    struct File {
+        std::string path;
+        ProbeMemo::Identity identity;
+    };
+    std::vector<File> files;
+    std::set<ProbeMemo::Identity> seen;
+    for (const std::u16string& path : paths) {
+        std::string file = core::toUtf8(path);
+        const auto identity = ProbeMemo::identify(file);
+        if (identity && !context_->probes.duration(*identity) && seen.insert(*identity).second)
+            files.push_back({std::move(file), *identity});
+    }
+    if (files.empty())
+        return 0;
+    std::atomic<std::size_t> next{0};
+    ProbeMemo& memo = context_->probes;
+    const auto measure = [&] {
+        for (std::size_t i; (i = next.fetch_add(1)) < files.size();) {
+            REFERENCE_TIME duration = 0;
+            FirstSound first;
+            const Status status = core::probeDuration(files[i].path, duration, &first);
+            if (status != kErrOutOfMemory && status != kErrAbort)
+                memo.rememberDuration(files[i].identity, status, duration);
+            if (first.known)
+                memo.rememberFirstSound(files[i].identity, std::move(first));
+        }
+    };
+    std::vector<std::thread> helpers;
+    const int threads = measuringThreads(files.size());
+    try {
+        for (int t = 1; t < threads; ++t)
+            helpers.emplace_back(measure);
+    } catch (const std::system_error&) {
+        // Fewer threads measure the same files.
+    }
+    measure();
+    for (std::thread& helper : helpers)
+        helper.join();
+    return static_cast<int>(helpers.size()) + 1;
 }
 
 }  // namespace sonarel::media

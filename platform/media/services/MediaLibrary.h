@@ -8,6 +8,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/media/EngineContext.h"
 #include "platform/media/FaultInjector.h"
@@ -47,6 +48,14 @@ public:
     // gets the file's own rate (0 when it could not be opened), which limits the speeds it plays
     // at (see core::rateRatioFits).
     Status checkSource(const std::u16string& path, int outputRate, std::string& detail, int* sourceRate = nullptr);
+
+    // Measures the lengths of the files in `paths` that are not known yet, and learns what the
+    // check above needs of them, on as many threads as the engine's workers (one per core unless
+    // set), so that measuring and checking them one by one afterwards opens nothing. Blocks until
+    // all are done. Returns how many threads it used.
+    int measureAhead(const std::vector<std::u16string>& paths);
+    // How many threads measureAhead() uses for `files` files.
+    int measuringThreads(std::size_t files) const;
 
 private:
     std::shared_ptr<EngineContext> context_;
