@@ -18,13 +18,13 @@ namespace sonarel::media::core {
 namespace {
 // Blocks are as long as the sources that sound in them allow: few sources take the longest blocks
 // (fewer hand-overs between the threads), many take shorter ones, so that their buffers stay
-// within kSourceBuffersBytes. Each source holds about
-// kBuffersPerSource block-sized buffers (two parts and the decoded samples before the volume).
-// The block length changes no sample: every source reads its stream frame by frame.
+// within kSourceBuffersBytes. Each source holds about kBuffersPerSource block-sized buffers (its
+// ring of parts and the decoded samples before the volume). The block length changes no sample:
+// every source reads its stream frame by frame.
 constexpr std::int64_t kLongestBlock = 16384;
 constexpr std::int64_t kShortestBlock = 256;
 constexpr std::int64_t kSourceBuffersBytes = 16 << 20;
-constexpr std::int64_t kBuffersPerSource = 3;
+constexpr std::int64_t kBuffersPerSource = kPlayingParts + 1;
 constexpr int kMaxWorkers = 16;
 
 // A normalized mix's temporary file lies beside the output; an output that is a pipe or a device
