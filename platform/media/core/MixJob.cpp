@@ -165,11 +165,10 @@ MixJob::Outcome MixJob::mixAllBlocks(bool measuring)
         const Status written = writeBlock(mix, block.frames, measuring, &copy);
         const std::int64_t end = block.start + block.frames;
         if (succeeded(written)) {
+            framesWritten_.store(end, std::memory_order_relaxed);  // also when stopped meanwhile
             const auto frames = static_cast<std::size_t>(block.frames);
             decoding.alongside([this, &copy, frames] { meter_->add(copy.data(), frames); });
         }
-        if (succeeded(written))
-            framesWritten_.store(end, std::memory_order_relaxed);  // also when stopped meanwhile
         if (stop_.load())
             break;
         if (failed(written))
