@@ -2,12 +2,13 @@
 // The playing sources of a mix, decoded a few blocks ahead of the mixing on worker threads.
 //
 // The job's thread plans the blocks (where each begins, how long it is, which sources join in it)
-// and takes them in their order. Each source keeps a ring of kPlayingParts parts, so it can be
-// filled up to that many blocks ahead of the block being mixed. A worker takes the source whose
+// and takes them in their order. Each source keeps a ring of kPlayingParts parts: while one block
+// is mixed, its sources can be filled for the blocks after it. A worker takes the source whose
 // next block is the earliest (the dearest first among equals) rather than waiting at the end of
 // every block for the slowest source of the block. A source is filled by one thread at a time,
 // block after block, so its decoder stays sequential and its samples do not depend on which thread
-// filled it. While the block it waits for is not ready, the job's thread fills sources too.
+// filled it. While the block it waits for is not ready, the job's thread fills sources too. Work
+// that must follow the blocks in order (the loudness measure) runs beside it in a lane of its own.
 #pragma once
 
 #include <chrono>
