@@ -219,6 +219,14 @@ TEST_F(GraphRunTest, OutputDoesNotDependOnTheNumberOfWorkers)
     EXPECT_GT(reference.size(), 100'000u);
     EXPECT_TRUE(reference == bytesOf(dir / "two.wav"));
     EXPECT_TRUE(reference == bytesOf(dir / "five.wav"));
+    // The loudness is measured beside the mixing, block after block in their order.
+    const LoudnessFigures& measured = one.events[0].loudness;
+    ASSERT_TRUE(measured.measured);
+    for (const RenderRun* run : {&two, &five}) {
+        EXPECT_EQ(run->events[0].loudness.integratedLufs, measured.integratedLufs);
+        EXPECT_EQ(run->events[0].loudness.rangeLu, measured.rangeLu);
+        EXPECT_EQ(run->events[0].loudness.truePeakDbtp, measured.truePeakDbtp);
+    }
 }
 
 // Hundreds of sources of a few milliseconds: many start and end inside one block, up to a dozen
