@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Running a render: stopping it, failures while it runs, the RF64 switch, the position it reports,
-// and output that does not depend on the number of worker threads.
+// and output that does not depend on the number of worker threads or on how far the workers
+// decode ahead of the mixing.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <thread>
@@ -20,6 +23,30 @@ std::vector<char> bytesOf(const std::filesystem::path& path)
 {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Sixteen sources of half a minute that overlap all the time: the workers have far more to decode
+// than threads to do it.
+std::vector<Entry> busyEntries()
+{
+    const char* files[] = {"seek.wav", "seek.flac", "seek_cbr.mp3", "seek.ogg", "seek.wv", "seek.aiff"};
+    std::vector<Entry> entries;
+    for (int i = 0; i < 16; ++i)
+        entries.push_back({mediaPath(files[i % 6]), i * 1'300'000LL, 300'000'000, 1.0, 0.1});
+    return entries;
+}
+
+// Whether `part`, cut short, begins as `whole`: sample by sample, with at least one block written.
+::testing::AssertionResult isPrefixOf(const WavData& part, const WavData& whole)
+{
+    if (!part.valid || !whole.valid)
+        return ::testing::AssertionFailure() << "not a valid WAV: " << part.error << whole.error;
+    if (part.frames() == 0 || part.frames() >= whole.frames())
+        return ::testing::AssertionFailure() << part.frames() << " frames of " << whole.frames();
+    for (std::size_t i = 0; i < part.samples.size(); ++i)
+        if (part.samples[i] != whole.samples[i])
+            return ::testing::AssertionFailure() << "frame " << i / 2 << " differs";
+    return ::testing::AssertionSuccess();
 }
 
 class GraphRunTest : public ::testing::Test {
@@ -192,6 +219,99 @@ TEST_F(GraphRunTest, OutputDoesNotDependOnTheNumberOfWorkers)
     EXPECT_GT(reference.size(), 100'000u);
     EXPECT_TRUE(reference == bytesOf(dir / "two.wav"));
     EXPECT_TRUE(reference == bytesOf(dir / "five.wav"));
+    // The loudness is measured beside the mixing, block after block in their order.
+    const LoudnessFigures& measured = one.events[0].loudness;
+    ASSERT_TRUE(measured.measured);
+    for (const RenderRun* run : {&two, &five}) {
+        EXPECT_EQ(run->events[0].loudness.integratedLufs, measured.integratedLufs);
+        EXPECT_EQ(run->events[0].loudness.rangeLu, measured.rangeLu);
+        EXPECT_EQ(run->events[0].loudness.truePeakDbtp, measured.truePeakDbtp);
+    }
+}
+
+// Hundreds of sources of a few milliseconds: many start and end inside one block, up to a dozen
+// sound at once. Mixed as a whole they sound as the sum of their two halves mixed apart, whatever
+// the number of workers.
+TEST_F(GraphRunTest, ManyShortSourcesMixAsTheSumOfTheirHalves)
+{
+    const char* files[] = {"stereo16.wav", "mono16.wav", "tone.flac", "s24.wav", "rate48k.wav"};
+    std::vector<Entry> all, even, odd;
+    for (int i = 0; i < 1200; ++i) {
+        const REFERENCE_TIME length = 30'000 + (i % 7) * 20'000;  // 3 to 15 ms
+        const REFERENCE_TIME from = (i % 13) * 100'000;
+        const Entry entry{mediaPath(files[i % 5]), i * 10'000LL, 20'000'000,   1.0,
+                          0.05 + 0.01 * (i % 4),   from,         from + length};
+        all.push_back(entry);
+        (i % 2 ? odd : even).push_back(entry);
+    }
+    lib.options().workerThreads = 4;
+    for (const auto& [entries, name] : {std::pair{&all, "all.wav"}, {&even, "even.wav"}, {&odd, "odd.wav"}}) {
+        const RenderRun run = render(lib, *entries, pcmFormat(44100, 2, 16), dir / name);
+        ASSERT_EQ(run.events.size(), 1u);
+        ASSERT_EQ(run.events[0].code, kEventComplete) << run.events[0].detail;
+    }
+    lib.options().workerThreads = 1;
+    ASSERT_EQ(render(lib, all, pcmFormat(44100, 2, 16), dir / "alone.wav").events.size(), 1u);
+    EXPECT_TRUE(bytesOf(dir / "all.wav") == bytesOf(dir / "alone.wav"));
+
+    const WavData whole = readWav(dir / "all.wav");
+    const WavData first = readWav(dir / "even.wav");
+    const WavData second = readWav(dir / "odd.wav");
+    ASSERT_EQ(whole.frames(), std::max(first.frames(), second.frames()));
+    const auto sampleOf = [](const WavData& wav, std::size_t i) { return i < wav.samples.size() ? wav.samples[i] : 0; };
+    std::int32_t loudest = 0;
+    for (std::size_t i = 0; i < whole.samples.size(); ++i) {
+        // Each half rounds its own sum to 16 bits: they may differ by one step.
+        ASSERT_LE(std::abs(whole.samples[i] - sampleOf(first, i) - sampleOf(second, i)), 1) << "frame " << i / 2;
+        loudest = std::max(loudest, std::abs(whole.samples[i]));
+    }
+    EXPECT_GT(loudest, 3000);  // sound, not silence matching silence
+}
+
+// A source whose reading fails while fifteen others play: the mix ends with the block before the
+// failure, every block in it complete, and the error names a file of the list.
+TEST_F(GraphRunTest, ASourceFailingWhileOthersPlayEndsTheMixAtItsBlock)
+{
+    const std::vector<Entry> entries = busyEntries();
+    lib.options().workerThreads = 4;
+    const RenderRun clean = render(lib, entries, pcmFormat(44100, 2, 16), dir / "clean.wav");
+    ASSERT_EQ(clean.events.size(), 1u);
+    ASSERT_EQ(clean.events[0].code, kEventComplete);
+
+    lib.faults().fail(fault::kReadSource, kErrReadFault, 2000);
+    const GraphEvent event = failingRun(entries, dir / "failed.wav");
+    EXPECT_EQ(event.code, kEventErrorAbort);
+    EXPECT_EQ(event.status, kErrReadFault);
+    EXPECT_TRUE(std::any_of(entries.begin(), entries.end(), [&](const Entry& e) {
+        return event.detail.find(e.path) != std::string::npos;
+    })) << event.detail;
+    EXPECT_TRUE(isPrefixOf(readWav(dir / "failed.wav"), readWav(dir / "clean.wav")));
+}
+
+// A stop while the workers are busy ahead of the mixing: the file holds exactly the frames the
+// position reported, each as the whole mix has it.
+TEST_F(GraphRunTest, AStopWhileWorkersDecodeAheadKeepsWholeBlocks)
+{
+    const std::vector<Entry> entries = busyEntries();
+    lib.options().workerThreads = 4;
+    const RenderRun clean = render(lib, entries, pcmFormat(44100, 2, 16), dir / "clean.wav");
+    ASSERT_EQ(clean.events.size(), 1u);
+
+    RenderRun run = render(lib, entries, pcmFormat(44100, 2, 16), dir / "stopped.wav", false);
+    ASSERT_EQ(run.runStatus, kOk);
+    REFERENCE_TIME position = 0;
+    for (int i = 0; i < 30'000 && position == 0; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        ASSERT_EQ(run.graph->getCurrentPosition(position), kOk);
+    }
+    ASSERT_EQ(run.graph->stop(), kOk);
+    ASSERT_EQ(run.graph->getCurrentPosition(position), kOk);
+    GraphEvent event;
+    EXPECT_EQ(run.graph->getEvent(event, 0), kErrTimeout) << "a stop queues no event";
+    EXPECT_EQ(run.engine->scrapIt(), kOk);
+    const WavData stopped = readWav(dir / "stopped.wav");
+    EXPECT_TRUE(isPrefixOf(stopped, readWav(dir / "clean.wav")));
+    EXPECT_EQ(stopped.frames(), std::llround(static_cast<double>(position) * 44100 / kReferenceUnitsPerSecond));
 }
 
 TEST_F(GraphRunTest, PositionReachesTheStopPositionAndTheGraphRunsAgain)

@@ -13,20 +13,19 @@
 #include "platform/media/core/Files.h"
 #include "platform/media/core/PcmConversion.h"
 #include "platform/media/core/PlayingSource.h"
-#include "platform/media/core/WorkerPool.h"
 
 namespace sonarel::media::core {
 
 namespace {
 // Blocks are as long as the sources that sound in them allow: few sources take the longest blocks
 // (fewer hand-overs between the threads), many take shorter ones, so that their buffers stay
-// within kSourceBuffersBytes. Each source holds about
-// kBuffersPerSource block-sized buffers (two parts and the decoded samples before the volume).
-// The block length changes no sample: every source reads its stream frame by frame.
+// within kSourceBuffersBytes. Each source holds about kBuffersPerSource block-sized buffers (its
+// ring of parts and the decoded samples before the volume). The block length changes no sample:
+// every source reads its stream frame by frame.
 constexpr std::int64_t kLongestBlock = 16384;
 constexpr std::int64_t kShortestBlock = 256;
 constexpr std::int64_t kSourceBuffersBytes = 16 << 20;
-constexpr std::int64_t kBuffersPerSource = 3;
+constexpr std::int64_t kBuffersPerSource = kPlayingParts + 1;
 constexpr int kMaxWorkers = 16;
 
 // A normalized mix's temporary file lies beside the output; an output that is a pipe or a device
@@ -134,68 +133,64 @@ void MixJob::main()
     report(outcome);
 }
 
-// Block n is mixed and written while the workers decode block n + 1 (each source keeps a part for
-// each of the two blocks), so the writing never leaves the workers idle.
+// Block k is mixed and written while the workers fill the parts of the blocks after it, and the
+// loudness of the blocks before it is measured as a task beside them.
 MixJob::Outcome MixJob::mixAllBlocks(bool measuring)
 {
     meter_ = std::make_unique<LoudnessMeter>(format_.channels, static_cast<int>(format_.samplesPerSec), totalFrames_);
-    Schedule schedule = makeSchedule();
-    WorkerPool pool(workerCount());  // declared before the sources: they close before it stops
-    Playing playing;
-    const auto channels = static_cast<std::size_t>(format_.channels);
-    std::vector<float> mix(static_cast<std::size_t>(kLongestBlock) * channels);
-    const auto framesFrom = [&](std::int64_t start) { return blockFrames(schedule, playing, start); };
-    // The loudness of block n is measured as one more task while block n + 1 is written.
-    std::vector<float> toMeasure[2];
-    std::int64_t measureFrames[2] = {0, 0};
     if (totalFrames_ <= 0)
         return {};
-    std::int64_t frames = framesFrom(0);
-    admitSources(schedule, 0, frames, playing);
-    decodeBlock(pool, playing, 0, frames, 0, nullptr, nullptr);
-    if (Outcome failure = firstFailure(playing); failed(failure.status) && !stop_.load())
-        return failure;
-    int slot = 0;
+    Schedule schedule = makeSchedule();
+    // Declared before the workers, which may still be measuring one when they stop.
+    constexpr std::size_t kCopies = DecodeAhead::kLaneDepth + 1;
+    std::vector<float> toMeasure[kCopies];
+    std::size_t measured = 0;
+    BlockRequest request;
+    request.channels = format_.channels;
+    request.rate = static_cast<int>(format_.samplesPerSec);
+    request.stop = &stop_;
+    request.faults = &context_->faults;
+    DecodeAhead decoding(workerCount(), request);
+    std::vector<float> mix(static_cast<std::size_t>(kLongestBlock) * static_cast<std::size_t>(format_.channels));
+    std::int64_t planned = 0;  // the end of the blocks planned so far
     std::size_t closedSinceTrim = 0;
-    for (std::int64_t blockStart = 0; blockStart < totalFrames_ && !stop_.load();) {
-        const std::int64_t nextStart = blockStart + frames;
-        const std::int64_t nextFrames = framesFrom(nextStart);
-        admitSources(schedule, nextStart, nextFrames, playing);  // their part of this block is empty
-        Status written = kOk;
-        decodeBlock(
-            pool, playing, nextStart, nextFrames, slot ^ 1,
-            [&] {
-                mixBlock(playing, slot, frames, mix);
-                written = writeBlock(mix, frames, measuring, &toMeasure[slot]);
-                measureFrames[slot] = frames;
-            },
-            [&] { measureBlock(toMeasure[slot ^ 1], measureFrames[slot ^ 1]); });
-        if (succeeded(written))
-            framesWritten_.store(nextStart, std::memory_order_relaxed);  // also when stopped meanwhile
+    const auto planAhead = [&] {
+        while (planned < totalFrames_ && decoding.blocksAhead() < static_cast<std::size_t>(kPlayingParts)) {
+            const std::int64_t frames = blockFrames(schedule, decoding, planned);
+            decoding.plan(planned, frames, admitSources(schedule, planned, frames));
+            planned += frames;
+        }
+    };
+    planAhead();
+    while (decoding.takeOldest()) {
+        const DecodeAhead::Block& block = decoding.oldest();
+        noteLosses(decoding.members());
+        if (Outcome failure = firstFailure(decoding.members()); failed(failure.status))
+            return failure;
+        mixBlock(decoding.members(), block.slot, block.frames, mix);
+        std::vector<float>& copy = toMeasure[measured++ % kCopies];
+        const Status written = writeBlock(mix, block.frames, measuring, &copy);
+        const std::int64_t end = block.start + block.frames;
+        if (succeeded(written)) {
+            framesWritten_.store(end, std::memory_order_relaxed);  // also when stopped meanwhile
+            const auto frames = static_cast<std::size_t>(block.frames);
+            decoding.alongside([this, &copy, frames] { meter_->add(copy.data(), frames); });
+        }
         if (stop_.load())
             break;
         if (failed(written))
             return {written, {}};
-        noteLosses(playing);
-        closedSinceTrim += std::erase_if(playing, [&](const auto& source) { return source->end() <= nextStart; });
+        closedSinceTrim += decoding.release();
         if (closedSinceTrim >= kClosedSourcesPerTrim) {
             returnFreedMemory();
             closedSinceTrim = 0;
         }
-        if (Outcome failure = firstFailure(playing); failed(failure.status))
-            return failure;
-        slot ^= 1;
-        blockStart = nextStart;
-        frames = nextFrames;
+        if (end >= totalFrames_)
+            break;
+        planAhead();
     }
-    measureBlock(toMeasure[slot ^ 1], measureFrames[slot ^ 1]);
+    decoding.finishAlongside();
     return {};
-}
-
-void MixJob::measureBlock(const std::vector<float>& block, std::int64_t& frames)
-{
-    meter_->add(block.data(), static_cast<std::size_t>(frames));
-    frames = 0;
 }
 
 MixJob::Schedule MixJob::makeSchedule() const
@@ -215,13 +210,12 @@ MixJob::Schedule MixJob::makeSchedule() const
 
 // The length of the block at `start`: the longest whose buffers, for every source that may sound in
 // it, fit the budget.
-std::int64_t MixJob::blockFrames(const Schedule& schedule, const Playing& playing, std::int64_t start) const
+std::int64_t MixJob::blockFrames(const Schedule& schedule, const DecodeAhead& decoding, std::int64_t start) const
 {
     const std::int64_t left = totalFrames_ - start;
     if (left <= 0)
         return 0;
-    std::int64_t sources = std::count_if(playing.begin(), playing.end(),
-                                         [&](const auto& source) { return source->end() > start; });
+    std::int64_t sources = decoding.soundingAfter(start);
     for (std::size_t k = schedule.next; k < schedule.order.size(); ++k) {
         const std::size_t i = schedule.order[k];
         if (schedule.starts[i] >= start + kLongestBlock)
@@ -243,81 +237,48 @@ int MixJob::workerCount() const
     return std::min(workers, kMaxWorkers);
 }
 
-// Starts the sources that begin before the end of this block.
-void MixJob::admitSources(Schedule& schedule, std::int64_t blockStart, std::int64_t blockFrames, Playing& playing)
+MixJob::Playing MixJob::admitSources(Schedule& schedule, std::int64_t blockStart, std::int64_t blockFrames) const
 {
+    Playing joining;
     while (schedule.next < schedule.order.size() &&
            schedule.starts[schedule.order[schedule.next]] < blockStart + blockFrames) {
         const std::size_t i = schedule.order[schedule.next++];
         if (schedule.starts[i] + schedule.lengths[i] <= blockStart)
             continue;
-        auto source = std::make_unique<PlayingSource>(entries_[i], i, schedule.starts[i], schedule.lengths[i]);
-        const auto at = std::lower_bound(playing.begin(), playing.end(), i,
-                                         [](const auto& s, std::size_t index) { return s->index() < index; });
-        playing.insert(at, std::move(source));
+        joining.push_back(std::make_unique<PlayingSource>(entries_[i], i, schedule.starts[i], schedule.lengths[i]));
     }
+    return joining;
 }
 
-void MixJob::decodeBlock(WorkerPool& pool, Playing& playing, std::int64_t blockStart, std::int64_t blockFrames,
-                         int slot, const std::function<void()>& alongside, const std::function<void()>& measure)
+MixJob::Outcome MixJob::firstFailure(const Members& members) const
 {
-    BlockRequest block;
-    block.start = blockStart;
-    block.frames = blockFrames;
-    block.channels = format_.channels;
-    block.rate = static_cast<int>(format_.samplesPerSec);
-    block.slot = slot;
-    block.stop = &stop_;
-    block.faults = &context_->faults;
-    // The dearest sources of the last block go first, so no thread is left with one big task at
-    // the end of the block while the other waits. Only the order of the work changes: the mix
-    // keeps the timeline order.
-    std::vector<PlayingSource*> byCost;
-    if (blockFrames > 0) {
-        byCost.resize(playing.size());
-        std::transform(playing.begin(), playing.end(), byCost.begin(), [](const auto& s) { return s.get(); });
-        std::stable_sort(byCost.begin(), byCost.end(),
-                         [](const PlayingSource* a, const PlayingSource* b) { return a->cost() > b->cost(); });
-    }
-    std::vector<const std::function<void()>*> extras;
-    for (const auto* task : {&alongside, &measure})
-        if (*task)
-            extras.push_back(task);
-    pool.run(byCost.size() + extras.size(), [&](std::size_t k) {
-        if (k < extras.size())
-            (*extras[k])();
-        else
-            byCost[k - extras.size()]->fill(block);
-    });
-}
-
-MixJob::Outcome MixJob::firstFailure(const Playing& playing) const
-{
-    for (const auto& source : playing)
-        if (const Failure& f = source->failure(); failed(f.status))
-            return {f.status,
-                    "Could not read the source file " + source->path() + ": " + errorText(f.status) + f.ffmpegSuffix()};
+    for (const DecodeAhead::Member& member : members)
+        if (member.failed) {
+            const Failure& f = member.source->failure();
+            return {f.status, "Could not read the source file " + member.source->path() + ": " + errorText(f.status) +
+                                  f.ffmpegSuffix()};
+        }
     return {};
 }
 
-void MixJob::noteLosses(const Playing& playing)
+void MixJob::noteLosses(const Members& members)
 {
     silenced_.resize(entries_.size(), false);
     endedEarly_.resize(entries_.size(), false);
-    for (const auto& source : playing) {
-        if (source->silencedNonFinite())
-            silenced_[source->index()] = true;
-        if (source->endedEarly())
-            endedEarly_[source->index()] = true;
+    for (const DecodeAhead::Member& member : members) {
+        if (member.silenced)
+            silenced_[member.source->index()] = true;
+        if (member.endedEarly)
+            endedEarly_[member.source->index()] = true;
     }
 }
 
-void MixJob::mixBlock(const Playing& playing, int slot, std::int64_t blockFrames, std::vector<float>& mix) const
+void MixJob::mixBlock(const Members& members, int slot, std::int64_t blockFrames, std::vector<float>& mix) const
 {
     const auto channels = static_cast<std::int64_t>(format_.channels);
     std::fill(mix.begin(), mix.begin() + blockFrames * channels, 0.0f);
-    for (const auto& source : playing) {
-        const PlayingSource::Part& part = source->part(slot);
+    for (const DecodeAhead::Member& member : members) {
+        const PlayingSource::Part& part = member.source->part(slot);
         float* to = mix.data() + part.offset * channels;
         const float* from = part.samples.data();
         const auto n = static_cast<std::size_t>(part.count * channels);

@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // One render of a group into a WAV file or an encoded one, on worker threads.
 //
-// The output is produced in blocks. For each block, the sources that play in it are decoded by a
-// pool of workers (each source by one worker at a time, so its decoder stays sequential); then
-// the block is mixed in the order of the sources on the timeline, converted to PCM and written.
-// The fixed mixing order makes the result independent of the number of workers. Every block is
+// The output is produced in blocks. Workers decode the sources a few blocks ahead (DecodeAhead:
+// each source by one thread at a time, so its decoder stays sequential); the job's thread takes
+// the blocks in their order, mixes each in the order of the sources on the timeline, converts it
+// to PCM and writes it. The fixed mixing order makes the result independent of the number of
+// workers. Every block is
 // measured for loudness as it is written. A normalized mix is mixed once into a temporary float
 // file while it is measured, then read back with the gain that the measure gives: on the w8
 // benchmark that took 1.4 s against 0.9 s for the plain mix, where mixing twice took 3.2 s against
@@ -23,6 +24,7 @@
 
 #include "platform/media/Formats.h"
 #include "platform/media/Status.h"
+#include "platform/media/core/DecodeAhead.h"
 #include "platform/media/core/Dither.h"
 #include "platform/media/core/LoudnessMeter.h"
 #include "platform/media/core/MixOutput.h"
@@ -36,9 +38,6 @@ class EngineContext;
 }
 
 namespace sonarel::media::core {
-
-class PlayingSource;
-class WorkerPool;
 
 class MixJob {
 public:
@@ -73,7 +72,8 @@ private:
         std::vector<std::int64_t> lengths;
         std::size_t next = 0;  // the first in `order` not yet playing
     };
-    using Playing = std::vector<std::unique_ptr<PlayingSource>>;  // in timeline order
+    using Playing = DecodeAhead::Sources;
+    using Members = std::vector<DecodeAhead::Member>;
 
     void main();
     // While `measuring`, the blocks go to the temporary file instead of the output.
@@ -84,17 +84,13 @@ private:
     void chooseGain(const LoudnessFigures& measured);
     Schedule makeSchedule() const;
     int workerCount() const;
-    std::int64_t blockFrames(const Schedule& schedule, const Playing& playing, std::int64_t start) const;
-    void admitSources(Schedule& schedule, std::int64_t blockStart, std::int64_t blockFrames, Playing& playing);
-    // Fills part `slot` of every playing source for the block, running `alongside` and `measure`
-    // (when given) as more tasks of the same batch.
-    void decodeBlock(WorkerPool& pool, Playing& playing, std::int64_t blockStart, std::int64_t blockFrames, int slot,
-                     const std::function<void()>& alongside, const std::function<void()>& measure);
-    void measureBlock(const std::vector<float>& block, std::int64_t& frames);  // and marks it measured
-    Outcome firstFailure(const Playing& playing) const;
+    std::int64_t blockFrames(const Schedule& schedule, const DecodeAhead& decoding, std::int64_t start) const;
+    // The sources that begin before the end of this block.
+    Playing admitSources(Schedule& schedule, std::int64_t blockStart, std::int64_t blockFrames) const;
+    Outcome firstFailure(const Members& members) const;
     // Notes the sources that silenced samples or ended early, for the closing event.
-    void noteLosses(const Playing& playing);
-    void mixBlock(const Playing& playing, int slot, std::int64_t blockFrames, std::vector<float>& mix) const;
+    void noteLosses(const Members& members);
+    void mixBlock(const Members& members, int slot, std::int64_t blockFrames, std::vector<float>& mix) const;
     // Applies the gain and writes; the block before dither goes to `toMeasure` for the meter, or,
     // without it, is measured here.
     Status writeBlock(std::vector<float>& mix, std::int64_t blockFrames, bool measuring, std::vector<float>* toMeasure);
@@ -113,7 +109,7 @@ private:
     std::atomic<bool> stop_{false};
     std::atomic<bool> running_{false};
     std::atomic<std::int64_t> framesWritten_{0};
-    Clipping clipping_;             // one task at a time: the job's thread or the batch's writing task
+    Clipping clipping_;             // job's thread
     std::vector<bool> silenced_;    // per entry: some of its samples were not numbers (job's thread)
     std::vector<bool> endedEarly_;  // per entry: its file was cut short while it played (job's thread)
     std::unique_ptr<MixOutput> output_;

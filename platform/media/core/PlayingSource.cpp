@@ -49,7 +49,7 @@ void PlayingSource::fillBlock(const BlockRequest& block)
 {
     const std::int64_t from = std::max(block.start, start_);
     const std::int64_t to = std::min(block.start + block.frames, end());
-    part_ = &parts_[block.slot & 1];
+    part_ = &parts_[block.slot % kPlayingParts];
     part_->offset = from - block.start;
     part_->count = std::max<std::int64_t>(to - from, 0);
     const std::int64_t count = part_->count;

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // One source of a mix while it plays: its decoder, where it sits on the output, and its share of
-// the blocks in flight. A source is filled by one worker at a time; it keeps two parts, so that the
-// mixer reads one block's part while a worker fills the next block's.
+// the blocks in flight. A source is filled by one worker at a time; it keeps a ring of parts, so
+// that the mixer reads one block's part while workers fill the next blocks'.
 #pragma once
 
 #include <atomic>
@@ -24,12 +24,15 @@ class FaultInjector;
 
 namespace sonarel::media::core {
 
+// Parts each source keeps: the block being mixed and the two after it.
+constexpr int kPlayingParts = 3;
+
 struct BlockRequest {
     std::int64_t start = 0;   // first output frame of the block
     std::int64_t frames = 0;  // frames in the block
     int channels = 2;         // output channels
     int rate = 44100;         // output rate
-    int slot = 0;             // which of the source's two parts this block fills (0 or 1)
+    int slot = 0;             // which of the source's parts this block fills (below kPlayingParts)
     const std::atomic<bool>* stop = nullptr;
     FaultInjector* faults = nullptr;
 };
@@ -46,13 +49,14 @@ public:
 
     std::size_t index() const { return index_; }
     const std::string& path() const { return path_; }
+    std::int64_t start() const { return start_; }
     std::int64_t end() const { return start_ + frames_; }
     struct Part {
         std::int64_t offset = 0;     // where this part begins in its block
         std::int64_t count = 0;      // frames of this part
         std::vector<float> samples;  // count frames in output channels, the volume applied
     };
-    const Part& part(int slot) const { return parts_[slot & 1]; }
+    const Part& part(int slot) const { return parts_[slot % kPlayingParts]; }
     const Failure& failure() const { return failure_; }
     // Whether some of its samples were not numbers (NaN, infinities) and were silenced.
     bool silencedNonFinite() const { return nonFinite_ > 0 || (stream_ && stream_->silencedSamples() > 0); }
@@ -86,7 +90,7 @@ private:
     bool ended_ = false;
     bool endedEarly_ = false;
     std::int64_t position_ = 0;  // frames of the source consumed so far (relative to start_)
-    Part parts_[2];
+    Part parts_[kPlayingParts];
     Part* part_ = &parts_[0];  // the part the current fill writes
     std::vector<float> scratch_;
     Failure failure_;
