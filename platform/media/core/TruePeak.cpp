@@ -46,7 +46,7 @@ void TruePeakMeter::add(const float* interleaved, std::size_t frames)
         return;
     const auto channels = static_cast<std::size_t>(channels_);
     constexpr std::size_t kHistory = kTaps - 1;
-    constexpr std::size_t kStretch = 1024;  // frames judged at once: short enough to pass over often
+    constexpr std::size_t kStretch = 128;  // frames judged at once: short enough to pass over often
     line_.resize(kHistory + frames);
     sum_.resize(std::min(frames, kStretch));
     float peak = peak_;
