@@ -6,12 +6,11 @@
 
 extern "C" {
 #include <libavutil/channel_layout.h>
-#include <libavutil/mathematics.h>
-#include <libavutil/opt.h>
 }
 
 #include "platform/media/core/Files.h"
 #include "platform/media/core/MediaInput.h"
+#include "platform/media/core/ResamplerSetup.h"
 #include "platform/media/core/SourceStream.h"
 
 namespace sonarel::media::core {
@@ -47,25 +46,10 @@ std::string layoutOf(const AVFrame& frame)
     return text;
 }
 
-// The resampler's reduced rates input : output at speed 1; false when the ratio is out of its
-// reach or has no exact fraction it can take (its rates stay below 2^19).
+// The resampler's reduced rates input : output at speed 1, as the stream works them out.
 bool resamplerRates(int rate, int outputRate, int& inUnits, int& outUnits)
 {
-    constexpr int kMaxResamplerRate = 1 << 19;
-    av_reduce(&inUnits, &outUnits, rate, outputRate, kMaxResamplerRate);
-    if (inUnits <= 0 || outUnits <= 0)
-        return false;
-    const double exact = static_cast<double>(rate) / outputRate;
-    return rateRatioFits(exact) && std::abs(static_cast<double>(inUnits) / outUnits / exact - 1.0) < 1e-5;
-}
-
-// Fewer phases for a resampler that reduces the rate more than 256 times, as the stream sets it.
-int reducingPhaseShift(int inUnits, int outUnits)
-{
-    int shift = 6;
-    for (std::int64_t limit = 256 * static_cast<std::int64_t>(outUnits); inUnits > limit && shift > 0; limit *= 2)
-        --shift;
-    return shift;
+    return resamplerUnits(rate, outputRate, static_cast<double>(rate) / outputRate, inUnits, outUnits);
 }
 
 bool convertsWithoutResampler(int format)
@@ -91,23 +75,8 @@ Status setUpConverter(AVChannelLayout& layout, int format, int rate, AVChannelLa
         return kErrInvalidArg;
     if (inUnits == outUnits && av_channel_layout_compare(&layout, &outLayout) == 0 && convertsWithoutResampler(format))
         return kOk;
-    SwrContext* raw = nullptr;
-    if (const int r = swr_alloc_set_opts2(&raw, &outLayout, AV_SAMPLE_FMT_FLT, outUnits, &layout,
-                                          static_cast<AVSampleFormat>(format), inUnits, 0, nullptr);
-        r < 0 || !raw) {
-        swr_free(&raw);
-        avError = r < 0 ? r : AVERROR(ENOMEM);
-        return statusFromAv(avError);
-    }
-    const SwrPtr swr(raw);
-    av_opt_set_double(raw, "rematrix_maxval", 1.0, 0);
-    if (inUnits > 16 * outUnits)
-        av_opt_set_int(raw, "phase_shift", reducingPhaseShift(inUnits, outUnits), 0);
-    if (const int r = swr_init(raw); r < 0) {
-        avError = r;
-        return r == AVERROR(ENOMEM) ? kErrOutOfMemory : kErrUnsupportedFormat;
-    }
-    return kOk;
+    SwrPtr swr;
+    return openResampler(layout, format, inUnits, outLayout, outUnits, swr, avError);
 }
 
 }  // namespace

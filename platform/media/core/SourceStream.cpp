@@ -9,7 +9,6 @@
 extern "C" {
 #include <libavutil/channel_layout.h>
 #include <libavutil/mathematics.h>
-#include <libavutil/opt.h>
 }
 
 #include "platform/media/FaultInjector.h"
@@ -18,6 +17,7 @@ extern "C" {
 #include "platform/media/core/Files.h"
 #include "platform/media/core/MediaInput.h"
 #include "platform/media/core/NonFiniteSamples.h"
+#include "platform/media/core/ResamplerSetup.h"
 #include "platform/media/core/StartPlan.h"
 
 namespace sonarel::media::core {
@@ -60,29 +60,9 @@ bool effectiveRates(int rate, const StreamSettings& settings, int& inUnits, int&
     int speedNum = 0;
     int speedDen = 0;
     av_reduce(&speedNum, &speedDen, settings.speedNum, settings.speedDen, 1 << 30);
-    // The resampler multiplies its input rate by its phase count (up to 1024) in an int.
-    constexpr int kMaxResamplerRate = 1 << 19;
-    av_reduce(&inUnits, &outUnits, static_cast<std::int64_t>(rate) * speedNum,
-              static_cast<std::int64_t>(settings.outputRate) * speedDen, kMaxResamplerRate);
-    if (inUnits <= 0 || outUnits <= 0)
-        return false;
-    // A ratio out of reach, or one no fraction of those sizes comes near, is refused rather than
-    // played at another ratio.
     const double exact = static_cast<double>(rate) * speedNum / (static_cast<double>(settings.outputRate) * speedDen);
-    return rateRatioFits(exact) && std::abs(static_cast<double>(inUnits) / outUnits / exact - 1.0) < 1e-5;
-}
-
-// The phase count (as a power of two) of a resampler that reduces the rate more than 16 times.
-// Its filter is as many input samples long as the ratio is large, times the phase count: fewer
-// phases beyond a ratio of 256 keep the filter bank at what 256 takes (about 2 MB) however far the
-// ratio goes. The phases left are still finer than the output can tell apart, since each output
-// sample spans the ratio's count of input samples.
-int reducingPhaseShift(int inUnits, int outUnits)
-{
-    int shift = 6;
-    for (std::int64_t limit = 256 * static_cast<std::int64_t>(outUnits); inUnits > limit && shift > 0; limit *= 2)
-        --shift;
-    return shift;
+    return resamplerUnits(static_cast<std::int64_t>(rate) * speedNum,
+                          static_cast<std::int64_t>(settings.outputRate) * speedDen, exact, inUnits, outUnits);
 }
 
 // Whether samples of `format` are turned into float here rather than by the resampler: with equal
@@ -270,22 +250,9 @@ struct SourceStream::Impl {
             inRate = rate;
             return kOk;
         }
-        SwrContext* raw = nullptr;
-        if (const int r = swr_alloc_set_opts2(&raw, &outLayout, AV_SAMPLE_FMT_FLT, outRateEff, &layout,
-                                              static_cast<AVSampleFormat>(format), inRateEff, 0, nullptr);
-            r < 0 || !raw) {
-            swr_free(&raw);
-            return input.fail(r < 0 ? r : AVERROR(ENOMEM));
-        }
-        swr.reset(raw);
-        av_opt_set_double(raw, "rematrix_maxval", 1.0, 0);  // a downmix is scaled so it cannot clip
-        if (inRateEff > 16 * outRateEff)
-            av_opt_set_int(raw, "phase_shift", reducingPhaseShift(inRateEff, outRateEff), 0);
-        if (const int r = swr_init(raw); r < 0) {
-            swr.reset();
-            input.lastAvError = r;
-            return r == AVERROR(ENOMEM) ? kErrOutOfMemory : kErrUnsupportedFormat;
-        }
+        if (const Status s = openResampler(layout, format, inRateEff, outLayout, outRateEff, swr, input.lastAvError);
+            failed(s))
+            return s;
         av_channel_layout_uninit(&inLayout);
         av_channel_layout_copy(&inLayout, &layout);
         inFormat = format;
