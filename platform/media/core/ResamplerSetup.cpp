@@ -41,8 +41,8 @@ bool resamplerUnits(std::int64_t in, std::int64_t out, double exact, int& inUnit
     return rateRatioFits(exact) && std::abs(static_cast<double>(inUnits) / outUnits / exact - 1.0) < 1e-5;
 }
 
-Status openResampler(AVChannelLayout& layout, int format, int inUnits, AVChannelLayout& outLayout,
-                     int outUnits, SwrPtr& made, int& avError)
+Status openResampler(AVChannelLayout& layout, int format, int inUnits, AVChannelLayout& outLayout, int outUnits,
+                     SwrPtr& made, int& avError)
 {
     made.reset();
     SwrContext* raw = nullptr;

@@ -24,7 +24,7 @@ bool resamplerUnits(std::int64_t in, std::int64_t out, double exact, int& inUnit
 // A resampler from `layout` and `format` at `inUnits` to float `outLayout` at `outUnits`, with the
 // options every source's has. On failure, FFmpeg's code is left in `avError` and the status says
 // what failed (kErrOutOfMemory, or kErrUnsupportedFormat when it refuses the formats).
-Status openResampler(AVChannelLayout& layout, int format, int inUnits, AVChannelLayout& outLayout,
-                     int outUnits, SwrPtr& made, int& avError);
+Status openResampler(AVChannelLayout& layout, int format, int inUnits, AVChannelLayout& outLayout, int outUnits,
+                     SwrPtr& made, int& avError);
 
 }  // namespace sonarel::media::core
