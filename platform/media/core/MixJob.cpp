@@ -46,18 +46,17 @@ constexpr std::size_t kClosedSourcesPerTrim = 64;
 
 }  // namespace
 
-MixJob::MixJob(std::shared_ptr<EngineContext> context, SourceList entries, WaveFormat format, std::u16string outputName,
+MixJob::MixJob(std::shared_ptr<EngineContext> context, SourceList sources, WaveFormat format, std::u16string outputName,
                EventSink sink, OutputEncoding encoding)
     : context_(std::move(context)),
-      sources_(entries ? std::move(entries) : std::make_shared<const std::vector<SourceEntry>>()),
-      entries_(*sources_),
+      sources_(sources ? std::move(sources) : std::make_shared<const std::vector<SourceEntry>>()),
       format_(format),
       outputName_(std::move(outputName)),
       outputPath_(toUtf8(outputName_)),
       sink_(std::move(sink)),
       encoding_(encoding)
 {
-    totalFrames_ = outputFrames(entries_, static_cast<int>(format_.samplesPerSec));
+    totalFrames_ = outputFrames(entries(), static_cast<int>(format_.samplesPerSec));
 }
 
 MixJob::~MixJob()
@@ -197,10 +196,10 @@ MixJob::Schedule MixJob::makeSchedule() const
 {
     const int rate = static_cast<int>(format_.samplesPerSec);
     Schedule schedule;
-    schedule.starts.assign(entries_.size(), 0);
-    schedule.lengths.assign(entries_.size(), 0);
-    for (std::size_t i = 0; i < entries_.size(); ++i)
-        if (placement(entries_[i], rate, schedule.starts[i], schedule.lengths[i]))
+    schedule.starts.assign(entries().size(), 0);
+    schedule.lengths.assign(entries().size(), 0);
+    for (std::size_t i = 0; i < entries().size(); ++i)
+        if (placement(entries()[i], rate, schedule.starts[i], schedule.lengths[i]))
             schedule.order.push_back(i);
     // Ties keep the timeline order.
     std::stable_sort(schedule.order.begin(), schedule.order.end(),
@@ -245,7 +244,7 @@ MixJob::Playing MixJob::admitSources(Schedule& schedule, std::int64_t blockStart
         const std::size_t i = schedule.order[schedule.next++];
         if (schedule.starts[i] + schedule.lengths[i] <= blockStart)
             continue;
-        joining.push_back(std::make_unique<PlayingSource>(entries_[i], i, schedule.starts[i], schedule.lengths[i]));
+        joining.push_back(std::make_unique<PlayingSource>(entries()[i], i, schedule.starts[i], schedule.lengths[i]));
     }
     return joining;
 }
@@ -263,8 +262,8 @@ MixJob::Outcome MixJob::firstFailure(const Members& members) const
 
 void MixJob::noteLosses(const Members& members)
 {
-    silenced_.resize(entries_.size(), false);
-    endedEarly_.resize(entries_.size(), false);
+    silenced_.resize(entries().size(), false);
+    endedEarly_.resize(entries().size(), false);
     for (const DecodeAhead::Member& member : members) {
         if (member.silenced)
             silenced_[member.source->index()] = true;
@@ -369,10 +368,10 @@ void MixJob::report(const Outcome& outcome)
     event.loudness = loudness_;
     for (std::size_t i = 0; i < silenced_.size(); ++i)
         if (silenced_[i])
-            event.silencedSources.push_back(toUtf8(entries_[i].fileName()));
+            event.silencedSources.push_back(toUtf8(entries()[i].fileName()));
     for (std::size_t i = 0; i < endedEarly_.size(); ++i)
         if (endedEarly_[i])
-            event.endedEarlySources.push_back(toUtf8(entries_[i].fileName()));
+            event.endedEarlySources.push_back(toUtf8(entries()[i].fileName()));
     sink_(event);
 }
 

@@ -214,4 +214,20 @@ Status probeDuration(const std::string& path, REFERENCE_TIME& duration, FirstSou
     return kOk;
 }
 
+Status rememberedDuration(ProbeMemo& memo, const std::string& path, const std::optional<ProbeMemo::Identity>& identity,
+                          REFERENCE_TIME& duration)
+{
+    if (const auto known = identity ? memo.duration(*identity) : std::nullopt) {
+        duration = known->second;
+        return known->first;
+    }
+    FirstSound first;
+    const Status status = probeDuration(path, duration, &first);
+    if (identity && status != kErrOutOfMemory && status != kErrAbort)
+        memo.rememberDuration(*identity, status, duration);
+    if (identity && first.known)
+        memo.rememberFirstSound(*identity, std::move(first));
+    return status;
+}
+
 }  // namespace sonarel::media::core

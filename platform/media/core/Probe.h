@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/media/FirstSound.h"
+#include "platform/media/ProbeMemo.h"
 #include "platform/media/ReferenceTime.h"
 #include "platform/media/Status.h"
 
@@ -15,5 +16,10 @@ namespace sonarel::media::core {
 // packets, and decodes the stream when the packets claim more than the file could hold too.
 // `firstSound`, when given, gets what the same open learned of the file's first sound.
 Status probeDuration(const std::string& path, REFERENCE_TIME& duration, FirstSound* firstSound = nullptr);
+
+// The length of `path`, the file `identity` names (when it could be asked), as `memo` knows it,
+// or else measured and remembered there with what the check before a mix needs of the file.
+Status rememberedDuration(ProbeMemo& memo, const std::string& path, const std::optional<ProbeMemo::Identity>& identity,
+                          REFERENCE_TIME& duration);
 
 }  // namespace sonarel::media::core

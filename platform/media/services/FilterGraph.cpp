@@ -284,18 +284,7 @@ Status FilterGraph::renderFile(const std::u16string& path)
     const std::string file = core::toUtf8(path);
     const auto identity = ProbeMemo::identify(file);
     REFERENCE_TIME duration = 0;
-    Status status = kOk;
-    if (const auto known = identity ? state_->context->probes.duration(*identity) : std::nullopt) {
-        status = known->first;
-        duration = known->second;
-    } else {
-        FirstSound first;
-        status = core::probeDuration(file, duration, &first);
-        if (identity && status != kErrOutOfMemory && status != kErrAbort)
-            state_->context->probes.rememberDuration(*identity, status, duration);
-        if (identity && first.known)
-            state_->context->probes.rememberFirstSound(*identity, std::move(first));
-    }
+    const Status status = core::rememberedDuration(state_->context->probes, file, identity, duration);
     if (failed(status))
         return status;
     state_->probed = true;

@@ -146,12 +146,7 @@ int MediaLibrary::measureAhead(const std::vector<std::u16string>& paths)
     const auto measure = [&] {
         for (std::size_t i; (i = next.fetch_add(1)) < files.size();) {
             REFERENCE_TIME duration = 0;
-            FirstSound first;
-            const Status status = core::probeDuration(files[i].path, duration, &first);
-            if (status != kErrOutOfMemory && status != kErrAbort)
-                memo.rememberDuration(files[i].identity, status, duration);
-            if (first.known)
-                memo.rememberFirstSound(files[i].identity, std::move(first));
+            static_cast<void>(core::rememberedDuration(memo, files[i].path, files[i].identity, duration));
         }
     };
     std::vector<std::thread> helpers;

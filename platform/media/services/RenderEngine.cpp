@@ -12,6 +12,12 @@ namespace sonarel::media {
 
 namespace {
 
+// Negative, NaN or infinite levels play nothing.
+bool playableLevel(double volume)
+{
+    return volume >= 0.0 && !std::isinf(volume);
+}
+
 // The level a track's audio-mixer effects give it.
 double trackVolume(const TimelineNode& track)
 {
@@ -19,17 +25,7 @@ double trackVolume(const TimelineNode& track)
     for (const auto& effect : track.effects())
         if (effect->subObject() == EffectKind::AudioMixer && effect->propertySetter())
             volume *= effect->propertySetter()->valueOf("Vol", 1.0);
-    if (!(volume >= 0.0) || std::isinf(volume))
-        return 0.0;  // negative, NaN or infinite levels play nothing
-    return volume;
-}
-
-// A table's entries carry their own volume, under the same rule.
-core::SourceEntry playableVolume(core::SourceEntry entry)
-{
-    if (!(entry.volume >= 0.0) || std::isinf(entry.volume))
-        entry.volume = 0.0;
-    return entry;
+    return playableLevel(volume) ? volume : 0.0;
 }
 
 // What a run of the group renders, in timeline order. A group that is one table is shared as it
@@ -39,10 +35,8 @@ core::SourceList snapshotOf(const TimelineNode& group)
     const auto& tracks = group.tracks();
     if (tracks.size() == 1 && tracks.front()->sources().empty() && tracks.front()->sourceTable()) {
         const core::SourceList& table = tracks.front()->sourceTable();
-        const bool asGiven = std::all_of(table->begin(), table->end(), [](const core::SourceEntry& e) {
-            return e.volume >= 0.0 && !std::isinf(e.volume);
-        });
-        if (asGiven)
+        // A table's entries carry their own volume, under the same rule as a track's.
+        if (std::all_of(table->begin(), table->end(), [](const auto& e) { return playableLevel(e.volume); }))
             return table;
     }
     auto entries = std::make_shared<std::vector<core::SourceEntry>>();
@@ -60,8 +54,10 @@ core::SourceList snapshotOf(const TimelineNode& group)
             entries->push_back(std::move(e));
         }
         if (track->sourceTable())
-            for (const core::SourceEntry& e : *track->sourceTable())
-                entries->push_back(playableVolume(e));
+            for (core::SourceEntry e : *track->sourceTable()) {
+                e.volume = playableLevel(e.volume) ? e.volume : 0.0;
+                entries->push_back(std::move(e));
+            }
     }
     return entries;
 }
