@@ -15,7 +15,9 @@
 #include "model/RelinkSearch.h"
 #include "platform/Desktop.h"
 #include "platform/FileChecks.h"
+#include "platform/MessageText.h"
 #include "platform/NativePath.h"
+#include "platform/PathHelpers.h"
 #include "render/MediaProbe.h"
 #include "settings/OutputSettings.h"
 #include "settings/ProfileStore.h"
@@ -210,13 +212,20 @@ bool ListFileCommands::openListFile(const QString& chosenPath)
     if (!loadEntries(entries, path))
         return false;
     listHasOutput_ = false;
+    QString refusedOutput;
     if (!output.empty() && currentOutput_ && restoreOutput_) {
         OutputSettings settings = currentOutput_();
-        listHasOutput_ = applyListOutputLines(output, settings) > 0;
+        listHasOutput_ = applyListOutputLines(output, FolderOfPath(pathBytes(path)), settings, &refusedOutput) > 0;
         if (listHasOutput_)
             restoreOutput_(settings);
     }
     rememberRecent(path);
+    if (!refusedOutput.isEmpty())
+        desktop_.showMessage(QStringLiteral("%1: %2.\n\nThe list opens without its output; the mix goes to %3 "
+                                            "unless you choose another in Output Options.")
+                                 .arg(QFileInfo(path).fileName(), refusedOutput,
+                                      nameInMessage(currentOutput_().outputFile)),
+                             QStringLiteral("Output File"), MessageIcon::Exclamation);
     if (!unknownColumns.empty())
         desktop_.showMessage(QStringLiteral("%1: %2.").arg(QFileInfo(path).fileName(),
                                                            QString::fromStdString(unknownColumnsText(unknownColumns))),

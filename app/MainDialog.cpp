@@ -495,6 +495,8 @@ void MainDialog::mixCommand()
     if (!engineReady(QStringLiteral("nothing can be mixed")))
         return;
     playback_->stop();  // never both at once
+    if (!runControl_->isMixing() && !confirmListOutput(settings_, desktop_))
+        return;
     runControl_->mixCommand(store_, settings_);
     updateProgress();
 }

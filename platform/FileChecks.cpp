@@ -65,11 +65,29 @@ QString causeOfUnwritableFolder(const QString& folder)
 }
 }  // namespace
 
+namespace {
+// What stands at `path` when it is neither a file nor a folder (following links); empty otherwise.
+QString kindOfSpecialFile(const QString& path)
+{
+    struct stat info {};
+    if (::stat(nativePath(path).constData(), &info) != 0 || S_ISREG(info.st_mode) || S_ISDIR(info.st_mode))
+        return {};
+    if (S_ISFIFO(info.st_mode))
+        return QStringLiteral("a named pipe (FIFO)");
+    if (S_ISSOCK(info.st_mode))
+        return QStringLiteral("a socket");
+    return QStringLiteral("a device");
+}
+}  // namespace
+
 WriteProblem problemWritingFile(const QString& path)
 {
     const QFileInfo target(path);
     if (target.isDir())
         return {target.absoluteFilePath(), QStringLiteral("is a folder, not a file")};
+    // Opening one could wait for a reader forever or write into hardware: only files are outputs.
+    if (const QString kind = kindOfSpecialFile(path); !kind.isEmpty())
+        return {path, QStringLiteral("is %1, not a file").arg(kind)};
     const QString folder = target.absolutePath();
     // The nearest part of the folder's path that exists: the folder itself, or where it would be made.
     QString existing = folder;

@@ -20,7 +20,8 @@ bool nameIsTaken(const QString& path);
 
 // Why no file can be written at `path`, in words that follow its name ("is on a read-only file
 // system"), together with the folder or name concerned; an empty cause when the folder exists and
-// may be written, or does not exist yet but can be made.
+// may be written, or does not exist yet but can be made. A FIFO, a device or a socket at `path`
+// is named as such, without being opened: only a regular file is written.
 struct WriteProblem {
     QString where;  // the folder (or the name in the way) the cause is about
     QString cause;

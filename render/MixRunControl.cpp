@@ -9,6 +9,8 @@
 #include "platform/Desktop.h"
 #include "platform/FileChecks.h"
 #include "platform/MessageText.h"
+#include "platform/NativePath.h"
+#include "platform/PathHelpers.h"
 #include "platform/media/core/Placement.h"
 #include "render/EngineEntry.h"
 #include "render/OutputSpace.h"
@@ -96,6 +98,16 @@ QString loudnessText(const media::LoudnessFigures& loudness, const OutputSetting
     else if (loudness.normalized && !std::isfinite(loudness.integratedLufs))
         text += QStringLiteral("\nThe mix is silent: there was no loudness to normalize.");
     return text;
+}
+
+bool confirmListOutput(OutputSettings& settings, Desktop& desktop)
+{
+    if (!settings.outputNamedByList || settings.listOutputAccepted)
+        return true;
+    settings.listOutputAccepted = desktop.askYesNo(
+        QStringLiteral("This list writes its mix to %1. Write it there?").arg(nameInMessage(settings.outputFile)),
+        applicationName(), MessageIcon::Exclamation);
+    return settings.listOutputAccepted;
 }
 
 MixRunControl::MixRunControl(media::MediaLibrary& library, Desktop& desktop, MixRunView& view)
@@ -226,6 +238,15 @@ bool MixRunControl::checkBeforeMix(const MixItemStore& store, const OutputSettin
                                         .arg(nameInMessage(outputFile), nameInMessage(problem.where), problem.cause));
             return false;
         }
+        // A list from someone else must not make folders where the user never chose to write.
+        if (settings.outputNamedByList &&
+            !isFolder(pathFromBytes(FolderOfPath(absolutePathBytes(pathBytes(outputFile)))))) {
+            desktop_.showAppMessage(QStringLiteral("The folder of the output file %1 does not exist. A folder is "
+                                                   "not made for an output that a list names. Nothing was mixed; "
+                                                   "please choose another output file.")
+                                        .arg(nameInMessage(outputFile)));
+            return false;
+        }
     }
     TimelineBuilder builder(library_, desktop_);
     builder.setCutRamp(cutRampOf(settings));
@@ -239,6 +260,14 @@ bool MixRunControl::checkBeforeMix(const MixItemStore& store, const OutputSettin
         return false;
     }
     replacing = !standardOutput_ && outputFileExists(outputFile);
+    // A name the user never accepted may be anybody's file: --yes alone does not give it away.
+    if (replacing && settings.outputNamedByList && !settings.listOutputAccepted) {
+        desktop_.showAppMessage(QStringLiteral("%1 exists, and only the list names it as the output, so it is not "
+                                               "replaced. Nothing was mixed; name the output yourself (-o FILE, or "
+                                               "Output Options) to replace it.")
+                                    .arg(nameInMessage(outputFile)));
+        return false;
+    }
     if (replacing &&
         !desktop_.askYesNo(QStringLiteral("%1 exists. Do you want to replace it?").arg(nameInMessage(outputFile)),
                            QStringLiteral("Warning"), MessageIcon::Exclamation))
@@ -260,7 +289,7 @@ void MixRunControl::start(const MixItemStore& store, const OutputSettings& setti
     if (replacing)
         deleteFile(outputFile);  // a file that stays is overwritten by the writer; a link goes itself
     // The default output lies in the music folder, which a fresh account may not have yet.
-    if (!ensureParentFolder(outputFile)) {
+    if (!settings.outputNamedByList && !ensureParentFolder(outputFile)) {
         desktop_.showAppMessage(QStringLiteral("The folder of the output file %1 does not exist and could not be "
                                                "created. Please choose another output file.")
                                     .arg(nameInMessage(outputFile)));

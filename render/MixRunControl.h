@@ -65,6 +65,11 @@ QString endedEarlyText(const std::vector<std::string>& files);
 // was not measured.
 QString loudnessText(const media::LoudnessFigures& loudness, const OutputSettings& settings);
 
+// Before the first mix into an output that an opened list named (and the user has not chosen
+// since): asks once, naming the full destination, whether to write there. True when the mix may
+// go on; a Yes is remembered in `settings`.
+bool confirmListOutput(OutputSettings& settings, Desktop& desktop);
+
 // What a mix did, for a report beside the file.
 struct MixSummary {
     std::int64_t frames = 0;  // the output's whole length, in frames of its rate

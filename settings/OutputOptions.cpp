@@ -203,6 +203,10 @@ OutputOptionsOutcome confirmOutputOptions(const OutputOptionsForm& form, OutputS
 
 void copyBackOutputOptions(OutputSettings& owner, const OutputSettings& confirmed)
 {
+    if (confirmed.outputFile != owner.outputFile) {
+        owner.outputNamedByList = false;  // chosen by the user now
+        owner.listOutputAccepted = false;
+    }
     owner.outputFile = confirmed.outputFile;
     owner.sampleRateIndex = confirmed.sampleRateIndex;
     owner.channelsIndex = confirmed.channelsIndex;

@@ -77,7 +77,8 @@ OutputOptionsOutcome confirmOutputOptions(const OutputOptionsForm& form, OutputS
                                           ProfileStore& profile, Desktop& desktop);
 
 // What the owner takes back from a confirmed dialog: the output file, the wave format, the
-// encoding, loudness and dither choices and the cut-edge ramp.
+// encoding, loudness and dither choices and the cut-edge ramp. A file other than the one the
+// owner had is the user's choice, no longer a list's suggestion.
 void copyBackOutputOptions(OutputSettings& owner, const OutputSettings& confirmed);
 
 // Browse: asks for a file name of `format`, starting in the folder of `receivedOutputFile` with its

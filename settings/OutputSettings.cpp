@@ -8,6 +8,7 @@
 #include <cmath>
 
 #include "platform/Desktop.h"
+#include "platform/MessageText.h"
 #include "platform/NativePath.h"
 #include "platform/PathHelpers.h"
 #include "platform/PathLimits.h"
@@ -88,15 +89,41 @@ std::optional<double> numberIn(const std::string& text, double lowest, double hi
     return value;
 }
 
+// "$HOME", "${HOME}", "$(...)": what a shell would have replaced.
+bool holdsShellVariable(std::string_view name)
+{
+    for (std::size_t dollar = name.find('$'); dollar != std::string_view::npos; dollar = name.find('$', dollar + 1)) {
+        const char next = dollar + 1 < name.size() ? name[dollar + 1] : '\0';
+        if (next == '_' || next == '{' || next == '(' || (next >= 'A' && next <= 'Z') || (next >= 'a' && next <= 'z'))
+            return true;
+    }
+    return false;
+}
+
+// Why a list's output name is not taken, in words; empty with `resolved` set to the absolute name
+// when it is. The name is checked as the file system would see it: in bytes, after decoding.
+QString listOutputFileProblem(const std::string& value, const std::string& listFolder, QString& resolved)
+{
+    if (!outputNameProblem(pathFromBytes(value)).isEmpty())
+        return QStringLiteral("the name holds a control character");
+    if (value.front() == '~' || holdsShellVariable(value))
+        return QStringLiteral("~ and $NAME are not expanded in a list; write the folder out in full");
+    if (!media::core::containerByExtension(value))
+        return QStringLiteral("the name must end in one of these extensions: %1")
+            .arg(QString::fromStdString(media::core::writableContainersText()));
+    if (value.front() != kPathSeparator && listFolder.empty())
+        return QStringLiteral("a relative name is taken from the list's folder, and this list has none");
+    const std::string absolute = value.front() == kPathSeparator ? absolutePathBytes(value)
+                                                                 : absolutePathBytes(joinPath(listFolder, value));
+    if (absolute.size() >= kPathBufferSize)
+        return QStringLiteral("the name is too long");
+    resolved = pathFromBytes(absolute);  // the bytes of a name that is not UTF-8 too
+    return {};
+}
+
 bool takeOutputLine(const ListOutputLine& line, OutputSettings& settings)
 {
     const std::string& key = line.key;
-    if (key == "file") {
-        if (line.value.empty() || line.value.size() >= kPathBufferSize)
-            return false;
-        settings.outputFile = pathFromBytes(line.value);  // the bytes of a name that is not UTF-8 too
-        return true;
-    }
     if (key == "format") {
         const auto container = media::core::containerByName(line.value);
         if (container)
@@ -161,14 +188,53 @@ ListOutputLines listOutputLinesOf(const OutputSettings& settings)
     return lines;
 }
 
-int applyListOutputLines(const ListOutputLines& lines, OutputSettings& settings)
+int applyListOutputLines(const ListOutputLines& lines, const std::string& listFolder, OutputSettings& settings,
+                         QString* refusal)
 {
     int taken = 0;
-    for (const ListOutputLine& line : lines)
+    bool fileRefused = false;
+    for (const ListOutputLine& line : lines) {
+        if (line.key != "file")
+            continue;
+        if (line.value.empty())
+            continue;  // no name at all: nothing suggested
+        QString resolved;
+        const QString problem = listOutputFileProblem(line.value, listFolder, resolved);
+        if (!problem.isEmpty()) {
+            fileRefused = true;
+            if (refusal)
+                *refusal = QStringLiteral("the output line \"file=%1\" is refused: %2")
+                               .arg(nameInMessage(pathFromBytes(line.value)), problem);
+            continue;
+        }
+        settings.outputFile = resolved;
+        settings.outputNamedByList = true;
+        settings.listOutputAccepted = false;
+        fileRefused = false;
+        ++taken;
+    }
+    for (const ListOutputLine& line : lines) {
+        // The format goes with the list's file: a refused one takes it along.
+        if (line.key == "file" || (line.key == "format" && fileRefused))
+            continue;
         taken += takeOutputLine(line, settings) ? 1 : 0;
+    }
     if (!QFileInfo(settings.outputFile).suffix().isEmpty())
         settings.outputFormat.reset();  // an unknown extension is then refused before a mix, not written as WAV
     return taken;
+}
+
+QString outputNameProblem(const QString& name)
+{
+    for (const QChar c : name) {
+        const char16_t u = c.unicode();
+        if (u < 0x20 || (u >= 0x7f && u <= 0x9f))
+            return QStringLiteral(
+                       "The output file name %1 holds a control character. Please choose another output "
+                       "file.")
+                .arg(nameInMessage(name));
+    }
+    return {};
 }
 
 }  // namespace sonarel

@@ -61,15 +61,30 @@ struct OutputSettings {
     bool dither = false;                  // TPDF dither before integer samples
     // The ramp, in milliseconds (0 to 10), on an entry's edge that cuts into its file's sound.
     std::int32_t edgeFadeMs = kDefaultEdgeFadeMs;
+    // outputFile came from a list that was opened, not from the user (the default, Output Options,
+    // Browse, -o): a list from someone else only suggests where its mix goes. No folder is made for
+    // such a name, and a file of that name is replaced only once the user accepted it.
+    bool outputNamedByList = false;
+    bool listOutputAccepted = false;
 };
 
 // What a saved list remembers of its output, as its "#output." lines: file, format, rate,
 // channels, bits, bitrate (lossy formats only), normalize (LUFS, or "off"), true_peak and dither.
 ListOutputLines listOutputLinesOf(const OutputSettings& settings);
 // Takes the lines it knows into `settings`; a line with an unknown key or a value out of range
-// is passed over, so a hand-edited list still opens. When the file has an extension, that
-// extension says the format (as the Options dialog has it). The number of lines taken.
-int applyListOutputLines(const ListOutputLines& lines, OutputSettings& settings);
+// is passed over, so a hand-edited list still opens. The file line is a suggestion to be checked:
+// a relative name is taken from `listFolder` (empty for a list without a folder, such as one on
+// standard input, whose relative names are refused), and a name without a known output
+// extension, with a control character, or with a shell's "~" or "$NAME" is refused; `refusal`
+// then says which line and why, and the output file stays as it was. A file taken is marked as
+// named by the list. The file's extension says the format (as the Options dialog has it). The
+// number of lines taken.
+int applyListOutputLines(const ListOutputLines& lines, const std::string& listFolder, OutputSettings& settings,
+                         QString* refusal = nullptr);
+
+// Why `name` cannot be an output file name: it holds a control character (a NUL among them),
+// which would make the name opened differ from the name shown. Empty when it can.
+QString outputNameProblem(const QString& name);
 
 // The cut-edge ramp as stored ("EdgeFade" in "Settings"): kept within 0..kLongestEdgeFadeMs; a
 // missing or unreadable value is the default.

@@ -72,6 +72,8 @@ OutputChoice outputChoiceOf(const OutputSettings& settings)
     wave.blockAlign = choice.format.blockAlign;
     wave.avgBytesPerSec = choice.format.avgBytesPerSec;
     choice.problem = media::core::encodingProblem(choice.encoding, wave);
+    if (choice.problem.empty())
+        choice.problem = outputNameProblem(settings.outputFile).toStdString();
     return choice;
 }
 

@@ -24,6 +24,7 @@
 #include "platform/FileChecks.h"
 #include "platform/MessageText.h"
 #include "platform/NativePath.h"
+#include "platform/PathHelpers.h"
 #include "render/MediaProbe.h"
 #include "render/MixRunControl.h"
 #include "render/OutputSpace.h"
@@ -120,8 +121,15 @@ struct Options {
     bool jsonProgress = false;
     // `--csv -`: the list read from standard input, once.
     std::optional<std::string> csvText;
-    bool toStandardOutput = false;  // -o -
+    bool toStandardOutput = false;   // -o -
+    bool outputNamedByList = false;  // no -o: the --csv list's output is used
 };
+
+// How messages name the --csv list.
+QString listName(const Options& options)
+{
+    return options.csvText ? QStringLiteral("the list on standard input") : nameInMessage(options.csvFile);
+}
 
 // The list that --csv names, from its file or from standard input (whose relative names are
 // taken from the current folder); false with `error` set when it cannot be read.
@@ -177,17 +185,14 @@ bool readEntries(const Options& options, std::vector<MixItem>& entries)
         std::vector<std::string> unknownColumns;
         if (!readListEntries(options, fromCsv, error, nullptr, &unknownColumns)) {
             const QString why = pathFromBytes(error.message);  // bytes that are not UTF-8 are shown as \xHH
-            const QString list = options.csvText ? QStringLiteral("the list on standard input")
-                                                 : nameInMessage(options.csvFile);
+            const QString list = listName(options);
             printError(error.line > 0 ? QStringLiteral("%1, line %2: %3").arg(list, QString::number(error.line), why)
                                       : QStringLiteral("cannot read %1: %2").arg(list, why));
             return false;
         }
         if (!unknownColumns.empty())
             printError(QStringLiteral("warning: %1: %2.")
-                           .arg(options.csvText ? QStringLiteral("the list on standard input")
-                                                : nameInMessage(options.csvFile),
-                                QString::fromStdString(unknownColumnsText(unknownColumns))));
+                           .arg(listName(options), QString::fromStdString(unknownColumnsText(unknownColumns))));
         if (entries.empty())
             entries = std::move(fromCsv);
         else
@@ -254,6 +259,7 @@ OutputSettings outputSettingsOf(const Options& options)
     settings.normalizeLufs = options.normalizeLufs;
     settings.truePeakCeilingDbtp = options.truePeakCeilingDbtp;
     settings.dither = options.dither;
+    settings.outputNamedByList = options.outputNamedByList;
     return settings;
 }
 
@@ -400,6 +406,10 @@ bool fitsStandardOutput(const Options& options, const MixItemStore& store)
 
 int mix(const Options& options)
 {
+    // Where a mix goes is never a surprise, least of all when someone else's list chose it.
+    if (options.outputNamedByList && !options.play)
+        printError(QStringLiteral("%1 names the output: the mix goes to %2.")
+                       .arg(listName(options), nameInMessage(absolutePath(options.outputFile))));
     std::vector<MixItem> entries;
     if (!readEntries(options, entries))
         return kExitUsage;
@@ -439,7 +449,9 @@ struct OptionDefinitions {
                               QStringLiteral("FILE")};
     QCommandLineOption csv{QStringLiteral("csv"),
                            QStringLiteral("Read entries from a CSV file; the output it names (saved by the window) "
-                                          "is used unless -o or another option says otherwise."),
+                                          "is used unless -o or another option says otherwise. A relative output "
+                                          "name is taken from the list's folder; no folder is made for it, and an "
+                                          "existing file of that name is replaced only when -o names it."),
                            QStringLiteral("FILE")};
     QCommandLineOption rate{QStringLiteral("rate"),
                             QStringLiteral("Any rate from 8000 to 192000 (default 44100; Opus is always 48000)."),
@@ -652,17 +664,29 @@ bool readPlayOptions(const QCommandLineParser& parser, const OptionDefinitions& 
 // A list saved by the window names its output in "#output." lines: they are the starting point,
 // and every option given overrides its own part. The list's format goes with its file only: an
 // -o name's extension chooses its own. A list that cannot be read is reported with its entries.
+// The list's file is only a suggestion: a relative name is taken from the list's folder (a list on
+// standard input has none), a name that cannot be an output is refused with a warning, and what
+// is taken is marked as the list's, so that no folder is made for it and no file replaced.
 void takeListOutput(bool outputGiven, Options& options)
 {
     std::vector<MixItem> entries;
     ImportError error;
     ListOutputLines lines;
     OutputSettings listed;
-    if (!readListEntries(options, entries, error, &lines) || applyListOutputLines(lines, listed) == 0)
+    if (!readListEntries(options, entries, error, &lines))
         return;
-    if (!outputGiven && !listed.outputFile.isEmpty()) {
+    const std::string listFolder = options.csvText ? std::string()
+                                                   : FolderOfPath(absolutePathBytes(pathBytes(options.csvFile)));
+    QString refusal;
+    const int taken = applyListOutputLines(lines, listFolder, listed, &refusal);
+    if (!outputGiven && !refusal.isEmpty())
+        printError(QStringLiteral("warning: %1: %2.").arg(listName(options), refusal));
+    if (taken == 0)
+        return;
+    if (!outputGiven && listed.outputNamedByList) {
         options.outputFile = listed.outputFile;
         options.format = listed.outputFormat;
+        options.outputNamedByList = true;
     }
     options.sampleRateIndex = listed.sampleRateIndex;
     options.sampleRate = listed.sampleRate;

@@ -613,6 +613,71 @@ private Q_SLOTS:
         QCOMPARE(taken.outputFile, output);
     }
 
+    // A list from someone else only suggests where its mix goes: a name that is no output file is
+    // refused on opening, no folder is made for a name the list gives, and the first Mix asks,
+    // naming the full destination, before anything is written there; once only.
+    void aListsOutputIsWrittenOnlyAfterTheUserAcceptsIt()
+    {
+        const QString show = dir_.filePath(QStringLiteral("Downloads/show"));
+        tone(QStringLiteral("Downloads/show/a.wav"), 0.2);
+        const auto writeList = [&](const QString& name, const QByteArray& outputFile) {
+            QFile file(show + QLatin1Char('/') + name);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("#output.file=" + outputFile + "\n#output.rate=8000\npath,start_seconds\na.wav,0\n");
+        };
+        auto f = make();
+        const QString chosen = f->dialog.outputSettings().outputFile;
+
+        writeList(QStringLiteral("keys.csv"), "../../.ssh/authorized_keys");
+        QVERIFY(f->dialog.listFile().openListFile(show + QStringLiteral("/keys.csv")));
+        QCOMPARE(f->desktop.texts(),
+                 QStringList{QStringLiteral("keys.csv: the output line \"file=../../.ssh/authorized_keys\" is "
+                                            "refused: the name must end in one of these extensions: wav, flac, "
+                                            "opus, mp3, ogg, m4a.\n\nThe list opens without its output; the mix "
+                                            "goes to %1 unless you choose another in Output Options.")
+                                 .arg(chosen)});
+        QCOMPARE(f->dialog.outputSettings().outputFile, chosen);
+        QCOMPARE(sampleRateOf(f->dialog.outputSettings()), 8000u);  // the harmless lines still count
+
+        // A folder the list names is not made, even once the user said Yes.
+        writeList(QStringLiteral("away.csv"), "../new folder/mix.wav");
+        f->desktop.messages.clear();
+        QVERIFY(f->dialog.listFile().openListFile(show + QStringLiteral("/away.csv")));
+        const QString away = dir_.filePath(QStringLiteral("Downloads/new folder/mix.wav"));
+        QCOMPARE(f->dialog.outputSettings().outputFile, away);
+        f->desktop.answers = {true};
+        QTest::mouseClick(f->button(kIdMix), Qt::LeftButton);
+        QVERIFY(!f->dialog.runControl().isMixing());
+        QCOMPARE(f->desktop.texts(),
+                 (QStringList{QStringLiteral("This list writes its mix to %1. Write it there?").arg(away),
+                              QStringLiteral("The folder of the output file %1 does not exist. A folder is not made "
+                                             "for an output that a list names. Nothing was mixed; please choose "
+                                             "another output file.")
+                                  .arg(away)}));
+        QVERIFY(!QFileInfo::exists(QFileInfo(away).path()));
+
+        // No writes nothing; Yes writes the list's output; the next Mix asks no more.
+        writeList(QStringLiteral("here.csv"), "mix.wav");
+        QVERIFY(f->dialog.listFile().openListFile(show + QStringLiteral("/here.csv")));
+        const QString here = show + QStringLiteral("/mix.wav");
+        f->desktop.messages.clear();
+        QTest::mouseClick(f->button(kIdMix), Qt::LeftButton);
+        QCOMPARE(f->desktop.texts(),
+                 QStringList{QStringLiteral("This list writes its mix to %1. Write it there?").arg(here)});
+        QVERIFY(!f->dialog.runControl().isMixing() && !QFileInfo::exists(here));
+        f->desktop.answers = {true};
+        QTest::mouseClick(f->button(kIdMix), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!f->dialog.runControl().isMixing(), 60000);
+        sonarel::testing::WavData wav;
+        check(here, wav);
+        QCOMPARE(wav.sampleRate, 8000);
+        f->desktop.messages.clear();
+        f->desktop.answers = {true};
+        QTest::mouseClick(f->button(kIdMix), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!f->dialog.runControl().isMixing(), 60000);
+        QCOMPARE(f->desktop.texts(), QStringList{here + QStringLiteral(" exists. Do you want to replace it?")});
+    }
+
     // A list of hostile size is refused in one short message, and leaves the list as it was.
     void aHugeFieldIsRefusedInAShortMessage()
     {

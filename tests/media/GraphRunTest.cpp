@@ -135,6 +135,17 @@ TEST_F(GraphRunTest, FailedWritesEndTheRunWithAnErrorEvent)
     const RenderRun missing = render(lib, {{mediaPath("stereo16.wav")}}, pcmFormat(44100, 2, 16), dir / "no" / "x.wav");
     EXPECT_EQ(missing.runStatus, kErrPathNotFound);
     EXPECT_TRUE(missing.events.empty());
+
+    // A FIFO that nobody reads: refused at once by every writer, never waited on.
+    const std::string fifo = (dir / "pipe.flac").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const core::OutputContainer container : {core::OutputContainer::Wav, core::OutputContainer::Flac}) {
+        core::OutputEncoding encoding;
+        encoding.container = container;
+        const RenderRun piped = render(lib, {{mediaPath("stereo16.wav")}}, pcmFormat(44100, 2, 16), fifo, true,
+                                       encoding);
+        EXPECT_EQ(piped.runStatus, kErrNotRegularFile) << errorText(piped.runStatus);
+    }
 }
 
 TEST_F(GraphRunTest, UnreadableSourcesEndTheRunWithAnErrorNamingTheFile)

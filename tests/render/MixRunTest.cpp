@@ -13,6 +13,7 @@
 #include "render/TimelineBuilder.h"
 #include "support/MixRunFixture.h"
 #include "support/RecordingDesktop.h"
+#include "support/SmallDisk.h"
 #include "support/WavFile.h"
 
 using namespace sonarel;
@@ -258,17 +259,27 @@ TEST_F(MixRunTest, AMissingOutputFolderIsCreatedOrReported)
 
 TEST_F(MixRunTest, AWriteErrorEndsTheMixWithItsCause)
 {
-    if (!QFile::exists(QStringLiteral("/dev/full")))
-        GTEST_SKIP() << "no /dev/full here";
+    // A device is no output at all: it is named before anything is opened.
     settings.outputFile = QStringLiteral("/dev/full");
+    control.mixCommand(store, settings);
+    EXPECT_FALSE(control.isMixing());
+    ASSERT_EQ(desktop.messages.size(), 1u);
+    EXPECT_TRUE(desktop.messages[0].text.contains(QStringLiteral("/dev/full is a device, not a file")))
+        << desktop.messages[0].text.toStdString();
+
+    // A disk that fills up while the mix runs: the person is told why.
+    sonarel::testing::SmallDisk disk(QStringLiteral("32k"));
+    if (!disk.isMounted())
+        GTEST_SKIP() << disk.skipReason().toStdString();
+    settings.outputFile = disk.filePath(QStringLiteral("out.wav"));
+    desktop.messages.clear();
+    desktop.answers = {true};  // mix anyway, although it will not fit
     control.mixCommand(store, settings);
     if (control.isMixing())
         runToEnd();
-    // Whether the writer fails at the start or while running, the person is told why.
-    ASSERT_FALSE(desktop.messages.empty());
     const QString all = desktop.texts().join(QLatin1Char('\n'));
     EXPECT_TRUE(all.contains(QStringLiteral("full"), Qt::CaseInsensitive)) << all.toStdString();
-    EXPECT_NE(control.lastOutcome(), MixOutcome::Completed);
+    EXPECT_EQ(control.lastOutcome(), MixOutcome::Failed);
     EXPECT_EQ(view.button, QStringLiteral("Mix"));
 }
 

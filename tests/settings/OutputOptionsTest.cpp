@@ -52,7 +52,7 @@ TEST(OutputOptions, EveryChoiceRoundTripsThroughAListsOutputLines)
                 chosen.dither = bits != 32;
                 OutputSettings restored;
                 const ListOutputLines lines = listOutputLinesOf(chosen);
-                EXPECT_EQ(applyListOutputLines(lines, restored), static_cast<int>(lines.size()));
+                EXPECT_EQ(applyListOutputLines(lines, "/m", restored), static_cast<int>(lines.size()));
                 const OutputChoice a = outputChoiceOf(chosen);
                 const OutputChoice b = outputChoiceOf(restored);
                 EXPECT_EQ(restored.outputFile, chosen.outputFile);
@@ -65,19 +65,81 @@ TEST(OutputOptions, EveryChoiceRoundTripsThroughAListsOutputLines)
             }
         }
     }
-    // A name without extension takes the format line; an extension Sonarel cannot write is still
-    // refused rather than written as the format line says.
-    OutputSettings bare;
-    applyListOutputLines({{"file", "/m/mix"}, {"format", "flac"}}, bare);
-    EXPECT_EQ(outputChoiceOf(bare).encoding.container, OutputContainer::Flac);
-    OutputSettings unknown;
-    applyListOutputLines({{"file", "/m/mix.xyz"}, {"format", "wav"}}, unknown);
-    EXPECT_NE(outputChoiceOf(unknown).problem.find("cannot write .xyz files"), std::string::npos);
-
     OutputSettings plain;
     EXPECT_TRUE(hasNewListFormat(plain));
     EXPECT_EQ(waveFormatSummary(plain), "WAV, 44100 Hz, stereo, 16-bit");
     setSampleBits(plain, 32);
     EXPECT_FALSE(hasNewListFormat(plain));
     EXPECT_EQ(waveFormatSummary(plain), "WAV, 44100 Hz, stereo, 32-bit float");
+}
+
+// A list's output name is only a suggestion: it is taken from the list's own folder, and refused
+// (the output staying as it was, the list's format going with its name) when it could be anything
+// but an output file the user would recognise.
+TEST(OutputOptions, AListsOutputNameIsCheckedBeforeItIsTaken)
+{
+    using namespace std::string_literals;
+    struct Case {
+        std::string value;
+        std::string listFolder;  // empty: a list on standard input
+        QString taken;           // empty: refused
+        const char* why;
+    };
+    const Case cases[] = {
+        {"mix.flac", "/home/ann/show/", QStringLiteral("/home/ann/show/mix.flac"), ""},
+        {"../out/./mix.wav", "/home/ann/show", QStringLiteral("/home/ann/out/mix.wav"), ""},
+        {"/tmp/LOUD.MP3", "", QStringLiteral("/tmp/LOUD.MP3"), ""},
+        {"cost $5.wav", "/m", QStringLiteral("/m/cost $5.wav"), ""},
+        {".ssh/authorized_keys", "/home/ann/show", {}, "must end in one of these extensions: wav, flac"},
+        {"/m/mix", "/m", {}, "must end in one of these extensions"},
+        {"/m/mix.xyz", "/m", {}, "must end in one of these extensions"},
+        {".bashrc\0.wav"s, "/home/ann", {}, "holds a control character"},
+        {"mix\x1b[2J.wav", "/m", {}, "holds a control character"},
+        {"~/x.wav", "/home/ann/show", {}, "~ and $NAME are not expanded"},
+        {"$HOME/x.wav", "/home/ann/show", {}, "~ and $NAME are not expanded"},
+        {"/m/${USER}.wav", "/m", {}, "~ and $NAME are not expanded"},
+        {"mix.wav", "", {}, "this list has none"},
+        {"/" + std::string(5000, 'a') + ".wav", "/m", {}, "too long"},
+    };
+    for (const Case& c : cases) {
+        OutputSettings settings;
+        settings.outputFile = QStringLiteral("/before/mix.ogg");
+        QString refusal;
+        const int taken = applyListOutputLines({{"file", c.value}, {"format", "opus"}, {"rate", "48000"}}, c.listFolder,
+                                               settings, &refusal);
+        SCOPED_TRACE(c.value.substr(0, 40));
+        EXPECT_EQ(sampleRateOf(settings), 48000u);
+        if (!c.taken.isEmpty()) {
+            EXPECT_EQ(taken, 3);
+            EXPECT_EQ(settings.outputFile, c.taken);
+            EXPECT_TRUE(settings.outputNamedByList && !settings.listOutputAccepted);
+            EXPECT_TRUE(refusal.isEmpty()) << refusal.toStdString();
+            EXPECT_TRUE(outputChoiceOf(settings).problem.empty()) << outputChoiceOf(settings).problem;
+            continue;
+        }
+        EXPECT_EQ(taken, 1);
+        EXPECT_EQ(settings.outputFile, QStringLiteral("/before/mix.ogg"));
+        EXPECT_FALSE(settings.outputNamedByList);
+        EXPECT_EQ(outputChoiceOf(settings).encoding.container, media::core::OutputContainer::Vorbis);
+        EXPECT_TRUE(refusal.startsWith(QStringLiteral("the output line \"file="))) << refusal.toStdString();
+        EXPECT_TRUE(refusal.contains(QString::fromUtf8(c.why))) << refusal.toStdString();
+        EXPECT_FALSE(refusal.contains(QChar(0)) || refusal.contains(QChar(0x1b))) << "shown escaped";
+    }
+}
+
+// However a NUL or another control character reaches the output name, no mix is written under it:
+// the file system would open another name than the one shown.
+TEST(OutputOptions, AnOutputNameWithAControlCharacterIsRefused)
+{
+    for (const QString& name : {QStringLiteral("/home/ann/.bashrc") + QChar(0) + QStringLiteral(".wav"),
+                                QStringLiteral("/m/two\nlines.flac"), QStringLiteral("/m/c1") + QChar(0x9b) + ".mp3"}) {
+        OutputSettings settings;
+        settings.outputFile = name;
+        const std::string problem = outputChoiceOf(settings).problem;
+        EXPECT_NE(problem.find("holds a control character"), std::string::npos) << problem;
+        EXPECT_EQ(problem.find('\0'), std::string::npos);
+    }
+    OutputSettings fine;
+    fine.outputFile = QStringLiteral("/m/caf\u00e9 \u266a.wav");
+    EXPECT_TRUE(outputChoiceOf(fine).problem.empty());
 }

@@ -141,6 +141,8 @@ Status EncodedWriter::open(const std::string& path, const WaveFormat& format, co
     c.packed = av_get_packed_sample_fmt(ctx.sample_fmt);
     c.frameSize = (encoder->capabilities & AV_CODEC_CAP_VARIABLE_FRAME_SIZE) || ctx.frame_size <= 0 ? kVariableFrameSize
                                                                                                     : ctx.frame_size;
+    if (const Status s = refuseReaderlessPipe(path); failed(s))
+        return error_ = s;
     // "file:" keeps a colon in the name from being read as a protocol.
     if (const int e = avio_open(&out->pb, ("file:" + path).c_str(), AVIO_FLAG_WRITE); e < 0)
         return fail(e);

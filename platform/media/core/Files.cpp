@@ -64,6 +64,16 @@ Status statusFromErrno(int error, bool writing)
     }
 }
 
+Status refuseReaderlessPipe(const std::string& path)
+{
+    const int fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd >= 0) {
+        ::close(fd);
+        return kOk;
+    }
+    return errno == ENXIO ? kErrNotRegularFile : kOk;  // other causes are the real open's to report
+}
+
 Status openRegularFile(const std::string& path, int& fd, long long& size)
 {
     fd = -1;

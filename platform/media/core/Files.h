@@ -24,6 +24,11 @@ Status openRegularFile(const std::string& path, int& fd, long long& size);
 // kOk when `path` names a regular file that can be opened for reading.
 Status checkRegularFile(const std::string& path);
 
+// kErrNotRegularFile when opening `path` to write would wait for a reader (a FIFO nobody reads),
+// found without waiting; kOk otherwise, also when it does not exist yet. Writers that open through
+// a library which cannot open without blocking ask this first.
+Status refuseReaderlessPipe(const std::string& path);
+
 // A mix's hold on its output file: an advisory lock (flock) that other mixes test before they
 // touch the file, and the file's identity, to tell at the end whether the file written is still
 // the one at its name. Anything but a regular file (a pipe) is not claimed and always passes.
