@@ -7,6 +7,7 @@
 #                         a third of that, with libFuzzer (clang, in build-fuzz/); a crash is saved
 #                         in build-fuzz/findings/ and fails
 #   ./sonarel.sh tsan     the engine and render tests under ThreadSanitizer (in build-tsan/)
+#   ./sonarel.sh release  build the programs as a packager does: Release (-O3), in build-release/
 #   ./sonarel.sh format   format every C++ source under git in place with clang-format (.clang-format)
 # SONAREL_SANITIZE=1 builds with AddressSanitizer and UndefinedBehaviorSanitizer (in build-asan/).
 set -euo pipefail
@@ -59,7 +60,7 @@ build() {
         dir="$here/build-asan"
         options+=(-DSONAREL_SANITIZE=ON)
     fi
-    cmake -S "$here" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${options[@]}" >/dev/null
+    cmake -S "$here" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSONAREL_WERROR=ON "${options[@]}" >/dev/null
     cmake --build "$dir" -j "$(nproc)"
     build_dir="$dir"
 }
@@ -88,7 +89,7 @@ case "$command" in
         seconds="${2:-90}"
         dir="$here/build-fuzz"
         CXX=clang++ cmake -S "$here" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-            -DCMAKE_CXX_COMPILER=clang++ -DSONAREL_FUZZ=ON >/dev/null
+            -DCMAKE_CXX_COMPILER=clang++ -DSONAREL_FUZZ=ON -DSONAREL_WERROR=ON >/dev/null
         cmake --build "$dir" -j "$(nproc)"
         # Seeds: the test media (small files only) and every input that once made the engine fail.
         "$here/tests/media/make_test_media.sh" "$dir/test-media"
@@ -105,10 +106,19 @@ case "$command" in
             -max_total_time="$(((seconds + 2) / 3))" -max_len=131072 -timeout=10 -rss_limit_mb=1024 \
             -artifact_prefix="$dir/findings/list-" -print_final_stats=1
         ;;
+    release)
+        # What a packager builds: the Release configuration (-O3), the programs alone.
+        install_missing
+        dir="$here/build-release"
+        cmake -S "$here" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DSONAREL_BUILD_TESTS=OFF \
+            -DSONAREL_WERROR=ON >/dev/null
+        cmake --build "$dir" -j "$(nproc)"
+        ;;
     tsan)
         install_missing
         dir="$here/build-tsan"
-        cmake -S "$here" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSONAREL_TSAN=ON >/dev/null
+        cmake -S "$here" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSONAREL_TSAN=ON -DSONAREL_WERROR=ON \
+            >/dev/null
         # Only the programs that run threads; ctest is told exactly these names so
         # that a test program added elsewhere never shows up here as "Not Run".
         tsan_tests="media_probe_tests media_render_tests media_run_tests media_core_tests media_objects_tests media_peak_tests render_tests"
@@ -125,7 +135,7 @@ case "$command" in
         git ls-files -z '*.cpp' '*.h' | xargs -0 -r clang-format -i
         ;;
     *)
-        echo "usage: $0 [run|test|fuzz [SECONDS]|tsan|format]" >&2
+        echo "usage: $0 [run|test|fuzz [SECONDS]|tsan|release|format]" >&2
         exit 2
         ;;
 esac

@@ -336,7 +336,10 @@ std::string unknownColumnsText(const std::vector<std::string>& names)
     for (std::size_t i = 0; i < names.size() && i < kNamed; ++i) {
         if (i > 0)
             text += i + 1 == names.size() ? " and " : ", ";
-        text += "\"" + shortenedMessage(readableBytes(names[i]), 40) + "\"";
+        // Appended piece by piece: GCC 12 at -O3 takes '"' + std::string for an overlapping copy.
+        text += '"';
+        text += shortenedMessage(readableBytes(names[i]), 40);
+        text += '"';
     }
     if (names.size() > kNamed)
         text += " and " + std::to_string(names.size() - kNamed) + " more";
