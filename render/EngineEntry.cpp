@@ -27,6 +27,19 @@ bool fitsOnTimeline(const TimelineTimes& times)
            times.stop <= media::kLongestTime;
 }
 
+EntryMixing entryMixing(const MixItem& item)
+{
+    if (item.muted)
+        return EntryMixing::Muted;
+    if (!speedIsUsable(item.speed))
+        return EntryMixing::SpeedNotUsable;
+    if (!speedInRange(item.speed))
+        return EntryMixing::SpeedOutOfRange;
+    if (!fitsOnTimeline(timelineTimesOf(item)))
+        return EntryMixing::EndsPastLongestMix;
+    return EntryMixing::Mixed;
+}
+
 namespace {
 
 // Everything but the name, which placing an entry does not need.

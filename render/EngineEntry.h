@@ -38,6 +38,24 @@ bool speedIsUsable(double speed);
 // Whether the engine can place these times: nothing may reach past media::kLongestTime.
 bool fitsOnTimeline(const TimelineTimes& times);
 
+// Whether an entry is mixed, as far as the entry itself tells; the one rule that building the mix,
+// playback, the run control, the command line and the dry run follow. Its file is checked apart
+// (opening it is the caller's step), and a mixed entry whose part is empty only adds no sound.
+enum class EntryMixing {
+    Mixed,
+    Muted,              // kept in the list, left out of the mix and of its length
+    SpeedNotUsable,     // not a number above zero
+    SpeedOutOfRange,    // beyond what the engine plays exactly (kLowestSpeed .. kHighestSpeed)
+    EndsPastLongestMix  // its end lies past media::kLongestTime
+};
+EntryMixing entryMixing(const MixItem& item);
+
+// The rule with its file's answer: mixed, and `fileReadable`.
+inline bool entryIsMixed(const MixItem& item, bool fileReadable)
+{
+    return fileReadable && entryMixing(item) == EntryMixing::Mixed;
+}
+
 // The entry as the engine's source: its times, its file name, its volume and its shaping, with a
 // ramp of `cutRamp` on each edge cut into the file that no fade covers. Whether a muted entry is
 // left out is the caller's choice. `name`, when given, is the entry's file name already made (and

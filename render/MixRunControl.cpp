@@ -72,7 +72,7 @@ MixSummary summaryBeforeMix(const MixItemStore& store, const std::vector<bool>& 
 {
     MixSummary summary;
     for (int i = 0; i < store.audioCount(); ++i)
-        if (!usable[static_cast<std::size_t>(i)] && !store.at(i).muted)
+        if (!usable[static_cast<std::size_t>(i)] && entryMixing(store.at(i)) != EntryMixing::Muted)
             summary.skippedEntries.push_back(i);
     summary.frames = mixFrames(store, usable, rate);
     return summary;

@@ -41,7 +41,8 @@ std::vector<media::core::SourceEntry> playbackEntries(const MixItemStore& store,
         if (only && std::find(only->begin(), only->end(), i) == only->end())
             continue;
         const MixItem& item = store.at(i);
-        if (item.muted || item.duration <= 0 || !speedIsUsable(item.speed) || !fitsOnTimeline(timelineTimesOf(item)))
+        // A file that could not be measured is one the mix could not read either.
+        if (!entryIsMixed(item, item.duration > 0))
             continue;
         entries.push_back(sourceEntryOf(item, cutRamp));
     }

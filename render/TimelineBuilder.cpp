@@ -92,35 +92,35 @@ bool TimelineBuilder::checkSources(const MixItemStore& store, std::vector<bool>&
 
 bool TimelineBuilder::checkEntry(int index, const MixItem& item, int outputRate, SourceCheck& check)
 {
-    if (item.muted) {  // not mixed, not checked, and not part of the mix's length
+    // The stretcher keeps the pitch over all of the speeds that are mixed.
+    static_assert(1.0 / kHighestSpeed >= media::core::kMinStretchTimeRatio &&
+                  1.0 / kLowestSpeed <= media::core::kMaxStretchTimeRatio);
+    switch (entryMixing(item)) {
+    case EntryMixing::Mixed: break;
+    case EntryMixing::Muted:  // not mixed, not checked, and not part of the mix's length
         ++check.muted;
         return false;
-    }
-    if (!speedIsUsable(item.speed)) {
+    case EntryMixing::SpeedNotUsable:
         desktop_.showAppMessage(QStringLiteral("The speed of entry %1 is %2; it must be a number above zero. "
                                                "This entry is left out of the mix.")
                                     .arg(entryName(index, item), QString::number(item.speed)));
         return false;
-    }
-    // The stretcher keeps the pitch over all of this range.
-    static_assert(1.0 / kHighestSpeed >= media::core::kMinStretchTimeRatio &&
-                  1.0 / kLowestSpeed <= media::core::kMaxStretchTimeRatio);
-    // Beyond this range the resampler (and the stretcher, keeping the pitch) would no longer play
-    // the entry exactly; refused here rather than mixed wrong or failing part-way. Lists, the
-    // command line and the dialog refuse such speeds already.
-    if (!speedInRange(item.speed)) {
+    case EntryMixing::SpeedOutOfRange:
+        // Beyond this range the resampler (and the stretcher, keeping the pitch) would no longer
+        // play the entry exactly; refused here rather than mixed wrong or failing part-way. Lists,
+        // the command line and the dialog refuse such speeds already.
         desktop_.showAppMessage(QStringLiteral("The speed of entry %1 is %2; it must lie between %3. "
                                                "This entry is left out of the mix.")
                                     .arg(entryName(index, item), QString::number(item.speed),
                                          QString::fromLatin1(kSpeedRangeText)));
         return false;
-    }
-    const TimelineTimes times = timelineTimesOf(item);
-    if (!fitsOnTimeline(times)) {
+    case EntryMixing::EndsPastLongestMix:
         check.tooLong << QStringLiteral("entry %1 would end at %2 s")
-                             .arg(entryName(index, item), QString::number(secondsOf(times.stop), 'f', 3));
+                             .arg(entryName(index, item),
+                                  QString::number(secondsOf(timelineTimesOf(item).stop), 'f', 3));
         return false;
     }
+    const TimelineTimes times = timelineTimesOf(item);
     const QString path = item.filePathText();
     std::string detail;
     int sourceRate = 0;

@@ -24,7 +24,7 @@ std::string secondsText(std::int64_t frames, std::uint32_t rate)
 
 const char* stateOf(const MixItem& item, const std::vector<bool>& usable, std::size_t index)
 {
-    if (item.muted)
+    if (entryMixing(item) == EntryMixing::Muted)
         return "muted";
     if (!fileCanBeRead(item.filePathText()))
         return QFileInfo::exists(item.filePathText()) ? "unreadable" : "missing";

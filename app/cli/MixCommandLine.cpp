@@ -25,6 +25,7 @@
 #include "platform/MessageText.h"
 #include "platform/NativePath.h"
 #include "platform/PathHelpers.h"
+#include "render/EngineEntry.h"
 #include "render/MediaProbe.h"
 #include "render/MixRunControl.h"
 #include "render/OutputSpace.h"
@@ -393,7 +394,7 @@ bool fitsStandardOutput(const Options& options, const MixItemStore& store)
         return true;
     std::vector<bool> usable;
     for (int i = 0; i < store.audioCount(); ++i)
-        usable.push_back(!store.at(i).muted && fileCanBeRead(store.at(i).filePathText()));
+        usable.push_back(entryIsMixed(store.at(i), fileCanBeRead(store.at(i).filePathText())));
     const std::uint64_t bytes = mixFileBytes(store, usable, choice.format, choice.encoding);
     if (bytes <= 0xFFFFFFFFull)
         return true;
