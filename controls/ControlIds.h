@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Identifiers of the main window's controls. Each widget carries its number as object name, so
-// code and tests find controls the way the layout table names them.
+// code and tests find a control by its identifier.
 #pragma once
 
 #include <QString>
