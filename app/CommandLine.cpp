@@ -54,7 +54,7 @@ QString sonarelUsageText()
 {
     return QStringLiteral(
         "Usage: sonarel [FILE...]\n"
-        "Mixes a list of media files into one PCM WAV file.\n"
+        "Mixes a list of media files into one audio file: WAV, FLAC, Opus, MP3, Ogg or AAC.\n"
         "\n"
         "The FILEs are added to the mix list in the order given, as if chosen with Add;\n"
         "those that cannot be added are named in one message.\n"

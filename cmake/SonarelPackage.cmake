@@ -7,9 +7,10 @@ set(CPACK_PACKAGE_NAME sonarel)
 set(CPACK_PACKAGE_VENDOR Quillmoor)
 set(CPACK_PACKAGE_CONTACT "Quillmoor <sonarel@quillmoor.com>")
 set(CPACK_PACKAGE_HOMEPAGE_URL ${SONAREL_HOMEPAGE})
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "mixes a list of media files into one WAV file")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "mixes a list of media files into one audio file")
 set(CPACK_PACKAGE_DESCRIPTION
-    "Sonarel mixes a list of media files into one uncompressed PCM WAV file. Each entry has a start\n\
+    "Sonarel mixes a list of media files into one audio file: PCM WAV, or FLAC, Opus, MP3, Ogg\n\
+Vorbis or AAC. Each entry has a start\n\
 time, a volume and a playback speed; overlapping entries sound together. Audio files of every\n\
 common kind are accepted, and of a video file its sound is used. sonarel-mix does the same mix\n\
 from the command line.")

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/PathLimits.h"
+#include "platform/media/core/Files.h"
 
 namespace sonarel {
 
@@ -45,25 +46,6 @@ std::size_t utf8Sequence(std::string_view bytes, char32_t& code)
     if (code < lowest || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
         return 0;
     return length;
-}
-
-void appendUtf8(std::string& out, char32_t c)
-{
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
 }
 
 bool isEscapedByte(char16_t c)
@@ -106,23 +88,8 @@ QString pathFromBytes(std::string_view bytes)
 
 std::string pathBytes(const QString& path)
 {
-    std::string out;
-    out.reserve(static_cast<std::size_t>(path.size()));
-    const qsizetype size = path.size();
-    for (qsizetype i = 0; i < size; ++i) {
-        const char16_t c = path.at(i).unicode();
-        if (QChar::isHighSurrogate(c) && i + 1 < size && QChar::isLowSurrogate(path.at(i + 1).unicode())) {
-            appendUtf8(out, QChar::surrogateToUcs4(c, path.at(i + 1).unicode()));
-            ++i;
-        } else if (isEscapedByte(c)) {
-            out += static_cast<char>(c - kEscapedByteBase);
-        } else if (QChar::isSurrogate(c)) {
-            appendUtf8(out, 0xFFFD);
-        } else {
-            appendUtf8(out, c);
-        }
-    }
-    return out;
+    return media::core::toUtf8(std::u16string_view(reinterpret_cast<const char16_t*>(path.utf16()),
+                                                   static_cast<std::size_t>(path.size())));
 }
 
 QString readablePath(const QString& path)

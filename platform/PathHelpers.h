@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Path helpers on the platform separator. Paths are UTF-8 text.
+// Path helpers on the platform separator. Paths are the file system's bytes (UTF-8 or not):
+// only the separator is looked at.
 #pragma once
 
 #include <string>

@@ -13,7 +13,7 @@ declare -A allowed=(
     [render]="render settings model platform platform/media"
     [settings]="settings model platform platform/media"
     [model]="model platform"
-    [platform]="platform"
+    [platform]="platform platform/media"  # the engine is Qt-free and below; names share its encoder
     [platform/media]="platform/media"
 )
 

@@ -4,15 +4,48 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "platform/media/Status.h"
 
 namespace sonarel::media::core {
 
-// UTF-16 to UTF-8. An unpaired U+DC80..U+DCFF is the byte 0x80..0xFF of a file name that is not
-// UTF-8 (as platform/NativePath.h carries it), so such a name opens as the file system has it;
-// any other unpaired surrogate becomes U+FFFD.
-std::string toUtf8(const std::u16string& text);
+// UTF-16 to UTF-8, the one encoder of names (platform/NativePath.h uses it too). An unpaired
+// U+DC80..U+DCFF is the byte 0x80..0xFF of a file name that is not UTF-8 (as NativePath carries
+// it), so such a name opens as the file system has it; any other unpaired surrogate becomes U+FFFD.
+inline std::string toUtf8(std::u16string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        char32_t c = text[i];
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+            ++i;
+        } else if (c >= 0xDC80 && c <= 0xDCFF) {
+            out += static_cast<char>(c - 0xDC00);  // a byte of a name that is not UTF-8
+            continue;
+        } else if (c >= 0xD800 && c <= 0xDFFF) {
+            c = 0xFFFD;
+        }
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += static_cast<char>(0xE0 | (c >> 12));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | (c >> 18));
+            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
 
 // Maps an errno value of a read or open to a status.
 Status statusFromErrno(int error, bool writing);

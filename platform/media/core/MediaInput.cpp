@@ -183,8 +183,8 @@ Status MediaInput::openDemuxer(const std::string& path, const std::atomic<bool>*
     if (isRefusedDemuxer(format->iformat && format->iformat->name ? format->iformat->name : ""))
         return kErrUnsupportedFormat;
     // For PCM the demuxer looks through the samples for compressed audio in disguise, over the
-    // whole probe size at every open; a few kilobytes settle that question, and a list of many
-    // short WAV files then opens about twenty times faster.
+    // whole probe size at every open; a few kilobytes settle that question, which is most of the
+    // cost of opening a short WAV file.
     if (const int best = av_find_best_stream(format.get(), AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0); best >= 0) {
         const AVCodecID id = format->streams[best]->codecpar->codec_id;
         if (id >= AV_CODEC_ID_FIRST_AUDIO && id < AV_CODEC_ID_ADPCM_IMA_QT)

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The true peak of ITU-R BS.1770: the highest level between the samples, found by upsampling
 // four times below 96 kHz and twice below 192 kHz with a 12-tap-per-phase interpolator. Written
-// here rather than taken from libebur128 because its interpolator cost twice the rest of a mix
-// (0.65 s of CPU on the w8 benchmark); this one runs in loops the compiler vectorises. A stretch
+// here rather than taken from libebur128 because its interpolator cost more than the rest of a
+// mix; this one runs in loops the compiler vectorises. A stretch
 // of samples is interpolated only when it could raise the peak: no interpolated value exceeds the
 // largest sample of its taps times the sum of the taps' magnitudes, so a stretch whose bound stays
 // at or below the peak so far is passed over, and the peak found is the same.

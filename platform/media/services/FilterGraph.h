@@ -124,7 +124,7 @@ class MediaControl {
 public:
     virtual ~MediaControl() = default;
     virtual Status run() = 0;   // starts the workers and returns
-    virtual Status stop() = 0;  // returns promptly; the output is a valid WAV of what was written
+    virtual Status stop() = 0;  // returns promptly; the output is a valid file of what was written
 };
 
 class MediaEvents {
