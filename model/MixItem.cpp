@@ -2,38 +2,25 @@
 #include "model/MixItem.h"
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
-#include <cstdint>
 #include <limits>
 #include <stdexcept>
 
+#include "model/EntryPropertyTable.h"
+
 namespace sonarel {
-
-namespace {
-
-bool sameDouble(double a, double b)
-{
-    return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
-}
-
-}  // namespace
 
 bool sameProperties(const EntryProperties& a, const EntryProperties& b)
 {
-    return a.startTime == b.startTime && sameDouble(a.volume, b.volume) && sameDouble(a.speed, b.speed) &&
-           a.inPoint == b.inPoint && a.outPoint == b.outPoint && a.fadeIn == b.fadeIn && a.fadeOut == b.fadeOut &&
-           a.fadeCurve == b.fadeCurve && a.keepPitch == b.keepPitch && sameDouble(a.pitchSemitones, b.pitchSemitones) &&
-           a.muted == b.muted;
+    return std::all_of(kEntryProperties.begin(), kEntryProperties.end(),
+                       [&a, &b](const EntryProperty& property) { return sameValue(property, a, b); });
 }
 
 bool usesShaping(const EntryProperties& p)
 {
-    EntryProperties plain;
-    plain.startTime = p.startTime;
-    plain.volume = p.volume;
-    plain.speed = p.speed;
-    return !sameProperties(plain, p);
+    return std::any_of(kEntryProperties.begin(), kEntryProperties.end(), [&p](const EntryProperty& property) {
+        return isShaping(property) && !holdsDefault(property, p);
+    });
 }
 
 REFERENCE_TIME playedStart(const MixItem& item)

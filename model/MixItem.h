@@ -4,7 +4,8 @@
 // `MixItem` is the one entry type: the store holds it, list files and the command line read and
 // write it, the undo history keeps copies of it, and render/EngineEntry turns it into the
 // engine's. What a person sets for an entry is its `EntryProperties`; a new per-entry property is
-// added there, once, and every layer that copies entries carries it.
+// added there and as a row of model/EntryPropertyTable.h, whose loops give it a column, a key,
+// messages, undo and a row in the audio settings dialog.
 //
 // The store is plain data owned by the main window (or the command-line mixer). The window's store
 // holds kMixItemCapacity entries, its slots made once at construction; the command-line mixer's

@@ -22,39 +22,30 @@ namespace sonarel {
 
 namespace {
 
-// What a column of the file holds: one of the four classic values, a shaping value, or nothing
-// this reader knows (a column a person added; ignored).
-enum class Column { Path, Start, Volume, Speed, Shaping, Ignored };
+// What a column of the file holds: the path, a property of the entry, or nothing this reader
+// knows (a column a person added; ignored).
+enum class Column { Path, Property, Ignored };
 
 struct ColumnRole {
     Column column = Column::Ignored;
-    ShapingField field = ShapingField::In;
+    EntryField field = EntryField::StartTime;
     friend bool operator==(const ColumnRole&, const ColumnRole&) = default;
 };
 
-struct ShapingColumn {
-    std::string_view header;
-    ShapingField field;
-};
-// In the order they are written (and read without a header) after the four classic columns.
-constexpr std::array<ShapingColumn, 8> kShapingColumns{{
-    {"in_seconds", ShapingField::In},
-    {"out_seconds", ShapingField::Out},
-    {"fade_in_seconds", ShapingField::FadeIn},
-    {"fade_out_seconds", ShapingField::FadeOut},
-    {"keep_pitch", ShapingField::KeepPitch},
-    {"pitch_semitones", ShapingField::Pitch},
-    {"muted", ShapingField::Muted},
-    {"fade_curve", ShapingField::FadeCurve},
-}};
-constexpr std::size_t kClassicColumnCount = 4;
-constexpr std::size_t kAllColumnCount = kClassicColumnCount + kShapingColumns.size();
+// The path, then start, volume and speed: the columns every list has.
+constexpr std::size_t kClassicColumnCount =
+    1 + static_cast<std::size_t>(std::count_if(kEntryProperties.begin(), kEntryProperties.end(),
+                                               [](const EntryProperty& property) { return !isShaping(property); }));
+constexpr std::size_t kAllColumnCount = 1 + kListColumnOrder.size();
+// readEntryValues takes start, volume and speed in the table's order, which is theirs.
+static_assert(kClassicColumnCount == 4 && kListColumnOrder[0] == EntryField::StartTime &&
+              kListColumnOrder[1] == EntryField::Volume && kListColumnOrder[2] == EntryField::Speed);
 
 ColumnRole positionalRole(std::size_t index)
 {
-    if (index < kClassicColumnCount)
-        return {static_cast<Column>(index)};
-    return {Column::Shaping, kShapingColumns[index - kClassicColumnCount].field};
+    if (index == 0)
+        return {Column::Path};
+    return {Column::Property, kListColumnOrder[index - 1]};
 }
 
 std::string lowerCase(std::string_view text)
@@ -70,17 +61,11 @@ std::string lowerCase(std::string_view text)
 ColumnRole headerRole(std::string_view cell, std::size_t index)
 {
     const std::string name = lowerCase(cell);
-    for (const ShapingColumn& shaping : kShapingColumns)
-        if (name == shaping.header)
-            return {Column::Shaping, shaping.field};
     if (name == "path")
         return {Column::Path};
-    if (name == "start_seconds" || name == "start")
-        return {Column::Start};
-    if (name == "volume")
-        return {Column::Volume};
-    if (name == "speed")
-        return {Column::Speed};
+    for (const EntryProperty& property : kEntryProperties)
+        if (name == property.column || (!property.columnAlias.empty() && name == property.columnAlias))
+            return {Column::Property, property.field};
     return index < kClassicColumnCount ? positionalRole(index) : ColumnRole{};
 }
 
@@ -110,23 +95,26 @@ bool readHeader(const std::vector<std::string>& header, std::vector<ColumnRole>&
 bool readEntry(const std::vector<std::string>& fields, const std::vector<ColumnRole>& roles, MixItem& entry,
                std::string& problem)
 {
-    std::vector<std::string_view> classic(kClassicColumnCount - 1);  // start, volume, speed
+    std::vector<std::string_view> placement(kClassicColumnCount - 1);  // start, volume, speed
     for (std::size_t i = 0; i < fields.size(); ++i) {
         const ColumnRole role = roles[i];
         if (role.column == Column::Path)
             entry.filePath = fields[i];
-        else if (role.column == Column::Start || role.column == Column::Volume || role.column == Column::Speed)
-            classic[static_cast<std::size_t>(role.column) - 1] = fields[i];
+        else if (role.column == Column::Property && !isShaping(entryProperty(role.field)))
+            placement[static_cast<std::size_t>(role.field)] = fields[i];  // the first rows of the table
     }
     if (entry.filePath.empty()) {
         problem = "the path is empty";
         return false;
     }
-    if (!readEntryValues(classic, entry, problem))
+    if (!readEntryValues(placement, entry, problem))
         return false;
-    for (std::size_t i = 0; i < fields.size(); ++i)
-        if (roles[i].column == Column::Shaping && !readShapingValue(roles[i].field, fields[i], entry, problem))
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        const ColumnRole role = roles[i];
+        if (role.column == Column::Property && isShaping(entryProperty(role.field)) &&
+            !readShapingValue(entryProperty(role.field), fields[i], entry, problem))
             return false;
+    }
     return checkShaping(entry, problem);
 }
 
@@ -181,13 +169,6 @@ void appendField(std::string& out, std::string_view path)
         out += c;
     }
     out += '"';
-}
-
-void appendNumber(std::string& out, double value)
-{
-    char text[64];
-    const auto result = std::to_chars(text, text + sizeof text, value);  // shortest exact form
-    out.append(text, result.ptr);
 }
 
 // The path as the list writes it: relative when it lies under the list's folder.
@@ -369,41 +350,30 @@ std::string formatMixListCsv(const std::vector<MixItem>& entries, const std::str
     std::string out;
     for (const ListOutputLine& line : output)
         out.append(kListOutputPrefix).append(line.key).append("=").append(escapedValue(line.value)).append("\n");
+    // The columns this list needs: the classic ones always, the shaping ones when an entry is
+    // shaped, one of its own when an entry uses it.
     const bool shaped = std::any_of(entries.begin(), entries.end(), [](const MixItem& e) { return usesShaping(e); });
-    const bool curved = std::any_of(entries.begin(), entries.end(),
-                                    [](const MixItem& e) { return e.fadeCurve == FadeCurve::EqualPower; });
-    out += kMixListHeader;
-    if (shaped)
-        out.append(",").append(kMixListShapingHeader);
-    if (curved)
-        out.append(",").append(kMixListFadeCurveHeader);
+    std::vector<const EntryProperty*> columns;
+    for (EntryField field : kListColumnOrder) {
+        const EntryProperty& property = entryProperty(field);
+        const bool used = std::any_of(entries.begin(), entries.end(),
+                                      [&property](const MixItem& e) { return !holdsDefault(property, e); });
+        if (property.listColumn == ListColumn::Always || (property.listColumn == ListColumn::Shaped && shaped) ||
+            (property.listColumn == ListColumn::WhenUsed && used))
+            columns.push_back(&property);
+    }
+    out += "path";
+    for (const EntryProperty* property : columns)
+        out.append(",").append(property->column);
     out += '\n';
-    // Every shaping cell that holds its default is left empty.
-    const auto appendTime = [&out](REFERENCE_TIME time, REFERENCE_TIME plain) {
-        out += ',';
-        if (time != plain)
-            out += secondsDecimal(time);
-    };
     for (const MixItem& entry : entries) {
         appendField(out, pathInList(entry.filePath, listFolder));
-        out += ',';
-        out += secondsDecimal(entry.startTime);
-        out += ',';
-        appendNumber(out, entry.volume);
-        out += ',';
-        appendNumber(out, entry.speed);
-        if (shaped) {
-            appendTime(entry.inPoint, 0);
-            appendTime(entry.outPoint, kToSourceEnd);
-            appendTime(entry.fadeIn, 0);
-            appendTime(entry.fadeOut, 0);
-            out += entry.keepPitch ? ",1," : ",,";
-            if (std::signbit(entry.pitchSemitones) || entry.pitchSemitones != 0)  // -0 is kept as it is
-                appendNumber(out, entry.pitchSemitones);
-            out += entry.muted ? ",1" : ",";
+        // Every shaping cell that holds its default is left empty.
+        for (const EntryProperty* property : columns) {
+            out += ',';
+            if (!isShaping(*property) || !holdsDefault(*property, entry))
+                out += valueText(*property, entry);
         }
-        if (curved)
-            out += entry.fadeCurve == FadeCurve::EqualPower ? ",equal_power" : ",";
         out += '\n';
     }
     return out;

@@ -29,6 +29,7 @@
 #include <string_view>
 #include <vector>
 
+#include "model/EntryPropertyTable.h"
 #include "model/MixItem.h"
 #include "model/MixListImport.h"
 
@@ -40,6 +41,31 @@ inline constexpr std::string_view kMixListHeader = "path,start_seconds,volume,sp
 inline constexpr std::string_view kMixListShapingHeader =
     "in_seconds,out_seconds,fade_in_seconds,fade_out_seconds,keep_pitch,pitch_semitones,muted";
 inline constexpr std::string_view kMixListFadeCurveHeader = "fade_curve";
+
+namespace detail {
+
+// The header the table's columns make, `set` by `set` after the path.
+consteval bool headerIs(std::string_view header, ListColumn set)
+{
+    std::size_t at = 0;
+    for (EntryField field : kListColumnOrder) {
+        const std::string_view column = entryProperty(field).column;
+        if (entryProperty(field).listColumn != set)
+            continue;
+        if (at > 0 && (at >= header.size() || header[at++] != ','))
+            return false;
+        if (header.substr(at, column.size()) != column)
+            return false;
+        at += column.size();
+    }
+    return at == header.size();
+}
+
+}  // namespace detail
+
+static_assert(detail::headerIs(kMixListHeader.substr(5), ListColumn::Always) &&
+              detail::headerIs(kMixListShapingHeader, ListColumn::Shaped) &&
+              detail::headerIs(kMixListFadeCurveHeader, ListColumn::WhenUsed));
 
 inline constexpr std::string_view kListOutputPrefix = "#output.";
 

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "model/EntryPropertyTable.h"
 #include "model/MixItem.h"
 
 namespace sonarel {
@@ -32,17 +33,16 @@ std::optional<MixItem> parseEntryArgument(std::string_view argument, std::string
 // them as parseEntryArgument does.
 bool readEntryValues(const std::vector<std::string_view>& texts, EntryProperties& properties, std::string& error);
 
-// The entry properties beyond start, volume and speed that a list file column or a
-// command-line key holds.
-enum class ShapingField { In, Out, FadeIn, FadeOut, KeepPitch, Pitch, Muted, FadeCurve };
+// Reads one shaping value (a property of model/EntryPropertyTable.h beyond start, volume and
+// speed) into `properties`; an empty text keeps the default. Times are seconds (at most a thousand
+// days, never negative), keep pitch and muted 0 or 1, the pitch a number of semitones, the fade
+// curve "linear" or "equal_power" ("equal-power" too).
+bool readShapingValue(const EntryProperty& property, std::string_view text, EntryProperties& properties,
+                      std::string& error);
 
-// Reads one shaping value into `properties`; an empty text keeps the default. Times are seconds
-// (at most a thousand days, never negative), keep pitch and muted 0 or 1, the pitch a number of
-// semitones, the fade curve "linear" or "equal_power" ("equal-power" too).
-bool readShapingValue(ShapingField field, std::string_view text, EntryProperties& properties, std::string& error);
-
-// Checks the shaping values together: the out point after the in point, the pitch within
-// kLowestPitchSemitones..kHighestPitchSemitones and other than 0 only with keep pitch.
+// Checks the shaping values together, the one place for the rules between properties: the out
+// point after the in point, then each value within its range, then a value that needs a switch
+// (the pitch needs keep pitch) at its default unless the switch is on.
 bool checkShaping(const EntryProperties& properties, std::string& error);
 
 // Whether the in point lies before the end of the file, where its length has been measured.

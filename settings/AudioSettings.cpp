@@ -163,12 +163,34 @@ std::optional<AudioSettingsProblem> readAudioSettings(const QString& startText, 
     return std::nullopt;
 }
 
+QString ShapingTexts::*shapingTextOf(EntryField field)
+{
+    switch (field) {
+    case EntryField::InPoint: return &ShapingTexts::inPoint;
+    case EntryField::OutPoint: return &ShapingTexts::outPoint;
+    case EntryField::FadeIn: return &ShapingTexts::fadeIn;
+    case EntryField::FadeOut: return &ShapingTexts::fadeOut;
+    case EntryField::Pitch: return &ShapingTexts::pitch;
+    default: return nullptr;
+    }
+}
+
 ShapingTexts shapingTextsOf(const EntryProperties& properties)
 {
-    return {boxText(secondsOf(properties.inPoint)),
-            properties.outPoint == kToSourceEnd ? QString() : boxText(secondsOf(properties.outPoint)),
-            boxText(secondsOf(properties.fadeIn)), boxText(secondsOf(properties.fadeOut)),
-            boxText(properties.pitchSemitones)};
+    ShapingTexts texts;
+    for (const EntryProperty& property : kEntryProperties) {
+        QString ShapingTexts::*text = shapingTextOf(property.field);
+        if (text == nullptr)
+            continue;
+        if (property.kind == PropertyKind::Number) {
+            texts.*text = boxText(numberOf(property, properties));
+            continue;
+        }
+        const auto time = properties.*std::get<REFERENCE_TIME EntryProperties::*>(property.member);
+        const bool noTime = std::get<REFERENCE_TIME>(property.defaultValue) < 0 && holdsDefault(property, properties);
+        texts.*text = noTime ? QString() : boxText(secondsOf(time));
+    }
+    return texts;
 }
 
 ShapingChoices shapingChoicesOf(const EntryProperties& properties)
@@ -194,16 +216,19 @@ std::optional<AudioSettingsProblem> readShaping(const ShapingTexts& texts, const
     if (auto failed = readSecondsBox(AudioField::FadeOut, texts.fadeOut, shownTexts.fadeOut, shown.fadeOut,
                                      fadeBelowZero, localePoint, fadeOut))
         return failed;
-    double pitch = 0.0;
+    // The pitch is read only with keep pitch on; otherwise it goes back to its default.
+    const EntryProperty& pitchProperty = entryProperty(EntryField::Pitch);
+    double pitch = std::get<double>(pitchProperty.defaultValue);
     if (choices.keepPitch) {
-        const auto typed = texts.pitch == shownTexts.pitch ? std::optional<double>(shown.pitchSemitones)
+        const auto typed = texts.pitch == shownTexts.pitch ? std::optional<double>(numberOf(pitchProperty, shown))
                                                            : readLeadingNumber(texts.pitch, localePoint);
         if (!typed)
             return problem(AudioField::Pitch, kNotANumber);
-        if (!(*typed >= kLowestPitchSemitones && *typed <= kHighestPitchSemitones))
+        const PropertyRange& range = pitchProperty.range;
+        if (!(*typed >= range.lowest && *typed <= range.highest))
             return problem(AudioField::Pitch, QStringLiteral("Please enter a pitch between %1 and %2 semitones.")
-                                                  .arg(kLowestPitchSemitones)
-                                                  .arg(kHighestPitchSemitones));
+                                                  .arg(range.lowest)
+                                                  .arg(range.highest));
         pitch = *typed;
     }
     result.inPoint = in;
@@ -212,7 +237,7 @@ std::optional<AudioSettingsProblem> readShaping(const ShapingTexts& texts, const
     result.fadeOut = fadeOut;
     result.fadeCurve = choices.fadeCurve;
     result.keepPitch = choices.keepPitch;
-    result.pitchSemitones = pitch;
+    setNumber(pitchProperty, result, pitch);
     result.muted = choices.muted;
     return std::nullopt;
 }

@@ -9,6 +9,7 @@
 #include <QStringView>
 #include <optional>
 
+#include "model/EntryPropertyTable.h"
 #include "model/MixItem.h"
 
 namespace sonarel {
@@ -25,7 +26,8 @@ inline constexpr double kMaxVolume = 100.0;
 // How a value is written into its box: three decimals and a '.' whatever the locale.
 QString boxText(double value);
 
-enum class AudioField { Volume, StartTime, Speed, InPoint, OutPoint, FadeIn, FadeOut, Pitch };
+// The box a problem is about, named by its property (model/EntryPropertyTable.h).
+using AudioField = EntryField;
 
 // Why the OK was refused: the message, its caption (empty for an application box) and the box
 // that gets the focus.
@@ -60,6 +62,8 @@ struct ShapingTexts {
     QString fadeOut;
     QString pitch;
 };
+// Where ShapingTexts keeps the text of a typed property of the "More" part; nullptr for another.
+QString ShapingTexts::*shapingTextOf(EntryField field);
 struct ShapingChoices {
     FadeCurve fadeCurve = FadeCurve::Linear;
     bool keepPitch = false;
@@ -67,7 +71,7 @@ struct ShapingChoices {
 };
 
 // How an entry's shaping is shown: seconds and semitones as boxText, an out point at the file's
-// end as an empty box.
+// end (a default that is no time) as an empty box.
 ShapingTexts shapingTextsOf(const EntryProperties& properties);
 ShapingChoices shapingChoicesOf(const EntryProperties& properties);
 

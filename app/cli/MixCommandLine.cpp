@@ -4,6 +4,7 @@
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFileInfo>
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -20,6 +21,7 @@
 #include "app/cli/JsonProgress.h"
 #include "app/cli/PlayCommand.h"
 #include "app/cli/StandardStreams.h"
+#include "model/EntryPropertyTable.h"
 #include "model/MixListFile.h"
 #include "platform/FileChecks.h"
 #include "platform/MessageText.h"
@@ -502,6 +504,32 @@ struct OptionDefinitions {
                                 QStringLiteral("STYLE"), QStringLiteral("text")};
 };
 
+// The entry's keys as --help lists them: a line per key, or per keys that share their words.
+QString entryKeysHelp()
+{
+    constexpr std::size_t kKeysWidth = 21;
+    std::string text;
+    std::string keys;
+    std::string_view words;
+    const auto endLine = [&] {
+        if (!keys.empty())
+            text += "  " + keys + std::string(kKeysWidth - std::min(keys.size(), kKeysWidth) + 2, ' ') +
+                    std::string(words) + "\n";
+    };
+    for (const EntryProperty& property : kEntryProperties) {
+        if (property.key.empty())
+            continue;
+        if (!property.keyHelp.empty()) {
+            endLine();
+            keys.clear();
+            words = property.keyHelp;
+        }
+        keys += (keys.empty() ? "" : ", ") + std::string(property.keyUsage);
+    }
+    endLine();
+    return QString::fromStdString(text);
+}
+
 // Tells `parser` what sonarel-mix does and what it takes, for parsing and for --help.
 void defineOptions(QCommandLineParser& parser, const OptionDefinitions& defined)
 {
@@ -513,14 +541,9 @@ void defineOptions(QCommandLineParser& parser, const OptionDefinitions& defined)
                        "  FILE@START[:VOLUME[:SPEED]][,KEY[=VALUE]]...\n"
                        "with the start in seconds on the output's time line, the volume as a factor (1 =\n"
                        "unchanged) and the speed as a factor (2 = twice as fast, an octave higher).\n"
-                       "The KEYs, each after a comma:\n"
-                       "  in=S, out=S            play the file's own time from S to S seconds (default: all)\n"
-                       "  fade-in=S, fade-out=S  fade lengths in seconds of the output (default 0)\n"
-                       "  fade-curve=C           linear (default) or equal-power\n"
-                       "  keep-pitch             the speed changes the tempo and keeps the pitch\n"
-                       "  pitch=N                shift the pitch by N semitones, -24 to 24 (needs keep-pitch)\n"
-                       "  muted                  keep the entry but leave it out of the mix\n"
-                       "for example song.mp3@10:0.8,in=30,out=60,fade-out=2. A comma in a file name is part\n"
+                       "The KEYs, each after a comma:\n") +
+        entryKeysHelp() +
+        QStringLiteral("for example song.mp3@10:0.8,in=30,out=60,fade-out=2. A comma in a file name is part\n"
                        "of the name unless a KEY follows it.\n\n"
                        "A CSV file has the columns path, start, volume, speed, then optionally in_seconds,\n"
                        "out_seconds, fade_in_seconds, fade_out_seconds, keep_pitch, pitch_semitones, muted and\n"

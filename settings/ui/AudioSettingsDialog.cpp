@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QPushButton>
+#include <algorithm>
 
 #include "controls/DialogUnits.h"
 #include "model/NumberText.h"
@@ -24,8 +25,40 @@ constexpr int kDialogHeight = 89;
 constexpr int kMoreTop = 87;
 constexpr int kClosedHeight = kMoreTop + 14 + 7;
 constexpr int kRowHeight = 17;
-constexpr int kMoreRows = 8;
+
+// How each property beyond start, volume and speed is shown in the "More" part, one row each in
+// the table's order (model/EntryPropertyTable.h). A typed property gets a box with a unit beside
+// it, a curve a list, a switch a check box; `width` is the unit's, the list's or the check box's.
+struct MoreRowLook {
+    EntryField field;
+    int id;
+    const char* label;  // with its access key
+    const char* accessibleName;
+    const char* description;
+    const char* unit;
+    int width;
+    const char* placeholder;  // what an empty box means
+};
+using Ids = AudioSettingsDialog::ControlId;
+constexpr MoreRowLook kMoreRowLooks[] = {
+    {EntryField::InPoint, Ids::kIdInPoint, "&In point :", "In point in seconds", nullptr, "Seconds", 29, nullptr},
+    {EntryField::OutPoint, Ids::kIdOutPoint, "O&ut point :", "Out point in seconds",
+     "Empty plays to the end of the file", "Seconds", 29, "end"},
+    {EntryField::FadeIn, Ids::kIdFadeIn, "&Fade in :", "Fade in in seconds", nullptr, "Seconds", 29, nullptr},
+    {EntryField::FadeOut, Ids::kIdFadeOut, "Fade &out :", "Fade out in seconds", nullptr, "Seconds", 29, nullptr},
+    {EntryField::FadeCurve, Ids::kIdFadeCurve, "Fade &curve :", "Fade curve", nullptr, nullptr, 85, nullptr},
+    {EntryField::KeepPitch, Ids::kIdKeepPitch, "&Keep pitch", nullptr,
+     "The speed changes the tempo and leaves the pitch", nullptr, 60, nullptr},
+    {EntryField::Pitch, Ids::kIdPitch, "&Pitch :", "Pitch in semitones", nullptr, "Semitones", 38, nullptr},
+    {EntryField::Muted, Ids::kIdMute, "Mu&te", nullptr, nullptr, nullptr, 40, nullptr},
+};
+constexpr int kMoreRows = static_cast<int>(std::size(kMoreRowLooks));
+static_assert(kMoreRows == std::count_if(kEntryProperties.begin(), kEntryProperties.end(), isShaping),
+              "every shaping property has its row");
 constexpr int kOpenHeight = kClosedHeight + 4 + kMoreRows * kRowHeight;
+
+// A curve's choices, in the order of their indices (choiceOf).
+const QStringList kCurveChoices{QStringLiteral("Linear"), QStringLiteral("Equal power")};
 
 // What an empty box says when the entries edited together differ in its value.
 const QString kVarious = QStringLiteral("various");
@@ -101,57 +134,105 @@ void AudioSettingsDialog::createMorePart(int partTop)
         return made;
     };
     // One row each, in reading order; a box's label names it for screen readers.
-    auto secondsRow = [&](int id, int row, const char* text, const char* accessibleName) {
-        QLineEdit* made = makeBox(id, 66, rowTop(row), morePart_);
-        label(text, 7, rowTop(row) + 1, 56, made);
-        label("Seconds", 122, rowTop(row) + 2, 29, nullptr);
-        made->setAccessibleName(QString::fromUtf8(accessibleName));
-        return made;
-    };
-    inPoint_ = secondsRow(kIdInPoint, 0, "&In point :", "In point in seconds");
-    outPoint_ = secondsRow(kIdOutPoint, 1, "O&ut point :", "Out point in seconds");
-    outPoint_->setPlaceholderText(QStringLiteral("end"));
-    outPoint_->setAccessibleDescription(QStringLiteral("Empty plays to the end of the file"));
-    fadeIn_ = secondsRow(kIdFadeIn, 2, "&Fade in :", "Fade in in seconds");
-    fadeOut_ = secondsRow(kIdFadeOut, 3, "Fade &out :", "Fade out in seconds");
+    for (int i = 0; i < kMoreRows; ++i) {
+        const MoreRowLook& look = kMoreRowLooks[i];
+        MoreRow row{&entryProperty(look.field)};
+        const int top = rowTop(i);
+        if (isTyped(*row.property)) {
+            QLineEdit* made = makeBox(look.id, 66, top, morePart_);
+            row.label = label(look.label, 7, top + 1, 56, made);
+            label(look.unit, 122, top + 2, look.width, nullptr);
+            made->setAccessibleName(QString::fromUtf8(look.accessibleName));
+            if (look.placeholder != nullptr)
+                made->setPlaceholderText(QString::fromUtf8(look.placeholder));
+            row.control = made;
+        } else if (row.property->kind == PropertyKind::Curve) {
+            auto* list = new QComboBox(morePart_);
+            list->setObjectName(QString::number(look.id));
+            list->addItems(kCurveChoices);
+            list->setGeometry(units.toPixels(66, top, look.width, 12));
+            list->setAccessibleName(QString::fromUtf8(look.accessibleName));
+            row.label = label(look.label, 7, top + 1, 56, list);
+            row.control = list;
+        } else {
+            auto* check = new QCheckBox(QString::fromUtf8(look.label), morePart_);
+            check->setObjectName(QString::number(look.id));
+            check->setGeometry(units.toPixels(7, top, look.width, 12));
+            // A half-checked box (entries that differ) becomes a plain one once the person clicks it.
+            connect(check, &QCheckBox::clicked, check, [check] { check->setTristate(false); });
+            row.control = check;
+        }
+        if (look.description != nullptr)
+            row.control->setAccessibleDescription(QString::fromUtf8(look.description));
+        moreRows_.push_back(row);
+    }
+    for (const MoreRow& row : moreRows_) {
+        if (!row.property->needs)
+            continue;
+        auto* needed = static_cast<QCheckBox*>(moreRow(*row.property->needs)->control);
+        connect(needed, &QCheckBox::toggled, this, [row](bool on) {
+            row.control->setEnabled(on);
+            row.label->setEnabled(on);
+        });
+    }
 
-    fadeCurve_ = new QComboBox(morePart_);
-    fadeCurve_->setObjectName(QString::number(kIdFadeCurve));
-    fadeCurve_->addItems({QStringLiteral("Linear"), QStringLiteral("Equal power")});
-    fadeCurve_->setGeometry(units.toPixels(66, rowTop(4), 85, 12));
-    fadeCurve_->setAccessibleName(QStringLiteral("Fade curve"));
-    label("Fade &curve :", 7, rowTop(4) + 1, 56, fadeCurve_);
-
-    keepPitch_ = new QCheckBox(QStringLiteral("&Keep pitch"), morePart_);
-    keepPitch_->setObjectName(QString::number(kIdKeepPitch));
-    keepPitch_->setGeometry(units.toPixels(7, rowTop(5), 60, 12));
-    keepPitch_->setAccessibleDescription(QStringLiteral("The speed changes the tempo and leaves the pitch"));
-    pitch_ = makeBox(kIdPitch, 66, rowTop(6), morePart_);
-    pitchLabel_ = label("&Pitch :", 7, rowTop(6) + 1, 56, pitch_);
-    label("Semitones", 122, rowTop(6) + 2, 38, nullptr);
-    pitch_->setAccessibleName(QStringLiteral("Pitch in semitones"));
-    connect(keepPitch_, &QCheckBox::toggled, this, [this](bool on) {
-        pitch_->setEnabled(on);
-        pitchLabel_->setEnabled(on);
-    });
-
-    mute_ = new QCheckBox(QStringLiteral("Mu&te"), morePart_);
-    mute_->setObjectName(QString::number(kIdMute));
-    mute_->setGeometry(units.toPixels(7, rowTop(7), 40, 12));
+    // Beside the last row.
     auto* fit = new QPushButton(QStringLiteral("Fit &length..."), morePart_);
     fit_ = fit;
     fit->setObjectName(QString::number(kIdFitLength));
-    fit->setGeometry(units.toPixels(95, rowTop(7) - 1, 56, 14));
+    fit->setGeometry(units.toPixels(95, rowTop(kMoreRows - 1) - 1, 56, 14));
     fit->setAutoDefault(false);
     fit->setAccessibleDescription(QStringLiteral("Sets the speed so that the entry lasts a given number of seconds"));
     connect(fit, &QPushButton::clicked, this, &AudioSettingsDialog::fitLength);
-    // A half-checked box (entries that differ) becomes a plain one once the person clicks it.
-    for (QCheckBox* box : {keepPitch_, mute_})
-        connect(box, &QCheckBox::clicked, box, [box] { box->setTristate(false); });
 
-    QWidget* order[] = {more_, inPoint_, outPoint_, fadeIn_, fadeOut_, fadeCurve_, keepPitch_, pitch_, mute_, fit};
-    for (std::size_t i = 1; i < std::size(order); ++i)
-        setTabOrder(order[i - 1], order[i]);
+    QWidget* previous = more_;
+    for (const MoreRow& row : moreRows_) {
+        setTabOrder(previous, row.control);
+        previous = row.control;
+    }
+    setTabOrder(previous, fit);
+}
+
+const AudioSettingsDialog::MoreRow* AudioSettingsDialog::moreRow(EntryField field) const
+{
+    for (const MoreRow& row : moreRows_)
+        if (row.property->field == field)
+            return &row;
+    return nullptr;
+}
+
+int AudioSettingsDialog::choiceState(const MoreRow& row)
+{
+    if (auto* list = qobject_cast<QComboBox*>(row.control))
+        return list->currentIndex();
+    return static_cast<QCheckBox*>(row.control)->checkState();
+}
+
+std::optional<int> AudioSettingsDialog::choiceIn(const MoreRow& row)
+{
+    if (auto* list = qobject_cast<QComboBox*>(row.control))
+        return list->currentIndex() >= 0 ? std::optional<int>(list->currentIndex()) : std::nullopt;
+    const Qt::CheckState state = static_cast<QCheckBox*>(row.control)->checkState();
+    return state == Qt::PartiallyChecked ? std::nullopt : std::optional<int>(state == Qt::Checked ? 1 : 0);
+}
+
+void AudioSettingsDialog::showChoice(const MoreRow& row, int choice)
+{
+    if (auto* list = qobject_cast<QComboBox*>(row.control))
+        list->setCurrentIndex(choice);
+    else
+        static_cast<QCheckBox*>(row.control)->setChecked(choice == 1);
+}
+
+void AudioSettingsDialog::enableNeedingRows()
+{
+    for (const MoreRow& row : moreRows_) {
+        if (!row.property->needs)
+            continue;
+        const auto* needed = static_cast<QCheckBox*>(moreRow(*row.property->needs)->control);
+        row.control->setEnabled(needed->checkState() != Qt::Unchecked);
+        row.label->setEnabled(row.control->isEnabled());
+    }
 }
 
 QLineEdit* AudioSettingsDialog::makeBox(int id, int left, int top, QWidget* parent)
@@ -168,14 +249,12 @@ QLineEdit* AudioSettingsDialog::box(AudioField field) const
     switch (field) {
     case AudioField::Volume: return volume_;
     case AudioField::StartTime: return startTime_;
-    case AudioField::InPoint: return inPoint_;
-    case AudioField::OutPoint: return outPoint_;
-    case AudioField::FadeIn: return fadeIn_;
-    case AudioField::FadeOut: return fadeOut_;
-    case AudioField::Pitch: return pitch_;
-    case AudioField::Speed: break;
+    case AudioField::Speed: return speed_;
+    default: break;
     }
-    return speed_;
+    const MoreRow* row = moreRow(field);
+    auto* typed = row != nullptr ? qobject_cast<QLineEdit*>(row->control) : nullptr;
+    return typed != nullptr ? typed : speed_;
 }
 
 bool AudioSettingsDialog::moreShown() const
@@ -195,28 +274,31 @@ void AudioSettingsDialog::setEntry(const MixItem& item)
 {
     entries_.clear();
     fit_->setEnabled(true);
-    for (QCheckBox* box : {keepPitch_, mute_})
-        box->setTristate(false);
-    fadeCurve_->setPlaceholderText(QString());
-    for (QLineEdit* box : {volume_, startTime_, speed_, inPoint_, fadeIn_, fadeOut_, pitch_})
+    for (QLineEdit* box : {volume_, startTime_, speed_})
         box->setPlaceholderText(QString());
-    outPoint_->setPlaceholderText(QStringLiteral("end"));
+    for (int i = 0; i < kMoreRows; ++i) {
+        const char* placeholder = kMoreRowLooks[i].placeholder;
+        const QString empty = placeholder != nullptr ? QString::fromUtf8(placeholder) : QString();
+        if (auto* box = qobject_cast<QLineEdit*>(moreRows_[i].control))
+            box->setPlaceholderText(empty);
+        else if (auto* list = qobject_cast<QComboBox*>(moreRows_[i].control))
+            list->setPlaceholderText(empty);
+        else
+            static_cast<QCheckBox*>(moreRows_[i].control)->setTristate(false);
+    }
     const QString name = QFileInfo(item.filePathText()).fileName();
     editing_->setText(editing_->fontMetrics().elidedText(name, Qt::ElideMiddle, editing_->width()));
     editing_->setToolTip(item.filePathText());
     properties_ = item.properties();
     duration_ = item.duration;
     const ShapingTexts texts = shapingTextsOf(properties_);
-    inPoint_->setText(texts.inPoint);
-    outPoint_->setText(texts.outPoint);
-    fadeIn_->setText(texts.fadeIn);
-    fadeOut_->setText(texts.fadeOut);
-    pitch_->setText(texts.pitch);
-    fadeCurve_->setCurrentIndex(properties_.fadeCurve == FadeCurve::EqualPower ? 1 : 0);
-    keepPitch_->setChecked(properties_.keepPitch);
-    pitch_->setEnabled(properties_.keepPitch);
-    pitchLabel_->setEnabled(properties_.keepPitch);
-    mute_->setChecked(properties_.muted);
+    for (const MoreRow& row : moreRows_) {
+        if (isTyped(*row.property))
+            static_cast<QLineEdit*>(row.control)->setText(texts.*shapingTextOf(row.property->field));
+        else
+            showChoice(row, choiceOf(*row.property, properties_));
+    }
+    enableNeedingRows();
     showMore(usesShaping(properties_));
     setSettings(audioSettingsOf(properties_));
 }
@@ -244,9 +326,7 @@ void AudioSettingsDialog::setEntries(const std::vector<MixItem>& items)
     const ShapingTexts firstTexts = shapingTextsOf(first);
     const AudioSettings firstSettings = audioSettingsOf(first);
     bool shaped = false;
-    bool sameCurve = true;
-    bool sameKeep = true;
-    bool sameMute = true;
+    std::vector<bool> sameChoice(moreRows_.size(), true);
     for (const MixItem& item : items) {
         shaped = shaped || usesShaping(item);
         const ShapingTexts texts = shapingTextsOf(item);
@@ -260,31 +340,34 @@ void AudioSettingsDialog::setEntries(const std::vector<MixItem>& items)
         keepIfSame(volume_, boxText(firstSettings.volume), boxText(settings.volume));
         keepIfSame(startTime_, boxText(firstSettings.startTime), boxText(settings.startTime));
         keepIfSame(speed_, boxText(firstSettings.speed), boxText(settings.speed));
-        keepIfSame(inPoint_, firstTexts.inPoint, texts.inPoint);
-        keepIfSame(outPoint_, firstTexts.outPoint, texts.outPoint);
-        keepIfSame(fadeIn_, firstTexts.fadeIn, texts.fadeIn);
-        keepIfSame(fadeOut_, firstTexts.fadeOut, texts.fadeOut);
-        keepIfSame(pitch_, firstTexts.pitch, texts.pitch);
-        sameCurve = sameCurve && item.fadeCurve == first.fadeCurve;
-        sameKeep = sameKeep && item.keepPitch == first.keepPitch;
-        sameMute = sameMute && item.muted == first.muted;
+        for (std::size_t i = 0; i < moreRows_.size(); ++i) {
+            const MoreRow& row = moreRows_[i];
+            if (isTyped(*row.property)) {
+                QString ShapingTexts::*text = shapingTextOf(row.property->field);
+                keepIfSame(static_cast<QLineEdit*>(row.control), firstTexts.*text, texts.*text);
+            } else {
+                sameChoice[i] = sameChoice[i] && sameValue(*row.property, item, first);
+            }
+        }
     }
-    if (!sameCurve) {
-        fadeCurve_->setPlaceholderText(kVarious);
-        fadeCurve_->setCurrentIndex(-1);
+    for (std::size_t i = 0; i < moreRows_.size(); ++i) {
+        const MoreRow& row = moreRows_[i];
+        if (auto* list = qobject_cast<QComboBox*>(row.control); list != nullptr && !sameChoice[i]) {
+            list->setPlaceholderText(kVarious);
+            list->setCurrentIndex(-1);
+        } else if (auto* check = qobject_cast<QCheckBox*>(row.control)) {
+            setCommonCheck(check, sameChoice[i], choiceOf(*row.property, first) == 1);
+        }
     }
-    setCommonCheck(keepPitch_, sameKeep, first.keepPitch);
-    setCommonCheck(mute_, sameMute, first.muted);
-    pitch_->setEnabled(keepPitch_->checkState() != Qt::Unchecked);
-    pitchLabel_->setEnabled(pitch_->isEnabled());
+    enableNeedingRows();
     showMore(shaped);
     shownVolume_ = volume_->text();
     shownStart_ = startTime_->text();
     shownSpeed_ = speed_->text();
     shownTexts_ = shapingTexts();
-    shownCurve_ = fadeCurve_->currentIndex();
-    shownKeepPitch_ = keepPitch_->checkState();
-    shownMute_ = mute_->checkState();
+    shownChoices_.clear();
+    for (const MoreRow& row : moreRows_)
+        shownChoices_.push_back(isTyped(*row.property) ? 0 : choiceState(row));
     volume_->selectAll();
 }
 
@@ -311,7 +394,11 @@ void AudioSettingsDialog::setSettings(const AudioSettings& settings)
 
 ShapingTexts AudioSettingsDialog::shapingTexts() const
 {
-    return {inPoint_->text(), outPoint_->text(), fadeIn_->text(), fadeOut_->text(), pitch_->text()};
+    ShapingTexts texts;
+    for (const MoreRow& row : moreRows_)
+        if (isTyped(*row.property))
+            texts.*shapingTextOf(row.property->field) = static_cast<QLineEdit*>(row.control)->text();
+    return texts;
 }
 
 QChar AudioSettingsDialog::localePoint() const
@@ -337,26 +424,28 @@ void AudioSettingsDialog::showProblem(const AudioSettingsProblem& problem)
 ShapingTexts AudioSettingsDialog::textsFor(const MixItem& item) const
 {
     const ShapingTexts typed = shapingTexts();
-    const ShapingTexts own = shapingTextsOf(item);
-    auto pick = [](const QString& now, const QString& shown, const QString& itsOwn) {
-        return now != shown ? now : itsOwn;
-    };
-    return {pick(typed.inPoint, shownTexts_.inPoint, own.inPoint),
-            pick(typed.outPoint, shownTexts_.outPoint, own.outPoint),
-            pick(typed.fadeIn, shownTexts_.fadeIn, own.fadeIn), pick(typed.fadeOut, shownTexts_.fadeOut, own.fadeOut),
-            pick(typed.pitch, shownTexts_.pitch, own.pitch)};
+    ShapingTexts texts = shapingTextsOf(item);
+    for (const MoreRow& row : moreRows_) {
+        if (!isTyped(*row.property))
+            continue;
+        QString ShapingTexts::*text = shapingTextOf(row.property->field);
+        if (typed.*text != shownTexts_.*text)
+            texts.*text = typed.*text;
+    }
+    return texts;
 }
 
 ShapingChoices AudioSettingsDialog::choicesFor(const MixItem& item) const
 {
-    ShapingChoices choices = shapingChoicesOf(item);
-    if (fadeCurve_->currentIndex() != shownCurve_ && fadeCurve_->currentIndex() >= 0)
-        choices.fadeCurve = fadeCurve_->currentIndex() == 1 ? FadeCurve::EqualPower : FadeCurve::Linear;
-    if (keepPitch_->checkState() != shownKeepPitch_ && keepPitch_->checkState() != Qt::PartiallyChecked)
-        choices.keepPitch = keepPitch_->isChecked();
-    if (mute_->checkState() != shownMute_ && mute_->checkState() != Qt::PartiallyChecked)
-        choices.muted = mute_->isChecked();
-    return choices;
+    EntryProperties chosen = item.properties();
+    for (std::size_t i = 0; i < moreRows_.size(); ++i) {
+        const MoreRow& row = moreRows_[i];
+        if (isTyped(*row.property) || choiceState(row) == shownChoices_[i])
+            continue;
+        if (const std::optional<int> choice = choiceIn(row))
+            setChoice(*row.property, chosen, *choice);
+    }
+    return shapingChoicesOf(chosen);
 }
 
 void AudioSettingsDialog::acceptSeveral()
@@ -410,9 +499,12 @@ void AudioSettingsDialog::accept()
     auto problem = readAudioSettings(startTime_->text(), volume_->text(), speed_->text(), read, localePoint());
     EntryProperties properties = properties_;
     if (!problem) {
-        const ShapingChoices choices{fadeCurve_->currentIndex() == 1 ? FadeCurve::EqualPower : FadeCurve::Linear,
-                                     keepPitch_->isChecked(), mute_->isChecked()};
-        problem = readShaping(shapingTexts(), choices, properties_, duration_, properties, localePoint());
+        EntryProperties chosen = properties_;
+        for (const MoreRow& row : moreRows_)
+            if (!isTyped(*row.property))
+                setChoice(*row.property, chosen, choiceIn(row).value_or(0));
+        problem = readShaping(shapingTexts(), shapingChoicesOf(chosen), properties_, duration_, properties,
+                              localePoint());
     }
     if (problem) {
         showProblem(*problem);

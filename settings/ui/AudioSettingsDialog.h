@@ -8,12 +8,12 @@
 #pragma once
 
 #include <QDialog>
+#include <optional>
 #include <vector>
 
 #include "settings/AudioSettings.h"
 
 class QCheckBox;
-class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -81,6 +81,23 @@ private:
     ShapingTexts textsFor(const MixItem& item) const;
     ShapingChoices choicesFor(const MixItem& item) const;
     void setCommonCheck(QCheckBox* box, bool common, bool value);
+    // Enables each row whose value needs a switch (the pitch needs keep pitch) while that switch
+    // is not off.
+    void enableNeedingRows();
+
+    // A row of the "More" part: its property, the control that shows it (a box, a list of
+    // choices or a check box) and its label (none for a check box).
+    struct MoreRow {
+        const EntryProperty* property = nullptr;
+        QWidget* control = nullptr;
+        QLabel* label = nullptr;
+    };
+    const MoreRow* moreRow(EntryField field) const;
+    // A chosen row's control as it stands: a list's index (-1 none) or a check state.
+    static int choiceState(const MoreRow& row);
+    // The choice it holds, if it holds one (not an empty list, not half checked).
+    static std::optional<int> choiceIn(const MoreRow& row);
+    void showChoice(const MoreRow& row, int choice);
 
     // Several entries: the entries, the controls' contents as they opened (to tell what changed)
     // and, after OK, the entries' new properties.
@@ -89,9 +106,7 @@ private:
     QString shownVolume_;
     QString shownStart_;
     QString shownSpeed_;
-    int shownCurve_ = 0;
-    int shownKeepPitch_ = 0;  // Qt::CheckState
-    int shownMute_ = 0;
+    std::vector<int> shownChoices_;  // choiceState of each row, as it opened
     std::vector<EntryProperties> results_;
     QLabel* editing_ = nullptr;
     QPushButton* fit_ = nullptr;
@@ -105,15 +120,7 @@ private:
     QLineEdit* speed_ = nullptr;
     QPushButton* more_ = nullptr;
     QWidget* morePart_ = nullptr;
-    QLineEdit* inPoint_ = nullptr;
-    QLineEdit* outPoint_ = nullptr;
-    QLineEdit* fadeIn_ = nullptr;
-    QLineEdit* fadeOut_ = nullptr;
-    QComboBox* fadeCurve_ = nullptr;
-    QCheckBox* keepPitch_ = nullptr;
-    QLabel* pitchLabel_ = nullptr;
-    QLineEdit* pitch_ = nullptr;
-    QCheckBox* mute_ = nullptr;
+    std::vector<MoreRow> moreRows_;  // in the table's order
 };
 
 }  // namespace sonarel
