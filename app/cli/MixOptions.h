@@ -1,0 +1,134 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// sonarel-mix's options: what --help lists, how the arguments (and the output lines of a --csv
+// list) become the options of a mix, and the line a refusal prints.
+#pragma once
+
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+#include <QString>
+#include <QStringList>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "model/MixListFile.h"
+#include "settings/OutputSettings.h"
+
+namespace sonarel {
+
+struct MixOptions {
+    QStringList entries;
+    QString csvFile;
+    QString outputFile;
+    int sampleRateIndex = 0;
+    int channelsIndex = 0;
+    int bitsIndex = 0;
+    int edgeFadeMs = kDefaultEdgeFadeMs;
+    // The output format beyond the window's lists (see readOutputFormatOptions).
+    std::uint32_t sampleRate = 0;
+    int sampleBits = 0;
+    std::optional<media::core::OutputContainer> format;
+    int bitrateKbps = 0;
+    std::optional<double> normalizeLufs;
+    double truePeakCeilingDbtp = -1.0;
+    bool dither = false;
+    bool yes = false;
+    bool ignoreSpace = false;
+    bool quiet = false;
+    bool probe = false;
+    bool play = false;
+    REFERENCE_TIME playFrom = 0;
+    bool dryRun = false;
+    bool jsonProgress = false;
+    // `--csv -`: the list read from standard input, once.
+    std::optional<std::string> csvText;
+    bool toStandardOutput = false;   // -o -
+    bool outputNamedByList = false;  // no -o: the --csv list's output is used
+};
+
+// The options, in the order --help lists them.
+struct OptionDefinitions {
+    QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help.")};
+    QCommandLineOption version{QStringLiteral("version"), QStringLiteral("Show the version.")};
+    QCommandLineOption output{{QStringLiteral("o"), QStringLiteral("output")},
+                              QStringLiteral("The file to write; its extension chooses the format."),
+                              QStringLiteral("FILE")};
+    QCommandLineOption csv{QStringLiteral("csv"),
+                           QStringLiteral("Read entries from a CSV file; the output it names (saved by the window) "
+                                          "is used unless -o or another option says otherwise. A relative output "
+                                          "name is taken from the list's folder; no folder is made for it, and an "
+                                          "existing file of that name is replaced only when -o names it."),
+                           QStringLiteral("FILE")};
+    QCommandLineOption rate{QStringLiteral("rate"),
+                            QStringLiteral("Any rate from 8000 to 192000 (default 44100; Opus is always 48000)."),
+                            QStringLiteral("HZ"), QStringLiteral("44100")};
+    QCommandLineOption channels{QStringLiteral("channels"), QStringLiteral("2 (default) or 1."), QStringLiteral("N"),
+                                QStringLiteral("2")};
+    QCommandLineOption bits{QStringLiteral("bits"), QStringLiteral("16 (default), 24 or 8."), QStringLiteral("N"),
+                            QStringLiteral("16")};
+    QCommandLineOption edgeFade{QStringLiteral("edge-fade"),
+                                QStringLiteral("The ramp, 0 to 10 ms (default 5), on an edge that an in or out "
+                                               "point cuts into a file's sound."),
+                                QStringLiteral("MS"), QStringLiteral("5")};
+    // The output format beyond the window's lists.
+    QCommandLineOption floatSamples{QStringLiteral("float"), QStringLiteral("Write 32-bit float samples (WAV).")};
+    QCommandLineOption format{QStringLiteral("format"),
+                              QStringLiteral("wav, flac, opus, mp3, ogg or m4a, instead of the output's extension."),
+                              QStringLiteral("NAME")};
+    QCommandLineOption bitrate{QStringLiteral("bitrate"),
+                               QStringLiteral("The bit rate of opus (default 128), mp3 (192), ogg (160) or m4a (192)."),
+                               QStringLiteral("KBPS")};
+    QCommandLineOption normalize{QStringLiteral("normalize"),
+                                 QStringLiteral("Write the mix at this integrated loudness (EBU R128), e.g. -16."),
+                                 QStringLiteral("LUFS")};
+    QCommandLineOption truePeak{QStringLiteral("true-peak"),
+                                QStringLiteral("The true-peak ceiling that --normalize keeps to (default -1)."),
+                                QStringLiteral("DBTP"), QStringLiteral("-1")};
+    QCommandLineOption dither{QStringLiteral("dither"),
+                              QStringLiteral("Add TPDF dither before 8, 16 or 24-bit samples (off by default).")};
+    QCommandLineOption yes{{QStringLiteral("y"), QStringLiteral("yes")},
+                           QStringLiteral("Replace an existing output file; mix without unreadable files.")};
+    QCommandLineOption ignoreSpace{
+        QStringLiteral("ignore-space"),
+        QStringLiteral("Mix even when the output's disk has less free space than the mix needs; "
+                       "the mix then stops when the disk is full and keeps what was written.")};
+    QCommandLineOption quiet{{QStringLiteral("q"), QStringLiteral("quiet")}, QStringLiteral("Show no progress.")};
+    QCommandLineOption probe{QStringLiteral("probe"),
+                             QStringLiteral("Print each FILE's duration in seconds instead of mixing.")};
+    QCommandLineOption play{QStringLiteral("play"),
+                            QStringLiteral("Play the mix to the default sound output instead of writing a file.")};
+    QCommandLineOption from{QStringLiteral("from"), QStringLiteral("With --play: start at SECONDS into the mix."),
+                            QStringLiteral("SECONDS"), QStringLiteral("0")};
+    QCommandLineOption dryRun{QStringLiteral("dry-run"),
+                              QStringLiteral("Check everything and print what the mix would do; write nothing.")};
+    QCommandLineOption progress{QStringLiteral("progress"),
+                                QStringLiteral("text (default) or json: one JSON object per line on standard "
+                                               "error."),
+                                QStringLiteral("STYLE"), QStringLiteral("text")};
+};
+
+// Tells `parser` what sonarel-mix does and what it takes, for parsing and for --help.
+void defineOptions(QCommandLineParser& parser, const OptionDefinitions& defined);
+
+// The parsed command line as the options of a mix; false after saying what is wrong.
+bool readOptions(const QCommandLineParser& parser, const OptionDefinitions& defined, MixOptions& options);
+
+// The output file and the wave format choices, as the window's output options hold them.
+OutputSettings outputSettingsOf(const MixOptions& options);
+
+// How messages name the --csv list.
+QString listName(const MixOptions& options);
+
+// The list that --csv names, from its file or from standard input (whose relative names are
+// taken from the current folder); false with `error` set when it cannot be read.
+bool readListEntries(const MixOptions& options, std::vector<MixItem>& entries, ImportError& error,
+                     ListOutputLines* lines = nullptr, std::vector<std::string>* unknownColumns = nullptr);
+
+// An absolute form that keeps a name's bytes (QFileInfo would not keep those that are not UTF-8).
+QString absolutePath(const QString& path);
+
+// "sonarel-mix: TEXT" on standard error; with --progress=json a JSON object, like every line there.
+void printError(const QString& text);
+bool errorsAsJson();
+
+}  // namespace sonarel
