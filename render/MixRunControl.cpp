@@ -199,6 +199,38 @@ void MixRunControl::stop()
         finishMix(MixOutcome::Stopped);
 }
 
+bool MixRunControl::outputCanBeWritten(const MixItemStore& store, const OutputSettings& settings)
+{
+    // Replacing an input with the mix would destroy it before it is read.
+    if (outputIsAnInput(store, settings.outputFile)) {
+        desktop_.showAppMessage(QStringLiteral("The output file %1 is also one of the files to mix. "
+                                               "Please choose another output file.")
+                                    .arg(nameInMessage(settings.outputFile)));
+        return false;
+    }
+    // Before any file is read or question asked: a folder that cannot take the file is named with
+    // its cause here, not later as the engine step that failed on it.
+    if (!standardOutput_) {
+        if (const WriteProblem problem = problemWritingFile(settings.outputFile); !problem.none()) {
+            desktop_.showAppMessage(QStringLiteral("The output file %1 cannot be written: %2 %3. Nothing was mixed; "
+                                                   "please choose another output file.")
+                                        .arg(nameInMessage(settings.outputFile), nameInMessage(problem.where),
+                                             problem.cause));
+            return false;
+        }
+        // A list from someone else must not make folders where the user never chose to write.
+        if (settings.outputNamedByList &&
+            !isFolder(pathFromBytes(FolderOfPath(absolutePathBytes(pathBytes(settings.outputFile)))))) {
+            desktop_.showAppMessage(QStringLiteral("The folder of the output file %1 does not exist. A folder is "
+                                                   "not made for an output that a list names. Nothing was mixed; "
+                                                   "please choose another output file.")
+                                        .arg(nameInMessage(settings.outputFile)));
+            return false;
+        }
+    }
+    return true;
+}
+
 bool MixRunControl::checkBeforeMix(const MixItemStore& store, const OutputSettings& settings, std::vector<bool>& usable,
                                    bool& replacing)
 {
@@ -222,32 +254,8 @@ bool MixRunControl::checkBeforeMix(const MixItemStore& store, const OutputSettin
         desktop_.showAppMessage(QString::fromStdString(choice.problem));
         return false;
     }
-    // Replacing an input with the mix would destroy it before it is read.
-    if (outputIsAnInput(store, outputFile)) {
-        desktop_.showAppMessage(QStringLiteral("The output file %1 is also one of the files to mix. "
-                                               "Please choose another output file.")
-                                    .arg(nameInMessage(outputFile)));
+    if (!outputCanBeWritten(store, settings))
         return false;
-    }
-    // Before any file is read or question asked: a folder that cannot take the file is named with
-    // its cause here, not later as the engine step that failed on it.
-    if (!standardOutput_) {
-        if (const WriteProblem problem = problemWritingFile(outputFile); !problem.none()) {
-            desktop_.showAppMessage(QStringLiteral("The output file %1 cannot be written: %2 %3. Nothing was mixed; "
-                                                   "please choose another output file.")
-                                        .arg(nameInMessage(outputFile), nameInMessage(problem.where), problem.cause));
-            return false;
-        }
-        // A list from someone else must not make folders where the user never chose to write.
-        if (settings.outputNamedByList &&
-            !isFolder(pathFromBytes(FolderOfPath(absolutePathBytes(pathBytes(outputFile)))))) {
-            desktop_.showAppMessage(QStringLiteral("The folder of the output file %1 does not exist. A folder is "
-                                                   "not made for an output that a list names. Nothing was mixed; "
-                                                   "please choose another output file.")
-                                        .arg(nameInMessage(outputFile)));
-            return false;
-        }
-    }
     TimelineBuilder builder(library_, desktop_);
     builder.setCutRamp(cutRampOf(settings));
     if (!builder.checkSources(store, usable, static_cast<int>(choice.format.samplesPerSec)))

@@ -132,6 +132,9 @@ public:
 
 private:
     bool outputIsAnInput(const MixItemStore& store, const QString& outputFile);
+    // The output is not one of the inputs and its folder can take it (or, but for a list's
+    // output, be made); false after saying why.
+    bool outputCanBeWritten(const MixItemStore& store, const OutputSettings& settings);
     bool roomForOutput(const MixItemStore& store, const std::vector<bool>& usable, const OutputChoice& choice,
                        const QString& outputFile, bool replacing);
     void finishMix(MixOutcome outcome);

@@ -63,6 +63,12 @@ const QStringList kCurveChoices{QStringLiteral("Linear"), QStringLiteral("Equal 
 // What an empty box says when the entries edited together differ in its value.
 const QString kVarious = QStringLiteral("various");
 
+// The top of row `row` of the More part, in dialog units.
+int moreRowTop(int row)
+{
+    return 4 + row * kRowHeight;
+}
+
 }  // namespace
 
 AudioSettingsDialog::AudioSettingsDialog(Desktop& desktop, QWidget* parent) : QDialog(parent), desktop_(desktop)
@@ -126,46 +132,8 @@ void AudioSettingsDialog::createMorePart(int partTop)
     const DialogUnits units(font());
     morePart_ = new QWidget(this);
     morePart_->setGeometry(units.toPixels(0, partTop, kDialogWidth, kOpenHeight - partTop));
-    auto rowTop = [](int row) { return 4 + row * kRowHeight; };
-    auto label = [this, &units](const char* text, int left, int top, int width, QWidget* buddy) {
-        auto* made = new QLabel(QString::fromUtf8(text), morePart_);
-        made->setGeometry(units.toPixels(left, top, width, 9));
-        made->setBuddy(buddy);
-        return made;
-    };
-    // One row each, in reading order; a box's label names it for screen readers.
-    for (int i = 0; i < kMoreRows; ++i) {
-        const MoreRowLook& look = kMoreRowLooks[i];
-        MoreRow row{&entryProperty(look.field)};
-        const int top = rowTop(i);
-        if (isTyped(*row.property)) {
-            QLineEdit* made = makeBox(look.id, 66, top, morePart_);
-            row.label = label(look.label, 7, top + 1, 56, made);
-            label(look.unit, 122, top + 2, look.width, nullptr);
-            made->setAccessibleName(QString::fromUtf8(look.accessibleName));
-            if (look.placeholder != nullptr)
-                made->setPlaceholderText(QString::fromUtf8(look.placeholder));
-            row.control = made;
-        } else if (row.property->kind == PropertyKind::Curve) {
-            auto* list = new QComboBox(morePart_);
-            list->setObjectName(QString::number(look.id));
-            list->addItems(kCurveChoices);
-            list->setGeometry(units.toPixels(66, top, look.width, 12));
-            list->setAccessibleName(QString::fromUtf8(look.accessibleName));
-            row.label = label(look.label, 7, top + 1, 56, list);
-            row.control = list;
-        } else {
-            auto* check = new QCheckBox(QString::fromUtf8(look.label), morePart_);
-            check->setObjectName(QString::number(look.id));
-            check->setGeometry(units.toPixels(7, top, look.width, 12));
-            // A half-checked box (entries that differ) becomes a plain one once the person clicks it.
-            connect(check, &QCheckBox::clicked, check, [check] { check->setTristate(false); });
-            row.control = check;
-        }
-        if (look.description != nullptr)
-            row.control->setAccessibleDescription(QString::fromUtf8(look.description));
-        moreRows_.push_back(row);
-    }
+    for (int i = 0; i < kMoreRows; ++i)
+        moreRows_.push_back(createMoreRow(i, units));
     for (const MoreRow& row : moreRows_) {
         if (!row.property->needs)
             continue;
@@ -180,7 +148,7 @@ void AudioSettingsDialog::createMorePart(int partTop)
     auto* fit = new QPushButton(QStringLiteral("Fit &length..."), morePart_);
     fit_ = fit;
     fit->setObjectName(QString::number(kIdFitLength));
-    fit->setGeometry(units.toPixels(95, rowTop(kMoreRows - 1) - 1, 56, 14));
+    fit->setGeometry(units.toPixels(95, moreRowTop(kMoreRows - 1) - 1, 56, 14));
     fit->setAutoDefault(false);
     fit->setAccessibleDescription(QStringLiteral("Sets the speed so that the entry lasts a given number of seconds"));
     connect(fit, &QPushButton::clicked, this, &AudioSettingsDialog::fitLength);
@@ -191,6 +159,48 @@ void AudioSettingsDialog::createMorePart(int partTop)
         previous = row.control;
     }
     setTabOrder(previous, fit);
+}
+
+// One row of the More part: a box, a list or a check box as the property is set; a box's label
+// names it for screen readers.
+AudioSettingsDialog::MoreRow AudioSettingsDialog::createMoreRow(int index, const DialogUnits& units)
+{
+    const MoreRowLook& look = kMoreRowLooks[index];
+    const int top = moreRowTop(index);
+    auto label = [this, &units](const char* text, int left, int labelTop, int width, QWidget* buddy) {
+        auto* made = new QLabel(QString::fromUtf8(text), morePart_);
+        made->setGeometry(units.toPixels(left, labelTop, width, 9));
+        made->setBuddy(buddy);
+        return made;
+    };
+    MoreRow row{&entryProperty(look.field)};
+    if (isTyped(*row.property)) {
+        QLineEdit* made = makeBox(look.id, 66, top, morePart_);
+        row.label = label(look.label, 7, top + 1, 56, made);
+        label(look.unit, 122, top + 2, look.width, nullptr);
+        made->setAccessibleName(QString::fromUtf8(look.accessibleName));
+        if (look.placeholder != nullptr)
+            made->setPlaceholderText(QString::fromUtf8(look.placeholder));
+        row.control = made;
+    } else if (row.property->kind == PropertyKind::Curve) {
+        auto* list = new QComboBox(morePart_);
+        list->setObjectName(QString::number(look.id));
+        list->addItems(kCurveChoices);
+        list->setGeometry(units.toPixels(66, top, look.width, 12));
+        list->setAccessibleName(QString::fromUtf8(look.accessibleName));
+        row.label = label(look.label, 7, top + 1, 56, list);
+        row.control = list;
+    } else {
+        auto* check = new QCheckBox(QString::fromUtf8(look.label), morePart_);
+        check->setObjectName(QString::number(look.id));
+        check->setGeometry(units.toPixels(7, top, look.width, 12));
+        // A half-checked box (entries that differ) becomes a plain one once the person clicks it.
+        connect(check, &QCheckBox::clicked, check, [check] { check->setTristate(false); });
+        row.control = check;
+    }
+    if (look.description != nullptr)
+        row.control->setAccessibleDescription(QString::fromUtf8(look.description));
+    return row;
 }
 
 const AudioSettingsDialog::MoreRow* AudioSettingsDialog::moreRow(EntryField field) const

@@ -21,6 +21,7 @@ class QPushButton;
 namespace sonarel {
 
 class Desktop;
+class DialogUnits;
 
 class AudioSettingsDialog : public QDialog {
     Q_OBJECT
@@ -93,6 +94,7 @@ private:
         QLabel* label = nullptr;
     };
     const MoreRow* moreRow(EntryField field) const;
+    MoreRow createMoreRow(int index, const DialogUnits& units);
     // A chosen row's control as it stands: a list's index (-1 none) or a check state.
     static int choiceState(const MoreRow& row);
     // The choice it holds, if it holds one (not an empty list, not half checked).
