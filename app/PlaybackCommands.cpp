@@ -136,7 +136,7 @@ void WindowPlayback::stop()
 double WindowPlayback::playHeadSeconds() const
 {
     const REFERENCE_TIME at = control_.isPlaying() ? control_.position() : playHead_;
-    return static_cast<double>(at) / static_cast<double>(kReferenceUnitsPerSecond);
+    return toSeconds(at);
 }
 
 void WindowPlayback::start(std::optional<std::vector<int>> only)

@@ -20,6 +20,7 @@
 #include <string_view>
 #include <vector>
 
+#include "model/EntryLimits.h"
 #include "model/ReferenceTime.h"
 #include "platform/NativePath.h"
 #include "platform/PathLimits.h"
@@ -36,22 +37,6 @@ inline constexpr REFERENCE_TIME kToSourceEnd = -1;
 // How a fade's gain rises from 0 to 1 over its length T: linear is exactly t / T; equal power is
 // sin(t / T * pi / 2), which keeps the loudness even where two fading entries cross.
 enum class FadeCurve { Linear, EqualPower };
-
-inline constexpr double kLowestPitchSemitones = -24.0;
-inline constexpr double kHighestPitchSemitones = 24.0;
-
-// The speeds the engine plays exactly, with or without keep pitch; every place that reads a speed
-// refuses the others.
-inline constexpr double kLowestSpeed = 1.0 / 256;
-inline constexpr double kHighestSpeed = 256.0;
-inline constexpr const char* kSpeedRangeText = "1/256 (0.00390625) and 256";
-inline bool speedInRange(double speed)
-{
-    return speed >= kLowestSpeed && speed <= kHighestSpeed;
-}
-// The loudest volume a list file or the command line may give (+120 dB, which already turns the
-// quietest sound into a full-scale one); the audio settings dialog has a range of its own.
-inline constexpr double kHighestListVolume = 1'000'000.0;
 
 // What a person sets for one entry: in the dialog, a list file or on the command line. Every
 // default leaves the entry as a plain placement of the whole file.

@@ -23,7 +23,7 @@ std::string displayName(std::string_view path)
 
 std::string secondsText(REFERENCE_TIME time)
 {
-    return threeDecimals(static_cast<double>(time) / static_cast<double>(kReferenceUnitsPerSecond));
+    return threeDecimals(toSeconds(time));
 }
 
 std::string cellText(const MixItem& item, int column)

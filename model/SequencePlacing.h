@@ -10,9 +10,6 @@
 
 namespace sonarel {
 
-// The latest start time an entry may be given this way (the latest a list file accepts too).
-inline constexpr REFERENCE_TIME kLatestEntryStart = 86'400'000LL * kReferenceUnitsPerSecond;
-
 struct SequencePlacing {
     std::vector<int> moved;    // rows whose start time was set (the first keeps its own)
     std::vector<int> unknown;  // rows left as they were: their length on the output is not known

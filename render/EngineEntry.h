@@ -14,10 +14,6 @@
 
 namespace sonarel {
 
-// The list and the engine count time in the same 100-ns units, so a list time is handed in as
-// it is; this holds the two to that.
-static_assert(kReferenceUnitsPerSecond == media::kReferenceUnitsPerSecond);
-
 struct TimelineTimes {
     media::REFERENCE_TIME start = 0;  // on the output time line
     media::REFERENCE_TIME stop = 0;

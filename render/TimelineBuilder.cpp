@@ -26,11 +26,6 @@ QString entryName(int index, const MixItem& item)
                                          nameInMessage(QString::fromStdString(displayName(item.filePath))));
 }
 
-double secondsOf(REFERENCE_TIME time)
-{
-    return static_cast<double>(time) / static_cast<double>(kReferenceUnitsPerSecond);
-}
-
 }  // namespace
 
 TimelineBuilder::TimelineBuilder(media::MediaLibrary& library, Desktop& desktop) : library_(library), desktop_(desktop)
@@ -117,7 +112,7 @@ bool TimelineBuilder::checkEntry(int index, const MixItem& item, int outputRate,
     case EntryMixing::EndsPastLongestMix:
         check.tooLong << QStringLiteral("entry %1 would end at %2 s")
                              .arg(entryName(index, item),
-                                  QString::number(secondsOf(timelineTimesOf(item).stop), 'f', 3));
+                                  QString::number(toSeconds(timelineTimesOf(item).stop), 'f', 3));
         return false;
     }
     const TimelineTimes times = timelineTimesOf(item);
@@ -164,7 +159,7 @@ bool TimelineBuilder::mixAfterCheck(const SourceCheck& check, int entryCount)
         desktop_.showAppMessage(
             QStringLiteral("A mix can be at most %1 seconds long, and these entries would end later:\n%2\n\n"
                            "Please give them an earlier start time or a higher speed. Nothing was mixed.")
-                .arg(QString::number(secondsOf(media::kLongestTime), 'f', 0), listInMessage(check.tooLong)));
+                .arg(QString::number(toSeconds(media::kLongestTime), 'f', 0), listInMessage(check.tooLong)));
         return false;
     }
     if (check.unreadable.size() == entryCount) {

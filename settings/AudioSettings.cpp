@@ -11,8 +11,7 @@ namespace sonarel {
 namespace {
 
 // The start time past which no entry could be placed on the mix.
-constexpr double kLongestStartSeconds = static_cast<double>(media::kLongestTime) /
-                                        static_cast<double>(media::kReferenceUnitsPerSecond);
+constexpr double kLongestStartSeconds = media::toSeconds(media::kLongestTime);
 
 AudioSettingsProblem problem(AudioField field, const QString& message, const QString& caption = {})
 {
@@ -22,11 +21,6 @@ AudioSettingsProblem problem(AudioField field, const QString& message, const QSt
 const QString kNotANumber = QStringLiteral("Please enter a number.");
 const QString kTooCloseToZero = QStringLiteral(
     "This number is too close to zero to be used: please enter 0 or a number farther from zero.");
-
-double secondsOf(REFERENCE_TIME time)
-{
-    return static_cast<double>(time) / static_cast<double>(kReferenceUnitsPerSecond);
-}
 
 // One seconds box of the "More" part. A text left as it was shown keeps the exact value, which
 // three decimals could not give back.
@@ -75,7 +69,7 @@ std::optional<AudioSettingsProblem> readPlayedPart(const ShapingTexts& texts, co
     if (duration > 0 && readIn >= duration)
         return problem(AudioField::InPoint, QStringLiteral("Please enter an in point before the end of the file, "
                                                            "at %1 seconds.")
-                                                .arg(boxText(secondsOf(duration))));
+                                                .arg(boxText(toSeconds(duration))));
     if (readOut != kToSourceEnd && readOut <= readIn)
         return problem(AudioField::OutPoint, outAfterIn);
     in = readIn;
@@ -188,7 +182,7 @@ ShapingTexts shapingTextsOf(const EntryProperties& properties)
         }
         const auto time = properties.*std::get<REFERENCE_TIME EntryProperties::*>(property.member);
         const bool noTime = std::get<REFERENCE_TIME>(property.defaultValue) < 0 && holdsDefault(property, properties);
-        texts.*text = noTime ? QString() : boxText(secondsOf(time));
+        texts.*text = noTime ? QString() : boxText(toSeconds(time));
     }
     return texts;
 }
@@ -263,7 +257,7 @@ std::optional<double> speedForLength(REFERENCE_TIME playedLength, double seconds
 {
     if (!(seconds > 0.0) || !std::isfinite(seconds) || playedLength <= 0)
         return std::nullopt;
-    const double speed = secondsOf(playedLength) / seconds;
+    const double speed = toSeconds(playedLength) / seconds;
     if (!(speed > 0.0) || !std::isfinite(speed))
         return std::nullopt;
     return speed;
@@ -281,8 +275,7 @@ QString speedText(double speed)
 
 AudioSettings audioSettingsOf(const EntryProperties& properties)
 {
-    return {static_cast<double>(properties.startTime) / static_cast<double>(kReferenceUnitsPerSecond),
-            properties.volume, properties.speed};
+    return {toSeconds(properties.startTime), properties.volume, properties.speed};
 }
 
 EntryProperties entryPropertiesOf(const AudioSettings& settings)

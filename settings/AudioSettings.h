@@ -21,8 +21,6 @@ struct AudioSettings {
     double speed = 1.0;
 };
 
-inline constexpr double kMaxVolume = 100.0;
-
 // How a value is written into its box: three decimals and a '.' whatever the locale.
 QString boxText(double value);
 

@@ -98,8 +98,7 @@ int probeFiles(const QStringList& files)
         const REFERENCE_TIME duration = MeasureAudioDuration(library, absolutePath(file));
         // A length that could not be measured is said in words: "-0.000" reads like a length.
         if (duration > 0)
-            std::printf("%.3f\t%s\n", static_cast<double>(duration) / static_cast<double>(kReferenceUnitsPerSecond),
-                        escapeControlCharacters(file).toLocal8Bit().constData());
+            std::printf("%.3f\t%s\n", toSeconds(duration), escapeControlCharacters(file).toLocal8Bit().constData());
         else
             std::printf("unreadable\t%s\n", escapeControlCharacters(file).toLocal8Bit().constData());
         if (duration <= 0)

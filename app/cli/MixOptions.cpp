@@ -161,7 +161,7 @@ bool readPlayOptions(const QCommandLineParser& parser, const OptionDefinitions& 
         printError(QStringLiteral("--from goes with --play."));
         return false;
     }
-    if (!number || !(seconds >= 0.0) || seconds > static_cast<double>(media::kLongestTime / kReferenceUnitsPerSecond)) {
+    if (!number || !(seconds >= 0.0) || seconds > toSeconds(kLongestTime)) {
         printError(QStringLiteral("--from must be a number of seconds, 0 or more."));
         return false;
     }

@@ -43,8 +43,7 @@ FitLengthDialog::FitLengthDialog(Desktop& desktop, REFERENCE_TIME playedLength, 
     connect(cancel, &QPushButton::clicked, this, &FitLengthDialog::reject);
 
     if (speed > 0.0)
-        length_->setText(boxText(static_cast<double>(playedLength) / static_cast<double>(kReferenceUnitsPerSecond) /
-                                 speed));
+        length_->setText(boxText(toSeconds(playedLength) / speed));
     length_->selectAll();
     length_->setFocus();
 }

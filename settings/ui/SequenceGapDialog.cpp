@@ -49,7 +49,7 @@ SequenceGapDialog::SequenceGapDialog(Desktop& desktop, int entries, REFERENCE_TI
     connect(ok, &QPushButton::clicked, this, &SequenceGapDialog::accept);
     connect(cancel, &QPushButton::clicked, this, &SequenceGapDialog::reject);
 
-    box_->setText(boxText(static_cast<double>(gap) / static_cast<double>(kReferenceUnitsPerSecond)));
+    box_->setText(boxText(toSeconds(gap)));
     box_->selectAll();
     box_->setFocus();
 }
@@ -60,7 +60,7 @@ void SequenceGapDialog::accept()
     NumberFault fault = NumberFault::None;
     const auto seconds = readLeadingNumber(box_->text(), localePoint.size() == 1 ? localePoint[0] : QLatin1Char('.'),
                                            &fault);
-    const double latest = static_cast<double>(kLatestEntryStart) / static_cast<double>(kReferenceUnitsPerSecond);
+    const double latest = toSeconds(kLatestEntryStart);
     QString refused;
     if (!seconds && fault != NumberFault::TooLarge)
         refused = QStringLiteral("Please enter a number.");

@@ -12,7 +12,7 @@ declare -A allowed=(
     [controls]="controls platform res"
     [render]="render settings model platform platform/media"
     [settings]="settings model platform platform/media"
-    [model]="model platform"
+    [model]="model platform platform/media"  # the one time type
     [platform]="platform platform/media"  # the engine is Qt-free and below; names share its encoder
     [platform/media]="platform/media"
 )

@@ -135,7 +135,7 @@ bool believable(const MediaInput& input, REFERENCE_TIME duration)
     if (duration <= 0)
         return false;
     constexpr double kSlackBytes = 64.0;  // rounding of the length to 100 ns
-    const double seconds = static_cast<double>(duration) / static_cast<double>(kReferenceUnitsPerSecond);
+    const double seconds = toSeconds(duration);
     return seconds * leastBytesPerSecond(input) <= static_cast<double>(input.file.size) + kSlackBytes;
 }
 
