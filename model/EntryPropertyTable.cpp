@@ -173,13 +173,18 @@ bool checkRange(const EntryProperty& property, const EntryProperties& properties
     const double value = std::visit([&properties](auto member) { return static_cast<double>(properties.*member); },
                                     property.member);
     const PropertyRange& range = property.range;
-    const std::string the = "the " + std::string(property.words) + " ";
+    // Appended piece by piece: GCC 12 at -O3 takes "..." + std::string for an overlapping copy.
+    std::string said = "the ";
+    said.append(property.words).append(" ");
     if (!range.belowZero.empty() && (value < 0.0 || (range.zeroRefused && value == 0.0))) {
-        error = the + std::string(range.belowZero);
+        error = said.append(range.belowZero);
         return false;
     }
     if (!(value >= range.lowest && value <= range.highest)) {
-        error = the + std::string(range.outside) + (range.text.empty() ? "" : " " + std::string(range.text));
+        said.append(range.outside);
+        if (!range.text.empty())
+            said.append(" ").append(range.text);
+        error = said;
         return false;
     }
     return true;
