@@ -2,6 +2,7 @@
 #include "app/EntryCommands.h"
 
 #include "app/MixListView.h"
+#include "model/MixListModel.h"
 #include "platform/Desktop.h"
 #include "platform/FileChecks.h"
 #include "settings/ui/AudioSettingsDialog.h"
@@ -44,8 +45,9 @@ bool allMuted(const MixItemStore& store, const std::vector<int>& entries)
     return !entries.empty();
 }
 
-void muteCommand(MixItemStore& store, MixListView& view, Desktop& desktop)
+void muteCommand(MixListModel& list, const MixListView& view, Desktop& desktop)
 {
+    const MixItemStore& store = list.store();
     if (store.audioCount() == 0)
         return;
     const std::vector<int> rows = selectedEntries(store, view.selectionCursor());
@@ -54,12 +56,12 @@ void muteCommand(MixItemStore& store, MixListView& view, Desktop& desktop)
         return;
     }
     const bool mute = !allMuted(store, rows);
+    const MixListModel::CommandScope command(list);
     for (int row : rows) {
         EntryProperties properties = store.at(row).properties();
         properties.muted = mute;
-        setEntryProperties(store, row, properties);
+        list.setProperties(row, properties);
     }
-    view.updateRows(store, rows);
 }
 
 void openInMediaPlayer(const MixItemStore& store, SelectionCursor& selection, Desktop& desktop,

@@ -16,6 +16,7 @@ class QWidget;
 namespace sonarel {
 
 class Desktop;
+class MixListModel;
 class MixListView;
 
 // Opens the audio settings dialog on `item`'s values; the new values after OK, nothing after
@@ -32,10 +33,10 @@ std::vector<int> selectedEntries(const MixItemStore& store, SelectionCursor sele
 // Whether there are selected entries and every one of them is muted: the Mute command's check.
 bool allMuted(const MixItemStore& store, const std::vector<int>& entries);
 
-// Mute (Ctrl+M): mutes the selected entries, or unmutes them when all are muted already. Their
-// rows are rewritten together, so the change is one undo step. Nothing in an empty list;
+// Mute (Ctrl+M): mutes the selected entries, or unmutes them when all are muted already, as one
+// command of the list (one undo step). Nothing in an empty list;
 // "Please select an item!" without a selection.
-void muteCommand(MixItemStore& store, MixListView& view, Desktop& desktop);
+void muteCommand(MixListModel& list, const MixListView& view, Desktop& desktop);
 
 // Where a double click plays the entries that would open in Sonarel itself: `ownEntry` is Sonarel's
 // desktop entry, and `play` plays the given rows in this window.

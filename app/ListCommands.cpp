@@ -2,27 +2,23 @@
 #include "app/ListCommands.h"
 
 #include "app/MixListView.h"
-#include "model/ListEditing.h"
+#include "model/MixListModel.h"
 #include "platform/Desktop.h"
 
 namespace sonarel {
 
-void deleteSelectedCommand(MixItemStore& store, MixListView& view, Desktop& desktop)
+void deleteSelectedCommand(MixListModel& list, const MixListView& view, Desktop& desktop)
 {
-    if (store.audioCount() == 0)
+    if (list.store().audioCount() == 0)
         return;
     SelectionCursor selection = view.selectionCursor();
-    if (deleteSelected(store, selection) == 0) {
+    if (list.removeSelected(selection) == 0)
         desktop.showAppMessage(QStringLiteral("Please select an audio item!"));
-        return;
-    }
-    view.refresh(store);
 }
 
-void deleteAllCommand(MixItemStore& store, MixListView& view)
+void deleteAllCommand(MixListModel& list)
 {
-    store.clear();
-    view.refresh(store);
+    list.clear();
 }
 
 void changePropertiesCommand(const MixItemStore& store, const MixListView& view, Desktop& desktop,

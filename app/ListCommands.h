@@ -9,14 +9,15 @@ namespace sonarel {
 
 class Desktop;
 class MixItemStore;
+class MixListModel;
 class MixListView;
 
 // Deletes the entries of the selected rows. Nothing in an empty list; "Please select an audio
 // item!" when no row is selected.
-void deleteSelectedCommand(MixItemStore& store, MixListView& view, Desktop& desktop);
+void deleteSelectedCommand(MixListModel& list, const MixListView& view, Desktop& desktop);
 
 // Empties the list.
-void deleteAllCommand(MixItemStore& store, MixListView& view);
+void deleteAllCommand(MixListModel& list);
 
 // The entry-properties command (button, right click and Enter): nothing in an empty list,
 // "Please select an item!" without a selection; otherwise `editEntries` of the selected rows.

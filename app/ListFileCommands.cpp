@@ -10,8 +10,8 @@
 #include <QWidget>
 #include <algorithm>
 
-#include "app/MixListView.h"
 #include "model/MixListFile.h"
+#include "model/MixListModel.h"
 #include "model/RelinkSearch.h"
 #include "platform/Desktop.h"
 #include "platform/FileChecks.h"
@@ -56,16 +56,16 @@ FileDialogRequest listDialogRequest(const QString& title, const QString& folder,
 
 }  // namespace
 
-ListFileCommands::ListFileCommands(MixItemStore& store, MixListView& view, Desktop& desktop, ProfileStore& profile,
+ListFileCommands::ListFileCommands(MixListModel& list, Desktop& desktop, ProfileStore& profile,
                                    media::MediaLibrary& library, QWidget& window)
     : QObject(&window),
-      store_(store),
-      view_(view),
+      list_(list),
+      store_(list.store()),
       desktop_(desktop),
       profile_(profile),
       library_(library),
       window_(window),
-      history_(store)
+      history_(list.store())
 {
     auto* open = new QAction(QStringLiteral("&Open List..."), this);
     open->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
@@ -85,7 +85,7 @@ ListFileCommands::ListFileCommands(MixItemStore& store, MixListView& view, Deskt
     fileActions_ << open << save << saveAs;
     window_.addActions(fileActions_);
     window_.addActions({undoAction_, redoAction_});
-    connect(&view_, &MixListView::listChanged, this, &ListFileCommands::noteListChanged);
+    connect(&list_, &MixListModel::listEdited, this, &ListFileCommands::noteListChanged);
     updateTitle();
 }
 
@@ -236,34 +236,30 @@ bool ListFileCommands::openListFile(const QString& chosenPath)
 
 bool ListFileCommands::loadEntries(const std::vector<MixItem>& entries, const QString& path)
 {
-    const ListSnapshot before = snapshotOf(store_);
     const int total = static_cast<int>(entries.size());
     QProgressDialog progress(QStringLiteral("Opening %1...").arg(QFileInfo(path).fileName()), QStringLiteral("Cancel"),
                              0, total, &window_);
     progress.setWindowTitle(kWindowCaption);
     progress.setWindowModality(Qt::WindowModal);
     progress.setMinimumDuration(500);
-    store_.clear();
+    // Read into a list of its own: the window's list changes once, whole, and a cancel or a refused
+    // entry leaves it as it was.
+    MixItemStore opened(store_.capacity());
     // As many files measured at once as there are threads for it: the window waits no longer
     // between two steps of the progress than it does for one file.
     const auto ahead = static_cast<std::size_t>(library_.measuringThreads(entries.size()));
     for (int i = 0; i < total; ++i) {
         progress.setValue(i);
-        if (progress.wasCanceled()) {
-            restoreSnapshot(store_, before);
-            view_.refresh(store_);
+        if (progress.wasCanceled())
             return false;
-        }
         if (static_cast<std::size_t>(i) % ahead == 0)
             measureAhead(library_, entries, static_cast<std::size_t>(i), ahead);
         // The reader checked the count and the path lengths, so every entry fits.
-        static_cast<void>(appendMeasured(store_, library_, entries[static_cast<std::size_t>(i)]));
+        static_cast<void>(appendMeasured(opened, library_, entries[static_cast<std::size_t>(i)]));
         // Only now is the file's length known, so only now can an in point past it be told.
         std::string problem;
-        if (!checkInPointWithinFile(store_.at(store_.audioCount() - 1), problem)) {
+        if (!checkInPointWithinFile(opened.at(opened.audioCount() - 1), problem)) {
             progress.close();
-            restoreSnapshot(store_, before);
-            view_.refresh(store_);
             desktop_.showMessage(QStringLiteral("%1 could not be opened:\nentry %2 (%3): %4.\n\nNothing was loaded.")
                                      .arg(path, QString::number(i + 1),
                                           entries[static_cast<std::size_t>(i)].filePathText(),
@@ -273,9 +269,11 @@ bool ListFileCommands::loadEntries(const std::vector<MixItem>& entries, const QS
         }
     }
     progress.setValue(total);
+    // The history takes the opened list as a step of its own before the change is announced.
+    const MixListModel::CommandScope command(list_);
+    list_.replace([&opened](MixItemStore& store) { store = std::move(opened); });
     history_.noteOpened(store_, path);
     Q_EMIT listOpened();
-    view_.refresh(store_);
     return true;
 }
 
@@ -287,8 +285,8 @@ void ListFileCommands::relinkMissing(const QString& listPath)
     const QString folder = askFolderToSearch(missing, listPath);
     if (folder.isEmpty())
         return;
+    // The history records the relinking as a change of its own.
     const QStringList stillMissing = relinkFound(missing, searchFolder(missing, folder));
-    view_.refresh(store_);  // the history records the relinking as a change of its own
     if (!stillMissing.isEmpty()) {
         desktop_.showMessage(QStringLiteral("These files were not found in %1 and stay in the list, "
                                             "marked as missing:\n%2")
@@ -345,20 +343,25 @@ QStringList ListFileCommands::relinkFound(const std::vector<std::string>& missin
                                           const std::vector<std::string>& found)
 {
     QStringList stillMissing;
-    for (std::size_t m = 0; m < missing.size(); ++m) {
-        if (found[m].empty() || !fitsPathBuffer(found[m])) {
-            stillMissing << pathFromBytes(missing[m]);
-            continue;
-        }
-        const REFERENCE_TIME duration = MeasureAudioDuration(library_, pathFromBytes(found[m]));
-        for (int i = 0; i < store_.audioCount(); ++i) {
-            MixItem& item = store_.at(i);
-            if (item.filePath == missing[m]) {
-                item.filePath = found[m];
-                item.duration = duration;
+    list_.changeRows([&](MixItemStore& store) {
+        std::vector<int> relinked;
+        for (std::size_t m = 0; m < missing.size(); ++m) {
+            if (found[m].empty() || !fitsPathBuffer(found[m])) {
+                stillMissing << pathFromBytes(missing[m]);
+                continue;
+            }
+            const REFERENCE_TIME duration = MeasureAudioDuration(library_, pathFromBytes(found[m]));
+            for (int i = 0; i < store.audioCount(); ++i) {
+                MixItem& item = store.at(i);
+                if (item.filePath == missing[m]) {
+                    item.filePath = found[m];
+                    item.duration = duration;
+                    relinked.push_back(i);
+                }
             }
         }
-    }
+        return relinked;
+    });
     return stillMissing;
 }
 
@@ -424,14 +427,14 @@ bool ListFileCommands::writeTo(const QString& path)
 
 void ListFileCommands::undo()
 {
-    if (history_.undo(store_))
-        view_.refresh(store_);
+    if (history_.canUndo())
+        list_.replace([this](MixItemStore& store) { history_.undo(store); });
 }
 
 void ListFileCommands::redo()
 {
-    if (history_.redo(store_))
-        view_.refresh(store_);
+    if (history_.canRedo())
+        list_.replace([this](MixItemStore& store) { history_.redo(store); });
 }
 
 QStringList ListFileCommands::openListArguments(const QStringList& arguments)

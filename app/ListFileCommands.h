@@ -3,8 +3,8 @@
 // unsaved mark in the title, the "save changes?" question before the list is lost, and undo and
 // redo of every change to the list.
 //
-// Commands change the store however they like; the list view rewrites its rows after every
-// change, and on that signal the history compares the store with what it saw last and records a
+// Commands change the list through its model; after every change (one per command, see
+// MixListModel::listEdited) the history compares the store with what it saw last and records a
 // step when they differ. So no command needs to know about undo. All on the UI thread.
 #pragma once
 
@@ -27,7 +27,7 @@ namespace sonarel {
 
 class Desktop;
 class MixItemStore;
-class MixListView;
+class MixListModel;
 class ProfileStore;
 namespace media {
 class MediaLibrary;
@@ -40,8 +40,8 @@ public:
     static constexpr int kMaxRecentLists = 5;
 
     // `window` gets the commands' shortcuts and shows the list's name in its title.
-    ListFileCommands(MixItemStore& store, MixListView& view, Desktop& desktop, ProfileStore& profile,
-                     media::MediaLibrary& library, QWidget& window);
+    ListFileCommands(MixListModel& list, Desktop& desktop, ProfileStore& profile, media::MediaLibrary& library,
+                     QWidget& window);
     ~ListFileCommands() override;
 
     void openList();                         // Ctrl+O: choose a file, then openListFile
@@ -79,7 +79,7 @@ public:
     bool hasUnsavedWork() const;
 
 Q_SIGNALS:
-    // A list file was opened into the store; the rows follow at once (MixListView::listChanged).
+    // A list file was opened into the store; MixListModel::listEdited follows.
     void listOpened();
 
 private:
@@ -98,11 +98,12 @@ private:
     std::vector<std::string> missingFiles() const;  // each once, in list order
     QString askFolderToSearch(const std::vector<std::string>& missing, const QString& listPath);
     std::vector<std::string> searchFolder(const std::vector<std::string>& missing, const QString& folder);
-    // Points the entries of each found file at its new place; returns the files still missing.
+    // Points the entries of each found file at its new place, as one change of the list; returns
+    // the files still missing.
     QStringList relinkFound(const std::vector<std::string>& missing, const std::vector<std::string>& found);
 
-    MixItemStore& store_;
-    MixListView& view_;
+    MixListModel& list_;
+    const MixItemStore& store_;
     Desktop& desktop_;
     ProfileStore& profile_;
     media::MediaLibrary& library_;

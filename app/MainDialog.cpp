@@ -26,6 +26,7 @@
 #include "controls/CornerLayout.h"
 #include "controls/DialogUnits.h"
 #include "controls/ImageButton.h"
+#include "model/MixListModel.h"
 #include "model/SequencePlacing.h"
 #include "platform/Desktop.h"
 #include "res/ResourceIds.h"
@@ -73,10 +74,11 @@ MainDialog::MainDialog(Desktop& desktop, ProfileStore& profile, media::MediaLibr
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
     background_ = QPixmap(res::resourceFile(res::kBitmapBackground));
+    listModel_ = new MixListModel(store_, this);
     createControls();
     setWindowIcon(QIcon(res::resourceFile(res::kIconProgram)));
     runControl_ = std::make_unique<MixRunControl>(library_, desktop_, static_cast<MixRunView&>(*this));
-    listFile_ = new ListFileCommands(store_, *list_, desktop_, profile_, library_, *this);
+    listFile_ = new ListFileCommands(*listModel_, desktop_, profile_, library_, *this);
     createPlaybackCommands();
     createMenuBar();
     linkListOutput();
@@ -128,7 +130,7 @@ void MainDialog::createControls()
     muteAction_ = new QAction(QStringLiteral("&Mute"), this);
     muteAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
     muteAction_->setCheckable(true);
-    connect(muteAction_, &QAction::triggered, this, [this] { muteCommand(store_, *list_, desktop_); });
+    connect(muteAction_, &QAction::triggered, this, [this] { muteCommand(*listModel_, *list_, desktop_); });
     addAction(muteAction_);
     sequenceAction_ = new QAction(QStringLiteral("Place One After A&nother..."), this);
     sequenceAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_J));
@@ -157,7 +159,7 @@ QList<QWidget*> MainDialog::createCommandRow()
 
 void MainDialog::createMixList()
 {
-    list_ = new MixListView(this);
+    list_ = new MixListView(*listModel_, this);
     list_->setObjectName(objectNameOf(kIdMixList));
     list_->setAccessibleName(QStringLiteral("Mix list"));
     list_->setAccessibleDescription(
@@ -168,7 +170,8 @@ void MainDialog::createMixList()
     list_->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(list_, &QWidget::customContextMenuRequested, this, &MainDialog::propertiesCommand);
     connect(list_, &MixListView::editRequested, this, &MainDialog::propertiesCommand);
-    connect(list_, &MixListView::deleteRequested, this, [this] { deleteSelectedCommand(store_, *list_, desktop_); });
+    connect(list_, &MixListView::deleteRequested, this,
+            [this] { deleteSelectedCommand(*listModel_, *list_, desktop_); });
     connect(list_, &MixListView::previewRequested, this, [this] {
         // When Sonarel is the default player, the entry plays here, not in a second Sonarel.
         const PlayInside inside{QGuiApplication::desktopFileName(),
@@ -182,8 +185,9 @@ QList<QWidget*> MainDialog::createListButtons()
     ImageButton* deleteSelected = makeButton(kIdDeleteSelected, nullptr, 281, 54, 22, 14, kTopRight);
     ImageButton* deleteAll = makeButton(kIdDeleteAll, nullptr, 281, 82, 22, 14, kTopRight);
     ImageButton* properties = makeButton(kIdProperties, nullptr, 281, 110, 22, 14, kTopRight);
-    connect(deleteSelected, &QPushButton::clicked, this, [this] { deleteSelectedCommand(store_, *list_, desktop_); });
-    connect(deleteAll, &QPushButton::clicked, this, [this] { deleteAllCommand(store_, *list_); });
+    connect(deleteSelected, &QPushButton::clicked, this,
+            [this] { deleteSelectedCommand(*listModel_, *list_, desktop_); });
+    connect(deleteAll, &QPushButton::clicked, this, [this] { deleteAllCommand(*listModel_); });
     connect(properties, &QPushButton::clicked, this, &MainDialog::propertiesCommand);
     return {deleteSelected, deleteAll, properties};
 }
@@ -255,9 +259,9 @@ void MainDialog::createMenuBar()
     connect(commands.selectAll, &QAction::triggered, list_, &QAbstractItemView::selectAll);
     commands.deleteSelected = listKey(QStringLiteral("&Delete"), {QKeySequence(Qt::Key_Delete)});
     connect(commands.deleteSelected, &QAction::triggered, this,
-            [this] { deleteSelectedCommand(store_, *list_, desktop_); });
+            [this] { deleteSelectedCommand(*listModel_, *list_, desktop_); });
     commands.deleteAll = makeAction(this, QStringLiteral("Delete A&ll"));
-    connect(commands.deleteAll, &QAction::triggered, this, [this] { deleteAllCommand(store_, *list_); });
+    connect(commands.deleteAll, &QAction::triggered, this, [this] { deleteAllCommand(*listModel_); });
     commands.audioSettings = listKey(QStringLiteral("Audio &Settings..."), {QKeySequence(Qt::Key_Return)});
     connect(commands.audioSettings, &QAction::triggered, this, &MainDialog::propertiesCommand);
     commands.mute = muteAction_;
@@ -393,10 +397,8 @@ void MainDialog::editEntry(int index)
 {
     if (index < 0 || index >= store_.audioCount())
         return;
-    if (const auto changed = askEntryProperties(store_.at(index), desktop_, this)) {
-        setEntryProperties(store_, index, *changed);
-        list_->updateRow(store_, index);
-    }
+    if (const auto changed = askEntryProperties(store_.at(index), desktop_, this))
+        listModel_->setProperties(index, *changed);
 }
 
 void MainDialog::editEntries(const std::vector<int>& rows)
@@ -410,9 +412,9 @@ void MainDialog::editEntries(const std::vector<int>& rows)
         items.push_back(store_.at(row));
     }
     if (const auto changed = askEntriesProperties(items, desktop_, this)) {
+        const MixListModel::CommandScope command(*listModel_);  // one change of the list: one undo step
         for (std::size_t i = 0; i < rows.size() && i < changed->size(); ++i)
-            setEntryProperties(store_, rows[i], (*changed)[i]);
-        list_->updateRows(store_, rows);  // one change of the list: one undo step
+            listModel_->setProperties(rows[i], (*changed)[i]);
     }
 }
 
@@ -429,13 +431,15 @@ void MainDialog::placeOneAfterAnother()
     if (ask.exec() != QDialog::Accepted)
         return;
     sequenceGap_ = ask.gap();
-    const SequencePlacing placed = sonarel::placeOneAfterAnother(store_, rows, sequenceGap_);
+    SequencePlacing placed;
+    listModel_->changeRows([&](MixItemStore& store) {
+        placed = sonarel::placeOneAfterAnother(store, rows, sequenceGap_);
+        return placed.moved;
+    });
     if (!placed.refusal.isEmpty()) {
         desktop_.showAppMessage(placed.refusal + QStringLiteral(" Nothing was moved."));
         return;
     }
-    if (!placed.moved.empty())
-        list_->updateRows(store_, placed.moved);  // one change of the list: one undo step
     if (!placed.unknown.empty()) {
         QStringList names;
         for (int row : placed.unknown)
@@ -467,13 +471,16 @@ void MainDialog::addFiles(const QStringList& paths)
     progress.setWindowModality(Qt::WindowModal);
     progress.setMinimumDuration(500);
     progress.setAutoClose(true);
-    const AddFilesResult result = addFilesToMixList(store_, paths, library_, [&progress](int done, int total) {
+    // Measured into a list of their own with the room that is left, then appended at once: the
+    // rows arrive together, as one change of the list.
+    MixItemStore added(store_.capacity() - store_.audioCount());
+    const AddFilesResult result = addFilesToMixList(added, paths, library_, [&progress](int done, int total) {
         progress.setLabelText(QStringLiteral("Adding file %1 of %2...").arg(std::min(done + 1, total)).arg(total));
         progress.setValue(done);
         return !progress.wasCanceled();
     });
-    const int firstNew = list_->rowCount();
-    list_->refresh(store_);
+    const int firstNew = store_.audioCount();
+    listModel_->append(added);
     showRowsFrom(firstNew);
     rememberLastFolder(store_, profile_);
     const QString refused = refusedFilesMessage(result);
@@ -515,17 +522,14 @@ void MainDialog::optionsCommand()
 void MainDialog::arrangementCommand()
 {
     if (!arrangement_) {
-        arrangement_ = new ArrangementWindow(store_, *list_, *runControl_, desktop_, profile_,
+        arrangement_ = new ArrangementWindow(*listModel_, *list_->selectionModel(), *runControl_, desktop_, profile_,
                                              PeakCache::defaultFolder(), this);
         arrangement_->followPlayback(*playback_);
         connect(arrangement_, &ArrangementWindow::entryActivated, this, &MainDialog::editEntry);
         connect(listFile_, &ListFileCommands::listOpened, arrangement_, &ArrangementWindow::listOpened);
         // A drag in the timeline is an edit like the dialog's: the row shows it and Undo takes it back.
         connect(arrangement_, &ArrangementWindow::entryEdited, this,
-                [this](int index, const EntryProperties& properties) {
-                    if (setEntryProperties(store_, index, properties))
-                        list_->updateRow(store_, index);
-                });
+                [this](int index, const EntryProperties& properties) { listModel_->setProperties(index, properties); });
     }
     arrangement_->open();
 }

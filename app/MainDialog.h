@@ -23,6 +23,7 @@ namespace sonarel {
 class Desktop;
 class ImageButton;
 class ListFileCommands;
+class MixListModel;
 class MixListView;
 class ProfileStore;
 class ArrangementWindow;
@@ -40,7 +41,10 @@ public:
     // Whether the start-up got past the engine's initialisation.
     bool isReady() const { return ready_; }
     const MixItemStore& store() const { return store_; }
+    // The store itself, for tests that set it up directly (then MixListView::refresh announces it);
+    // the window's commands change it through listModel().
     MixItemStore& store() { return store_; }
+    MixListModel& listModel() { return *listModel_; }
     const OutputSettings& outputSettings() const { return settings_; }
     void setOutputSettings(const OutputSettings& settings);
     MixRunControl& runControl() { return *runControl_; }
@@ -115,6 +119,7 @@ private:
     ProfileStore& profile_;
     media::MediaLibrary& library_;
     MixItemStore store_;
+    MixListModel* listModel_ = nullptr;  // a child: the store as the list, its views and its history see it
     OutputSettings settings_;
     std::unique_ptr<MixRunControl> runControl_;
     QPixmap background_;

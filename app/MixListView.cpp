@@ -2,8 +2,8 @@
 #include "app/MixListView.h"
 
 #include <QDragEnterEvent>
-#include <QFileInfo>
 #include <QHeaderView>
+#include <QIdentityProxyModel>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QMouseEvent>
@@ -12,57 +12,47 @@
 #include <algorithm>
 #include <set>
 
+#include "model/MixListModel.h"
 #include "model/MixListRows.h"
-#include "platform/FileChecks.h"
-#include "platform/MessageText.h"
-#include "platform/NativePath.h"
 
 namespace sonarel {
 
 namespace {
-// A file that is gone (moved, deleted, on a drive that is not there) says so in its row; the Mix
-// command's own check names it again before mixing.
-void markIfMissing(QTableWidgetItem& cell, const QString& path)
-{
-    if (path.isEmpty() || fileIdentity(path)) {
-        cell.setToolTip(readablePath(path));
-        return;
-    }
-    cell.setText(QStringLiteral("%1 (missing)").arg(cell.text()));
-    cell.setToolTip(QStringLiteral("Missing: %1").arg(readablePath(path)));
-    QFont font = cell.font();
-    font.setItalic(true);
-    cell.setFont(font);
-}
 
-// A file whose length could not be measured keeps the described duration text (-0.000 or 0.000),
-// which reads like a length; the cell is marked so that it is not taken for one.
-void markIfUnreadable(QTableWidgetItem& cell, const MixItem& item)
-{
-    if (item.duration > 0 || !QFileInfo::exists(item.filePathText()))
-        return;
-    const QString why = QStringLiteral(
-                            "Unreadable: %1 is not a media file that can be played; it stays silent in "
-                            "the mix.")
-                            .arg(nameInMessage(QString::fromStdString(displayName(item.filePath))));
-    cell.setToolTip(why);
-    cell.setData(Qt::AccessibleTextRole, QStringLiteral("unreadable"));
-    cell.setData(Qt::AccessibleDescriptionRole, why);
-    cell.setForeground(QColor(0xb0, 0x20, 0x20));
-    QFont font = cell.font();
-    font.setItalic(true);
-    cell.setFont(font);
-}
+// The list's looks over the model's words: italic for a missing file's name and an unreadable
+// file's duration (red), and the text of a muted entry's row in the view's disabled colour.
+class CellLooks : public QIdentityProxyModel {
+public:
+    explicit CellLooks(QWidget& view) : QIdentityProxyModel(&view), view_(view) {}
 
-// A muted entry stays in its place but is not mixed: its row is greyed and its name says so.
-void markIfMuted(QTableWidgetItem& cell, const QColor& grey, bool isNameCell)
-{
-    cell.setForeground(grey);
-    if (isNameCell) {
-        cell.setText(QStringLiteral("%1 (muted)").arg(cell.text()));
-        cell.setToolTip(QStringLiteral("Muted: %1").arg(cell.toolTip()));
+    QVariant data(const QModelIndex& index, int role) const override
+    {
+        switch (role) {
+        case Qt::FontRole: {
+            if (!marked(index, MixListModel::MissingRole, 0) && !marked(index, MixListModel::UnreadableRole, 1))
+                return QIdentityProxyModel::data(index, role);
+            QFont font;
+            font.setItalic(true);
+            return font;
+        }
+        case Qt::ForegroundRole:
+            if (index.data(MixListModel::MutedRole).toBool())
+                return QBrush(view_.palette().color(QPalette::Disabled, QPalette::Text));
+            if (marked(index, MixListModel::UnreadableRole, 1))
+                return QBrush(QColor(0xb0, 0x20, 0x20));
+            return QIdentityProxyModel::data(index, role);
+        default: return QIdentityProxyModel::data(index, role);
+        }
     }
-}
+
+private:
+    static bool marked(const QModelIndex& index, int role, int column)
+    {
+        return index.column() == column && index.data(role).toBool();
+    }
+
+    const QWidget& view_;
+};
 
 QStringList localFiles(const QMimeData* data)
 {
@@ -77,19 +67,17 @@ QStringList localFiles(const QMimeData* data)
 }
 }  // namespace
 
-MixListView::MixListView(QWidget* parent) : QTableWidget(0, kMixListColumnCount, parent)
+MixListView::MixListView(MixListModel& list, QWidget* parent) : QTableView(parent), list_(list)
 {
-    QStringList headers;
-    for (const MixListColumn& column : kMixListColumns)
-        headers << QString::fromUtf8(column.header.data(), static_cast<qsizetype>(column.header.size()));
-    setHorizontalHeaderLabels(headers);
+    auto* looks = new CellLooks(*this);
+    looks->setSourceModel(&list_);
+    setModel(looks);
     // The widths suit a small font; a header never gets narrower than its text, and the name
     // column takes whatever room is left.
     const QFontMetrics headerMetrics(horizontalHeader()->font());
     for (int c = 0; c < kMixListColumnCount; ++c) {
-        QTableWidgetItem* header = horizontalHeaderItem(c);
-        header->setTextAlignment(Qt::AlignCenter);
-        const int textWidth = headerMetrics.horizontalAdvance(header->text()) + 2 * headerMetrics.averageCharWidth();
+        const int textWidth = headerMetrics.horizontalAdvance(horizontalHeaderItem(c).text()) +
+                              2 * headerMetrics.averageCharWidth();
         setColumnWidth(c, std::max(kMixListColumns[static_cast<std::size_t>(c)].width, textWidth));
     }
     horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
@@ -110,14 +98,14 @@ MixListView::MixListView(QWidget* parent) : QTableWidget(0, kMixListColumnCount,
 void MixListView::focusInEvent(QFocusEvent* event)
 {
     keyboardFocus_.focusIn(*event);
-    QTableWidget::focusInEvent(event);
+    QTableView::focusInEvent(event);
     viewport()->update();
 }
 
 void MixListView::focusOutEvent(QFocusEvent* event)
 {
     keyboardFocus_.focusOut(*event);
-    QTableWidget::focusOutEvent(event);
+    QTableView::focusOutEvent(event);
     viewport()->update();
 }
 
@@ -125,12 +113,12 @@ void MixListView::mousePressEvent(QMouseEvent* event)
 {
     if (keyboardFocus_.mousePressed())
         viewport()->update();
-    QTableWidget::mousePressEvent(event);
+    QTableView::mousePressEvent(event);
 }
 
 void MixListView::paintEvent(QPaintEvent* event)
 {
-    QTableWidget::paintEvent(event);
+    QTableView::paintEvent(event);
     if (keyboardFocus_.ringVisible(*this)) {
         QPainter painter(viewport());
         paintFocusRing(painter, *this, viewport()->rect());
@@ -139,51 +127,41 @@ void MixListView::paintEvent(QPaintEvent* event)
 
 void MixListView::scrollContentsBy(int dx, int dy)
 {
-    QTableWidget::scrollContentsBy(dx, dy);
+    QTableView::scrollContentsBy(dx, dy);
     // Scrolling moves the painted pixels, the ring with them; paint it afresh where it belongs.
     if (keyboardFocus_.ringVisible(*this))
         viewport()->update();
 }
 
-void MixListView::fillRow(const MixItem& item, int row)
+void MixListView::refresh(const MixItemStore&)
 {
-    for (int c = 0; c < kMixListColumnCount; ++c) {
-        auto* cell = new QTableWidgetItem(QString::fromStdString(readableBytes(cellText(item, c))));
-        cell->setTextAlignment(Qt::AlignCenter);
-        if (c == 0)
-            markIfMissing(*cell, item.filePathText());
-        if (c == 1)
-            markIfUnreadable(*cell, item);
-        if (item.muted)
-            markIfMuted(*cell, palette().color(QPalette::Disabled, QPalette::Text), c == 0);
-        setItem(row, c, cell);
-    }
-}
-
-void MixListView::refresh(const MixItemStore& store)
-{
-    clearContents();
-    setRowCount(store.audioCount());
-    for (int i = 0; i < store.audioCount(); ++i)
-        fillRow(store.at(i), i);
-    Q_EMIT listChanged();
+    list_.reload();
 }
 
 void MixListView::updateRow(const MixItemStore& store, int row)
 {
-    if (row >= 0 && row < store.audioCount() && row < rowCount()) {
-        fillRow(store.at(row), row);
-        Q_EMIT listChanged();
-    }
+    if (row >= 0 && row < store.audioCount())
+        list_.rowsRewritten({row});
 }
 
-void MixListView::updateRows(const MixItemStore& store, const std::vector<int>& rows)
+void MixListView::updateRows(const MixItemStore&, const std::vector<int>& rows)
 {
-    for (int row : rows) {
-        if (row >= 0 && row < store.audioCount() && row < rowCount())
-            fillRow(store.at(row), row);
-    }
-    Q_EMIT listChanged();
+    list_.rowsRewritten(rows);
+}
+
+int MixListView::rowCount() const
+{
+    return model()->rowCount();
+}
+
+MixListCell MixListView::item(int row, int column) const
+{
+    return MixListCell(model()->index(row, column));
+}
+
+MixListHeader MixListView::horizontalHeaderItem(int column) const
+{
+    return MixListHeader(model()->headerData(column, Qt::Horizontal).toString());
 }
 
 SelectionCursor MixListView::selectionCursor() const
@@ -211,13 +189,13 @@ void MixListView::keyPressEvent(QKeyEvent* event)
     case Qt::Key_Return:
     case Qt::Key_Enter: Q_EMIT editRequested(); return;
     case Qt::Key_Delete: Q_EMIT deleteRequested(); return;
-    default: QTableWidget::keyPressEvent(event);  // arrows, Shift and Ctrl+A select as usual
+    default: QTableView::keyPressEvent(event);  // arrows, Shift and Ctrl+A select as usual
     }
 }
 
 void MixListView::mouseDoubleClickEvent(QMouseEvent* event)
 {
-    QTableWidget::mouseDoubleClickEvent(event);
+    QTableView::mouseDoubleClickEvent(event);
     if (event->button() == Qt::LeftButton)
         Q_EMIT previewRequested();
 }

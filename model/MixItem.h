@@ -8,9 +8,9 @@
 // messages, undo and a row in the audio settings dialog.
 //
 // The store is plain data owned by the main window (or the command-line mixer). The window's store
-// holds kMixItemCapacity entries, its slots made once at construction; the command-line mixer's
-// takes any number (kUnboundedCapacity) and grows as entries come. Row i of the list view always
-// shows entry i.
+// holds kMixItemCapacity entries, its slots made once at construction, and is changed through
+// model/MixListModel, which tells the window's views; the command-line mixer's takes any number
+// (kUnboundedCapacity) and grows as entries come. Row i of the list view always shows entry i.
 #pragma once
 
 #include <QString>

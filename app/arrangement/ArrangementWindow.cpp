@@ -9,9 +9,9 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 
-#include "app/MixListView.h"
 #include "app/PlaybackCommands.h"
 #include "app/arrangement/ArrangementView.h"
+#include "model/MixListModel.h"
 #include "platform/Desktop.h"
 #include "render/MixRunControl.h"
 #include "settings/ProfileStore.h"
@@ -38,7 +38,7 @@ QAction* addCommand(QToolBar& bar, QWidget& window, const QString& text, const Q
 
 }  // namespace
 
-ArrangementWindow::ArrangementWindow(const MixItemStore& store, MixListView& list, const MixRunControl& run,
+ArrangementWindow::ArrangementWindow(const MixListModel& list, QItemSelectionModel& selection, const MixRunControl& run,
                                      Desktop& desktop, ProfileStore& profile, const QString& cacheFolder,
                                      QWidget* parent)
     : QWidget(parent, Qt::Window), run_(run), desktop_(desktop), profile_(profile), peaks_(cacheFolder)
@@ -48,9 +48,9 @@ ArrangementWindow::ArrangementWindow(const MixItemStore& store, MixListView& lis
     if (parent)
         setWindowIcon(parent->windowIcon());
 
-    view_ = new ArrangementView(store, peaks_, this);
+    view_ = new ArrangementView(list.store(), peaks_, this);
     view_->setObjectName(QStringLiteral("timelineView"));
-    view_->setSelectionModel(list.selectionModel());
+    view_->setSelectionModel(&selection);
 
     auto* tools = new QToolBar(this);
     tools->setObjectName(QStringLiteral("timelineTools"));
@@ -86,7 +86,7 @@ ArrangementWindow::ArrangementWindow(const MixItemStore& store, MixListView& lis
     resize(820, 360);
 
     // A hidden window catches up when it opens again.
-    connect(&list, &MixListView::listChanged, this, [this] {
+    connect(&list, &MixListModel::listEdited, this, [this] {
         if (isVisible()) {
             view_->refresh();
             updateSummary();

@@ -2,7 +2,7 @@
 // The arrangement window, titled "Timeline" for people: a window of its own beside the main window,
 // showing the arrangement of the mix list with zoom and picture-export commands and a line
 // that counts what is shown. It remembers its size and place in the profile (section "Timeline"),
-// follows every change of the list (MixListView::listChanged), shares the list's selection, and
+// follows every change of the list (MixListModel::listEdited), shares the list's selection, and
 // shows the play-head while a mix runs. Closing it only hides it; peaks not yet measured are then
 // left for the next opening.
 #pragma once
@@ -13,13 +13,13 @@
 #include "model/MixItem.h"
 #include "render/PeakService.h"
 
+class QItemSelectionModel;
 class QLabel;
 
 namespace sonarel {
 
 class Desktop;
-class MixItemStore;
-class MixListView;
+class MixListModel;
 class MixRunControl;
 class ProfileStore;
 class ArrangementView;
@@ -30,8 +30,9 @@ class ArrangementWindow : public QWidget {
 
 public:
     // `cacheFolder`: where peak levels are kept between runs (empty: memory only).
-    ArrangementWindow(const MixItemStore& store, MixListView& list, const MixRunControl& run, Desktop& desktop,
-                      ProfileStore& profile, const QString& cacheFolder, QWidget* parent = nullptr);
+    // `selection` is the list view's: selecting here selects there.
+    ArrangementWindow(const MixListModel& list, QItemSelectionModel& selection, const MixRunControl& run,
+                      Desktop& desktop, ProfileStore& profile, const QString& cacheFolder, QWidget* parent = nullptr);
     ~ArrangementWindow() override;
 
     ArrangementView& view() { return *view_; }

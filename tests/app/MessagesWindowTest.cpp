@@ -60,7 +60,7 @@ private Q_SLOTS:
         auto f = scratch_.makeWindow();
         f->dialog.addFiles({scratch_.tone(QStringLiteral("fine.wav"), 1.0), junk(QStringLiteral("notes.mp3"))});
         QCOMPARE(f->rows(), 2);
-        QTableWidgetItem* duration = f->list().item(1, 1);
+        const auto duration = f->list().item(1, 1);
         QCOMPARE(duration->data(Qt::AccessibleTextRole).toString(), QStringLiteral("unreadable"));
         QVERIFY2(duration->toolTip().contains(QStringLiteral("notes.mp3 is not a media file that can be played")),
                  qPrintable(duration->toolTip()));

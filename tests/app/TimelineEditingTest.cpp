@@ -9,6 +9,7 @@
 #include "app/arrangement/ArrangementView.h"
 #include "app/arrangement/ArrangementWindow.h"
 #include "app/arrangement/BarDrag.h"
+#include "model/ListHistory.h"
 #include "model/MixListRows.h"
 #include "render/EngineEntry.h"
 #include "support/MainWindowFixture.h"
@@ -393,6 +394,65 @@ private Q_SLOTS:
         QCOMPARE(t.selectedRows(), QList<int>{1});
         QTest::keyClick(&view, Qt::Key_Escape);  // no drag: Escape closes the window as before
         QVERIFY(!t.window->isVisible());
+    }
+
+    // Whichever way the list changes (a command of the main window, a key in the timeline, a button),
+    // the rows, the bars and Undo all show the same list, and one Undo takes the change back in all.
+    void aChangeMadeAnywhereIsSeenByTheRowsTheBarsAndUndoAlike()
+    {
+        struct Case {
+            const char* what;
+            std::function<void(Timeline&)> change;
+            const char* undo;
+        };
+        auto selectRow = [](Timeline& t, int row) {
+            t.f->list().selectionModel()->select(t.f->list().model()->index(row, 0),
+                                                 QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        };
+        const Case cases[] = {
+            {"Mute from the main window",
+             [&](Timeline& t) {
+                 selectRow(t, 1);
+                 t.action(QKeySequence(Qt::CTRL | Qt::Key_M))->trigger();
+             },
+             "&Undo Edit"},
+            {"a nudge in the timeline",
+             [](Timeline& t) {
+                 QTest::mouseClick(t.viewport(), Qt::LeftButton, {}, t.middle(2));
+                 QTest::keyClick(&t.view(), Qt::Key_Right, Qt::ControlModifier);
+             },
+             "&Undo Edit"},
+            {"the delete button",
+             [&](Timeline& t) {
+                 selectRow(t, 0);
+                 QTest::mouseClick(t.f->button(kIdDeleteSelected), Qt::LeftButton);
+             },
+             "&Undo Delete"},
+        };
+        auto agree = [](Timeline& t) {
+            const MixItemStore& store = t.f->dialog.store();
+            QCOMPARE(t.f->rows(), store.audioCount());
+            QCOMPARE(t.view().layout().bars().size(), static_cast<std::size_t>(store.audioCount()));
+            for (int i = 0; i < store.audioCount(); ++i) {
+                const MixItem& item = store.at(i);
+                QCOMPARE(t.f->cell(i, 3), QString::fromStdString(secondsText(item.startTime)));
+                QCOMPARE(t.f->cell(i, 0).endsWith(QStringLiteral("(muted)")), item.muted);
+                QCOMPARE(t.view().layout().bars()[static_cast<std::size_t>(i)].startSeconds,
+                         static_cast<double>(item.startTime) / kSecond);
+                QCOMPARE(t.view().barText(i).endsWith(QStringLiteral("(muted)")), item.muted);
+            }
+        };
+        for (const Case& c : cases) {
+            Timeline t = open({{0, 1}, {1, 1}, {2, 1}});
+            const ListSnapshot before = snapshotOf(t.f->dialog.store());
+            c.change(t);
+            QVERIFY2(!storeMatches(t.f->dialog.store(), before), c.what);
+            agree(t);
+            QCOMPARE(t.undoAction()->text(), QString::fromUtf8(c.undo));
+            t.undo();
+            QVERIFY2(storeMatches(t.f->dialog.store(), before), c.what);
+            agree(t);
+        }
     }
 
     void mutedEntriesAreDrawnMutedInTheirLanes()
