@@ -93,6 +93,9 @@ MixListView::MixListView(MixListModel& list, QWidget* parent) : QTableView(paren
     viewport()->setAcceptDrops(true);
     setDropIndicatorShown(false);
     setTabKeyNavigation(false);
+    // Rows added or removed leave nothing selected, as a list rewritten whole does.
+    connect(&list_, &QAbstractItemModel::rowsInserted, this, [this] { clearSelection(); });
+    connect(&list_, &QAbstractItemModel::rowsRemoved, this, [this] { clearSelection(); });
 }
 
 void MixListView::focusInEvent(QFocusEvent* event)
