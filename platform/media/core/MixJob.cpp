@@ -8,7 +8,6 @@
 #include <new>
 #include <system_error>
 
-#include "platform/media/EngineContext.h"
 #include "platform/media/FreedMemory.h"
 #include "platform/media/core/Files.h"
 #include "platform/media/core/PcmConversion.h"
@@ -48,6 +47,7 @@ constexpr std::size_t kClosedSourcesPerTrim = 64;
 MixJob::MixJob(std::shared_ptr<EngineContext> context, SourceList sources, WaveFormat format, std::u16string outputName,
                EventSink sink, OutputEncoding encoding)
     : context_(std::move(context)),
+      options_(context_->options),
       sources_(sources ? std::move(sources) : std::make_shared<const std::vector<SourceEntry>>()),
       format_(format),
       outputName_(std::move(outputName)),
@@ -75,8 +75,8 @@ Status MixJob::start()
             return s;
     }
     std::string detail;
-    if (const Status s = MixOutput::open(outputPath_, format_, encoding_, context_->options.rf64Threshold,
-                                         &context_->faults, output_, detail,
+    if (const Status s = MixOutput::open(outputPath_, format_, encoding_, options_.rf64Threshold, &context_->faults,
+                                         output_, detail,
                                          static_cast<std::uint64_t>(std::max<std::int64_t>(totalFrames_, 0)));
         failed(s)) {
         output_.reset();
@@ -211,7 +211,7 @@ std::int64_t MixJob::blockFrames(const SourceSchedule& schedule, const DecodeAhe
 
 int MixJob::workerCount() const
 {
-    int workers = context_->options.workerThreads;
+    int workers = options_.workerThreads;
     if (workers <= 0)
         workers = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     return std::min(workers, kMaxRenderWorkers);

@@ -10,6 +10,9 @@
 // gives, which costs far less than mixing twice. A source is opened at the first block it plays in
 // and closed after its last one, so memory depends on how many sources overlap, not on the length
 // of the list or of the output.
+//
+// start() and stop() are called on the owner's thread, framesWritten() and running() on any; the
+// rest runs on the job's thread, which reads the options as they were when the job was made.
 #pragma once
 
 #include <atomic>
@@ -20,6 +23,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/media/EngineContext.h"
 #include "platform/media/Formats.h"
 #include "platform/media/Status.h"
 #include "platform/media/core/DecodeAhead.h"
@@ -31,10 +35,6 @@
 #include "platform/media/core/Placement.h"
 #include "platform/media/core/RenderCore.h"
 #include "platform/media/core/TemporarySamples.h"
-
-namespace sonarel::media {
-class EngineContext;
-}
 
 namespace sonarel::media::core {
 
@@ -85,7 +85,8 @@ private:
     void report(const Outcome& outcome);
     const std::vector<SourceEntry>& entries() const { return *sources_; }
 
-    std::shared_ptr<EngineContext> context_;
+    std::shared_ptr<EngineContext> context_;  // its faults only: the options are copied below
+    const EngineOptions options_;
     SourceList sources_;  // shared with the engine's output, never null
     WaveFormat format_;
     std::u16string outputName_;

@@ -5,6 +5,8 @@
 // starting frame seek to it (exactly, for the formats whose seeking is exact; by decoding from
 // their start for the others, and for entries that keep their pitch, whose stretcher runs from the
 // start of their span).
+//
+// next() is called on one thread at a time (the playback feed's); abandon() on any.
 #pragma once
 
 #include <atomic>
