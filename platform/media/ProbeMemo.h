@@ -2,6 +2,7 @@
 // What the library learned about files it has measured and checked, so that a list that places the
 // same file many times (or under several names of one file) opens it once for each question. A
 // file is known by its device, inode, size and change times: a file written since is a new file.
+// Thread-safe: the threads that measure files ahead of a mix share one.
 #pragma once
 
 #include <cstdint>

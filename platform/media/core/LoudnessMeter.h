@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The loudness of a mix as EBU R128 / ITU-R BS.1770 define it, measured by libebur128 on the
 // float samples that are written: integrated loudness, loudness range, sample and true peak (the
-// last by TruePeakMeter).
+// last by TruePeakMeter). Used by one thread at a time: the mix hands it from the lane that measures
+// beside the mixing (DecodeAhead::alongside) to its own thread once the lane is finished.
 #pragma once
 
 #include <cstddef>

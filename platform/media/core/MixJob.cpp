@@ -8,7 +8,6 @@
 #include <new>
 #include <system_error>
 
-#include "platform/media/EngineContext.h"
 #include "platform/media/FreedMemory.h"
 #include "platform/media/core/Files.h"
 #include "platform/media/core/PcmConversion.h"
@@ -26,7 +25,6 @@ constexpr std::int64_t kLongestBlock = 16384;
 constexpr std::int64_t kShortestBlock = 256;
 constexpr std::int64_t kSourceBuffersBytes = 16 << 20;
 constexpr std::int64_t kBuffersPerSource = kPlayingParts + 1;
-constexpr int kMaxWorkers = 16;
 
 // A normalized mix's temporary file lies beside the output; an output that is a pipe or a device
 // has no folder of its own to share, so it goes to the temporary folder instead.
@@ -49,6 +47,7 @@ constexpr std::size_t kClosedSourcesPerTrim = 64;
 MixJob::MixJob(std::shared_ptr<EngineContext> context, SourceList sources, WaveFormat format, std::u16string outputName,
                EventSink sink, OutputEncoding encoding)
     : context_(std::move(context)),
+      options_(context_->options),
       sources_(sources ? std::move(sources) : std::make_shared<const std::vector<SourceEntry>>()),
       format_(format),
       outputName_(std::move(outputName)),
@@ -76,8 +75,8 @@ Status MixJob::start()
             return s;
     }
     std::string detail;
-    if (const Status s = MixOutput::open(outputPath_, format_, encoding_, context_->options.rf64Threshold,
-                                         &context_->faults, output_, detail,
+    if (const Status s = MixOutput::open(outputPath_, format_, encoding_, options_.rf64Threshold, &context_->faults,
+                                         output_, detail,
                                          static_cast<std::uint64_t>(std::max<std::int64_t>(totalFrames_, 0)));
         failed(s)) {
         output_.reset();
@@ -139,7 +138,7 @@ MixJob::Outcome MixJob::mixAllBlocks(bool measuring)
     meter_ = std::make_unique<LoudnessMeter>(format_.channels, static_cast<int>(format_.samplesPerSec), totalFrames_);
     if (totalFrames_ <= 0)
         return {};
-    Schedule schedule = makeSchedule();
+    SourceSchedule schedule(entries(), static_cast<int>(format_.samplesPerSec));
     // Declared before the workers, which may still be measuring one when they stop.
     constexpr std::size_t kCopies = DecodeAhead::kLaneDepth + 1;
     std::vector<float> toMeasure[kCopies];
@@ -151,12 +150,13 @@ MixJob::Outcome MixJob::mixAllBlocks(bool measuring)
     request.faults = &context_->faults;
     DecodeAhead decoding(workerCount(), request);
     std::vector<float> mix(static_cast<std::size_t>(kLongestBlock) * static_cast<std::size_t>(format_.channels));
+    std::vector<const PlayingSource*> sounding;
     std::int64_t planned = 0;  // the end of the blocks planned so far
     std::size_t closedSinceTrim = 0;
     const auto planAhead = [&] {
         while (planned < totalFrames_ && decoding.blocksAhead() < static_cast<std::size_t>(kPlayingParts)) {
             const std::int64_t frames = blockFrames(schedule, decoding, planned);
-            decoding.plan(planned, frames, admitSources(schedule, planned, frames));
+            decoding.plan(planned, frames, schedule.admit(planned, planned + frames));
             planned += frames;
         }
     };
@@ -166,7 +166,10 @@ MixJob::Outcome MixJob::mixAllBlocks(bool measuring)
         noteLosses(decoding.members());
         if (Outcome failure = firstFailure(decoding.members()); failed(failure.status))
             return failure;
-        mixBlock(decoding.members(), block.slot, block.frames, mix);
+        sounding.clear();
+        for (const DecodeAhead::Member& member : decoding.members())
+            sounding.push_back(member.source);
+        sumParts(sounding, block.slot, block.frames, format_.channels, mix.data());
         std::vector<float>& copy = toMeasure[measured++ % kCopies];
         const Status written = writeBlock(mix, block.frames, measuring, &copy);
         const std::int64_t end = block.start + block.frames;
@@ -192,36 +195,14 @@ MixJob::Outcome MixJob::mixAllBlocks(bool measuring)
     return {};
 }
 
-MixJob::Schedule MixJob::makeSchedule() const
-{
-    const int rate = static_cast<int>(format_.samplesPerSec);
-    Schedule schedule;
-    schedule.starts.assign(entries().size(), 0);
-    schedule.lengths.assign(entries().size(), 0);
-    for (std::size_t i = 0; i < entries().size(); ++i)
-        if (placement(entries()[i], rate, schedule.starts[i], schedule.lengths[i]))
-            schedule.order.push_back(i);
-    // Ties keep the timeline order.
-    std::stable_sort(schedule.order.begin(), schedule.order.end(),
-                     [&](std::size_t a, std::size_t b) { return schedule.starts[a] < schedule.starts[b]; });
-    return schedule;
-}
-
 // The length of the block at `start`: the longest whose buffers, for every source that may sound in
 // it, fit the budget.
-std::int64_t MixJob::blockFrames(const Schedule& schedule, const DecodeAhead& decoding, std::int64_t start) const
+std::int64_t MixJob::blockFrames(const SourceSchedule& schedule, const DecodeAhead& decoding, std::int64_t start) const
 {
     const std::int64_t left = totalFrames_ - start;
     if (left <= 0)
         return 0;
-    std::int64_t sources = decoding.soundingAfter(start);
-    for (std::size_t k = schedule.next; k < schedule.order.size(); ++k) {
-        const std::size_t i = schedule.order[k];
-        if (schedule.starts[i] >= start + kLongestBlock)
-            break;
-        if (schedule.starts[i] + schedule.lengths[i] > start)
-            ++sources;
-    }
+    const std::int64_t sources = decoding.soundingAfter(start) + schedule.waiting(start, start + kLongestBlock);
     const std::int64_t perFrame = std::max<std::int64_t>(sources, 1) * format_.channels *
                                   static_cast<std::int64_t>(sizeof(float)) * kBuffersPerSource;
     const std::int64_t fits = std::clamp(kSourceBuffersBytes / perFrame, kShortestBlock, kLongestBlock);
@@ -230,33 +211,17 @@ std::int64_t MixJob::blockFrames(const Schedule& schedule, const DecodeAhead& de
 
 int MixJob::workerCount() const
 {
-    int workers = context_->options.workerThreads;
+    int workers = options_.workerThreads;
     if (workers <= 0)
         workers = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-    return std::min(workers, kMaxWorkers);
-}
-
-MixJob::Playing MixJob::admitSources(Schedule& schedule, std::int64_t blockStart, std::int64_t blockFrames) const
-{
-    Playing joining;
-    while (schedule.next < schedule.order.size() &&
-           schedule.starts[schedule.order[schedule.next]] < blockStart + blockFrames) {
-        const std::size_t i = schedule.order[schedule.next++];
-        if (schedule.starts[i] + schedule.lengths[i] <= blockStart)
-            continue;
-        joining.push_back(std::make_unique<PlayingSource>(entries()[i], i, schedule.starts[i], schedule.lengths[i]));
-    }
-    return joining;
+    return std::min(workers, kMaxRenderWorkers);
 }
 
 MixJob::Outcome MixJob::firstFailure(const Members& members) const
 {
     for (const DecodeAhead::Member& member : members)
-        if (member.failed) {
-            const Failure& f = member.source->failure();
-            return {f.status, "Could not read the source file " + member.source->path() + ": " + errorText(f.status) +
-                                  f.ffmpegSuffix()};
-        }
+        if (member.failed)
+            return {member.source->failure().status, readFailureDetail(*member.source)};
     return {};
 }
 
@@ -269,20 +234,6 @@ void MixJob::noteLosses(const Members& members)
             silenced_[member.source->index()] = true;
         if (member.endedEarly)
             endedEarly_[member.source->index()] = true;
-    }
-}
-
-void MixJob::mixBlock(const Members& members, int slot, std::int64_t blockFrames, std::vector<float>& mix) const
-{
-    const auto channels = static_cast<std::int64_t>(format_.channels);
-    std::fill(mix.begin(), mix.begin() + blockFrames * channels, 0.0f);
-    for (const DecodeAhead::Member& member : members) {
-        const PlayingSource::Part& part = member.source->part(slot);
-        float* to = mix.data() + part.offset * channels;
-        const float* from = part.samples.data();
-        const auto n = static_cast<std::size_t>(part.count * channels);
-        for (std::size_t k = 0; k < n; ++k)
-            to[k] += from[k];
     }
 }
 

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Where a mix's float blocks go: a WAV file (the samples converted to PCM or float), or one of
 // FFmpeg's encoders in its container. Either way a file stopped or failed part-way is closed
-// valid, holding what was written.
+// valid, holding what was written. Opened on the owner's thread (MixJob::start), then written and
+// finished on the job's thread only.
 #pragma once
 
 #include <cstdint>

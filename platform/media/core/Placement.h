@@ -32,7 +32,8 @@ struct SourceEntry {
 };
 
 // The sources of one render, in timeline order: shared, because a render of a long list would
-// otherwise hold them twice (the engine's output and the job that mixes them).
+// otherwise hold them twice (the engine's output and the job that mixes them). Never changed once
+// made, so the job's thread reads them while the owner's holds them too.
 using SourceList = std::shared_ptr<const std::vector<SourceEntry>>;
 
 // round(t * rate / 10^7), or false when t is out of the range the engine handles.

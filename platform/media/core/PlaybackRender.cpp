@@ -9,28 +9,16 @@
 
 namespace sonarel::media::core {
 
-namespace {
-constexpr int kMaxWorkers = 16;
-}
-
 PlaybackRender::PlaybackRender(std::vector<SourceEntry> entries, const WaveFormat& format, std::int64_t fromFrame,
                                int workers, FaultInjector* faults)
     : entries_(std::move(entries)),
       format_(format),
       faults_(faults),
-      pool_(std::make_unique<WorkerPool>(std::clamp(workers, 1, kMaxWorkers)))
+      totalFrames_(outputFrames(entries_, static_cast<int>(format_.samplesPerSec))),
+      position_(std::clamp<std::int64_t>(fromFrame, 0, totalFrames_)),
+      schedule_(entries_, static_cast<int>(format_.samplesPerSec), position_),
+      pool_(std::make_unique<WorkerPool>(std::clamp(workers, 1, kMaxRenderWorkers)))
 {
-    const int rate = static_cast<int>(format_.samplesPerSec);
-    totalFrames_ = outputFrames(entries_, rate);
-    position_ = std::clamp<std::int64_t>(fromFrame, 0, totalFrames_);
-    starts_.assign(entries_.size(), 0);
-    lengths_.assign(entries_.size(), 0);
-    for (std::size_t i = 0; i < entries_.size(); ++i)
-        if (placement(entries_[i], rate, starts_[i], lengths_[i]) && starts_[i] + lengths_[i] > position_)
-            order_.push_back(i);
-    // Ties keep the timeline order.
-    std::stable_sort(order_.begin(), order_.end(),
-                     [&](std::size_t a, std::size_t b) { return starts_[a] < starts_[b]; });
 }
 
 // The sources close before the pool stops.
@@ -53,18 +41,12 @@ Status PlaybackRender::next(std::vector<std::uint8_t>& pcm, std::int64_t& frames
             failure_ = s;
             return s;
         }
-        const auto channels = static_cast<std::size_t>(format_.channels);
-        const auto samples = static_cast<std::size_t>(count) * channels;
-        mix_.assign(samples, 0.0f);
-        // Summed in timeline order, as the file's blocks are: the same sums to the last bit.
-        for (const auto& source : playing_) {
-            const PlayingSource::Part& part = source->part(0);
-            float* to = mix_.data() + static_cast<std::size_t>(part.offset) * channels;
-            const float* from = part.samples.data();
-            const auto n = static_cast<std::size_t>(part.count) * channels;
-            for (std::size_t k = 0; k < n; ++k)
-                to[k] += from[k];
-        }
+        const auto samples = static_cast<std::size_t>(count) * static_cast<std::size_t>(format_.channels);
+        mix_.resize(samples);
+        sounding_.clear();
+        for (const auto& source : playing_)
+            sounding_.push_back(source.get());
+        sumParts(sounding_, 0, count, format_.channels, mix_.data());
         pcm.resize(samples * static_cast<std::size_t>(format_.bitsPerSample / 8));
         convertToPcm(mix_.data(), samples, format_.bitsPerSample, pcm.data(), clipping_);
     } catch (const std::bad_alloc&) {
@@ -81,10 +63,8 @@ Status PlaybackRender::next(std::vector<std::uint8_t>& pcm, std::int64_t& frames
 // Starts the sources that begin before the end of the next block.
 void PlaybackRender::admitSources(std::int64_t blockFrames)
 {
-    while (nextSource_ < order_.size() && starts_[order_[nextSource_]] < position_ + blockFrames) {
-        const std::size_t i = order_[nextSource_++];
-        auto source = std::make_unique<PlayingSource>(entries_[i], i, starts_[i], lengths_[i]);
-        const auto at = std::lower_bound(playing_.begin(), playing_.end(), i,
+    for (auto& source : schedule_.admit(position_, position_ + blockFrames)) {
+        const auto at = std::lower_bound(playing_.begin(), playing_.end(), source->index(),
                                          [](const auto& s, std::size_t index) { return s->index() < index; });
         playing_.insert(at, std::move(source));
     }
@@ -104,10 +84,9 @@ Status PlaybackRender::decode(std::int64_t blockFrames)
     if (stop_.load())
         return kErrAbort;
     for (const auto& source : playing_)
-        if (const Failure& f = source->failure(); failed(f.status)) {
-            detail_ = "Could not read the source file " + source->path() + ": " + errorText(f.status) +
-                      f.ffmpegSuffix();
-            return f.status;
+        if (const Status s = source->failure().status; failed(s)) {
+            detail_ = readFailureDetail(*source);
+            return s;
         }
     return kOk;
 }

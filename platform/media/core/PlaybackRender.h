@@ -5,6 +5,8 @@
 // starting frame seek to it (exactly, for the formats whose seeking is exact; by decoding from
 // their start for the others, and for entries that keep their pitch, whose stretcher runs from the
 // start of their span).
+//
+// next() is called on one thread at a time (the playback feed's); abandon() on any.
 #pragma once
 
 #include <atomic>
@@ -17,6 +19,7 @@
 #include "platform/media/Status.h"
 #include "platform/media/core/PcmConversion.h"
 #include "platform/media/core/Placement.h"
+#include "platform/media/core/RenderCore.h"
 
 namespace sonarel::media {
 class FaultInjector;
@@ -24,7 +27,6 @@ class FaultInjector;
 
 namespace sonarel::media::core {
 
-class PlayingSource;
 class WorkerPool;
 
 class PlaybackRender {
@@ -62,14 +64,12 @@ private:
     std::vector<SourceEntry> entries_;
     WaveFormat format_;
     FaultInjector* faults_;
-    std::vector<std::size_t> order_;  // the sources that play at or after the start, by start
-    std::vector<std::int64_t> starts_;
-    std::vector<std::int64_t> lengths_;
-    std::size_t nextSource_ = 0;                           // the first in `order_` not yet playing
-    std::vector<std::unique_ptr<PlayingSource>> playing_;  // in timeline order
-    std::unique_ptr<WorkerPool> pool_;
-    std::int64_t position_ = 0;
     std::int64_t totalFrames_ = 0;
+    std::int64_t position_ = 0;
+    SourceSchedule schedule_;                              // of the sources that play at or after the start
+    std::vector<std::unique_ptr<PlayingSource>> playing_;  // in timeline order
+    std::vector<const PlayingSource*> sounding_;           // the same, as the sum takes them
+    std::unique_ptr<WorkerPool> pool_;
     std::vector<float> mix_;
     Clipping clipping_;
     Status failure_ = kOk;

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // One source of a mix while it plays: its decoder, where it sits on the output, and its share of
 // the blocks in flight. A source is filled by one worker at a time; it keeps a ring of parts, so
-// that the mixer reads one block's part while workers fill the next blocks'.
+// that the mixer reads one block's part while workers fill the next blocks'. The render that owns it
+// hands a fill to one thread and the finished part to the mixing thread (DecodeAhead, WorkerPool).
 #pragma once
 
 #include <atomic>

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // A nameless file of float samples beside the output: a normalized mix is mixed once into it while
 // its loudness is measured, then read back with the gain that the measure gives. The file has no
-// name from the start (or loses it at once), so nothing is left behind whatever happens.
+// name from the start (or loses it at once), so nothing is left behind whatever happens. Opened on
+// the owner's thread, then used on the job's only.
 #pragma once
 
 #include <cstddef>

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Runs the tasks of one batch on a fixed set of threads plus the calling one.
+// Runs the tasks of one batch on a fixed set of threads plus the calling one. run() is called on
+// one thread at a time, the owner's.
 #pragma once
 
 #include <atomic>

@@ -3,7 +3,8 @@
 //
 // A MediaLibrary is an ordinary object, not a process-wide singleton: each owner (the main window,
 // the command-line mixer, a test) makes its own. Objects it created stay usable while they are
-// referenced; shutDown() only refuses further creation.
+// referenced; shutDown() only refuses further creation. Every call is made on the owner's thread;
+// options() are read by each run as it starts (see EngineOptions).
 #pragma once
 
 #include <memory>
