@@ -3,12 +3,9 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QGroupBox>
 #include <QLabel>
-#include <QMenu>
-#include <QMenuBar>
 #include <QPainter>
 #include <QProgressBar>
 #include <QProgressDialog>
@@ -20,6 +17,7 @@
 #include "app/ListFileCommands.h"
 #include "app/MainMenuBar.h"
 #include "app/MixListView.h"
+#include "app/PlacingCommands.h"
 #include "app/PlaybackCommands.h"
 #include "app/arrangement/ArrangementWindow.h"
 #include "controls/ControlIds.h"
@@ -27,14 +25,12 @@
 #include "controls/DialogUnits.h"
 #include "controls/ImageButton.h"
 #include "model/MixListModel.h"
-#include "model/SequencePlacing.h"
 #include "platform/Desktop.h"
 #include "res/ResourceIds.h"
 #include "settings/OutputOptions.h"
 #include "settings/ProfileStore.h"
 #include "settings/WaveFormatChoice.h"
 #include "settings/ui/OutputOptionsDialog.h"
-#include "settings/ui/SequenceGapDialog.h"
 
 namespace sonarel {
 
@@ -55,13 +51,6 @@ constexpr CornerLayout::Edges kBottomRight = CornerLayout::Bottom | CornerLayout
 constexpr CornerLayout::Edges kAlongTop = kTopLeft | CornerLayout::Right;
 constexpr CornerLayout::Edges kAlongBottom = kBottomRight | CornerLayout::Left;
 constexpr CornerLayout::Edges kEveryEdge = kAlongTop | CornerLayout::Bottom;
-
-QAction* makeAction(QObject* owner, const QString& text, const QList<QKeySequence>& keys = {})
-{
-    auto* action = new QAction(text, owner);
-    action->setShortcuts(keys);
-    return action;
-}
 
 }  // namespace
 
@@ -218,82 +207,6 @@ void MainDialog::createProgressAndStatus()
     status_->setTextFormat(Qt::PlainText);
 }
 
-void MainDialog::createPlaybackCommands()
-{
-    playback_ = new WindowPlayback(store_, settings_, *runControl_, desktop_, createDeviceOutput(), this);
-    playAction_ = new QAction(QStringLiteral("&Play"), this);
-    playAction_->setShortcut(QKeySequence(Qt::Key_Space));
-    // Only in the list: Space keeps pressing the focused button everywhere else.
-    playAction_->setShortcutContext(Qt::WidgetShortcut);
-    list_->addAction(playAction_);
-    connect(playAction_, &QAction::triggered, playback_, &WindowPlayback::playCommand);
-    soloAction_ = new QAction(QStringLiteral("&Solo"), this);
-    connect(soloAction_, &QAction::triggered, this,
-            [this] { playback_->soloCommand(selectedEntries(store_, list_->selectionCursor())); });
-    connect(playback_, &WindowPlayback::statusChanged, this, [this](const QString& text) {
-        setStatusText(text.isEmpty() ? outputFileText(settings_.outputFile) : text);
-    });
-}
-
-void MainDialog::createMenuBar()
-{
-    // Each command is one action: its menu item, its key and its button all reach the same code.
-    MainMenuCommands commands;
-    commands.add = makeAction(this, QStringLiteral("&Add..."),
-                              {QKeySequence(Qt::CTRL | Qt::Key_I), QKeySequence(Qt::Key_Insert)});
-    connect(commands.add, &QAction::triggered, this, &MainDialog::addCommand);
-    commands.options = makeAction(this, QStringLiteral("Output O&ptions..."));
-    connect(commands.options, &QAction::triggered, this, &MainDialog::optionsCommand);
-    mixAction_ = commands.mix = makeAction(this, QStringLiteral("&Mix"), {QKeySequence(Qt::CTRL | Qt::Key_R)});
-    connect(commands.mix, &QAction::triggered, this, &MainDialog::mixCommand);
-    commands.exit = makeAction(this, QStringLiteral("E&xit"), {QKeySequence(Qt::CTRL | Qt::Key_Q)});
-    connect(commands.exit, &QAction::triggered, this, &QWidget::close);
-
-    // The list's own keys (Ctrl+A, Delete, Enter) reach these commands; the menu only shows them.
-    auto listKey = [this](const QString& text, const QList<QKeySequence>& keys) {
-        QAction* action = makeAction(this, text, keys);
-        action->setShortcutContext(Qt::WidgetShortcut);
-        return action;
-    };
-    commands.selectAll = listKey(QStringLiteral("Select &All"), {QKeySequence::SelectAll});
-    connect(commands.selectAll, &QAction::triggered, list_, &QAbstractItemView::selectAll);
-    commands.deleteSelected = listKey(QStringLiteral("&Delete"), {QKeySequence(Qt::Key_Delete)});
-    connect(commands.deleteSelected, &QAction::triggered, this,
-            [this] { deleteSelectedCommand(*listModel_, *list_, desktop_); });
-    commands.deleteAll = makeAction(this, QStringLiteral("Delete A&ll"));
-    connect(commands.deleteAll, &QAction::triggered, this, [this] { deleteAllCommand(*listModel_); });
-    commands.audioSettings = listKey(QStringLiteral("Audio &Settings..."), {QKeySequence(Qt::Key_Return)});
-    connect(commands.audioSettings, &QAction::triggered, this, &MainDialog::propertiesCommand);
-    commands.mute = muteAction_;
-    commands.placeInSequence = sequenceAction_;
-
-    commands.timeline = timelineAction_;
-    commands.play = playAction_;
-    commands.solo = soloAction_;
-
-    commands.manual = makeAction(this, QStringLiteral("&Manual"), {QKeySequence(Qt::Key_F1)});
-    connect(commands.manual, &QAction::triggered, this, [this] { helpCommand(desktop_); });
-    commands.homepage = makeAction(this, QStringLiteral("&Homepage"));
-    connect(commands.homepage, &QAction::triggered, this, [this] { homepageCommand(desktop_); });
-    aboutAction_ = commands.about = makeAction(this, QStringLiteral("&About Sonarel"));
-    connect(commands.about, &QAction::triggered, this, [this] { aboutCommand(desktop_, this); });
-
-    // The window's own keys; those that belong to the list are the list's.
-    addActions({commands.add, commands.options, commands.mix, commands.exit, commands.manual});
-    QMenuBar* bar = makeMainMenuBar(commands, *listFile_, this, [this] { updateCommandStates(); });
-    layout_->setMenuBar(bar);
-}
-
-void MainDialog::updateCommandStates()
-{
-    const std::vector<int> selected = selectedEntries(store_, list_->selectionCursor());
-    // Checked when every selected entry is muted: choosing it then unmutes them.
-    muteAction_->setChecked(allMuted(store_, selected));
-    playAction_->setText(playback_->isPlaying() && !playback_->isPaused() ? QStringLiteral("&Pause")
-                                                                          : QStringLiteral("&Play"));
-    soloAction_->setEnabled(!runControl_->isMixing() && !selected.empty());
-}
-
 void MainDialog::restoreWindowPlace()
 {
     const QByteArray geometry = QByteArray::fromBase64(
@@ -420,35 +333,7 @@ void MainDialog::editEntries(const std::vector<int>& rows)
 
 void MainDialog::placeOneAfterAnother()
 {
-    if (store_.audioCount() == 0)
-        return;
-    const std::vector<int> rows = selectedEntries(store_, list_->selectionCursor());
-    if (rows.size() < 2) {
-        desktop_.showAppMessage(QStringLiteral("Please select the entries to place one after another: two or more."));
-        return;
-    }
-    SequenceGapDialog ask(desktop_, static_cast<int>(rows.size()), sequenceGap_, this);
-    if (ask.exec() != QDialog::Accepted)
-        return;
-    sequenceGap_ = ask.gap();
-    SequencePlacing placed;
-    listModel_->changeRows([&](MixItemStore& store) {
-        placed = sonarel::placeOneAfterAnother(store, rows, sequenceGap_);
-        return placed.moved;
-    });
-    if (!placed.refusal.isEmpty()) {
-        desktop_.showAppMessage(placed.refusal + QStringLiteral(" Nothing was moved."));
-        return;
-    }
-    if (!placed.unknown.empty()) {
-        QStringList names;
-        for (int row : placed.unknown)
-            names << store_.at(row).filePathText();
-        desktop_.showAppMessage(
-            QStringLiteral("The length of these entries is not known, so they were left where they are and the "
-                           "others placed without them:\n%1")
-                .arg(names.join(QLatin1Char('\n'))));
-    }
+    placeOneAfterAnotherCommand(*listModel_, *list_, desktop_, sequenceGap_, this);
 }
 
 void MainDialog::addCommand()
@@ -610,20 +495,6 @@ void MainDialog::closeEvent(QCloseEvent* event)
 void MainDialog::reject()
 {
     close();
-}
-
-void MainDialog::contextMenuEvent(QContextMenuEvent* event)
-{
-    QMenu menu(this);
-    listFile_->addToMenu(menu);
-    updateCommandStates();
-    menu.addAction(muteAction_);
-    menu.addAction(playAction_);
-    menu.addAction(soloAction_);
-    menu.addAction(sequenceAction_);
-    menu.addAction(timelineAction_);
-    menu.addAction(aboutAction_);
-    menu.exec(event->globalPos());
 }
 
 }  // namespace sonarel

@@ -4,6 +4,10 @@
 // its buttons, keys and context menu use); the bar only arranges them.
 #pragma once
 
+#include <QAction>
+#include <QKeySequence>
+#include <QList>
+#include <QString>
 #include <functional>
 
 class QAction;
@@ -37,6 +41,14 @@ struct MainMenuCommands {
     QAction* homepage = nullptr;
     QAction* about = nullptr;
 };
+
+// An action of `owner` with its text and keys.
+inline QAction* makeAction(QObject* owner, const QString& text, const QList<QKeySequence>& keys = {})
+{
+    auto* action = new QAction(text, owner);
+    action->setShortcuts(keys);
+    return action;
+}
 
 // File, Edit, View, Listen and Help; the list file commands (open, save, recent lists, undo and
 // redo) come from `lists`. The menus' access keys (Alt+F, E, V, L, P) leave Alt+H to the Help
