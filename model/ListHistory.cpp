@@ -29,15 +29,6 @@ QString changeLabel(const ListSnapshot& before, const MixItemStore& after)
 
 }  // namespace
 
-ListSnapshot snapshotOf(const MixItemStore& store)
-{
-    ListSnapshot snapshot;
-    snapshot.reserve(static_cast<std::size_t>(store.audioCount()));
-    for (int i = 0; i < store.audioCount(); ++i)
-        snapshot.push_back(store.at(i));
-    return snapshot;
-}
-
 bool storeMatches(const MixItemStore& store, const ListSnapshot& snapshot)
 {
     if (static_cast<std::size_t>(store.audioCount()) != snapshot.size())

@@ -20,7 +20,10 @@ namespace sonarel {
 // The list's entries, copied out of the store in order.
 using ListSnapshot = std::vector<MixItem>;
 
-ListSnapshot snapshotOf(const MixItemStore& store);
+inline ListSnapshot snapshotOf(const MixItemStore& store)
+{
+    return entriesOf(store);
+}
 // Whether the store holds exactly the snapshot's entries (doubles compared bit for bit).
 bool storeMatches(const MixItemStore& store, const ListSnapshot& snapshot);
 void restoreSnapshot(MixItemStore& store, const ListSnapshot& snapshot);

@@ -59,6 +59,15 @@ bool cutsAtEnd(const MixItem& item)
     return item.outPoint != kToSourceEnd && item.outPoint < item.duration;
 }
 
+std::vector<MixItem> entriesOf(const MixItemStore& store)
+{
+    std::vector<MixItem> entries;
+    entries.reserve(static_cast<std::size_t>(store.audioCount()));
+    for (int i = 0; i < store.audioCount(); ++i)
+        entries.push_back(store.at(i));
+    return entries;
+}
+
 bool fitsPathBuffer(std::string_view path)
 {
     return path.size() < kPathBufferSize && path.find('\0') == std::string_view::npos;

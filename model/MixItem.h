@@ -133,4 +133,7 @@ private:
     int capacity_;
 };
 
+// The store's entries, copied out in order: what a list file is written from and what undo keeps.
+std::vector<MixItem> entriesOf(const MixItemStore& store);
+
 }  // namespace sonarel

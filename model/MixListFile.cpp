@@ -379,15 +379,6 @@ std::string formatMixListCsv(const std::vector<MixItem>& entries, const std::str
     return out;
 }
 
-std::vector<MixItem> entriesOf(const MixItemStore& store)
-{
-    std::vector<MixItem> entries;
-    entries.reserve(static_cast<std::size_t>(store.audioCount()));
-    for (int i = 0; i < store.audioCount(); ++i)
-        entries.push_back(store.at(i));
-    return entries;
-}
-
 bool readMixListFile(const QString& path, std::vector<MixItem>& entries, ImportError& error, ListOutputLines* output,
                      std::vector<std::string>* unknownColumns)
 {

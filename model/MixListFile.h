@@ -101,9 +101,6 @@ std::string formatMixListCsv(const std::vector<MixItem>& entries, const std::str
 // Exact decimal seconds of a 100-ns time: 15000001 -> "1.5000001", 20000000 -> "2".
 std::string secondsDecimal(REFERENCE_TIME time);
 
-// The entries of a store, in order.
-std::vector<MixItem> entriesOf(const MixItemStore& store);
-
 // Reads a list file. On failure `error` says why; its line is 0 when the file itself could not
 // be read.
 bool readMixListFile(const QString& path, std::vector<MixItem>& entries, ImportError& error,
