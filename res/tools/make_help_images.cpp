@@ -121,6 +121,61 @@ bool saveWithOpenMenu(sonarel::MainDialog& window, const QDir& folder)
     return true;
 }
 
+struct SampleEntry {
+    const char* name;
+    double seconds;
+    double frequency;
+    double start;
+    double volume;
+    double speed;
+};
+constexpr SampleEntry kSampleEntries[] = {
+    {"music-bed.mp3", 42.0, 220, 0.0, 0.4, 1.0},
+    {"interview.wav", 31.5, 330, 2.5, 1.0, 1.0},
+    {"jingle.flac", 4.0, 660, 35.0, 0.8, 1.5},
+};
+
+// The sample files in `work`; none when one could not be written.
+QStringList writeSampleFiles(const QTemporaryDir& work)
+{
+    QStringList paths;
+    for (const SampleEntry& entry : kSampleEntries) {
+        // The name shows the kinds of file people add; the content is a WAV tone either way.
+        const QString path = work.filePath(QString::fromLatin1(entry.name));
+        if (!writeTone(path, entry.seconds, entry.frequency))
+            return {};
+        paths << path;
+    }
+    return paths;
+}
+
+// The dialogs' pictures: the output options, an entry's audio settings with the More part, About.
+bool saveDialogs(sonarel::MainDialog& window, sonarel::QtDesktop& desktop, sonarel::ProfileStore& profile,
+                 sonarel::media::MediaLibrary& library, const QDir& folder)
+{
+    sonarel::OutputOptionsDialog options(window.outputSettings(), profile, desktop, library, &window);
+    if (!save(options, folder, QStringLiteral("output-options.png")))
+        return false;
+
+    // The interview trimmed to its answer, faded in and out, a little faster with its pitch kept.
+    sonarel::MixItem shaped = window.store().at(1);
+    shaped.inPoint = 42'000'000;
+    shaped.outPoint = 275'000'000;
+    shaped.fadeIn = 5'000'000;
+    shaped.fadeOut = 20'000'000;
+    shaped.speed = 1.1;
+    shaped.keepPitch = true;
+    sonarel::AudioSettingsDialog audioSettings(desktop, &window);
+    audioSettings.setEntry(shaped);
+    if (!save(audioSettings, folder, QStringLiteral("audio-settings-more.png")))
+        return false;
+
+    sonarel::AboutDialog about(desktop);
+    if (!save(about, folder, QStringLiteral("about.png")))
+        return false;
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[])
@@ -141,27 +196,9 @@ int main(int argc, char* argv[])
     }
     sonarel::initSonarelResources();
 
-    struct Entry {
-        const char* name;
-        double seconds;
-        double frequency;
-        double start;
-        double volume;
-        double speed;
-    };
-    const Entry entries[] = {
-        {"music-bed.mp3", 42.0, 220, 0.0, 0.4, 1.0},
-        {"interview.wav", 31.5, 330, 2.5, 1.0, 1.0},
-        {"jingle.flac", 4.0, 660, 35.0, 0.8, 1.5},
-    };
-    QStringList paths;
-    for (const Entry& entry : entries) {
-        // The name shows the kinds of file people add; the content is a WAV tone either way.
-        const QString path = work.filePath(QString::fromLatin1(entry.name));
-        if (!writeTone(path, entry.seconds, entry.frequency))
-            return 1;
-        paths << path;
-    }
+    const QStringList paths = writeSampleFiles(work);
+    if (paths.isEmpty())
+        return 1;
 
     sonarel::QtDesktop desktop;
     sonarel::ProfileStore profile(QStringLiteral("sonarel-help-images"));
@@ -170,9 +207,9 @@ int main(int argc, char* argv[])
     window.addFiles(paths);
     for (int i = 0; i < window.store().audioCount(); ++i) {
         sonarel::MixItem& item = window.store().at(i);
-        item.startTime = static_cast<sonarel::REFERENCE_TIME>(entries[i].start * 1e7);
-        item.volume = entries[i].volume;
-        item.speed = entries[i].speed;
+        item.startTime = static_cast<sonarel::REFERENCE_TIME>(kSampleEntries[i].start * 1e7);
+        item.volume = kSampleEntries[i].volume;
+        item.speed = kSampleEntries[i].speed;
     }
     window.mixList().refresh(window.store());
     window.mixList().selectRow(1);
@@ -188,25 +225,7 @@ int main(int argc, char* argv[])
     if (!saveWithOpenMenu(window, folder))
         return 1;
 
-    sonarel::OutputOptionsDialog options(window.outputSettings(), profile, desktop, library, &window);
-    if (!save(options, folder, QStringLiteral("output-options.png")))
-        return 1;
-
-    // The interview trimmed to its answer, faded in and out, a little faster with its pitch kept.
-    sonarel::MixItem shaped = window.store().at(1);
-    shaped.inPoint = 42'000'000;
-    shaped.outPoint = 275'000'000;
-    shaped.fadeIn = 5'000'000;
-    shaped.fadeOut = 20'000'000;
-    shaped.speed = 1.1;
-    shaped.keepPitch = true;
-    sonarel::AudioSettingsDialog audioSettings(desktop, &window);
-    audioSettings.setEntry(shaped);
-    if (!save(audioSettings, folder, QStringLiteral("audio-settings-more.png")))
-        return 1;
-
-    sonarel::AboutDialog about(desktop);
-    if (!save(about, folder, QStringLiteral("about.png")))
+    if (!saveDialogs(window, desktop, profile, library, folder))
         return 1;
     return 0;
 }
