@@ -112,7 +112,7 @@ void WindowPlayback::homeCommand()
 
 void WindowPlayback::seek(double seconds)
 {
-    playHead_ = std::llround(std::max(seconds, 0.0) * static_cast<double>(kReferenceUnitsPerSecond));
+    playHead_ = nearestReferenceTime(std::max(seconds, 0.0));
     if (control_.isPlaying() && !control_.isPaused())
         start(solo_);
     else if (control_.isPaused())

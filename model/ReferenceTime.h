@@ -8,6 +8,7 @@
 namespace sonarel {
 
 using media::kReferenceUnitsPerSecond;
+using media::nearestReferenceTime;
 using media::REFERENCE_TIME;
 using media::secondsToReferenceTime;
 using media::toSeconds;

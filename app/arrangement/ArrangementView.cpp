@@ -19,7 +19,6 @@ namespace sonarel {
 
 namespace {
 constexpr double kZoomStep = 1.5;
-constexpr auto kUnitsPerSecond = static_cast<double>(kReferenceUnitsPerSecond);
 }  // namespace
 
 ArrangementView::ArrangementView(const MixItemStore& store, PeakService& peaks, QWidget* parent)
@@ -315,7 +314,7 @@ void ArrangementView::follow(QPointF viewportPoint, Qt::KeyboardModifiers modifi
     // Measured on the viewport, so a scroll on the press (to show the bar) moves nothing.
     pointer_ = viewportPoint;
     const double moved = viewportPoint.x() - pressAt_.x();
-    const auto delta = static_cast<REFERENCE_TIME>(std::llround(moved / layout_.pixelsPerSecond() * kUnitsPerSecond));
+    const auto delta = nearestReferenceTime(moved / layout_.pixelsPerSecond());
     dragged_ = drag_->moved(delta, !modifiers.testFlag(Qt::ShiftModifier));
     layout_.preview(drag_->index(), dragged_);
     if (drag_->part() == BarPart::Body)
@@ -367,7 +366,7 @@ void ArrangementView::nudge(int direction, bool fine)
     if (index < 0 || drag_)
         return;
     const double step = layout_.tickStep() / (fine ? 10.0 : 1.0);
-    const auto shift = static_cast<REFERENCE_TIME>(std::llround(step * kUnitsPerSecond));
+    const auto shift = nearestReferenceTime(step);
     EntryProperties properties = store_.at(index).properties();
     const REFERENCE_TIME start = std::max<REFERENCE_TIME>(0, properties.startTime + direction * shift);
     if (start == properties.startTime)

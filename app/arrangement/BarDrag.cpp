@@ -10,13 +10,12 @@ namespace sonarel {
 
 namespace {
 
-constexpr double kUnitsPerSecond = 1e7;
 // Bars narrower than this have no fade handles, so that their edges can still be taken.
 constexpr double kNarrowestWithHandles = 4 * BarDrag::kHandlePixels;
 
 REFERENCE_TIME unitsOf(double seconds)
 {
-    return static_cast<REFERENCE_TIME>(std::llround(seconds * kUnitsPerSecond));
+    return nearestReferenceTime(seconds);
 }
 
 bool hasHandles(const ArrangementBar& bar)

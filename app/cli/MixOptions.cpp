@@ -165,7 +165,7 @@ bool readPlayOptions(const QCommandLineParser& parser, const OptionDefinitions& 
         printError(QStringLiteral("--from must be a number of seconds, 0 or more."));
         return false;
     }
-    options.playFrom = std::llround(seconds * static_cast<double>(kReferenceUnitsPerSecond));
+    options.playFrom = nearestReferenceTime(seconds);
     return true;
 }
 

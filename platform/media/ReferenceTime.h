@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The one time type of Sonarel, for the list and the engine alike: signed 64-bit, in units of 100
 // nanoseconds, as the engine's seeking and timeline calls take and report times. Seconds come in
-// through secondsToReferenceTime and go out through toSeconds, so every conversion rounds the same.
+// through secondsToReferenceTime (typed values, truncated) or nearestReferenceTime (lengths in
+// pixels or steps) and go out through toSeconds; nothing converts by hand.
 #pragma once
 
 #include <cmath>
@@ -17,11 +18,10 @@ inline constexpr REFERENCE_TIME kReferenceUnitsPerSecond = 10'000'000;
 // A source that would end later cannot be placed, so callers refuse it before a render.
 inline constexpr REFERENCE_TIME kLongestTime = 10'000'000'000'000;
 
-// Seconds to 100-ns units, truncated toward zero. A value beyond the 64-bit range saturates and
-// NaN gives 0, so no conversion is ever undefined.
-inline REFERENCE_TIME secondsToReferenceTime(double seconds)
+namespace detail {
+// A whole number of units as the time type: beyond the 64-bit range it saturates, NaN gives 0.
+inline REFERENCE_TIME wholeUnits(double units)
 {
-    const double units = std::trunc(seconds * static_cast<double>(kReferenceUnitsPerSecond));
     if (std::isnan(units))
         return 0;
     // 2^63 is exactly representable; anything at or past it does not fit.
@@ -31,6 +31,22 @@ inline REFERENCE_TIME secondsToReferenceTime(double seconds)
     if (units <= -kLimit)
         return std::numeric_limits<REFERENCE_TIME>::min();
     return static_cast<REFERENCE_TIME>(units);
+}
+}  // namespace detail
+
+// Seconds to 100-ns units, truncated toward zero, as a typed time is read. A value beyond the
+// 64-bit range saturates and NaN gives 0, so no conversion is ever undefined.
+inline REFERENCE_TIME secondsToReferenceTime(double seconds)
+{
+    return detail::wholeUnits(std::trunc(seconds * static_cast<double>(kReferenceUnitsPerSecond)));
+}
+
+// Seconds to the nearest 100-ns unit, saturating the same way: for lengths measured in pixels or
+// steps (a drag, a nudge, a click on the ruler), where 0.3 s must move 3,000,000 units whatever
+// the binary fraction gives.
+inline REFERENCE_TIME nearestReferenceTime(double seconds)
+{
+    return detail::wholeUnits(std::round(seconds * static_cast<double>(kReferenceUnitsPerSecond)));
 }
 
 // 100-ns units to seconds.
