@@ -18,8 +18,8 @@
 #include <type_traits>
 #include <variant>
 
+#include "model/EntryLimits.h"
 #include "model/MixItem.h"
-#include "model/SequencePlacing.h"
 
 namespace sonarel {
 
