@@ -2,17 +2,13 @@
 #include "app/cli/MixCommandLine.h"
 
 #include <QCommandLineParser>
-#include <QDir>
-#include <QFileInfo>
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <cmath>
 #include <condition_variable>
 #include <csignal>
 #include <cstdio>
 #include <mutex>
-#include <optional>
 
 #include "app/ProductInfo.h"
 #include "app/cli/ConsoleDesktop.h"
@@ -22,12 +18,10 @@
 #include "app/cli/MixOptions.h"
 #include "app/cli/PlayCommand.h"
 #include "app/cli/StandardStreams.h"
-#include "model/EntryPropertyTable.h"
 #include "model/MixListFile.h"
 #include "platform/FileChecks.h"
 #include "platform/MessageText.h"
 #include "platform/NativePath.h"
-#include "platform/PathHelpers.h"
 #include "render/EngineEntry.h"
 #include "render/MediaProbe.h"
 #include "render/MixRunControl.h"
