@@ -90,6 +90,9 @@ void WindowPlayback::soloCommand(const std::vector<int>& entries)
 {
     if (entries.empty())
         return;
+    // From where the sound is (or was paused), not from where the last play began.
+    if (control_.isPlaying())
+        playHead_ = control_.position();
     start(entries);
 }
 

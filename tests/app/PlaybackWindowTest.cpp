@@ -61,6 +61,14 @@ private:
         return sonarel::testing::readWav(path.toStdString(), wav, error) ? wav.samples : std::vector<std::int32_t>{};
     }
 
+    static QAction* soloAction(sonarel::testing::MainWindowFixture& f)
+    {
+        for (QAction* action : f.dialog.findChildren<QAction*>())
+            if (action->text() == QStringLiteral("&Solo"))
+                return action;
+        return nullptr;
+    }
+
     static bool waitUntilStopped(WindowPlayback& playback, int ms = 10000)
     {
         return QTest::qWaitFor([&] { return !playback.isPlaying(); }, ms);
@@ -142,6 +150,38 @@ private slots:
         QCOMPARE(a.fileFrame, std::int64_t{PulseServer::kRate / 2});
         QCOMPARE(a.mismatches, std::int64_t{0});
         QCOMPARE(a.missing, std::int64_t{0});
+    }
+
+    // Paused inside the second entry, Solo on it goes on from the pause: the first sound heard is
+    // the entry alone at that place, not its start.
+    void soloAfterAPauseStartsAtThePlayHead()
+    {
+        auto f = windowWithList();
+        WindowPlayback& playback = f->dialog.playback();
+        f->dialog.store().at(0).muted = true;
+        const std::vector<std::int32_t> alone = mixTo(*f, scratch.path(QStringLiteral("solo-alone.wav")));
+        f->dialog.store().at(0).muted = false;
+        f->list().refresh(f->dialog.store());
+        QVERIFY(!alone.empty());
+        f->list().setFocus();
+        QTest::keyClick(&f->list(), Qt::Key_Space);
+        QVERIFY(QTest::qWaitFor([&] { return playback.playHeadSeconds() > 0.65; }, 3000));
+        QTest::keyClick(&f->list(), Qt::Key_Space);
+        QVERIFY(playback.isPaused());
+        const double at = playback.playHeadSeconds();
+        QVERIFY2(at < 0.9, qPrintable(QString::number(at)));
+        f->list().selectRow(1);
+        QVERIFY(server->startRecording());
+        soloAction(*f)->trigger();
+        QVERIFY(playback.isPlaying() && !playback.isPaused());
+        QVERIFY2(playback.playHeadSeconds() >= at - 0.01, qPrintable(QString::number(playback.playHeadSeconds())));
+        QVERIFY(waitUntilStopped(playback));
+        const auto recorded = server->stopRecording();
+        const auto from = static_cast<std::int64_t>(at * PulseServer::kRate);
+        const sonarel::testing::Alignment a = sonarel::testing::align(recorded, alone, from);
+        QVERIFY2(a.found, "the entry's sound at the play-head is not the first sound heard");
+        QVERIFY2(std::abs(a.fileFrame - from) < PulseServer::kRate / 100, qPrintable(QString::number(a.fileFrame)));
+        QCOMPARE(a.mismatches, std::int64_t{0});
     }
 
     // A double click opens the file with the default player; when that is Sonarel itself, the
