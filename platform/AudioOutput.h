@@ -40,9 +40,11 @@ public:
     // takes. False, with `error` set, when there is no device to play on.
     virtual bool negotiate(const AudioFormat& wanted, AudioFormat& format, QString& error) = 0;
     // Opens the default device in `format` (one negotiate() gave) and starts handing it the
-    // feed's frames. `drained` is called once the feed is at its end and the device has played
-    // all of it. False, with `error` set, when the device cannot be opened.
-    virtual bool start(const AudioFormat& format, AudioFeed& feed, std::function<void()> drained, QString& error) = 0;
+    // feed's frames. `ended` is called once: with an empty text when the feed is at its end and
+    // the device has played all of it, or with a message when the device went away while playing
+    // (the sound server ended). False, with `error` set, when the device cannot be opened.
+    virtual bool start(const AudioFormat& format, AudioFeed& feed, std::function<void(const QString&)> ended,
+                       QString& error) = 0;
     virtual void pause() = 0;
     virtual void resume() = 0;
     // Stops at once; what the device still holds is dropped. Safe when not started.

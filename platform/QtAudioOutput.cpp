@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <vector>
 
@@ -33,6 +34,9 @@ constexpr int kDeviceBufferMs = 120;
 constexpr int kTickMs = 5;
 // After the device's own buffer is empty, the sound server still plays what it took.
 constexpr int kServerTailMs = 150;
+// A device that holds sound and takes nothing more for this long plays no more: its sound server
+// went away without the library saying so (it only prints a warning).
+constexpr int kStalledMs = 3000;
 
 QAudioFormat::SampleFormat sampleFormatOf(int bits)
 {
@@ -51,6 +55,8 @@ QAudioFormat qtFormatOf(const AudioFormat& format)
 const QString kNoDevice = QStringLiteral(
     "No sound output is available: no sound server or sound device was found. Mixing to a file works "
     "as before.");
+const QString kOutputGone = QStringLiteral(
+    "Playback stopped: the sound output went away (the sound server ended or the device was removed).");
 
 class QtAudioOutput final : public AudioOutput {
 public:
@@ -86,7 +92,8 @@ public:
         return true;
     }
 
-    bool start(const AudioFormat& format, AudioFeed& feed, std::function<void()> drained, QString& error) override
+    bool start(const AudioFormat& format, AudioFeed& feed, std::function<void(const QString&)> ended,
+               QString& error) override
     {
         stop();
         const QAudioDevice device = defaultDevice();
@@ -96,7 +103,7 @@ public:
         }
         format_ = format;
         feed_ = &feed;
-        drained_ = std::move(drained);
+        ended_ = std::move(ended);
         sink_ = std::make_unique<QAudioSink>(device, qtFormatOf(format));
         sink_->setBufferSize(format.rate * format.bytesPerFrame() * kDeviceBufferMs / 1000);
         io_ = sink_->start();
@@ -108,6 +115,7 @@ public:
         }
         fedAll_ = false;
         pending_.clear();
+        lastTaken_ = std::chrono::steady_clock::now();
         feedDevice();
         timer_.start();
         return true;
@@ -125,6 +133,7 @@ public:
         if (!sink_)
             return;
         sink_->resume();
+        lastTaken_ = std::chrono::steady_clock::now();  // a pause is no stall
         timer_.start();
     }
 
@@ -152,6 +161,10 @@ private:
     {
         if (!sink_ || !feed_ || fedAll_)
             return;
+        if (deviceGone()) {
+            finish(kOutputGone);
+            return;
+        }
         const int frame = format_.bytesPerFrame();
         for (qint64 room = sink_->bytesFree() / frame * frame; room > 0;) {
             if (pending_.empty()) {
@@ -165,6 +178,7 @@ private:
                 break;
             pending_.erase(pending_.begin(), pending_.begin() + written);
             room -= written;
+            lastTaken_ = std::chrono::steady_clock::now();
         }
         if (pending_.empty() && feed_->atEnd()) {
             // What the device holds plays out, and the server's own buffer after it.
@@ -178,22 +192,35 @@ private:
         }
     }
 
-    void finish()
+    // The library's own signs of a lost device, or a device that holds sound and plays none.
+    bool deviceGone()
     {
-        std::function<void()> drained = std::move(drained_);
+        const QAudio::Error error = sink_->error();
+        if (error == QAudio::FatalError || error == QAudio::OpenError || sink_->bytesFree() < 0)
+            return true;
+        const auto now = std::chrono::steady_clock::now();
+        if (bufferedBytes() == 0)
+            lastTaken_ = now;  // nothing to play: waiting on the feed, not on the device
+        return now - lastTaken_ > std::chrono::milliseconds(kStalledMs);
+    }
+
+    void finish(const QString& failure = {})
+    {
+        std::function<void(const QString&)> ended = std::move(ended_);
         stop();
-        if (drained)
-            drained();
+        if (ended)
+            ended(failure);
     }
 
     AudioFormat format_;
     AudioFeed* feed_ = nullptr;
-    std::function<void()> drained_;
+    std::function<void(const QString&)> ended_;
     std::unique_ptr<QAudioSink> sink_;
     QIODevice* io_ = nullptr;
     QTimer timer_;
     std::vector<char> pending_;  // taken from the feed, not yet taken by the device
     bool fedAll_ = false;
+    std::chrono::steady_clock::time_point lastTaken_{};  // when the device last took frames
     std::uint64_t run_ = 0;  // counts the stops, so a late timer knows its run has ended
 };
 

@@ -83,7 +83,7 @@ bool PlaybackControl::play(std::vector<media::core::SourceEntry> entries, const 
         fromFrame = 0;
     feed_.start(std::move(entries), waveFormatOf(format_), fromFrame);
     if (!output_.start(
-            format_, feed_, [this] { drained(); }, error)) {
+            format_, feed_, [this](const QString& deviceFailure) { drained(deviceFailure); }, error)) {
         feed_.stop();
         desktop_.showAppMessage(error);
         return false;
@@ -148,14 +148,16 @@ REFERENCE_TIME PlaybackControl::timeOf(std::int64_t frame) const
     return frame * kReferenceUnitsPerSecond / std::max(format_.rate, 1);
 }
 
-void PlaybackControl::drained()
+void PlaybackControl::drained(const QString& deviceFailure)
 {
     playing_ = false;
     paused_ = false;
     const std::string failure = feed_.failure();
     feed_.stop();
-    endedInFailure_ = !failure.empty();
-    if (!failure.empty())
+    endedInFailure_ = !failure.empty() || !deviceFailure.isEmpty();
+    if (!deviceFailure.isEmpty())
+        desktop_.showAppMessage(deviceFailure);
+    else if (!failure.empty())
         desktop_.showAppMessage(QStringLiteral("Playback stopped: %1").arg(QString::fromStdString(failure)));
     if (ended_)
         ended_();

@@ -53,7 +53,7 @@ public:
     REFERENCE_TIME position() const;
     // The mix's length once known, else -1.
     REFERENCE_TIME length() const;
-    // Whether playback last ended because a source could not be read.
+    // Whether playback last ended because a source could not be read or the device went away.
     bool endedInFailure() const { return endedInFailure_; }
     // How long the last play() took to hand the device its first frames; zero before that.
     std::chrono::steady_clock::duration startLatency() const;
@@ -62,11 +62,12 @@ public:
     int starvedReads() const { return feed_.starvedReads(); }
 
     // Called when playback ends by itself: at the end of the mix, or after a source could not be
-    // read (once its message was shown).
+    // read or the device went away (once its message was shown).
     void setEndedHandler(std::function<void()> handler) { ended_ = std::move(handler); }
 
 private:
-    void drained();
+    // The device played everything, or went away (`deviceFailure` then says so).
+    void drained(const QString& deviceFailure);
     REFERENCE_TIME timeOf(std::int64_t frame) const;
 
     AudioOutput& output_;

@@ -314,6 +314,23 @@ private slots:
         QVERIFY(waitUntilStopped(playback));
         QCOMPARE(view.playHead(), 1.2);
     }
+
+    // Last, for the server does not come back for this process: when it ends while the mix plays,
+    // the window says so and returns to idle.
+    void theSoundServerGoingAwayEndsPlayback()
+    {
+        auto f = scratch.makeWindow();
+        f->dialog.addFiles({noise(QStringLiteral("long.wav"), 20.0, 13)});
+        WindowPlayback& playback = f->dialog.playback();
+        const QString before = f->status();
+        playback.playCommand();
+        QVERIFY(QTest::qWaitFor([&] { return playback.playHeadSeconds() > 0.3; }, 3000));
+        server->kill();
+        QVERIFY(waitUntilStopped(playback, 8000));
+        QCOMPARE(f->status(), before);
+        QVERIFY2(f->desktop.texts().join(QLatin1Char('|')).contains(QStringLiteral("the sound output went away")),
+                 qPrintable(f->desktop.texts().join(QLatin1Char('|'))));
+    }
 };
 
 QTEST_MAIN(PlaybackWindowTest)

@@ -105,6 +105,31 @@ private slots:
         QVERIFY(QString::fromLocal8Bit(said).contains(QStringLiteral("stopped")));
     }
 
+    // The sound server ends while playing: sonarel-mix says so and ends with status 1 instead of
+    // waiting for a device that plays no more. The server is started again for what follows.
+    void theSoundServerGoingAwayEndsPlaying()
+    {
+        QProcess process;
+        process.start(QStringLiteral(SONAREL_MIX_PATH), {QStringLiteral("--play"), media("seek.flac")});
+        QVERIFY(process.waitForStarted());
+        QByteArray said;
+        while (!said.contains('%') && process.state() == QProcess::Running) {
+            process.waitForReadyRead(200);
+            said += process.readAllStandardError();
+        }
+        QVERIFY2(said.contains('%'), said.constData());
+        server->kill();
+        const bool ended = process.waitForFinished(10000);
+        if (!ended)
+            process.kill();
+        QVERIFY(server->start());
+        QVERIFY2(ended, "sonarel-mix went on waiting for the sound output");
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), 1);
+        said += process.readAllStandardError();
+        QVERIFY2(QString::fromLocal8Bit(said).contains(QStringLiteral("the sound output went away")), said.constData());
+    }
+
     // No sound server: one clear message, and mixing to a file still works.
     void withoutSoundOutputSaysSo()
     {

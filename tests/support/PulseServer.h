@@ -86,6 +86,14 @@ public:
 
     const QString& why() const { return why_; }
 
+    // Ends the server at once, as a crash would (SIGKILL): its clients lose their connection.
+    void kill()
+    {
+        stopRecording();
+        server_.kill();
+        server_.waitForFinished(5000);
+    }
+
     // Records the sink's monitor, raw 16-bit stereo, until stopRecording().
     bool startRecording()
     {
