@@ -16,6 +16,26 @@ constexpr int kQueueMs = 500;
 // What a change keeps of the old render's frames: the device plays them while the first block of
 // the new one is rendered, so a dear block (many sources to seek) does not leave it without sound.
 constexpr int kChangeLeadMs = 80;
+// How long a volume changed while playing takes to reach its new level: long enough to make no
+// click, short enough to be heard as at once.
+constexpr int kVolumeRampMs = 10;
+
+bool sameButVolume(const media::core::SourceEntry& a, const media::core::SourceEntry& b)
+{
+    return a.fileName() == b.fileName() && a.timelineStart == b.timelineStart && a.timelineStop == b.timelineStop &&
+           a.mediaStart == b.mediaStart && a.mediaStop == b.mediaStop && a.shaping == b.shaping;
+}
+
+// Per entry of `now`: the volume it sounded at in `before`, when it is the same entry there.
+std::vector<double> volumesBefore(const std::vector<media::core::SourceEntry>& before,
+                                  const std::vector<media::core::SourceEntry>& now)
+{
+    std::vector<double> volumes;
+    volumes.reserve(now.size());
+    for (std::size_t i = 0; i < now.size(); ++i)
+        volumes.push_back(i < before.size() && sameButVolume(before[i], now[i]) ? before[i].volume : now[i].volume);
+    return volumes;
+}
 }  // namespace
 
 PlaybackFeed::PlaybackFeed(int workers) : workers_(std::max(workers, 1))
@@ -56,7 +76,9 @@ void PlaybackFeed::change(std::vector<media::core::SourceEntry> entries)
                              frame;
     std::deque<char> kept(queue_.begin(), queue_.begin() + static_cast<std::ptrdiff_t>(lead * frame));
     const std::int64_t read = readPosition_;
+    std::vector<double> volumes = volumesBefore(entries_, entries);
     restart(std::move(entries), format_, read + static_cast<std::int64_t>(lead));
+    rampFrom_ = std::move(volumes);
     queue_ = std::move(kept);
     readPosition_ = read;
 }
@@ -68,6 +90,7 @@ void PlaybackFeed::restart(std::vector<media::core::SourceEntry> entries, const 
     entries_ = std::move(entries);
     format_ = format;
     from_ = from;
+    rampFrom_.clear();
     readPosition_ = from;
     requested_ = true;
     active_ = true;
@@ -159,11 +182,13 @@ void PlaybackFeed::run()
             auto entries = entries_;
             const media::WaveFormat format = format_;
             const std::int64_t from = from_;
+            std::vector<double> rampFrom = rampFrom_;
             lock.unlock();
             previous.reset();
             std::unique_ptr<media::core::PlaybackRender> made;
             try {
                 made = std::make_unique<media::core::PlaybackRender>(std::move(entries), format, from, workers_);
+                made->rampVolumes(std::move(rampFrom), format.samplesPerSec * kVolumeRampMs / 1000);
             } catch (const std::exception&) {  // no memory, or no thread for its workers
             }
             lock.lock();

@@ -38,7 +38,8 @@ public:
 
     // Renders `entries` in `format` from `fromFrame` on, in place of anything before.
     void start(std::vector<media::core::SourceEntry> entries, const media::WaveFormat& format, std::int64_t fromFrame);
-    // The same playback with changed entries, from the first frame after what is kept.
+    // The same playback with changed entries, from the first frame after what is kept. An entry
+    // whose volume alone changed ramps to its new volume over a few milliseconds.
     void change(std::vector<media::core::SourceEntry> entries);
     // Renders nothing more and drops what is queued.
     void stop();
@@ -70,6 +71,7 @@ private:
     std::vector<media::core::SourceEntry> entries_;
     media::WaveFormat format_;
     std::int64_t from_ = 0;
+    std::vector<double> rampFrom_;  // per entry of the request: the volume it had; empty: none
     // The render in progress, owned by the render thread; `abandon` may be called under the lock.
     std::unique_ptr<media::core::PlaybackRender> render_;
     bool active_ = false;  // rendering or rendered for the latest start()

@@ -157,5 +157,58 @@ TEST_F(PlaybackAsMixedTest, EverySamplePlayedIsTheFilesSample)
     }
 }
 
+// A volume changed while playing goes to its new level in a short ramp, not in one step (a
+// click); the file mix has no such change, and playback without one is the file's (above).
+TEST_F(PlaybackAsMixedTest, AVolumeChangedWhilePlayingRampsToItsLevel)
+{
+    const std::string path = dir.filePath(QStringLiteral("level.wav")).toStdString();
+    testing::writeWav16(path, 2, 44100, testing::constant16(2, 44100, 2.0, 16000));
+    MixItemStore one;
+    MixItem item;
+    item.filePath = path;
+    item.duration = 2 * kSecond;
+    item.volume = 0.5;
+    ASSERT_EQ(one.append(item), AppendResult::Appended);
+    const OutputSettings settings;
+    media::WaveFormat format;
+    format.formatTag = media::kWaveFormatPcm;
+    applyPcmFormat(format, waveFormatFromChoices(0, 0, 0));
+    std::vector<media::core::SourceEntry> entries = playbackEntries(one, settings);
+
+    PlaybackFeed feed(2);
+    feed.start(entries, format, 0);
+    std::vector<char> pcm;
+    char buffer[4096];
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+    bool changed = false;
+    while (!feed.atEnd() && std::chrono::steady_clock::now() < deadline) {
+        const std::size_t n = feed.read(buffer, sizeof buffer);
+        pcm.insert(pcm.end(), buffer, buffer + n);
+        if (!changed && pcm.size() >= 22050 * format.blockAlign) {
+            entries[0].volume = 1.0;
+            feed.change(entries);
+            changed = true;
+        }
+        if (n == 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ASSERT_EQ(feed.failure(), "");
+    const std::size_t frames = pcm.size() / format.blockAlign;
+    ASSERT_EQ(frames, std::size_t{2 * 44100});
+    // Away from the entry's own cut edges: the old level, a ramp of about 10 ms, the new level.
+    int largestStep = 0;
+    std::size_t between = 0;
+    for (std::size_t f = 1000; f + 1000 < frames; ++f) {
+        const std::int32_t sample = sampleOf(pcm, 16, 2 * f);
+        largestStep = std::max(largestStep, std::abs(sampleOf(pcm, 16, 2 * f + 2) - sample));
+        between += sample > 8001 && sample < 15999;
+    }
+    EXPECT_EQ(sampleOf(pcm, 16, 2 * 1000), 8000);
+    EXPECT_EQ(sampleOf(pcm, 16, 2 * (frames - 1000)), 16000);
+    EXPECT_LT(largestStep, 100);
+    EXPECT_GT(between, std::size_t{380});
+    EXPECT_LT(between, std::size_t{500});
+}
+
 }  // namespace
 }  // namespace sonarel

@@ -16,6 +16,7 @@ PlaybackRender::PlaybackRender(std::vector<SourceEntry> entries, const WaveForma
       faults_(faults),
       totalFrames_(outputFrames(entries_, static_cast<int>(format_.samplesPerSec))),
       position_(std::clamp<std::int64_t>(fromFrame, 0, totalFrames_)),
+      firstFrame_(position_),
       schedule_(entries_, static_cast<int>(format_.samplesPerSec), position_),
       pool_(std::make_unique<WorkerPool>(std::clamp(workers, 1, kMaxRenderWorkers)))
 {
@@ -60,10 +61,19 @@ Status PlaybackRender::next(std::vector<std::uint8_t>& pcm, std::int64_t& frames
     return kOk;
 }
 
+void PlaybackRender::rampVolumes(std::vector<double> previous, std::int64_t frames)
+{
+    rampFrom_ = std::move(previous);
+    rampFrames_ = frames;
+}
+
 // Starts the sources that begin before the end of the next block.
 void PlaybackRender::admitSources(std::int64_t blockFrames)
 {
     for (auto& source : schedule_.admit(position_, position_ + blockFrames)) {
+        const std::size_t i = source->index();
+        if (i < rampFrom_.size() && rampFrom_[i] != entries_[i].volume)
+            source->rampVolume(static_cast<float>(rampFrom_[i]), firstFrame_, rampFrames_);
         const auto at = std::lower_bound(playing_.begin(), playing_.end(), source->index(),
                                          [](const auto& s, std::size_t index) { return s->index() < index; });
         playing_.insert(at, std::move(source));

@@ -47,6 +47,10 @@ public:
     // be read fails the block; failureDetail() then names it, and every later call fails too.
     Status next(std::vector<std::uint8_t>& pcm, std::int64_t& frames);
 
+    // Volumes changed while playing: entry i sounded at `previous[i]` before the first block, and
+    // goes to its own volume over `frames` frames from there. Call before the first next().
+    void rampVolumes(std::vector<double> previous, std::int64_t frames);
+
     // Asks a next() running on another thread to give up at once (it then fails with kErrAbort).
     void abandon() { stop_.store(true); }
 
@@ -66,6 +70,9 @@ private:
     FaultInjector* faults_;
     std::int64_t totalFrames_ = 0;
     std::int64_t position_ = 0;
+    std::int64_t firstFrame_ = 0;         // where the render began
+    std::vector<double> rampFrom_;        // per entry; empty: no volume ramps
+    std::int64_t rampFrames_ = 0;
     SourceSchedule schedule_;                              // of the sources that play at or after the start
     std::vector<std::unique_ptr<PlayingSource>> playing_;  // in timeline order
     std::vector<const PlayingSource*> sounding_;           // the same, as the sum takes them

@@ -45,6 +45,23 @@ void PlayingSource::fill(const BlockRequest& block)
     cost_ = std::chrono::steady_clock::now() - began;
 }
 
+void PlayingSource::rampVolume(float previous, std::int64_t at, std::int64_t frames)
+{
+    rampFrom_ = previous;
+    rampStart_ = at - start_;
+    rampFrames_ = std::max<std::int64_t>(frames, 0);
+}
+
+float PlayingSource::volumeAt(std::int64_t frame) const
+{
+    if (!ramping(frame))
+        return volume_;
+    if (frame < rampStart_)
+        return rampFrom_;
+    const float done = static_cast<float>(frame - rampStart_) / static_cast<float>(rampFrames_);
+    return rampFrom_ + (volume_ - rampFrom_) * done;
+}
+
 void PlayingSource::fillBlock(const BlockRequest& block)
 {
     const std::int64_t from = std::max(block.start, start_);
@@ -228,7 +245,7 @@ void PlayingSource::applyGain(int outChannels, std::int64_t first)
     const float* in = scratch_.data();
     float* out = samples.data();
     const float volume = volume_;
-    if (envelope_.unity(first, part_->count)) {
+    if (envelope_.unity(first, part_->count) && !ramping(first)) {
         if (sourceChannels == outChannels) {
             for (std::size_t i = 0; i < n * static_cast<std::size_t>(outChannels); ++i)
                 out[i] = in[i] * volume;
@@ -241,7 +258,8 @@ void PlayingSource::applyGain(int outChannels, std::int64_t first)
         }
     } else {
         for (std::size_t i = 0; i < n; ++i) {
-            const float gain = envelope_.at(first + static_cast<std::int64_t>(i)) * volume;
+            const std::int64_t frame = first + static_cast<std::int64_t>(i);
+            const float gain = envelope_.at(frame) * volumeAt(frame);
             if (sourceChannels == outChannels) {
                 for (int c = 0; c < outChannels; ++c)
                     out[i * outChannels + c] = in[i * outChannels + c] * gain;

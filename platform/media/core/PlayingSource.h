@@ -47,6 +47,10 @@ public:
     // (trim, speed, fades, cut ramps) and its volume applied. The file is opened at the first block the source plays
     // in. A failure is kept in failure() and the source then plays nothing more.
     void fill(const BlockRequest& block);
+    // The entry's volume was changed while it played: from output frame `at` on, its gain goes
+    // from `previous` to the entry's volume over `frames` frames instead of in one step (a click).
+    // Call before the first fill.
+    void rampVolume(float previous, std::int64_t at, std::int64_t frames);
 
     std::size_t index() const { return index_; }
     const std::string& path() const { return path_; }
@@ -75,6 +79,8 @@ private:
     Status skipTo(std::int64_t wanted);
     void noteEnd();
     void applyGain(int outChannels, std::int64_t first);
+    bool ramping(std::int64_t first) const { return rampFrames_ > 0 && first < rampStart_ + rampFrames_; }
+    float volumeAt(std::int64_t frame) const;
 
     const SourceEntry& entry_;
     std::size_t index_;
@@ -82,6 +88,9 @@ private:
     std::int64_t start_;   // first output frame
     std::int64_t frames_;  // frames it contributes
     float volume_;
+    float rampFrom_ = 0.0f;         // the volume before a change made while playing
+    std::int64_t rampStart_ = 0;    // relative to start_
+    std::int64_t rampFrames_ = 0;   // 0: no ramp
     GainEnvelope envelope_;
     std::unique_ptr<SourceStream> stream_;
     // With keep pitch: the stream at speed 1 feeds the stretcher exactly the trimmed span.
