@@ -136,24 +136,46 @@ std::optional<AudioSettingsProblem> readSpeedBox(const QString& text, double& sp
     return std::nullopt;
 }
 
+std::optional<AudioSettingsProblem> readChangedAudioSettings(const std::optional<QString>& startText,
+                                                             const std::optional<QString>& volumeText,
+                                                             const std::optional<QString>& speedText,
+                                                             ChangedAudioSettings& changed, QChar localePoint)
+{
+    ChangedAudioSettings read;
+    // The dialog's order: start time, volume, speed; the start time's range is checked last.
+    std::optional<AudioSettingsProblem> startProblem;
+    if (startText) {
+        double start = 0.0;
+        startProblem = readStartTimeBox(*startText, start, localePoint);
+        if (startProblem && startProblem->caption.isEmpty())
+            return startProblem;
+        read.startTime = start;
+    }
+    double value = 0.0;
+    if (volumeText) {
+        if (auto failed = readVolumeBox(*volumeText, value, localePoint))
+            return failed;
+        read.volume = value;
+    }
+    if (speedText) {
+        if (auto failed = readSpeedBox(*speedText, value, localePoint))
+            return failed;
+        read.speed = value;
+    }
+    if (startProblem)
+        return startProblem;
+    changed = read;
+    return std::nullopt;
+}
+
 std::optional<AudioSettingsProblem> readAudioSettings(const QString& startText, const QString& volumeText,
                                                       const QString& speedText, AudioSettings& settings,
                                                       QChar localePoint)
 {
-    AudioSettings read;
-    // The dialog's order: start time, volume, speed; the start time's range is checked last.
-    double start = 0.0;
-    std::optional<AudioSettingsProblem> startProblem = readStartTimeBox(startText, start, localePoint);
-    if (startProblem && startProblem->caption.isEmpty())
-        return startProblem;
-    if (auto failed = readVolumeBox(volumeText, read.volume, localePoint))
-        return failed;
-    if (auto failed = readSpeedBox(speedText, read.speed, localePoint))
-        return failed;
-    if (startProblem)
-        return startProblem;
-    read.startTime = start;
-    settings = read;
+    ChangedAudioSettings read;
+    if (auto problem = readChangedAudioSettings(startText, volumeText, speedText, read, localePoint))
+        return problem;
+    settings = AudioSettings{*read.startTime, *read.volume, *read.speed};
     return std::nullopt;
 }
 

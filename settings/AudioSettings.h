@@ -52,6 +52,19 @@ std::optional<AudioSettingsProblem> readAudioSettings(const QString& startText, 
                                                       const QString& speedText, AudioSettings& settings,
                                                       QChar localePoint = QLatin1Char('.'));
 
+// The same on several entries at once, where only the boxes the person changed are read (a box
+// left alone is nullopt, and so is its value): the same order and the same first problem.
+struct ChangedAudioSettings {
+    std::optional<double> startTime;
+    std::optional<double> volume;
+    std::optional<double> speed;
+};
+std::optional<AudioSettingsProblem> readChangedAudioSettings(const std::optional<QString>& startText,
+                                                             const std::optional<QString>& volumeText,
+                                                             const std::optional<QString>& speedText,
+                                                             ChangedAudioSettings& changed,
+                                                             QChar localePoint = QLatin1Char('.'));
+
 // The "More" part of the dialog: the boxes' texts, and the choices that cannot be mistyped.
 struct ShapingTexts {
     QString inPoint;

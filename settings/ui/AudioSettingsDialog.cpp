@@ -461,25 +461,17 @@ ShapingChoices AudioSettingsDialog::choicesFor(const MixItem& item) const
 void AudioSettingsDialog::acceptSeveral()
 {
     // Only the boxes the person changed are read and checked, and only they are applied.
-    std::optional<double> start;
-    std::optional<double> volume;
-    std::optional<double> speed;
-    double value = 0.0;
-    if (startTime_->text() != shownStart_) {
-        if (const auto problem = readStartTimeBox(startTime_->text(), value, localePoint()))
-            return showProblem(*problem);
-        start = value;
-    }
-    if (volume_->text() != shownVolume_) {
-        if (const auto problem = readVolumeBox(volume_->text(), value, localePoint()))
-            return showProblem(*problem);
-        volume = value;
-    }
-    if (speed_->text() != shownSpeed_) {
-        if (const auto problem = readSpeedBox(speed_->text(), value, localePoint()))
-            return showProblem(*problem);
-        speed = value;
-    }
+    const auto changedText = [](const QLineEdit* box, const QString& shown) {
+        return box->text() != shown ? std::optional<QString>(box->text()) : std::nullopt;
+    };
+    ChangedAudioSettings changed;
+    if (const auto problem = readChangedAudioSettings(changedText(startTime_, shownStart_),
+                                                      changedText(volume_, shownVolume_),
+                                                      changedText(speed_, shownSpeed_), changed, localePoint()))
+        return showProblem(*problem);
+    const std::optional<double>& start = changed.startTime;
+    const std::optional<double>& volume = changed.volume;
+    const std::optional<double>& speed = changed.speed;
     std::vector<EntryProperties> results;
     for (const MixItem& item : entries_) {
         EntryProperties result = item.properties();

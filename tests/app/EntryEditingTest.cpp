@@ -156,6 +156,10 @@ private Q_SLOTS:
                                   << "1"
                                   << "1" << QStringLiteral("Start time should be greater than 0") << error
                                   << int(Box::kIdStartTime) << qint64{};
+        QTest::newRow("start -1, empty volume") << "-1"
+                                                << ""
+                                                << "1" << QStringLiteral("Please enter a number.") << app
+                                                << int(Box::kIdVolume) << qint64{};
         QTest::newRow("speed 0") << "0"
                                  << "1"
                                  << "0" << QString() << app << int(Box::kIdSpeed) << qint64{};
@@ -189,39 +193,44 @@ private Q_SLOTS:
         QFETCH(int, failingBox);
         QFETCH(qint64, storedStart);
         const bool refused = failingBox != 0;
-        auto f = make(1);
-        selectOnly(f->list(), 0);
-        WhenSettingsOpen when([&](AudioSettingsDialog& d) {
-            type(d, AudioSettingsDialog::kIdVolume, volume);
-            type(d, AudioSettingsDialog::kIdStartTime, start);
-            type(d, AudioSettingsDialog::kIdSpeed, speed);
-            QTest::keyClick(box(d, AudioSettingsDialog::kIdSpeed), Qt::Key_Return);  // the default button
-            QCOMPARE(d.isVisible(), refused);
-            if (!refused)
-                return;
-            QCOMPARE(f->desktop.messages.size(), size_t{1});
-            if (!message.isEmpty())
-                QCOMPARE(f->desktop.messages[0].text, message);
-            QCOMPARE(f->desktop.messages[0].caption, caption);
-            QLineEdit* failing = box(d, failingBox);
-            QCOMPARE(d.focusWidget(), failing);
-            QCOMPARE(failing->selectedText(), failing->text());
-        });
-        QTest::mouseClick(f->button(kIdProperties), Qt::LeftButton);
-        QVERIFY(when.ran());
-        const MixItem& item = f->dialog.store().at(0);
-        if (refused) {
-            QCOMPARE(item.volume, 1.0);
-            QCOMPARE(item.startTime, REFERENCE_TIME{0});
-            QCOMPARE(item.speed, 1.0);
-            QCOMPARE(f->cell(0, 3), QStringLiteral("0.000"));
-            return;
+        // One entry, and two at once: the boxes are checked in the same order.
+        for (const int entries : {1, 2}) {
+            auto f = make(entries);
+            f->list().selectionModel()->select(QItemSelection(f->list().model()->index(0, 0),
+                                                              f->list().model()->index(entries - 1, 0)),
+                                               QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+            WhenSettingsOpen when([&](AudioSettingsDialog& d) {
+                type(d, AudioSettingsDialog::kIdVolume, volume);
+                type(d, AudioSettingsDialog::kIdStartTime, start);
+                type(d, AudioSettingsDialog::kIdSpeed, speed);
+                QTest::keyClick(box(d, AudioSettingsDialog::kIdSpeed), Qt::Key_Return);  // the default button
+                QCOMPARE(d.isVisible(), refused);
+                if (!refused)
+                    return;
+                QCOMPARE(f->desktop.messages.size(), size_t{1});
+                if (!message.isEmpty())
+                    QCOMPARE(f->desktop.messages[0].text, message);
+                QCOMPARE(f->desktop.messages[0].caption, caption);
+                QLineEdit* failing = box(d, failingBox);
+                QCOMPARE(d.focusWidget(), failing);
+                QCOMPARE(failing->selectedText(), failing->text());
+            });
+            QTest::mouseClick(f->button(kIdProperties), Qt::LeftButton);
+            QVERIFY(when.ran());
+            const MixItem& item = f->dialog.store().at(entries - 1);
+            if (refused) {
+                QCOMPARE(item.volume, 1.0);
+                QCOMPARE(item.startTime, REFERENCE_TIME{0});
+                QCOMPARE(item.speed, 1.0);
+                QCOMPARE(f->cell(entries - 1, 3), QStringLiteral("0.000"));
+                continue;
+            }
+            QVERIFY(f->desktop.messages.empty());
+            QCOMPARE(item.startTime, storedStart);
+            QCOMPARE(item.volume, readLeadingNumber(volume).value());
+            QCOMPARE(f->cell(entries - 1, 2), boxText(item.volume));
+            QCOMPARE(f->cell(entries - 1, 3), boxText(static_cast<double>(storedStart) / 1e7));
         }
-        QVERIFY(f->desktop.messages.empty());
-        QCOMPARE(item.startTime, storedStart);
-        QCOMPARE(item.volume, readLeadingNumber(volume).value());
-        QCOMPARE(f->cell(0, 2), boxText(item.volume));
-        QCOMPARE(f->cell(0, 3), boxText(static_cast<double>(storedStart) / 1e7));
     }
 
     // Enter on three selected entries edits the three: what they share shows, what differs starts
