@@ -247,6 +247,10 @@ bool MixRunControl::checkBeforeMix(const MixItemStore& store, const OutputSettin
         desktop_.showAppMessage(QStringLiteral("The video files are too many! Please delete some files in the list."));
         return false;
     }
+    if (!standardOutput_ && settings.outputFile.isEmpty()) {
+        desktop_.showAppMessage(QStringLiteral("No output file is set. Choose one in Options."));
+        return false;
+    }
     const QString outputFile = settings.outputFile;
     // Before anything is asked or written: a name the mix cannot be written as.
     const OutputChoice choice = outputChoiceOf(settings);

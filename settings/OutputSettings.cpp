@@ -58,8 +58,8 @@ OutputSettings loadOutputSettings(const ProfileStore& profile, const QString& mu
     const QString plain = plainOutputDefault();
     settings.outputFile = ReadProfilePathInMusicFolder(profile, profile::kSettings, profile::kOutputName, plain,
                                                        musicFolder, desktop);
-    if (settings.outputFile.isEmpty() ||
-        static_cast<std::size_t>(settings.outputFile.toUtf8().size()) >= kPathBufferSize)
+    // A stored empty name stays empty: the person chose it, and Mix then asks for a name.
+    if (static_cast<std::size_t>(settings.outputFile.toUtf8().size()) >= kPathBufferSize)
         settings.outputFile = musicFolder.isEmpty() ? plain
                                                     : QString::fromStdString(joinPath(musicFolder.toStdString(),
                                                                                       kOutputFileName.toStdString()));

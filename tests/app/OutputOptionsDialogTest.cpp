@@ -257,19 +257,31 @@ private Q_SLOTS:
         QVERIFY(w.desktop.messages.empty());
     }
 
+    // An empty name stays empty, also at the next start, and Mix then says that none is set.
     void aTypedPathIsStoredUnchangedEvenWhenEmpty()
     {
-        Window w(app(), music());
-        for (const QString& typed : {QStringLiteral("  relative name, no extension "), QString()}) {
-            QVERIFY(options(w, [&](OutputOptionsDialog& d) {
-                control<QLineEdit>(d, kIdOutputFileBox)->clear();
-                QTest::keyClicks(control(d, kIdOutputFileBox), typed);
-                click(d, kIdOptionsOk);
-            }));
-            QCOMPARE(w.status(), QStringLiteral("Output File: ") + typed);
-            QCOMPARE(w.profile.ReadString(profile::kSettings, profile::kOutputName, QStringLiteral("unset")), typed);
+        const QString name = app();
+        {
+            Window w(name, music());
+            for (const QString& typed : {QStringLiteral("  relative name, no extension "), QString()}) {
+                QVERIFY(options(w, [&](OutputOptionsDialog& d) {
+                    control<QLineEdit>(d, kIdOutputFileBox)->clear();
+                    QTest::keyClicks(control(d, kIdOutputFileBox), typed);
+                    click(d, kIdOptionsOk);
+                }));
+                QCOMPARE(w.status(), QStringLiteral("Output File: ") + typed);
+                QCOMPARE(w.profile.ReadString(profile::kSettings, profile::kOutputName, QStringLiteral("unset")),
+                         typed);
+            }
+            QVERIFY(w.desktop.messages.empty());
         }
-        QVERIFY(w.desktop.messages.empty());
+        Window again(name, music());
+        QCOMPARE(again.status(), QStringLiteral("Output File: "));
+        again.dialog.addFiles({writeInput(QStringLiteral("unnamed.wav"), sonarel::testing::sine16(2, 44100, 0.2, 440, 3000))});
+        QTest::mouseClick(again.button(kIdMix), Qt::LeftButton);
+        QVERIFY(!again.dialog.runControl().isMixing());
+        QCOMPARE(again.desktop.texts(), QStringList{QStringLiteral("No output file is set. Choose one in Options.")});
+        QCOMPARE(again.status(), QStringLiteral("Output File: "));
     }
 
     void browseProposesAWavNameInTheReceivedFolder()

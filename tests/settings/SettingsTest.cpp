@@ -242,10 +242,12 @@ TEST(OutputSettings, FirstRunDefaultsAndMusicFolderFailure)
     EXPECT_EQ(desktop.messages[0].text, QStringLiteral("Can not get My Music directory!"));
     EXPECT_EQ(desktop.messages[0].caption, QStringLiteral("Error"));
 
-    // A stored name wins over the default; one too long for a path is refused.
+    // A stored name wins over the default, an empty one too; one too long for a path is refused.
     ProfileStore profile(app);
     profile.WriteString(profile::kSettings, profile::kOutputName, QStringLiteral("/data/out.wav"));
     EXPECT_EQ(loadOutputSettings(profile, QStringLiteral("/m"), desktop).outputFile, QStringLiteral("/data/out.wav"));
+    profile.WriteString(profile::kSettings, profile::kOutputName, QString());
+    EXPECT_EQ(loadOutputSettings(profile, QStringLiteral("/m"), desktop).outputFile, QString());
     profile.WriteString(profile::kSettings, profile::kOutputName,
                         QStringLiteral("/") + QString(5000, QLatin1Char('x')));
     EXPECT_EQ(loadOutputSettings(profile, QStringLiteral("/m"), desktop).outputFile,
