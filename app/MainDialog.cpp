@@ -71,6 +71,7 @@ MainDialog::MainDialog(Desktop& desktop, ProfileStore& profile, media::MediaLibr
     createPlaybackCommands();
     createMenuBar();
     linkListOutput();
+    followListForLoudness();
     secondTimer_.setInterval(1000);
     connect(&secondTimer_, &QTimer::timeout, this, [this] { runControl_->onTimerTick(); });
     progressTimer_.setInterval(200);
@@ -249,6 +250,15 @@ void MainDialog::linkListOutput()
                               settings_ = restored;
                               showOutputFile();
                           });
+}
+
+void MainDialog::followListForLoudness()
+{
+    connect(listFile_, &ListFileCommands::listOpened, loudness_, &QLabel::clear);
+    connect(listModel_, &MixListModel::listEdited, this, [this] {
+        if (store_.audioCount() == 0)
+            loudness_->clear();
+    });
 }
 
 void MainDialog::propertiesCommand()

@@ -93,6 +93,9 @@ private:
     void createOutputLines();
     void showOutputFile();     // the status line's "Output File: ..." and the format beside it
     void linkListOutput();     // a saved list keeps the output; opening one restores it
+    // The loudness line describes the mix of this list: it clears when another list is opened or
+    // the list is emptied.
+    void followListForLoudness();
     void propertiesCommand();  // the properties button, Enter and right-click in the list
     // Play/Pause (Space in the list) and Solo, in the context menu; the status line follows.
     void createPlaybackCommands();

@@ -10,7 +10,9 @@
 #include <QUrl>
 #include <QtTest>
 #include <cstdlib>
+#include <functional>
 
+#include "app/ListFileCommands.h"
 #include "app/MainDialog.h"
 #include "app/MixListView.h"
 #include "controls/ControlIds.h"
@@ -170,6 +172,35 @@ private Q_SLOTS:
         QVERIFY2(sonarel::testing::readWav(output.toStdString(), wav, error), error.c_str());
         QVERIFY(wav.frames() <= 22050);
         QVERIFY(f->dialog.close());
+    }
+
+    // The loudness line speaks of the list that was mixed: it goes when another list is opened
+    // and when the list is emptied, each time after a finished mix.
+    void theLoudnessLineBelongsToTheMixedList()
+    {
+        auto f = make();
+        auto* loudness = f->dialog.findChild<QLabel*>(QStringLiteral("loudness"));
+        const QString other = dir_.filePath(QStringLiteral("other list.csv"));
+        QFile list(other);
+        QVERIFY(list.open(QIODevice::WriteOnly));
+        list.write("path,start_seconds,volume,speed\nloud-b.wav,0,1,1\n");
+        list.close();
+        const auto mixed = [&] {
+            f->desktop.answers = {true};  // replace the last mix
+            QTest::mouseClick(f->button(kIdMix), Qt::LeftButton);
+            return QTest::qWaitFor([&] { return !f->dialog.runControl().isMixing(); }, 30000) &&
+                   loudness->text().startsWith(QStringLiteral("Loudness: "));
+        };
+        const std::function<void()> leaveTheMix[] = {
+            [&] { QVERIFY(f->dialog.listFile().openListFile(other)); },
+            [&] { QTest::mouseClick(f->button(kIdDeleteAll), Qt::LeftButton); },
+        };
+        for (const auto& leave : leaveTheMix) {
+            f->dialog.addFiles({tone(QStringLiteral("loud-a.wav"), 1.0), tone(QStringLiteral("loud-b.wav"), 0.8)});
+            QVERIFY2(mixed(), qPrintable(loudness->text()));
+            leave();
+            QCOMPARE(loudness->text(), QString());
+        }
     }
 
     void addingFilesFromTheDialogAndByDrop()
