@@ -342,6 +342,11 @@ void ArrangementView::mouseReleaseEvent(QMouseEvent* event)
     event->accept();
 }
 
+QString ArrangementView::dragReadout() const
+{
+    return drag_ && dragMoved_ ? drag_->readout(dragged_) : QString();
+}
+
 void ArrangementView::cancelDrag()
 {
     if (drag_)

@@ -47,6 +47,9 @@ public:
     // What the bar of entry `index` says: its name, and whether it is missing, unreadable or muted.
     QString barText(int index) const;
     bool isDragging() const { return drag_.has_value(); }
+    // While a bar is dragged, the time the drag sets (BarDrag::readout), shown beside the pointer;
+    // empty otherwise.
+    QString dragReadout() const;
 
     // Where the ruler's time labels and the "Total" tag are on the viewport; a label that the tag
     // would cover is not shown.
@@ -92,6 +95,7 @@ protected:
 
 private:
     struct Paint;  // the painting of one picture, shared by the window and the export
+    void paintReadout(QPainter& painter) const;
     void zoomAround(double factor, double viewportX);
     void updateScrollBars();
     void peaksArrived(const QString& path);

@@ -341,10 +341,30 @@ QRectF ArrangementView::totalTagOnViewport() const
     return tag ? tag->place : QRectF();
 }
 
+// A tag under and right of the pointer, kept inside the viewport.
+void ArrangementView::paintReadout(QPainter& painter) const
+{
+    const QString text = dragReadout();
+    if (text.isEmpty())
+        return;
+    const QFontMetricsF metrics(font());
+    QRectF tag(pointer_ + QPointF(12, 16), metrics.size(0, text) + QSizeF(8, 4));
+    const QRectF room = QRectF(viewport()->rect());
+    tag.moveRight(std::min(tag.right(), room.right() - 2));
+    tag.moveBottom(std::min(tag.bottom(), room.bottom() - 2));
+    painter.save();
+    painter.setPen(palette().color(QPalette::ToolTipText));
+    painter.setBrush(palette().color(QPalette::ToolTipBase));
+    painter.drawRect(tag);
+    painter.drawText(tag, Qt::AlignCenter, text);
+    painter.restore();
+}
+
 void ArrangementView::paintEvent(QPaintEvent*)
 {
     QPainter painter(viewport());
     Paint{*this, layout_, painter, QRectF(viewport()->rect()), scroll(), hasFocus()}.all();
+    paintReadout(painter);
     if (hasFocus()) {
         painter.setPen(QPen(palette().color(QPalette::Highlight), 2));
         painter.drawRect(QRectF(viewport()->rect()).adjusted(1, 1, -1, -1));

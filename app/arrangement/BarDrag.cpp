@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "model/MixListRows.h"
 #include "render/EngineEntry.h"
 
 namespace sonarel {
@@ -114,6 +115,22 @@ MixItem BarDrag::moved(REFERENCE_TIME delta, bool snap) const
     case BarPart::None: break;
     }
     return original_;
+}
+
+QString BarDrag::readout(const MixItem& moved) const
+{
+    const auto text = [](const char* what, REFERENCE_TIME time) {
+        return QStringLiteral("%1 %2 s").arg(QLatin1String(what), QString::fromStdString(secondsText(time)));
+    };
+    switch (part_) {
+    case BarPart::Body: return text("Start", moved.startTime);
+    case BarPart::LeftEdge: return text("In", moved.inPoint);
+    case BarPart::RightEdge: return text("Out", moved.outPoint == kToSourceEnd ? moved.duration : moved.outPoint);
+    case BarPart::FadeInHandle: return text("Fade in", moved.fadeIn);
+    case BarPart::FadeOutHandle: return text("Fade out", moved.fadeOut);
+    case BarPart::None: break;
+    }
+    return {};
 }
 
 REFERENCE_TIME BarDrag::snapped(REFERENCE_TIME delta, const std::vector<REFERENCE_TIME>& edges) const

@@ -49,6 +49,9 @@ public:
 
     // The entry after the pointer moved by `delta` (output time) since the press.
     MixItem moved(REFERENCE_TIME delta, bool snap) const;
+    // The value this drag sets in `moved`, as the list's time columns write it: "Start 1.250 s",
+    // "In 0.500 s", "Out 2.000 s", "Fade in 0.300 s" or "Fade out 0.300 s".
+    QString readout(const MixItem& moved) const;
 
 private:
     REFERENCE_TIME snapped(REFERENCE_TIME delta, const std::vector<REFERENCE_TIME>& edges) const;

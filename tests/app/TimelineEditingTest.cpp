@@ -5,6 +5,7 @@
 // Escape cancels; muted entries are drawn as muted.
 #include <QAction>
 #include <QtTest>
+#include <functional>
 
 #include "app/arrangement/ArrangementView.h"
 #include "app/arrangement/ArrangementWindow.h"
@@ -308,6 +309,39 @@ private Q_SLOTS:
         QTest::mouseClick(t.viewport(), Qt::LeftButton, {}, t.middle(0));
         QCOMPARE(t.undoAction()->text(), undoText);
         QVERIFY(sameProperties(t.at(0), before));
+    }
+
+    // While it moves, a drag shows the time it sets, as the list then shows it; after the release
+    // the readout is gone.
+    void aDragShowsTheTimeItSetsWhileItMoves()
+    {
+        Timeline t = open({{0, 4}, {6, 4}}, 2.0);
+        struct Case {
+            std::function<QPoint()> from;  // read when the drag begins: the bars before it
+            int by;
+            QString label;
+            std::function<REFERENCE_TIME()> set;  // the value after the release
+        };
+        const Case cases[] = {
+            {[&] { return t.middle(0); }, t.pixels(1.37), QStringLiteral("Start"), [&] { return t.at(0).startTime; }},
+            {[&] { return t.leftEdge(1); }, t.pixels(0.5), QStringLiteral("In"), [&] { return t.at(1).inPoint; }},
+            {[&] { return t.rightEdge(0); }, -t.pixels(1.0), QStringLiteral("Out"), [&] { return t.at(0).outPoint; }},
+            {[&] { return t.handle(0, BarPart::FadeInHandle); }, t.pixels(0.8), QStringLiteral("Fade in"),
+             [&] { return t.at(0).fadeIn; }},
+            {[&] { return t.handle(0, BarPart::FadeOutHandle); }, -t.pixels(1.1), QStringLiteral("Fade out"),
+             [&] { return t.at(0).fadeOut; }},
+        };
+        for (const Case& c : cases) {
+            const QPoint from = c.from();
+            const QPoint to = from + QPoint(c.by, 0);
+            drag(t.viewport(), from, to, Qt::ShiftModifier, false);
+            const QString shown = t.view().dragReadout();
+            QTest::mouseRelease(t.viewport(), Qt::LeftButton, Qt::ShiftModifier, to);
+            QCOMPARE(shown, c.label + QLatin1Char(' ') + QString::fromStdString(secondsText(c.set())) +
+                                QStringLiteral(" s"));
+            QCOMPARE(t.view().dragReadout(), QString());
+            t.undo();
+        }
     }
 
     void movesAndTrimsSnapToOtherEntriesAndTheRulerUnlessShiftIsHeld()
