@@ -97,6 +97,7 @@ public:
     // Records the sink's monitor, raw 16-bit stereo, until stopRecording().
     bool startRecording()
     {
+        stopRecording();  // one a failed test left running
         recordPath_ = runtime_.filePath(QStringLiteral("recorded.raw"));
         QFile::remove(recordPath_);
         recorder_.setProgram(QStringLiteral("parec"));
