@@ -43,4 +43,10 @@ bool isSpecialFile(const QString& path)
     return !path.isEmpty() && ::stat(pathBytes(path).c_str(), &info) == 0 && !S_ISREG(info.st_mode);
 }
 
+QString temporaryFolder()
+{
+    const QByteArray folder = qgetenv("TMPDIR");
+    return folder.isEmpty() ? QStringLiteral("/tmp") : pathFromBytes(folder.toStdString());
+}
+
 }  // namespace sonarel

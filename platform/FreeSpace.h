@@ -29,4 +29,7 @@ std::uint64_t bytesFreedByDeleting(const QString& path);
 // into it takes no room in its folder.
 bool isSpecialFile(const QString& path);
 
+// The system's folder for temporary files: $TMPDIR, or /tmp when it is not set.
+QString temporaryFolder();
+
 }  // namespace sonarel

@@ -8,6 +8,7 @@
 
 #include "platform/Desktop.h"
 #include "platform/FileChecks.h"
+#include "platform/FreeSpace.h"
 #include "platform/MessageText.h"
 #include "platform/NativePath.h"
 #include "platform/PathHelpers.h"
@@ -56,14 +57,19 @@ QString silencedText(const std::vector<std::string>& files)
     return listInMessage(lines);
 }
 
-QString endedEarlyText(const std::vector<std::string>& files)
+QString endedEarlyText(const std::vector<media::EndedEarlySource>& sources, const std::vector<int>& entryOfSource)
 {
     QStringList lines;
-    for (const std::string& file : files)
+    for (const media::EndedEarlySource& source : sources) {
+        const int entry = source.source < entryOfSource.size() ? entryOfSource[source.source]
+                                                               : static_cast<int>(source.source);
         lines << QStringLiteral(
-                     "%1 ended early: the file became shorter while it was mixed, so the rest of its entry "
-                     "is silent.")
-                     .arg(QString::fromStdString(file));
+                     "%1 ended early, at %2 s of the mix (entry %3): %4, so the rest of its entry is silent.")
+                     .arg(QString::fromStdString(source.file), QString::number(source.endSeconds, 'f', 1),
+                          QString::number(entry + 1),
+                          source.shrank ? QStringLiteral("the file became shorter while it was mixed")
+                                        : QStringLiteral("the file holds less sound than its header says"));
+    }
     return lines.join(QLatin1Char('\n'));
 }
 
@@ -158,19 +164,53 @@ bool MixRunControl::outputIsAnInput(const MixItemStore& store, const QString& ou
     return false;
 }
 
+// A normalized mix into a pipe or a device keeps its first pass in the temporary folder, which
+// is checked on its own; otherwise that file lies beside the output and counts with it.
+QString MixRunControl::shortageBeforeMix(const MixItemStore& store, const std::vector<bool>& usable,
+                                         const OutputChoice& choice, const QString& outputFile, bool replacing,
+                                         bool& refused)
+{
+    refused = false;
+    const std::uint64_t temporary = normalizingBytes(store, usable, choice.format, choice.encoding);
+    const bool temporaryApart = temporary > 0 && (standardOutput_ || isSpecialFile(outputFile));
+    if (temporaryApart) {
+        const QString folder = temporaryFolder();
+        if (!isFolder(folder)) {
+            desktop_.showAppMessage(QStringLiteral("The temporary folder %1 (TMPDIR) does not exist. A normalized mix "
+                                                   "into a pipe or a device keeps its first pass there. Nothing was "
+                                                   "mixed; set TMPDIR to an existing folder.")
+                                        .arg(nameInMessage(folder)));
+            refused = true;
+            return {};
+        }
+        const std::optional<OutputSpace> space = outputSpaceFor(folder + QStringLiteral("/mix"), temporary, false);
+        if (space && !space->fits())
+            return temporaryShortOfSpaceText(*space, folder);
+    }
+    // An encoded file is written beside the old one, which goes only when the new one is whole.
+    const bool oldGoesFirst = replacing && choice.encoding.container == media::core::OutputContainer::Wav;
+    const std::uint64_t bytes = mixFileBytes(store, usable, choice.format, choice.encoding) -
+                                (temporaryApart ? temporary : 0);
+    const std::optional<OutputSpace> space = outputSpaceFor(outputFile, bytes, oldGoesFirst);
+    return space && !space->fits() ? shortOfSpaceText(*space) : QString();
+}
+
 bool MixRunControl::roomForOutput(const MixItemStore& store, const std::vector<bool>& usable,
                                   const OutputChoice& choice, const QString& outputFile, bool replacing)
 {
-    const std::optional<OutputSpace> space = outputSpaceFor(outputFile,
-                                                            mixFileBytes(store, usable, choice.format, choice.encoding),
-                                                            replacing);
-    if (!space || space->fits())
+    bool refused = false;
+    const QString shortage = shortageBeforeMix(store, usable, choice, outputFile, replacing, refused);
+    if (refused)
+        return false;
+    if (shortage.isEmpty())
         return true;
-    const QString shortage = shortOfSpaceText(*space);
+    const bool kept = choice.encoding.container == media::core::OutputContainer::Wav && !choice.encoding.normalize;
     switch (shortOfSpace_) {
     case SpaceShortage::Ask:
-        return desktop_.askYesNo(shortage + QStringLiteral("\n\nMix anyway? The mix stops when the disk is full, and "
-                                                           "what was mixed until then is kept."),
+        return desktop_.askYesNo(shortage + (kept ? QStringLiteral("\n\nMix anyway? The mix stops when the disk is "
+                                                                   "full, and what was mixed until then is kept.")
+                                                  : QStringLiteral("\n\nMix anyway? The mix stops when the disk is "
+                                                                   "full, and nothing of it is kept then.")),
                                  QStringLiteral("Warning"), MessageIcon::Exclamation);
     case SpaceShortage::Refuse:
         desktop_.showAppMessage(shortage + QStringLiteral(" Nothing was mixed.") +
@@ -298,8 +338,12 @@ void MixRunControl::start(const MixItemStore& store, const OutputSettings& setti
         return;
     const QString outputFile = settings.outputFile;
     const OutputChoice choice = outputChoiceOf(settings);
-    if (replacing)
-        deleteFile(outputFile);  // a file that stays is overwritten by the writer; a link goes itself
+    // A WAV file that stays is overwritten by the writer, and a link goes itself. An encoded or
+    // normalized mix replaces the old file only once it has a new one: a failed or killed mix
+    // then leaves the old file as it was.
+    if (replacing && (isSymbolicLink(outputFile) ||
+                      (choice.encoding.container == media::core::OutputContainer::Wav && !choice.encoding.normalize)))
+        deleteFile(outputFile);
     // The default output lies in the music folder, which a fresh account may not have yet.
     if (!settings.outputNamedByList && !ensureParentFolder(outputFile)) {
         desktop_.showAppMessage(QStringLiteral("The folder of the output file %1 does not exist and could not be "
@@ -321,6 +365,10 @@ void MixRunControl::start(const MixItemStore& store, const OutputSettings& setti
     outputFile_ = outputFile;
     runSettings_ = settings;
     summary_ = summaryBeforeMix(store, usable, static_cast<int>(choice.format.samplesPerSec));
+    entryOfSource_.clear();
+    for (std::size_t i = 0; i < usable.size(); ++i)
+        if (usable[i])
+            entryOfSource_.push_back(static_cast<int>(i));
     lastLoudness_ = {};
     lastLoudnessText_.clear();
     mixing_ = true;
@@ -348,17 +396,28 @@ void MixRunControl::onGraphNotice()
             if (!seen.silencedSources.empty())
                 desktop_.showAppMessage(silencedText(seen.silencedSources));
             if (!seen.endedEarlySources.empty())
-                desktop_.showAppMessage(endedEarlyText(seen.endedEarlySources));
+                desktop_.showAppMessage(endedEarlyText(seen.endedEarlySources, entryOfSource_));
         } else if (seen.code == media::kEventErrorAbort) {
             finishMix(MixOutcome::Failed);
             QString message = QStringLiteral("The mix stopped because of an error:\n%1")
                                   .arg(QString::fromStdString(media::errorText(seen.status)));
             if (!seen.detail.empty())
                 message += QLatin1Char('\n') + QString::fromStdString(seen.detail);
-            message += QStringLiteral("\n\nWhat was mixed so far is kept in %1.").arg(nameInMessage(outputFile_));
-            desktop_.showAppMessage(message);
+            desktop_.showAppMessage(message + afterFailureText(seen));
         }
     }
+}
+
+QString MixRunControl::afterFailureText(const media::GraphEvent& failure) const
+{
+    if (failure.status == media::kErrReaderGone)
+        return {};  // nothing is kept in a pipe: the reader had what it read
+    if (failure.outputKept)
+        return QStringLiteral("\n\nWhat was mixed so far is kept in %1.").arg(nameInMessage(outputFile_));
+    return QStringLiteral(
+               "\n\nNothing of this mix was kept: its unfinished file was removed, and %1 is as it was "
+               "before the mix.")
+        .arg(nameInMessage(outputFile_));
 }
 
 void MixRunControl::onTimerTick()

@@ -58,8 +58,10 @@ QString doneText(const QString& outputFile);        // "Done. Output File: %s"
 QString clippingText(std::int64_t clippedSamples, double peakLevel);
 // "FILE contains samples that are not numbers; they were silenced", one line per file.
 QString silencedText(const std::vector<std::string>& files);
-// "FILE ended early: ..." for files cut short while they were mixed, one line per file.
-QString endedEarlyText(const std::vector<std::string>& files);
+// "FILE ended early, at 12.3 s of the mix (entry N): ..." for sources whose sound ended well
+// before their entries, one line each; `entryOfSource` gives the list's 0-based entry of each
+// source of the mix (the usable entries in order).
+QString endedEarlyText(const std::vector<media::EndedEarlySource>& sources, const std::vector<int>& entryOfSource);
 // "Loudness: -16.2 LUFS, range 4.1 LU, true peak -0.8 dBTP"; for a normalized mix that the
 // true-peak ceiling held below its target, a second line says by how much. Empty when the mix
 // was not measured.
@@ -135,9 +137,15 @@ private:
     // The output is not one of the inputs and its folder can take it (or, but for a list's
     // output, be made); false after saying why.
     bool outputCanBeWritten(const MixItemStore& store, const OutputSettings& settings);
+    // The shortage of room for the mix in words, or empty when it fits; `refused` after a message
+    // that ends the mix (the temporary folder is missing).
+    QString shortageBeforeMix(const MixItemStore& store, const std::vector<bool>& usable, const OutputChoice& choice,
+                              const QString& outputFile, bool replacing, bool& refused);
     bool roomForOutput(const MixItemStore& store, const std::vector<bool>& usable, const OutputChoice& choice,
                        const QString& outputFile, bool replacing);
     void finishMix(MixOutcome outcome);
+    // What follows a failure's message: what became of the output.
+    QString afterFailureText(const media::GraphEvent& failure) const;
 
     media::MediaLibrary& library_;
     Desktop& desktop_;
@@ -148,6 +156,7 @@ private:
     OutputSettings runSettings_;  // of the running or last mix
     media::LoudnessFigures lastLoudness_;
     MixSummary summary_;
+    std::vector<int> entryOfSource_;  // of the running or last mix: the list's entry of each source
     QString lastLoudnessText_;
     std::shared_ptr<media::Timeline> timeline_;
     RenderJob job_;

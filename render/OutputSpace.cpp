@@ -40,8 +40,16 @@ std::uint64_t mixFileBytes(const MixItemStore& store, const std::vector<bool>& u
     const auto frames = static_cast<std::uint64_t>(mixFrames(store, usable, static_cast<int>(format.samplesPerSec)));
     const std::uint64_t dataBytes = frames * format.blockAlign;
     // A normalized mix first goes to a temporary float file beside the output.
-    const std::uint64_t temporary = encoding.normalize ? frames * format.channels * 4 : 0;
-    return temporary + encodedFileBytes(frames, dataBytes, format, encoding);
+    return normalizingBytes(store, usable, format, encoding) + encodedFileBytes(frames, dataBytes, format, encoding);
+}
+
+std::uint64_t normalizingBytes(const MixItemStore& store, const std::vector<bool>& usable, const PcmFormat& format,
+                               const media::core::OutputEncoding& encoding)
+{
+    if (!encoding.normalize)
+        return 0;
+    const auto frames = static_cast<std::uint64_t>(mixFrames(store, usable, static_cast<int>(format.samplesPerSec)));
+    return frames * format.channels * sizeof(float);
 }
 
 std::optional<OutputSpace> outputSpaceFor(const QString& outputFile, std::uint64_t fileBytes, bool replacing)
@@ -84,6 +92,14 @@ QString sizeText(std::uint64_t bytes, bool roundUp)
             number.chop(1);
     }
     return number + QLatin1Char(' ') + QLatin1String(units[exponent / 3]);
+}
+
+QString temporaryShortOfSpaceText(const OutputSpace& space, const QString& folder)
+{
+    return QStringLiteral(
+               "The normalized mix's temporary file in %1 (its first pass) needs %2 but only %3 are free "
+               "on %4.")
+        .arg(folder, sizeText(space.neededBytes, true), sizeText(space.freeBytes, false), space.mountPoint);
 }
 
 QString shortOfSpaceText(const OutputSpace& space)

@@ -31,6 +31,10 @@ struct OutputSpace {
 std::uint64_t mixFileBytes(const MixItemStore& store, const std::vector<bool>& usable, const PcmFormat& format,
                            const media::core::OutputEncoding& encoding = {});
 
+// The temporary float file of a normalized mix (its first pass); 0 for a mix not normalized.
+std::uint64_t normalizingBytes(const MixItemStore& store, const std::vector<bool>& usable, const PcmFormat& format,
+                               const media::core::OutputEncoding& encoding);
+
 // The room for `fileBytes` written as `outputFile`; `replacing` when the existing output is
 // deleted first. None when there is nothing to check: the output is a device or a FIFO, or the
 // file system does not say how much is free.
@@ -42,5 +46,7 @@ QString sizeText(std::uint64_t bytes, bool roundUp);
 
 // "The mix needs X but only Y are free on FOLDER."
 QString shortOfSpaceText(const OutputSpace& space);
+// The same for the temporary file of a normalized mix in `folder`.
+QString temporaryShortOfSpaceText(const OutputSpace& space, const QString& folder);
 
 }  // namespace sonarel

@@ -41,6 +41,11 @@ std::string formatText(const OutputChoice& choice)
         text += format.floatSamples ? ", 32-bit float" : ", " + std::to_string(format.bitsPerSample) + "-bit";
     text += ", " + std::to_string(format.samplesPerSec) + " Hz, " + std::to_string(format.channels) +
             (format.channels == 1 ? " channel" : " channels");
+    if (choice.encoding.container == media::core::OutputContainer::Flac) {
+        text += ", ";
+        text += std::to_string(format.bitsPerSample);
+        text += "-bit";
+    }
     return text;
 }
 

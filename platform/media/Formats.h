@@ -56,6 +56,14 @@ inline constexpr long kEventComplete = 1;    // everything was written
 inline constexpr long kEventUserAbort = 2;   // stopped by the caller before the end
 inline constexpr long kEventErrorAbort = 3;  // reading or writing failed; see status and detail
 
+// A source whose sound ended well before its entry did; the rest of its entry is silent.
+struct EndedEarlySource {
+    std::string file;
+    std::size_t source = 0;   // its place among the mix's sources, in timeline order
+    double endSeconds = 0.0;  // where on the output its sound ended
+    bool shrank = false;      // the file became shorter while it was mixed (else it held less than it said)
+};
+
 struct GraphEvent {
     long code = 0;
     Status status = kOk;  // for kEventErrorAbort: the failure
@@ -67,10 +75,12 @@ struct GraphEvent {
     // The files, in timeline order, some of whose samples were not numbers (NaN, infinities) and
     // were silenced before mixing.
     std::vector<std::string> silencedSources;
-    // The files, in timeline order, that became shorter while they were mixed: the rest of their
-    // entries is silent.
-    std::vector<std::string> endedEarlySources;
+    // The sources, in timeline order, whose sound ended well before their entries.
+    std::vector<EndedEarlySource> endedEarlySources;
     LoudnessFigures loudness;  // for kEventComplete
+    // For kEventErrorAbort: whether the output holds a playable file of what was mixed so far
+    // (false when nothing of the mix was kept and the output is as it was before).
+    bool outputKept = true;
 };
 
 }  // namespace sonarel::media

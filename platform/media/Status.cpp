@@ -37,6 +37,7 @@ std::string errorText(Status s)
     case kErrOutputReplaced:
         return "The output file was deleted or replaced while the mix was written (or its folder was removed); "
                "the mix is lost.";
+    case kErrReaderGone: return "The program reading the mix stopped reading it.";
     case kErrEngineUnavailable: return "The media engine has not been started.";
     default: break;
     }

@@ -55,6 +55,7 @@ inline constexpr Status kErrTimeout = detail::code(0x80040250);
 inline constexpr Status kErrInvalidMediaType = detail::code(0x80040248);
 inline constexpr Status kErrFileInUse = detail::code(0x80070020);          // the output is locked by another mix
 inline constexpr Status kErrOutputReplaced = detail::code(0x80040251);     // deleted or replaced while written
+inline constexpr Status kErrReaderGone = detail::code(0x800700E8);         // the pipe's reader closed it
 inline constexpr Status kErrEngineUnavailable = detail::code(0x800401F0);  // library not initialised
 
 constexpr bool failed(Status s)

@@ -131,6 +131,26 @@ private Q_SLOTS:
         QCOMPARE(dryRunValue(dry.out, u"size"_s, 2), u"%1 bytes"_s.arg(QFileInfo(out).size()));
     }
 
+    // The output line says the sample size wherever the file keeps one.
+    void dryRunNamesTheOutputFormat_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("wav") << QStringList{u"-o"_s, path(u"f.wav"_s), u"--bits"_s, u"24"_s}
+                             << u"WAV, 24-bit, 44100 Hz, 2 channels"_s;
+        QTest::newRow("flac") << QStringList{u"-o"_s, path(u"f.flac"_s), u"--bits"_s, u"24"_s}
+                              << u"FLAC, 44100 Hz, 2 channels, 24-bit"_s;
+        QTest::newRow("flac 16") << QStringList{u"-o"_s, path(u"g.flac"_s)} << u"FLAC, 44100 Hz, 2 channels, 16-bit"_s;
+    }
+    void dryRunNamesTheOutputFormat()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(QString, said);
+        const Run dry = runMix(QStringList{u"--dry-run"_s} + options + QStringList{path(u"a.wav"_s)});
+        QVERIFY2(dry.exitCode == 0, qPrintable(dry.err));
+        QCOMPARE(dryRunValue(dry.out, u"output"_s, 2), said);
+    }
+
     // Each problem that stops a mix stops the dry run with the same status and message, and
     // --yes or --ignore-space let both go on.
     void dryRunExitsAsTheMixWould_data()

@@ -5,10 +5,14 @@
 // input cut short while it plays is named at the end, and the rest of its entry is silent.
 #include <gtest/gtest.h>
 
+#include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
 #include <algorithm>
 #include <filesystem>
 
 #include "platform/media/FaultPoints.h"
+#include "render/MediaProbe.h"
 #include "support/MixRunFixture.h"
 #include "support/WavFile.h"
 
@@ -159,6 +163,81 @@ TEST_F(LongListMixTest, AnInputCutShortWhileItPlaysIsNamedAtTheEnd)
     const WavData again = mix(store, QStringLiteral("again.wav"));
     EXPECT_EQ(again.frames(), 6 * 44100);
     EXPECT_FALSE(desktop.texts().join(QLatin1Char('|')).contains(QStringLiteral("ended early")));
+}
+
+// Files whose headers promise more sound than they hold (a download cut short): the header's 6 s
+// are measured, the sound stops where the data does, and the message names the entry and the time
+// its sound ended. A file whose length is only a little off says nothing.
+TEST_F(LongListMixTest, AFileHoldingLessThanItsHeaderSaysIsNamedWithWhereItsSoundEnded)
+{
+    struct Case {
+        const char* name;
+        QStringList encoding;
+        double keptShare;          // of the file's bytes
+        REFERENCE_TIME inPoint;    // where the entry starts in the file
+        REFERENCE_TIME startTime;  // where it starts in the mix
+        double endedAt;            // where the message says its sound ended; negative: nothing is said
+    };
+    const Case cases[] = {
+        {"cut.flac", {QStringLiteral("-c:a"), QStringLiteral("flac")}, 2.0 / 3.0, 0, 0, 4.0},
+        // The index first, as downloads have it: its 6 s stay measurable when the data is cut.
+        {"cut.m4a",
+         {QStringLiteral("-c:a"), QStringLiteral("aac"), QStringLiteral("-movflags"), QStringLiteral("+faststart")},
+         1.0 / 3.0,
+         3 * kReferenceUnitsPerSecond,
+         kReferenceUnitsPerSecond,
+         1.0},
+        {"whole.flac", {QStringLiteral("-c:a"), QStringLiteral("flac")}, 1.0, 0, 0, -1.0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path = dir.filePath(QString::fromLatin1(c.name));
+        QStringList arguments{
+            QStringLiteral("-nostdin"), QStringLiteral("-v"),
+            QStringLiteral("error"),    QStringLiteral("-y"),
+            QStringLiteral("-f"),       QStringLiteral("lavfi"),
+            QStringLiteral("-i"),       QStringLiteral("sine=frequency=440:sample_rate=44100:duration=6")};
+        arguments << c.encoding << path;
+        QProcess ffmpeg;
+        ffmpeg.start(QStringLiteral("ffmpeg"), arguments);
+        if (!ffmpeg.waitForFinished(60000) || ffmpeg.exitCode() != 0)
+            GTEST_SKIP() << "ffmpeg could not make " << c.name;
+        std::filesystem::resize_file(path.toStdString(),
+                                     static_cast<std::uintmax_t>(QFileInfo(path).size() * c.keptShare));
+        MixItemStore store;
+        MixItem first;  // a muted entry before it: the entry is named by its place in the list
+        first.filePath = input.toStdString();
+        first.muted = true;
+        ASSERT_EQ(appendMeasured(store, library, first), AppendResult::Appended);
+        MixItem entry;
+        entry.filePath = path.toStdString();
+        entry.inPoint = c.inPoint;
+        entry.startTime = c.startTime;
+        ASSERT_EQ(appendMeasured(store, library, entry), AppendResult::Appended);
+        ASSERT_NEAR(static_cast<double>(store.at(1).duration) / kReferenceUnitsPerSecond, 6.0, 0.1);
+        desktop.messages.clear();
+        const WavData wav = mix(store, QString::fromLatin1(c.name) + QStringLiteral(".wav"));
+        const QString said = desktop.texts().join(QLatin1Char('|'));
+        if (c.endedAt < 0) {
+            EXPECT_FALSE(said.contains(QStringLiteral("ended early"))) << said.toStdString();
+            continue;
+        }
+        const QRegularExpressionMatch match =
+            QRegularExpression(QRegularExpression::escape(path) +
+                               QStringLiteral(" ended early, at ([0-9.]+) s of the mix \\(entry 2\\): the file holds "
+                                              "less sound than its header says, so the rest of its entry is silent."))
+                .match(said);
+        ASSERT_TRUE(match.hasMatch()) << said.toStdString();
+        // The time said is where the mix really falls silent (the entry's start when it never sounded).
+        std::int64_t lastSound = -1;
+        for (std::int64_t k = 0; k < wav.frames(); ++k)
+            if (wav.at(k, 0) != 0)
+                lastSound = k;
+        const double silentFrom = lastSound < 0 ? static_cast<double>(c.startTime) / kReferenceUnitsPerSecond
+                                                : static_cast<double>(lastSound + 1) / 44100;
+        EXPECT_NEAR(match.captured(1).toDouble(), silentFrom, 0.051);
+        EXPECT_NEAR(silentFrom, c.endedAt, 0.5);
+    }
 }
 
 }  // namespace

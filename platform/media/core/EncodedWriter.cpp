@@ -1,9 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/media/core/EncodedWriter.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <random>
 
 #include "platform/media/FaultInjector.h"
 #include "platform/media/FaultPoints.h"
@@ -50,6 +55,55 @@ AVSampleFormat chooseFormat(const AVCodec* codec, int flacBits)
     return AV_SAMPLE_FMT_NONE;
 }
 
+// A pipe, a device, or a name in the system's folders of devices and descriptors (/dev/stdout
+// redirected to a file): written where it is, as nothing can be made beside it.
+bool writtenInPlace(const std::string& path)
+{
+    struct stat info {};
+    if (::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode))
+        return true;
+    return path.rfind("/dev/", 0) == 0 || path.rfind("/proc/", 0) == 0;
+}
+
+// Makes "NAME.unfinished-XXXXXX" beside `path`, with the permissions a new output gets, or those
+// of the output it replaces.
+Status makeTemporaryBeside(const std::string& path, std::string& temporary)
+{
+    constexpr std::size_t kLongestName = 255;
+    static const char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    const std::string suffix = ".unfinished-";
+    const std::size_t slash = path.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    if (name.size() + suffix.size() + 6 > kLongestName)
+        name.resize(kLongestName - suffix.size() - 6);
+    std::random_device seed;
+    std::mt19937 random(seed());
+    std::uniform_int_distribution<std::size_t> letter(0, sizeof kLetters - 2);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        temporary = folder;
+        temporary += name;
+        temporary += suffix;
+        for (int i = 0; i < 6; ++i)
+            temporary += kLetters[letter(random)];
+        const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
+        if (fd < 0 && errno == EEXIST)
+            continue;
+        if (fd < 0) {
+            const int error = errno;
+            temporary.clear();
+            return statusFromErrno(error, true);
+        }
+        struct stat previous {};
+        if (::stat(path.c_str(), &previous) == 0 && S_ISREG(previous.st_mode))
+            static_cast<void>(::fchmod(fd, previous.st_mode & 07777));
+        ::close(fd);
+        return kOk;
+    }
+    temporary.clear();
+    return kErrWriteFault;
+}
+
 }  // namespace
 
 // The MP3 muxer writes the LAME header's end padding from the last packet's skip-samples data
@@ -85,7 +139,7 @@ Status EncodedWriter::fail(int avError)
 {
     if (succeeded(error_)) {
         avError_ = avError;
-        error_ = statusFromAv(avError);
+        error_ = statusFromAv(avError, true);
     }
     return error_;
 }
@@ -143,11 +197,22 @@ Status EncodedWriter::open(const std::string& path, const WaveFormat& format, co
                                                                                                     : ctx.frame_size;
     if (const Status s = refuseReaderlessPipe(path); failed(s))
         return error_ = s;
+    path_ = path;
+    std::string writing = path;
+    if (!writtenInPlace(path)) {
+        struct stat existing {};
+        if (::lstat(path.c_str(), &existing) == 0 && S_ISREG(existing.st_mode))
+            if (const Status s = previous_.claim(path); failed(s))
+                return error_ = s;
+        if (const Status s = makeTemporaryBeside(path, temporary_); failed(s))
+            return error_ = s;
+        writing = temporary_;
+    }
     // "file:" keeps a colon in the name from being read as a protocol.
-    if (const int e = avio_open(&out->pb, ("file:" + path).c_str(), AVIO_FLAG_WRITE); e < 0)
+    if (const int e = avio_open(&out->pb, ("file:" + writing).c_str(), AVIO_FLAG_WRITE); e < 0)
         return fail(e);
     open_ = true;
-    if (const Status s = claim_.claim(path); failed(s))
+    if (const Status s = claim_.claim(writing); failed(s))
         return error_ = s;
     if (const int e = avformat_write_header(out, nullptr); e < 0)
         return fail(e);
@@ -303,8 +368,10 @@ Status EncodedWriter::writeLastMp3Packet()
 // file is a valid file of that length.
 Status EncodedWriter::finish()
 {
-    if (!open_)
+    if (!open_) {
+        settleTemporary();
         return error_;
+    }
     open_ = false;
     Codec& c = *codec_;
     // Every failure below is kept in error_ by fail(); the first one is what finish() returns.
@@ -328,8 +395,25 @@ Status EncodedWriter::finish()
     pcm_.clear();
     if (const Status s = claim_.stillAtName(); failed(s) && succeeded(error_))
         error_ = s;
+    settleTemporary();
     claim_.release();
     return error_;
+}
+
+void EncodedWriter::settleTemporary()
+{
+    if (temporary_.empty())
+        return;
+    const bool ours = succeeded(claim_.stillAtName());
+    if (succeeded(error_) && ::rename(temporary_.c_str(), path_.c_str()) != 0)
+        error_ = statusFromErrno(errno, true);
+    if (failed(error_)) {
+        if (ours)
+            ::unlink(temporary_.c_str());
+        kept_ = false;
+    }
+    temporary_.clear();
+    previous_.release();
 }
 
 }  // namespace sonarel::media::core

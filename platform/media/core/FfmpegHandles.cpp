@@ -9,7 +9,7 @@ extern "C" {
 
 namespace sonarel::media::core {
 
-Status statusFromAv(int error)
+Status statusFromAv(int error, bool writing)
 {
     if (error == AVERROR_EXIT)
         return kErrAbort;
@@ -22,7 +22,7 @@ Status statusFromAv(int error)
     if (error == AVERROR_INVALIDDATA || error == AVERROR_EOF)
         return kErrUnsupportedFormat;
     if (error < 0 && error > -4096)
-        return statusFromErrno(-error, false);
+        return statusFromErrno(-error, writing);
     return kErrCorruptData;
 }
 

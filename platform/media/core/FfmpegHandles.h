@@ -47,8 +47,8 @@ using PacketPtr = std::unique_ptr<AVPacket, PacketFreer>;
 using FramePtr = std::unique_ptr<AVFrame, FrameFreer>;
 using SwrPtr = std::unique_ptr<SwrContext, SwrFreer>;
 
-// The engine's status for an FFmpeg error code.
-Status statusFromAv(int error);
+// The engine's status for an FFmpeg error code; `writing` for an error of a file being written.
+Status statusFromAv(int error, bool writing = false);
 
 // FFmpeg's own sentence for an error code ("Invalid data found when processing input").
 std::string ffmpegErrorText(int error);

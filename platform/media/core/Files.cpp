@@ -24,6 +24,7 @@ Status statusFromErrno(int error, bool writing)
     case EISDIR:
     case ENXIO:
     case ENODEV: return kErrNotRegularFile;
+    case EPIPE: return kErrReaderGone;
     case ENAMETOOLONG:
     case EINVAL: return kErrInvalidArg;
     default: return writing ? kErrWriteFault : kErrReadFault;

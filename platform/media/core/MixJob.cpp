@@ -27,11 +27,13 @@ constexpr std::int64_t kSourceBuffersBytes = 16 << 20;
 constexpr std::int64_t kBuffersPerSource = kPlayingParts + 1;
 
 // A normalized mix's temporary file lies beside the output; an output that is a pipe or a device
-// has no folder of its own to share, so it goes to the temporary folder instead.
+// (or standard output redirected to a file, named in /dev) has no folder of its own to share, so
+// it goes to the temporary folder instead.
 std::string temporaryFolderFor(const std::string& outputPath)
 {
     struct stat info {};
-    if (::stat(outputPath.c_str(), &info) == 0 && !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode)) {
+    const bool systemFolder = outputPath.rfind("/dev/", 0) == 0 || outputPath.rfind("/proc/", 0) == 0;
+    if (systemFolder || (::stat(outputPath.c_str(), &info) == 0 && !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode))) {
         const char* tmp = std::getenv("TMPDIR");
         return tmp && *tmp ? std::string(tmp) + "/" : std::string("/tmp/");
     }
@@ -70,16 +72,11 @@ Status MixJob::start()
     if (thread_.joinable() || output_)
         return kErrWrongState;
     if (encoding_.normalize) {
+        // The output is opened after the first pass: until then a file it replaces stays whole.
         temporary_ = std::make_unique<TemporarySamples>();
         if (const Status s = temporary_->open(temporaryFolderFor(outputPath_)); failed(s))
             return s;
-    }
-    std::string detail;
-    if (const Status s = MixOutput::open(outputPath_, format_, encoding_, options_.rf64Threshold, &context_->faults,
-                                         output_, detail,
-                                         static_cast<std::uint64_t>(std::max<std::int64_t>(totalFrames_, 0)));
-        failed(s)) {
-        output_.reset();
+    } else if (const Status s = openOutput(); failed(s)) {
         return s;
     }
     const bool integerSamples = format_.formatTag == kWaveFormatPcm && (encoding_.container == OutputContainer::Wav ||
@@ -91,11 +88,23 @@ Status MixJob::start()
         thread_ = std::thread([this] { main(); });
     } catch (const std::system_error&) {
         // The header of the empty file is made true; the failure to start is what counts.
-        static_cast<void>(output_->finish());
+        if (output_)
+            static_cast<void>(output_->finish());
         running_.store(false);
         return kErrOutOfMemory;
     }
     return kOk;
+}
+
+Status MixJob::openOutput()
+{
+    std::string detail;
+    const Status s = MixOutput::open(outputPath_, format_, encoding_, options_.rf64Threshold, &context_->faults,
+                                     output_, detail,
+                                     static_cast<std::uint64_t>(std::max<std::int64_t>(totalFrames_, 0)));
+    if (failed(s))
+        output_.reset();
+    return s;
 }
 
 void MixJob::stop()
@@ -112,7 +121,10 @@ void MixJob::main()
         outcome = mixAllBlocks(encoding_.normalize);
         if (encoding_.normalize && succeeded(outcome.status) && !stop_.load()) {
             chooseGain(meter_->figures());
-            outcome = replayTemporary();
+            if (const Status s = openOutput(); failed(s))
+                outcome = {s, writeFailureText(outputPath_, s)};
+            else
+                outcome = replayTemporary();
         }
         if (meter_) {
             const LoudnessFigures chosen = loudness_;
@@ -181,7 +193,7 @@ MixJob::Outcome MixJob::mixAllBlocks(bool measuring)
         if (stop_.load())
             break;
         if (failed(written))
-            return {written, {}};
+            return {written, measuring ? temporaryFailureText(written) : std::string()};
         closedSinceTrim += decoding.release();
         if (closedSinceTrim >= kClosedSourcesPerTrim) {
             returnFreedMemory();
@@ -228,12 +240,15 @@ MixJob::Outcome MixJob::firstFailure(const Members& members) const
 void MixJob::noteLosses(const Members& members)
 {
     silenced_.resize(entries().size(), false);
-    endedEarly_.resize(entries().size(), false);
     for (const DecodeAhead::Member& member : members) {
         if (member.silenced)
             silenced_[member.source->index()] = true;
-        if (member.endedEarly)
-            endedEarly_[member.source->index()] = true;
+        const PlayingSource& source = *member.source;
+        // What an ended source says of its end is set once, before the fill that handed it over.
+        if (member.endedEarly && std::none_of(endedEarly_.begin(), endedEarly_.end(),
+                                              [&](const EndedEarlySource& e) { return e.source == source.index(); }))
+            endedEarly_.push_back({source.path(), source.index(),
+                                   static_cast<double>(source.soundEnd()) / format_.samplesPerSec, source.shrank()});
     }
 }
 
@@ -261,13 +276,13 @@ MixJob::Outcome MixJob::replayTemporary()
 {
     meter_ = std::make_unique<LoudnessMeter>(format_.channels, static_cast<int>(format_.samplesPerSec), totalFrames_);
     if (const Status s = temporary_->rewind(); failed(s))
-        return {s, "Could not read back the mix's temporary file: " + errorText(s)};
+        return {s, temporaryFailureText(s)};
     const auto channels = static_cast<std::size_t>(format_.channels);
     std::vector<float> block(static_cast<std::size_t>(kLongestBlock) * channels);
     for (std::int64_t at = 0; at < totalFrames_ && !stop_.load(); at += kLongestBlock) {
         const std::int64_t frames = std::min(kLongestBlock, totalFrames_ - at);
         if (const Status s = temporary_->read(block.data(), static_cast<std::size_t>(frames) * channels); failed(s))
-            return {s, "Could not read back the mix's temporary file: " + errorText(s)};
+            return {s, temporaryFailureText(s)};
         if (const Status s = writeBlock(block, frames, false, nullptr); failed(s))
             return {s, {}};
     }
@@ -294,14 +309,36 @@ void MixJob::chooseGain(const LoudnessFigures& measured)
 // nothing failed before.
 void MixJob::finishOutput(Outcome& outcome)
 {
+    if (!output_)
+        return;  // a normalized mix that ended in its first pass
     const Status finished = output_->finish();
     if (succeeded(outcome.status) && failed(finished))
         outcome.status = finished;
-    if (failed(outcome.status) && outcome.detail.empty()) {
-        outcome.detail = "Could not write the output file " + outputPath_ + ": " + errorText(outcome.status);
+    if (outcome.status == kErrReaderGone && outcome.detail.empty()) {
+        outcome.detail = "What was mixed until then went to " + outputPath_ + "; the rest was not mixed.";
+    } else if (failed(outcome.status) && outcome.detail.empty()) {
+        outcome.detail = writeFailureText(outputPath_, outcome.status);
         if (const std::string why = output_->failureDetail(); !why.empty())
-            outcome.detail += ": " + why;
+            outcome.detail += " (" + why + ")";
     }
+}
+
+std::string MixJob::writeFailureText(const std::string& path, Status status)
+{
+    std::string text = "Could not write the output file ";
+    text += path;
+    text += ": ";
+    text += errorText(status);
+    return text;
+}
+
+std::string MixJob::temporaryFailureText(Status status) const
+{
+    std::string text = "Could not write or read back the normalized mix's temporary file in ";
+    text += temporary_->folder();
+    text += " (the mix before its loudness is set): ";
+    text += errorText(status);
+    return text;
 }
 
 void MixJob::report(const Outcome& outcome)
@@ -317,12 +354,13 @@ void MixJob::report(const Outcome& outcome)
     event.clippedSamples = clipping_.samples;
     event.peakLevel = clipping_.peak;
     event.loudness = loudness_;
+    event.outputKept = output_ && output_->kept();
     for (std::size_t i = 0; i < silenced_.size(); ++i)
         if (silenced_[i])
             event.silencedSources.push_back(toUtf8(entries()[i].fileName()));
-    for (std::size_t i = 0; i < endedEarly_.size(); ++i)
-        if (endedEarly_[i])
-            event.endedEarlySources.push_back(toUtf8(entries()[i].fileName()));
+    event.endedEarlySources = endedEarly_;
+    std::sort(event.endedEarlySources.begin(), event.endedEarlySources.end(),
+              [](const EndedEarlySource& a, const EndedEarlySource& b) { return a.source < b.source; });
     sink_(event);
 }
 

@@ -67,6 +67,10 @@ private:
     using Members = std::vector<DecodeAhead::Member>;
 
     void main();
+    Status openOutput();
+    static std::string writeFailureText(const std::string& path, Status status);
+    // For a failure of the temporary file of a normalized mix, naming where it lies.
+    std::string temporaryFailureText(Status status) const;
     // While `measuring`, the blocks go to the temporary file instead of the output.
     Outcome mixAllBlocks(bool measuring);
     // Writes the temporary file to the output with the chosen gain.
@@ -97,9 +101,9 @@ private:
     std::atomic<bool> stop_{false};
     std::atomic<bool> running_{false};
     std::atomic<std::int64_t> framesWritten_{0};
-    Clipping clipping_;             // job's thread
-    std::vector<bool> silenced_;    // per entry: some of its samples were not numbers (job's thread)
-    std::vector<bool> endedEarly_;  // per entry: its file was cut short while it played (job's thread)
+    Clipping clipping_;                         // job's thread
+    std::vector<bool> silenced_;                // per entry: some of its samples were not numbers (job's thread)
+    std::vector<EndedEarlySource> endedEarly_;  // in timeline order (job's thread)
     std::unique_ptr<MixOutput> output_;
     std::unique_ptr<LoudnessMeter> meter_;  // of the pass under way
     std::unique_ptr<TpdfDither> dither_;

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Where a mix's float blocks go: a WAV file (the samples converted to PCM or float), or one of
-// FFmpeg's encoders in its container. Either way a file stopped or failed part-way is closed
-// valid, holding what was written. Opened on the owner's thread (MixJob::start), then written and
-// finished on the job's thread only.
+// FFmpeg's encoders in its container. A WAV file stopped or failed part-way is closed valid,
+// holding what was written; an encoded one is renamed into place only when finished. Opened by
+// MixJob (on the owner's thread, or on the job's after a normalized mix's first pass), then
+// written and finished on the job's thread only.
 #pragma once
 
 #include <cstdint>
@@ -36,6 +37,9 @@ public:
     virtual Status finish() = 0;
     // FFmpeg's own words for the first failure, or empty.
     virtual std::string failureDetail() const { return {}; }
+    // After finish(): whether the output's name holds a playable file of what was mixed. A WAV
+    // file always does; an encoded file that failed is removed instead.
+    virtual bool kept() const { return true; }
 };
 
 }  // namespace sonarel::media::core

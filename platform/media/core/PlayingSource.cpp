@@ -94,6 +94,7 @@ void PlayingSource::fillBlock(const BlockRequest& block)
 void PlayingSource::open(const BlockRequest& block)
 {
     opened_ = true;
+    rate_ = block.rate;
     envelope_ = GainEnvelope(entry_.shaping, frames_, block.rate);
     const REFERENCE_TIME mediaLength = entry_.mediaStop - entry_.mediaStart;
     const REFERENCE_TIME timelineLength = entry_.timelineStop - entry_.timelineStart;
@@ -145,6 +146,7 @@ void PlayingSource::openStretched(const BlockRequest& block, StreamSettings sett
     settings.speedDen = 1;
     settings.skipFrames = std::max<std::int64_t>(first, 0);
     trimmedLeft_ = last - settings.skipFrames;
+    trimmedSpan_ = trimmedLeft_;
     stream_ = std::make_unique<SourceStream>();
     if (const Status s = stream_->open(path_, settings); failed(s)) {
         failure_ = stream_->lastFailure();
@@ -179,8 +181,13 @@ Status PlayingSource::pullTrimmed(float* out, std::int64_t frames, std::int64_t&
     }
     trimmedLeft_ -= got;
     if (got < n) {
-        trimmedLeft_ = 0;  // the file ended before its measured end
-        noteEnd();
+        // The file ended before its measured end; the stretcher has not played what it took yet,
+        // so the end is placed by the share of the span that is missing.
+        const double share = static_cast<double>(trimmedLeft_) /
+                             static_cast<double>(std::max<std::int64_t>(trimmedSpan_, 1));
+        const auto missing = static_cast<std::int64_t>(share * static_cast<double>(frames_));
+        trimmedLeft_ = 0;
+        noteEnd(end() - missing, missing);
     }
     return kOk;
 }
@@ -205,7 +212,8 @@ Status PlayingSource::readFrames(std::int64_t n, float* out)
         }
         if (got < n) {
             ended_ = true;
-            noteEnd();
+            const std::int64_t played = position_ + got;
+            noteEnd(start_ + played, frames_ - played);
         }
     }
     std::fill(out + static_cast<std::size_t>(got) * channels, out + static_cast<std::size_t>(n) * channels, 0.0f);
@@ -213,12 +221,18 @@ Status PlayingSource::readFrames(std::int64_t n, float* out)
 }
 
 // The stream ended before the entry did. A measured length that was a little long is the common
-// cause and plays as silence; a file that lost bytes since it was opened lost sound the user
-// expects, and is named at the end of the mix.
-void PlayingSource::noteEnd()
+// cause and plays as silence; a file that lost bytes since it was opened, or holds much less sound
+// than its header says (a download cut short), lost sound the user expects, and is named at the
+// end of the mix.
+void PlayingSource::noteEnd(std::int64_t end, std::int64_t missing)
 {
-    if (stream_ && stream_->fileShrank())
-        endedEarly_ = true;
+    if (endedEarly_ || !stream_)
+        return;
+    shrank_ = stream_->fileShrank();
+    if (!shrank_ && missing <= rate_)  // up to a second: a length measured a little long
+        return;
+    soundEnd_ = end;
+    endedEarly_ = true;
 }
 
 Status PlayingSource::skipTo(std::int64_t wanted)

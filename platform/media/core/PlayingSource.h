@@ -65,8 +65,12 @@ public:
     const Failure& failure() const { return failure_; }
     // Whether some of its samples were not numbers (NaN, infinities) and were silenced.
     bool silencedNonFinite() const { return nonFinite_ > 0 || (stream_ && stream_->silencedSamples() > 0); }
-    // Whether its file was cut short while it played, so that its stream ended before the entry.
+    // Whether its sound ended well before its entry: its file was cut short while it played, or
+    // holds less sound than its header says. Once true, soundEnd() and shrank() stay as they are.
     bool endedEarly() const { return endedEarly_; }
+    // The output frame where its sound ended, and whether the file shrank while it played.
+    std::int64_t soundEnd() const { return soundEnd_; }
+    bool shrank() const { return shrank_; }
     // How long the last fill took: the dearest sources are handed to the workers first.
     std::chrono::steady_clock::duration cost() const { return cost_; }
 
@@ -77,7 +81,8 @@ private:
     Status pullTrimmed(float* out, std::int64_t frames, std::int64_t& got);
     Status readFrames(std::int64_t n, float* out);
     Status skipTo(std::int64_t wanted);
-    void noteEnd();
+    // The stream ended at output frame `end`, `missing` frames before the entry does.
+    void noteEnd(std::int64_t end, std::int64_t missing);
     void applyGain(int outChannels, std::int64_t first);
     bool ramping(std::int64_t first) const { return rampFrames_ > 0 && first < rampStart_ + rampFrames_; }
     float volumeAt(std::int64_t frame) const;
@@ -96,9 +101,13 @@ private:
     // With keep pitch: the stream at speed 1 feeds the stretcher exactly the trimmed span.
     std::unique_ptr<TimeStretcher> stretcher_;
     std::int64_t trimmedLeft_ = 0;  // frames of that span not yet handed to the stretcher
+    std::int64_t trimmedSpan_ = 0;  // the whole span
     bool opened_ = false;
     bool ended_ = false;
     bool endedEarly_ = false;
+    bool shrank_ = false;
+    std::int64_t soundEnd_ = 0;
+    int rate_ = 44100;           // the output's
     std::int64_t position_ = 0;  // frames of the source consumed so far (relative to start_)
     Part parts_[kPlayingParts];
     Part* part_ = &parts_[0];  // the part the current fill writes

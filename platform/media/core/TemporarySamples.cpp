@@ -38,10 +38,14 @@ TemporarySamples::~TemporarySamples()
 
 Status TemporarySamples::open(const std::string& folder)
 {
-    fd_ = openNameless(folder.empty() ? "." : folder);
+    folder_ = folder.empty() ? "." : folder;
+    if (folder_.size() > 1 && folder_.back() == '/')
+        folder_.pop_back();
+    fd_ = openNameless(folder_);
     if (fd_ < 0) {
         const char* tmp = std::getenv("TMPDIR");
-        fd_ = openNameless(tmp && *tmp ? tmp : "/tmp");
+        folder_ = tmp && *tmp ? tmp : "/tmp";
+        fd_ = openNameless(folder_);
     }
     return fd_ >= 0 ? kOk : statusFromErrno(errno, true);
 }

@@ -25,9 +25,12 @@ public:
     Status rewind();
     // Exactly `count` samples, or a failure.
     Status read(float* samples, std::size_t count);
+    // The folder it lies in, once open.
+    const std::string& folder() const { return folder_; }
 
 private:
     int fd_ = -1;
+    std::string folder_;
 };
 
 }  // namespace sonarel::media::core
