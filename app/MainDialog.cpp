@@ -415,6 +415,8 @@ void MainDialog::arrangementCommand()
         // A drag in the timeline is an edit like the dialog's: the row shows it and Undo takes it back.
         connect(arrangement_, &ArrangementWindow::entryEdited, this,
                 [this](int index, const EntryProperties& properties) { listModel_->setProperties(index, properties); });
+        // Undo and Redo by their keys in the timeline too: the same actions, so the same history.
+        arrangement_->addActions({listFile_->undoAction(), listFile_->redoAction()});
     }
     arrangement_->open();
 }

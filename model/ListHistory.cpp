@@ -1,6 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "model/ListHistory.h"
 
+#include <algorithm>
+#include <array>
+
+#include "model/EntryPropertyTable.h"
+
 namespace sonarel {
 
 namespace {
@@ -8,6 +13,36 @@ namespace {
 bool sameEntry(const MixItem& item, const MixItem& entry)
 {
     return item.duration == entry.duration && sameProperties(item, entry) && item.filePath == entry.filePath;
+}
+
+// The name of a change of entries' values, told by the properties it changed: a drag in the
+// timeline moves, trims or fades, and its undo says which.
+QString valuesChangeLabel(const ListSnapshot& before, const MixItemStore& after)
+{
+    std::array<bool, kEntryFieldCount> changed{};
+    for (std::size_t i = 0; i < before.size(); ++i) {
+        for (const EntryProperty& property : kEntryProperties)
+            if (!sameValue(property, before[i], after.at(static_cast<int>(i))))
+                changed[static_cast<std::size_t>(property.field)] = true;
+    }
+    auto only = [&changed](std::initializer_list<EntryField> fields) {
+        for (std::size_t f = 0; f < changed.size(); ++f) {
+            const bool listed = std::find(fields.begin(), fields.end(), static_cast<EntryField>(f)) != fields.end();
+            if (changed[f] && !listed)
+                return false;
+        }
+        return true;
+    };
+    if (only({}))  // a length measured again, say
+        return QStringLiteral("Edit");
+    if (only({EntryField::StartTime}))
+        return QStringLiteral("Move");
+    // Trimming the start moves the entry with its in point.
+    if (only({EntryField::StartTime, EntryField::InPoint, EntryField::OutPoint}))
+        return QStringLiteral("Trim");
+    if (only({EntryField::FadeIn, EntryField::FadeOut}))
+        return QStringLiteral("Fade");
+    return QStringLiteral("Edit");
 }
 
 // What a change did, told by the lists before and after it.
@@ -24,7 +59,7 @@ QString changeLabel(const ListSnapshot& before, const MixItemStore& after)
         if (after.at(static_cast<int>(i)).filePath != before[i].filePath)
             return QStringLiteral("Relink");
     }
-    return QStringLiteral("Edit");
+    return valuesChangeLabel(before, after);
 }
 
 }  // namespace
