@@ -70,12 +70,12 @@ MainDialog::MainDialog(Desktop& desktop, ProfileStore& profile, media::MediaLibr
     listFile_ = new ListFileCommands(*listModel_, desktop_, profile_, library_, *this);
     createPlaybackCommands();
     createMenuBar();
-    linkListOutput();
     secondTimer_.setInterval(1000);
     connect(&secondTimer_, &QTimer::timeout, this, [this] { runControl_->onTimerTick(); });
     progressTimer_.setInterval(200);
     connect(&progressTimer_, &QTimer::timeout, this, &MainDialog::updateProgress);
     startUp(musicFolder);
+    linkListOutput();  // after the start-up read the output: the list's output to begin with
     restoreWindowPlace();
 }
 
@@ -295,6 +295,7 @@ void MainDialog::setOutputSettings(const OutputSettings& settings)
 {
     settings_ = settings;
     showOutputFile();
+    listFile_->outputChanged();
 }
 
 bool MainDialog::engineReady(const QString& whatFails)
@@ -402,6 +403,7 @@ void MainDialog::optionsCommand()
         return;
     copyBackOutputOptions(settings_, dialog.settings());
     showOutputFile();
+    listFile_->outputChanged();  // the list keeps its output: a change of the list
 }
 
 void MainDialog::arrangementCommand()

@@ -90,29 +90,46 @@ ListHistory::Step ListHistory::currentAsStep(const QString& label, bool opened) 
     return {current_, state_, label, opened, file_, savedState_};
 }
 
+void ListHistory::pushUndo(Step step)
+{
+    undo_.push_back(std::move(step));
+    if (undo_.size() > kMaxSteps)
+        undo_.pop_front();
+    redo_.clear();
+}
+
 bool ListHistory::noteChange(const MixItemStore& store, const QString& label)
 {
     if (storeMatches(store, current_))
         return false;
-    undo_.push_back(currentAsStep(label.isEmpty() ? changeLabel(current_, store) : label, false));
-    if (undo_.size() > kMaxSteps)
-        undo_.pop_front();
-    redo_.clear();
+    pushUndo(currentAsStep(label.isEmpty() ? changeLabel(current_, store) : label, false));
     current_ = snapshotOf(store);
     state_ = nextState_++;
     return true;
 }
 
-void ListHistory::noteOpened(const MixItemStore& store, const QString& file)
+void ListHistory::noteOtherChange(const QString& label)
 {
-    undo_.push_back(currentAsStep(QStringLiteral("Open"), true));
-    if (undo_.size() > kMaxSteps)
-        undo_.pop_front();
-    redo_.clear();
+    pushUndo(currentAsStep(label, false));
+    state_ = nextState_++;
+}
+
+void ListHistory::noteOpened(const MixItemStore& store, const QString& file, const QString& label)
+{
+    pushUndo(currentAsStep(label, true));
     current_ = snapshotOf(store);
     state_ = nextState_++;
     file_ = file;
     savedState_ = state_;
+}
+
+std::vector<int> ListHistory::states() const
+{
+    std::vector<int> states{state_};
+    for (const std::deque<Step>* steps : {&undo_, &redo_})
+        for (const Step& step : *steps)
+            states.push_back(step.state);
+    return states;
 }
 
 void ListHistory::markSaved(const QString& file)
