@@ -67,6 +67,9 @@ ListFileCommands::ListFileCommands(MixListModel& list, Desktop& desktop, Profile
       window_(window),
       history_(list.store())
 {
+    auto* newList = new QAction(QStringLiteral("&New List"), this);
+    newList->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
+    connect(newList, &QAction::triggered, this, &ListFileCommands::newList);
     auto* open = new QAction(QStringLiteral("&Open List..."), this);
     open->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
     connect(open, &QAction::triggered, this, &ListFileCommands::openList);
@@ -82,7 +85,7 @@ ListFileCommands::ListFileCommands(MixListModel& list, Desktop& desktop, Profile
     redoAction_ = new QAction(QStringLiteral("&Redo"), this);
     redoAction_->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
     connect(redoAction_, &QAction::triggered, this, &ListFileCommands::redo);
-    fileActions_ << open << save << saveAs;
+    fileActions_ << newList << open << save << saveAs;
     window_.addActions(fileActions_);
     window_.addActions({undoAction_, redoAction_});
     connect(&list_, &MixListModel::listEdited, this, &ListFileCommands::noteListChanged);
@@ -93,7 +96,8 @@ ListFileCommands::~ListFileCommands() = default;
 
 void ListFileCommands::noteListChanged()
 {
-    history_.noteChange(store_);
+    if (history_.noteChange(store_, list_.commandName()))
+        rememberOutput();
     updateTitle();
 }
 
@@ -183,9 +187,34 @@ void ListFileCommands::openList()
         openListFile(chosen.first());
 }
 
-bool ListFileCommands::openListFile(const QString& chosenPath)
+void ListFileCommands::newList()
+{
+    if (history_.file().isEmpty() && store_.audioCount() == 0)
+        return;  // it is one already
+    if (!confirmLosingChanges(QStringLiteral("Save the changes to %1 before starting a new list?")))
+        return;
+    {
+        // A step of its own, as opening is: Undo brings the list before it back, with its file.
+        const MixListModel::CommandScope command(list_);
+        list_.replace([](MixItemStore& store) { store.clear(); });
+        history_.noteOpened(store_, QString(), QStringLiteral("New List"));
+        listHasOutput_ = false;
+        rememberOutput();
+        Q_EMIT listOpened();
+    }
+    updateTitle();
+}
+
+bool ListFileCommands::openListFile(const QString& path)
+{
+    return readListFile(path, true);
+}
+
+bool ListFileCommands::readListFile(const QString& chosenPath, bool askToSaveFirst)
 {
     const QString path = QFileInfo(chosenPath).absoluteFilePath();
+    // Taken before reading: a change made meanwhile is then seen at the next save.
+    const std::optional<FileVersion> version = fileVersion(path);
     std::vector<MixItem> entries;
     ImportError error;
     ListOutputLines output;
@@ -207,10 +236,12 @@ bool ListFileCommands::openListFile(const QString& chosenPath)
                              QStringLiteral("Error"), MessageIcon::Error);
         return false;
     }
-    if (!confirmLosingChanges(QStringLiteral("Save the changes to %1 before opening another list?")))
+    if (askToSaveFirst && !confirmLosingChanges(QStringLiteral("Save the changes to %1 before opening another list?")))
         return false;
     if (!loadEntries(entries, path))
         return false;
+    if (version)
+        versions_[path] = *version;
     listHasOutput_ = false;
     QString refusedOutput;
     if (!output.empty() && currentOutput_ && restoreOutput_) {
@@ -219,6 +250,7 @@ bool ListFileCommands::openListFile(const QString& chosenPath)
         if (listHasOutput_)
             restoreOutput_(settings);
     }
+    rememberOutput();
     rememberRecent(path);
     if (!refusedOutput.isEmpty())
         desktop_.showMessage(QStringLiteral("%1: %2.\n\nThe list opens without its output; the mix goes to %3 "
@@ -401,10 +433,102 @@ void ListFileCommands::linkOutput(std::function<OutputSettings()> current,
 {
     currentOutput_ = std::move(current);
     restoreOutput_ = std::move(restore);
+    rememberOutput();
+}
+
+ListFileCommands::ListOutput ListFileCommands::currentListOutput() const
+{
+    return {currentOutput_ ? currentOutput_() : OutputSettings{}, listHasOutput_};
+}
+
+ListOutputLines ListFileCommands::keptLines(const ListOutput& output)
+{
+    if (output.kept || !hasNewListFormat(output.settings))
+        return listOutputLinesOf(output.settings);
+    return {};
+}
+
+void ListFileCommands::rememberOutput()
+{
+    if (!currentOutput_)
+        return;
+    outputs_[history_.state()] = currentListOutput();
+    // Only the states the history can return to are kept.
+    if (outputs_.size() > 2 * (ListHistory::kMaxSteps + 1)) {
+        const std::vector<int> states = history_.states();
+        std::erase_if(outputs_, [&states](const auto& kept) {
+            return std::find(states.begin(), states.end(), kept.first) == states.end();
+        });
+    }
+}
+
+void ListFileCommands::outputChanged()
+{
+    if (!currentOutput_)
+        return;
+    const auto before = outputs_.find(history_.state());
+    if (before != outputs_.end() && keptLines(before->second) != keptLines(currentListOutput())) {
+        history_.noteOtherChange(QStringLiteral("Output Options"));
+        updateTitle();
+    }
+    rememberOutput();
+}
+
+void ListFileCommands::restoreOutputOfState()
+{
+    const auto kept = outputs_.find(history_.state());
+    if (kept == outputs_.end() || !restoreOutput_)
+        return;
+    // An output the list does not keep (its file, while it is a plain WAV list) stays the window's.
+    if (keptLines(kept->second) == keptLines(currentListOutput()))
+        return;
+    OutputSettings settings = currentOutput_();
+    takeListOutput(kept->second.settings, settings);
+    listHasOutput_ = kept->second.kept;
+    restoreOutput_(settings);
+}
+
+void ListFileCommands::rememberVersion(const QString& path)
+{
+    if (const std::optional<FileVersion> version = fileVersion(path))
+        versions_[path] = *version;
+    else
+        versions_.erase(path);
+}
+
+bool ListFileCommands::confirmWriting(const QString& path)
+{
+    const QString name = QFileInfo(path).fileName();
+    const auto known = versions_.find(path);
+    const std::optional<FileVersion> onDisk = fileVersion(path);
+    if (known != versions_.end() && onDisk && *onDisk != known->second) {
+        switch (desktop_.askAboutChangedFile(
+            QStringLiteral("%1 was changed by another program since Sonarel last read or saved it.\n\n"
+                           "Reload it (Undo brings this list back), overwrite it with this list, or cancel?")
+                .arg(name),
+            QStringLiteral("File Changed"))) {
+        case ChangedFileChoice::Reload: readListFile(path, false); return false;
+        case ChangedFileChoice::Cancel: return false;
+        case ChangedFileChoice::Overwrite: break;
+        }
+    }
+    if (store_.audioCount() > 0 || !onDisk)
+        return true;
+    // Saving what Delete All left over a list that holds entries would lose them with one key.
+    std::vector<MixItem> entries;
+    ImportError error;
+    if (!readMixListFile(path, entries, error) || entries.empty())
+        return true;
+    return desktop_.askYesNo(QStringLiteral("This list is empty, and %1 holds %2 %3. Save the empty list over it?")
+                                 .arg(name, QString::number(entries.size()),
+                                      entries.size() == 1 ? QStringLiteral("entry") : QStringLiteral("entries")),
+                             applicationName(), MessageIcon::Exclamation);
 }
 
 bool ListFileCommands::writeTo(const QString& path)
 {
+    if (!confirmWriting(path))
+        return false;
     ListOutputLines output;
     if (currentOutput_) {
         const OutputSettings settings = currentOutput_();
@@ -420,6 +544,8 @@ bool ListFileCommands::writeTo(const QString& path)
     }
     history_.markSaved(path);
     listHasOutput_ = !output.empty();
+    rememberOutput();
+    rememberVersion(path);
     rememberRecent(path);
     updateTitle();
     return true;
@@ -427,14 +553,20 @@ bool ListFileCommands::writeTo(const QString& path)
 
 void ListFileCommands::undo()
 {
-    if (history_.canUndo())
-        list_.replace([this](MixItemStore& store) { history_.undo(store); });
+    if (!history_.canUndo())
+        return;
+    list_.replace([this](MixItemStore& store) { history_.undo(store); });
+    restoreOutputOfState();
+    updateTitle();
 }
 
 void ListFileCommands::redo()
 {
-    if (history_.canRedo())
-        list_.replace([this](MixItemStore& store) { history_.redo(store); });
+    if (!history_.canRedo())
+        return;
+    list_.replace([this](MixItemStore& store) { history_.redo(store); });
+    restoreOutputOfState();
+    updateTitle();
 }
 
 QStringList ListFileCommands::openListArguments(const QStringList& arguments)

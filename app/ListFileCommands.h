@@ -12,11 +12,13 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "model/ListHistory.h"
+#include "platform/FileChecks.h"
 #include "settings/OutputSettings.h"
 
 class QAction;
@@ -44,12 +46,15 @@ public:
                      QWidget& window);
     ~ListFileCommands() override;
 
+    void newList();                          // Ctrl+N: an empty, untitled list; asks to save changes first
     void openList();                         // Ctrl+O: choose a file, then openListFile
     bool openListFile(const QString& path);  // asks to save unsaved changes first
     bool saveList();                         // Ctrl+S; "save as" for a list never saved
     bool saveListAs();                       // Ctrl+Shift+S
     void undo();                             // Ctrl+Z
     void redo();                             // Ctrl+Shift+Z
+    // Saving over a file that another program changed since it was read or written here asks
+    // first: reload it, overwrite it, or cancel; an empty list over one with entries asks too.
 
     // The close request, after the mix's own checks: true when the window may close.
     bool closeRequested();
@@ -60,12 +65,15 @@ public:
     // The window's output: read when a list is saved, set when an opened list names one. A list
     // gets "#output." lines when it was opened with them or when the window's format differs from
     // a new list's (WAV, 44100 Hz, stereo, 16 bits, no normalizing or dither); otherwise it is
-    // written byte for byte as before.
+    // written byte for byte as before. The output when it is linked is the list's as it stands.
     void linkOutput(std::function<OutputSettings()> current, std::function<void(const OutputSettings&)> restore);
+    // The window's output changed (Output Options). When the list keeps its output (the lines a
+    // save would write differ), that is a change of the list: marked unsaved, and undone with the rest.
+    void outputChanged();
 
     // The list commands for the window's context menu.
     void addToMenu(QMenu& menu);
-    // The same commands one by one, for the menu bar: Open, Save and Save As; Undo; Redo.
+    // The same commands one by one, for the menu bar: New, Open, Save and Save As; Undo; Redo.
     const QList<QAction*>& fileActions() const { return fileActions_; }
     QAction* undoAction() const { return undoAction_; }
     QAction* redoAction() const { return redoAction_; }
@@ -89,10 +97,24 @@ private:
     void rememberRecent(const QString& path);
     void forgetRecent(const QString& path);
     bool confirmLosingChanges(const QString& question);
+    bool readListFile(const QString& path, bool askToSaveFirst);
     bool writeTo(const QString& path);
+    // Whether `path` may be written with the list: asks when another program changed it since
+    // it was read or written here (a reload answers no) and when an empty list would replace entries.
+    bool confirmWriting(const QString& path);
+    void rememberVersion(const QString& path);
     // Where Save As starts: the list's folder; for a new list its first entry's, else the last list's.
     QString folderToSaveIn() const;
     bool loadEntries(const std::vector<MixItem>& entries, const QString& path);
+    // The list's output by the history's state: what an undo or redo brings back.
+    struct ListOutput {
+        OutputSettings settings;
+        bool kept = false;  // the list has output lines
+    };
+    ListOutput currentListOutput() const;
+    static ListOutputLines keptLines(const ListOutput& output);
+    void rememberOutput();
+    void restoreOutputOfState();
     // After opening: names the files that are missing and offers to look for them in a folder.
     void relinkMissing(const QString& listPath);
     std::vector<std::string> missingFiles() const;  // each once, in list order
@@ -115,6 +137,9 @@ private:
     std::function<OutputSettings()> currentOutput_;
     std::function<void(const OutputSettings&)> restoreOutput_;
     bool listHasOutput_ = false;  // the open list came with output lines
+    std::map<int, ListOutput> outputs_;
+    // Each list file as this window last read or wrote it.
+    std::map<QString, FileVersion> versions_;
 };
 
 }  // namespace sonarel

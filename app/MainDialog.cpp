@@ -70,13 +70,13 @@ MainDialog::MainDialog(Desktop& desktop, ProfileStore& profile, media::MediaLibr
     listFile_ = new ListFileCommands(*listModel_, desktop_, profile_, library_, *this);
     createPlaybackCommands();
     createMenuBar();
-    linkListOutput();
     followListForLoudness();
     secondTimer_.setInterval(1000);
     connect(&secondTimer_, &QTimer::timeout, this, [this] { runControl_->onTimerTick(); });
     progressTimer_.setInterval(200);
     connect(&progressTimer_, &QTimer::timeout, this, &MainDialog::updateProgress);
     startUp(musicFolder);
+    linkListOutput();  // after the start-up read the output: the list's output to begin with
     restoreWindowPlace();
 }
 
@@ -305,6 +305,7 @@ void MainDialog::setOutputSettings(const OutputSettings& settings)
 {
     settings_ = settings;
     showOutputFile();
+    listFile_->outputChanged();
 }
 
 bool MainDialog::engineReady(const QString& whatFails)
@@ -412,6 +413,7 @@ void MainDialog::optionsCommand()
         return;
     copyBackOutputOptions(settings_, dialog.settings());
     showOutputFile();
+    listFile_->outputChanged();  // the list keeps its output: a change of the list
 }
 
 void MainDialog::arrangementCommand()
@@ -425,6 +427,8 @@ void MainDialog::arrangementCommand()
         // A drag in the timeline is an edit like the dialog's: the row shows it and Undo takes it back.
         connect(arrangement_, &ArrangementWindow::entryEdited, this,
                 [this](int index, const EntryProperties& properties) { listModel_->setProperties(index, properties); });
+        // Undo and Redo by their keys in the timeline too: the same actions, so the same history.
+        arrangement_->addActions({listFile_->undoAction(), listFile_->redoAction()});
     }
     arrangement_->open();
 }

@@ -28,10 +28,13 @@ void placeOneAfterAnotherCommand(MixListModel& list, const MixListView& view, De
         return;
     gap = ask.gap();
     SequencePlacing placed;
-    list.changeRows([&](MixItemStore& changed) {
-        placed = placeOneAfterAnother(changed, rows, gap);
-        return placed.moved;
-    });
+    {
+        const MixListModel::CommandScope command(list, QStringLiteral("Place One After Another"));
+        list.changeRows([&](MixItemStore& changed) {
+            placed = placeOneAfterAnother(changed, rows, gap);
+            return placed.moved;
+        });
+    }
     if (!placed.refusal.isEmpty()) {
         desktop.showAppMessage(placed.refusal + QStringLiteral(" Nothing was moved."));
         return;

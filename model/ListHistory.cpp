@@ -1,6 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "model/ListHistory.h"
 
+#include <algorithm>
+#include <array>
+
+#include "model/EntryPropertyTable.h"
+
 namespace sonarel {
 
 namespace {
@@ -8,6 +13,36 @@ namespace {
 bool sameEntry(const MixItem& item, const MixItem& entry)
 {
     return item.duration == entry.duration && sameProperties(item, entry) && item.filePath == entry.filePath;
+}
+
+// The name of a change of entries' values, told by the properties it changed: a drag in the
+// timeline moves, trims or fades, and its undo says which.
+QString valuesChangeLabel(const ListSnapshot& before, const MixItemStore& after)
+{
+    std::array<bool, kEntryFieldCount> changed{};
+    for (std::size_t i = 0; i < before.size(); ++i) {
+        for (const EntryProperty& property : kEntryProperties)
+            if (!sameValue(property, before[i], after.at(static_cast<int>(i))))
+                changed[static_cast<std::size_t>(property.field)] = true;
+    }
+    auto only = [&changed](std::initializer_list<EntryField> fields) {
+        for (std::size_t f = 0; f < changed.size(); ++f) {
+            const bool listed = std::find(fields.begin(), fields.end(), static_cast<EntryField>(f)) != fields.end();
+            if (changed[f] && !listed)
+                return false;
+        }
+        return true;
+    };
+    if (only({}))  // a length measured again, say
+        return QStringLiteral("Edit");
+    if (only({EntryField::StartTime}))
+        return QStringLiteral("Move");
+    // Trimming the start moves the entry with its in point.
+    if (only({EntryField::StartTime, EntryField::InPoint, EntryField::OutPoint}))
+        return QStringLiteral("Trim");
+    if (only({EntryField::FadeIn, EntryField::FadeOut}))
+        return QStringLiteral("Fade");
+    return QStringLiteral("Edit");
 }
 
 // What a change did, told by the lists before and after it.
@@ -24,7 +59,7 @@ QString changeLabel(const ListSnapshot& before, const MixItemStore& after)
         if (after.at(static_cast<int>(i)).filePath != before[i].filePath)
             return QStringLiteral("Relink");
     }
-    return QStringLiteral("Edit");
+    return valuesChangeLabel(before, after);
 }
 
 }  // namespace
@@ -55,29 +90,46 @@ ListHistory::Step ListHistory::currentAsStep(const QString& label, bool opened) 
     return {current_, state_, label, opened, file_, savedState_};
 }
 
+void ListHistory::pushUndo(Step step)
+{
+    undo_.push_back(std::move(step));
+    if (undo_.size() > kMaxSteps)
+        undo_.pop_front();
+    redo_.clear();
+}
+
 bool ListHistory::noteChange(const MixItemStore& store, const QString& label)
 {
     if (storeMatches(store, current_))
         return false;
-    undo_.push_back(currentAsStep(label.isEmpty() ? changeLabel(current_, store) : label, false));
-    if (undo_.size() > kMaxSteps)
-        undo_.pop_front();
-    redo_.clear();
+    pushUndo(currentAsStep(label.isEmpty() ? changeLabel(current_, store) : label, false));
     current_ = snapshotOf(store);
     state_ = nextState_++;
     return true;
 }
 
-void ListHistory::noteOpened(const MixItemStore& store, const QString& file)
+void ListHistory::noteOtherChange(const QString& label)
 {
-    undo_.push_back(currentAsStep(QStringLiteral("Open"), true));
-    if (undo_.size() > kMaxSteps)
-        undo_.pop_front();
-    redo_.clear();
+    pushUndo(currentAsStep(label, false));
+    state_ = nextState_++;
+}
+
+void ListHistory::noteOpened(const MixItemStore& store, const QString& file, const QString& label)
+{
+    pushUndo(currentAsStep(label, true));
     current_ = snapshotOf(store);
     state_ = nextState_++;
     file_ = file;
     savedState_ = state_;
+}
+
+std::vector<int> ListHistory::states() const
+{
+    std::vector<int> states{state_};
+    for (const std::deque<Step>* steps : {&undo_, &redo_})
+        for (const Step& step : *steps)
+            states.push_back(step.state);
+    return states;
 }
 
 void ListHistory::markSaved(const QString& file)

@@ -38,8 +38,12 @@ public:
     // Records the store if it changed since last seen. `label` names the step ("Add", ...);
     // empty lets the history name it from what changed. Returns whether a step was recorded.
     bool noteChange(const MixItemStore& store, const QString& label = {});
-    // The store now holds the list read from `file`: a step, after which the list is unmodified.
-    void noteOpened(const MixItemStore& store, const QString& file);
+    // The list changed beyond its entries (what it is mixed into, say): a step named `label` that
+    // leaves the entries as they are. The owner keeps what changed, by state().
+    void noteOtherChange(const QString& label);
+    // The store now holds the list read from `file` (empty: a new, untitled list): a step, after
+    // which the list is unmodified.
+    void noteOpened(const MixItemStore& store, const QString& file, const QString& label = QStringLiteral("Open"));
     // The list was written to `file`.
     void markSaved(const QString& file);
 
@@ -53,6 +57,10 @@ public:
 
     const QString& file() const { return file_; }  // empty for a list never saved
     bool isModified() const { return state_ != savedState_; }
+    // Names the list's state: equal numbers, equal lists. An undo or redo returns to a state seen
+    // before, by its number; states() are those the history can still return to, this one first.
+    int state() const { return state_; }
+    std::vector<int> states() const;
 
 private:
     struct Step {
@@ -64,6 +72,7 @@ private:
         int savedState = 0;
     };
     Step currentAsStep(const QString& label, bool opened) const;
+    void pushUndo(Step step);
     void moveStep(std::deque<Step>& from, std::deque<Step>& to, MixItemStore& store);
 
     ListSnapshot current_;

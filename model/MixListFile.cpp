@@ -69,6 +69,19 @@ ColumnRole headerRole(std::string_view cell, std::size_t index)
     return index < kClassicColumnCount ? positionalRole(index) : ColumnRole{};
 }
 
+// A first record is a header when it names a column this reader knows and its start cell is no
+// number. Anything else is an entry: one with a bad cell is refused by its line, never taken for
+// a header and dropped.
+bool looksLikeHeader(const std::vector<std::string>& fields)
+{
+    if (fields.size() >= 2 && !fields[1].empty() &&
+        std::string_view("0123456789+-.").find(fields[1].front()) != std::string_view::npos)
+        return false;
+    return std::any_of(fields.begin(), fields.end(), [](const std::string& cell) {
+        return headerRole(cell, kAllColumnCount).column != Column::Ignored;
+    });
+}
+
 bool readHeader(const std::vector<std::string>& header, std::vector<ColumnRole>& roles,
                 std::vector<std::string>* unknownColumns, std::string& problem)
 {
@@ -278,9 +291,7 @@ bool readMixList(QIODevice& device, const std::string& listFolder, std::vector<M
         }
         const std::vector<std::string>& fields = reader.fields();
         std::string problem;
-        // A header's start column holds a word; an entry's a number, even a bad one.
-        const bool header = firstRecord && fields.size() >= 2 && !fields[1].empty() &&
-                            std::string_view("0123456789+-.").find(fields[1].front()) == std::string_view::npos;
+        const bool header = firstRecord && looksLikeHeader(fields);
         firstRecord = false;
         if (header) {
             hasHeader = true;

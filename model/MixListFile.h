@@ -10,12 +10,14 @@
 // their 100-ns units and volume and speed in the shortest text that reads back as the same
 // double, so saving what was opened gives the same bytes.
 //
-// Reading is forgiving about what people write by hand: the header may be missing or worded
-// differently, blank lines and lines starting with '#' are skipped, fields may be padded, lines
-// may end in LF, CR LF or CR, and a byte-order mark is ignored. Quoted fields ("a, b.wav", "" for
-// a quote) may hold commas and line breaks. The first malformed record stops the reading and is
-// named by its line; a file beyond the reader's limits (model/ListRecordReader.h) is refused the
-// same way. Paths are kept as the file's bytes, UTF-8 or not, as the file system names files.
+// Reading is forgiving about what people write by hand: the header may be missing, and its
+// classic columns may be named otherwise (a first line is a header only when it names some
+// column this reader knows; else it is the first entry). Blank lines and lines starting with '#'
+// are skipped, fields may be padded, lines may end in LF, CR LF or CR, and a byte-order mark is
+// ignored. Quoted fields ("a, b.wav", "" for a quote) may hold commas and line breaks. The first
+// malformed record stops the reading and is named by its line; a file beyond the reader's limits
+// (model/ListRecordReader.h) is refused the same way. Paths are kept as the file's bytes, UTF-8
+// or not, as the file system names files.
 //
 // A list may also carry what it is mixed into: "#output.KEY=VALUE" lines before the header.
 // Readers that know nothing of them skip them as comments, so the entries read the same. A '%',

@@ -235,17 +235,21 @@ void MixListModel::edited()
     Q_EMIT listEdited();
 }
 
-MixListModel::CommandScope::CommandScope(MixListModel& model) : model_(model)
+MixListModel::CommandScope::CommandScope(MixListModel& model, const QString& name) : model_(model)
 {
-    ++model_.scopeDepth_;
+    if (model_.scopeDepth_++ == 0)
+        model_.commandName_ = name;
 }
 
 MixListModel::CommandScope::~CommandScope()
 {
-    if (--model_.scopeDepth_ > 0 || !model_.editedInScope_)
+    if (--model_.scopeDepth_ > 0)
         return;
+    const bool edited = model_.editedInScope_;
     model_.editedInScope_ = false;
-    Q_EMIT model_.listEdited();
+    if (edited)
+        Q_EMIT model_.listEdited();
+    model_.commandName_.clear();
 }
 
 }  // namespace sonarel

@@ -14,6 +14,7 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QString>
 #include <functional>
 #include <vector>
 
@@ -64,10 +65,11 @@ public:
     void rowsRewritten(const std::vector<int>& rows);
 
     // While one lives, the model's edits are one change: listEdited() comes once, when the
-    // outermost scope ends, and only when something was edited.
+    // outermost scope ends, and only when something was edited. `name` names the change for undo
+    // ("Place One After Another"); empty lets the history name it from what changed.
     class CommandScope {
     public:
-        explicit CommandScope(MixListModel& model);
+        explicit CommandScope(MixListModel& model, const QString& name = {});
         ~CommandScope();
         CommandScope(const CommandScope&) = delete;
         CommandScope& operator=(const CommandScope&) = delete;
@@ -75,6 +77,9 @@ public:
     private:
         MixListModel& model_;
     };
+
+    // While listEdited() is emitted: the name the outermost CommandScope gave the change, if any.
+    const QString& commandName() const { return commandName_; }
 
 Q_SIGNALS:
     // The store changed: once per edit, or once per CommandScope.
@@ -93,6 +98,7 @@ private:
     std::vector<FileState> files_;  // per row
     int scopeDepth_ = 0;
     bool editedInScope_ = false;
+    QString commandName_;
 };
 
 }  // namespace sonarel

@@ -19,6 +19,9 @@ SequencePlacing placeOneAfterAnother(MixItemStore& store, const std::vector<int>
         if (row < 0 || row >= store.audioCount())
             continue;
         MixItem item = store.at(row);
+        // A muted entry (an alternative take, say) is not heard: placing after it would leave silence.
+        if (item.muted)
+            continue;
         if (!outputLengthKnown(item)) {
             result.unknown.push_back(row);
             continue;

@@ -19,7 +19,8 @@ struct SequencePlacing {
 // Places the entries of `rows` (list order) one after another: the first keeps its start, and
 // each following one starts `gap` after the end of the one placed before it (outputEnd). A
 // negative gap overlaps them by that much. Entries whose length is not known are left where they
-// are and skipped, so the next one follows the last one placed. Changes nothing, and says why,
+// are and skipped, so the next one follows the last one placed; so are muted entries, which are
+// not heard. Changes nothing, and says why,
 // when a start would fall before 0 or after kLatestEntryStart.
 SequencePlacing placeOneAfterAnother(MixItemStore& store, const std::vector<int>& rows, REFERENCE_TIME gap);
 

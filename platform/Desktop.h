@@ -15,6 +15,8 @@ enum class MessageIcon { None, Information, Exclamation, Error };
 
 // The answers to "save your changes first?".
 enum class SaveChoice { Save, Discard, Cancel };
+// What to do with a file that another program changed while it was open here.
+enum class ChangedFileChoice { Reload, Overwrite, Cancel };
 
 struct FileFilter {
     QString displayText;   // "Audio files (*.mp3;*.wav)"
@@ -63,6 +65,8 @@ public:
     virtual bool askYesNo(const QString& text, const QString& caption, MessageIcon icon = MessageIcon::Exclamation) = 0;
     // Asks whether to save unsaved changes before they would be lost: Save, Discard or Cancel.
     virtual SaveChoice askSaveChanges(const QString& text, const QString& caption) = 0;
+    // Asks, before a save, about a file changed by another program: Reload, Overwrite or Cancel.
+    virtual ChangedFileChoice askAboutChangedFile(const QString& text, const QString& caption) = 0;
 
     // Open-file dialog with multiple selection; the chosen paths in the dialog's order, or none.
     virtual QStringList chooseFilesToOpen(const FileDialogRequest& request) = 0;

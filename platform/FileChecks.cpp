@@ -148,6 +148,22 @@ std::optional<FileIdentity> fileIdentity(const QString& path)
     return FileIdentity{static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
 }
 
+std::optional<FileVersion> fileVersion(const QString& path)
+{
+    struct stat info {};
+    if (path.isEmpty() || ::stat(nativePath(path).constData(), &info) != 0)
+        return std::nullopt;
+#if defined(__APPLE__)
+    const timespec modified = info.st_mtimespec;
+#else
+    const timespec modified = info.st_mtim;
+#endif
+    return FileVersion{{static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)},
+                       static_cast<std::int64_t>(info.st_size),
+                       static_cast<std::int64_t>(modified.tv_sec),
+                       static_cast<std::int64_t>(modified.tv_nsec)};
+}
+
 bool isFolder(const QString& path)
 {
     struct stat info {};

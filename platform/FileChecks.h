@@ -41,6 +41,19 @@ struct FileIdentity {
 };
 std::optional<FileIdentity> fileIdentity(const QString& path);
 
+// What tells a version of a file from the next: which file, its size and when it was last
+// written, to the nanosecond. Another program that saves a file changes it, whether it writes
+// in place or renames a new file over it.
+struct FileVersion {
+    FileIdentity identity;
+    std::int64_t size = 0;
+    std::int64_t modifiedSeconds = 0;
+    std::int64_t modifiedNanoseconds = 0;
+    friend bool operator==(const FileVersion&, const FileVersion&) = default;
+};
+// None when nothing is there.
+std::optional<FileVersion> fileVersion(const QString& path);
+
 // Whether `path` names an existing folder (following links).
 bool isFolder(const QString& path);
 

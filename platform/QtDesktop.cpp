@@ -14,6 +14,7 @@
 #include <QMessageBox>
 #include <QMimeDatabase>
 #include <QProcess>
+#include <QPushButton>
 #include <QScreen>
 #include <QStandardPaths>
 #include <QUrl>
@@ -143,6 +144,21 @@ SaveChoice QtDesktop::askSaveChanges(const QString& text, const QString& caption
     case QMessageBox::Discard: return SaveChoice::Discard;
     default: return SaveChoice::Cancel;
     }
+}
+
+ChangedFileChoice QtDesktop::askAboutChangedFile(const QString& text, const QString& caption)
+{
+    QMessageBox box(QMessageBox::Warning, caption, QString(), QMessageBox::NoButton, owner_);
+    setBoxText(box, text);
+    QPushButton* reload = box.addButton(QStringLiteral("&Reload"), QMessageBox::DestructiveRole);
+    QPushButton* overwrite = box.addButton(QStringLiteral("&Overwrite"), QMessageBox::AcceptRole);
+    QPushButton* cancel = box.addButton(QMessageBox::Cancel);
+    box.setDefaultButton(cancel);
+    box.setEscapeButton(cancel);
+    box.exec();
+    if (box.clickedButton() == reload)
+        return ChangedFileChoice::Reload;
+    return box.clickedButton() == overwrite ? ChangedFileChoice::Overwrite : ChangedFileChoice::Cancel;
 }
 
 QString QtDesktop::chooseFolder(const QString& title, const QString& initialFolder)

@@ -21,6 +21,7 @@ public:
     void showMessage(const QString& text, const QString& caption, MessageIcon icon) override;
     bool askYesNo(const QString& text, const QString& caption, MessageIcon icon) override;
     SaveChoice askSaveChanges(const QString& text, const QString& caption) override;
+    ChangedFileChoice askAboutChangedFile(const QString& text, const QString& caption) override;
     QStringList chooseFilesToOpen(const FileDialogRequest& request) override;
     QString chooseFileToSave(const FileDialogRequest& request) override;
     QString chooseFolder(const QString& title, const QString& initialFolder) override;

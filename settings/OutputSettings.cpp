@@ -188,6 +188,23 @@ ListOutputLines listOutputLinesOf(const OutputSettings& settings)
     return lines;
 }
 
+void takeListOutput(const OutputSettings& from, OutputSettings& into)
+{
+    into.outputFile = from.outputFile;
+    into.outputNamedByList = from.outputNamedByList;
+    into.listOutputAccepted = from.listOutputAccepted;
+    into.outputFormat = from.outputFormat;
+    into.sampleRateIndex = from.sampleRateIndex;
+    into.channelsIndex = from.channelsIndex;
+    into.bitsIndex = from.bitsIndex;
+    into.sampleRate = from.sampleRate;
+    into.sampleBits = from.sampleBits;
+    into.bitrateKbps = from.bitrateKbps;
+    into.normalizeLufs = from.normalizeLufs;
+    into.truePeakCeilingDbtp = from.truePeakCeilingDbtp;
+    into.dither = from.dither;
+}
+
 int applyListOutputLines(const ListOutputLines& lines, const std::string& listFolder, OutputSettings& settings,
                          QString* refusal)
 {

@@ -71,6 +71,9 @@ struct OutputSettings {
 // What a saved list remembers of its output, as its "#output." lines: file, format, rate,
 // channels, bits, bitrate (lossy formats only), normalize (LUFS, or "off"), true_peak and dither.
 ListOutputLines listOutputLinesOf(const OutputSettings& settings);
+// Copies into `into` what a list keeps of its output (the values of listOutputLinesOf), with
+// whether its file was named by a list and accepted; the rest of `into` stays.
+void takeListOutput(const OutputSettings& from, OutputSettings& into);
 // Takes the lines it knows into `settings`; a line with an unknown key or a value out of range
 // is passed over, so a hand-edited list still opens. The file line is a suggestion to be checked:
 // a relative name is taken from `listFolder` (empty for a list without a folder, such as one on

@@ -23,6 +23,7 @@ public:
     void showStepFailure(const StepFailure& failure) override;
     // Nothing here is ever unsaved or chosen interactively.
     SaveChoice askSaveChanges(const QString&, const QString&) override { return SaveChoice::Cancel; }
+    ChangedFileChoice askAboutChangedFile(const QString&, const QString&) override { return ChangedFileChoice::Cancel; }
     QStringList chooseFilesToOpen(const FileDialogRequest&) override { return {}; }
     QString chooseFolder(const QString&, const QString&) override { return {}; }
     QString chooseFileToSave(const FileDialogRequest&) override { return {}; }

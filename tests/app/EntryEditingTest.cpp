@@ -338,6 +338,7 @@ private Q_SLOTS:
         QCOMPARE(store.at(1).startTime, REFERENCE_TIME{34'500'000});  // 3 + 0.2 + 0.25
         QCOMPARE(store.at(2).startTime, REFERENCE_TIME{41'000'000});  // 3.45 + 0.4 + 0.25
         QCOMPARE(f->cell(2, 3), QStringLiteral("4.100"));
+        QCOMPARE(f->dialog.listFile().undoAction()->text(), QStringLiteral("&Undo Place One After Another"));
         f->dialog.listFile().undo();
         QVERIFY(storeMatches(store, before));
 

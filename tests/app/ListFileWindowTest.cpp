@@ -2,6 +2,7 @@
 // Keeping work in the window: list files saved and opened with the real window, its shortcuts
 // and its close question, moved files relinked from a folder, undo and redo.
 #include <unistd.h>
+#include <QComboBox>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -13,6 +14,7 @@
 
 #include "app/CommandLine.h"
 #include "app/ListFileCommands.h"
+#include "controls/ControlIds.h"
 #include "model/EntryEditing.h"
 #include "model/MixListFile.h"
 #include "model/MixListImport.h"
@@ -21,6 +23,7 @@
 #include "render/MediaProbe.h"
 #include "settings/WaveFormatChoice.h"
 #include "settings/ui/AudioSettingsDialog.h"
+#include "settings/ui/OutputOptionsDialog.h"
 #include "support/MainWindowFixture.h"
 #include "support/OddLists.h"
 #include "support/WavFile.h"
@@ -182,7 +185,7 @@ private Q_SLOTS:
             QVERIFY2(!keys.contains(key), qPrintable(action->text()));
             keys << key;
         }
-        QCOMPARE(keys.size(), 7);
+        QCOMPARE(keys.size(), 8);
     }
 
     void undoAndRedoThroughAddEditAndDelete()
@@ -313,6 +316,166 @@ private Q_SLOTS:
         QCOMPARE(f->desktop.texts(),
                  QStringList{QStringLiteral("Save the changes to close.csv before opening another list?")});
         QCOMPARE(f->store().at(0).speed, 2.0);
+    }
+
+    // Ctrl+N starts an untitled list, after asking about unsaved changes, and Undo brings the old
+    // one back. Delete All keeps the list's name, but an empty list replaces a file that holds
+    // entries only when the person says so.
+    void aNewListIsUntitledAndAnEmptiedOneAsksBeforeReplacingEntries()
+    {
+        auto f = make();
+        f->dialog.addFiles({tone(QStringLiteral("new/a.wav"))});
+        const QString list = dir_.filePath(QStringLiteral("new/kept.csv"));
+        f->desktop.fileToSave = {list};
+        QVERIFY(f->dialog.listFile().saveList());
+        const QByteArray saved = contentOf(list);
+        f->edit(0, AudioSettingsDialog::kIdVolume, QStringLiteral("0.5"));
+
+        f->desktop.messages.clear();
+        f->desktop.saveChoices = {SaveChoice::Cancel, SaveChoice::Discard};
+        f->keys(Qt::CTRL | Qt::Key_N);
+        QCOMPARE(f->desktop.texts(),
+                 QStringList{QStringLiteral("Save the changes to kept.csv before starting a new list?")});
+        QCOMPARE(f->store().audioCount(), 1);
+        f->keys(Qt::CTRL | Qt::Key_N);
+        QCOMPARE(f->store().audioCount(), 0);
+        QCOMPARE(f->title(), QStringLiteral("Sonarel"));
+        QCOMPARE(f->dialog.listFile().undoAction()->text(), QStringLiteral("&Undo New List"));
+        f->keys(Qt::CTRL | Qt::Key_Z);
+        QCOMPARE(describe(f->store()), QStringLiteral("a.wav@0"));
+        QCOMPARE(f->store().at(0).volume, 0.5);
+        QCOMPARE(f->title(), QStringLiteral("*kept.csv - Sonarel"));
+
+        QTest::mouseClick(f->button(kIdDeleteAll), Qt::LeftButton);
+        QCOMPARE(f->title(), QStringLiteral("*kept.csv - Sonarel"));
+        f->desktop.messages.clear();
+        f->desktop.answers = {false};
+        f->keys(Qt::CTRL | Qt::Key_S);
+        QCOMPARE(f->desktop.texts(),
+                 QStringList{
+                     QStringLiteral("This list is empty, and kept.csv holds 1 entry. Save the empty list over it?")});
+        QCOMPARE(contentOf(list), saved);
+        QCOMPARE(f->title(), QStringLiteral("*kept.csv - Sonarel"));
+        f->desktop.answers = {true};
+        f->keys(Qt::CTRL | Qt::Key_S);
+        QCOMPARE(contentOf(list), QByteArray("path,start_seconds,volume,speed\n"));
+        QCOMPARE(f->title(), QStringLiteral("kept.csv - Sonarel"));
+        // Empty over empty asks nothing.
+        f->desktop.messages.clear();
+        QVERIFY(f->dialog.listFile().saveList());
+        QVERIFY(f->desktop.messages.empty());
+    }
+
+    // Saving over a list that another program changed since it was read or written here asks
+    // first: Cancel writes nothing, Reload opens it as it is now (Undo brings this list back),
+    // Overwrite writes this list.
+    void aListChangedOnDiskAsksBeforeItIsOverwritten()
+    {
+        auto f = make();
+        f->dialog.addFiles({tone(QStringLiteral("disk/a.wav")), tone(QStringLiteral("disk/b.wav"))});
+        const QString list = dir_.filePath(QStringLiteral("disk/shared.csv"));
+        f->desktop.fileToSave = {list};
+        QVERIFY(f->dialog.listFile().saveList());
+        const QByteArray theirs("path,start_seconds,volume,speed\nb.wav,3,1,1\n");
+        const auto otherProgramWrites = [&] {
+            QFile file(list);
+            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            file.write(theirs);
+        };
+        otherProgramWrites();
+        f->edit(0, AudioSettingsDialog::kIdVolume, QStringLiteral("0.5"));
+        const QString ours = describe(f->store());
+
+        f->desktop.messages.clear();
+        f->desktop.changedFileChoices = {ChangedFileChoice::Cancel};
+        f->keys(Qt::CTRL | Qt::Key_S);
+        QCOMPARE(f->desktop.texts(),
+                 QStringList{QStringLiteral("shared.csv was changed by another program since Sonarel last read or "
+                                            "saved it.\n\nReload it (Undo brings this list back), overwrite it with "
+                                            "this list, or cancel?")});
+        QCOMPARE(contentOf(list), theirs);
+        QCOMPARE(f->title(), QStringLiteral("*shared.csv - Sonarel"));
+
+        f->desktop.changedFileChoices = {ChangedFileChoice::Reload};
+        f->keys(Qt::CTRL | Qt::Key_S);
+        QCOMPARE(describe(f->store()), QStringLiteral("b.wav@30000000"));
+        QCOMPARE(f->title(), QStringLiteral("shared.csv - Sonarel"));
+        QCOMPARE(contentOf(list), theirs);
+        f->keys(Qt::CTRL | Qt::Key_Z);
+        QCOMPARE(describe(f->store()), ours);
+        QCOMPARE(f->store().at(0).volume, 0.5);
+        // Their version was read: saving over it now asks no more.
+        f->desktop.messages.clear();
+        f->keys(Qt::CTRL | Qt::Key_S);
+        QVERIFY(f->desktop.messages.empty());
+        QVERIFY(contentOf(list).contains("a.wav,0,0.5,1\n"));
+
+        otherProgramWrites();
+        f->edit(1, AudioSettingsDialog::kIdVolume, QStringLiteral("0.25"));
+        f->desktop.changedFileChoices = {ChangedFileChoice::Overwrite};
+        f->keys(Qt::CTRL | Qt::Key_S);
+        QCOMPARE(f->desktop.changedFileChoices.size(), std::size_t{0});
+        QVERIFY(contentOf(list).endsWith("a.wav,0,0.5,1\nb.wav,0,0.25,1\n"));
+        QCOMPARE(f->title(), QStringLiteral("shared.csv - Sonarel"));
+    }
+
+    // The list keeps its output: a change in Output Options marks it, closing asks, saving writes
+    // it, and Undo and Redo take it back and forth with the list's other changes.
+    void outputOptionsAreAChangeOfTheList()
+    {
+        auto f = make();
+        f->dialog.addFiles({tone(QStringLiteral("opts/a.wav"))});
+        const QString list = dir_.filePath(QStringLiteral("opts/list.csv"));
+        f->desktop.fileToSave = {list};
+        QVERIFY(f->dialog.listFile().saveList());
+        const QString firstOutput = f->dialog.outputSettings().outputFile;
+        const auto options = [&](const std::function<void(OutputOptionsDialog&)>& change) {
+            sonarel::testing::WhenDialogOpens<OutputOptionsDialog> opened([&](OutputOptionsDialog& d) {
+                change(d);
+                QTest::keyClick(&d, Qt::Key_Return);
+            });
+            QTest::mouseClick(f->button(kIdOptions), Qt::LeftButton);
+            QVERIFY(opened.ran());
+        };
+        const auto rate = [&] { return sampleRateOf(f->dialog.outputSettings()); };
+        options([](OutputOptionsDialog& d) {
+            auto* rates = d.findChild<QComboBox*>(objectNameOf(kIdSampleRateList));
+            rates->setCurrentIndex(rates->findText(QStringLiteral("22050")));
+        });
+        QCOMPARE(rate(), 22050u);
+        QCOMPARE(f->title(), QStringLiteral("*list.csv - Sonarel"));
+        QCOMPARE(f->dialog.listFile().undoAction()->text(), QStringLiteral("&Undo Output Options"));
+        f->desktop.messages.clear();
+        f->desktop.saveChoices = {SaveChoice::Cancel};
+        QVERIFY(!f->dialog.close());
+        QCOMPARE(f->desktop.texts(), QStringList{QStringLiteral("Save the changes to list.csv before closing?")});
+
+        f->keys(Qt::CTRL | Qt::Key_Z);
+        QCOMPARE(rate(), 44100u);
+        QCOMPARE(f->title(), QStringLiteral("list.csv - Sonarel"));
+        f->keys(Qt::CTRL | Qt::SHIFT | Qt::Key_Z);
+        QCOMPARE(rate(), 22050u);
+        f->keys(Qt::CTRL | Qt::Key_S);
+        QVERIFY(contentOf(list).contains("\n#output.rate=22050\n"));
+        QCOMPARE(f->title(), QStringLiteral("list.csv - Sonarel"));
+
+        // Now the list names its output file too: choosing another is a change, undone with an
+        // edit of an entry in the order they were made.
+        const QString other = dir_.filePath(QStringLiteral("opts/other.wav"));
+        options([&](OutputOptionsDialog& d) {
+            auto* name = d.findChild<QLineEdit*>(objectNameOf(kIdOutputFileBox));
+            name->setText(other);
+        });
+        f->edit(0, AudioSettingsDialog::kIdVolume, QStringLiteral("0.5"));
+        QCOMPARE(f->title(), QStringLiteral("*list.csv - Sonarel"));
+        f->keys(Qt::CTRL | Qt::Key_Z);
+        QCOMPARE(f->store().at(0).volume, 1.0);
+        QCOMPARE(f->dialog.outputSettings().outputFile, other);
+        f->keys(Qt::CTRL | Qt::Key_Z);
+        QCOMPARE(f->dialog.outputSettings().outputFile, firstOutput);
+        QCOMPARE(f->status(), QStringLiteral("Output File: ") + firstOutput);
+        QCOMPARE(rate(), 22050u);
+        QCOMPARE(f->title(), QStringLiteral("list.csv - Sonarel"));
     }
 
     void aMalformedListNamesItsLineAndLoadsNothing()

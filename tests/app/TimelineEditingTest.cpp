@@ -255,7 +255,7 @@ private Q_SLOTS:
         QCOMPARE(t.f->cell(0, 3), QString::fromStdString(secondsText(t.at(0).startTime)));
         QVERIFY(t.f->cell(0, 3) != startText);
         QCOMPARE(view.layout().bars()[0].startSeconds, static_cast<double>(t.at(0).startTime) / kSecond);
-        QCOMPARE(t.undoAction()->text(), QStringLiteral("&Undo Edit"));
+        QCOMPARE(t.undoAction()->text(), QStringLiteral("&Undo Move"));
         t.undo();
         QVERIFY(sameProperties(t.at(0), before));
         QCOMPARE(t.f->cell(0, 3), startText);
@@ -290,12 +290,21 @@ private Q_SLOTS:
         QCOMPARE(t.at(0).fadeOut, t.timeOf(fadeOut));
         QCOMPARE(view.layout().bars()[0].fadeOutSeconds, static_cast<double>(t.at(0).fadeOut) / kSecond);
 
-        // Four drags, four steps: undone one at a time, each exactly.
-        t.undo();
+        // Four drags, four steps, each named: undone one at a time by the keys of the timeline
+        // window itself, each exactly, and made again there.
+        const auto keyInTimeline = [&view](Qt::KeyboardModifiers modifiers) {
+            QTest::keyClick(&view, Qt::Key_Z, modifiers);
+        };
+        QCOMPARE(t.undoAction()->text(), QStringLiteral("&Undo Fade"));
+        keyInTimeline(Qt::ControlModifier);
         QCOMPARE(t.at(0).fadeOut, 0);
         QCOMPARE(t.at(0).fadeIn, t.timeOf(fadeIn));
-        t.undo();
+        keyInTimeline(Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(t.at(0).fadeOut, t.timeOf(fadeOut));
+        keyInTimeline(Qt::ControlModifier);
+        keyInTimeline(Qt::ControlModifier);
         QCOMPARE(t.at(0).fadeIn, 0);
+        QCOMPARE(t.undoAction()->text(), QStringLiteral("&Undo Trim"));
         t.undo();
         QCOMPARE(t.at(0).outPoint, kToSourceEnd);
         QCOMPARE(t.at(1).inPoint, 2 * t.timeOf(cut));
@@ -455,7 +464,7 @@ private Q_SLOTS:
                  QTest::mouseClick(t.viewport(), Qt::LeftButton, {}, t.middle(2));
                  QTest::keyClick(&t.view(), Qt::Key_Right, Qt::ControlModifier);
              },
-             "&Undo Edit"},
+             "&Undo Move"},
             {"the delete button",
              [&](Timeline& t) {
                  selectRow(t, 0);

@@ -83,8 +83,8 @@ private Q_SLOTS:
         auto f = scratch_.makeWindow();
         const std::pair<const char*, QStringList> expected[] = {
             {"File",
-             {"Add...", "Open List...", "Save List", "Save List As...", "Recent Lists", "Output Options...", "Mix",
-              "Exit"}},
+             {"Add...", "New List", "Open List...", "Save List", "Save List As...", "Recent Lists", "Output Options...",
+              "Mix", "Exit"}},
             {"Edit",
              {"Undo", "Redo", "Select All", "Delete", "Delete All", "Audio Settings...", "Place One After Another...",
               "Mute"}},

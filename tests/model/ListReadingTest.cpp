@@ -208,3 +208,38 @@ TEST_F(ListReading, UnknownColumnsAreNamed)
     ASSERT_TRUE(parseMixListCsv("path,start,volume,speed\n", "/", entries, error, nullptr, &unknown));
     EXPECT_TRUE(unknown.empty());
 }
+
+// Only a first line that names a known column is a header; any other first line is an entry, kept
+// or refused by its line, never dropped.
+TEST_F(ListReading, AFirstEntryIsNeverTakenForAHeader)
+{
+    const struct {
+        const char* text;
+        std::vector<std::string> paths;  // empty with `refusal`
+        const char* refusal;
+    } cases[] = {
+        {"a.wav,l.5,1,1\nb.wav,2,1,1\n", {}, "the start time \"l.5\" is not a number"},
+        {"# notes first\nnotes.wav,soon\n", {}, "the start time \"soon\" is not a number"},
+        {"path\n", {}, nullptr},
+        {"path\nc.wav\n", {"/m/c.wav"}, nullptr},
+        {"take one.wav\nb.wav,2\n", {"/m/take one.wav", "/m/b.wav"}, nullptr},
+        {"File,Start,Vol,Speed\na.wav,1\n", {"/m/a.wav"}, nullptr},
+        {"volume,1,1,1\n", {"/m/volume"}, nullptr},
+    };
+    for (const auto& c : cases) {
+        std::vector<MixItem> entries;
+        ImportError error;
+        const bool read = parseMixListCsv(c.text, "/m", entries, error);
+        if (c.refusal) {
+            EXPECT_FALSE(read) << c.text;
+            EXPECT_EQ(error.message, c.refusal) << c.text;
+            EXPECT_EQ(error.line, std::string_view(c.text).starts_with("#") ? 2 : 1) << c.text;
+            continue;
+        }
+        ASSERT_TRUE(read) << c.text << error.message;
+        std::vector<std::string> paths;
+        for (const MixItem& entry : entries)
+            paths.push_back(entry.filePath);
+        EXPECT_EQ(paths, c.paths) << c.text;
+    }
+}

@@ -52,6 +52,27 @@ TEST(SequencePlacing, EachStartsWhereThePreviousEndsOnTheOutput)
     EXPECT_EQ(timelineTimesOf(store.at(4)).stop, 90'833'333);
 }
 
+// A muted entry is not heard: the one after it follows the last one heard, with no silence where
+// the muted take would play, and the muted one stays where it was (first or not).
+TEST(SequencePlacing, MutedEntriesAreSkipped)
+{
+    MixItemStore store;
+    add(store, 62 * kSecond / 10, 1.0, 0, kToSourceEnd, 30 * kSecond);  // muted, first
+    add(store, 2 * kSecond, 1.0, 0, kToSourceEnd, kSecond);             // 1 .. 3
+    add(store, 62 * kSecond / 10, 1.0, 0, kToSourceEnd, 40 * kSecond);  // muted alternative take
+    add(store, 1 * kSecond, 1.0);
+    store.at(0).muted = true;
+    store.at(2).muted = true;
+    const SequencePlacing placed = placeOneAfterAnother(store, {0, 1, 2, 3}, 0);
+    EXPECT_TRUE(placed.refusal.isEmpty());
+    EXPECT_TRUE(placed.unknown.empty());
+    EXPECT_EQ(placed.moved, (std::vector<int>{3}));
+    EXPECT_EQ(store.at(0).startTime, 30 * kSecond);
+    EXPECT_EQ(store.at(1).startTime, kSecond);
+    EXPECT_EQ(store.at(2).startTime, 40 * kSecond);
+    EXPECT_EQ(store.at(3).startTime, 3 * kSecond);
+}
+
 TEST(SequencePlacing, AGapThatWouldPlaceBeforeTheStartOrTooLateChangesNothing)
 {
     MixItemStore store;

@@ -26,6 +26,8 @@ public:
     std::deque<QString> fileToSave;       // results of save dialogs; cancelled when empty
     // Answers to "save changes?"; Discard when empty, so tests that do not save close as before.
     std::deque<SaveChoice> saveChoices;
+    // Answers about a file changed on disk; Cancel when empty.
+    std::deque<ChangedFileChoice> changedFileChoices;
     std::deque<QString> folders;  // results of folder dialogs; cancelled when empty
     std::vector<FileDialogRequest> dialogRequests;
     std::vector<QString> openedDocuments;
@@ -55,6 +57,11 @@ public:
     {
         messages.push_back({text, caption, true});
         return pop(saveChoices, SaveChoice::Discard);
+    }
+    ChangedFileChoice askAboutChangedFile(const QString& text, const QString& caption) override
+    {
+        messages.push_back({text, caption, true});
+        return pop(changedFileChoices, ChangedFileChoice::Cancel);
     }
     QString chooseFolder(const QString& title, const QString& initialFolder) override
     {
