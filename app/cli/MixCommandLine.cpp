@@ -118,10 +118,7 @@ bool readEntries(const MixOptions& options, std::vector<MixItem>& entries)
         ImportError error;
         std::vector<std::string> unknownColumns;
         if (!readListEntries(options, fromCsv, error, nullptr, &unknownColumns)) {
-            const QString why = pathFromBytes(error.message);  // bytes that are not UTF-8 are shown as \xHH
-            const QString list = listName(options);
-            printError(error.line > 0 ? QStringLiteral("%1, line %2: %3").arg(list, QString::number(error.line), why)
-                                      : QStringLiteral("cannot read %1: %2").arg(list, why));
+            printListProblem(options, error);
             return false;
         }
         if (!unknownColumns.empty())

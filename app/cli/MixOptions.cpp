@@ -175,14 +175,17 @@ bool readPlayOptions(const QCommandLineParser& parser, const OptionDefinitions& 
 // The list's file is only a suggestion: a relative name is taken from the list's folder (a list on
 // standard input has none), a name that cannot be an output is refused with a warning, and what
 // is taken is marked as the list's, so that no folder is made for it and no file replaced.
-void takeListOutput(bool outputGiven, MixOptions& options)
+// False, after saying why, when the list cannot be read: whatever else is missing, that comes first.
+bool takeListOutput(bool outputGiven, MixOptions& options)
 {
     std::vector<MixItem> entries;
     ImportError error;
     ListOutputLines lines;
     OutputSettings listed;
-    if (!readListEntries(options, entries, error, &lines))
-        return;
+    if (!readListEntries(options, entries, error, &lines)) {
+        printListProblem(options, error);
+        return false;
+    }
     const std::string listFolder = options.csvText ? std::string()
                                                    : FolderOfPath(absolutePathBytes(pathBytes(options.csvFile)));
     QString refusal;
@@ -190,7 +193,7 @@ void takeListOutput(bool outputGiven, MixOptions& options)
     if (!outputGiven && !refusal.isEmpty())
         printError(QStringLiteral("warning: %1: %2.").arg(listName(options), refusal));
     if (taken == 0)
-        return;
+        return true;
     if (!outputGiven && listed.outputNamedByList) {
         options.outputFile = listed.outputFile;
         options.format = listed.outputFormat;
@@ -205,6 +208,7 @@ void takeListOutput(bool outputGiven, MixOptions& options)
     options.normalizeLufs = listed.normalizeLufs;
     options.truePeakCeilingDbtp = listed.truePeakCeilingDbtp;
     options.dither = listed.dither;
+    return true;
 }
 
 // --dry-run, --progress, and "-" for standard input (--csv) and output (-o); false after saying
@@ -306,8 +310,8 @@ bool readOptions(const QCommandLineParser& parser, const OptionDefinitions& defi
     options.quiet = parser.isSet(defined.quiet);
     if (!readPlayOptions(parser, defined, options) || !readScriptingOptions(parser, defined, options))
         return false;
-    if (!options.csvFile.isEmpty())
-        takeListOutput(parser.isSet(defined.output), options);
+    if (!options.csvFile.isEmpty() && !takeListOutput(parser.isSet(defined.output), options))
+        return false;
     if (options.outputFile.isEmpty() && !options.play) {
         printError(QStringLiteral("no output file (give -o FILE, or a --csv list that names one)."));
         return false;
@@ -353,6 +357,14 @@ bool readListEntries(const MixOptions& options, std::vector<MixItem>& entries, I
     if (options.csvText)
         return parseMixListCsv(*options.csvText, absolutePathBytes("."), entries, error, lines, unknownColumns);
     return readMixListFile(options.csvFile, entries, error, lines, unknownColumns);
+}
+
+void printListProblem(const MixOptions& options, const ImportError& error)
+{
+    const QString why = pathFromBytes(error.message);  // bytes that are not UTF-8 are shown as \xHH
+    const QString list = listName(options);
+    printError(error.line > 0 ? QStringLiteral("%1, line %2: %3").arg(list, QString::number(error.line), why)
+                              : QStringLiteral("cannot read %1: %2").arg(list, why));
 }
 
 QString absolutePath(const QString& path)

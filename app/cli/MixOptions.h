@@ -123,6 +123,8 @@ QString listName(const MixOptions& options);
 // taken from the current folder); false with `error` set when it cannot be read.
 bool readListEntries(const MixOptions& options, std::vector<MixItem>& entries, ImportError& error,
                      ListOutputLines* lines = nullptr, std::vector<std::string>* unknownColumns = nullptr);
+// Says why the --csv list could not be read, naming the line where there is one.
+void printListProblem(const MixOptions& options, const ImportError& error);
 
 // An absolute form that keeps a name's bytes (QFileInfo would not keep those that are not UTF-8).
 QString absolutePath(const QString& path);

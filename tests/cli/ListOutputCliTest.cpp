@@ -133,6 +133,25 @@ private Q_SLOTS:
 
     // An output the list names goes where the list lies, said before the mix starts; no folder is
     // made for it, and a file there is replaced only when -o names it (--yes is not enough).
+
+    // An output name too long to be a file's is refused by its line; one too long for a list's
+    // line makes the list unreadable, and that is said rather than that the output is missing.
+    void anOverlongOutputLineIsNamed()
+    {
+        const struct {
+            int length;
+            QString said;
+        } cases[] = {
+            {5000, QStringLiteral("is refused: the name is too long")},
+            {70000, QStringLiteral("Downloads/show/list.csv, line 1: the line is longer than 64 KiB")},
+        };
+        for (const auto& c : cases) {
+            writeList(QStringLiteral("list.csv"), "#output.file=" + QByteArray(c.length, 'd') + ".wav\n");
+            const Run run = runMix({QStringLiteral("--csv"), QStringLiteral("Downloads/show/list.csv")});
+            QVERIFY2(run.exitCode == 2, qPrintable(run.err));
+            QVERIFY2(run.err.contains(c.said), qPrintable(run.err.left(400)));
+        }
+    }
     void aListsOutputIsSaidAndReplacesNothingWithoutO()
     {
         const QString list = writeList(QStringLiteral("named.csv"), "#output.file=mix.wav\n");
