@@ -28,6 +28,8 @@ const char* stateOf(const MixItem& item, const std::vector<bool>& usable, std::s
         return "muted";
     if (!fileCanBeRead(item.filePathText()))
         return QFileInfo::exists(item.filePathText()) ? "unreadable" : "missing";
+    if (item.duration <= 0)  // it opens, but no length (and no sound) was found in it
+        return "unplayable";
     if (!usable.empty() && !usable[index])
         return "left out";
     return "readable";

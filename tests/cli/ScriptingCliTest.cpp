@@ -160,6 +160,7 @@ private Q_SLOTS:
         QTest::newRow("missing file with --yes") << u"missing-yes"_s;
         QTest::newRow("output is an input") << u"same"_s;
         QTest::newRow("output exists") << u"exists"_s;
+        QTest::newRow("a file without sound") << u"soundless"_s;
     }
     void dryRunExitsAsTheMixWould()
     {
@@ -174,6 +175,14 @@ private Q_SLOTS:
             arguments << folder + u"/gone.wav@1"_s;
         if (problem == u"missing-yes"_s)
             arguments << u"--yes"_s;
+        if (problem == u"soundless"_s) {  // a WAV file whose data chunk is empty
+            QFile empty(folder + u"/empty.wav"_s);
+            QVERIFY(empty.open(QIODevice::WriteOnly));
+            empty.write(QByteArray::fromHex("524946462400000057415645666d74201000000001000200"
+                                            "44ac000010b102000400100064617461" "00000000"));
+            empty.close();
+            arguments << empty.fileName() + u"@1"_s;
+        }
         if (problem == u"same"_s)
             out = input;
         if (problem == u"exists"_s)
@@ -185,11 +194,17 @@ private Q_SLOTS:
         QCOMPARE(filesIn(folder), before);
         const Run real = runMix(arguments);
         QCOMPARE(dry.exitCode, real.exitCode);
-        QCOMPARE(real.exitCode, problem == u"missing-yes"_s ? 0 : 1);
+        const bool mixes = problem == u"missing-yes"_s || problem == u"soundless"_s;
+        QCOMPARE(real.exitCode, mixes ? 0 : 1);
         QVERIFY2(real.exitCode == 0 || (!real.err.isEmpty() && real.err == dry.err),
                  qPrintable(dry.err + u" / "_s + real.err));
         if (problem == u"missing"_s)
             QCOMPARE(dryRunEntry(dry.out, 2).value(5), u"missing"_s);
+        if (problem == u"soundless"_s) {  // called the same before the mix and by it
+            QCOMPARE(dryRunEntry(dry.out, 2).value(5), u"unplayable"_s);
+            QVERIFY2(dry.err.contains(u"is not a media file that can be played"_s), qPrintable(dry.err));
+            QCOMPARE(real.err, dry.err);
+        }
     }
 
     void dryRunOnAFullDisk()
