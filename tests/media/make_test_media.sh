@@ -73,4 +73,8 @@ gen seek.m4a -i seek.wav -c:a aac -b:a 128k
 gen seek_alac.m4a -i seek.wav -c:a alac
 gen seek.wv -i seek.wav -c:a wavpack
 gen seek.aiff -i seek.wav
+# Six seconds of a tone, to be cut short by the tests of files holding less than their headers say;
+# the .m4a has its index first, as downloads do.
+gen sine6.flac -f lavfi -i "sine=frequency=440:sample_rate=44100:duration=6" -c:a flac
+gen sine6_index_first.m4a -f lavfi -i "sine=frequency=440:sample_rate=44100:duration=6" -c:a aac -movflags +faststart
 gen seek48k.flac -f lavfi -i "aevalsrc=$N:s=48000:d=30" -c:a flac
