@@ -1,75 +1,96 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/media/core/LoudnessMeter.h"
 
-#include <ebur128.h>
-
 #include <algorithm>
 #include <cmath>
+
+#include "platform/media/core/LargestMagnitude.h"
 
 namespace sonarel::media::core {
 
 namespace {
+
+constexpr std::size_t kGatingSlots = 4;      // 400 ms
+constexpr std::size_t kShortTermSlots = 30;  // 3 s
+constexpr std::size_t kShortTermStep = 10;   // a short-term block every second
+
 double decibels(double level)
 {
     return level > 0.0 ? 20.0 * std::log10(level) : -HUGE_VAL;
 }
-}  // namespace
 
-struct LoudnessMeter::State {
-    ebur128_state* meter = nullptr;
-};
-
-LoudnessMeter::LoudnessMeter(int channels, int rate, std::int64_t frames)
-    : state_(std::make_unique<State>()), channels_(channels), truePeak_(channels, rate)
+bool supported(int channels, int rate)
 {
-    int mode = EBUR128_MODE_I | EBUR128_MODE_LRA | EBUR128_MODE_SAMPLE_PEAK;
-    if (rate > 0 && frames / rate > kLongestExactlyMeasuredSeconds)
-        mode |= EBUR128_MODE_HISTOGRAM;
-    state_->meter = ebur128_init(static_cast<unsigned>(channels), static_cast<unsigned long>(rate), mode);
+    return channels > 0 && channels <= 64 && rate >= 16 && rate <= 2822400;
 }
 
-LoudnessMeter::~LoudnessMeter()
+}  // namespace
+
+LoudnessMeter::LoudnessMeter(int channels, int rate, std::int64_t frames)
+    : channels_(supported(channels, rate) ? channels : 0),
+      slotFrames_(static_cast<std::size_t>((std::max(rate, 0) + 5) / 10)),
+      weighting_(std::max(channels_, 1), std::max(rate, 16)),
+      truePeak_(std::max(channels_, 1), std::max(rate, 16)),
+      blocks_(rate > 0 && frames / rate > kLongestExactlyMeasuredSeconds),
+      slots_(kShortTermSlots, 0.0)
 {
-    if (state_->meter)
-        ebur128_destroy(&state_->meter);
 }
 
 bool LoudnessMeter::valid() const
 {
-    return state_->meter != nullptr;
+    return channels_ > 0;
 }
 
 void LoudnessMeter::add(const float* interleaved, std::size_t frames)
 {
-    if (state_->meter && frames > 0) {
-        ebur128_add_frames_float(state_->meter, interleaved, frames);
-        truePeak_.add(interleaved, frames);
+    if (!valid() || frames == 0)
+        return;
+    const auto channels = static_cast<std::size_t>(channels_);
+    samplePeak_ = std::max(samplePeak_, largestMagnitude(interleaved, frames * channels));
+    truePeak_.add(interleaved, frames);
+    while (frames > 0) {
+        const std::size_t part = std::min(frames, slotFrames_ - slotFilled_);
+        slotSquares_ += weighting_.addSquares(interleaved, part);
+        slotFilled_ += part;
+        interleaved += part * channels;
+        frames -= part;
+        if (slotFilled_ == slotFrames_)
+            finishSlot();
     }
+}
+
+void LoudnessMeter::finishSlot()
+{
+    slots_[slotsDone_ % kShortTermSlots] = slotSquares_;
+    ++slotsDone_;
+    slotSquares_ = 0.0;
+    slotFilled_ = 0;
+    if (slotsDone_ >= kGatingSlots)
+        blocks_.addGatingBlock(energyOfLastSlots(kGatingSlots));
+    if (slotsDone_ >= kShortTermSlots && slotsDone_ % kShortTermStep == 0)
+        blocks_.addShortTermBlock(energyOfLastSlots(kShortTermSlots));
+}
+
+double LoudnessMeter::energyOfLastSlots(std::size_t slots) const
+{
+    double squares = 0.0;
+    for (std::size_t back = 1; back <= slots; ++back)
+        squares += slots_[(slotsDone_ - back) % kShortTermSlots];
+    return squares / static_cast<double>(slots * slotFrames_);
 }
 
 LoudnessFigures LoudnessMeter::figures() const
 {
     LoudnessFigures figures;
-    ebur128_state* meter = state_->meter;
-    if (!meter)
+    if (!valid())
         return figures;
-    double integrated = -HUGE_VAL;
-    double range = 0.0;
-    if (ebur128_loudness_global(meter, &integrated) != EBUR128_SUCCESS)
-        integrated = -HUGE_VAL;
-    if (ebur128_loudness_range(meter, &range) != EBUR128_SUCCESS || !std::isfinite(range))
-        range = 0.0;
-    double samplePeak = 0.0;
-    for (int c = 0; c < channels_; ++c) {
-        double peak = 0.0;
-        if (ebur128_sample_peak(meter, static_cast<unsigned>(c), &peak) == EBUR128_SUCCESS)
-            samplePeak = std::max(samplePeak, peak);
-    }
     // The true peak is never below a sample.
+    const double samplePeak = samplePeak_;
     const double truePeak = std::max(samplePeak, truePeak_.peak());
     figures.measured = true;
-    figures.integratedLufs = std::isfinite(integrated) ? integrated : -HUGE_VAL;
-    figures.rangeLu = range;
+    figures.integratedLufs = blocks_.integratedLufs();
+    const double range = blocks_.rangeLu();
+    figures.rangeLu = std::isfinite(range) ? range : 0.0;
     figures.samplePeakDbfs = decibels(samplePeak);
     figures.truePeakDbtp = decibels(truePeak);
     return figures;
