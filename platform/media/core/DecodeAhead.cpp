@@ -119,37 +119,12 @@ std::size_t DecodeAhead::release()
     return std::erase_if(slots_, [&](const auto& slot) { return slot->source->end() <= end; });
 }
 
-void DecodeAhead::alongside(std::function<void()> task)
-{
-    std::unique_lock lock(mutex_);
-    while (lane_.size() + (laneBusy_ ? 1 : 0) >= kLaneDepth) {
-        if (error_)
-            std::rethrow_exception(std::exchange(error_, nullptr));
-        helpOrWait(lock);
-    }
-    lane_.push_back(std::move(task));
-    lock.unlock();
-    changed_.notify_all();
-}
-
-void DecodeAhead::finishAlongside()
-{
-    std::unique_lock lock(mutex_);
-    while (!lane_.empty() || laneBusy_) {
-        if (error_)
-            std::rethrow_exception(std::exchange(error_, nullptr));
-        helpOrWait(lock);
-    }
-    if (error_)
-        std::rethrow_exception(std::exchange(error_, nullptr));
-}
-
 // Whatever the job's thread waits for, some task under way or queued leads to it, and the end of
 // every task wakes it.
 void DecodeAhead::helpOrWait(std::unique_lock<std::mutex>& lock)
 {
     if (Task task; nextTask(task))
-        run(task, lock);
+        fill(task, lock);
     else
         changed_.wait(lock);
 }
@@ -158,21 +133,16 @@ void DecodeAhead::work()
 {
     std::unique_lock lock(mutex_);
     for (;;) {
-        changed_.wait(lock, [&] { return quit_ || !ready_.empty() || (!lane_.empty() && !laneBusy_); });
+        changed_.wait(lock, [&] { return quit_ || !ready_.empty(); });
         if (quit_)
             return;
         if (Task task; nextTask(task))
-            run(task, lock);
+            fill(task, lock);
     }
 }
 
 bool DecodeAhead::nextTask(Task& task)
 {
-    if (!lane_.empty() && !laneBusy_) {
-        laneBusy_ = true;
-        task = Task{};
-        return true;
-    }
     if (ready_.empty())
         return false;
     std::pop_heap(ready_.begin(), ready_.end(), LaterTask{});
@@ -180,32 +150,6 @@ bool DecodeAhead::nextTask(Task& task)
     ready_.pop_back();
     task.slot->busy = true;
     return true;
-}
-
-void DecodeAhead::run(const Task& task, std::unique_lock<std::mutex>& lock)
-{
-    if (task.slot)
-        fill(task, lock);
-    else
-        runLane(lock);
-}
-
-void DecodeAhead::runLane(std::unique_lock<std::mutex>& lock)
-{
-    const std::function<void()> task = std::move(lane_.front());
-    lane_.pop_front();
-    lock.unlock();
-    std::exception_ptr thrown;
-    try {
-        task();
-    } catch (...) {
-        thrown = std::current_exception();
-    }
-    lock.lock();
-    laneBusy_ = false;
-    if (thrown && !error_)
-        error_ = thrown;
-    changed_.notify_all();
 }
 
 void DecodeAhead::fill(const Task& task, std::unique_lock<std::mutex>& lock)

@@ -7,8 +7,7 @@
 // next block is the earliest (the dearest first among equals) rather than waiting at the end of
 // every block for the slowest source of the block. A source is filled by one thread at a time,
 // block after block, so its decoder stays sequential and its samples do not depend on which thread
-// filled it. While the block it waits for is not ready, the job's thread fills sources too. Work
-// that must follow the blocks in order (the loudness measure) runs beside it in a lane of its own.
+// filled it. While the block it waits for is not ready, the job's thread fills sources too.
 #pragma once
 
 #include <chrono>
@@ -16,7 +15,6 @@
 #include <cstdint>
 #include <deque>
 #include <exception>
-#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -73,15 +71,6 @@ public:
     // how many it closed.
     std::size_t release();
 
-    // Queues work that must run in order, one task at a time, beside the mixing (the loudness
-    // measure): whichever thread is free runs it, before any fill. Waits, filling sources, while
-    // kLaneDepth tasks are queued or running: between two calls, the last kLaneDepth tasks may
-    // still be using what they were given, and what the one before them used is free again.
-    static constexpr std::size_t kLaneDepth = 2;
-    void alongside(std::function<void()> task);
-    // Waits until every task queued alongside has run.
-    void finishAlongside();
-
 private:
     struct Slot {
         std::unique_ptr<PlayingSource> source;
@@ -98,7 +87,7 @@ private:
         std::int64_t waiting = 0;  // sources that play in it and have not filled their part yet
     };
     struct Task {
-        Slot* slot = nullptr;  // none: the next task of the lane
+        Slot* slot = nullptr;
         std::int64_t block = 0;
         std::chrono::steady_clock::duration cost{};
         std::size_t order = 0;  // place on the timeline
@@ -114,7 +103,6 @@ private:
     void run(const Task& task, std::unique_lock<std::mutex>& lock);
     // Fills outside the lock, then notes the outcome under it.
     void fill(const Task& task, std::unique_lock<std::mutex>& lock);
-    void runLane(std::unique_lock<std::mutex>& lock);
     // Runs one task, or waits for a change when there is none.
     void helpOrWait(std::unique_lock<std::mutex>& lock);
     void queueIfPlanned(Slot& slot);
@@ -130,8 +118,6 @@ private:
     std::int64_t nextIndex_ = 0;       // of the next block planned
     std::vector<Task> ready_;          // a heap by LaterTask
     std::vector<Slot*> parked_;        // waiting for their next block to be planned
-    std::deque<std::function<void()>> lane_;
-    bool laneBusy_ = false;
     std::exception_ptr error_;
     bool quit_ = false;
     Block taken_;

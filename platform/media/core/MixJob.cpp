@@ -143,18 +143,13 @@ void MixJob::main()
     report(outcome);
 }
 
-// Block k is mixed and written while the workers fill the parts of the blocks after it, and the
-// loudness of the blocks before it is measured as a task beside them.
+// Block k is mixed, measured and written while the workers fill the parts of the blocks after it.
 MixJob::Outcome MixJob::mixAllBlocks(bool measuring)
 {
     meter_ = std::make_unique<LoudnessMeter>(format_.channels, static_cast<int>(format_.samplesPerSec), totalFrames_);
     if (totalFrames_ <= 0)
         return {};
     SourceSchedule schedule(entries(), static_cast<int>(format_.samplesPerSec));
-    // Declared before the workers, which may still be measuring one when they stop.
-    constexpr std::size_t kCopies = DecodeAhead::kLaneDepth + 1;
-    std::vector<float> toMeasure[kCopies];
-    std::size_t measured = 0;
     BlockRequest request;
     request.channels = format_.channels;
     request.rate = static_cast<int>(format_.samplesPerSec);
@@ -182,14 +177,10 @@ MixJob::Outcome MixJob::mixAllBlocks(bool measuring)
         for (const DecodeAhead::Member& member : decoding.members())
             sounding.push_back(member.source);
         sumParts(sounding, block.slot, block.frames, format_.channels, mix.data());
-        std::vector<float>& copy = toMeasure[measured++ % kCopies];
-        const Status written = writeBlock(mix, block.frames, measuring, &copy);
+        const Status written = writeBlock(mix, block.frames, measuring);
         const std::int64_t end = block.start + block.frames;
-        if (succeeded(written)) {
+        if (succeeded(written))
             framesWritten_.store(end, std::memory_order_relaxed);  // also when stopped meanwhile
-            const auto frames = static_cast<std::size_t>(block.frames);
-            decoding.alongside([this, &copy, frames] { meter_->add(copy.data(), frames); });
-        }
         if (stop_.load())
             break;
         if (failed(written))
@@ -203,7 +194,6 @@ MixJob::Outcome MixJob::mixAllBlocks(bool measuring)
             break;
         planAhead();
     }
-    decoding.finishAlongside();
     return {};
 }
 
@@ -253,18 +243,14 @@ void MixJob::noteLosses(const Members& members)
 }
 
 // The loudness is measured on what is written, before the dither that is a tiny noise by design.
-Status MixJob::writeBlock(std::vector<float>& mix, std::int64_t blockFrames, bool measuring,
-                          std::vector<float>* toMeasure)
+Status MixJob::writeBlock(std::vector<float>& mix, std::int64_t blockFrames, bool measuring)
 {
     const auto frames = static_cast<std::size_t>(blockFrames);
     const std::size_t samples = frames * format_.channels;
     if (gain_ != 1.0f)
         for (std::size_t i = 0; i < samples; ++i)
             mix[i] *= gain_;
-    if (toMeasure)
-        toMeasure->assign(mix.begin(), mix.begin() + static_cast<std::ptrdiff_t>(samples));
-    else
-        meter_->add(mix.data(), frames);
+    meter_->add(mix.data(), frames);
     if (measuring)
         return temporary_->append(mix.data(), samples);
     if (dither_)
@@ -283,7 +269,7 @@ MixJob::Outcome MixJob::replayTemporary()
         const std::int64_t frames = std::min(kLongestBlock, totalFrames_ - at);
         if (const Status s = temporary_->read(block.data(), static_cast<std::size_t>(frames) * channels); failed(s))
             return {s, temporaryFailureText(s)};
-        if (const Status s = writeBlock(block, frames, false, nullptr); failed(s))
+        if (const Status s = writeBlock(block, frames, false); failed(s))
             return {s, {}};
     }
     return {};

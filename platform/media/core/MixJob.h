@@ -82,9 +82,8 @@ private:
     Outcome firstFailure(const Members& members) const;
     // Notes the sources that silenced samples or ended early, for the closing event.
     void noteLosses(const Members& members);
-    // Applies the gain and writes; the block before dither goes to `toMeasure` for the meter, or,
-    // without it, is measured here.
-    Status writeBlock(std::vector<float>& mix, std::int64_t blockFrames, bool measuring, std::vector<float>* toMeasure);
+    // Applies the gain, measures the block and writes it.
+    Status writeBlock(std::vector<float>& mix, std::int64_t blockFrames, bool measuring);
     void finishOutput(Outcome& outcome);
     void report(const Outcome& outcome);
     const std::vector<SourceEntry>& entries() const { return *sources_; }
