@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/media/core/EncodedWriter.h"
+#include "platform/media/core/EncodingLane.h"
 #include "platform/media/core/WavWriter.h"
 
 namespace sonarel::media::core {
@@ -61,7 +62,7 @@ Status MixOutput::open(const std::string& path, const WaveFormat& format, const 
         static_cast<void>(encoded->finish());
         return s;
     }
-    output = std::move(encoded);
+    output = std::make_unique<EncodingLane>(std::move(encoded), format.channels);
     return kOk;
 }
 
