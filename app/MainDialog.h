@@ -91,8 +91,8 @@ private:
     void createProgressAndStatus();
     // Under the status line: the next mix's format, and the last mix's loudness.
     void createOutputLines();
-    void showOutputFile();     // the status line's "Output File: ..." and the format beside it
-    void linkListOutput();     // a saved list keeps the output; opening one restores it
+    void showOutputFile();  // the status line's "Output File: ..." and the format beside it
+    void linkListOutput();  // a saved list keeps the output; opening one restores it
     // The loudness line describes the mix of this list: it clears when another list is opened or
     // the list is emptied.
     void followListForLoudness();

@@ -221,7 +221,7 @@ private:
     std::vector<char> pending_;  // taken from the feed, not yet taken by the device
     bool fedAll_ = false;
     std::chrono::steady_clock::time_point lastTaken_{};  // when the device last took frames
-    std::uint64_t run_ = 0;  // counts the stops, so a late timer knows its run has ended
+    std::uint64_t run_ = 0;                              // counts the stops, so a late timer knows its run has ended
 };
 
 }  // namespace

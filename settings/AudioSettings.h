@@ -59,11 +59,9 @@ struct ChangedAudioSettings {
     std::optional<double> volume;
     std::optional<double> speed;
 };
-std::optional<AudioSettingsProblem> readChangedAudioSettings(const std::optional<QString>& startText,
-                                                             const std::optional<QString>& volumeText,
-                                                             const std::optional<QString>& speedText,
-                                                             ChangedAudioSettings& changed,
-                                                             QChar localePoint = QLatin1Char('.'));
+std::optional<AudioSettingsProblem> readChangedAudioSettings(
+    const std::optional<QString>& startText, const std::optional<QString>& volumeText,
+    const std::optional<QString>& speedText, ChangedAudioSettings& changed, QChar localePoint = QLatin1Char('.'));
 
 // The "More" part of the dialog: the boxes' texts, and the choices that cannot be mistyped.
 struct ShapingTexts {

@@ -156,10 +156,10 @@ private Q_SLOTS:
                                   << "1"
                                   << "1" << QStringLiteral("Start time should be greater than 0") << error
                                   << int(Box::kIdStartTime) << qint64{};
-        QTest::newRow("start -1, empty volume") << "-1"
-                                                << ""
-                                                << "1" << QStringLiteral("Please enter a number.") << app
-                                                << int(Box::kIdVolume) << qint64{};
+        QTest::newRow("start -1, empty volume")
+            << "-1"
+            << ""
+            << "1" << QStringLiteral("Please enter a number.") << app << int(Box::kIdVolume) << qint64{};
         QTest::newRow("speed 0") << "0"
                                  << "1"
                                  << "0" << QString() << app << int(Box::kIdSpeed) << qint64{};

@@ -277,7 +277,8 @@ private Q_SLOTS:
         }
         Window again(name, music());
         QCOMPARE(again.status(), QStringLiteral("Output File: "));
-        again.dialog.addFiles({writeInput(QStringLiteral("unnamed.wav"), sonarel::testing::sine16(2, 44100, 0.2, 440, 3000))});
+        again.dialog.addFiles({writeInput(QStringLiteral("unnamed.wav"),
+                                          sonarel::testing::sine16(2, 44100, 0.2, 440, 3000))});
         QTest::mouseClick(again.button(kIdMix), Qt::LeftButton);
         QVERIFY(!again.dialog.runControl().isMixing());
         QCOMPARE(again.desktop.texts(), QStringList{QStringLiteral("No output file is set. Choose one in Options.")});

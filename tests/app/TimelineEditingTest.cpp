@@ -346,8 +346,8 @@ private Q_SLOTS:
             drag(t.viewport(), from, to, Qt::ShiftModifier, false);
             const QString shown = t.view().dragReadout();
             QTest::mouseRelease(t.viewport(), Qt::LeftButton, Qt::ShiftModifier, to);
-            QCOMPARE(shown, c.label + QLatin1Char(' ') + QString::fromStdString(secondsText(c.set())) +
-                                QStringLiteral(" s"));
+            QCOMPARE(shown,
+                     c.label + QLatin1Char(' ') + QString::fromStdString(secondsText(c.set())) + QStringLiteral(" s"));
             QCOMPARE(t.view().dragReadout(), QString());
             t.undo();
         }

@@ -178,8 +178,10 @@ private Q_SLOTS:
         if (problem == u"soundless"_s) {  // a WAV file whose data chunk is empty
             QFile empty(folder + u"/empty.wav"_s);
             QVERIFY(empty.open(QIODevice::WriteOnly));
-            empty.write(QByteArray::fromHex("524946462400000057415645666d74201000000001000200"
-                                            "44ac000010b102000400100064617461" "00000000"));
+            empty.write(
+                QByteArray::fromHex("524946462400000057415645666d74201000000001000200"
+                                    "44ac000010b102000400100064617461"
+                                    "00000000"));
             empty.close();
             arguments << empty.fileName() + u"@1"_s;
         }

@@ -151,7 +151,8 @@ std::vector<float> movingProgramme(int rate, int channels)
     };
     for (int part = 0; part < 4; ++part)
         addSeconds(1.2, [&](double t, int c) {
-            return static_cast<float>((0.05 + 0.1 * part) * std::sin(2.0 * M_PI * (200.0 + 400.0 * part + 50.0 * c) * t));
+            return static_cast<float>((0.05 + 0.1 * part) *
+                                      std::sin(2.0 * M_PI * (200.0 + 400.0 * part + 50.0 * c) * t));
         });
     addSeconds(1.5, [&](double, int) { return noise(random); });
     addSeconds(1.0, [](double, int) { return 0.0f; });
@@ -172,9 +173,10 @@ TEST(LoudnessMeterTest, FiguresAreLibebur128s)
                 SCOPED_TRACE(testing::Message() << rate << " Hz, " << channels << " channels, binned " << binned);
                 const std::int64_t expected = binned ? (kLongestExactlyMeasuredSeconds + 1) * std::int64_t{rate} : 0;
                 LoudnessMeter meter(channels, rate, expected);
-                ebur128_state* reference = ebur128_init(
-                    static_cast<unsigned>(channels), static_cast<unsigned long>(rate),
-                    EBUR128_MODE_I | EBUR128_MODE_LRA | EBUR128_MODE_SAMPLE_PEAK | (binned ? EBUR128_MODE_HISTOGRAM : 0));
+                ebur128_state* reference = ebur128_init(static_cast<unsigned>(channels),
+                                                        static_cast<unsigned long>(rate),
+                                                        EBUR128_MODE_I | EBUR128_MODE_LRA | EBUR128_MODE_SAMPLE_PEAK |
+                                                            (binned ? EBUR128_MODE_HISTOGRAM : 0));
                 ASSERT_NE(reference, nullptr);
                 constexpr std::size_t kBlock = 1237;
                 for (std::size_t at = 0; at < frames; at += kBlock) {

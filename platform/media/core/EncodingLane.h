@@ -37,14 +37,14 @@ private:
     std::unique_ptr<MixOutput> encoder_;
     std::mutex mutex_;
     std::condition_variable changed_;
-    std::deque<std::vector<float>> queued_;    // interleaved samples, oldest first
-    std::vector<std::vector<float>> spare_;    // buffers to reuse
+    std::deque<std::vector<float>> queued_;  // interleaved samples, oldest first
+    std::vector<std::vector<float>> spare_;  // buffers to reuse
     std::size_t channels_;
     Status error_ = kOk;
     bool closing_ = false;
     bool finished_ = false;
     Status finishStatus_ = kOk;
-    Clipping clipping_;                        // the encoder thread's, added to the caller's at finish()
+    Clipping clipping_;  // the encoder thread's, added to the caller's at finish()
     Clipping* callersClipping_ = nullptr;
     std::thread thread_;
 };

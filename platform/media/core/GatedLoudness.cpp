@@ -28,8 +28,8 @@ const BinTable& bins()
 }
 
 const double kAbsoluteGate = std::pow(10.0, (-70.0 + 0.691) / 10.0);
-const double kRelativeGate = std::pow(10.0, -10.0 / 10.0);    // 10 LU below the ungated mean
-const double kRangeGate = std::pow(10.0, -20.0 / 10.0);       // 20 LU below, for the range
+const double kRelativeGate = std::pow(10.0, -10.0 / 10.0);  // 10 LU below the ungated mean
+const double kRangeGate = std::pow(10.0, -20.0 / 10.0);     // 20 LU below, for the range
 
 // The bin an energy at or above the absolute gate falls in.
 std::size_t binOf(double energy)

@@ -80,10 +80,9 @@ double KWeighting::addSquares(const float* interleaved, std::size_t frames)
 // values) is formed first, so each frame waits on one multiply and one subtraction only.
 double KWeighting::addSquaresStereo(const float* interleaved, std::size_t frames)
 {
-    const __m128d a1 = _mm_set1_pd(a_[1]), a2 = _mm_set1_pd(a_[2]), a3 = _mm_set1_pd(a_[3]),
-                  a4 = _mm_set1_pd(a_[4]);
-    const __m128d b0 = _mm_set1_pd(b_[0]), b1 = _mm_set1_pd(b_[1]), b2 = _mm_set1_pd(b_[2]),
-                  b3 = _mm_set1_pd(b_[3]), b4 = _mm_set1_pd(b_[4]);
+    const __m128d a1 = _mm_set1_pd(a_[1]), a2 = _mm_set1_pd(a_[2]), a3 = _mm_set1_pd(a_[3]), a4 = _mm_set1_pd(a_[4]);
+    const __m128d b0 = _mm_set1_pd(b_[0]), b1 = _mm_set1_pd(b_[1]), b2 = _mm_set1_pd(b_[2]), b3 = _mm_set1_pd(b_[3]),
+                  b4 = _mm_set1_pd(b_[4]);
     __m128d v1 = _mm_set_pd(state_[1][0], state_[0][0]);
     __m128d v2 = _mm_set_pd(state_[1][1], state_[0][1]);
     __m128d v3 = _mm_set_pd(state_[1][2], state_[0][2]);
@@ -96,10 +95,10 @@ double KWeighting::addSquaresStereo(const float* interleaved, std::size_t frames
         const __m128d older = _mm_sub_pd(_mm_sub_pd(_mm_sub_pd(x, _mm_mul_pd(a2, v2)), _mm_mul_pd(a3, v3)),
                                          _mm_mul_pd(a4, v4));
         const __m128d v0 = _mm_sub_pd(older, _mm_mul_pd(a1, v1));
-        const __m128d y = _mm_add_pd(
-            _mm_add_pd(_mm_add_pd(_mm_add_pd(_mm_mul_pd(b0, v0), _mm_mul_pd(b1, v1)), _mm_mul_pd(b2, v2)),
-                       _mm_mul_pd(b3, v3)),
-            _mm_mul_pd(b4, v4));
+        const __m128d y = _mm_add_pd(_mm_add_pd(_mm_add_pd(_mm_add_pd(_mm_mul_pd(b0, v0), _mm_mul_pd(b1, v1)),
+                                                           _mm_mul_pd(b2, v2)),
+                                                _mm_mul_pd(b3, v3)),
+                                     _mm_mul_pd(b4, v4));
         squares = _mm_add_pd(squares, _mm_mul_pd(y, y));
         v4 = v3;
         v3 = v2;

@@ -26,8 +26,8 @@ private:
     int channels_;
     std::array<double, 5> b_{};
     std::array<double, 5> a_{};
-    std::vector<double> weights_;                // per channel; 0 leaves a channel out
-    std::vector<std::array<double, 4>> state_;   // per channel: the last four inner values
+    std::vector<double> weights_;               // per channel; 0 leaves a channel out
+    std::vector<std::array<double, 4>> state_;  // per channel: the last four inner values
 };
 
 }  // namespace sonarel::media::core

@@ -37,13 +37,13 @@ private:
     double energyOfLastSlots(std::size_t slots) const;
 
     int channels_;
-    std::size_t slotFrames_;        // 100 ms, rounded
+    std::size_t slotFrames_;  // 100 ms, rounded
     KWeighting weighting_;
     TruePeakMeter truePeak_;
     GatedLoudness blocks_;
-    double slotSquares_ = 0.0;      // of the slot being filled
-    std::size_t slotFilled_ = 0;    // frames
-    std::vector<double> slots_;     // the squares of the last 30 slots, as a ring
+    double slotSquares_ = 0.0;    // of the slot being filled
+    std::size_t slotFilled_ = 0;  // frames
+    std::vector<double> slots_;   // the squares of the last 30 slots, as a ring
     std::size_t slotsDone_ = 0;
     float samplePeak_ = 0.0f;
 };

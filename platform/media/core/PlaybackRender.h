@@ -70,8 +70,8 @@ private:
     FaultInjector* faults_;
     std::int64_t totalFrames_ = 0;
     std::int64_t position_ = 0;
-    std::int64_t firstFrame_ = 0;         // where the render began
-    std::vector<double> rampFrom_;        // per entry; empty: no volume ramps
+    std::int64_t firstFrame_ = 0;   // where the render began
+    std::vector<double> rampFrom_;  // per entry; empty: no volume ramps
     std::int64_t rampFrames_ = 0;
     SourceSchedule schedule_;                              // of the sources that play at or after the start
     std::vector<std::unique_ptr<PlayingSource>> playing_;  // in timeline order

@@ -93,9 +93,9 @@ private:
     std::int64_t start_;   // first output frame
     std::int64_t frames_;  // frames it contributes
     float volume_;
-    float rampFrom_ = 0.0f;         // the volume before a change made while playing
-    std::int64_t rampStart_ = 0;    // relative to start_
-    std::int64_t rampFrames_ = 0;   // 0: no ramp
+    float rampFrom_ = 0.0f;        // the volume before a change made while playing
+    std::int64_t rampStart_ = 0;   // relative to start_
+    std::int64_t rampFrames_ = 0;  // 0: no ramp
     GainEnvelope envelope_;
     std::unique_ptr<SourceStream> stream_;
     // With keep pitch: the stream at speed 1 feeds the stretcher exactly the trimmed span.

@@ -28,9 +28,9 @@ public:
 private:
     int channels_;
     int factor_;
-    std::vector<float> coefficients_;          // [phase][tap]
-    float gainBound_ = 1.0f;                   // the largest sum of |taps| of a phase, with a margin
-    std::vector<float> line_;  // interleaved: the last kTaps - 1 frames, then the block
+    std::vector<float> coefficients_;  // [phase][tap]
+    float gainBound_ = 1.0f;           // the largest sum of |taps| of a phase, with a margin
+    std::vector<float> line_;          // interleaved: the last kTaps - 1 frames, then the block
     float peak_ = 0.0f;
 };
 
