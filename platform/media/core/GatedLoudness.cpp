@@ -110,25 +110,25 @@ double GatedLoudness::integratedLufs() const
     return counted ? energyToLoudness(gated / static_cast<double>(counted)) : -HUGE_VAL;
 }
 
-double GatedLoudness::integratedFromBins() const
+GatedLoudness::BinnedSum GatedLoudness::sumFrom(const Bins& counts, std::size_t first)
 {
     const auto& centres = bins().centres;
-    double mean = 0.0;
-    std::size_t counted = 0;
-    for (std::size_t i = 0; i < gatingBins_.size(); ++i) {
-        mean += static_cast<double>(gatingBins_[i]) * centres[i];
-        counted += gatingBins_[i];
+    BinnedSum sum;
+    for (std::size_t i = first; i < counts.size(); ++i) {
+        sum.energy += static_cast<double>(counts[i]) * centres[i];
+        sum.blocks += counts[i];
     }
-    if (!counted)
+    return sum;
+}
+
+double GatedLoudness::integratedFromBins() const
+{
+    const BinnedSum all = sumFrom(gatingBins_, 0);
+    if (!all.blocks)
         return -HUGE_VAL;
-    const double gate = mean / static_cast<double>(counted) * kRelativeGate;
-    double gated = 0.0;
-    counted = 0;
-    for (std::size_t i = firstBinAbove(gate); i < gatingBins_.size(); ++i) {
-        gated += static_cast<double>(gatingBins_[i]) * centres[i];
-        counted += gatingBins_[i];
-    }
-    return counted ? energyToLoudness(gated / static_cast<double>(counted)) : -HUGE_VAL;
+    const BinnedSum gated = sumFrom(gatingBins_,
+                                    firstBinAbove(all.energy / static_cast<double>(all.blocks) * kRelativeGate));
+    return gated.blocks ? energyToLoudness(gated.energy / static_cast<double>(gated.blocks)) : -HUGE_VAL;
 }
 
 double GatedLoudness::rangeLu() const
@@ -155,18 +155,11 @@ double GatedLoudness::rangeLu() const
 double GatedLoudness::rangeFromBins() const
 {
     const auto& centres = bins().centres;
-    double mean = 0.0;
-    std::size_t counted = 0;
-    for (std::size_t i = 0; i < shortTermBins_.size(); ++i) {
-        mean += static_cast<double>(shortTermBins_[i]) * centres[i];
-        counted += shortTermBins_[i];
-    }
-    if (!counted)
+    const BinnedSum all = sumFrom(shortTermBins_, 0);
+    if (!all.blocks)
         return 0.0;
-    const std::size_t first = firstBinAbove(mean / static_cast<double>(counted) * kRangeGate);
-    std::size_t size = 0;
-    for (std::size_t i = first; i < shortTermBins_.size(); ++i)
-        size += shortTermBins_[i];
+    const std::size_t first = firstBinAbove(all.energy / static_cast<double>(all.blocks) * kRangeGate);
+    const std::size_t size = sumFrom(shortTermBins_, first).blocks;
     if (!size)
         return 0.0;
     const auto lowRank = static_cast<std::size_t>(static_cast<double>(size - 1) * 0.1 + 0.5);

@@ -25,7 +25,13 @@ public:
 
 private:
     using Bins = std::array<std::size_t, 1000>;
+    struct BinnedSum {
+        double energy = 0.0;
+        std::size_t blocks = 0;
+    };
     static void count(Bins& bins, double energy);
+    // The energy of the blocks counted in bins from `first` on, and how many they are.
+    static BinnedSum sumFrom(const Bins& counts, std::size_t first);
     double integratedFromBins() const;
     double rangeFromBins() const;
 
