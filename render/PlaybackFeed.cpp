@@ -188,6 +188,8 @@ void PlaybackFeed::run()
             std::unique_ptr<media::core::PlaybackRender> made;
             try {
                 made = std::make_unique<media::core::PlaybackRender>(std::move(entries), format, from, workers_);
+                if (!rampFrom.empty())  // a live edit: heard at once, also in stretched entries
+                    made->stretchFromStart();
                 made->rampVolumes(std::move(rampFrom), format.samplesPerSec * kVolumeRampMs / 1000);
             } catch (const std::exception&) {  // no memory, or no thread for its workers
             }

@@ -4,6 +4,8 @@
 // sample by sample.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "platform/media/core/PlaybackRender.h"
 #include "tests/media/MediaTestSupport.h"
 
@@ -162,6 +164,51 @@ TEST_F(PlaybackRenderTest, StartingFarIntoCompressedSourcesIsExact)
     const WaveFormat format = pcmFormat(44100, 2, 16);
     const WavData file = written(entries, format);
     expectSameAsFile(entries, format, file, 44100 * 12345 / 1000);
+}
+
+// Rising zero crossings of channel 0 in frames [first, first + count) of interleaved samples.
+int risingCrossings(const std::vector<std::int32_t>& samples, int channels, std::int64_t first, std::int64_t count)
+{
+    int crossings = 0;
+    for (std::int64_t k = first + 1; k < first + count; ++k)
+        crossings += samples[static_cast<std::size_t>((k - 1) * channels)] < 0 &&
+                     samples[static_cast<std::size_t>(k * channels)] >= 0;
+    return crossings;
+}
+
+// After a live edit, a stretched entry that plays on starts stretching at the play-head: it
+// plays the part of the file that belongs there (the rising tone's pitch there, within 2 %),
+// at the file's level, and ends where the file does.
+TEST_F(PlaybackRenderTest, AStretchedEntryRestartsAtThePlayHead)
+{
+    Entry stretched{mediaPath("chirp.flac"), kSecond / 2};
+    stretched.speed = 1.6;
+    stretched.shaping.keepPitch = true;
+    const WaveFormat format = pcmFormat(44100, 2, 16);
+    const WavData file = written({stretched}, format);
+    const std::int64_t from = 44100 * 7 / 2;  // 3.5 s: 4.8 s into the file, at about 680 Hz
+    core::PlaybackRender playback(sourceEntries(lib, {stretched}), format, from, 2);
+    playback.stretchFromStart();
+    std::vector<std::int32_t> played;
+    std::vector<std::uint8_t> pcm;
+    for (std::int64_t frames = 1; frames > 0;) {
+        ASSERT_EQ(playback.next(pcm, frames), kOk) << playback.failureDetail();
+        for (std::size_t i = 0; i < static_cast<std::size_t>(frames) * 4; i += 2)
+            played.push_back(static_cast<std::int16_t>(pcm[i] | pcm[i + 1] << 8));
+    }
+    ASSERT_EQ(static_cast<std::int64_t>(played.size()) / 2, file.frames() - from);
+    const std::int64_t settled = 4410;  // the stretcher's first tenth of a second
+    const std::int64_t span = 22050;
+    const int expected = risingCrossings(file.samples, 2, from + settled, span);
+    EXPECT_GT(expected, 300);
+    EXPECT_NEAR(risingCrossings(played, 2, settled, span), expected, expected / 50);
+    double playedEnergy = 0;
+    double fileEnergy = 0;
+    for (std::int64_t k = settled; k < settled + span; ++k) {
+        playedEnergy += std::pow(played[static_cast<std::size_t>(2 * k)], 2.0);
+        fileEnergy += std::pow(file.samples[static_cast<std::size_t>(2 * (from + k))], 2.0);
+    }
+    EXPECT_NEAR(10 * std::log10(playedEnergy / fileEnergy), 0.0, 1.0);
 }
 
 TEST_F(PlaybackRenderTest, AnUnreadableSourceNamesItsFileAndEndsPlayback)

@@ -77,4 +77,7 @@ gen seek.aiff -i seek.wav
 # the .m4a has its index first, as downloads do.
 gen sine6.flac -f lavfi -i "sine=frequency=440:sample_rate=44100:duration=6" -c:a flac
 gen sine6_index_first.m4a -f lavfi -i "sine=frequency=440:sample_rate=44100:duration=6" -c:a aac -movflags +faststart
+# A rising tone without noise (200 Hz plus 100 Hz a second): its pitch tells where in the file a
+# stretched entry plays.
+gen chirp.flac -f lavfi -i "aevalsrc=0.5*sin(2*PI*(200+50*t)*t):s=44100:d=8" -c:a flac
 gen seek48k.flac -f lavfi -i "aevalsrc=$N:s=48000:d=30" -c:a flac

@@ -74,6 +74,8 @@ void PlaybackRender::admitSources(std::int64_t blockFrames)
         const std::size_t i = source->index();
         if (i < rampFrom_.size() && rampFrom_[i] != entries_[i].volume)
             source->rampVolume(static_cast<float>(rampFrom_[i]), firstFrame_, rampFrames_);
+        if (stretchFromStart_)
+            source->stretchFromFirstBlock();
         const auto at = std::lower_bound(playing_.begin(), playing_.end(), source->index(),
                                          [](const auto& s, std::size_t index) { return s->index() < index; });
         playing_.insert(at, std::move(source));

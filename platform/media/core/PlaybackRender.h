@@ -4,7 +4,7 @@
 // so each block holds the samples the file holds at that place. Sources that already play at the
 // starting frame seek to it (exactly, for the formats whose seeking is exact; by decoding from
 // their start for the others, and for entries that keep their pitch, whose stretcher runs from the
-// start of their span).
+// start of their span unless stretchFromStart() asks otherwise).
 //
 // next() is called on one thread at a time (the playback feed's); abandon() on any.
 #pragma once
@@ -50,6 +50,10 @@ public:
     // Volumes changed while playing: entry i sounded at `previous[i]` before the first block, and
     // goes to its own volume over `frames` frames from there. Call before the first next().
     void rampVolumes(std::vector<double> previous, std::int64_t frames);
+    // A restart after a live edit: entries that keep their pitch and already play at the start
+    // frame begin stretching there rather than from the start of their span, so the edit is heard
+    // at once (their first seconds then differ slightly from the file's). Call before next().
+    void stretchFromStart() { stretchFromStart_ = true; }
 
     // Asks a next() running on another thread to give up at once (it then fails with kErrAbort).
     void abandon() { stop_.store(true); }
@@ -73,6 +77,7 @@ private:
     std::int64_t firstFrame_ = 0;   // where the render began
     std::vector<double> rampFrom_;  // per entry; empty: no volume ramps
     std::int64_t rampFrames_ = 0;
+    bool stretchFromStart_ = false;
     SourceSchedule schedule_;                              // of the sources that play at or after the start
     std::vector<std::unique_ptr<PlayingSource>> playing_;  // in timeline order
     std::vector<const PlayingSource*> sounding_;           // the same, as the sum takes them

@@ -145,8 +145,21 @@ void PlayingSource::openStretched(const BlockRequest& block, StreamSettings sett
     settings.speedNum = 1;
     settings.speedDen = 1;
     settings.skipFrames = std::max<std::int64_t>(first, 0);
+    trimmedSpan_ = last - settings.skipFrames;
+    // Stretching from the first block: the span's share of the frames before it is left out, and
+    // the stretcher makes the rest of the source's frames at the same ratio.
+    std::int64_t ahead = 0;
+    if (stretchFromFirstBlock_) {
+        ahead = std::clamp<std::int64_t>(block.start - start_, 0, frames_ - 1);
+        settings.skipFrames += std::llround(static_cast<double>(ahead) * static_cast<double>(trimmedSpan_) /
+                                            static_cast<double>(frames_));
+    }
     trimmedLeft_ = last - settings.skipFrames;
-    trimmedSpan_ = trimmedLeft_;
+    if (trimmedLeft_ <= 0) {
+        ended_ = true;
+        return;
+    }
+    position_ = ahead;
     stream_ = std::make_unique<SourceStream>();
     if (const Status s = stream_->open(path_, settings); failed(s)) {
         failure_ = stream_->lastFailure();
@@ -156,9 +169,9 @@ void PlayingSource::openStretched(const BlockRequest& block, StreamSettings sett
     StretchSettings stretch;
     stretch.channels = stream_->channels();
     stretch.rate = block.rate;
-    stretch.timeRatio = static_cast<double>(frames_) / static_cast<double>(trimmedLeft_);
+    stretch.timeRatio = static_cast<double>(frames_) / static_cast<double>(trimmedSpan_);
     stretch.pitchScale = std::exp2(entry_.shaping.pitchSemitones / 12.0);
-    stretch.outputFrames = frames_;
+    stretch.outputFrames = frames_ - ahead;
     stretcher_ = std::make_unique<TimeStretcher>();
     if (const Status s = stretcher_->open(stretch, [this](float* out, std::int64_t frames,
                                                           std::int64_t& got) { return pullTrimmed(out, frames, got); });

@@ -51,6 +51,12 @@ public:
     // from `previous` to the entry's volume over `frames` frames instead of in one step (a click).
     // Call before the first fill.
     void rampVolume(float previous, std::int64_t at, std::int64_t frames);
+    // A stretched entry first filled after its start begins stretching where it is first filled,
+    // instead of running its stretcher from the start of its span up to there. Its sound then
+    // differs slightly from the file's there (the stretcher starts afresh) but is heard at once:
+    // for restarts after a live edit, where re-stretching minutes of sound would stall playback.
+    // Call before the first fill.
+    void stretchFromFirstBlock() { stretchFromFirstBlock_ = true; }
 
     std::size_t index() const { return index_; }
     const std::string& path() const { return path_; }
@@ -102,6 +108,7 @@ private:
     std::unique_ptr<TimeStretcher> stretcher_;
     std::int64_t trimmedLeft_ = 0;  // frames of that span not yet handed to the stretcher
     std::int64_t trimmedSpan_ = 0;  // the whole span
+    bool stretchFromFirstBlock_ = false;
     bool opened_ = false;
     bool ended_ = false;
     bool endedEarly_ = false;
