@@ -120,6 +120,11 @@ TEST_F(ProbeTest, FilesInDisguiseAreMeasuredAsWhatTheyHold)
     EXPECT_EQ(probe(lib, copy("stereo16.wav", "wav.mp3")), 30'000'000);
     EXPECT_EQ(probe(lib, copy("tone.flac", "flac.ogg")), 30'000'000);
     EXPECT_EQ(probe(lib, copy("text.wav", "text.mp3")), -1);
+    // Rewritten in place (the same inode) with other media, a file is read as what it now holds.
+    const std::string rewritten = copy("tone.flac", "rewritten.media");
+    EXPECT_EQ(probe(lib, rewritten), 30'000'000);
+    std::filesystem::copy_file(mediaPath("sine100.wav"), rewritten, std::filesystem::copy_options::overwrite_existing);
+    EXPECT_EQ(probe(lib, rewritten), 20'000'000);
     // MPEG audio behind a header that declares 16-bit PCM: read as PCM it would last 0.3 s.
     const std::string wrapped = (dir / "mp3-as-pcm.wav").string();
     {

@@ -11,6 +11,7 @@ extern "C" {
 #include <libavutil/log.h>
 }
 
+#include "platform/media/core/DemuxerMemory.h"
 #include "platform/media/core/Files.h"
 
 namespace sonarel::media::core {
@@ -175,11 +176,12 @@ Status MediaInput::openDemuxer(const std::string& path, const std::atomic<bool>*
     av_dict_set_int(&options, "probesize", kProbeSize, 0);
     av_dict_set_int(&options, "analyzeduration", kAnalyzeDuration, 0);
     const std::string url = "file:" + path;  // shown in FFmpeg's own messages only
-    const int opened = avformat_open_input(&ctx, url.c_str(), nullptr, &options);
+    const int opened = avformat_open_input(&ctx, url.c_str(), rememberedDemuxer(file.fd), &options);
     av_dict_free(&options);
     if (opened < 0)  // avformat_open_input frees the context on failure
         return notMedia(fail(opened));
     format.reset(ctx);
+    rememberDemuxer(file.fd, format->iformat);
     if (isRefusedDemuxer(format->iformat && format->iformat->name ? format->iformat->name : ""))
         return kErrUnsupportedFormat;
     // For PCM the demuxer looks through the samples for compressed audio in disguise, over the
