@@ -28,9 +28,9 @@ struct IdentityHash {
     std::size_t operator()(const FileIdentity& id) const
     {
         std::size_t h = std::hash<unsigned long long>{}(id.inode);
-        for (const unsigned long long part : {static_cast<unsigned long long>(id.device),
-                                              static_cast<unsigned long long>(id.size),
-                                              static_cast<unsigned long long>(id.modified.tv_nsec)})
+        for (const unsigned long long part :
+             {static_cast<unsigned long long>(id.device), static_cast<unsigned long long>(id.size),
+              static_cast<unsigned long long>(id.modified.tv_nsec)})
             h = h * 1099511628211ULL ^ std::hash<unsigned long long>{}(part);
         return h;
     }
