@@ -54,8 +54,9 @@ Status measurePlayedLoudness(const SourceEntry& entry, int rate, int channels, c
     std::int64_t start = 0;
     std::int64_t frames = 0;
     try {
+        const bool plays = placement(alone, rate, start, frames) && frames > 0;
         LoudnessMeter meter(channels, rate, frames);
-        if (!placement(alone, rate, start, frames) || frames <= 0) {
+        if (!plays) {
             figures = meter.figures();
             return kOk;
         }
