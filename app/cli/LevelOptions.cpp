@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/cli/LevelOptions.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <thread>
 
+#include "app/cli/ConsoleProgress.h"
 #include "platform/MessageText.h"
 #include "render/EngineEntry.h"
 #include "render/EntryLevels.h"
@@ -15,7 +17,7 @@ namespace sonarel {
 namespace {
 
 // Runs one task over the store's mixed entries and applies what it found.
-bool runTask(const LevelScanRequest& request, MixItemStore& store, std::FILE* report,
+bool runTask(const LevelScanRequest& request, MixItemStore& store, std::FILE* report, bool quiet,
              const std::function<bool()>& interrupted)
 {
     std::vector<int> rows;
@@ -30,14 +32,22 @@ bool runTask(const LevelScanRequest& request, MixItemStore& store, std::FILE* re
         printError(QStringLiteral("the scan of the entries could not be started."));
         return false;
     }
+    // A bar on a terminal only: scripts read the lines that follow.
+    ConsoleProgress::Style style = ConsoleProgress::styleFor(stderr, quiet);
+    ConsoleProgress progress(style == ConsoleProgress::Style::Bar ? style : ConsoleProgress::Style::Quiet, stderr);
+    const auto started = std::chrono::steady_clock::now();
     while (!scan.finished()) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
         if (interrupted()) {
             scan.stop();
+            progress.breakLine();
             printError(QStringLiteral("stopped; nothing was mixed."));
             return false;
         }
+        progress.update(static_cast<double>(scan.done()) / std::max(scan.total(), 1),
+                        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count());
     }
+    progress.breakLine();
     scan.stop();  // joins the finished thread
     const std::vector<LevelScanResult>& results = scan.results();
     for (std::size_t k = 0; k < results.size(); ++k) {
@@ -115,13 +125,13 @@ bool applyLevelOptions(const MixOptions& options, MixItemStore& store, std::FILE
     if (options.trimSilenceDbfs) {
         request.task = LevelTask::TrimSilence;
         request.target = *options.trimSilenceDbfs;
-        if (!runTask(request, store, report, interrupted))
+        if (!runTask(request, store, report, options.quiet || options.jsonProgress, interrupted))
             return false;
     }
     if (options.matchLoudnessLufs) {
         request.task = LevelTask::MatchLoudness;
         request.target = *options.matchLoudnessLufs;
-        if (!runTask(request, store, report, interrupted))
+        if (!runTask(request, store, report, options.quiet || options.jsonProgress, interrupted))
             return false;
     }
     return true;
