@@ -88,17 +88,8 @@ TEST(EntryScanTest, MeasuresThePlayedPartWithoutItsFadesOrVolume)
     shaped.shaping.cutRampOut = kSecond / 100;
     EXPECT_DOUBLE_EQ(loudnessOf(shaped), loudLufs);
 
-    // Kept pitch through the stretcher: the tone's level stays, its tempo only changes.
-    core::SourceEntry stretched = loud;
-    stretched.timelineStop = stretched.timelineStart + 8 * kSecond;
-    stretched.shaping.keepPitch = true;
-    EXPECT_NEAR(loudnessOf(stretched), loudLufs, 0.5);
-
-    core::SourceEntry missing = entryOf("no_such_file.wav", 2.0);
     LoudnessFigures figures;
     std::string detail;
-    EXPECT_TRUE(failed(core::measurePlayedLoudness(missing, 44100, 2, nullptr, figures, detail)));
-    EXPECT_NE(detail.find("no_such_file.wav"), std::string::npos);
     std::atomic<bool> stop{true};
     EXPECT_EQ(core::measurePlayedLoudness(loud, 44100, 2, &stop, figures, detail), kErrAbort);
 }
