@@ -13,6 +13,7 @@
 #include "app/AddFilesCommand.h"
 #include "app/EntryCommands.h"
 #include "app/InfoCommands.h"
+#include "app/LevelCommands.h"
 #include "app/ListCommands.h"
 #include "app/ListFileCommands.h"
 #include "app/MainMenuBar.h"
@@ -126,6 +127,8 @@ void MainDialog::createControls()
     sequenceAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_J));
     connect(sequenceAction_, &QAction::triggered, this, &MainDialog::placeOneAfterAnother);
     addAction(sequenceAction_);
+    levels_ = new LevelCommands(*listModel_, *list_, desktop_, settings_, this);
+    addActions({levels_->matchLoudnessAction(), levels_->trimSilenceAction()});
 }
 
 QList<QWidget*> MainDialog::createCommandRow()

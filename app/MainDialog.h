@@ -22,6 +22,7 @@ namespace sonarel {
 
 class Desktop;
 class ImageButton;
+class LevelCommands;
 class ListFileCommands;
 class MixListModel;
 class MixListView;
@@ -50,6 +51,7 @@ public:
     MixRunControl& runControl() { return *runControl_; }
     MixListView& mixList() { return *list_; }
     ListFileCommands& listFile() { return *listFile_; }
+    LevelCommands& levelCommands() { return *levels_; }
     ArrangementWindow* arrangementWindow() const { return arrangement_; }  // none until first opened
     WindowPlayback& playback() { return *playback_; }
 
@@ -140,6 +142,7 @@ private:
     QAction* muteAction_ = nullptr;       // Ctrl+M and the context menu's Mute
     QAction* sequenceAction_ = nullptr;   // Ctrl+J and the context menu's "Place One After Another..."
     REFERENCE_TIME sequenceGap_ = 0;      // the gap last asked for, offered again
+    LevelCommands* levels_ = nullptr;     // a child: Match Loudness... and Trim Silence
     WindowPlayback* playback_ = nullptr;  // a child
     QAction* playAction_ = nullptr;       // Space in the list and the context menu's Play/Pause
     QAction* soloAction_ = nullptr;

@@ -8,6 +8,7 @@
 
 #include "app/EntryCommands.h"
 #include "app/InfoCommands.h"
+#include "app/LevelCommands.h"
 #include "app/ListCommands.h"
 #include "app/ListFileCommands.h"
 #include "app/MainDialog.h"
@@ -68,6 +69,7 @@ void MainDialog::createMenuBar()
     connect(commands.audioSettings, &QAction::triggered, this, &MainDialog::propertiesCommand);
     commands.mute = muteAction_;
     commands.placeInSequence = sequenceAction_;
+    commands.levels = {levels_->matchLoudnessAction(), levels_->trimSilenceAction()};
 
     commands.timeline = timelineAction_;
     commands.play = playAction_;
@@ -105,6 +107,7 @@ void MainDialog::contextMenuEvent(QContextMenuEvent* event)
     menu.addAction(playAction_);
     menu.addAction(soloAction_);
     menu.addAction(sequenceAction_);
+    menu.addAction(levels_->matchLoudnessAction());
     menu.addAction(timelineAction_);
     menu.addAction(aboutAction_);
     menu.exec(event->globalPos());

@@ -49,6 +49,10 @@ QMenuBar* makeMainMenuBar(const MainMenuCommands& commands, ListFileCommands& li
     edit->addAction(commands.audioSettings);
     edit->addAction(commands.placeInSequence);
     edit->addAction(commands.mute);
+    if (!commands.levels.isEmpty()) {
+        edit->addSeparator();
+        edit->addActions(commands.levels);
+    }
 
     QMenu* view = addMenu(QStringLiteral("&View"));
     view->addAction(commands.timeline);

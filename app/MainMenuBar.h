@@ -31,6 +31,7 @@ struct MainMenuCommands {
     QAction* audioSettings = nullptr;
     QAction* placeInSequence = nullptr;
     QAction* mute = nullptr;
+    QList<QAction*> levels;  // Match Loudness..., Trim Silence
     // View
     QAction* timeline = nullptr;
     // Listen

@@ -15,6 +15,7 @@
 #include "app/cli/ConsoleProgress.h"
 #include "app/cli/DryRun.h"
 #include "app/cli/JsonProgress.h"
+#include "app/cli/LevelOptions.h"
 #include "app/cli/MixOptions.h"
 #include "app/cli/PlayCommand.h"
 #include "app/cli/StandardStreams.h"
@@ -332,6 +333,14 @@ int mix(const MixOptions& options)
     if (fillStore(library, entries, store) != kExitSuccess)
         return kExitUsage;
     std::vector<MixItem>().swap(entries);  // the store has them now: a long list is held once
+    if (options.matchLoudnessLufs || options.trimSilenceDbfs) {
+        installInterruptHandler();
+        std::FILE* report = options.dryRun && !options.toStandardOutput ? stdout
+                            : options.quiet || options.jsonProgress     ? nullptr
+                                                                        : stderr;
+        if (!applyLevelOptions(options, store, report, [] { return interrupted != 0; }))
+            return kExitMixFailed;
+    }
     if (options.play) {
         installInterruptHandler();
         return playList(store, outputSettingsOf(options), options.playFrom, options.quiet,
@@ -352,7 +361,10 @@ int runMixCommandLine(const QStringList& arguments)
     const OptionDefinitions defined;
     defineOptions(parser, defined);
 
-    if (!parser.parse(QStringList{QStringLiteral("sonarel-mix")} + arguments)) {
+    QStringList given = arguments;
+    std::optional<QString> trimThreshold;
+    takeTrimSilenceValue(given, trimThreshold);
+    if (!parser.parse(QStringList{QStringLiteral("sonarel-mix")} + given)) {
         printError(parser.errorText() + QStringLiteral(" (see --help)"));
         return kExitUsage;
     }
@@ -373,7 +385,7 @@ int runMixCommandLine(const QStringList& arguments)
     }
 
     MixOptions options;
-    if (!readOptions(parser, defined, options))
+    if (!readOptions(parser, defined, options) || !readLevelOptions(parser, defined, trimThreshold, options))
         return kExitUsage;
     return mix(options);
 }

@@ -32,6 +32,9 @@ struct MixOptions {
     std::optional<double> normalizeLufs;
     double truePeakCeilingDbtp = -1.0;
     bool dither = false;
+    // Set from the entries' sound before the mix (app/cli/LevelOptions.h).
+    std::optional<double> matchLoudnessLufs;
+    std::optional<double> trimSilenceDbfs;
     bool yes = false;
     bool ignoreSpace = false;
     bool quiet = false;
@@ -86,6 +89,15 @@ struct OptionDefinitions {
                                 QStringLiteral("DBTP"), QStringLiteral("-1")};
     QCommandLineOption dither{QStringLiteral("dither"),
                               QStringLiteral("Add TPDF dither before 8, 16 or 24-bit samples (off by default).")};
+    QCommandLineOption matchLoudness{
+        QStringLiteral("match-loudness"),
+        QStringLiteral("Before mixing, set each entry's volume so that its played part measures this "
+                       "integrated loudness (EBU R128), e.g. -20."),
+        QStringLiteral("LUFS")};
+    QCommandLineOption trimSilence{
+        QStringLiteral("trim-silence"),
+        QStringLiteral("Before mixing, trim each entry to its sound above -50 dBFS (or --trim-silence=DB), "
+                       "keeping 0.1 s of the quiet part.")};
     QCommandLineOption yes{{QStringLiteral("y"), QStringLiteral("yes")},
                            QStringLiteral("Replace an existing output file; mix without unreadable files.")};
     QCommandLineOption ignoreSpace{

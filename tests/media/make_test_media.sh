@@ -81,3 +81,11 @@ gen sine6_index_first.m4a -f lavfi -i "sine=frequency=440:sample_rate=44100:dura
 # stretched entry plays.
 gen chirp.flac -f lavfi -i "aevalsrc=0.5*sin(2*PI*(200+50*t)*t):s=44100:d=8" -c:a flac
 gen seek48k.flac -f lavfi -i "aevalsrc=$N:s=48000:d=30" -c:a flac
+
+# Levels and trims set from the sound: a take with a second of silence at each end, one that is
+# silent throughout, and two phrases 18 dB apart (a tone that swells, so that gating matters).
+gen padded_take.wav -f lavfi -i "aevalsrc=if(between(t\,1\,3)\,0.5*sin(2*PI*440*t)\,0)|if(between(t\,1\,3)\,0.5*sin(2*PI*440*t)\,0):s=44100:d=4" -c:a pcm_s16le
+gen silence.wav -f lavfi -i "anullsrc=r=44100:cl=stereo" -t 2 -c:a pcm_s16le
+P='sin(2*PI*300*t)*(0.6+0.4*sin(2*PI*0.7*t))'
+gen loud_phrase.flac -f lavfi -i "aevalsrc=0.7*$P|0.6*$P:s=44100:d=6" -c:a flac
+gen quiet_phrase.mp3 -f lavfi -i "aevalsrc=0.0881*$P|0.0755*$P:s=48000:d=6" -c:a libmp3lame -b:a 192k
