@@ -18,7 +18,9 @@
 #include "app/cli/MixOptions.h"
 #include "app/cli/PlayCommand.h"
 #include "app/cli/StandardStreams.h"
+#include "model/EntryEditing.h"
 #include "model/MixListFile.h"
+#include "model/SequencePlacing.h"
 #include "platform/FileChecks.h"
 #include "platform/MessageText.h"
 #include "platform/NativePath.h"
@@ -241,6 +243,28 @@ void configureDesktop(const MixOptions& options, ConsoleDesktop& desktop, JsonPr
         desktop.setPrinter([&json](const QString& caption, const QString& text) { json.message(caption, text); });
 }
 
+// --sequence: every entry in list order from 0, one after another, as the window places them.
+bool placeInSequence(const MixOptions& options, MixItemStore& store)
+{
+    std::vector<int> rows;
+    for (int i = 0; i < store.audioCount(); ++i) {
+        EntryProperties properties = store.at(i).properties();
+        properties.startTime = 0;
+        setEntryProperties(store, i, properties);
+        rows.push_back(i);
+    }
+    const SequencePlacing placed = placeOneAfterAnother(store, rows,
+                                                        SequenceJoin{*options.sequenceGap, options.crossfade});
+    if (!placed.refusal.isEmpty()) {
+        printError(placed.refusal);
+        return false;
+    }
+    for (int row : placed.unknown)
+        printError(QStringLiteral("warning: the length of %1 is not known, so it starts at 0.")
+                       .arg(nameInMessage(store.at(row).filePathText())));
+    return true;
+}
+
 // Mixes the filled list into the output the options name and follows the mix to its end; the
 // exit status. The list is emptied once the mix has started: the engine has its own copy.
 int mixStore(const MixOptions& options, media::MediaLibrary& library, MixItemStore& store)
@@ -332,6 +356,9 @@ int mix(const MixOptions& options)
     if (fillStore(library, entries, store) != kExitSuccess)
         return kExitUsage;
     std::vector<MixItem>().swap(entries);  // the store has them now: a long list is held once
+    store.setDucking(options.ducking);
+    if (options.sequenceGap && !placeInSequence(options, store))
+        return kExitUsage;
     if (options.play) {
         installInterruptHandler();
         return playList(store, outputSettingsOf(options), options.playFrom, options.quiet,
@@ -352,7 +379,7 @@ int runMixCommandLine(const QStringList& arguments)
     const OptionDefinitions defined;
     defineOptions(parser, defined);
 
-    if (!parser.parse(QStringList{QStringLiteral("sonarel-mix")} + arguments)) {
+    if (!parser.parse(QStringList{QStringLiteral("sonarel-mix")} + withSequenceValue(arguments))) {
         printError(parser.errorText() + QStringLiteral(" (see --help)"));
         return kExitUsage;
     }
