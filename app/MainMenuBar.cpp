@@ -49,6 +49,8 @@ QMenuBar* makeMainMenuBar(const MainMenuCommands& commands, ListFileCommands& li
     edit->addAction(commands.audioSettings);
     edit->addAction(commands.placeInSequence);
     edit->addAction(commands.mute);
+    edit->addAction(commands.duck);
+    edit->addAction(commands.ducking);
 
     QMenu* view = addMenu(QStringLiteral("&View"));
     view->addAction(commands.timeline);
