@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/cli/MixOptions.h"
 
+#include <QFileInfo>
 #include <cmath>
 #include <cstdio>
 
@@ -348,12 +349,22 @@ bool standardOutputCanTake(const MixOptions& options)
 
 QStringList withSequenceValue(const QStringList& arguments)
 {
-    QStringList given = arguments;
-    for (QString& argument : given) {
-        if (argument == QStringLiteral("--"))
+    QStringList given;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& argument = arguments[i];
+        if (argument == QStringLiteral("--")) {
+            given += arguments.mid(i);
             break;
-        if (argument == QStringLiteral("--sequence") || argument == QStringLiteral("-sequence"))
-            argument = QStringLiteral("--sequence=0");
+        }
+        if (argument != QStringLiteral("--sequence") && argument != QStringLiteral("-sequence")) {
+            given << argument;
+            continue;
+        }
+        // "--sequence 2" means a gap of 2 s, unless a file is called 2.
+        const bool gapFollows = i + 1 < arguments.size() &&
+                                readNumber(trimmedText(arguments[i + 1].toStdString())).has_value() &&
+                                !QFileInfo::exists(arguments[i + 1]);
+        given << QStringLiteral("--sequence=") + (gapFollows ? arguments[++i] : QStringLiteral("0"));
     }
     return given;
 }
@@ -373,7 +384,7 @@ void defineOptions(QCommandLineParser& parser, const OptionDefinitions& defined)
         QStringLiteral("for example song.mp3@10:0.8,in=30,out=60,fade-out=2. A comma in a file name is part\n"
                        "of the name unless a KEY follows it.\n\n"
                        "A CSV file has the columns path, start, volume, speed, then optionally in_seconds,\n"
-                       "out_seconds, fade_in_seconds, fade_out_seconds, keep_pitch, pitch_semitones, muted and\n"
+                       "out_seconds, fade_in_seconds, fade_out_seconds, keep_pitch, pitch_semitones, muted,\n"
                        "fade_curve and duck (keep_pitch, muted and duck 0 or 1, fade_curve linear or\n"
                        "equal_power; an empty cell keeps the default). With a header line the columns are\n"
                        "found by their names; relative paths are taken from the CSV file's folder. Lines\n"

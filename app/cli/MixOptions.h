@@ -132,7 +132,8 @@ struct OptionDefinitions {
                                 QStringLiteral("STYLE"), QStringLiteral("text")};
 };
 
-// `--sequence` without a value as the parser takes it: `--sequence=0`.
+// `--sequence` as the parser takes it: `--sequence=0` alone, `--sequence=2` before a number that
+// names no file.
 QStringList withSequenceValue(const QStringList& arguments);
 
 // Tells `parser` what sonarel-mix does and what it takes, for parsing and for --help.

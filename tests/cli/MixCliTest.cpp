@@ -374,7 +374,7 @@ private Q_SLOTS:
         const Case cases[] = {
             {{QStringLiteral("--sequence"), QStringLiteral("--crossfade"), QStringLiteral("0.2")},
              44100 + 33075 + 22050 - 2 * 8820},
-            {{QStringLiteral("--sequence=0.1")}, 44100 + 33075 + 22050 + 2 * 4410},
+            {{QStringLiteral("--sequence"), QStringLiteral("0.1")}, 44100 + 33075 + 22050 + 2 * 4410},
             {{QStringLiteral("--sequence=-0.25")}, 44100 + 33075 + 22050 - 2 * 11025},
         };
         for (const Case& test : cases) {
