@@ -36,16 +36,19 @@ std::vector<int> selectedEntries(const MixItemStore& store, SelectionCursor sele
     return rows;
 }
 
-bool allMuted(const MixItemStore& store, const std::vector<int>& entries)
+namespace {
+
+bool allSet(const MixItemStore& store, const std::vector<int>& entries, bool EntryProperties::*member)
 {
     for (int row : entries) {
-        if (!store.at(row).muted)
+        if (!(store.at(row).properties().*member))
             return false;
     }
     return !entries.empty();
 }
 
-void muteCommand(MixListModel& list, const MixListView& view, Desktop& desktop)
+// Sets the switch on every selected entry, or clears it when every one has it.
+void toggleCommand(MixListModel& list, const MixListView& view, Desktop& desktop, bool EntryProperties::*member)
 {
     const MixItemStore& store = list.store();
     if (store.audioCount() == 0)
@@ -55,13 +58,35 @@ void muteCommand(MixListModel& list, const MixListView& view, Desktop& desktop)
         desktop.showAppMessage(QStringLiteral("Please select an item!"));
         return;
     }
-    const bool mute = !allMuted(store, rows);
+    const bool on = !allSet(store, rows, member);
     const MixListModel::CommandScope command(list);
     for (int row : rows) {
         EntryProperties properties = store.at(row).properties();
-        properties.muted = mute;
+        properties.*member = on;
         list.setProperties(row, properties);
     }
+}
+
+}  // namespace
+
+bool allMuted(const MixItemStore& store, const std::vector<int>& entries)
+{
+    return allSet(store, entries, &EntryProperties::muted);
+}
+
+void muteCommand(MixListModel& list, const MixListView& view, Desktop& desktop)
+{
+    toggleCommand(list, view, desktop, &EntryProperties::muted);
+}
+
+bool allDuck(const MixItemStore& store, const std::vector<int>& entries)
+{
+    return allSet(store, entries, &EntryProperties::duck);
+}
+
+void duckCommand(MixListModel& list, const MixListView& view, Desktop& desktop)
+{
+    toggleCommand(list, view, desktop, &EntryProperties::duck);
 }
 
 void openInMediaPlayer(const MixItemStore& store, SelectionCursor& selection, Desktop& desktop,

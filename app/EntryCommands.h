@@ -38,6 +38,12 @@ bool allMuted(const MixItemStore& store, const std::vector<int>& entries);
 // "Please select an item!" without a selection.
 void muteCommand(MixListModel& list, const MixListView& view, Desktop& desktop);
 
+// Whether there are selected entries and the others duck under every one of them.
+bool allDuck(const MixItemStore& store, const std::vector<int>& entries);
+// Duck Others Under This (Ctrl+D): marks the selected entries as ones the others duck under, or
+// unmarks them when all are marked already; as Mute, one undo step.
+void duckCommand(MixListModel& list, const MixListView& view, Desktop& desktop);
+
 // Where a double click plays the entries that would open in Sonarel itself: `ownEntry` is Sonarel's
 // desktop entry, and `play` plays the given rows in this window.
 struct PlayInside {

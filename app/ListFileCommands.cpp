@@ -196,7 +196,10 @@ void ListFileCommands::newList()
     {
         // A step of its own, as opening is: Undo brings the list before it back, with its file.
         const MixListModel::CommandScope command(list_);
-        list_.replace([](MixItemStore& store) { store.clear(); });
+        list_.replace([](MixItemStore& store) {
+            store.clear();
+            store.setDucking({});
+        });
         history_.noteOpened(store_, QString(), QStringLiteral("New List"));
         listHasOutput_ = false;
         rememberOutput();
@@ -219,7 +222,8 @@ bool ListFileCommands::readListFile(const QString& chosenPath, bool askToSaveFir
     ImportError error;
     ListOutputLines output;
     std::vector<std::string> unknownColumns;
-    if (!readMixListFile(path, entries, error, &output, &unknownColumns)) {
+    DuckSettings ducking;
+    if (!readMixListFile(path, entries, error, &output, &unknownColumns, &ducking)) {
         const QString why = pathFromBytes(error.message);  // bytes that are not UTF-8 are shown as \xHH
         desktop_.showMessage(error.line > 0
                                  ? QStringLiteral("%1 could not be opened:\nline %2: %3.\n\nNothing was loaded.")
@@ -238,7 +242,7 @@ bool ListFileCommands::readListFile(const QString& chosenPath, bool askToSaveFir
     }
     if (askToSaveFirst && !confirmLosingChanges(QStringLiteral("Save the changes to %1 before opening another list?")))
         return false;
-    if (!loadEntries(entries, path))
+    if (!loadEntries(entries, ducking, path))
         return false;
     if (version)
         versions_[path] = *version;
@@ -266,7 +270,8 @@ bool ListFileCommands::readListFile(const QString& chosenPath, bool askToSaveFir
     return true;
 }
 
-bool ListFileCommands::loadEntries(const std::vector<MixItem>& entries, const QString& path)
+bool ListFileCommands::loadEntries(const std::vector<MixItem>& entries, const DuckSettings& ducking,
+                                   const QString& path)
 {
     const int total = static_cast<int>(entries.size());
     QProgressDialog progress(QStringLiteral("Opening %1...").arg(QFileInfo(path).fileName()), QStringLiteral("Cancel"),
@@ -301,6 +306,7 @@ bool ListFileCommands::loadEntries(const std::vector<MixItem>& entries, const QS
         }
     }
     progress.setValue(total);
+    opened.setDucking(ducking);
     // The history takes the opened list as a step of its own before the change is announced.
     const MixListModel::CommandScope command(list_);
     list_.replace([&opened](MixItemStore& store) { store = std::move(opened); });
@@ -535,7 +541,7 @@ bool ListFileCommands::writeTo(const QString& path)
         if (listHasOutput_ || !hasNewListFormat(settings))
             output = listOutputLinesOf(settings);
     }
-    const QString error = saveMixListFile(path, entriesOf(store_), output);
+    const QString error = saveMixListFile(path, entriesOf(store_), output, store_.ducking());
     if (!error.isEmpty()) {
         desktop_.showMessage(
             QStringLiteral("The list could not be saved to %1:\n%2\n\nThe changes are not saved.").arg(path, error),

@@ -31,6 +31,7 @@
 #include "settings/OutputOptions.h"
 #include "settings/ProfileStore.h"
 #include "settings/WaveFormatChoice.h"
+#include "settings/ui/DuckingDialog.h"
 #include "settings/ui/OutputOptionsDialog.h"
 
 namespace sonarel {
@@ -123,6 +124,13 @@ void MainDialog::createControls()
     muteAction_->setCheckable(true);
     connect(muteAction_, &QAction::triggered, this, [this] { muteCommand(*listModel_, *list_, desktop_); });
     addAction(muteAction_);
+    duckAction_ = new QAction(QStringLiteral("Duc&k Others Under This"), this);
+    duckAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));
+    duckAction_->setCheckable(true);
+    connect(duckAction_, &QAction::triggered, this, [this] { duckCommand(*listModel_, *list_, desktop_); });
+    addAction(duckAction_);
+    duckingAction_ = new QAction(QStringLiteral("Duck&ing..."), this);
+    connect(duckingAction_, &QAction::triggered, this, &MainDialog::duckingCommand);
     sequenceAction_ = new QAction(QStringLiteral("Place One After A&nother..."), this);
     sequenceAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_J));
     connect(sequenceAction_, &QAction::triggered, this, &MainDialog::placeOneAfterAnother);
@@ -345,9 +353,18 @@ void MainDialog::editEntries(const std::vector<int>& rows)
     }
 }
 
+void MainDialog::duckingCommand()
+{
+    DuckingDialog dialog(desktop_, listModel_->store().ducking(), this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    const MixListModel::CommandScope command(*listModel_, QStringLiteral("Ducking"));
+    listModel_->setDucking(dialog.ducking());
+}
+
 void MainDialog::placeOneAfterAnother()
 {
-    placeOneAfterAnotherCommand(*listModel_, *list_, desktop_, sequenceGap_, this);
+    placeOneAfterAnotherCommand(*listModel_, *list_, desktop_, sequenceJoin_, this);
 }
 
 void MainDialog::addCommand()

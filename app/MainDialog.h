@@ -11,6 +11,7 @@
 
 #include "controls/CornerLayout.h"
 #include "model/MixItem.h"
+#include "model/SequencePlacing.h"
 #include "render/MixRunControl.h"
 #include "settings/OutputSettings.h"
 
@@ -69,6 +70,8 @@ public Q_SLOTS:
     void arrangementCommand();  // opens the arrangement window, "Timeline" (Ctrl+T)
     // Gives the selected entries start times one after another, with the gap the person asks for.
     void placeOneAfterAnother();
+    // Edit > Ducking...: the list's depth, attack and release, as one undo step.
+    void duckingCommand();
 
 protected:
     bool event(QEvent* event) override;
@@ -140,8 +143,10 @@ private:
     ImageButton* mixButton_ = nullptr;
     ArrangementWindow* arrangement_ = nullptr;
     QAction* muteAction_ = nullptr;       // Ctrl+M and the context menu's Mute
+    QAction* duckAction_ = nullptr;       // Ctrl+D and the context menu's "Duck Others Under This"
+    QAction* duckingAction_ = nullptr;    // Edit > Ducking...
     QAction* sequenceAction_ = nullptr;   // Ctrl+J and the context menu's "Place One After Another..."
-    REFERENCE_TIME sequenceGap_ = 0;      // the gap last asked for, offered again
+    SequenceJoin sequenceJoin_;           // the gap and crossfade last asked for, offered again
     LevelCommands* levels_ = nullptr;     // a child: Match Loudness... and Trim Silence
     WindowPlayback* playback_ = nullptr;  // a child
     QAction* playAction_ = nullptr;       // Space in the list and the context menu's Play/Pause

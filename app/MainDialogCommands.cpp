@@ -68,6 +68,8 @@ void MainDialog::createMenuBar()
     commands.audioSettings = listKey(QStringLiteral("Audio &Settings..."), {QKeySequence(Qt::Key_Return)});
     connect(commands.audioSettings, &QAction::triggered, this, &MainDialog::propertiesCommand);
     commands.mute = muteAction_;
+    commands.duck = duckAction_;
+    commands.ducking = duckingAction_;
     commands.placeInSequence = sequenceAction_;
     commands.levels = {levels_->matchLoudnessAction(), levels_->trimSilenceAction()};
 
@@ -93,6 +95,7 @@ void MainDialog::updateCommandStates()
     const std::vector<int> selected = selectedEntries(store_, list_->selectionCursor());
     // Checked when every selected entry is muted: choosing it then unmutes them.
     muteAction_->setChecked(allMuted(store_, selected));
+    duckAction_->setChecked(allDuck(store_, selected));
     playAction_->setText(playback_->isPlaying() && !playback_->isPaused() ? QStringLiteral("&Pause")
                                                                           : QStringLiteral("&Play"));
     soloAction_->setEnabled(!runControl_->isMixing() && !selected.empty());
@@ -104,6 +107,7 @@ void MainDialog::contextMenuEvent(QContextMenuEvent* event)
     listFile_->addToMenu(menu);
     updateCommandStates();
     menu.addAction(muteAction_);
+    menu.addAction(duckAction_);
     menu.addAction(playAction_);
     menu.addAction(soloAction_);
     menu.addAction(sequenceAction_);

@@ -49,6 +49,8 @@ QMenuBar* makeMainMenuBar(const MainMenuCommands& commands, ListFileCommands& li
     edit->addAction(commands.audioSettings);
     edit->addAction(commands.placeInSequence);
     edit->addAction(commands.mute);
+    edit->addAction(commands.duck);
+    edit->addAction(commands.ducking);
     if (!commands.levels.isEmpty()) {
         edit->addSeparator();
         edit->addActions(commands.levels);

@@ -31,6 +31,8 @@ struct MainMenuCommands {
     QAction* audioSettings = nullptr;
     QAction* placeInSequence = nullptr;
     QAction* mute = nullptr;
+    QAction* duck = nullptr;
+    QAction* ducking = nullptr;
     QList<QAction*> levels;  // Match Loudness..., Trim Silence
     // View
     QAction* timeline = nullptr;

@@ -12,7 +12,7 @@
 
 namespace sonarel {
 
-void placeOneAfterAnotherCommand(MixListModel& list, const MixListView& view, Desktop& desktop, REFERENCE_TIME& gap,
+void placeOneAfterAnotherCommand(MixListModel& list, const MixListView& view, Desktop& desktop, SequenceJoin& join,
                                  QWidget* parent)
 {
     const MixItemStore& store = list.store();
@@ -23,15 +23,15 @@ void placeOneAfterAnotherCommand(MixListModel& list, const MixListView& view, De
         desktop.showAppMessage(QStringLiteral("Please select the entries to place one after another: two or more."));
         return;
     }
-    SequenceGapDialog ask(desktop, static_cast<int>(rows.size()), gap, parent);
+    SequenceGapDialog ask(desktop, static_cast<int>(rows.size()), join, parent);
     if (ask.exec() != QDialog::Accepted)
         return;
-    gap = ask.gap();
+    join = ask.join();
     SequencePlacing placed;
     {
         const MixListModel::CommandScope command(list, QStringLiteral("Place One After Another"));
         list.changeRows([&](MixItemStore& changed) {
-            placed = placeOneAfterAnother(changed, rows, gap);
+            placed = placeOneAfterAnother(changed, rows, join);
             return placed.moved;
         });
     }

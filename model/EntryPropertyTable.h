@@ -35,9 +35,10 @@ enum class EntryField {
     FadeCurve,
     KeepPitch,
     Pitch,
-    Muted
+    Muted,
+    Duck
 };
-inline constexpr std::size_t kEntryFieldCount = 11;
+inline constexpr std::size_t kEntryFieldCount = 12;
 
 enum class PropertyKind {
     ExactSeconds,  // a time read to the exact 100 ns
@@ -123,6 +124,8 @@ inline constexpr std::array<EntryProperty, kEntryFieldCount> kEntryProperties{{
      kPitchRange, 0.0, &EntryProperties::pitchSemitones, EntryField::KeepPitch},
     {EntryField::Muted, "muted", "", "muted", "muted", "keep the entry but leave it out of the mix", "muted",
      PropertyKind::Switch, ListColumn::Shaped, kAnyChoice, false, &EntryProperties::muted},
+    {EntryField::Duck, "duck", "", "duck", "duck", "the other entries duck under this one while it plays (a voice)",
+     "duck", PropertyKind::Switch, ListColumn::WhenUsed, kAnyChoice, false, &EntryProperties::duck},
 }};
 
 inline constexpr const EntryProperty& entryProperty(EntryField field)
@@ -173,7 +176,7 @@ consteval bool rowsAgreeWithTheEntry()
 
 }  // namespace detail
 
-static_assert(kEntryProperties.size() == kEntryFieldCount && kEntryFieldCount == std::size_t(EntryField::Muted) + 1);
+static_assert(kEntryProperties.size() == kEntryFieldCount && kEntryFieldCount == std::size_t(EntryField::Duck) + 1);
 static_assert(detail::rowsAgreeWithTheEntry(), "a row of kEntryProperties disagrees with EntryProperties");
 
 // The list file's columns after the path, in the order they are written (and read without a header).

@@ -83,11 +83,11 @@ void restoreSnapshot(MixItemStore& store, const ListSnapshot& snapshot)
         static_cast<void>(store.append(entry));
 }
 
-ListHistory::ListHistory(const MixItemStore& store) : current_(snapshotOf(store)) {}
+ListHistory::ListHistory(const MixItemStore& store) : current_(snapshotOf(store)), currentDucking_(store.ducking()) {}
 
 ListHistory::Step ListHistory::currentAsStep(const QString& label, bool opened) const
 {
-    return {current_, state_, label, opened, file_, savedState_};
+    return {current_, currentDucking_, state_, label, opened, file_, savedState_};
 }
 
 void ListHistory::pushUndo(Step step)
@@ -100,10 +100,15 @@ void ListHistory::pushUndo(Step step)
 
 bool ListHistory::noteChange(const MixItemStore& store, const QString& label)
 {
-    if (storeMatches(store, current_))
+    const bool sameEntries = storeMatches(store, current_);
+    if (sameEntries && store.ducking() == currentDucking_)
         return false;
-    pushUndo(currentAsStep(label.isEmpty() ? changeLabel(current_, store) : label, false));
+    const QString named = !label.isEmpty() ? label
+                          : sameEntries    ? QStringLiteral("Ducking")
+                                           : changeLabel(current_, store);
+    pushUndo(currentAsStep(named, false));
     current_ = snapshotOf(store);
+    currentDucking_ = store.ducking();
     state_ = nextState_++;
     return true;
 }
@@ -118,6 +123,7 @@ void ListHistory::noteOpened(const MixItemStore& store, const QString& file, con
 {
     pushUndo(currentAsStep(label, true));
     current_ = snapshotOf(store);
+    currentDucking_ = store.ducking();
     state_ = nextState_++;
     file_ = file;
     savedState_ = state_;
@@ -144,7 +150,9 @@ void ListHistory::moveStep(std::deque<Step>& from, std::deque<Step>& to, MixItem
     from.pop_back();
     to.push_back(currentAsStep(step.label, step.opened));
     restoreSnapshot(store, step.entries);
+    store.setDucking(step.ducking);
     current_ = std::move(step.entries);
+    currentDucking_ = step.ducking;
     state_ = step.state;
     if (step.opened) {
         file_ = step.file;

@@ -7,6 +7,7 @@
 // The history also knows which list file the window shows and whether the list still matches
 // what was last saved or opened, so undoing back to the saved state clears the unsaved mark.
 // Opening a file is a step of its own: undoing it brings back the previous list and its file.
+// The list's ducking is part of the list: a change of it alone is a step ("Ducking").
 #pragma once
 
 #include <QString>
@@ -65,6 +66,7 @@ public:
 private:
     struct Step {
         ListSnapshot entries;
+        DuckSettings ducking;
         int state = 0;
         QString label;
         bool opened = false;  // the step replaced the list with a file's: it carries the file
@@ -76,6 +78,7 @@ private:
     void moveStep(std::deque<Step>& from, std::deque<Step>& to, MixItemStore& store);
 
     ListSnapshot current_;
+    DuckSettings currentDucking_;
     int state_ = 0;
     int nextState_ = 1;
     QString file_;

@@ -20,6 +20,7 @@
 #include <string_view>
 #include <vector>
 
+#include "model/Ducking.h"
 #include "model/EntryLimits.h"
 #include "model/ReferenceTime.h"
 #include "platform/NativePath.h"
@@ -57,6 +58,9 @@ struct EntryProperties {
     double pitchSemitones = 0.0;
     // A muted entry stays in the list but is not mixed and does not count toward the mix's length.
     bool muted = false;
+    // While this entry plays, every entry that is not one lowers by the list's ducking depth
+    // (model/Ducking.h): a voice over music.
+    bool duck = false;
 
     friend bool operator==(const EntryProperties&, const EntryProperties&) = default;
 };
@@ -123,14 +127,21 @@ public:
 
     // Removes entry `index`, moving every following entry down one place.
     void removeAt(int index);
+    // Empties the list of entries; its ducking stays (see setDucking).
     void clear() { items_.clear(); }
     // Room for `count` entries in all, made at once (a long list read from a file would otherwise
     // pass through copies of twice its size).
     void reserve(std::size_t count) { items_.reserve(count); }
 
+    // The list's ducking: how far, and how fast, the entries that are not `duck` ones go down
+    // while one plays.
+    const DuckSettings& ducking() const { return ducking_; }
+    void setDucking(const DuckSettings& ducking) { ducking_ = ducking; }
+
 private:
     std::vector<MixItem> items_;
     int capacity_;
+    DuckSettings ducking_;
 };
 
 // The store's entries, copied out in order: what a list file is written from and what undo keeps.

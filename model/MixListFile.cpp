@@ -259,12 +259,35 @@ void readOutputLine(std::string_view line, ListOutputLines& output)
     output.push_back({std::string(key), unescapedValue(line.substr(equals + 1))});
 }
 
+// "#duck.KEY=VALUE": sets the value into `ducking`; false with `problem` for a value that is no
+// number or out of range. A key this version does not know is left alone, as a comment.
+bool readDuckLine(std::string_view line, DuckSettings& ducking, std::string& problem)
+{
+    if (!line.starts_with(kListDuckPrefix))
+        return true;
+    line.remove_prefix(kListDuckPrefix.size());
+    const std::size_t equals = line.find('=');
+    if (equals == std::string_view::npos)
+        return true;
+    const std::optional<DuckValue> value = duckValueOfKey(trimmedText(line.substr(0, equals)));
+    if (!value)
+        return true;
+    const std::string_view text = trimmedText(line.substr(equals + 1));
+    const std::optional<double> number = readNumber(text);
+    if (!number) {
+        problem = "the ducking value \"" + std::string(text) + "\" is not a number";
+        return false;
+    }
+    return setDuckValue(ducking, *value, *number, problem);
+}
+
 }  // namespace
 
 bool readMixList(QIODevice& device, const std::string& listFolder, std::vector<MixItem>& entries, ImportError& error,
-                 ListOutputLines* output, std::vector<std::string>* unknownColumns)
+                 ListOutputLines* output, std::vector<std::string>* unknownColumns, DuckSettings* ducking)
 {
     entries.clear();
+    DuckSettings readDucking;
     if (output)
         output->clear();
     if (unknownColumns)
@@ -280,13 +303,18 @@ bool readMixList(QIODevice& device, const std::string& listFolder, std::vector<M
     };
     for (;;) {
         const ListRecordReader::Read read = reader.next();
-        if (read == ListRecordReader::Read::End)
+        if (read == ListRecordReader::Read::End) {
+            if (ducking)
+                *ducking = readDucking;
             return true;
+        }
         if (read == ListRecordReader::Read::Failed)
             return refuse(reader.problem());
         if (read == ListRecordReader::Read::Comment) {
             if (output)
                 readOutputLine(reader.text(), *output);
+            if (std::string problem; !readDuckLine(reader.text(), readDucking, problem))
+                return refuse(problem);
             continue;
         }
         const std::vector<std::string>& fields = reader.fields();
@@ -313,12 +341,13 @@ bool readMixList(QIODevice& device, const std::string& listFolder, std::vector<M
 }
 
 bool parseMixListCsv(std::string_view text, const std::string& listFolder, std::vector<MixItem>& entries,
-                     ImportError& error, ListOutputLines* output, std::vector<std::string>* unknownColumns)
+                     ImportError& error, ListOutputLines* output, std::vector<std::string>* unknownColumns,
+                     DuckSettings* ducking)
 {
     QByteArray bytes = QByteArray::fromRawData(text.data(), static_cast<qsizetype>(text.size()));
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::ReadOnly);
-    return readMixList(buffer, listFolder, entries, error, output, unknownColumns);
+    return readMixList(buffer, listFolder, entries, error, output, unknownColumns, ducking);
 }
 
 std::string unknownColumnsText(const std::vector<std::string>& names)
@@ -356,11 +385,12 @@ std::string secondsDecimal(REFERENCE_TIME time)
 }
 
 std::string formatMixListCsv(const std::vector<MixItem>& entries, const std::string& listFolder,
-                             const ListOutputLines& output)
+                             const ListOutputLines& output, const DuckSettings& ducking)
 {
     std::string out;
     for (const ListOutputLine& line : output)
         out.append(kListOutputPrefix).append(line.key).append("=").append(escapedValue(line.value)).append("\n");
+    out += duckLinesText(ducking);
     // The columns this list needs: the classic ones always, the shaping ones when an entry is
     // shaped, one of its own when an entry uses it.
     const bool shaped = std::any_of(entries.begin(), entries.end(), [](const MixItem& e) { return usesShaping(e); });
@@ -391,7 +421,7 @@ std::string formatMixListCsv(const std::vector<MixItem>& entries, const std::str
 }
 
 bool readMixListFile(const QString& path, std::vector<MixItem>& entries, ImportError& error, ListOutputLines* output,
-                     std::vector<std::string>* unknownColumns)
+                     std::vector<std::string>* unknownColumns, DuckSettings* ducking)
 {
     entries.clear();
     std::string problem;
@@ -408,13 +438,14 @@ bool readMixListFile(const QString& path, std::vector<MixItem>& entries, ImportE
         return false;
     }
     const std::string folder = FolderOfPath(absolutePathBytes(pathBytes(path)));
-    return readMixList(file, folder, entries, error, output, unknownColumns);
+    return readMixList(file, folder, entries, error, output, unknownColumns, ducking);
 }
 
-QString saveMixListFile(const QString& path, const std::vector<MixItem>& entries, const ListOutputLines& output)
+QString saveMixListFile(const QString& path, const std::vector<MixItem>& entries, const ListOutputLines& output,
+                        const DuckSettings& ducking)
 {
     const std::string folder = FolderOfPath(absolutePathBytes(pathBytes(path)));
-    const std::string text = formatMixListCsv(entries, folder, output);
+    const std::string text = formatMixListCsv(entries, folder, output, ducking);
     return writeFileAtomically(path, QByteArray(text.data(), static_cast<qsizetype>(text.size())));
 }
 

@@ -22,7 +22,8 @@
 // A list may also carry what it is mixed into: "#output.KEY=VALUE" lines before the header.
 // Readers that know nothing of them skip them as comments, so the entries read the same. A '%',
 // CR or LF in a value, and a blank at either end of it, is written as %XX (%25, %0D, %0A, %20...)
-// so that every value stays on its line whole.
+// so that every value stays on its line whole. Its ducking (model/Ducking.h) is kept the same way in
+// "#duck.KEY=VALUE" lines, after the output lines, and only where it differs from the default.
 #pragma once
 
 #include <QIODevice>
@@ -31,6 +32,7 @@
 #include <string_view>
 #include <vector>
 
+#include "model/Ducking.h"
 #include "model/EntryPropertyTable.h"
 #include "model/MixItem.h"
 #include "model/MixListImport.h"
@@ -43,6 +45,8 @@ inline constexpr std::string_view kMixListHeader = "path,start_seconds,volume,sp
 inline constexpr std::string_view kMixListShapingHeader =
     "in_seconds,out_seconds,fade_in_seconds,fade_out_seconds,keep_pitch,pitch_semitones,muted";
 inline constexpr std::string_view kMixListFadeCurveHeader = "fade_curve";
+// The columns that each appear only when some entry uses them, in their order.
+inline constexpr std::string_view kMixListWhenUsedHeader = "fade_curve,duck";
 
 namespace detail {
 
@@ -67,7 +71,7 @@ consteval bool headerIs(std::string_view header, ListColumn set)
 
 static_assert(detail::headerIs(kMixListHeader.substr(5), ListColumn::Always) &&
               detail::headerIs(kMixListShapingHeader, ListColumn::Shaped) &&
-              detail::headerIs(kMixListFadeCurveHeader, ListColumn::WhenUsed));
+              detail::headerIs(kMixListWhenUsedHeader, ListColumn::WhenUsed));
 
 inline constexpr std::string_view kListOutputPrefix = "#output.";
 
@@ -82,23 +86,28 @@ using ListOutputLines = std::vector<ListOutputLine>;
 // Reads a list from `device` as it comes. Relative paths are taken from `listFolder`. Durations are
 // left 0: they are measured when the entries are added to a list. `output`, when given, receives
 // the output lines; `unknownColumns` the header's column names this reader does not know (their
-// cells are ignored), for a warning. A refusal's message is short whatever the file holds.
+// cells are ignored), for a warning; `ducking` the list's ducking (the default without "#duck."
+// lines). A "#duck." line with a value out of range is refused by its line like a malformed row;
+// one with a key this reader does not know is skipped. A refusal's message is short whatever the
+// file holds.
 bool readMixList(QIODevice& device, const std::string& listFolder, std::vector<MixItem>& entries, ImportError& error,
-                 ListOutputLines* output = nullptr, std::vector<std::string>* unknownColumns = nullptr);
+                 ListOutputLines* output = nullptr, std::vector<std::string>* unknownColumns = nullptr,
+                 DuckSettings* ducking = nullptr);
 
 // readMixList on CSV text.
 bool parseMixListCsv(std::string_view text, const std::string& listFolder, std::vector<MixItem>& entries,
                      ImportError& error, ListOutputLines* output = nullptr,
-                     std::vector<std::string>* unknownColumns = nullptr);
+                     std::vector<std::string>* unknownColumns = nullptr, DuckSettings* ducking = nullptr);
 
 // The warning about unknown columns: a few of them named (shortened, bytes that are not UTF-8
 // escaped), the rest counted.
 std::string unknownColumnsText(const std::vector<std::string>& names);
 
 // The CSV text of `entries`, with paths under `listFolder` written relative to it, after the
-// `output` lines (none: the text is exactly what a list without them has always been).
+// `output` lines and the lines of `ducking` that differ from the default (none: the text is
+// exactly what a list without them has always been).
 std::string formatMixListCsv(const std::vector<MixItem>& entries, const std::string& listFolder,
-                             const ListOutputLines& output = {});
+                             const ListOutputLines& output = {}, const DuckSettings& ducking = {});
 
 // Exact decimal seconds of a 100-ns time: 15000001 -> "1.5000001", 20000000 -> "2".
 std::string secondsDecimal(REFERENCE_TIME time);
@@ -106,11 +115,12 @@ std::string secondsDecimal(REFERENCE_TIME time);
 // Reads a list file. On failure `error` says why; its line is 0 when the file itself could not
 // be read.
 bool readMixListFile(const QString& path, std::vector<MixItem>& entries, ImportError& error,
-                     ListOutputLines* output = nullptr, std::vector<std::string>* unknownColumns = nullptr);
+                     ListOutputLines* output = nullptr, std::vector<std::string>* unknownColumns = nullptr,
+                     DuckSettings* ducking = nullptr);
 
 // Saves a list file atomically (the old file stays whole if anything fails). Returns an empty
 // text on success, otherwise why it failed.
 [[nodiscard]] QString saveMixListFile(const QString& path, const std::vector<MixItem>& entries,
-                                      const ListOutputLines& output = {});
+                                      const ListOutputLines& output = {}, const DuckSettings& ducking = {});
 
 }  // namespace sonarel

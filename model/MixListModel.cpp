@@ -83,6 +83,9 @@ QVariant MixListModel::data(const QModelIndex& index, int role) const
         // A muted entry stays in its place but is not mixed: its name says so.
         if (column == kNameColumn && item.muted)
             text = QStringLiteral("%1 (muted)").arg(text);
+        // The others duck under it: its name says so.
+        if (column == kNameColumn && item.duck)
+            text = QStringLiteral("%1 (duck)").arg(text);
         return text;
     }
     case Qt::ToolTipRole: {
@@ -94,6 +97,8 @@ QVariant MixListModel::data(const QModelIndex& index, int role) const
             tip = unreadableText(item);
         if (column == kNameColumn && item.muted)
             tip = QStringLiteral("Muted: %1").arg(tip);
+        if (column == kNameColumn && item.duck)
+            tip = QStringLiteral("Others duck under it: %1").arg(tip);
         return tip.isEmpty() ? QVariant() : QVariant(tip);
     }
     case Qt::AccessibleTextRole:
@@ -108,6 +113,7 @@ QVariant MixListModel::data(const QModelIndex& index, int role) const
     case MissingRole: return file.missing;
     case UnreadableRole: return file.unreadable;
     case MutedRole: return item.muted;
+    case DuckRole: return item.duck;
     default: return {};
     }
 }
@@ -192,6 +198,14 @@ void MixListModel::replace(const std::function<void(MixItemStore&)>& change)
     change(store_);
     readAllFileStates();
     endResetModel();
+    edited();
+}
+
+void MixListModel::setDucking(const DuckSettings& ducking)
+{
+    if (ducking == store_.ducking())
+        return;
+    store_.setDucking(ducking);
     edited();
 }
 

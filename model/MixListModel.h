@@ -28,8 +28,9 @@ class MixListModel : public QAbstractTableModel {
 
 public:
     // Roles beyond Qt's, each a bool: the row's file is gone, its length could not be measured
-    // although the file is there, the entry is muted. Views choose their looks from these.
-    enum Role { MissingRole = Qt::UserRole + 1, UnreadableRole, MutedRole };
+    // although the file is there, the entry is muted, the others duck under it. Views choose
+    // their looks from these.
+    enum Role { MissingRole = Qt::UserRole + 1, UnreadableRole, MutedRole, DuckRole };
 
     // The store outlives the model; from now on it changes through the model only.
     explicit MixListModel(MixItemStore& store, QObject* parent = nullptr);
@@ -52,6 +53,8 @@ public:
     // returns how many.
     int removeSelected(SelectionCursor& selection);
     void clear();
+    // Sets the list's ducking: one edit when it differs from the list's.
+    void setDucking(const DuckSettings& ducking);
     // Hands the store to `change` inside a reset: for changes that replace the list (an opened file,
     // an undo step).
     void replace(const std::function<void(MixItemStore&)>& change);

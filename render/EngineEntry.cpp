@@ -66,9 +66,25 @@ media::core::SourceEntry unnamedEntryOf(const MixItem& item, REFERENCE_TIME cutR
 
 }  // namespace
 
-media::core::SourceEntry sourceEntryOf(const MixItem& item, REFERENCE_TIME cutRamp, media::core::SharedName name)
+media::DuckShape duckShapeOf(const MixItem& item, const DuckSettings& ducking)
+{
+    media::DuckShape shape;
+    shape.others = item.duck;
+    shape.depthDb = std::clamp(ducking.depthDb, kDeepestDuckDb, 0.0);
+    const auto ramp = [](double seconds) {
+        return nearestReferenceTime(std::clamp(seconds, 0.0, kLongestDuckRampSeconds));
+    };
+    shape.attack = ramp(ducking.attackSeconds);
+    shape.release = ramp(ducking.releaseSeconds);
+    return shape;
+}
+
+media::core::SourceEntry sourceEntryOf(const MixItem& item, REFERENCE_TIME cutRamp, media::core::SharedName name,
+                                       const DuckSettings& ducking)
 {
     media::core::SourceEntry entry = unnamedEntryOf(item, cutRamp);
+    if (item.duck)
+        entry.shaping.duck = duckShapeOf(item, ducking);
     entry.name = name ? std::move(name) : media::core::sharedName(item.filePathText().toStdU16String());
     return entry;
 }

@@ -55,9 +55,12 @@ inline bool entryIsMixed(const MixItem& item, bool fileReadable)
 // The entry as the engine's source: its times, its file name, its volume and its shaping, with a
 // ramp of `cutRamp` on each edge cut into the file that no fade covers. Whether a muted entry is
 // left out is the caller's choice. `name`, when given, is the entry's file name already made (and
-// shared with other entries of that file).
+// shared with other entries of that file). A `duck` entry carries the list's `ducking`.
 media::core::SourceEntry sourceEntryOf(const MixItem& item, REFERENCE_TIME cutRamp = kDefaultCutRamp,
-                                       media::core::SharedName name = {});
+                                       media::core::SharedName name = {}, const DuckSettings& ducking = {});
+
+// The list's ducking as a voice carries it to the engine (`others` set when the entry is a voice).
+media::DuckShape duckShapeOf(const MixItem& item, const DuckSettings& ducking);
 
 // The mix's length in frames at `rate`, placed as the engine places them, over the store's entries
 // that `usable` marks (every entry when it is empty).

@@ -44,7 +44,7 @@ std::vector<media::core::SourceEntry> playbackEntries(const MixItemStore& store,
         // A file that could not be measured is one the mix could not read either.
         if (!entryIsMixed(item, item.duration > 0))
             continue;
-        entries.push_back(sourceEntryOf(item, cutRamp));
+        entries.push_back(sourceEntryOf(item, cutRamp, {}, store.ducking()));
     }
     return entries;
 }

@@ -210,7 +210,7 @@ void TimelineBuilder::buildGroup(const MixItemStore& store, const std::vector<bo
     }
     for (int i = 0; i < store.audioCount(); ++i) {
         if (static_cast<std::size_t>(i) >= usable.size() || usable[static_cast<std::size_t>(i)])
-            addEntry(i, store.at(i), timeline, *group);
+            addEntry(i, store.at(i), store.ducking(), timeline, *group);
     }
 }
 
@@ -241,14 +241,15 @@ void TimelineBuilder::addTable(const MixItemStore& store, const std::vector<bool
             continue;
         const MixItem& item = store.at(i);
         media::core::SharedName& name = names[item.filePath];
-        table->push_back(sourceEntryOf(item, cutRamp_, name));
+        table->push_back(sourceEntryOf(item, cutRamp_, name, store.ducking()));
         name = table->back().name;
     }
     if (media::failed(track->srcAddTable(std::move(table))))
         failedStep("Could not add pSource3Obj to track", {});
 }
 
-void TimelineBuilder::addEntry(int index, const MixItem& item, media::Timeline& timeline, media::TimelineNode& group)
+void TimelineBuilder::addEntry(int index, const MixItem& item, const DuckSettings& ducking, media::Timeline& timeline,
+                               media::TimelineNode& group)
 {
     const QString name = entryName(index, item);
     std::shared_ptr<media::TimelineNode> track;
@@ -265,7 +266,7 @@ void TimelineBuilder::addEntry(int index, const MixItem& item, media::Timeline& 
         failedStep("Could not create the pSource3Obj", name);
         return;
     }
-    const media::core::SourceEntry entry = sourceEntryOf(item, cutRamp_);
+    const media::core::SourceEntry entry = sourceEntryOf(item, cutRamp_, {}, ducking);
     // Not examined: a source node accepts any start and stop; the times were checked with the speed.
     static_cast<void>(source->setStartStop(entry.timelineStart, entry.timelineStop));
     static_cast<void>(source->setShaping(entry.shaping));  // a source node takes any shaping

@@ -45,7 +45,8 @@ private:
     void buildGroup(const MixItemStore& store, const std::vector<bool>& usable, media::Timeline& timeline);
     void addTable(const MixItemStore& store, const std::vector<bool>& usable, media::Timeline& timeline,
                   media::TimelineNode& group);
-    void addEntry(int index, const MixItem& item, media::Timeline& timeline, media::TimelineNode& group);
+    void addEntry(int index, const MixItem& item, const DuckSettings& ducking, media::Timeline& timeline,
+                  media::TimelineNode& group);
     void addVolumeEffect(media::Timeline& timeline, media::TimelineNode& track, const media::core::SourceEntry& entry,
                          const QString& name);
     // A failed step of entry `name` (of the whole group when empty).

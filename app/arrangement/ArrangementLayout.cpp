@@ -13,6 +13,14 @@ namespace sonarel {
 namespace {
 
 constexpr double kSecondsPerUnit = 1e-7;
+// Steps per second in which the picture follows the ducking: far finer than a pixel at any zoom
+// a ramp can be seen at.
+constexpr double kDuckRate = 10000.0;
+
+std::int64_t duckStep(double seconds)
+{
+    return std::llround(seconds * kDuckRate);
+}
 constexpr double kMinTickSpacing = 80.0;  // pixels between labelled ticks
 // Ruler steps in seconds: tenths up to hours.
 constexpr std::array<double, 17> kSteps = {0.1, 0.2, 0.5, 1,   2,   5,    10,   15,  30,
@@ -28,6 +36,7 @@ void ArrangementLayout::measure(ArrangementBar& bar, const MixItem& item) const
     bar.speed = item.speed;
     bar.volume = item.volume;
     bar.muted = item.muted;
+    bar.duck = item.duck;
     bar.inSeconds = static_cast<double>(playedStart(item)) * kSecondsPerUnit;
     bar.cutStart = cutsAtStart(item);
     bar.cutEnd = item.duration > 0 && cutsAtEnd(item);
@@ -66,9 +75,50 @@ void ArrangementLayout::setEntries(const MixItemStore& store)
         measure(bar, store.at(i));
         bars_.push_back(bar);
     }
+    ducking_ = store.ducking();
     countTotal();
+    findDucking();
     assignLanes();
     place();
+}
+
+// The same envelope the engine applies, over the bars' times: duck entries that are heard.
+void ArrangementLayout::findDucking()
+{
+    std::vector<media::core::DuckEnvelope::Span> voices;
+    for (const ArrangementBar& bar : bars_)
+        if (bar.duck && !bar.muted && bar.lengthKnown && bar.lengthSeconds > 0)
+            voices.push_back({duckStep(bar.startSeconds), duckStep(bar.startSeconds + bar.lengthSeconds)});
+    duck_.reset();
+    if (!voices.empty())
+        duck_ = std::make_shared<const media::core::DuckEnvelope>(std::move(voices), ducking_.depthDb,
+                                                                  duckStep(ducking_.attackSeconds),
+                                                                  duckStep(ducking_.releaseSeconds));
+    for (ArrangementBar& bar : bars_) {
+        const std::int64_t first = duckStep(bar.startSeconds);
+        bar.ducked = duck_ && !bar.duck && !bar.muted && bar.lengthKnown &&
+                     !duck_->unity(first,
+                                   std::max<std::int64_t>(duckStep(bar.startSeconds + bar.lengthSeconds) - first, 1));
+    }
+}
+
+double ArrangementLayout::duckGainAt(double seconds) const
+{
+    return duck_ ? duck_->at(duckStep(seconds)) : 1.0;
+}
+
+std::vector<double> ArrangementLayout::duckCorners(double from, double to) const
+{
+    std::vector<double> corners{from};
+    if (duck_) {
+        for (const media::core::DuckEnvelope::Span& span : duck_->spans())
+            for (std::int64_t step : {span.start - duck_->attack(), span.start, span.end, span.end + duck_->release()})
+                if (const double at = static_cast<double>(step) / kDuckRate; at > from && at < to)
+                    corners.push_back(at);
+    }
+    corners.push_back(to);
+    std::sort(corners.begin(), corners.end());
+    return corners;
 }
 
 void ArrangementLayout::assignLanes()
@@ -103,6 +153,7 @@ void ArrangementLayout::preview(int index, const MixItem& item)
         return;
     measure(bars_[static_cast<std::size_t>(index)], item);
     countTotal();
+    findDucking();
     place();
 }
 

@@ -9,9 +9,11 @@
 #include <QRectF>
 #include <QSize>
 #include <QString>
+#include <memory>
 #include <vector>
 
 #include "model/MixItem.h"
+#include "platform/media/core/DuckEnvelope.h"
 
 namespace sonarel {
 
@@ -29,8 +31,10 @@ struct ArrangementBar {
     bool cutStart = false;  // the played part begins or ends inside the file
     bool cutEnd = false;
     bool muted = false;
-    QRectF slot;  // the whole place of the bar in its lane
-    QRectF body;  // the drawn bar: its height shows the volume
+    bool duck = false;    // the others duck under it
+    bool ducked = false;  // it goes down under a duck entry somewhere along it
+    QRectF slot;          // the whole place of the bar in its lane
+    QRectF body;          // the drawn bar: its height shows the volume
 };
 
 struct ArrangementTick {
@@ -90,7 +94,13 @@ public:
     // The share of the lane height a bar of `volume` fills.
     static double heightShare(double volume);
 
+    // The gain ducking gives the entries that are not duck entries at `seconds` (1 without ducking).
+    double duckGainAt(double seconds) const;
+    // Where the ducking's gain bends between `from` and `to` (seconds), with both ends, in order.
+    std::vector<double> duckCorners(double from, double to) const;
+
 private:
+    void findDucking();
     void measure(ArrangementBar& bar, const MixItem& item) const;
     void countTotal();
     void assignLanes();
@@ -99,6 +109,8 @@ private:
     Metrics metrics_;
     double pixelsPerSecond_ = 20.0;
     std::vector<ArrangementBar> bars_;
+    DuckSettings ducking_;
+    std::shared_ptr<const media::core::DuckEnvelope> duck_;  // in kDuckRate steps; null without duck entries
     int laneCount_ = 0;
     double totalSeconds_ = 0;
 };

@@ -140,6 +140,8 @@ QString ArrangementView::barText(int index) const
     }
     if (layout_.bars()[static_cast<std::size_t>(index)].muted)
         text += QStringLiteral(" (muted)");
+    if (layout_.bars()[static_cast<std::size_t>(index)].duck)
+        text += QStringLiteral(" (duck)");
     return text;
 }
 

@@ -34,6 +34,8 @@ QColor greyed(const QColor& colour)
 }
 
 const QColor kEditMarks(0x20, 0x30, 0x50);
+// The level a bar is ducked to.
+const QColor kDuckLine(0xd0, 0x60, 0x10);
 constexpr double kLabelGap = 6.0;  // pixels kept free between a ruler label and the "Total" tag
 
 struct RulerText {
@@ -133,6 +135,7 @@ struct ArrangementView::Paint {
             const QColor fill = fillFor(bar.volume, selected);
             painter.fillPath(outline, bar.muted ? greyed(fill) : fill);
             waveform(bar, body);
+            ducking(bar, body, outline);
         } else {
             // Missing, unreadable and unmixable entries are grey and hatched.
             painter.fillPath(outline, QColor(0xe4, 0xe4, 0xe4));
@@ -201,6 +204,31 @@ struct ArrangementView::Paint {
             painter.setBrush(Qt::white);
             painter.drawRect(QRectF(centre.x() - 3.5, centre.y() - 3.5, 7, 7));
         }
+    }
+
+    // Where a duck entry lowers the bar: the lowered level as a line, shaded above it.
+    void ducking(const ArrangementBar& bar, const QRectF& body, const QPainterPath& outline)
+    {
+        if (!bar.ducked)
+            return;
+        const double pps = layout.pixelsPerSecond();
+        const double laneHeight = layout.metrics().laneHeight;
+        const double middle = body.center().y();
+        QPolygonF level;
+        for (double seconds : layout.duckCorners(bar.startSeconds, bar.startSeconds + bar.lengthSeconds)) {
+            const double height = laneHeight * ArrangementLayout::heightShare(bar.volume * layout.duckGainAt(seconds));
+            level << QPointF(body.left() + (seconds - bar.startSeconds) * pps, middle - height / 2.0);
+        }
+        QPolygonF above = level;
+        above << body.topRight() << body.topLeft();
+        painter.save();
+        painter.setClipPath(outline, Qt::IntersectClip);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(QColor(0x30, 0x30, 0x30, 60));
+        painter.drawPolygon(above);
+        painter.setPen(QPen(kDuckLine, 1.5));
+        painter.drawPolyline(level);
+        painter.restore();
     }
 
     void waveform(const ArrangementBar& bar, const QRectF& body)

@@ -19,7 +19,9 @@
 #include "app/cli/MixOptions.h"
 #include "app/cli/PlayCommand.h"
 #include "app/cli/StandardStreams.h"
+#include "model/EntryEditing.h"
 #include "model/MixListFile.h"
+#include "model/SequencePlacing.h"
 #include "platform/FileChecks.h"
 #include "platform/MessageText.h"
 #include "platform/NativePath.h"
@@ -242,6 +244,28 @@ void configureDesktop(const MixOptions& options, ConsoleDesktop& desktop, JsonPr
         desktop.setPrinter([&json](const QString& caption, const QString& text) { json.message(caption, text); });
 }
 
+// --sequence: every entry in list order from 0, one after another, as the window places them.
+bool placeInSequence(const MixOptions& options, MixItemStore& store)
+{
+    std::vector<int> rows;
+    for (int i = 0; i < store.audioCount(); ++i) {
+        EntryProperties properties = store.at(i).properties();
+        properties.startTime = 0;
+        setEntryProperties(store, i, properties);
+        rows.push_back(i);
+    }
+    const SequencePlacing placed = placeOneAfterAnother(store, rows,
+                                                        SequenceJoin{*options.sequenceGap, options.crossfade});
+    if (!placed.refusal.isEmpty()) {
+        printError(placed.refusal);
+        return false;
+    }
+    for (int row : placed.unknown)
+        printError(QStringLiteral("warning: the length of %1 is not known, so it starts at 0.")
+                       .arg(nameInMessage(store.at(row).filePathText())));
+    return true;
+}
+
 // Mixes the filled list into the output the options name and follows the mix to its end; the
 // exit status. The list is emptied once the mix has started: the engine has its own copy.
 int mixStore(const MixOptions& options, media::MediaLibrary& library, MixItemStore& store)
@@ -333,6 +357,7 @@ int mix(const MixOptions& options)
     if (fillStore(library, entries, store) != kExitSuccess)
         return kExitUsage;
     std::vector<MixItem>().swap(entries);  // the store has them now: a long list is held once
+    store.setDucking(options.ducking);
     if (options.matchLoudnessLufs || options.trimSilenceDbfs) {
         installInterruptHandler();
         std::FILE* report = options.dryRun && !options.toStandardOutput ? stdout
@@ -341,6 +366,8 @@ int mix(const MixOptions& options)
         if (!applyLevelOptions(options, store, report, [] { return interrupted != 0; }))
             return kExitMixFailed;
     }
+    if (options.sequenceGap && !placeInSequence(options, store))
+        return kExitUsage;
     if (options.play) {
         installInterruptHandler();
         return playList(store, outputSettingsOf(options), options.playFrom, options.quiet,
@@ -364,7 +391,7 @@ int runMixCommandLine(const QStringList& arguments)
     QStringList given = arguments;
     std::optional<QString> trimThreshold;
     takeTrimSilenceValue(given, trimThreshold);
-    if (!parser.parse(QStringList{QStringLiteral("sonarel-mix")} + given)) {
+    if (!parser.parse(QStringList{QStringLiteral("sonarel-mix")} + withSequenceValue(given))) {
         printError(parser.errorText() + QStringLiteral(" (see --help)"));
         return kExitUsage;
     }

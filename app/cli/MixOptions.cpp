@@ -1,12 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/cli/MixOptions.h"
 
+#include <QFileInfo>
 #include <cmath>
 #include <cstdio>
 
 #include "app/cli/JsonProgress.h"
 #include "app/cli/StandardStreams.h"
 #include "model/EntryPropertyTable.h"
+#include "model/NumberText.h"
 #include "platform/MessageText.h"
 #include "platform/NativePath.h"
 #include "platform/PathHelpers.h"
@@ -182,7 +184,7 @@ bool takeListOutput(bool outputGiven, MixOptions& options)
     ImportError error;
     ListOutputLines lines;
     OutputSettings listed;
-    if (!readListEntries(options, entries, error, &lines)) {
+    if (!readListEntries(options, entries, error, &lines, nullptr, &options.ducking)) {
         printListProblem(options, error);
         return false;
     }
@@ -208,6 +210,87 @@ bool takeListOutput(bool outputGiven, MixOptions& options)
     options.normalizeLufs = listed.normalizeLufs;
     options.truePeakCeilingDbtp = listed.truePeakCeilingDbtp;
     options.dither = listed.dither;
+    return true;
+}
+
+// A number of seconds or decibels from an option; false after saying what it must be.
+bool readOptionNumber(const QCommandLineParser& parser, const QCommandLineOption& option, double& value,
+                      const QString& must)
+{
+    if (!parser.isSet(option))
+        return true;
+    const std::optional<double> number = readNumber(trimmedText(parser.value(option).toStdString()));
+    if (!number || !std::isfinite(*number)) {
+        printError(must);
+        return false;
+    }
+    value = *number;
+    return true;
+}
+
+// --duck-depth, --duck-attack and --duck-release over the list's ducking; false after saying
+// what is wrong.
+bool readDuckOptions(const QCommandLineParser& parser, const OptionDefinitions& defined, MixOptions& options)
+{
+    struct Given {
+        const QCommandLineOption& option;
+        DuckValue value;
+        QString must;
+    };
+    const Given given[] = {
+        {defined.duckDepth, DuckValue::Depth, QStringLiteral("--duck-depth must be a level from -60 to 0 dB.")},
+        {defined.duckAttack, DuckValue::Attack, QStringLiteral("--duck-attack must be 0 to 10 seconds.")},
+        {defined.duckRelease, DuckValue::Release, QStringLiteral("--duck-release must be 0 to 10 seconds.")},
+    };
+    for (const Given& g : given) {
+        double number = 0.0;
+        if (!parser.isSet(g.option))
+            continue;
+        std::string problem;
+        if (!readOptionNumber(parser, g.option, number, g.must))
+            return false;
+        if (!setDuckValue(options.ducking, g.value, number, problem)) {
+            printError(g.must);
+            return false;
+        }
+    }
+    return true;
+}
+
+// --sequence[=GAP] and --crossfade; false after saying what is wrong.
+bool readSequenceOptions(const QCommandLineParser& parser, const OptionDefinitions& defined, MixOptions& options)
+{
+    const double latest = toSeconds(kLatestEntryStart);
+    double gap = 0.0;
+    const QString gapMust =
+        QStringLiteral("--sequence=GAP must be a number of seconds between -%1 and %1.").arg(latest, 0, 'f', 0);
+    if (!readOptionNumber(parser, defined.sequence, gap, gapMust))
+        return false;
+    if (std::fabs(gap) > latest) {
+        printError(gapMust);
+        return false;
+    }
+    if (parser.isSet(defined.sequence))
+        options.sequenceGap = nearestReferenceTime(gap);
+    double crossfade = 0.0;
+    const QString crossfadeMust = QStringLiteral("--crossfade must be a number of seconds, 0 or more.");
+    if (!readOptionNumber(parser, defined.crossfade, crossfade, crossfadeMust))
+        return false;
+    if (!parser.isSet(defined.crossfade))
+        return true;
+    if (crossfade < 0.0 || crossfade > latest) {
+        printError(crossfadeMust);
+        return false;
+    }
+    if (!options.sequenceGap) {
+        printError(QStringLiteral("--crossfade goes with --sequence."));
+        return false;
+    }
+    if (*options.sequenceGap != 0 && crossfade > 0.0) {
+        printError(QStringLiteral("--crossfade overlaps the entries itself: give --sequence without a gap."));
+        return false;
+    }
+    options.crossfade = nearestReferenceTime(crossfade);
     return true;
 }
 
@@ -264,6 +347,28 @@ bool standardOutputCanTake(const MixOptions& options)
 
 }  // namespace
 
+QStringList withSequenceValue(const QStringList& arguments)
+{
+    QStringList given;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& argument = arguments[i];
+        if (argument == QStringLiteral("--")) {
+            given += arguments.mid(i);
+            break;
+        }
+        if (argument != QStringLiteral("--sequence") && argument != QStringLiteral("-sequence")) {
+            given << argument;
+            continue;
+        }
+        // "--sequence 2" means a gap of 2 s, unless a file is called 2.
+        const bool gapFollows = i + 1 < arguments.size() &&
+                                readNumber(trimmedText(arguments[i + 1].toStdString())).has_value() &&
+                                !QFileInfo::exists(arguments[i + 1]);
+        given << QStringLiteral("--sequence=") + (gapFollows ? arguments[++i] : QStringLiteral("0"));
+    }
+    return given;
+}
+
 void defineOptions(QCommandLineParser& parser, const OptionDefinitions& defined)
 {
     parser.setApplicationDescription(
@@ -279,10 +384,14 @@ void defineOptions(QCommandLineParser& parser, const OptionDefinitions& defined)
         QStringLiteral("for example song.mp3@10:0.8,in=30,out=60,fade-out=2. A comma in a file name is part\n"
                        "of the name unless a KEY follows it.\n\n"
                        "A CSV file has the columns path, start, volume, speed, then optionally in_seconds,\n"
-                       "out_seconds, fade_in_seconds, fade_out_seconds, keep_pitch, pitch_semitones, muted and\n"
-                       "fade_curve (keep_pitch and muted 0 or 1, fade_curve linear or equal_power; an empty\n"
-                       "cell keeps the default). With a header line the columns are found by their names;\n"
-                       "relative paths are taken from the CSV file's folder.\n\n"
+                       "out_seconds, fade_in_seconds, fade_out_seconds, keep_pitch, pitch_semitones, muted,\n"
+                       "fade_curve and duck (keep_pitch, muted and duck 0 or 1, fade_curve linear or\n"
+                       "equal_power; an empty cell keeps the default). With a header line the columns are\n"
+                       "found by their names; relative paths are taken from the CSV file's folder. Lines\n"
+                       "#duck.depth_db=, #duck.attack_seconds= and #duck.release_seconds= set the list's\n"
+                       "ducking, which --duck-depth, --duck-attack and --duck-release override.\n\n"
+                       "While a duck entry plays (a voice), every other entry is lowered by the ducking\n"
+                       "depth, going down over the attack before it and back over the release after it.\n\n"
                        "A mix whose file would not fit on the output's disk is refused before anything is\n"
                        "written (see --ignore-space).\n\n"
                        "--play plays the mix to the default sound output instead (from --from SECONDS on);\n"
@@ -291,12 +400,13 @@ void defineOptions(QCommandLineParser& parser, const OptionDefinitions& defined)
                        "standard input; relative paths are then taken from the current folder.\n\n"
                        "Exit status: 0 mixed, 1 the mix failed, was stopped or did not fit, 2 wrong usage."));
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    parser.addOptions({defined.help,   defined.version,     defined.output,        defined.csv,
-                       defined.rate,   defined.channels,    defined.bits,          defined.floatSamples,
-                       defined.format, defined.bitrate,     defined.normalize,     defined.truePeak,
-                       defined.dither, defined.edgeFade,    defined.matchLoudness, defined.trimSilence,
-                       defined.yes,    defined.ignoreSpace, defined.quiet,         defined.probe,
-                       defined.play,   defined.from,        defined.dryRun,        defined.progress});
+    parser.addOptions(
+        {defined.help,        defined.version,  defined.output,       defined.csv,       defined.rate,
+         defined.channels,    defined.bits,     defined.floatSamples, defined.format,    defined.bitrate,
+         defined.normalize,   defined.truePeak, defined.dither,       defined.edgeFade,  defined.matchLoudness,
+         defined.trimSilence, defined.yes,      defined.ignoreSpace,  defined.quiet,     defined.probe,
+         defined.play,        defined.from,     defined.dryRun,       defined.duckDepth, defined.duckAttack,
+         defined.duckRelease, defined.sequence, defined.crossfade,    defined.progress});
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("Media files to mix."),
                                  QStringLiteral("[FILE[@START[:VOLUME[:SPEED]][,KEY[=VALUE]]...]...]"));
 }
@@ -324,6 +434,7 @@ bool readOptions(const QCommandLineParser& parser, const OptionDefinitions& defi
         return false;
     }
     return readWaveFormatChoices(parser, defined, options) && readOutputFormatOptions(parser, defined, options) &&
+           readDuckOptions(parser, defined, options) && readSequenceOptions(parser, defined, options) &&
            standardOutputCanTake(options);
 }
 
@@ -353,11 +464,12 @@ QString listName(const MixOptions& options)
 }
 
 bool readListEntries(const MixOptions& options, std::vector<MixItem>& entries, ImportError& error,
-                     ListOutputLines* lines, std::vector<std::string>* unknownColumns)
+                     ListOutputLines* lines, std::vector<std::string>* unknownColumns, DuckSettings* ducking)
 {
     if (options.csvText)
-        return parseMixListCsv(*options.csvText, absolutePathBytes("."), entries, error, lines, unknownColumns);
-    return readMixListFile(options.csvFile, entries, error, lines, unknownColumns);
+        return parseMixListCsv(*options.csvText, absolutePathBytes("."), entries, error, lines, unknownColumns,
+                               ducking);
+    return readMixListFile(options.csvFile, entries, error, lines, unknownColumns, ducking);
 }
 
 void printListProblem(const MixOptions& options, const ImportError& error)

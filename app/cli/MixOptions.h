@@ -45,6 +45,11 @@ struct MixOptions {
     bool jsonProgress = false;
     // `--csv -`: the list read from standard input, once.
     std::optional<std::string> csvText;
+    // The list's ducking: from the --csv list's "#duck." lines, then --duck-depth and the others.
+    DuckSettings ducking;
+    // --sequence[=GAP]: the entries placed one after another in list order; --crossfade with it.
+    std::optional<REFERENCE_TIME> sequenceGap;
+    REFERENCE_TIME crossfade = 0;
     bool toStandardOutput = false;   // -o -
     bool outputNamedByList = false;  // no -o: the --csv list's output is used
 };
@@ -113,11 +118,35 @@ struct OptionDefinitions {
                             QStringLiteral("SECONDS"), QStringLiteral("0")};
     QCommandLineOption dryRun{QStringLiteral("dry-run"),
                               QStringLiteral("Check everything and print what the mix would do; write nothing.")};
+    QCommandLineOption duckDepth{QStringLiteral("duck-depth"),
+                                 QStringLiteral("How far the other entries go down under a duck entry, -60 to 0 dB "
+                                                "(default -12)."),
+                                 QStringLiteral("DB")};
+    QCommandLineOption duckAttack{QStringLiteral("duck-attack"),
+                                  QStringLiteral("How long they take to go down before it, 0 to 10 s (default 0.3)."),
+                                  QStringLiteral("S")};
+    QCommandLineOption duckRelease{QStringLiteral("duck-release"),
+                                   QStringLiteral("How long they take to come back after it, 0 to 10 s (default "
+                                                  "0.5)."),
+                                   QStringLiteral("S")};
+    QCommandLineOption sequence{QStringLiteral("sequence"),
+                                QStringLiteral("--sequence[=GAP]: place the entries one after another in list order "
+                                               "from 0 (their starts are ignored), GAP seconds apart (default 0; "
+                                               "negative overlaps)."),
+                                QStringLiteral("GAP")};
+    QCommandLineOption crossfade{QStringLiteral("crossfade"),
+                                 QStringLiteral("With --sequence: overlap each pair by SECONDS, with matching "
+                                                "equal-power fades."),
+                                 QStringLiteral("SECONDS")};
     QCommandLineOption progress{QStringLiteral("progress"),
                                 QStringLiteral("text (default) or json: one JSON object per line on standard "
                                                "error."),
                                 QStringLiteral("STYLE"), QStringLiteral("text")};
 };
+
+// `--sequence` as the parser takes it: `--sequence=0` alone, `--sequence=2` before a number that
+// names no file.
+QStringList withSequenceValue(const QStringList& arguments);
 
 // Tells `parser` what sonarel-mix does and what it takes, for parsing and for --help.
 void defineOptions(QCommandLineParser& parser, const OptionDefinitions& defined);
@@ -134,7 +163,8 @@ QString listName(const MixOptions& options);
 // The list that --csv names, from its file or from standard input (whose relative names are
 // taken from the current folder); false with `error` set when it cannot be read.
 bool readListEntries(const MixOptions& options, std::vector<MixItem>& entries, ImportError& error,
-                     ListOutputLines* lines = nullptr, std::vector<std::string>* unknownColumns = nullptr);
+                     ListOutputLines* lines = nullptr, std::vector<std::string>* unknownColumns = nullptr,
+                     DuckSettings* ducking = nullptr);
 // Says why the --csv list could not be read, naming the line where there is one.
 void printListProblem(const MixOptions& options, const ImportError& error);
 

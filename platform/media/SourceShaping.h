@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // How a source is shaped between its decoder and the mix: its fades, the short ramps on edges cut
 // into its sound, and whether its speed keeps the pitch. The part of the file that plays is the
-// source's media start and stop; its level is its track's volume.
+// source's media start and stop; its level is its track's volume. Ducking under a voice is the
+// one gain that depends on the other sources.
 #pragma once
 
+#include "platform/media/DuckShape.h"
 #include "platform/media/ReferenceTime.h"
 
 namespace sonarel::media {
@@ -24,6 +26,8 @@ struct SourceShaping {
     // the pitch stays, shifted by pitchSemitones.
     bool keepPitch = false;
     double pitchSemitones = 0.0;
+    // Whether the others duck under this source, and how (core/DuckEnvelope).
+    DuckShape duck;
 
     friend bool operator==(const SourceShaping&, const SourceShaping&) = default;
 };

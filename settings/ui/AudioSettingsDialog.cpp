@@ -51,6 +51,8 @@ constexpr MoreRowLook kMoreRowLooks[] = {
      "The speed changes the tempo and leaves the pitch", nullptr, 60, nullptr},
     {EntryField::Pitch, Ids::kIdPitch, "&Pitch :", "Pitch in semitones", nullptr, "Semitones", 38, nullptr},
     {EntryField::Muted, Ids::kIdMute, "Mu&te", nullptr, nullptr, nullptr, 40, nullptr},
+    {EntryField::Duck, Ids::kIdDuck, "&Duck others under this", nullptr,
+     "While this entry plays, the others go down by the list's ducking depth", nullptr, 100, nullptr},
 };
 constexpr int kMoreRows = static_cast<int>(std::size(kMoreRowLooks));
 static_assert(kMoreRows == std::count_if(kEntryProperties.begin(), kEntryProperties.end(), isShaping),
@@ -115,7 +117,7 @@ AudioSettingsDialog::AudioSettingsDialog(Desktop& desktop, QWidget* parent) : QD
     more_->setCheckable(true);
     more_->setAutoDefault(false);
     more_->setAccessibleDescription(
-        QStringLiteral("Shows or hides the in and out points, fades, pitch and mute of the entry"));
+        QStringLiteral("Shows or hides the in and out points, fades, pitch, mute and ducking of the entry"));
     editing_ = new QLabel(this);
     editing_->setObjectName(QString::number(kIdEditing));
     editing_->setGeometry(units.toPixels(56, kMoreTop + 3, 99, 9));

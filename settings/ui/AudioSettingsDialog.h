@@ -41,6 +41,7 @@ public:
         kIdPitch = 1077,
         kIdMute = 1078,
         kIdFitLength = 1079,
+        kIdDuck = 1088,
         kIdEditing = 1081,
     };
 

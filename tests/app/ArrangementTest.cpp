@@ -257,6 +257,26 @@ private Q_SLOTS:
         QCOMPARE(ticks[2].x, layout.xOf(120));
     }
 
+    // The bars under a heard duck entry carry the ducked level, as the mix applies it.
+    void theDuckedLevelFollowsTheVoices()
+    {
+        MixItemStore store;
+        fill(store, {{0, 10, 1}, {3, 2, 1}, {8, 1, 1}, {9, 1, 1}});
+        store.at(1).duck = store.at(2).duck = true;
+        store.at(2).muted = true;  // heard by nobody: ducks nothing
+        ArrangementLayout layout;
+        layout.setEntries(store);
+        const double depth = std::pow(10.0, -12.0 / 20.0);
+        QVERIFY(layout.bars()[0].ducked);
+        QVERIFY(!layout.bars()[1].ducked && !layout.bars()[2].ducked && !layout.bars()[3].ducked);
+        const std::pair<double, double> gains[] = {
+            {2.5, 1.0}, {2.85, (1 + depth) / 2}, {4.0, depth}, {5.25, (1 + depth) / 2}, {6.0, 1.0}, {8.5, 1.0}};
+        for (const auto& [seconds, gain] : gains)
+            QVERIFY2(std::abs(layout.duckGainAt(seconds) - gain) < 1e-4, qPrintable(QString::number(seconds)));
+        QCOMPARE(layout.duckCorners(0, 10), (std::vector<double>{0, 2.7, 3, 5, 5.5, 10}));
+        QCOMPARE(layout.duckCorners(4, 5.2), (std::vector<double>{4, 5, 5.2}));
+    }
+
     void opensWithCtrlTAndFollowsTheList()
     {
         auto f = make();

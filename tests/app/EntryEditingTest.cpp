@@ -342,6 +342,35 @@ private Q_SLOTS:
         f->dialog.listFile().undo();
         QVERIFY(storeMatches(store, before));
 
+        // A crossfade instead: each starts that long before the one before it ends, the pairs fade
+        // across on the equal-power curve, and a gap with it is refused.
+        f->list().setFocus();
+        QTest::keyClick(&f->list(), Qt::Key_A, Qt::ControlModifier);
+        sonarel::testing::WhenDialogOpens<SequenceGapDialog> crossfade([&](SequenceGapDialog& d) {
+            auto* fade = d.findChild<QLineEdit*>(QString::number(SequenceGapDialog::kIdCrossfade));
+            QCOMPARE(fade->text(), QStringLiteral("0.000"));
+            fade->setText(QStringLiteral("0,1"));
+            QTest::keyClick(&d, Qt::Key_Return);
+            QVERIFY(d.isVisible());  // the gap of 0.25 s is still in its box
+            d.findChild<QLineEdit*>(QString::number(SequenceGapDialog::kIdGap))->setText(QStringLiteral("0"));
+            QTest::keyClick(&d, Qt::Key_Return);
+        });
+        f->dialog.placeOneAfterAnother();
+        QVERIFY(crossfade.ran());
+        QCOMPARE(f->desktop.texts(),
+                 QStringList{QStringLiteral("A crossfade overlaps the entries itself: please set the gap to 0.")});
+        QCOMPARE(store.at(1).startTime, REFERENCE_TIME{31'000'000});  // 3 + 0.2 - 0.1
+        QCOMPARE(store.at(2).startTime, REFERENCE_TIME{34'000'000});  // 3.1 + 0.4 - 0.1
+        QCOMPARE(store.at(0).fadeOut, REFERENCE_TIME{1'000'000});
+        QCOMPARE(store.at(1).fadeIn, REFERENCE_TIME{1'000'000});
+        QCOMPARE(store.at(1).fadeOut, REFERENCE_TIME{1'000'000});
+        QCOMPARE(store.at(2).fadeIn, REFERENCE_TIME{1'000'000});
+        QVERIFY(store.at(2).fadeOut == 0 && store.at(0).fadeIn == 0);
+        QVERIFY(store.at(1).fadeCurve == FadeCurve::EqualPower);
+        f->dialog.listFile().undo();
+        QVERIFY(storeMatches(store, before));
+        f->desktop.messages.clear();
+
         // Fewer than two entries: nothing to place.
         selectOnly(f->list(), 1);
         f->dialog.placeOneAfterAnother();

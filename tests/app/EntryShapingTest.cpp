@@ -13,6 +13,7 @@
 #include "app/ListFileCommands.h"
 #include "model/EntryEditing.h"
 #include "settings/ui/AudioSettingsDialog.h"
+#include "settings/ui/DuckingDialog.h"
 #include "settings/ui/FitLengthDialog.h"
 #include "support/MainWindowFixture.h"
 
@@ -53,9 +54,9 @@ void selectRows(MixListView& list, std::initializer_list<int> rows)
                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
 }
 
-// The window's context menu, opened from the keyboard: whether its Mute item is checked, and
-// then that item chosen by its access key.
-bool muteFromMenu(MainDialog& window)
+// The window's context menu, opened from the keyboard: whether its item `text` is checked, and
+// then that item chosen by its access key `key`.
+bool chooseFromMenu(MainDialog& window, const QString& text = QStringLiteral("&Mute"), Qt::Key key = Qt::Key_M)
 {
     bool checked = false;
     QTimer poll;
@@ -64,8 +65,8 @@ bool muteFromMenu(MainDialog& window)
         if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
             poll.stop();
             for (QAction* action : menu->actions())
-                checked |= action->text() == QStringLiteral("&Mute") && action->isChecked();
-            QTest::keyClick(menu, Qt::Key_M);
+                checked |= action->text() == text && action->isChecked();
+            QTest::keyClick(menu, key);
         }
     });
     poll.start();
@@ -264,7 +265,7 @@ private Q_SLOTS:
             QTest::keyClick(&d, Qt::Key_M, Qt::AltModifier);
             QTRY_VERIFY(control(d, Box::kIdInPoint)->isVisible());
             for (int id : {Box::kIdInPoint, Box::kIdOutPoint, Box::kIdFadeIn, Box::kIdFadeOut, Box::kIdFadeCurve,
-                           Box::kIdKeepPitch, Box::kIdMute, Box::kIdFitLength}) {
+                           Box::kIdKeepPitch, Box::kIdMute, Box::kIdDuck, Box::kIdFitLength}) {
                 QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
                 QCOMPARE(QApplication::focusWidget()->objectName(), QString::number(id));
             }
@@ -281,7 +282,7 @@ private Q_SLOTS:
                 if (amp >= 0)
                     keys << text.mid(amp + 1, 1).toLower();
             }
-            QCOMPARE(keys.size(), 10);
+            QCOMPARE(keys.size(), 11);
         }));
     }
 
@@ -304,13 +305,13 @@ private Q_SLOTS:
         };
 
         selectRows(f->list(), {0, 2});
-        QVERIFY(!muteFromMenu(f->dialog));
+        QVERIFY(!chooseFromMenu(f->dialog));
         QCOMPARE(muted(), QStringLiteral("M-M"));
         QVERIFY(f->cell(0, 0).endsWith(QStringLiteral(" (muted)")));
         QCOMPARE(f->list().item(2, 3)->foreground().color(),
                  f->list().palette().color(QPalette::Disabled, QPalette::Text));
         QCOMPARE(f->cell(2, 2), QStringLiteral("1.000"));  // the columns keep their values
-        QVERIFY(muteFromMenu(f->dialog));                  // all selected are muted: checked, and it unmutes
+        QVERIFY(chooseFromMenu(f->dialog));                // all selected are muted: checked, and it unmutes
         QCOMPARE(muted(), QStringLiteral("---"));
         ctrlM();
         selectRows(f->list(), {0, 1});  // one muted, one not: both are muted
@@ -327,6 +328,48 @@ private Q_SLOTS:
         f->list().clearSelection();
         ctrlM();
         QCOMPARE(f->desktop.texts(), QStringList{QStringLiteral("Please select an item!")});
+    }
+
+    // Duck Others Under This from the context menu and Ctrl+D marks the selected entries, and the
+    // list's Ducking dialog changes depth, attack and release as one undo step.
+    void duckMarksEntriesAndTheDuckingDialogIsOneUndoStep()
+    {
+        auto f = make(3);
+        f->dialog.show();
+        f->dialog.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&f->dialog));
+        const QString duckItem = QStringLiteral("Duc&k Others Under This");
+        selectRows(f->list(), {1});
+        QVERIFY(!chooseFromMenu(f->dialog, duckItem, Qt::Key_K));
+        QVERIFY(f->dialog.store().at(1).duck && !f->dialog.store().at(0).duck);
+        QVERIFY(f->cell(1, 0).endsWith(QStringLiteral(" (duck)")));
+        f->dialog.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&f->dialog));
+        QTest::keySequence(&f->dialog, QKeySequence(Qt::CTRL | Qt::Key_D));
+        QVERIFY(!f->dialog.store().at(1).duck);
+        f->dialog.listFile().undo();
+        QVERIFY(f->dialog.store().at(1).duck);
+
+        sonarel::testing::WhenDialogOpens<DuckingDialog> when([&](DuckingDialog& d) {
+            auto* release = d.findChild<QLineEdit*>(QString::number(DuckingDialog::kIdDuckRelease));
+            QCOMPARE(release->text(), QStringLiteral("0.500"));
+            release->setText(QStringLiteral("12"));
+            QTest::keyClick(&d, Qt::Key_Return);
+            QVERIFY(d.isVisible());
+            QCOMPARE(d.focusWidget(), release);
+            release->setText(QStringLiteral("1,5"));
+            d.findChild<QLineEdit*>(QString::number(DuckingDialog::kIdDuckDepth))->setText(QStringLiteral("-18"));
+            QTest::keyClick(&d, Qt::Key_Return);
+        });
+        f->dialog.duckingCommand();
+        QVERIFY(when.ran());
+        QCOMPARE(f->desktop.texts(),
+                 QStringList{QStringLiteral("The ducking release must lie between 0 and 10 seconds.")});
+        QCOMPARE(f->dialog.store().ducking(), (DuckSettings{-18.0, 0.3, 1.5}));
+        QCOMPARE(f->dialog.listFile().undoAction()->text(), QStringLiteral("&Undo Ducking"));
+        f->dialog.listFile().undo();
+        QCOMPARE(f->dialog.store().ducking(), DuckSettings{});
+        QVERIFY(f->dialog.store().at(1).duck);
     }
 };
 

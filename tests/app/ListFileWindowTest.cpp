@@ -533,8 +533,8 @@ private Q_SLOTS:
         QCOMPARE(f->title(), QStringLiteral("*Untitled - Sonarel"));
     }
 
-    // Every shaping column: the window opens the list, saves it back unchanged and mixes the same
-    // samples as sonarel-mix reading the same file.
+    // Every shaping column and the list's ducking: the window opens the list, saves it back
+    // unchanged and mixes the same samples as sonarel-mix reading the same file.
     void aShapedListMixesAsWithSonarelMix()
     {
         const QString a = tone(QStringLiteral("shaped/a.wav"), 0.5, 440);
@@ -557,9 +557,12 @@ private Q_SLOTS:
         entries[2].pitchSemitones = 3;
         entries[2].outPoint = 2'500'000;
         entries[3].muted = true;
+        entries[1].duck = true;
         const QString list = dir_.filePath(QStringLiteral("shaped/every.csv"));
-        QVERIFY(saveMixListFile(list, entries).isEmpty());
-        QVERIFY(contentOf(list).contains(",fade_curve\n"));
+        QVERIFY(saveMixListFile(list, entries, {}, {-9.0, 0.05, 0.1}).isEmpty());
+        QVERIFY(contentOf(list).contains(",fade_curve,duck\n"));
+        QVERIFY(
+            contentOf(list).startsWith("#duck.depth_db=-9\n#duck.attack_seconds=0.05\n#duck.release_seconds=0.1\n"));
 
         auto f = make();
         QVERIFY(f->dialog.listFile().openListFile(list));

@@ -87,7 +87,7 @@ private Q_SLOTS:
               "Mix", "Exit"}},
             {"Edit",
              {"Undo", "Redo", "Select All", "Delete", "Delete All", "Audio Settings...", "Place One After Another...",
-              "Mute", "Match Loudness...", "Trim Silence"}},
+              "Mute", "Duck Others Under This", "Ducking...", "Match Loudness...", "Trim Silence"}},
             {"View", {"Timeline"}},
             {"Listen", {"Play", "Solo"}},
             {"Help", {"Manual", "Homepage", "About Sonarel"}},

@@ -359,6 +359,54 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(out));
     }
 
+    // --sequence places the entries in list order from 0, --crossfade overlaps each pair, and the
+    // duck key with the --duck- options lowers the others under a voice.
+    void sequenceCrossfadeAndDucking()
+    {
+        const QString a = constantWav(QStringLiteral("seq/a.wav"), 1.0, 8000, 8000);
+        const QString b = constantWav(QStringLiteral("seq/b.wav"), 0.75, 8000, 8000);
+        const QString c = constantWav(QStringLiteral("seq/c.wav"), 0.5, 0, 0);
+        const QString out = path(QStringLiteral("seq/mix.wav"));
+        struct Case {
+            QStringList options;
+            std::int64_t frames;
+        };
+        const Case cases[] = {
+            {{QStringLiteral("--sequence"), QStringLiteral("--crossfade"), QStringLiteral("0.2")},
+             44100 + 33075 + 22050 - 2 * 8820},
+            {{QStringLiteral("--sequence"), QStringLiteral("0.1")}, 44100 + 33075 + 22050 + 2 * 4410},
+            {{QStringLiteral("--sequence=-0.25")}, 44100 + 33075 + 22050 - 2 * 11025},
+        };
+        for (const Case& test : cases) {
+            const Run run = runMix(QStringList{QStringLiteral("-q"), QStringLiteral("-y"), QStringLiteral("-o"), out} +
+                                   test.options + QStringList{a + QStringLiteral("@5"), b + QStringLiteral("@9"), c});
+            QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+            QCOMPARE(readBack(out).frames(), test.frames);
+        }
+        // The voice c from 0.9 to 1.4 s lowers a (0 .. 1 s) and b (0.8 .. 1.55 s) to half.
+        Run run = runMix({QStringLiteral("-q"), QStringLiteral("-y"), QStringLiteral("--duck-depth"),
+                          QStringLiteral("-6.0206"), QStringLiteral("--duck-attack"), QStringLiteral("0"),
+                          QStringLiteral("--duck-release"), QStringLiteral("0"), QStringLiteral("-o"), out,
+                          a + QStringLiteral("@0"), b + QStringLiteral("@0.8"), c + QStringLiteral("@0.9,duck")});
+        QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+        const WavData ducked = readBack(out);
+        const std::pair<std::size_t, int> levels[] = {{37485, 16000}, {41895, 8000}, {52920, 4000}, {63945, 8000}};
+        for (const auto& [frame, level] : levels)
+            QVERIFY2(std::abs(ducked.at(frame, 0) - level) <= 1, qPrintable(QString::number(frame)));
+        const char* refused[][3] = {
+            {"--crossfade", "0.2", "--crossfade goes with --sequence."},
+            {"--sequence=1", "--crossfade=0.2", "--crossfade overlaps the entries itself"},
+            {"--duck-depth", "-61", "--duck-depth must be a level from -60 to 0 dB."},
+            {"--duck-release", "soon", "--duck-release must be 0 to 10 seconds."},
+            {"--sequence=x", "-q", "--sequence=GAP must be a number of seconds"},
+        };
+        for (const auto& [option, value, message] : refused) {
+            run = runMix({QString::fromLatin1(option), QString::fromLatin1(value), QStringLiteral("-o"), out, a, b});
+            QCOMPARE(run.exitCode, 2);
+            QVERIFY2(run.err.contains(QString::fromLatin1(message)), qPrintable(run.err));
+        }
+    }
+
     void refusesToOverwriteAnInputOrAnExistingFile()
     {
         const QString input = constantWav(QStringLiteral("keep.wav"), 0.2, 500, 500);

@@ -36,7 +36,7 @@ options=$("$mixer" --help | grep -oE -- '--[a-z][a-z-]*' | sort -u)
 for option in $options; do
     grep -qx -- "$option" <<<"$offered" || fail "$option is not offered"
 done
-expect "a prefix" "--dither --dry-run" --d
+expect "a prefix" "--dither --dry-run --duck-attack --duck-depth --duck-release" --d
 
 expect "--format values" "m4a mp3" --format m
 expect "--progress values" "json text" --progress ""

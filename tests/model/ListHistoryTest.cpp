@@ -12,8 +12,8 @@ std::string describe(const MixItemStore& store)
 {
     std::string text;
     for (int i = 0; i < store.audioCount(); ++i)
-        text += store.at(i).filePath + "@" + std::to_string(store.at(i).startTime) + " ";
-    return text;
+        text += store.at(i).filePath + "@" + std::to_string(store.at(i).startTime) + (store.at(i).duck ? "d " : " ");
+    return store.ducking() == DuckSettings{} ? text : text + "ducking " + std::to_string(store.ducking().depthDb);
 }
 
 }  // namespace
@@ -39,6 +39,11 @@ TEST(ListHistory, UndoAndRedoWalkBackAndForthThroughEveryKindOfChange)
         {[](MixItemStore& s) { s.at(2).outPoint = 5; }, "Trim"},
         {[](MixItemStore& s) { s.at(2).fadeIn = 5, s.at(1).fadeOut = 2; }, "Fade"},
         {[](MixItemStore& s) { s.at(2).fadeIn = 0, s.at(2).muted = true; }, "Edit"},
+        {[](MixItemStore& s) { s.at(0).duck = true; }, "Edit"},
+        {[](MixItemStore& s) {
+             s.setDucking({-18.0, 0.3, 0.5});
+         },
+         "Ducking"},
         {[](MixItemStore& s) { s.at(0).duration = 11; }, "Edit"},
         {[](MixItemStore& s) { s.removeAt(0); }, "Delete"},
         {[](MixItemStore& s) { s.at(0).filePath = "/moved/b.wav"; }, "Relink"},

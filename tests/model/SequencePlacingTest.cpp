@@ -92,3 +92,40 @@ TEST(SequencePlacing, AGapThatWouldPlaceBeforeTheStartOrTooLateChangesNothing)
     EXPECT_EQ(placed.refusal, QStringLiteral("With this gap, /m/2.wav would start too late to be mixed."));
     EXPECT_EQ(store.at(2).startTime, 2 * kSecond);
 }
+
+// A crossfade starts each entry that long before the one before it ends and gives the pair
+// matching fades on the chosen curve; the first keeps its fade in and the last its fade out.
+TEST(SequencePlacing, ACrossfadeOverlapsEachPairWithMatchingFades)
+{
+    MixItemStore store;
+    add(store, 2 * kSecond, 1.0, 0, kToSourceEnd, kSecond);  // 1 .. 3
+    add(store, 4 * kSecond, 2.0);                            // 2 s
+    add(store, 3 * kSecond, 1.0);
+    store.at(0).fadeIn = kSecond / 10;
+    store.at(2).fadeOut = kSecond / 5;
+    const SequencePlacing placed = placeOneAfterAnother(store, {0, 1, 2},
+                                                        SequenceJoin{0, kSecond / 2, FadeCurve::EqualPower});
+    EXPECT_TRUE(placed.refusal.isEmpty());
+    EXPECT_EQ(placed.moved, (std::vector<int>{0, 1, 2}));
+    struct Expected {
+        REFERENCE_TIME start, fadeIn, fadeOut;
+    };
+    const Expected expected[] = {{kSecond, kSecond / 10, kSecond / 2},
+                                 {5 * kSecond / 2, kSecond / 2, kSecond / 2},
+                                 {4 * kSecond, kSecond / 2, kSecond / 5}};
+    for (int i = 0; i < 3; ++i) {
+        const MixItem& item = store.at(i);
+        EXPECT_EQ(item.startTime, expected[i].start) << i;
+        EXPECT_EQ(item.fadeIn, expected[i].fadeIn) << i;
+        EXPECT_EQ(item.fadeOut, expected[i].fadeOut) << i;
+        EXPECT_EQ(item.fadeCurve, FadeCurve::EqualPower) << i;
+    }
+    // The mix lasts the sum of the lengths less one crossfade per pair.
+    EXPECT_EQ(outputEnd(store.at(2)) - store.at(0).startTime, (2 + 2 + 3) * kSecond - 2 * kSecond / 2);
+
+    // Longer than an entry it joins: nothing changes.
+    const SequencePlacing refused = placeOneAfterAnother(store, {0, 1, 2}, SequenceJoin{0, 5 * kSecond / 2});
+    EXPECT_EQ(refused.refusal, QStringLiteral("The crossfade is longer than /m/0.wav lasts."));
+    EXPECT_TRUE(refused.moved.empty());
+    EXPECT_EQ(store.at(1).startTime, 5 * kSecond / 2);
+}

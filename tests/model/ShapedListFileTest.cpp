@@ -150,7 +150,11 @@ TEST(ShapedListFile, ImpossibleValuesAreRefusedWithTheirLine)
         {"a.wav,0,1,1,,,,,,,yes\n", 1, "muted must be 0 or 1, not \"yes\""},
         {"a.wav,0,1,1,,,,,,,,cubic\n", 1, "the fade curve must be linear or equal power, not \"cubic\""},
         {"a.wav,0,1,1,1e30\n", 1, "the in point \"1e30\" is too large"},
-        {"a.wav,0,1,1,,,,,,,,,x\n", 1, "expected at most 12 columns"},
+        {"a.wav,0,1,1,,,,,,,,,2\n", 1, "duck must be 0 or 1, not \"2\""},
+        {"a.wav,0,1,1,,,,,,,,,,x\n", 1, "expected at most 13 columns"},
+        {"#duck.depth_db=-70\na.wav,0,1,1\n", 1, "the ducking depth must lie between -60 and 0 dB"},
+        {"a.wav,0,1,1\n#duck.release_seconds=10.5\n", 2, "the ducking release must lie between 0 and 10 seconds"},
+        {"#duck.attack_seconds=soon\n", 1, "the ducking value \"soon\" is not a number"},
         {"path,in_seconds,in_seconds\n", 1, "the header names the column \"in_seconds\" twice"},
         {"in_seconds,out_seconds\n1,2\n", 1, "the header has no path column"},
         {"path,start,volume,speed\na.wav,0,1,1,1\n", 2, "expected at most 4 columns (as the header names)"},
@@ -166,4 +170,34 @@ TEST(ShapedListFile, ImpossibleValuesAreRefusedWithTheirLine)
     ImportError error;
     EXPECT_FALSE(parseMixListCsv(header + "a.wav,0,1,1\nb.wav,0,1,1,5,1\n", "/", entries, error));
     EXPECT_EQ(error.line, 3);
+}
+
+// The list's ducking rides in "#duck." lines after the output lines, only where it differs from
+// the default; older readers skip them as comments, and a key this version does not know too.
+TEST(ShapedListFile, DuckingComesBackAsWrittenAndOnlyWhenSet)
+{
+    MixItem voice;
+    voice.filePath = "/m/voice.wav";
+    voice.duck = true;
+    MixItem music;
+    music.filePath = "/m/music.wav";
+    const std::vector<MixItem> entries{music, voice};
+    const std::string plain = formatMixListCsv(entries, "/m", {{"rate", "48000"}});
+    EXPECT_EQ(plain, "#output.rate=48000\npath,start_seconds,volume,speed," + std::string(kMixListShapingHeader) +
+                         ",duck\nmusic.wav,0,1,1,,,,,,,,\nvoice.wav,0,1,1,,,,,,,,1\n");
+    const std::string text = formatMixListCsv(entries, "/m", {{"rate", "48000"}}, {-20.5, 0.3, 1.25});
+    EXPECT_EQ(text.substr(0, 72), "#output.rate=48000\n#duck.depth_db=-20.5\n#duck.release_seconds=1.25\npath,");
+    for (const std::string& written : {plain, text}) {
+        std::vector<MixItem> read;
+        ImportError error;
+        ListOutputLines output;
+        DuckSettings ducking{-1.0, 1.0, 1.0};
+        ASSERT_TRUE(parseMixListCsv(written + "#duck.future_key=3\n", "/m", read, error, &output, nullptr, &ducking))
+            << error.message;
+        EXPECT_EQ(ducking, (written == plain ? DuckSettings{} : DuckSettings{-20.5, 0.3, 1.25}));
+        EXPECT_EQ(output, (ListOutputLines{{"rate", "48000"}}));
+        ASSERT_EQ(read.size(), 2u);
+        EXPECT_TRUE(read[1].duck && !read[0].duck);
+        EXPECT_EQ(formatMixListCsv(read, "/m", output, ducking), written);
+    }
 }

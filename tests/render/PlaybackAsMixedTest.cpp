@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Playback and the file mix render through one core: a list that uses every kind of shaping is
-// mixed to a file through the run control, then played through the feed that the sound device
-// reads, from several points, and every sample played is the file's sample at that place.
+// Playback and the file mix render through one core: a list that uses every kind of shaping (and
+// ducking under a voice) is mixed to a file through the run control, then played through the feed
+// that the sound device reads, from several points, and every sample played is the file's sample
+// at that place.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -71,6 +72,9 @@ protected:
              .fadeIn = kSecond / 4,
              .fadeOut = kSecond / 4});
         add(file("a.wav"), 3, {.startTime = 30 * kSecond, .muted = true});  // would make the mix long
+        // A voice: every other entry ducks under it, those that began before it too.
+        add(file("b.wav"), 3, {.startTime = 3 * kSecond / 2, .outPoint = kSecond, .duck = true});
+        store.setDucking({-9.0, 0.2, 0.3});
     }
 
     void add(const std::string& path, int seconds, const EntryProperties& properties)

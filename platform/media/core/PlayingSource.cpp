@@ -28,13 +28,15 @@ void fitBuffer(std::vector<float>& buffer, std::size_t n)
 }
 }  // namespace
 
-PlayingSource::PlayingSource(const SourceEntry& entry, std::size_t index, std::int64_t start, std::int64_t frames)
+PlayingSource::PlayingSource(const SourceEntry& entry, std::size_t index, std::int64_t start, std::int64_t frames,
+                             std::shared_ptr<const DuckEnvelope> duck)
     : entry_(entry),
       index_(index),
       path_(toUtf8(entry.fileName())),
       start_(start),
       frames_(frames),
-      volume_(static_cast<float>(entry.volume))
+      volume_(static_cast<float>(entry.volume)),
+      duck_(std::move(duck))
 {
 }
 
@@ -272,7 +274,7 @@ void PlayingSource::applyGain(int outChannels, std::int64_t first)
     const float* in = scratch_.data();
     float* out = samples.data();
     const float volume = volume_;
-    if (envelope_.unity(first, part_->count) && !ramping(first)) {
+    if (envelope_.unity(first, part_->count) && !ramping(first) && !ducked(first, part_->count)) {
         if (sourceChannels == outChannels) {
             for (std::size_t i = 0; i < n * static_cast<std::size_t>(outChannels); ++i)
                 out[i] = in[i] * volume;
@@ -286,7 +288,9 @@ void PlayingSource::applyGain(int outChannels, std::int64_t first)
     } else {
         for (std::size_t i = 0; i < n; ++i) {
             const std::int64_t frame = first + static_cast<std::int64_t>(i);
-            const float gain = envelope_.at(frame) * volumeAt(frame);
+            float gain = envelope_.at(frame) * volumeAt(frame);
+            if (duck_)
+                gain *= duck_->at(start_ + frame);
             if (sourceChannels == outChannels) {
                 for (int c = 0; c < outChannels; ++c)
                     out[i * outChannels + c] = in[i * outChannels + c] * gain;

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/media/Status.h"
+#include "platform/media/core/DuckEnvelope.h"
 #include "platform/media/core/FfmpegHandles.h"
 #include "platform/media/core/GainEnvelope.h"
 #include "platform/media/core/Placement.h"
@@ -41,7 +42,9 @@ struct BlockRequest {
 class PlayingSource {
 public:
     // `entry` must outlive the source. `index` is its place on the timeline (the mixing order).
-    PlayingSource(const SourceEntry& entry, std::size_t index, std::int64_t start, std::int64_t frames);
+    // `duck`, when given, lowers it under the render's voices.
+    PlayingSource(const SourceEntry& entry, std::size_t index, std::int64_t start, std::int64_t frames,
+                  std::shared_ptr<const DuckEnvelope> duck = nullptr);
 
     // Decodes this source's part of the block into samples(), in output channels with its shaping
     // (trim, speed, fades, cut ramps) and its volume applied. The file is opened at the first block the source plays
@@ -91,6 +94,7 @@ private:
     void noteEnd(std::int64_t end, std::int64_t missing);
     void applyGain(int outChannels, std::int64_t first);
     bool ramping(std::int64_t first) const { return rampFrames_ > 0 && first < rampStart_ + rampFrames_; }
+    bool ducked(std::int64_t first, std::int64_t count) const { return duck_ && !duck_->unity(start_ + first, count); }
     float volumeAt(std::int64_t frame) const;
 
     const SourceEntry& entry_;
@@ -103,6 +107,7 @@ private:
     std::int64_t rampStart_ = 0;   // relative to start_
     std::int64_t rampFrames_ = 0;  // 0: no ramp
     GainEnvelope envelope_;
+    std::shared_ptr<const DuckEnvelope> duck_;  // null: not ducked
     std::unique_ptr<SourceStream> stream_;
     // With keep pitch: the stream at speed 1 feeds the stretcher exactly the trimmed span.
     std::unique_ptr<TimeStretcher> stretcher_;

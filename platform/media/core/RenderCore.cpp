@@ -6,7 +6,7 @@
 namespace sonarel::media::core {
 
 SourceSchedule::SourceSchedule(const std::vector<SourceEntry>& entries, int rate, std::int64_t fromFrame)
-    : entries_(entries), starts_(entries.size(), 0), lengths_(entries.size(), 0)
+    : entries_(entries), starts_(entries.size(), 0), lengths_(entries.size(), 0), duck_(DuckEnvelope::of(entries, rate))
 {
     for (std::size_t i = 0; i < entries_.size(); ++i)
         if (placement(entries_[i], rate, starts_[i], lengths_[i]) && starts_[i] + lengths_[i] > fromFrame)
@@ -23,7 +23,8 @@ SourceSchedule::Sources SourceSchedule::admit(std::int64_t blockStart, std::int6
         const std::size_t i = order_[next_++];
         if (starts_[i] + lengths_[i] <= blockStart)
             continue;
-        joining.push_back(std::make_unique<PlayingSource>(entries_[i], i, starts_[i], lengths_[i]));
+        joining.push_back(std::make_unique<PlayingSource>(entries_[i], i, starts_[i], lengths_[i],
+                                                          entries_[i].shaping.duck.others ? nullptr : duck_));
     }
     return joining;
 }

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/media/core/DuckEnvelope.h"
 #include "platform/media/core/Placement.h"
 #include "platform/media/core/PlayingSource.h"
 
@@ -27,7 +28,8 @@ public:
     using Sources = std::vector<std::unique_ptr<PlayingSource>>;
 
     // The sources of `entries` that still sound after `fromFrame`, placed at `rate`. `entries` must
-    // outlive the schedule and every source it admits.
+    // outlive the schedule and every source it admits. Every source that is not a voice is ducked
+    // under the voices of all `entries`, those before `fromFrame` too.
     SourceSchedule(const std::vector<SourceEntry>& entries, int rate, std::int64_t fromFrame = 0);
 
     // The sources not admitted yet that begin before `blockEnd`, ready to play, in the order they
@@ -41,7 +43,8 @@ private:
     std::vector<std::size_t> order_;
     std::vector<std::int64_t> starts_;  // per entry
     std::vector<std::int64_t> lengths_;
-    std::size_t next_ = 0;  // the first in `order_` not admitted yet
+    std::shared_ptr<const DuckEnvelope> duck_;  // null without voices
+    std::size_t next_ = 0;                      // the first in `order_` not admitted yet
 };
 
 // Fills `mix` with `frames` frames of `channels` channels: the sum of the parts that `sources`
