@@ -69,7 +69,7 @@ LevelCommands::LevelCommands(MixListModel& list, const MixListView& view, Deskto
       settings_(settings),
       window_(window),
       matchAction_(new QAction(QStringLiteral("Match L&oudness..."), window)),
-      trimAction_(new QAction(QStringLiteral("Tr&im Silence"), window))
+      trimAction_(new QAction(QStringLiteral("&Trim Silence"), window))
 {
     matchAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_L));
     trimAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_T));

@@ -105,7 +105,7 @@ private Q_SLOTS:
         QVERIFY(edit);
         QAction* trim = nullptr;
         for (QAction* action : edit->actions())
-            if (action->text() == QStringLiteral("Tr&im Silence"))
+            if (action->text() == QStringLiteral("&Trim Silence"))
                 trim = action;
         QVERIFY(trim);
         QCOMPARE(trim->shortcut(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_T));

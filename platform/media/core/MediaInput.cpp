@@ -178,6 +178,9 @@ Status MediaInput::openDemuxer(const std::string& path, const std::atomic<bool>*
     const std::string url = "file:" + path;  // shown in FFmpeg's own messages only
     const int opened = avformat_open_input(&ctx, url.c_str(), rememberedDemuxer(file.fd), &options);
     av_dict_free(&options);
+    // A demuxer may take the read that a stop refused for the file's end or damage.
+    if (opened < 0 && stop && stop->load(std::memory_order_relaxed))
+        return kErrAbort;
     if (opened < 0)  // avformat_open_input frees the context on failure
         return notMedia(fail(opened));
     format.reset(ctx);
@@ -193,7 +196,7 @@ Status MediaInput::openDemuxer(const std::string& path, const std::atomic<bool>*
             format->probesize = kPcmProbeSize;
     }
     if (const int found = avformat_find_stream_info(format.get(), nullptr); found < 0)
-        return notMedia(fail(found));
+        return stop && stop->load(std::memory_order_relaxed) ? kErrAbort : notMedia(fail(found));
     format->max_index_size = kSeekIndexBytes;
     return kOk;
 }
