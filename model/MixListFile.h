@@ -2,7 +2,8 @@
 // The list file: the mix list as CSV, the one format the window saves and opens and sonarel-mix
 // reads. The header is "path,start_seconds,volume,speed"; each row holds one entry. A list with
 // a shaped entry adds the columns of kMixListShapingHeader (and fade_curve when a fade is equal
-// power), with an empty cell wherever an entry keeps the default; a list without one is written
+// power, volume_points when an entry has volume points), with an empty cell wherever an entry
+// keeps the default; a list without one is written
 // with the four columns alone. With a header, columns are found by their names (the first four
 // also by their places) and unknown ones are ignored; without one, by their places. A path that
 // lies under the list's folder is written relative to it, so a folder of media with its list can
@@ -43,6 +44,8 @@ inline constexpr std::string_view kMixListHeader = "path,start_seconds,volume,sp
 inline constexpr std::string_view kMixListShapingHeader =
     "in_seconds,out_seconds,fade_in_seconds,fade_out_seconds,keep_pitch,pitch_semitones,muted";
 inline constexpr std::string_view kMixListFadeCurveHeader = "fade_curve";
+// The columns of their own, each written only when some entry uses it, in this order.
+inline constexpr std::string_view kMixListOwnColumns = "fade_curve,volume_points";
 
 namespace detail {
 
@@ -67,7 +70,7 @@ consteval bool headerIs(std::string_view header, ListColumn set)
 
 static_assert(detail::headerIs(kMixListHeader.substr(5), ListColumn::Always) &&
               detail::headerIs(kMixListShapingHeader, ListColumn::Shaped) &&
-              detail::headerIs(kMixListFadeCurveHeader, ListColumn::WhenUsed));
+              detail::headerIs(kMixListOwnColumns, ListColumn::WhenUsed));
 
 inline constexpr std::string_view kListOutputPrefix = "#output.";
 

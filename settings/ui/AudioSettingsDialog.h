@@ -42,6 +42,7 @@ public:
         kIdMute = 1078,
         kIdFitLength = 1079,
         kIdEditing = 1081,
+        kIdVolumePoints = 1082,
     };
 
     explicit AudioSettingsDialog(Desktop& desktop, QWidget* parent = nullptr);
