@@ -553,13 +553,14 @@ private Q_SLOTS:
         entries[1].fadeCurve = FadeCurve::EqualPower;
         entries[1].fadeOut = 2'000'000;
         entries[1].speed = 1.25;
+        entries[1].volumePoints = {{0, 1.0}, {2'000'000, 0.3}, {4'000'000, 1.5}};
         entries[2].keepPitch = true;
         entries[2].pitchSemitones = 3;
         entries[2].outPoint = 2'500'000;
         entries[3].muted = true;
         const QString list = dir_.filePath(QStringLiteral("shaped/every.csv"));
         QVERIFY(saveMixListFile(list, entries).isEmpty());
-        QVERIFY(contentOf(list).contains(",fade_curve\n"));
+        QVERIFY(contentOf(list).contains(",fade_curve,volume_points\n"));
 
         auto f = make();
         QVERIFY(f->dialog.listFile().openListFile(list));
