@@ -122,8 +122,10 @@ std::string pointsText(const VolumePoints& points)
 {
     std::string text;
     for (const VolumePoint& point : points)
-        text.append(text.empty() ? "" : ";").append(secondsDecimal(point.time)).append(":").append(
-            shortestText(point.level));
+        text.append(text.empty() ? "" : ";")
+            .append(secondsDecimal(point.time))
+            .append(":")
+            .append(shortestText(point.level));
     return text;
 }
 

@@ -67,9 +67,9 @@ struct PropertyRange {
 };
 
 using PropertyValue = std::variant<REFERENCE_TIME, double, bool, FadeCurve, VolumePoints>;
-using PropertyMember = std::variant<REFERENCE_TIME EntryProperties::*, double EntryProperties::*,
-                                    bool EntryProperties::*, FadeCurve EntryProperties::*,
-                                    VolumePoints EntryProperties::*>;
+using PropertyMember =
+    std::variant<REFERENCE_TIME EntryProperties::*, double EntryProperties::*, bool EntryProperties::*,
+                 FadeCurve EntryProperties::*, VolumePoints EntryProperties::*>;
 
 struct EntryProperty {
     EntryField field;
@@ -130,9 +130,8 @@ inline constexpr std::array<EntryProperty, kEntryFieldCount> kEntryProperties{{
     {EntryField::Muted, "muted", "", "muted", "muted", "keep the entry but leave it out of the mix", "muted",
      PropertyKind::Switch, ListColumn::Shaped, kAnyChoice, false, &EntryProperties::muted},
     {EntryField::Points, "volume_points", "", "points", "points=T:L;T:L...",
-     "the level L (0 to 100, times the volume) at T seconds of the file's own time, linear between",
-     "volume points", PropertyKind::Points, ListColumn::WhenUsed, kPointLevelRange, VolumePoints{},
-     &EntryProperties::volumePoints},
+     "level L times the volume at T s of the file (quote the ;)", "volume points", PropertyKind::Points,
+     ListColumn::WhenUsed, kPointLevelRange, VolumePoints{}, &EntryProperties::volumePoints},
 }};
 
 inline constexpr const EntryProperty& entryProperty(EntryField field)

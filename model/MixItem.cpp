@@ -28,7 +28,7 @@ double pointsLevelAt(const VolumePoints& points, REFERENCE_TIME time)
     if (points.empty())
         return 1.0;
     const auto after = std::upper_bound(points.begin(), points.end(), time,
-                                         [](REFERENCE_TIME t, const VolumePoint& point) { return t < point.time; });
+                                        [](REFERENCE_TIME t, const VolumePoint& point) { return t < point.time; });
     if (after == points.begin())
         return points.front().level;
     if (after == points.end())

@@ -62,8 +62,7 @@ void ArrangementView::refresh()
     pointDrag_.reset();
     dragMoved_ = false;
     if (pointEntry_ >= store_.audioCount() ||
-        (pointEntry_ >= 0 &&
-         pointIndex_ >= static_cast<int>(store_.at(pointEntry_).volumePoints.size()))) {
+        (pointEntry_ >= 0 && pointIndex_ >= static_cast<int>(store_.at(pointEntry_).volumePoints.size()))) {
         pointEntry_ = -1;
         pointIndex_ = -1;
     }
@@ -434,8 +433,9 @@ bool ArrangementView::pressPoint(QPointF picturePoint, bool control)
         pointEntry_ = index;
         pointIndex_ = near;
         dragged_ = store_.at(index);
-        pointDrag_ = PointDrag{index, near, levelLinePosition(bar, points[static_cast<std::size_t>(near)].time,
-                                                              points[static_cast<std::size_t>(near)].level, pps)};
+        pointDrag_ = PointDrag{index, near,
+                               levelLinePosition(bar, points[static_cast<std::size_t>(near)].time,
+                                                 points[static_cast<std::size_t>(near)].level, pps)};
         viewport()->update();
         return true;
     }

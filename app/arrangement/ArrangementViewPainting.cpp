@@ -36,7 +36,7 @@ QColor greyed(const QColor& colour)
 
 const QColor kEditMarks(0x20, 0x30, 0x50);
 const QColor kLevelLine(0xd0, 0x68, 0x10);  // volume points: apart from the fades' marks
-constexpr double kLabelGap = 6.0;  // pixels kept free between a ruler label and the "Total" tag
+constexpr double kLabelGap = 6.0;           // pixels kept free between a ruler label and the "Total" tag
 
 struct RulerText {
     QRectF place;  // on the painter, scrolled

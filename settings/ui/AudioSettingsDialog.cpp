@@ -56,10 +56,11 @@ constexpr MoreRowLook kMoreRowLooks[] = {
      "Seconds of the file and levels, as 0:1;2.5:0.3", nullptr, 0, "none"},
 };
 constexpr int kMoreRows = static_cast<int>(std::size(kMoreRowLooks));
-constexpr int kMuteRow = static_cast<int>(
-    std::find_if(std::begin(kMoreRowLooks), std::end(kMoreRowLooks),
-                 [](const MoreRowLook& look) { return look.field == EntryField::Muted; }) -
-    std::begin(kMoreRowLooks));
+constexpr int kMuteRow = static_cast<int>(std::find_if(std::begin(kMoreRowLooks), std::end(kMoreRowLooks),
+                                                       [](const MoreRowLook& look) {
+                                                           return look.field == EntryField::Muted;
+                                                       }) -
+                                          std::begin(kMoreRowLooks));
 static_assert(kMoreRows == std::count_if(kEntryProperties.begin(), kEntryProperties.end(), isShaping),
               "every shaping property has its row");
 constexpr int kOpenHeight = kClosedHeight + 4 + kMoreRows * kRowHeight;

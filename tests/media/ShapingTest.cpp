@@ -300,9 +300,18 @@ TEST_F(EnvelopeTest, VolumePointsShapeTheLevelInTheFilesOwnTime)
         std::vector<double> pointSeconds;  // output seconds (from the start) that fall on a point
     };
     const Case cases[] = {
-        {"whole file", 0, 1.0, 0, -1, {{kSecond / 2, 1.0}, {15 * kSecond / 10, 0.25}, {2 * kSecond, 1.5}},
+        {"whole file",
+         0,
+         1.0,
+         0,
+         -1,
+         {{kSecond / 2, 1.0}, {15 * kSecond / 10, 0.25}, {2 * kSecond, 1.5}},
          {0.5, 1.5, 2.0}},
-        {"trimmed, twice as fast", kSecond / 10, 2.0, kSecond / 2, 29 * kSecond / 10,
+        {"trimmed, twice as fast",
+         kSecond / 10,
+         2.0,
+         kSecond / 2,
+         29 * kSecond / 10,
          {{0, 1.9}, {kSecond, 0.2}, {25 * kSecond / 10, 1.2}},
          {0.25, 1.0}},
     };
