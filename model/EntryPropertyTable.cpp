@@ -150,12 +150,12 @@ bool readPoints(std::string_view text, VolumePoints& points, std::string& error)
         const std::string_view level = trimmedText(pair.substr(colon + 1));
         const std::optional<REFERENCE_TIME> seconds = readRoundedSeconds(time);
         if (!seconds) {
-            error = refusedNumber("time of " + number, time);
+            error = refusedNumber(number + " time", time);
             return false;
         }
         const std::optional<double> value = readNumber(level);
         if (!value) {
-            error = refusedNumber("level of " + number, level);
+            error = refusedNumber(number + " level", level);
             return false;
         }
         if (read.size() == kMostVolumePoints) {
