@@ -357,6 +357,25 @@ protected:
     std::string tone;
 };
 
+// Stretched with its pitch kept, output frame k still reads the points at k * speed / rate of the
+// file: the tone's peak follows the level the file's time gives.
+TEST_F(KeepPitchTest, VolumePointsFollowTheFilesTimeWhenStretched)
+{
+    Entry e{tone, 0, 4 * kSecond, 1.5};
+    e.shaping.keepPitch = true;
+    e.shaping.points = {{kSecond, 1.0}, {2 * kSecond, 0.25}};
+    const WavData wav = mix({e});
+    for (const double output : {0.3, 1.0, 2.0}) {
+        const std::int64_t from = std::llround(output * kRate) - 441;
+        int peak = 0;
+        for (std::int64_t f = from; f < from + 882; ++f)
+            peak = std::max(peak, std::abs(wav.at(f, 0)));
+        const double file = output * 1.5;
+        const double level = file <= 1.0 ? 1.0 : file >= 2.0 ? 0.25 : 1.0 - 0.75 * (file - 1.0);
+        EXPECT_NEAR(peak, 16000 * level, 16000 * 0.06) << output;
+    }
+}
+
 TEST_F(KeepPitchTest, TwiceTheSpeedKeepsTheToneAndHalvesTheLength)
 {
     Entry e{tone, 0, 4 * kSecond, 2.0};
