@@ -1,12 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "model/EntryPropertyTable.h"
 
+#include <algorithm>
 #include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
 
 #include "model/MixListFile.h"
+#include "model/MixListRows.h"
 #include "model/NumberText.h"
 
 namespace sonarel {
@@ -14,12 +16,24 @@ namespace sonarel {
 namespace {
 
 template <typename T>
-bool sameBits(T a, T b)
+bool sameBits(const T& a, const T& b)
 {
     if constexpr (std::is_same_v<T, double>)
         return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
+    else if constexpr (std::is_same_v<T, VolumePoints>)
+        return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const VolumePoint& x, const VolumePoint& y) {
+            return x.time == y.time && sameBits(x.level, y.level);
+        });
     else
         return a == b;
+}
+
+// The shortest text that reads back as the same double.
+std::string shortestText(double value)
+{
+    char text[64];
+    const auto result = std::to_chars(text, text + sizeof text, value);
+    return std::string(text, result.ptr);
 }
 
 // The names a curve is written and read by, in the order of its choices.
@@ -95,15 +109,94 @@ std::string valueText(const EntryProperty& property, const EntryProperties& prop
     case PropertyKind::ExactSeconds:
     case PropertyKind::Seconds:
         return secondsDecimal(properties.*std::get<REFERENCE_TIME EntryProperties::*>(property.member));
-    case PropertyKind::Number: {
-        char text[64];
-        const auto result = std::to_chars(text, text + sizeof text, numberOf(property, properties));  // shortest exact
-        return std::string(text, result.ptr);
-    }
+    case PropertyKind::Number: return shortestText(numberOf(property, properties));
     case PropertyKind::Switch: return choiceOf(property, properties) == 1 ? "1" : "0";
     case PropertyKind::Curve: return std::string(kCurveNames[static_cast<std::size_t>(choiceOf(property, properties))]);
+    case PropertyKind::Points:
+        return pointsText(properties.*std::get<VolumePoints EntryProperties::*>(property.member));
     }
     return {};
+}
+
+std::string pointsText(const VolumePoints& points)
+{
+    std::string text;
+    for (const VolumePoint& point : points)
+        text.append(text.empty() ? "" : ";")
+            .append(secondsDecimal(point.time))
+            .append(":")
+            .append(shortestText(point.level));
+    return text;
+}
+
+bool readPoints(std::string_view text, VolumePoints& points, std::string& error)
+{
+    VolumePoints read;
+    text = trimmedText(text);
+    std::size_t from = 0;
+    while (!text.empty() && from <= text.size()) {
+        const std::size_t end = std::min(text.find(';', from), text.size());
+        const std::string_view pair = text.substr(from, end - from);
+        from = end + 1;
+        if (trimmedText(pair).empty())  // "0:1;" or ";;": nothing between
+            continue;
+        const std::string number = "volume point " + std::to_string(read.size() + 1);  // as messages name it
+        const std::size_t colon = pair.find(':');
+        if (colon == std::string_view::npos) {
+            error = "the " + number + " \"" + std::string(trimmedText(pair)) + "\" is not TIME:LEVEL";
+            return false;
+        }
+        const std::string_view time = trimmedText(pair.substr(0, colon));
+        const std::string_view level = trimmedText(pair.substr(colon + 1));
+        const std::optional<REFERENCE_TIME> seconds = readRoundedSeconds(time);
+        if (!seconds) {
+            error = refusedNumber(number + " time", time);
+            return false;
+        }
+        const std::optional<double> value = readNumber(level);
+        if (!value) {
+            error = refusedNumber(number + " level", level);
+            return false;
+        }
+        if (read.size() == kMostVolumePoints) {
+            error = "the volume points are too many (at most " + std::to_string(kMostVolumePoints) + ")";
+            return false;
+        }
+        read.push_back({*seconds, *value});
+    }
+    points = std::move(read);
+    return true;
+}
+
+bool checkPoints(const VolumePoints& points, std::string& error)
+{
+    if (points.size() > kMostVolumePoints) {
+        error = "the volume points are too many (at most " + std::to_string(kMostVolumePoints) + ")";
+        return false;
+    }
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        const VolumePoint& point = points[i];
+        const std::string which = "point " + std::to_string(i + 1) + ", at " + secondsText(point.time) + " s";
+        if (point.time < 0 || point.time > kLatestEntryStart) {
+            error = "the volume points " + std::string(point.time < 0 ? "must not be negative" : "are too late") +
+                    " (" + which + ")";
+            return false;
+        }
+        if (i > 0 && point.time <= points[i - 1].time) {
+            error = "the volume points must be in time order (" + which + ", is not after " +
+                    secondsText(points[i - 1].time) + " s)";
+            return false;
+        }
+        if (!(point.level >= 0.0)) {
+            error = "the volume points must not have a level below zero (" + which + ")";
+            return false;
+        }
+        if (!(point.level <= kHighestPointLevel)) {
+            error = "the volume points must have levels of at most 100 (" + which + ")";
+            return false;
+        }
+    }
+    return true;
 }
 
 std::string refusedNumber(const std::string& words, std::string_view text)
@@ -152,6 +245,8 @@ bool readValue(const EntryProperty& property, std::string_view text, EntryProper
         }
         setChoice(property, properties, text == "1" ? 1 : 0);
         return true;
+    case PropertyKind::Points:
+        return readPoints(text, properties.*std::get<VolumePoints EntryProperties::*>(property.member), error);
     case PropertyKind::Curve:
         // The command line's spelling of a curve too.
         for (std::string_view name : {kCurveNames[0], kCurveNames[1], std::string_view("equal-power")}) {
@@ -168,10 +263,18 @@ bool readValue(const EntryProperty& property, std::string_view text, EntryProper
 
 bool checkRange(const EntryProperty& property, const EntryProperties& properties, std::string& error)
 {
+    if (property.kind == PropertyKind::Points)
+        return checkPoints(properties.*std::get<VolumePoints EntryProperties::*>(property.member), error);
     if (!isTyped(property))
         return true;
-    const double value = std::visit([&properties](auto member) { return static_cast<double>(properties.*member); },
-                                    property.member);
+    const double value = std::visit(
+        [&properties](auto member) {
+            if constexpr (std::is_same_v<decltype(member), VolumePoints EntryProperties::*>)
+                return 0.0;
+            else
+                return static_cast<double>(properties.*member);
+        },
+        property.member);
     const PropertyRange& range = property.range;
     // Appended piece by piece: GCC 12 at -O3 takes "..." + std::string for an overlapping copy.
     std::string said = "the ";

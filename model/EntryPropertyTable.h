@@ -36,9 +36,10 @@ enum class EntryField {
     KeepPitch,
     Pitch,
     Muted,
+    Points,
     Duck
 };
-inline constexpr std::size_t kEntryFieldCount = 12;
+inline constexpr std::size_t kEntryFieldCount = 13;
 
 enum class PropertyKind {
     ExactSeconds,  // a time read to the exact 100 ns
@@ -46,6 +47,7 @@ enum class PropertyKind {
     Number,        // a double
     Switch,        // 0 or 1; on the command line the key alone is 1
     Curve,         // a fade curve: linear or equal_power
+    Points,        // volume points: "T:L;T:L..." with T seconds of the file (rounded to 100 ns), L a level
 };
 
 // Which list files hold the property's column: every one, those with a shaped entry (in the
@@ -65,9 +67,10 @@ struct PropertyRange {
     bool zeroRefused = false;
 };
 
-using PropertyValue = std::variant<REFERENCE_TIME, double, bool, FadeCurve>;
-using PropertyMember = std::variant<REFERENCE_TIME EntryProperties::*, double EntryProperties::*,
-                                    bool EntryProperties::*, FadeCurve EntryProperties::*>;
+using PropertyValue = std::variant<REFERENCE_TIME, double, bool, FadeCurve, VolumePoints>;
+using PropertyMember =
+    std::variant<REFERENCE_TIME EntryProperties::*, double EntryProperties::*, bool EntryProperties::*,
+                 FadeCurve EntryProperties::*, VolumePoints EntryProperties::*>;
 
 struct EntryProperty {
     EntryField field;
@@ -94,6 +97,9 @@ inline constexpr PropertyRange kSpeedRange{kLowestSpeed,    kHighestSpeed,      
                                            kSpeedRangeText, "must be above zero", true};
 inline constexpr PropertyRange kPitchRange{kLowestPitchSemitones, kHighestPitchSemitones, "must be between",
                                            "-24 and 24 semitones", ""};
+// A volume point's level, and its time as kTimeRange.
+inline constexpr PropertyRange kPointLevelRange{0.0, kHighestPointLevel, "must be at most", "100",
+                                                "must not be negative"};
 // A chosen value is never out of range.
 inline constexpr PropertyRange kAnyChoice{};
 
@@ -124,6 +130,9 @@ inline constexpr std::array<EntryProperty, kEntryFieldCount> kEntryProperties{{
      kPitchRange, 0.0, &EntryProperties::pitchSemitones, EntryField::KeepPitch},
     {EntryField::Muted, "muted", "", "muted", "muted", "keep the entry but leave it out of the mix", "muted",
      PropertyKind::Switch, ListColumn::Shaped, kAnyChoice, false, &EntryProperties::muted},
+    {EntryField::Points, "volume_points", "", "points", "points=T:L;T:L...",
+     "level L times the volume at T s of the file (quote the ;)", "volume points", PropertyKind::Points,
+     ListColumn::WhenUsed, kPointLevelRange, VolumePoints{}, &EntryProperties::volumePoints},
     {EntryField::Duck, "duck", "", "duck", "duck", "the other entries duck under this one while it plays (a voice)",
      "duck", PropertyKind::Switch, ListColumn::WhenUsed, kAnyChoice, false, &EntryProperties::duck},
 }};
@@ -139,7 +148,8 @@ inline constexpr bool isShaping(const EntryProperty& property)
     return property.listColumn != ListColumn::Always;
 }
 
-// Whether a property is typed as text (a time or a number) rather than chosen (a switch, a curve).
+// Whether a property is typed as text (a time, a number, volume points) rather than chosen (a
+// switch, a curve).
 inline constexpr bool isTyped(const EntryProperty& property)
 {
     return property.kind != PropertyKind::Switch && property.kind != PropertyKind::Curve;
@@ -159,7 +169,8 @@ consteval bool rowsAgreeWithTheEntry()
         const std::size_t expected = time                               ? 0
                                      : row.kind == PropertyKind::Number ? 1
                                      : row.kind == PropertyKind::Switch ? 2
-                                                                        : 3;
+                                     : row.kind == PropertyKind::Curve  ? 3
+                                                                        : 4;
         if (row.member.index() != expected)
             return false;
         const bool sameDefault = std::visit(
@@ -218,6 +229,13 @@ bool readValue(const EntryProperty& property, std::string_view text, EntryProper
 // Whether the value lies within the property's range (or is its default); otherwise `error`
 // says so in the property's words.
 bool checkRange(const EntryProperty& property, const EntryProperties& properties, std::string& error);
+
+// Volume points as a list file writes them ("0:1;2.5:0.3"), and read back from such a text
+// (blanks around each part allowed; an empty text is no points). Reading checks the form only;
+// checkPoints the order, the levels and the count.
+std::string pointsText(const VolumePoints& points);
+bool readPoints(std::string_view text, VolumePoints& points, std::string& error);
+bool checkPoints(const VolumePoints& points, std::string& error);
 
 // Why `text` was refused as a number, in the words given.
 std::string refusedNumber(const std::string& words, std::string_view text);

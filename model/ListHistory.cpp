@@ -42,6 +42,8 @@ QString valuesChangeLabel(const ListSnapshot& before, const MixItemStore& after)
         return QStringLiteral("Trim");
     if (only({EntryField::FadeIn, EntryField::FadeOut}))
         return QStringLiteral("Fade");
+    if (only({EntryField::Points}))
+        return QStringLiteral("Volume Point");
     return QStringLiteral("Edit");
 }
 

@@ -23,6 +23,22 @@ bool usesShaping(const EntryProperties& p)
     });
 }
 
+double pointsLevelAt(const VolumePoints& points, REFERENCE_TIME time)
+{
+    if (points.empty())
+        return 1.0;
+    const auto after = std::upper_bound(points.begin(), points.end(), time,
+                                        [](REFERENCE_TIME t, const VolumePoint& point) { return t < point.time; });
+    if (after == points.begin())
+        return points.front().level;
+    if (after == points.end())
+        return points.back().level;
+    const VolumePoint& a = *(after - 1);
+    const VolumePoint& b = *after;
+    const double x = static_cast<double>(time - a.time) / static_cast<double>(b.time - a.time);
+    return a.level + (b.level - a.level) * x;
+}
+
 REFERENCE_TIME playedStart(const MixItem& item)
 {
     return std::max<REFERENCE_TIME>(item.inPoint, 0);

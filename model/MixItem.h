@@ -39,6 +39,21 @@ inline constexpr REFERENCE_TIME kToSourceEnd = -1;
 // sin(t / T * pi / 2), which keeps the loudness even where two fading entries cross.
 enum class FadeCurve { Linear, EqualPower };
 
+// A point of an entry's level line: at `time` of the file's own time (as the in and out points),
+// its level is `level` times the volume. Between two points the level is linear in time; before
+// the first and after the last it stays at theirs. Kept in time order, each after the one before.
+struct VolumePoint {
+    REFERENCE_TIME time = 0;
+    double level = 1.0;
+    friend bool operator==(const VolumePoint&, const VolumePoint&) = default;
+};
+using VolumePoints = std::vector<VolumePoint>;
+inline constexpr std::size_t kMostVolumePoints = 10'000;
+inline constexpr double kHighestPointLevel = 100.0;
+
+// The level the points give at `time` of the file (1 without points).
+double pointsLevelAt(const VolumePoints& points, REFERENCE_TIME time);
+
 // What a person sets for one entry: in the dialog, a list file or on the command line. Every
 // default leaves the entry as a plain placement of the whole file.
 struct EntryProperties {
@@ -58,6 +73,8 @@ struct EntryProperties {
     double pitchSemitones = 0.0;
     // A muted entry stays in the list but is not mixed and does not count toward the mix's length.
     bool muted = false;
+    // The level line over the file's own time; none: the volume alone.
+    VolumePoints volumePoints{};
     // While this entry plays, every entry that is not one lowers by the list's ducking depth
     // (model/Ducking.h): a voice over music.
     bool duck = false;

@@ -41,6 +41,9 @@ constexpr std::size_t kAllColumnCount = 1 + kListColumnOrder.size();
 static_assert(kClassicColumnCount == 4 && kListColumnOrder[0] == EntryField::StartTime &&
               kListColumnOrder[1] == EntryField::Volume && kListColumnOrder[2] == EntryField::Speed);
 
+// How every message about volume points begins (model/EntryPropertyTable.cpp).
+constexpr std::string_view kPointsProblem = "the volume point";
+
 ColumnRole positionalRole(std::size_t index)
 {
     if (index == 0)
@@ -328,9 +331,14 @@ bool readMixList(QIODevice& device, const std::string& listFolder, std::vector<M
             continue;
         }
         MixItem entry;
-        if (!rolesOfRecord(fields.size(), hasHeader, headerRoles, roles, problem) ||
-            !readEntry(fields, roles, entry, problem))
+        if (!rolesOfRecord(fields.size(), hasHeader, headerRoles, roles, problem))
             return refuse(problem);
+        if (!readEntry(fields, roles, entry, problem)) {
+            // A long cell of points is hard to find by its line alone: its entry is named too.
+            if (problem.starts_with(kPointsProblem) && !entry.filePath.empty())
+                problem = "entry " + std::to_string(entries.size() + 1) + " (" + entry.filePath + "): " + problem;
+            return refuse(problem);
+        }
         if (entry.filePath.front() != kPathSeparator)
             entry.filePath = joinPath(listFolder, entry.filePath);
         if (!fitsPathBuffer(entry.filePath))

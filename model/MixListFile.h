@@ -2,7 +2,8 @@
 // The list file: the mix list as CSV, the one format the window saves and opens and sonarel-mix
 // reads. The header is "path,start_seconds,volume,speed"; each row holds one entry. A list with
 // a shaped entry adds the columns of kMixListShapingHeader (and fade_curve when a fade is equal
-// power), with an empty cell wherever an entry keeps the default; a list without one is written
+// power, volume_points when an entry has volume points), with an empty cell wherever an entry
+// keeps the default; a list without one is written
 // with the four columns alone. With a header, columns are found by their names (the first four
 // also by their places) and unknown ones are ignored; without one, by their places. A path that
 // lies under the list's folder is written relative to it, so a folder of media with its list can
@@ -46,7 +47,7 @@ inline constexpr std::string_view kMixListShapingHeader =
     "in_seconds,out_seconds,fade_in_seconds,fade_out_seconds,keep_pitch,pitch_semitones,muted";
 inline constexpr std::string_view kMixListFadeCurveHeader = "fade_curve";
 // The columns that each appear only when some entry uses them, in their order.
-inline constexpr std::string_view kMixListWhenUsedHeader = "fade_curve,duck";
+inline constexpr std::string_view kMixListWhenUsedHeader = "fade_curve,volume_points,duck";
 
 namespace detail {
 

@@ -61,6 +61,9 @@ media::core::SourceEntry unnamedEntryOf(const MixItem& item, REFERENCE_TIME cutR
     shaping.cutRampOut = cutsAtEnd(item) && shaping.fadeOut == 0 ? std::max<REFERENCE_TIME>(cutRamp, 0) : 0;
     shaping.keepPitch = item.keepPitch;
     shaping.pitchSemitones = item.keepPitch ? item.pitchSemitones : 0.0;
+    shaping.points.reserve(item.volumePoints.size());
+    for (const VolumePoint& point : item.volumePoints)
+        shaping.points.push_back({point.time, point.level});
     return entry;
 }
 

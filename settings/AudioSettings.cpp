@@ -187,6 +187,7 @@ QString ShapingTexts::*shapingTextOf(EntryField field)
     case EntryField::FadeIn: return &ShapingTexts::fadeIn;
     case EntryField::FadeOut: return &ShapingTexts::fadeOut;
     case EntryField::Pitch: return &ShapingTexts::pitch;
+    case EntryField::Points: return &ShapingTexts::volumePoints;
     default: return nullptr;
     }
 }
@@ -200,6 +201,10 @@ ShapingTexts shapingTextsOf(const EntryProperties& properties)
             continue;
         if (property.kind == PropertyKind::Number) {
             texts.*text = boxText(numberOf(property, properties));
+            continue;
+        }
+        if (property.kind == PropertyKind::Points) {
+            texts.*text = QString::fromStdString(valueText(property, properties));
             continue;
         }
         const auto time = properties.*std::get<REFERENCE_TIME EntryProperties::*>(property.member);
@@ -247,6 +252,16 @@ std::optional<AudioSettingsProblem> readShaping(const ShapingTexts& texts, const
                                                   .arg(range.highest));
         pitch = *typed;
     }
+    VolumePoints points = shown.volumePoints;
+    if (texts.volumePoints != shownTexts.volumePoints) {
+        std::string reason;
+        if (!readPoints(texts.volumePoints.toStdString(), points, reason) || !checkPoints(points, reason))
+            return problem(AudioField::Points,
+                           QStringLiteral("These volume points cannot be used: %1.\n\nPlease write TIME:LEVEL "
+                                          "pairs separated by semicolons, in time order, for example "
+                                          "0:1;2.5:0.3 (seconds of the file's own time, levels 0 to 100).")
+                               .arg(QString::fromStdString(reason)));
+    }
     result.inPoint = in;
     result.outPoint = out;
     result.fadeIn = fadeIn;
@@ -255,6 +270,7 @@ std::optional<AudioSettingsProblem> readShaping(const ShapingTexts& texts, const
     result.keepPitch = choices.keepPitch;
     setNumber(pitchProperty, result, pitch);
     result.muted = choices.muted;
+    result.volumePoints = std::move(points);
     return std::nullopt;
 }
 
@@ -302,7 +318,11 @@ AudioSettings audioSettingsOf(const EntryProperties& properties)
 
 EntryProperties entryPropertiesOf(const AudioSettings& settings)
 {
-    return {secondsToReferenceTime(settings.startTime), settings.volume, settings.speed};
+    EntryProperties properties;
+    properties.startTime = secondsToReferenceTime(settings.startTime);
+    properties.volume = settings.volume;
+    properties.speed = settings.speed;
+    return properties;
 }
 
 }  // namespace sonarel

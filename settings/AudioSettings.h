@@ -70,6 +70,7 @@ struct ShapingTexts {
     QString fadeIn;
     QString fadeOut;
     QString pitch;
+    QString volumePoints{};  // "T:L;T:L..." as a list file writes them; empty: none
 };
 // Where ShapingTexts keeps the text of a typed property of the "More" part; nullptr for another.
 QString ShapingTexts::*shapingTextOf(EntryField field);
@@ -88,6 +89,7 @@ ShapingChoices shapingChoicesOf(const EntryProperties& properties);
 // `shown`, the entry the dialog opened with, and its measured `duration` (0 or less: unknown). A
 // box whose text is still the one it opened with keeps the entry's exact value, so OK changes
 // nothing that was not typed. The pitch is read only with keep pitch; without it the pitch is 0.
+// Volume points are read as a list file holds them, an empty box being none.
 // On success the shaping fields of `result` are set; otherwise the first problem is returned and
 // `result` is left alone.
 std::optional<AudioSettingsProblem> readShaping(const ShapingTexts& texts, const ShapingChoices& choices,

@@ -13,6 +13,7 @@
 #include <cmath>
 #include <optional>
 
+#include "app/arrangement/LevelLine.h"
 #include "model/MixListRows.h"
 
 namespace sonarel {
@@ -58,7 +59,13 @@ void ArrangementView::refresh()
 {
     // A changed list ends a drag: the entry it held may be another one now.
     drag_.reset();
+    pointDrag_.reset();
     dragMoved_ = false;
+    if (pointEntry_ >= store_.audioCount() ||
+        (pointEntry_ >= 0 && pointIndex_ >= static_cast<int>(store_.at(pointEntry_).volumePoints.size()))) {
+        pointEntry_ = -1;
+        pointIndex_ = -1;
+    }
     layout_.setEntries(store_);
     const auto count = static_cast<std::size_t>(store_.audioCount());
     lookups_.assign(count, {});
@@ -260,10 +267,13 @@ void ArrangementView::ensureVisible(int index)
 
 bool ArrangementView::event(QEvent* event)
 {
-    // Escape cancels a drag here rather than closing the window.
-    if (event->type() == QEvent::ShortcutOverride && drag_ && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
-        event->accept();
-        return true;
+    // Escape cancels a drag here rather than closing the window, and Delete takes a chosen point.
+    if (event->type() == QEvent::ShortcutOverride) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if ((key == Qt::Key_Escape && isDragging()) || (key == Qt::Key_Delete && pointEntry_ >= 0)) {
+            event->accept();
+            return true;
+        }
     }
     return QAbstractScrollArea::event(event);
 }
@@ -279,10 +289,16 @@ void ArrangementView::mousePressEvent(QMouseEvent* event)
         event->accept();
         return;
     }
-    const BarHit hit = hitBar(layout_, event->position() + scroll());
     const bool toggle = event->modifiers().testFlag(Qt::ControlModifier);
     drag_.reset();
+    pointDrag_.reset();
     dragMoved_ = false;
+    if (pressPoint(event->position() + scroll(), toggle)) {
+        pressAt_ = event->position();
+        event->accept();
+        return;
+    }
+    const BarHit hit = hitBar(layout_, event->position() + scroll());
     if (hit.index >= 0 || !toggle)
         makeCurrent(hit.index, toggle);
     if (hit.index >= 0 && !toggle) {
@@ -298,6 +314,14 @@ void ArrangementView::mousePressEvent(QMouseEvent* event)
 
 void ArrangementView::mouseMoveEvent(QMouseEvent* event)
 {
+    if (pointDrag_ && event->buttons().testFlag(Qt::LeftButton)) {
+        if (dragMoved_ || (event->position() - pressAt_).manhattanLength() >= QApplication::startDragDistance()) {
+            dragMoved_ = true;
+            followPoint(event->position());
+        }
+        event->accept();
+        return;
+    }
     if (!drag_ || !event->buttons().testFlag(Qt::LeftButton)) {
         showCursorFor(event->position());
         QAbstractScrollArea::mouseMoveEvent(event);
@@ -327,6 +351,19 @@ void ArrangementView::follow(QPointF viewportPoint, Qt::KeyboardModifiers modifi
 
 void ArrangementView::mouseReleaseEvent(QMouseEvent* event)
 {
+    if (event->button() == Qt::LeftButton && pointDrag_) {
+        const int index = pointDrag_->entry;
+        const bool changed = dragMoved_ && !sameProperties(dragged_, store_.at(index));
+        pointDrag_.reset();
+        if (changed)
+            Q_EMIT entryEdited(index, dragged_.properties());
+        if (dragMoved_)
+            refresh();
+        dragMoved_ = false;
+        viewport()->update();
+        event->accept();
+        return;
+    }
     if (event->button() != Qt::LeftButton || !drag_) {
         QAbstractScrollArea::mouseReleaseEvent(event);
         return;
@@ -346,13 +383,102 @@ void ArrangementView::mouseReleaseEvent(QMouseEvent* event)
 
 QString ArrangementView::dragReadout() const
 {
+    if (pointDrag_ && dragMoved_)
+        return pointReadout(dragged_.volumePoints[static_cast<std::size_t>(pointDrag_->point)]);
     return drag_ && dragMoved_ ? drag_->readout(dragged_) : QString();
 }
 
 void ArrangementView::cancelDrag()
 {
-    if (drag_)
+    if (isDragging())
         refresh();
+}
+
+const VolumePoints& ArrangementView::pointsOf(int index) const
+{
+    if (pointDrag_ && pointDrag_->entry == index)
+        return dragged_.volumePoints;
+    return store_.at(index).volumePoints;
+}
+
+bool ArrangementView::showsLevelLine(int index) const
+{
+    return index == currentEntry() || !store_.at(index).volumePoints.empty();
+}
+
+QPointF ArrangementView::volumePointOnViewport(int index, int point) const
+{
+    if (index < 0 || index >= static_cast<int>(layout_.bars().size()) || point < 0 ||
+        point >= static_cast<int>(pointsOf(index).size()))
+        return {};
+    const VolumePoint& p = pointsOf(index)[static_cast<std::size_t>(point)];
+    return levelLinePosition(layout_.bars()[static_cast<std::size_t>(index)], p.time, p.level,
+                             layout_.pixelsPerSecond()) -
+           scroll();
+}
+
+// A press on a point chooses it and may drag it; with Ctrl, a press on a shown level line adds a
+// point there. Whether the press was taken.
+bool ArrangementView::pressPoint(QPointF picturePoint, bool control)
+{
+    const int index = layout_.barAt(picturePoint);
+    if (index < 0 || index >= store_.audioCount() || !showsLevelLine(index)) {
+        pointEntry_ = pointIndex_ = -1;
+        return false;
+    }
+    const ArrangementBar& bar = layout_.bars()[static_cast<std::size_t>(index)];
+    const double pps = layout_.pixelsPerSecond();
+    const VolumePoints& points = store_.at(index).volumePoints;
+    const int near = pointNear(bar, points, picturePoint, pps);
+    if (near >= 0 && !control) {
+        makeCurrent(index, false);
+        pointEntry_ = index;
+        pointIndex_ = near;
+        dragged_ = store_.at(index);
+        pointDrag_ = PointDrag{index, near,
+                               levelLinePosition(bar, points[static_cast<std::size_t>(near)].time,
+                                                 points[static_cast<std::size_t>(near)].level, pps)};
+        viewport()->update();
+        return true;
+    }
+    if (control && onLevelLine(bar, points, picturePoint, pps)) {
+        MixItem item = store_.at(index);
+        const int added = addPointOnLine(item.volumePoints, levelLinePoint(bar, picturePoint, pps).time);
+        if (added < 0)
+            return true;  // a point is there already
+        makeCurrent(index, false);
+        pointEntry_ = index;
+        pointIndex_ = added;
+        Q_EMIT entryEdited(index, item.properties());
+        refresh();
+        return true;
+    }
+    pointEntry_ = pointIndex_ = -1;
+    return false;
+}
+
+void ArrangementView::followPoint(QPointF viewportPoint)
+{
+    const ArrangementBar& bar = layout_.bars()[static_cast<std::size_t>(pointDrag_->entry)];
+    const QPointF to = pointDrag_->origin + (viewportPoint - pressAt_);
+    dragged_ = store_.at(pointDrag_->entry);
+    movePoint(dragged_.volumePoints, pointDrag_->point, levelLinePoint(bar, to, layout_.pixelsPerSecond()));
+    pointer_ = viewportPoint;
+    viewport()->update();
+}
+
+void ArrangementView::removeChosenPoint()
+{
+    const int index = pointEntry_;
+    if (index < 0 || index >= store_.audioCount() || isDragging())
+        return;
+    MixItem item = store_.at(index);
+    if (pointIndex_ < 0 || pointIndex_ >= static_cast<int>(item.volumePoints.size()))
+        return;
+    item.volumePoints.erase(item.volumePoints.begin() + pointIndex_);
+    pointEntry_ = pointIndex_ = -1;
+    Q_EMIT entryEdited(index, item.properties());
+    refresh();
 }
 
 void ArrangementView::showCursorFor(QPointF viewportPoint)
@@ -386,7 +512,20 @@ void ArrangementView::nudge(int direction, bool fine)
 
 void ArrangementView::mouseDoubleClickEvent(QMouseEvent* event)
 {
-    const int index = hitBar(layout_, event->position() + scroll()).index;
+    const QPointF at = event->position() + scroll();
+    const int index = hitBar(layout_, at).index;
+    const int point = index >= 0 && showsLevelLine(index)
+                          ? pointNear(layout_.bars()[static_cast<std::size_t>(index)], store_.at(index).volumePoints,
+                                      at, layout_.pixelsPerSecond())
+                          : -1;
+    if (event->button() == Qt::LeftButton && point >= 0) {
+        pointDrag_.reset();
+        pointEntry_ = index;
+        pointIndex_ = point;
+        removeChosenPoint();
+        event->accept();
+        return;
+    }
     if (event->button() == Qt::LeftButton && index >= 0) {
         makeCurrent(index, false);
         Q_EMIT entryActivated(index);
@@ -410,8 +549,13 @@ void ArrangementView::keyPressEvent(QKeyEvent* event)
 {
     const int count = store_.audioCount();
     const int current = currentEntry();
-    if (event->key() == Qt::Key_Escape && drag_) {
+    if (event->key() == Qt::Key_Escape && isDragging()) {
         cancelDrag();
+        event->accept();
+        return;
+    }
+    if (event->key() == Qt::Key_Delete && pointEntry_ >= 0) {
+        removeChosenPoint();
         event->accept();
         return;
     }

@@ -11,13 +11,18 @@
 //
 // Bars are edited by dragging (see BarDrag): the body moves, the edges trim, the handles at the top
 // corners fade; Shift turns snapping off and Escape cancels. Ctrl+Left/Right nudge the current
-// entry's start by a tick of the ruler (with Shift by a tenth of one). The view changes nothing
+// entry's start by a tick of the ruler (with Shift by a tenth of one).
+//
+// Each bar with volume points, and the current bar, shows its level line (see LevelLine): Ctrl and
+// a click on the line add a point, a point is dragged in time and level, and Delete or a double
+// click removes the point last pressed. The view changes nothing
 // itself: a finished edit is handed on by entryEdited, and the bar shows it after refresh().
 #pragma once
 
 #include <QAbstractScrollArea>
 #include <QImage>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "app/arrangement/ArrangementLayout.h"
@@ -46,7 +51,11 @@ public:
     QPointF fadeHandleOnViewport(int index, BarPart handle) const;
     // What the bar of entry `index` says: its name, and whether it is missing, unreadable or muted.
     QString barText(int index) const;
-    bool isDragging() const { return drag_.has_value(); }
+    bool isDragging() const { return drag_.has_value() || pointDrag_.has_value(); }
+    // Where point `point` of entry `index`'s level line is on the viewport (as drawn).
+    QPointF volumePointOnViewport(int index, int point) const;
+    // The point Delete removes: its entry and its place in the entry's points; -1 for none.
+    std::pair<int, int> chosenPoint() const { return {pointEntry_, pointIndex_}; }
     // While a bar is dragged, the time the drag sets (BarDrag::readout), shown beside the pointer;
     // empty otherwise.
     QString dragReadout() const;
@@ -108,6 +117,12 @@ private:
     void cancelDrag();
     void follow(QPointF viewportPoint, Qt::KeyboardModifiers modifiers);
     void nudge(int direction, bool fine);
+    // The volume points of entry `index` as drawn: as a drag has them while one is dragged.
+    const VolumePoints& pointsOf(int index) const;
+    bool showsLevelLine(int index) const;
+    bool pressPoint(QPointF picturePoint, bool control);
+    void followPoint(QPointF viewportPoint);
+    void removeChosenPoint();
 
     const MixItemStore& store_;
     PeakService& peaks_;
@@ -123,6 +138,15 @@ private:
     QPointF pointer_;              // where the pointer was last seen during the drag
     bool dragMoved_ = false;       // past the drag distance: the bar follows the pointer
     MixItem dragged_;              // the entry as the drag has it now
+    // A volume point pressed and maybe dragged: its entry, its place, and where it was drawn.
+    struct PointDrag {
+        int entry = -1;
+        int point = -1;
+        QPointF origin;  // picture coordinates
+    };
+    std::optional<PointDrag> pointDrag_;
+    int pointEntry_ = -1;  // the point last pressed or added, which Delete removes
+    int pointIndex_ = -1;
 };
 
 }  // namespace sonarel

@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "app/arrangement/ArrangementView.h"
+#include "app/arrangement/LevelLine.h"
 #include "model/MixListRows.h"
 
 namespace sonarel {
@@ -35,8 +36,9 @@ QColor greyed(const QColor& colour)
 
 const QColor kEditMarks(0x20, 0x30, 0x50);
 // The level a bar is ducked to.
-const QColor kDuckLine(0xd0, 0x60, 0x10);
-constexpr double kLabelGap = 6.0;  // pixels kept free between a ruler label and the "Total" tag
+const QColor kDuckLine(0x30, 0x60, 0xc0);   // blue, apart from the volume points' line
+const QColor kLevelLine(0xd0, 0x68, 0x10);  // volume points: apart from the fades' marks
+constexpr double kLabelGap = 6.0;           // pixels kept free between a ruler label and the "Total" tag
 
 struct RulerText {
     QRectF place;  // on the painter, scrolled
@@ -144,6 +146,7 @@ struct ArrangementView::Paint {
                                     Qt::BDiagPattern));
         }
         edits(bar, body, outline, selected);
+        levelLine(bar);
         QColor edge = selected ? palette.color(QPalette::Highlight) : QColor(0x40, 0x58, 0x80);
         QPen pen(bar.muted ? greyed(edge) : edge, selected ? 2.5 : 1.0);
         if (look != BarLook::Playable || bar.muted)
@@ -228,6 +231,39 @@ struct ArrangementView::Paint {
         painter.drawPolygon(above);
         painter.setPen(QPen(kDuckLine, 1.5));
         painter.drawPolyline(level);
+        painter.restore();
+    }
+
+    // The level the volume points give, as a line over the slot with a square at each point; the
+    // point Delete would remove is filled.
+    void levelLine(const ArrangementBar& bar)
+    {
+        const VolumePoints& points = view.pointsOf(bar.index);
+        if (!bar.lengthKnown || (points.empty() && !(showSelection && view.showsLevelLine(bar.index))))
+            return;
+        const double pps = layout.pixelsPerSecond();
+        const REFERENCE_TIME first = nearestReferenceTime(bar.inSeconds);
+        const REFERENCE_TIME last = nearestReferenceTime(bar.inSeconds + bar.lengthSeconds * bar.speed);
+        QPolygonF line;
+        line << levelLinePosition(bar, first, pointsLevelAt(points, first), pps) - scroll;
+        for (const VolumePoint& point : points)
+            if (point.time > first && point.time < last)
+                line << levelLinePosition(bar, point.time, point.level, pps) - scroll;
+        line << levelLinePosition(bar, last, pointsLevelAt(points, last), pps) - scroll;
+        painter.save();
+        painter.setRenderHint(QPainter::Antialiasing, true);
+        painter.setClipRect(shifted(bar.slot).adjusted(-4, -4, 4, 4), Qt::IntersectClip);
+        painter.setPen(QPen(kLevelLine, 1.5));
+        painter.drawPolyline(line);
+        const auto chosen = view.chosenPoint();
+        for (std::size_t i = 0; i < points.size(); ++i) {
+            if (points[i].time < first || points[i].time > last)
+                continue;
+            const QPointF centre = levelLinePosition(bar, points[i].time, points[i].level, pps) - scroll;
+            const bool filled = showSelection && chosen.first == bar.index && chosen.second == static_cast<int>(i);
+            painter.setBrush(filled ? kLevelLine : QColor(Qt::white));
+            painter.drawRect(QRectF(centre.x() - 3, centre.y() - 3, 6, 6));
+        }
         painter.restore();
     }
 

@@ -51,10 +51,18 @@ constexpr MoreRowLook kMoreRowLooks[] = {
      "The speed changes the tempo and leaves the pitch", nullptr, 60, nullptr},
     {EntryField::Pitch, Ids::kIdPitch, "&Pitch :", "Pitch in semitones", nullptr, "Semitones", 38, nullptr},
     {EntryField::Muted, Ids::kIdMute, "Mu&te", nullptr, nullptr, nullptr, 40, nullptr},
+    // A box without a unit, as wide as the part.
+    {EntryField::Points, Ids::kIdVolumePoints, "Volume poi&nts :", "Volume points",
+     "Seconds of the file and levels, as 0:1;2.5:0.3", nullptr, 0, "none"},
     {EntryField::Duck, Ids::kIdDuck, "&Duck others under this", nullptr,
      "While this entry plays, the others go down by the list's ducking depth", nullptr, 100, nullptr},
 };
 constexpr int kMoreRows = static_cast<int>(std::size(kMoreRowLooks));
+constexpr int kMuteRow = static_cast<int>(std::find_if(std::begin(kMoreRowLooks), std::end(kMoreRowLooks),
+                                                       [](const MoreRowLook& look) {
+                                                           return look.field == EntryField::Muted;
+                                                       }) -
+                                          std::begin(kMoreRowLooks));
 static_assert(kMoreRows == std::count_if(kEntryProperties.begin(), kEntryProperties.end(), isShaping),
               "every shaping property has its row");
 constexpr int kOpenHeight = kClosedHeight + 4 + kMoreRows * kRowHeight;
@@ -117,7 +125,8 @@ AudioSettingsDialog::AudioSettingsDialog(Desktop& desktop, QWidget* parent) : QD
     more_->setCheckable(true);
     more_->setAutoDefault(false);
     more_->setAccessibleDescription(
-        QStringLiteral("Shows or hides the in and out points, fades, pitch, mute and ducking of the entry"));
+        QStringLiteral("Shows or hides the in and out points, fades, pitch, mute, volume points and ducking of the "
+                       "entry"));
     editing_ = new QLabel(this);
     editing_->setObjectName(QString::number(kIdEditing));
     editing_->setGeometry(units.toPixels(56, kMoreTop + 3, 99, 9));
@@ -146,21 +155,25 @@ void AudioSettingsDialog::createMorePart(int partTop)
         });
     }
 
-    // Beside the last row.
+    // Beside the mute check box.
     auto* fit = new QPushButton(QStringLiteral("Fit &length..."), morePart_);
     fit_ = fit;
     fit->setObjectName(QString::number(kIdFitLength));
-    fit->setGeometry(units.toPixels(95, moreRowTop(kMoreRows - 1) - 1, 56, 14));
+    fit->setGeometry(units.toPixels(95, moreRowTop(kMuteRow) - 1, 56, 14));
     fit->setAutoDefault(false);
     fit->setAccessibleDescription(QStringLiteral("Sets the speed so that the entry lasts a given number of seconds"));
     connect(fit, &QPushButton::clicked, this, &AudioSettingsDialog::fitLength);
 
+    // In reading order: the fit button comes after the mute row beside it.
     QWidget* previous = more_;
     for (const MoreRow& row : moreRows_) {
         setTabOrder(previous, row.control);
         previous = row.control;
+        if (row.property->field == EntryField::Muted) {
+            setTabOrder(previous, fit);
+            previous = fit;
+        }
     }
-    setTabOrder(previous, fit);
 }
 
 // One row of the More part: a box, a list or a check box as the property is set; a box's label
@@ -179,7 +192,12 @@ AudioSettingsDialog::MoreRow AudioSettingsDialog::createMoreRow(int index, const
     if (isTyped(*row.property)) {
         QLineEdit* made = makeBox(look.id, 66, top, morePart_);
         row.label = label(look.label, 7, top + 1, 56, made);
-        label(look.unit, 122, top + 2, look.width, nullptr);
+        if (look.unit != nullptr) {
+            label(look.unit, 122, top + 2, look.width, nullptr);
+        } else {
+            made->setGeometry(units.toPixels(66, top, kDialogWidth - 66 - 7, 12));
+            made->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+        }
         made->setAccessibleName(QString::fromUtf8(look.accessibleName));
         if (look.placeholder != nullptr)
             made->setPlaceholderText(QString::fromUtf8(look.placeholder));

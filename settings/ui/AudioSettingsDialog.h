@@ -43,6 +43,7 @@ public:
         kIdFitLength = 1079,
         kIdDuck = 1088,
         kIdEditing = 1081,
+        kIdVolumePoints = 1082,
     };
 
     explicit AudioSettingsDialog(Desktop& desktop, QWidget* parent = nullptr);

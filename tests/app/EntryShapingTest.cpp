@@ -132,6 +132,7 @@ private Q_SLOTS:
             QVERIFY(control(d, Box::kIdPitch)->isEnabled());
             type(d, Box::kIdPitch, QStringLiteral("-7"));
             press(d, Box::kIdMute);
+            type(d, Box::kIdVolumePoints, QStringLiteral("1.5:1; 2:0.25"));
             press(d, Box::kIdPitch, Qt::Key_Return);
             QVERIFY(!d.isVisible());
         }));
@@ -145,18 +146,22 @@ private Q_SLOTS:
         expected.keepPitch = true;
         expected.pitchSemitones = -7.0;
         expected.muted = true;
+        expected.volumePoints = {{15 * kSecond / 10, 1.0}, {2 * kSecond, 0.25}};
         QVERIFY(sameProperties(f->dialog.store().at(0).properties(), expected));
         QVERIFY(f->cell(0, 0).endsWith(QStringLiteral(" (muted)")));
 
         // A shaped entry opens with the part open; an emptied out box is the file's end again.
         QVERIFY(editRow(*f, 0, [&](AudioSettingsDialog& d) {
             QCOMPARE(control(d, Box::kIdOutPoint)->text(), QStringLiteral("3.500"));
+            QCOMPARE(control(d, Box::kIdVolumePoints)->text(), QStringLiteral("1.5:1;2:0.25"));
             QVERIFY(control(d, Box::kIdPitch)->isEnabled());
             type(d, Box::kIdOutPoint, QString());
+            type(d, Box::kIdVolumePoints, QString());
             press(d, Box::kIdMute);
             QTest::keyClick(&d, Qt::Key_Return);
         }));
         QCOMPARE(f->dialog.store().at(0).outPoint, kToSourceEnd);
+        QVERIFY(f->dialog.store().at(0).volumePoints.empty());
         QVERIFY(!f->cell(0, 0).contains(QStringLiteral("muted")));
     }
 
@@ -181,6 +186,16 @@ private Q_SLOTS:
         QTest::newRow("fade out x") << int(Box::kIdFadeOut) << "x" << number;
         QTest::newRow("pitch 30") << int(Box::kIdPitch) << "30"
                                   << QStringLiteral("Please enter a pitch between -24 and 24 semitones.");
+        const QString points = QStringLiteral(
+            "These volume points cannot be used: %1.\n\nPlease write TIME:LEVEL pairs separated by semicolons, in "
+            "time order, for example 0:1;2.5:0.3 (seconds of the file's own time, levels 0 to 100).");
+        QTest::newRow("points out of order")
+            << int(Box::kIdVolumePoints) << "2:1;1:0.5"
+            << points.arg(QStringLiteral("the volume points must be in time order (point 2, at 1.000 s, is not "
+                                         "after 2.000 s)"));
+        QTest::newRow("points without a level")
+            << int(Box::kIdVolumePoints) << "2"
+            << points.arg(QStringLiteral("the volume point 1 \"2\" is not TIME:LEVEL"));
     }
 
     void eachRefusalFocusesItsBoxWithTheTextSelected()
@@ -265,7 +280,7 @@ private Q_SLOTS:
             QTest::keyClick(&d, Qt::Key_M, Qt::AltModifier);
             QTRY_VERIFY(control(d, Box::kIdInPoint)->isVisible());
             for (int id : {Box::kIdInPoint, Box::kIdOutPoint, Box::kIdFadeIn, Box::kIdFadeOut, Box::kIdFadeCurve,
-                           Box::kIdKeepPitch, Box::kIdMute, Box::kIdDuck, Box::kIdFitLength}) {
+                           Box::kIdKeepPitch, Box::kIdMute, Box::kIdFitLength, Box::kIdVolumePoints, Box::kIdDuck}) {
                 QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
                 QCOMPARE(QApplication::focusWidget()->objectName(), QString::number(id));
             }
@@ -282,7 +297,7 @@ private Q_SLOTS:
                 if (amp >= 0)
                     keys << text.mid(amp + 1, 1).toLower();
             }
-            QCOMPARE(keys.size(), 11);
+            QCOMPARE(keys.size(), 12);
         }));
     }
 

@@ -553,6 +553,7 @@ private Q_SLOTS:
         entries[1].fadeCurve = FadeCurve::EqualPower;
         entries[1].fadeOut = 2'000'000;
         entries[1].speed = 1.25;
+        entries[1].volumePoints = {{0, 1.0}, {2'000'000, 0.3}, {4'000'000, 1.5}};
         entries[2].keepPitch = true;
         entries[2].pitchSemitones = 3;
         entries[2].outPoint = 2'500'000;
@@ -560,7 +561,7 @@ private Q_SLOTS:
         entries[1].duck = true;
         const QString list = dir_.filePath(QStringLiteral("shaped/every.csv"));
         QVERIFY(saveMixListFile(list, entries, {}, {-9.0, 0.05, 0.1}).isEmpty());
-        QVERIFY(contentOf(list).contains(",fade_curve,duck\n"));
+        QVERIFY(contentOf(list).contains(",fade_curve,volume_points,duck\n"));
         QVERIFY(
             contentOf(list).startsWith("#duck.depth_db=-9\n#duck.attack_seconds=0.05\n#duck.release_seconds=0.1\n"));
 

@@ -440,6 +440,65 @@ private Q_SLOTS:
     }
 
     // Whichever way the list changes (a command of the main window, a key in the timeline, a button),
+    // The level line of the current bar: Ctrl and a click add a point on it, a drag moves a point in
+    // the file's time and in level (with the level shown beside the pointer), Delete and a double
+    // click remove one; each edit is one undo step, named, and the bar keeps its place throughout.
+    void volumePointsAreAddedMovedAndRemovedOneUndoStepEach()
+    {
+        Timeline t = open({{1.0, 4.0}});
+        QTest::mouseClick(t.viewport(), Qt::LeftButton, {}, t.middle(0));  // the bar becomes current
+        const QRectF slot = t.view().barOnViewport(0);
+        const auto onLine = [&](double fileSeconds) {  // the flat line lies half-way up the slot
+            return QPointF(slot.left() + fileSeconds * t.pps(), slot.center().y()).toPoint();
+        };
+        const auto points = [&] { return t.at(0).volumePoints; };
+        const REFERENCE_TIME pixel = t.timeOf(1);
+
+        QTest::mouseClick(t.viewport(), Qt::LeftButton, Qt::ControlModifier, onLine(1.0));
+        QTest::mouseClick(t.viewport(), Qt::LeftButton, Qt::ControlModifier, onLine(3.0));
+        QCOMPARE(points().size(), std::size_t{2});
+        QVERIFY(std::abs(points()[0].time - seconds(1.0)) <= pixel);
+        QVERIFY(std::abs(points()[1].time - seconds(3.0)) <= pixel);
+        QCOMPARE(points()[0].level, 1.0);
+        QCOMPARE(t.undoAction()->text(), QStringLiteral("&Undo Volume Point"));
+        QCOMPARE(t.at(0).startTime, seconds(1.0));
+        QCOMPARE(t.f->dialog.store().audioCount(), 1);
+
+        // Half a second earlier and a quarter of the slot lower: level 0.5.
+        const VolumePoints added = points();
+        const QPoint from = t.view().volumePointOnViewport(0, 1).toPoint();
+        const int down = static_cast<int>(std::lround((slot.height() - 2) / 4));
+        drag(t.viewport(), from, from + QPoint(-t.pixels(0.5), down), {}, false);
+        QVERIFY2(t.view().dragReadout().contains(QStringLiteral(", level 0.")), qPrintable(t.view().dragReadout()));
+        QTest::mouseRelease(t.viewport(), Qt::LeftButton, {}, from + QPoint(-t.pixels(0.5), down));
+        QVERIFY(std::abs(points()[1].time - (added[1].time - t.timeOf(t.pixels(0.5)))) <= pixel);
+        QVERIFY(std::abs(points()[1].level - 0.5) < 0.05);
+        QCOMPARE(points()[0], added[0]);
+        t.undo();
+        QCOMPARE(points(), added);
+        t.redo();
+        QVERIFY(std::abs(points()[1].level - 0.5) < 0.05);
+
+        // Delete takes the point last pressed; a double click the one under the pointer.
+        const VolumePoints moved = points();
+        t.view().setFocus();
+        QTest::keyClick(&t.view(), Qt::Key_Delete);
+        QCOMPARE(points(), VolumePoints{moved[0]});
+        QCOMPARE(t.f->dialog.store().audioCount(), 1);  // the entry stays
+        QTest::mouseDClick(t.viewport(), Qt::LeftButton, {}, t.view().volumePointOnViewport(0, 0).toPoint());
+        QVERIFY(points().empty());
+        QCOMPARE(t.undoAction()->text(), QStringLiteral("&Undo Volume Point"));
+        t.undo();
+        QCOMPARE(points(), VolumePoints{moved[0]});
+        t.undo();
+        QCOMPARE(points(), moved);
+
+        // Trimming the bar leaves the points on the file's time.
+        drag(t.viewport(), t.leftEdge(0), t.leftEdge(0) + QPoint(t.pixels(0.5), 0), Qt::ShiftModifier);
+        QVERIFY(t.at(0).inPoint > 0);
+        QCOMPARE(points(), moved);
+    }
+
     // the rows, the bars and Undo all show the same list, and one Undo takes the change back in all.
     void aChangeMadeAnywhereIsSeenByTheRowsTheBarsAndUndoAlike()
     {

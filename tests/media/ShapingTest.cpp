@@ -272,6 +272,74 @@ TEST_F(EnvelopeTest, CutRampsAndFadesApplyToTheTrimmedPart)
     });
 }
 
+// The level of `points` at `t` seconds of the file, linear between them.
+double levelAt(const std::vector<GainPoint>& points, double t)
+{
+    const auto seconds = [](const GainPoint& p) { return static_cast<double>(p.time) / kSecond; };
+    if (t <= seconds(points.front()))
+        return points.front().level;
+    for (std::size_t i = 1; i < points.size(); ++i)
+        if (t < seconds(points[i]))
+            return points[i - 1].level + (points[i].level - points[i - 1].level) * (t - seconds(points[i - 1])) /
+                                             (seconds(points[i]) - seconds(points[i - 1]));
+    return points.back().level;
+}
+
+// Volume points lie on the file's own time: output frame k of a source placed at `start` reads
+// them at mediaStart + k * speed / rate, whatever the trim and the speed. On a point's frame the
+// level is exactly the point's times the volume; between points linear within one 16-bit step.
+TEST_F(EnvelopeTest, VolumePointsShapeTheLevelInTheFilesOwnTime)
+{
+    struct Case {
+        const char* name;
+        REFERENCE_TIME start;
+        double speed;
+        REFERENCE_TIME mediaStart;
+        REFERENCE_TIME mediaStop;
+        std::vector<GainPoint> points;
+        std::vector<double> pointSeconds;  // output seconds (from the start) that fall on a point
+    };
+    const Case cases[] = {
+        {"whole file",
+         0,
+         1.0,
+         0,
+         -1,
+         {{kSecond / 2, 1.0}, {15 * kSecond / 10, 0.25}, {2 * kSecond, 1.5}},
+         {0.5, 1.5, 2.0}},
+        {"trimmed, twice as fast",
+         kSecond / 10,
+         2.0,
+         kSecond / 2,
+         29 * kSecond / 10,
+         {{0, 1.9}, {kSecond, 0.2}, {25 * kSecond / 10, 1.2}},
+         {0.25, 1.0}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Entry e{level, c.start};
+        e.speed = c.speed;
+        e.volume = 0.8;
+        e.mediaStart = c.mediaStart;
+        e.mediaStop = c.mediaStop;
+        e.shaping.points = c.points;
+        const WavData wav = mix({e}, 1);
+        const std::int64_t start = c.start * kRate / kSecond;
+        const double mediaStart = static_cast<double>(c.mediaStart) / kSecond;
+        ASSERT_GT(wav.frames(), start + kRate / 2);
+        expectGain(wav, 0.8, [&](std::int64_t f) {
+            const double k = static_cast<double>(f - start);
+            return k < 0 ? 0.0 : levelAt(c.points, mediaStart + k * c.speed / kRate);
+        });
+        for (const double at : c.pointSeconds) {
+            const std::int64_t k = std::llround(at * kRate);
+            const double t = mediaStart + static_cast<double>(k) * c.speed / kRate;
+            const float gain = 0.8f * static_cast<float>(levelAt(c.points, t));
+            EXPECT_EQ(wav.at(start + k, 0), pcm16(0.5 * static_cast<double>(gain))) << at;
+        }
+    }
+}
+
 // Frequency of channel 0 from its rising zero crossings between frames `from` and `to`.
 double frequency(const WavData& wav, std::int64_t from, std::int64_t to)
 {
@@ -288,6 +356,25 @@ protected:
     }
     std::string tone;
 };
+
+// Stretched with its pitch kept, output frame k still reads the points at k * speed / rate of the
+// file: the tone's peak follows the level the file's time gives.
+TEST_F(KeepPitchTest, VolumePointsFollowTheFilesTimeWhenStretched)
+{
+    Entry e{tone, 0, 4 * kSecond, 1.5};
+    e.shaping.keepPitch = true;
+    e.shaping.points = {{kSecond, 1.0}, {2 * kSecond, 0.25}};
+    const WavData wav = mix({e});
+    for (const double output : {0.3, 1.0, 2.0}) {
+        const std::int64_t from = std::llround(output * kRate) - 441;
+        int peak = 0;
+        for (std::int64_t f = from; f < from + 882; ++f)
+            peak = std::max(peak, std::abs(wav.at(f, 0)));
+        const double file = output * 1.5;
+        const double level = file <= 1.0 ? 1.0 : file >= 2.0 ? 0.25 : 1.0 - 0.75 * (file - 1.0);
+        EXPECT_NEAR(peak, 16000 * level, 16000 * 0.06) << output;
+    }
+}
 
 TEST_F(KeepPitchTest, TwiceTheSpeedKeepsTheToneAndHalvesTheLength)
 {

@@ -23,8 +23,15 @@ std::string sampleText(const EntryProperty& property)
     case PropertyKind::Number: return "2";
     case PropertyKind::Switch: return "1";
     case PropertyKind::Curve: return "equal_power";
+    case PropertyKind::Points: return "0:1;1.5:0.25";
     }
     return {};
+}
+
+// `number` as the property's text: a volume point's level for points.
+std::string numberText(const EntryProperty& property, const std::string& number)
+{
+    return property.kind == PropertyKind::Points ? "0:" + number : number;
 }
 
 // The entry with `property` set from its sample text, and what it needs switched on.
@@ -106,10 +113,10 @@ TEST(EntryPropertyTable, ValuesOutsideTheRangeAreNamedInThePropertysWords)
         SCOPED_TRACE(std::string(property.column));
         EntryProperties entry;
         std::string error;
-        ASSERT_TRUE(readValue(property, "1000000000", entry, error)) << error;
+        ASSERT_TRUE(readValue(property, numberText(property, "1000000000"), entry, error)) << error;
         EXPECT_FALSE(checkRange(property, entry, error));
         EXPECT_TRUE(error.starts_with("the " + std::string(property.words) + " ")) << error;
-        ASSERT_TRUE(readValue(property, "-100", entry, error)) << error;
+        ASSERT_TRUE(readValue(property, numberText(property, "-100"), entry, error)) << error;
         EXPECT_FALSE(checkRange(property, entry, error));
     }
 }

@@ -94,12 +94,28 @@ TEST(EntryArgument, ShapingKeysAreCheckedLikeTheListFile)
         {"/a.wav@0,in=", "the entry option \"in\" has an empty value"},
         {"/a.wav@0,muted,in", "the entry option \"in\" needs a value"},
         {"/a.wav@0:1:0,in=1", "the speed must be above zero"},
+        {"/a.wav@0,points=0:1;1:-1", "the volume points must not have a level below zero (point 2, at 1.000 s)"},
+        {"/a.wav@0,points=2:1;1:1", "the volume points must be in time order"},
     };
     for (const Case& c : cases) {
         std::string error;
         EXPECT_FALSE(parseEntryArgument(c.argument, error)) << c.argument;
         EXPECT_TRUE(error.starts_with(c.message)) << c.argument << " -> " << error;
     }
+}
+
+// The most points an entry holds; one more is refused before it is kept.
+TEST(EntryArgument, VolumePointsAreCountedAndKeptInOrder)
+{
+    std::string points;
+    for (int i = 0; i < 10'000; ++i)
+        points += std::to_string(i) + ":1;";
+    std::string error;
+    const auto most = parseEntryArgument("/a.wav@0,points=" + points, error);
+    ASSERT_TRUE(most) << error;
+    EXPECT_EQ(most->volumePoints.size(), 10'000u);
+    EXPECT_FALSE(parseEntryArgument("/a.wav@0,points=" + points + "10000:1", error));
+    EXPECT_EQ(error, "the volume points are too many (at most 10000)");
 }
 
 TEST(MixListCsv, HeaderQuotesRelativePathsAndDefaults)
@@ -143,7 +159,7 @@ TEST(MixListCsv, AMalformedLineIsNamed)
     const Case cases[] = {
         {"a.wav,0,1,1\nb.wav,soon,1,1\n", 2, "start time"},
         {"path,start\na.wav,1\n\n\"b.wav,2\n", 4, "quoted"},
-        {"a.wav,1,1,1,,,,,,,,,,9\n", 1, "at most 13 columns"},
+        {"a.wav,1,1,1,,,,,,,,,,,9\n", 1, "at most 14 columns"},
         {"a.wav,0,1,0\n", 1, "speed"},
         {"a.wav,0,-1\n", 1, "volume"},
         {",1,1,1\n", 1, "path"},

@@ -40,6 +40,24 @@ TEST(ShapedListFile, AListWithoutShapingKeepsItsFourColumnsByteForByte)
     EXPECT_EQ(formatMixListCsv(entries, "/lists"), old);
 }
 
+// Points are written in the file's own time, exactly, in a column of their own after the others.
+TEST(ShapedListFile, VolumePointsHaveAColumnOfTheirOwnAndReadBackExactly)
+{
+    std::vector<MixItem> entries(2, entryAt("/lists/a.wav", 0));
+    entries[0].volumePoints = {{0, 1.0}, {25'000'000, 0.3}, {80'000'001, 0.3}, {90'000'000, 1.0}};
+    const std::string text = formatMixListCsv(entries, "/lists");
+    EXPECT_EQ(text, std::string(kMixListHeader) + "," + std::string(kMixListShapingHeader) +
+                        ",volume_points\n"
+                        "a.wav,0,1,1,,,,,,,,0:1;2.5:0.3;8.0000001:0.3;9:1\na.wav,0,1,1,,,,,,,,\n");
+    const std::vector<MixItem> read = parsed(text);
+    ASSERT_EQ(read.size(), 2u);
+    EXPECT_EQ(read[0].volumePoints, entries[0].volumePoints);
+    EXPECT_TRUE(read[1].volumePoints.empty());
+    // Blanks around the parts and a last semicolon are what people type.
+    EXPECT_EQ(parsed("path,volume_points\na.wav, 0 : 1 ; 2.5:0.3 ;\n")[0].volumePoints,
+              (VolumePoints{{0, 1.0}, {25'000'000, 0.3}}));
+}
+
 TEST(ShapedListFile, EveryColumnComesBackAsWritten)
 {
     std::vector<MixItem> entries(9, entryAt("/lists/a.wav", 10'000'000));
@@ -150,14 +168,27 @@ TEST(ShapedListFile, ImpossibleValuesAreRefusedWithTheirLine)
         {"a.wav,0,1,1,,,,,,,yes\n", 1, "muted must be 0 or 1, not \"yes\""},
         {"a.wav,0,1,1,,,,,,,,cubic\n", 1, "the fade curve must be linear or equal power, not \"cubic\""},
         {"a.wav,0,1,1,1e30\n", 1, "the in point \"1e30\" is too large"},
-        {"a.wav,0,1,1,,,,,,,,,2\n", 1, "duck must be 0 or 1, not \"2\""},
-        {"a.wav,0,1,1,,,,,,,,,,x\n", 1, "expected at most 13 columns"},
+        {"a.wav,0,1,1,,,,,,,,,,2\n", 1, "duck must be 0 or 1, not \"2\""},
+        {"a.wav,0,1,1,,,,,,,,,,,x\n", 1, "expected at most 14 columns"},
         {"#duck.depth_db=-70\na.wav,0,1,1\n", 1, "the ducking depth must lie between -60 and 0 dB"},
         {"a.wav,0,1,1\n#duck.release_seconds=10.5\n", 2, "the ducking release must lie between 0 and 10 seconds"},
         {"#duck.attack_seconds=soon\n", 1, "the ducking value \"soon\" is not a number"},
         {"path,in_seconds,in_seconds\n", 1, "the header names the column \"in_seconds\" twice"},
         {"in_seconds,out_seconds\n1,2\n", 1, "the header has no path column"},
         {"path,start,volume,speed\na.wav,0,1,1,1\n", 2, "expected at most 4 columns (as the header names)"},
+        {"a.wav,0,1,1,,,,,,,,,0:1;2:0.5;1:1\n", 1,
+         "entry 1 (a.wav): the volume points must be in time order (point 3, at 1.000 s, is not after 2.000 s)"},
+        {"a.wav,0,1,1,,,,,,,,,0:1;0:0.5\n", 1, "entry 1 (a.wav): the volume points must be in time order (point 2"},
+        {"a.wav,0,1,1,,,,,,,,,0:-0.5\n", 1,
+         "entry 1 (a.wav): the volume points must not have a level below zero (point 1, at 0.000 s)"},
+        {"a.wav,0,1,1,,,,,,,,,0:1;3:101\n", 1,
+         "entry 1 (a.wav): the volume points must have levels of at most 100 (point 2, at 3.000 s)"},
+        {"a.wav,0,1,1,,,,,,,,,-1:1\n", 1,
+         "entry 1 (a.wav): the volume points must not be negative (point 1, at -1.000 s)"},
+        {"a.wav,0,1,1,,,,,,,,,0:1;x\n", 1, "entry 1 (a.wav): the volume point 2 \"x\" is not TIME:LEVEL"},
+        {"a.wav,0,1,1,,,,,,,,,0:1;2:loud\n", 1, "entry 1 (a.wav): the volume point 2 level \"loud\" is not a number"},
+        {"path,volume_points\na.wav,0:1\nb.wav,4:1;3:1\n", 3,
+         "entry 2 (b.wav): the volume points must be in time order"},
     };
     for (const Case& c : cases) {
         std::vector<MixItem> entries;

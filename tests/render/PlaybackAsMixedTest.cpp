@@ -71,6 +71,17 @@ protected:
              .outPoint = 2 * kSecond,
              .fadeIn = kSecond / 4,
              .fadeOut = kSecond / 4});
+        // Volume points in the file's own time, on a trimmed entry at a speed, one with keep pitch.
+        add(file("a.wav"), 3,
+            {.startTime = kSecond / 2,
+             .speed = 1.2,
+             .inPoint = kSecond / 4,
+             .volumePoints = {{0, 1.5}, {kSecond / 2, 0.2}, {3 * kSecond / 2, 0.9}, {2 * kSecond, 0.0}}});
+        add(file("c.wav"), 2,
+            {.startTime = kSecond / 3,
+             .speed = 0.9,
+             .keepPitch = true,
+             .volumePoints = {{kSecond / 2, 0.4}, {kSecond, 1.1}}});
         add(file("a.wav"), 3, {.startTime = 30 * kSecond, .muted = true});  // would make the mix long
         // A voice: every other entry ducks under it, those that began before it too.
         add(file("b.wav"), 3, {.startTime = 3 * kSecond / 2, .outPoint = kSecond, .duck = true});

@@ -100,6 +100,9 @@ void PlayingSource::open(const BlockRequest& block)
     envelope_ = GainEnvelope(entry_.shaping, frames_, block.rate);
     const REFERENCE_TIME mediaLength = entry_.mediaStop - entry_.mediaStart;
     const REFERENCE_TIME timelineLength = entry_.timelineStop - entry_.timelineStart;
+    if (!entry_.shaping.points.empty() && mediaLength > 0 && timelineLength > 0)
+        points_ = PointsGain(entry_.shaping.points, entry_.mediaStart,
+                             static_cast<double>(mediaLength) / static_cast<double>(timelineLength), block.rate);
     if (mediaLength <= 0 || timelineLength <= 0) {
         ended_ = true;  // nothing to play: silence for its span
         return;
@@ -263,8 +266,8 @@ Status PlayingSource::skipTo(std::int64_t wanted)
     return kOk;
 }
 
-// The envelope and the volume in one pass, with the channels mapped to the output's. Most blocks
-// lie where the envelope is 1 and take the plain loops.
+// The envelope, the volume points and the volume in one pass, with the channels mapped to the
+// output's. Most blocks lie where the envelope is 1 and there are no points, and take the plain loops.
 void PlayingSource::applyGain(int outChannels, std::int64_t first)
 {
     const int sourceChannels = stream_ ? stream_->channels() : 1;
@@ -274,7 +277,7 @@ void PlayingSource::applyGain(int outChannels, std::int64_t first)
     const float* in = scratch_.data();
     float* out = samples.data();
     const float volume = volume_;
-    if (envelope_.unity(first, part_->count) && !ramping(first) && !ducked(first, part_->count)) {
+    if (envelope_.unity(first, part_->count) && !ramping(first) && !ducked(first, part_->count) && !points_.active()) {
         if (sourceChannels == outChannels) {
             for (std::size_t i = 0; i < n * static_cast<std::size_t>(outChannels); ++i)
                 out[i] = in[i] * volume;
@@ -291,6 +294,8 @@ void PlayingSource::applyGain(int outChannels, std::int64_t first)
             float gain = envelope_.at(frame) * volumeAt(frame);
             if (duck_)
                 gain *= duck_->at(start_ + frame);
+            if (points_.active())
+                gain *= points_.at(frame);
             if (sourceChannels == outChannels) {
                 for (int c = 0; c < outChannels; ++c)
                     out[i * outChannels + c] = in[i * outChannels + c] * gain;

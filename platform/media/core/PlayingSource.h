@@ -17,6 +17,7 @@
 #include "platform/media/core/FfmpegHandles.h"
 #include "platform/media/core/GainEnvelope.h"
 #include "platform/media/core/Placement.h"
+#include "platform/media/core/PointsGain.h"
 #include "platform/media/core/SourceStream.h"
 #include "platform/media/core/TimeStretcher.h"
 
@@ -108,6 +109,7 @@ private:
     std::int64_t rampFrames_ = 0;  // 0: no ramp
     GainEnvelope envelope_;
     std::shared_ptr<const DuckEnvelope> duck_;  // null: not ducked
+    PointsGain points_;
     std::unique_ptr<SourceStream> stream_;
     // With keep pitch: the stream at speed 1 feeds the stretcher exactly the trimmed span.
     std::unique_ptr<TimeStretcher> stretcher_;
