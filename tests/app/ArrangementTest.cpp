@@ -590,6 +590,9 @@ private Q_SLOTS:
         f->dialog.store().at(1).inPoint = kSecond / 2;
         f->dialog.store().at(1).outPoint = 5 * kSecond;
         f->dialog.store().at(4).muted = true;
+        // Levels: the birds duck under the voice-over, and the outro's points fade it out.
+        f->dialog.store().at(1).duck = true;
+        f->dialog.store().at(5).volumePoints = {{0, 1.0}, {4 * kSecond, 1.0}, {8 * kSecond, 0.2}};
         f->dialog.store().append(dir_.filePath(QStringLiteral("Lost take.wav")).toStdString(), 3 * kSecond);
         f->dialog.store().at(6).startTime = 4 * kSecond;
         f->list().refresh(f->dialog.store());
