@@ -46,12 +46,23 @@ bool sameValue(const EntryProperty& property, const EntryProperties& a, const En
     return std::visit([&a, &b](auto member) { return sameBits(a.*member, b.*member); }, property.member);
 }
 
+namespace {
+template <typename Value>
+Value defaultOf(const EntryProperty& property)
+{
+    if constexpr (std::is_same_v<Value, VolumePoints>)
+        return {};
+    else
+        return std::get<Value>(property.defaultValue);
+}
+}  // namespace
+
 bool holdsDefault(const EntryProperty& property, const EntryProperties& properties)
 {
     return std::visit(
         [&](auto member) {
             using Value = std::remove_cvref_t<decltype(properties.*member)>;
-            return sameBits(properties.*member, std::get<Value>(property.defaultValue));
+            return sameBits(properties.*member, defaultOf<Value>(property));
         },
         property.member);
 }
@@ -61,7 +72,7 @@ bool equalsDefault(const EntryProperty& property, const EntryProperties& propert
     return std::visit(
         [&](auto member) {
             using Value = std::remove_cvref_t<decltype(properties.*member)>;
-            return properties.*member == std::get<Value>(property.defaultValue);
+            return properties.*member == defaultOf<Value>(property);
         },
         property.member);
 }
@@ -98,7 +109,7 @@ void setDefault(const EntryProperty& property, EntryProperties& properties)
     std::visit(
         [&](auto member) {
             using Value = std::remove_cvref_t<decltype(properties.*member)>;
-            properties.*member = std::get<Value>(property.defaultValue);
+            properties.*member = defaultOf<Value>(property);
         },
         property.member);
 }

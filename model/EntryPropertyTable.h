@@ -67,7 +67,13 @@ struct PropertyRange {
     bool zeroRefused = false;
 };
 
-using PropertyValue = std::variant<REFERENCE_TIME, double, bool, FadeCurve, VolumePoints>;
+// The default of volume points: none. The table holds this tag rather than an empty list, so that it
+// stays a constant without a destructor, which every compiler (and sanitizer build) can evaluate.
+struct NoPoints {
+    friend constexpr bool operator==(NoPoints, NoPoints) = default;
+};
+
+using PropertyValue = std::variant<REFERENCE_TIME, double, bool, FadeCurve, NoPoints>;
 using PropertyMember =
     std::variant<REFERENCE_TIME EntryProperties::*, double EntryProperties::*, bool EntryProperties::*,
                  FadeCurve EntryProperties::*, VolumePoints EntryProperties::*>;
@@ -132,7 +138,7 @@ inline constexpr std::array<EntryProperty, kEntryFieldCount> kEntryProperties{{
      PropertyKind::Switch, ListColumn::Shaped, kAnyChoice, false, &EntryProperties::muted},
     {EntryField::Points, "volume_points", "", "points", "points=T:L;T:L...",
      "level L times the volume at T s of the file (quote the ;)", "volume points", PropertyKind::Points,
-     ListColumn::WhenUsed, kPointLevelRange, VolumePoints{}, &EntryProperties::volumePoints},
+     ListColumn::WhenUsed, kPointLevelRange, NoPoints{}, &EntryProperties::volumePoints},
     {EntryField::Duck, "duck", "", "duck", "duck", "the other entries duck under this one while it plays (a voice)",
      "duck", PropertyKind::Switch, ListColumn::WhenUsed, kAnyChoice, false, &EntryProperties::duck},
 }};
@@ -176,7 +182,10 @@ consteval bool rowsAgreeWithTheEntry()
         const bool sameDefault = std::visit(
             [&row, &plain](auto member) {
                 using Value = std::remove_cvref_t<decltype(plain.*member)>;
-                return std::get<Value>(row.defaultValue) == plain.*member;
+                if constexpr (std::is_same_v<Value, VolumePoints>)
+                    return std::holds_alternative<NoPoints>(row.defaultValue) && (plain.*member).empty();
+                else
+                    return std::get<Value>(row.defaultValue) == plain.*member;
             },
             row.member);
         if (!sameDefault || (row.needs && entryProperty(*row.needs).kind != PropertyKind::Switch))
