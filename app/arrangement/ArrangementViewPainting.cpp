@@ -36,7 +36,7 @@ QColor greyed(const QColor& colour)
 
 const QColor kEditMarks(0x20, 0x30, 0x50);
 // The level a bar is ducked to.
-const QColor kDuckLine(0xb0, 0x10, 0x90);  // magenta, apart from the volume points' line
+const QColor kDuckLine(0xb0, 0x10, 0x90);   // magenta, apart from the volume points' line
 const QColor kLevelLine(0xd0, 0x68, 0x10);  // volume points: apart from the fades' marks
 constexpr double kLabelGap = 6.0;           // pixels kept free between a ruler label and the "Total" tag
 

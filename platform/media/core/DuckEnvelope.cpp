@@ -59,6 +59,29 @@ bool DuckEnvelope::unity(std::int64_t first, std::int64_t count) const
     return span == spans_.end() || span->start - attack_ >= last;
 }
 
+void DuckEnvelope::multiply(std::int64_t first, std::int64_t count, float* gains) const
+{
+    auto span = std::upper_bound(spans_.begin(), spans_.end(), first,
+                                 [this](std::int64_t f, const Span& s) { return f < s.end + release_; });
+    for (std::int64_t i = 0; i < count; ++i) {
+        const std::int64_t frame = first + i;
+        while (span != spans_.end() && frame >= span->end + release_)
+            ++span;
+        if (span == spans_.end())
+            return;
+        if (frame < span->start - attack_) {  // up to the next attack: 1
+            i = span->start - attack_ - first - 1;
+            continue;
+        }
+        double up = 0.0;  // as at() has it
+        if (frame < span->start)
+            up = static_cast<double>(span->start - frame) / static_cast<double>(attack_);
+        else if (frame >= span->end)
+            up = static_cast<double>(frame - span->end) / static_cast<double>(release_);
+        gains[i] *= static_cast<float>(depth_ + (1.0 - depth_) * up);
+    }
+}
+
 float DuckEnvelope::at(std::int64_t frame) const
 {
     const auto span = std::upper_bound(spans_.begin(), spans_.end(), frame,

@@ -32,6 +32,9 @@ public:
     bool unity(std::int64_t first, std::int64_t count) const;
     // The gain at output frame `frame`.
     float at(std::int64_t frame) const;
+    // Multiplies gains[i] by the gain of frame first + i, for i below count: at() for a block,
+    // without a search per frame.
+    void multiply(std::int64_t first, std::int64_t count, float* gains) const;
 
     const std::vector<Span>& spans() const { return spans_; }  // merged, in order
     std::int64_t attack() const { return attack_; }

@@ -289,21 +289,34 @@ void PlayingSource::applyGain(int outChannels, std::int64_t first)
                 out[i] = (in[2 * i] + in[2 * i + 1]) * 0.5f * volume;
         }
     } else {
-        for (std::size_t i = 0; i < n; ++i) {
-            const std::int64_t frame = first + static_cast<std::int64_t>(i);
-            float gain = envelope_.at(frame) * volumeAt(frame);
-            if (duck_)
-                gain *= duck_->at(start_ + frame);
-            if (points_.active())
-                gain *= points_.at(frame);
-            if (sourceChannels == outChannels) {
-                for (int c = 0; c < outChannels; ++c)
-                    out[i * outChannels + c] = in[i * outChannels + c] * gain;
-            } else if (outChannels == 2) {
-                out[2 * i] = out[2 * i + 1] = in[i] * gain;
-            } else {
-                out[i] = (in[2 * i] + in[2 * i + 1]) * 0.5f * gain;
+        // Each frame's gain first, level by level, then one pass over the samples.
+        gains_.resize(n);
+        float* gain = gains_.data();
+        const auto count = static_cast<std::int64_t>(n);
+        if (envelope_.unity(first, count) && !ramping(first))
+            std::fill(gain, gain + n, volume);
+        else
+            for (std::size_t i = 0; i < n; ++i)
+                gain[i] = envelope_.at(first + static_cast<std::int64_t>(i)) *
+                          volumeAt(first + static_cast<std::int64_t>(i));
+        if (duck_)
+            duck_->multiply(start_ + first, count, gain);
+        if (points_.active())
+            points_.multiply(first, count, gain);
+        if (sourceChannels == outChannels && outChannels == 2) {
+            for (std::size_t i = 0; i < n; ++i) {
+                out[2 * i] = in[2 * i] * gain[i];
+                out[2 * i + 1] = in[2 * i + 1] * gain[i];
             }
+        } else if (sourceChannels == outChannels) {
+            for (std::size_t i = 0; i < n; ++i)
+                out[i] = in[i] * gain[i];
+        } else if (outChannels == 2) {
+            for (std::size_t i = 0; i < n; ++i)
+                out[2 * i] = out[2 * i + 1] = in[i] * gain[i];
+        } else {
+            for (std::size_t i = 0; i < n; ++i)
+                out[i] = (in[2 * i] + in[2 * i + 1]) * 0.5f * gain[i];
         }
     }
     // The decoder's frames are cleaned already; what is left here is a finite value made infinite

@@ -110,6 +110,7 @@ private:
     GainEnvelope envelope_;
     std::shared_ptr<const DuckEnvelope> duck_;  // null: not ducked
     PointsGain points_;
+    std::vector<float> gains_;  // of the frames of the block being shaped
     std::unique_ptr<SourceStream> stream_;
     // With keep pitch: the stream at speed 1 feeds the stretcher exactly the trimmed span.
     std::unique_ptr<TimeStretcher> stretcher_;

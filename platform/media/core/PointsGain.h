@@ -24,8 +24,18 @@ public:
 
     // The gain of output frame k; frames are mostly asked for in order, which costs no search.
     float at(std::int64_t k);
+    // Multiplies gains[i] by the gain of frame first + i, for i below count: within each stretch
+    // between two points the level is a straight line in k, one multiply-add a frame.
+    void multiply(std::int64_t first, std::int64_t count, float* gains);
 
 private:
+    double timeOf(std::int64_t k) const
+    {
+        return mediaStart_ + static_cast<double>(k) * unitsPerFrameTimesRate_ / rate_;
+    }
+    // The segment (points segment_ and segment_ + 1) that time t lies in, or the ends.
+    void seek(double t);
+
     const std::vector<GainPoint>* points_ = nullptr;
     double mediaStart_ = 0.0;
     double unitsPerFrameTimesRate_ = 0.0;  // speed * 10^7: source units per frame, times the rate
