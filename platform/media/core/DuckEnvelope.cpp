@@ -61,24 +61,22 @@ bool DuckEnvelope::unity(std::int64_t first, std::int64_t count) const
 
 void DuckEnvelope::multiply(std::int64_t first, std::int64_t count, float* gains) const
 {
+    const std::int64_t last = first + count;
+    // The same value as at() gives, frame by frame, in the three stretches of each span.
+    const auto level = [this](double up) { return static_cast<float>(depth_ + (1.0 - depth_) * up); };
     auto span = std::upper_bound(spans_.begin(), spans_.end(), first,
                                  [this](std::int64_t f, const Span& s) { return f < s.end + release_; });
-    for (std::int64_t i = 0; i < count; ++i) {
-        const std::int64_t frame = first + i;
-        while (span != spans_.end() && frame >= span->end + release_)
-            ++span;
-        if (span == spans_.end())
-            return;
-        if (frame < span->start - attack_) {  // up to the next attack: 1
-            i = span->start - attack_ - first - 1;
-            continue;
-        }
-        double up = 0.0;  // as at() has it
-        if (frame < span->start)
-            up = static_cast<double>(span->start - frame) / static_cast<double>(attack_);
-        else if (frame >= span->end)
-            up = static_cast<double>(frame - span->end) / static_cast<double>(release_);
-        gains[i] *= static_cast<float>(depth_ + (1.0 - depth_) * up);
+    for (; span != spans_.end() && span->start - attack_ < last; ++span) {
+        const std::int64_t holdFrom = std::clamp(span->start, first, last);
+        const std::int64_t releaseFrom = std::clamp(span->end, first, last);
+        const std::int64_t releaseTo = std::clamp(span->end + release_, first, last);
+        for (std::int64_t k = std::max(first, span->start - attack_); k < holdFrom; ++k)
+            gains[k - first] *= level(static_cast<double>(span->start - k) / static_cast<double>(attack_));
+        const float depth = level(0.0);
+        for (std::int64_t k = holdFrom; k < releaseFrom; ++k)
+            gains[k - first] *= depth;
+        for (std::int64_t k = releaseFrom; k < releaseTo; ++k)
+            gains[k - first] *= level(static_cast<double>(k - span->end) / static_cast<double>(release_));
     }
 }
 
