@@ -22,8 +22,6 @@ public:
 
     bool active() const { return points_ != nullptr && !points_->empty(); }
 
-    // The gain of output frame k; frames are mostly asked for in order, which costs no search.
-    float at(std::int64_t k);
     // Multiplies gains[i] by the gain of frame first + i, for i below count: within each stretch
     // between two points the level is a straight line in k, one multiply-add a frame.
     void multiply(std::int64_t first, std::int64_t count, float* gains);
