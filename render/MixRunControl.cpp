@@ -88,6 +88,11 @@ QString levelText(double value)
 {
     return std::isfinite(value) ? QString::asprintf("%.1f", value) : QStringLiteral("-inf");
 }
+
+QString gainText(double value)
+{
+    return QString::asprintf("%+.1f", std::abs(value) < 0.05 ? 0.0 : value);
+}
 }  // namespace
 
 QString loudnessText(const media::LoudnessFigures& loudness, const OutputSettings& settings)
@@ -103,6 +108,15 @@ QString loudnessText(const media::LoudnessFigures& loudness, const OutputSetting
                          levelText(settings.normalizeLufs.value_or(0.0)));
     else if (loudness.normalized && !std::isfinite(loudness.integratedLufs))
         text += QStringLiteral("\nThe mix is silent: there was no loudness to normalize.");
+    if (loudness.normalized)
+        text += QStringLiteral("\nThe gain was %1 dB.").arg(gainText(loudness.gainDb));
+    if (loudness.limited && loudness.limitedPeaks > 0)
+        text += QStringLiteral("\nThe limiter lowered %1 %2, at most %3 dB.")
+                    .arg(loudness.limitedPeaks)
+                    .arg(loudness.limitedPeaks == 1 ? QStringLiteral("peak") : QStringLiteral("peaks"))
+                    .arg(levelText(loudness.limiterMostDb));
+    else if (loudness.limited)
+        text += QStringLiteral("\nThe limiter lowered no peaks.");
     return text;
 }
 

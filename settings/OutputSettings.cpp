@@ -146,6 +146,18 @@ bool takeOutputLine(const ListOutputLine& line, OutputSettings& settings)
             settings.truePeakCeilingDbtp = *ceiling;
         return ceiling.has_value();
     }
+    if (key == "limiter") {
+        if (line.value != "on" && line.value != "off")
+            return false;
+        settings.limiter = line.value == "on";
+        return true;
+    }
+    if (key == "limit") {
+        const auto ceiling = numberIn(line.value, -20.0, 0.0);
+        if (ceiling)
+            settings.limitDbtp = ceiling;
+        return ceiling.has_value();
+    }
     if (key == "dither") {
         if (line.value != "on" && line.value != "off")
             return false;
@@ -185,6 +197,10 @@ ListOutputLines listOutputLinesOf(const OutputSettings& settings)
     lines.push_back({"normalize", settings.normalizeLufs ? numberText(*settings.normalizeLufs) : "off"});
     lines.push_back({"true_peak", numberText(settings.truePeakCeilingDbtp)});
     lines.push_back({"dither", settings.dither ? "on" : "off"});
+    if (!settings.limiter)
+        lines.push_back({"limiter", "off"});
+    if (settings.limitDbtp)
+        lines.push_back({"limit", numberText(*settings.limitDbtp)});
     return lines;
 }
 
@@ -203,6 +219,8 @@ void takeListOutput(const OutputSettings& from, OutputSettings& into)
     into.normalizeLufs = from.normalizeLufs;
     into.truePeakCeilingDbtp = from.truePeakCeilingDbtp;
     into.dither = from.dither;
+    into.limiter = from.limiter;
+    into.limitDbtp = from.limitDbtp;
 }
 
 int applyListOutputLines(const ListOutputLines& lines, const std::string& listFolder, OutputSettings& settings,

@@ -58,7 +58,11 @@ struct OutputSettings {
     std::int32_t bitrateKbps = 0;         // lossy formats; 0: the format's default
     std::optional<double> normalizeLufs;  // the integrated loudness to write the mix at
     double truePeakCeilingDbtp = -1.0;    // what normalization keeps the true peak under
-    bool dither = false;                  // TPDF dither before integer samples
+    // Normalization reaches its target with a limiter that holds the peaks at the ceiling; off,
+    // the ceiling holds the gain instead.
+    bool limiter = true;
+    std::optional<double> limitDbtp;  // without normalization: the limiter alone, at this ceiling
+    bool dither = false;              // TPDF dither before integer samples
     // The ramp, in milliseconds (0 to 10), on an entry's edge that cuts into its file's sound.
     std::int32_t edgeFadeMs = kDefaultEdgeFadeMs;
     // outputFile came from a list that was opened, not from the user (the default, Output Options,
@@ -69,7 +73,8 @@ struct OutputSettings {
 };
 
 // What a saved list remembers of its output, as its "#output." lines: file, format, rate,
-// channels, bits, bitrate (lossy formats only), normalize (LUFS, or "off"), true_peak and dither.
+// channels, bits, bitrate (lossy formats only), normalize (LUFS, or "off"), true_peak and dither;
+// limiter (only when "off") and limit (only when set).
 ListOutputLines listOutputLinesOf(const OutputSettings& settings);
 // Copies into `into` what a list keeps of its output (the values of listOutputLinesOf), with
 // whether its file was named by a list and accepted; the rest of `into` stays.

@@ -57,7 +57,9 @@ OutputChoice outputChoiceOf(const OutputSettings& settings)
     choice.encoding.bitrateKbps = settings.bitrateKbps;
     choice.encoding.normalize = settings.normalizeLufs.has_value();
     choice.encoding.targetLufs = settings.normalizeLufs.value_or(choice.encoding.targetLufs);
-    choice.encoding.truePeakCeilingDbtp = settings.truePeakCeilingDbtp;
+    choice.encoding.truePeakCeilingDbtp = settings.limitDbtp.value_or(settings.truePeakCeilingDbtp);
+    choice.encoding.limiter = settings.limiter || settings.limitDbtp.has_value();
+    choice.encoding.limit = settings.limitDbtp.has_value();
     choice.encoding.dither = settings.dither;
     choice.format = pcmFormatOf(media::core::containerRate(choice.encoding.container, rate), listed.channels, bits);
     if (rate < kLowestSampleRate || rate > kHighestSampleRate) {

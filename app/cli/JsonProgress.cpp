@@ -73,12 +73,18 @@ void JsonProgress::summary(MixOutcome outcome, const QString& outputFile, const 
         {QStringLiteral("peak"), std::round(mix.peakLevel * 1e6) / 1e6},
         {QStringLiteral("peak_dbfs"), level(mix.peakLevel > 0.0 ? 20.0 * std::log10(mix.peakLevel) : -INFINITY)},
         {QStringLiteral("skipped_entries"), skipped}};
-    if (loudness.measured)
-        object.insert(QStringLiteral("loudness"),
-                      QJsonObject{{QStringLiteral("integrated_lufs"), level(loudness.integratedLufs)},
-                                  {QStringLiteral("true_peak_dbtp"), level(loudness.truePeakDbtp)},
-                                  {QStringLiteral("range_lu"), level(loudness.rangeLu)}});
-    else
+    if (loudness.measured) {
+        QJsonObject figures{{QStringLiteral("integrated_lufs"), level(loudness.integratedLufs)},
+                            {QStringLiteral("true_peak_dbtp"), level(loudness.truePeakDbtp)},
+                            {QStringLiteral("range_lu"), level(loudness.rangeLu)}};
+        if (loudness.normalized)
+            figures.insert(QStringLiteral("gain_db"), level(loudness.gainDb));
+        if (loudness.limited) {
+            figures.insert(QStringLiteral("limited_peaks"), static_cast<double>(loudness.limitedPeaks));
+            figures.insert(QStringLiteral("limiter_most_db"), level(loudness.limiterMostDb));
+        }
+        object.insert(QStringLiteral("loudness"), figures);
+    } else
         object.insert(QStringLiteral("loudness"), QJsonValue(QJsonValue::Null));
     write(object);
 }

@@ -66,7 +66,7 @@ bool readAnyRate(const QString& value, MixOptions& options)
     return true;
 }
 
-// --float, --format, --bitrate, --normalize, --true-peak and --dither; then the whole output
+// --float, --format, --bitrate, --normalize, --true-peak, --limiter, --limit and --dither; then the whole output
 // format is checked against the output's name, so that a file that cannot be written is refused
 // before anything is read or written. False after saying what is wrong.
 bool readOutputFormatOptions(const QCommandLineParser& parser, const OptionDefinitions& defined, MixOptions& options)
@@ -108,6 +108,26 @@ bool readOutputFormatOptions(const QCommandLineParser& parser, const OptionDefin
         options.truePeakCeilingDbtp > 0.0) {
         printError(QStringLiteral("--true-peak must be a level from -20 to 0 dBTP."));
         return false;
+    }
+    if (parser.isSet(defined.limiter)) {
+        const QString value = parser.value(defined.limiter);
+        if (value != QLatin1String("on") && value != QLatin1String("off")) {
+            printError(QStringLiteral("--limiter must be on or off."));
+            return false;
+        }
+        options.limiter = value == QLatin1String("on");
+    }
+    if (parser.isSet(defined.limit)) {
+        const double ceiling = parser.value(defined.limit).toDouble(&ok);
+        if (!ok || !std::isfinite(ceiling) || ceiling < -20.0 || ceiling > 0.0) {
+            printError(QStringLiteral("--limit must be a level from -20 to 0 dBTP."));
+            return false;
+        }
+        if (!options.limiter) {
+            printError(QStringLiteral("--limit and --limiter off exclude each other."));
+            return false;
+        }
+        options.limitDbtp = ceiling;
     }
     options.dither = options.dither || parser.isSet(defined.dither);
     const OutputChoice choice = outputChoiceOf(outputSettingsOf(options));
@@ -209,6 +229,8 @@ bool takeListOutput(bool outputGiven, MixOptions& options)
     options.bitrateKbps = listed.bitrateKbps;
     options.normalizeLufs = listed.normalizeLufs;
     options.truePeakCeilingDbtp = listed.truePeakCeilingDbtp;
+    options.limiter = listed.limiter;
+    options.limitDbtp = listed.limitDbtp;
     options.dither = listed.dither;
     return true;
 }
@@ -403,7 +425,7 @@ void defineOptions(QCommandLineParser& parser, const OptionDefinitions& defined)
     parser.addOptions(
         {defined.help,        defined.version,  defined.output,       defined.csv,       defined.rate,
          defined.channels,    defined.bits,     defined.floatSamples, defined.format,    defined.bitrate,
-         defined.normalize,   defined.truePeak, defined.dither,       defined.edgeFade,  defined.matchLoudness,
+         defined.normalize,   defined.truePeak, defined.limiter, defined.limit, defined.dither,       defined.edgeFade,  defined.matchLoudness,
          defined.trimSilence, defined.yes,      defined.ignoreSpace,  defined.quiet,     defined.probe,
          defined.play,        defined.from,     defined.dryRun,       defined.duckDepth, defined.duckAttack,
          defined.duckRelease, defined.sequence, defined.crossfade,    defined.progress});
@@ -453,6 +475,8 @@ OutputSettings outputSettingsOf(const MixOptions& options)
     settings.bitrateKbps = options.bitrateKbps;
     settings.normalizeLufs = options.normalizeLufs;
     settings.truePeakCeilingDbtp = options.truePeakCeilingDbtp;
+    settings.limiter = options.limiter;
+    settings.limitDbtp = options.limitDbtp;
     settings.dither = options.dither;
     settings.outputNamedByList = options.outputNamedByList;
     return settings;

@@ -31,6 +31,8 @@ struct MixOptions {
     int bitrateKbps = 0;
     std::optional<double> normalizeLufs;
     double truePeakCeilingDbtp = -1.0;
+    bool limiter = true;
+    std::optional<double> limitDbtp;
     bool dither = false;
     // Set from the entries' sound before the mix (app/cli/LevelOptions.h).
     std::optional<double> matchLoudnessLufs;
@@ -92,6 +94,14 @@ struct OptionDefinitions {
     QCommandLineOption truePeak{QStringLiteral("true-peak"),
                                 QStringLiteral("The true-peak ceiling that --normalize keeps to (default -1)."),
                                 QStringLiteral("DBTP"), QStringLiteral("-1")};
+    QCommandLineOption limiter{QStringLiteral("limiter"),
+                               QStringLiteral("on (default): --normalize reaches its target, a limiter holding the "
+                                              "true peak at the ceiling; off: the ceiling holds the gain instead."),
+                               QStringLiteral("on|off"), QStringLiteral("on")};
+    QCommandLineOption limit{
+        QStringLiteral("limit"),
+        QStringLiteral("Hold the true peak at or below DBTP with the limiter, without normalizing."),
+        QStringLiteral("DBTP")};
     QCommandLineOption dither{QStringLiteral("dither"),
                               QStringLiteral("Add TPDF dither before 8, 16 or 24-bit samples (off by default).")};
     QCommandLineOption matchLoudness{

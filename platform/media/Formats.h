@@ -49,6 +49,10 @@ struct LoudnessFigures {
     bool normalized = false;
     double gainDb = 0.0;
     double belowTargetLu = 0.0;
+    // When a limiter held the true peak: how many peaks it lowered, and by at most how much.
+    bool limited = false;
+    std::int64_t limitedPeaks = 0;
+    double limiterMostDb = 0.0;
 };
 
 // Event codes delivered by a running graph.

@@ -80,6 +80,9 @@ gen sine6_index_first.m4a -f lavfi -i "sine=frequency=440:sample_rate=44100:dura
 # A rising tone without noise (200 Hz plus 100 Hz a second): its pitch tells where in the file a
 # stretched entry plays.
 gen chirp.flac -f lavfi -i "aevalsrc=0.5*sin(2*PI*(200+50*t)*t):s=44100:d=8" -c:a flac
+# A quiet tone with a 5 ms burst 20 dB louder every two seconds: peaks far above the loudness.
+gen bursts.wav -f lavfi -i "aevalsrc=0.05*sin(2*PI*220*t)+0.5*sin(2*PI*3000*t)*lt(mod(t+1.5\,2)\,0.005):s=44100:d=8" \
+    -ac 2 -c:a pcm_s16le
 gen seek48k.flac -f lavfi -i "aevalsrc=$N:s=48000:d=30" -c:a flac
 
 # Levels and trims set from the sound: a take with a second of silence at each end, one that is

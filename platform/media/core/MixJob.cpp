@@ -83,6 +83,9 @@ Status MixJob::start()
                                                                         encoding_.container == OutputContainer::Flac);
     if (encoding_.dither && integerSamples)
         dither_ = std::make_unique<TpdfDither>(format_.bitsPerSample);
+    if (encoding_.limit && !encoding_.normalize)
+        limiter_ = std::make_unique<TruePeakLimiter>(format_.channels, static_cast<int>(format_.samplesPerSec),
+                                                     encoding_.truePeakCeilingDbtp);
     running_.store(true);
     try {
         thread_ = std::thread([this] { main(); });
@@ -121,17 +124,27 @@ void MixJob::main()
         outcome = mixAllBlocks(encoding_.normalize);
         if (encoding_.normalize && succeeded(outcome.status) && !stop_.load()) {
             chooseGain(meter_->figures());
-            if (const Status s = openOutput(); failed(s))
-                outcome = {s, writeFailureText(outputPath_, s)};
-            else
-                outcome = replayTemporary();
+            if (limiter_)
+                outcome = tuneLimiter(loudness_.gainDb);
+            if (succeeded(outcome.status) && !stop_.load()) {
+                if (const Status s = openOutput(); failed(s))
+                    outcome = {s, writeFailureText(outputPath_, s)};
+                else
+                    outcome = replayTemporary();
+            }
         }
+        if (limiter_ && output_ && succeeded(outcome.status))
+            if (const Status s = finishLimiter(); failed(s))
+                outcome = {s, {}};
         if (meter_) {
             const LoudnessFigures chosen = loudness_;
             loudness_ = meter_->figures();
             loudness_.normalized = chosen.normalized;
             loudness_.gainDb = chosen.gainDb;
             loudness_.belowTargetLu = chosen.belowTargetLu;
+            loudness_.limited = chosen.limited;
+            loudness_.limitedPeaks = chosen.limitedPeaks;
+            loudness_.limiterMostDb = chosen.limiterMostDb;
         }
     } catch (const std::bad_alloc&) {
         outcome = {kErrOutOfMemory, "The mix ran out of memory while writing " + outputPath_ + "."};
@@ -250,12 +263,35 @@ Status MixJob::writeBlock(std::vector<float>& mix, std::int64_t blockFrames, boo
     if (gain_ != 1.0f)
         for (std::size_t i = 0; i < samples; ++i)
             mix[i] *= gain_;
-    meter_->add(mix.data(), frames);
-    if (measuring)
+    if (measuring) {
+        meter_->add(mix.data(), frames);
         return temporary_->append(mix.data(), samples);
+    }
+    if (!limiter_)
+        return writeOut(mix.data(), frames);
+    limited_.clear();
+    limiter_->process(mix.data(), frames, limited_);
+    return writeOut(limited_.data(), limited_.size() / format_.channels);
+}
+
+Status MixJob::writeOut(float* samples, std::size_t frames)
+{
+    if (frames == 0)
+        return kOk;
+    meter_->add(samples, frames);
     if (dither_)
-        dither_->apply(mix.data(), samples);
-    return output_->write(mix.data(), frames, clipping_);
+        dither_->apply(samples, frames * format_.channels);
+    return output_->write(samples, frames, clipping_);
+}
+
+Status MixJob::finishLimiter()
+{
+    limited_.clear();
+    limiter_->finish(limited_);
+    loudness_.limited = true;
+    loudness_.limitedPeaks = limiter_->peaksLowered();
+    loudness_.limiterMostDb = limiter_->mostReductionDb();
+    return writeOut(limited_.data(), limited_.size() / format_.channels);
 }
 
 MixJob::Outcome MixJob::replayTemporary()
@@ -284,11 +320,84 @@ void MixJob::chooseGain(const LoudnessFigures& measured)
         return;
     double gainDb = encoding_.targetLufs - measured.integratedLufs;
     if (std::isfinite(measured.truePeakDbtp) && measured.truePeakDbtp + gainDb > encoding_.truePeakCeilingDbtp) {
-        gainDb = encoding_.truePeakCeilingDbtp - measured.truePeakDbtp;
-        loudness_.belowTargetLu = encoding_.targetLufs - (measured.integratedLufs + gainDb);
+        if (encoding_.limiter) {
+            limiter_ = std::make_unique<TruePeakLimiter>(format_.channels, static_cast<int>(format_.samplesPerSec),
+                                                         encoding_.truePeakCeilingDbtp);
+        } else {
+            gainDb = encoding_.truePeakCeilingDbtp - measured.truePeakDbtp;
+            loudness_.belowTargetLu = encoding_.targetLufs - (measured.integratedLufs + gainDb);
+        }
     }
     loudness_.gainDb = gainDb;
     gain_ = static_cast<float>(std::pow(10.0, gainDb / 20.0));
+}
+
+// Limiting lowers the loudness a little and a changing gain can lift an interpolated peak a
+// little: each pass measures what the limited mix would be and corrects for what it missed.
+MixJob::Outcome MixJob::tuneLimiter(double gainDb)
+{
+    constexpr int kMostPasses = 4;
+    constexpr double kLoudnessTolerance = 0.05;  // LU
+    const double ceiling = encoding_.truePeakCeilingDbtp;
+    double held = ceiling;  // the limiter's own ceiling
+    double lastGainDb = gainDb;
+    double lastMissed = 0.0;
+    for (int pass = 0; pass < kMostPasses && !stop_.load(); ++pass) {
+        LoudnessFigures figures;
+        if (Outcome outcome = limitedFigures(gainDb, held, figures); failed(outcome.status))
+            return outcome;
+        const bool peakHeld = !(figures.truePeakDbtp > ceiling);
+        const double missed = encoding_.targetLufs - figures.integratedLufs;
+        if (!std::isfinite(missed) || (peakHeld && std::abs(missed) <= kLoudnessTolerance))
+            break;
+        // Sound that is loud throughout (a tone, a square wave) gains nothing from more gain: the
+        // limiter takes it all back. The gain before stays, and the mix falls short of the target.
+        if (pass > 0 && lastMissed > 0.0 && missed > lastMissed / 2) {
+            gainDb = lastGainDb;
+            loudness_.belowTargetLu = lastMissed;
+            break;
+        }
+        if (!peakHeld)
+            held -= figures.truePeakDbtp - ceiling + 0.01;
+        lastGainDb = gainDb;
+        lastMissed = missed;
+        gainDb += missed;
+    }
+    loudness_.gainDb = gainDb;
+    gain_ = static_cast<float>(std::pow(10.0, gainDb / 20.0));
+    limiter_ = std::make_unique<TruePeakLimiter>(format_.channels, static_cast<int>(format_.samplesPerSec), held);
+    return {};
+}
+
+MixJob::Outcome MixJob::limitedFigures(double gainDb, double ceilingDbtp, LoudnessFigures& figures)
+{
+    const auto channels = static_cast<std::size_t>(format_.channels);
+    const int rate = static_cast<int>(format_.samplesPerSec);
+    LoudnessMeter meter(format_.channels, rate, totalFrames_);
+    TruePeakLimiter limiter(format_.channels, rate, ceilingDbtp);
+    const auto gain = static_cast<float>(std::pow(10.0, gainDb / 20.0));
+    if (const Status s = temporary_->rewind(); failed(s))
+        return {s, temporaryFailureText(s)};
+    std::vector<float> block(static_cast<std::size_t>(kLongestBlock) * channels);
+    std::vector<float> limited;
+    for (std::int64_t at = 0; at < totalFrames_; at += kLongestBlock) {
+        if (stop_.load())
+            return {};
+        const std::int64_t frames = std::min(kLongestBlock, totalFrames_ - at);
+        const std::size_t samples = static_cast<std::size_t>(frames) * channels;
+        if (const Status s = temporary_->read(block.data(), samples); failed(s))
+            return {s, temporaryFailureText(s)};
+        for (std::size_t i = 0; i < samples; ++i)
+            block[i] *= gain;
+        limited.clear();
+        limiter.process(block.data(), static_cast<std::size_t>(frames), limited);
+        meter.add(limited.data(), limited.size() / channels);
+    }
+    limited.clear();
+    limiter.finish(limited);
+    meter.add(limited.data(), limited.size() / channels);
+    figures = meter.figures();
+    return {};
 }
 
 // Closes the file with a true header, whatever happened; a failure to do so is the outcome when

@@ -35,6 +35,7 @@
 #include "platform/media/core/Placement.h"
 #include "platform/media/core/RenderCore.h"
 #include "platform/media/core/TemporarySamples.h"
+#include "platform/media/core/TruePeakLimiter.h"
 
 namespace sonarel::media::core {
 
@@ -77,6 +78,13 @@ private:
     Outcome replayTemporary();
     // The gain of a normalized mix from the first pass's figures; notes it in loudness_.
     void chooseGain(const LoudnessFigures& measured);
+    // With the limiter: corrects the gain and the limiter's ceiling by passes over the temporary
+    // file until the limited mix measures the target and keeps under the ceiling.
+    Outcome tuneLimiter(double gainDb);
+    // The figures of the temporary file at the gain, through a limiter at the ceiling.
+    Outcome limitedFigures(double gainDb, double ceilingDbtp, LoudnessFigures& figures);
+    // Writes what the limiter still holds (the end of the mix) and notes what it did.
+    Status finishLimiter();
     int workerCount() const;
     std::int64_t blockFrames(const SourceSchedule& schedule, const DecodeAhead& decoding, std::int64_t start) const;
     Outcome firstFailure(const Members& members) const;
@@ -84,6 +92,8 @@ private:
     void noteLosses(const Members& members);
     // Applies the gain, measures the block and writes it.
     Status writeBlock(std::vector<float>& mix, std::int64_t blockFrames, bool measuring);
+    // Measures, dithers and writes mixed frames.
+    Status writeOut(float* samples, std::size_t frames);
     void finishOutput(Outcome& outcome);
     void report(const Outcome& outcome);
     const std::vector<SourceEntry>& entries() const { return *sources_; }
@@ -107,6 +117,8 @@ private:
     std::unique_ptr<LoudnessMeter> meter_;  // of the pass under way
     std::unique_ptr<TpdfDither> dither_;
     std::unique_ptr<TemporarySamples> temporary_;  // a normalized mix before its gain
+    std::unique_ptr<TruePeakLimiter> limiter_;     // of the pass that writes the output
+    std::vector<float> limited_;                   // what the limiter handed out of a block
     float gain_ = 1.0f;
     LoudnessFigures loudness_;
     std::thread thread_;

@@ -38,11 +38,15 @@ std::string writableContainersText();
 struct OutputEncoding {
     OutputContainer container = OutputContainer::Wav;
     int bitrateKbps = 0;  // lossy only; 0: the container's default
-    // Normalization: one gain that brings the integrated loudness to the target, held so that the
-    // true peak stays at or below the ceiling.
+    // Normalization: one gain that brings the integrated loudness to the target. Where that gain
+    // would take the true peak over the ceiling, a limiter holds the peaks at the ceiling; without
+    // the limiter, the gain is held so that the true peak stays at or below it.
     bool normalize = false;
     double targetLufs = -16.0;
     double truePeakCeilingDbtp = -1.0;
+    bool limiter = true;
+    // Without normalization: the limiter alone holds the true peak at the ceiling.
+    bool limit = false;
     bool dither = false;  // TPDF dither before integer samples
 
     friend bool operator==(const OutputEncoding&, const OutputEncoding&) = default;
