@@ -20,6 +20,8 @@ packages=(build-essential cmake ninja-build pkg-config libgtest-dev
           libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
           librubberband-dev libebur128-dev
           ffmpeg
+          # the publishing tests read tags, pictures and chapters back as other programs do
+          python3-mutagen
           # the install test validates the launcher, the metainfo and the manual pages;
           # dpkg-dev gives `cpack -G DEB` the dependencies of the programs' libraries
           desktop-file-utils appstream man-db dpkg-dev
