@@ -32,8 +32,8 @@
 #include "settings/ProfileStore.h"
 #include "settings/WaveFormatChoice.h"
 #include "settings/ui/DuckingDialog.h"
-#include "settings/ui/TagsDialog.h"
 #include "settings/ui/OutputOptionsDialog.h"
+#include "settings/ui/TagsDialog.h"
 
 namespace sonarel {
 

@@ -15,7 +15,7 @@ namespace sonarel {
 
 struct ListTags {
     std::array<std::string, media::core::kTagFieldCount> values;  // UTF-8; empty: not set
-    std::string coverPath;                                         // absolute; empty: no cover
+    std::string coverPath;                                        // absolute; empty: no cover
 
     const std::string& value(media::core::TagField field) const { return values[static_cast<std::size_t>(field)]; }
     std::string& value(media::core::TagField field) { return values[static_cast<std::size_t>(field)]; }

@@ -21,8 +21,8 @@
 #include <vector>
 
 #include "model/Ducking.h"
-#include "model/ListTags.h"
 #include "model/EntryLimits.h"
+#include "model/ListTags.h"
 #include "model/ReferenceTime.h"
 #include "platform/NativePath.h"
 #include "platform/PathLimits.h"

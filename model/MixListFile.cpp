@@ -303,8 +303,7 @@ bool readTagLine(std::string_view line, const std::string& listFolder, ListTags&
     const std::size_t equals = line.find('=');
     if (equals == std::string_view::npos || !media::core::tagFieldByName(trimmedText(line.substr(0, equals))))
         return true;
-    const std::string keyAndValue =
-        std::string(line.substr(0, equals + 1)) + unescapedValue(line.substr(equals + 1));
+    const std::string keyAndValue = std::string(line.substr(0, equals + 1)) + unescapedValue(line.substr(equals + 1));
     return setTagFromText(tags, keyAndValue, problem);
 }
 

@@ -291,7 +291,8 @@ bool MixRunControl::tagsCanBeWritten(const ListTags& tags, media::core::OutputCo
     if (const std::string problem = outputTagsOf(tags, checkedTags_); !problem.empty()) {
         desktop_.showAppMessage(QStringLiteral("The cover picture %1 cannot be used: %2. Nothing was mixed; choose "
                                                "another picture or remove it from the list's tags.")
-                                    .arg(nameInMessage(pathFromBytes(tags.coverPath)), QString::fromStdString(problem)));
+                                    .arg(nameInMessage(pathFromBytes(tags.coverPath)),
+                                         QString::fromStdString(problem)));
         return false;
     }
     const std::vector<std::string> notKept = media::core::tagsNotKept(container, checkedTags_);

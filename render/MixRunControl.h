@@ -157,7 +157,7 @@ private:
     bool mixing_ = false;
     int elapsedSeconds_ = 0;
     QString outputFile_;
-    OutputSettings runSettings_;  // of the running or last mix
+    OutputSettings runSettings_;           // of the running or last mix
     media::core::OutputTags checkedTags_;  // read by the last checkBeforeMix, for start()
     media::LoudnessFigures lastLoudness_;
     MixSummary summary_;

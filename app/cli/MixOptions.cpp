@@ -443,13 +443,13 @@ void defineOptions(QCommandLineParser& parser, const OptionDefinitions& defined)
                        "Exit status: 0 mixed, 1 the mix failed, was stopped or did not fit, 2 wrong usage."));
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser.addOptions(
-        {defined.help,        defined.version,  defined.output,       defined.csv,       defined.rate,
-         defined.channels,    defined.bits,     defined.floatSamples, defined.format,    defined.bitrate,
-         defined.normalize,   defined.truePeak, defined.limiter, defined.limit, defined.dither,       defined.edgeFade,  defined.matchLoudness,
-         defined.trimSilence, defined.yes,      defined.ignoreSpace,  defined.quiet,     defined.probe,
-         defined.play,        defined.from,     defined.dryRun,       defined.duckDepth, defined.duckAttack,
-         defined.duckRelease, defined.sequence, defined.crossfade,    defined.tag,       defined.cover,
-         defined.progress});
+        {defined.help,      defined.version,       defined.output,       defined.csv,      defined.rate,
+         defined.channels,  defined.bits,          defined.floatSamples, defined.format,   defined.bitrate,
+         defined.normalize, defined.truePeak,      defined.limiter,      defined.limit,    defined.dither,
+         defined.edgeFade,  defined.matchLoudness, defined.trimSilence,  defined.yes,      defined.ignoreSpace,
+         defined.quiet,     defined.probe,         defined.play,         defined.from,     defined.dryRun,
+         defined.duckDepth, defined.duckAttack,    defined.duckRelease,  defined.sequence, defined.crossfade,
+         defined.tag,       defined.cover,         defined.progress});
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("Media files to mix."),
                                  QStringLiteral("[FILE[@START[:VOLUME[:SPEED]][,KEY[=VALUE]]...]...]"));
 }
@@ -478,8 +478,7 @@ bool readOptions(const QCommandLineParser& parser, const OptionDefinitions& defi
     }
     return readWaveFormatChoices(parser, defined, options) && readOutputFormatOptions(parser, defined, options) &&
            readDuckOptions(parser, defined, options) && readTagOptions(parser, defined, options) &&
-           readSequenceOptions(parser, defined, options) &&
-           standardOutputCanTake(options);
+           readSequenceOptions(parser, defined, options) && standardOutputCanTake(options);
 }
 
 OutputSettings outputSettingsOf(const MixOptions& options)
@@ -514,8 +513,8 @@ bool readListEntries(const MixOptions& options, std::vector<MixItem>& entries, I
                      ListTags* tags)
 {
     if (options.csvText)
-        return parseMixListCsv(*options.csvText, absolutePathBytes("."), entries, error, lines, unknownColumns,
-                               ducking, tags);
+        return parseMixListCsv(*options.csvText, absolutePathBytes("."), entries, error, lines, unknownColumns, ducking,
+                               tags);
     return readMixListFile(options.csvFile, entries, error, lines, unknownColumns, ducking, tags);
 }
 

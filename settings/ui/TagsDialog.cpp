@@ -29,12 +29,9 @@ struct TagRow {
 };
 
 constexpr TagRow kRows[] = {
-    {TagField::Title, "&Title:", ""},
-    {TagField::Artist, "A&rtist:", ""},
-    {TagField::Album, "Al&bum:", ""},
-    {TagField::Date, "&Date:", "YYYY, YYYY-MM or YYYY-MM-DD"},
-    {TagField::Genre, "&Genre:", ""},
-    {TagField::Track, "Trac&k:", "N or N/M"},
+    {TagField::Title, "&Title:", ""},     {TagField::Artist, "A&rtist:", ""},
+    {TagField::Album, "Al&bum:", ""},     {TagField::Date, "&Date:", "YYYY, YYYY-MM or YYYY-MM-DD"},
+    {TagField::Genre, "&Genre:", ""},     {TagField::Track, "Trac&k:", "N or N/M"},
     {TagField::Comment, "&Comment:", ""},
 };
 
@@ -108,9 +105,10 @@ void TagsDialog::showCover()
 {
     remove_->setEnabled(!tags_.coverPath.empty());
     picture_->setToolTip(pathFromBytes(tags_.coverPath));
-    picture_->setAccessibleName(tags_.coverPath.empty() ? QStringLiteral("No cover picture")
-                                                        : QStringLiteral("Cover picture %1")
-                                                              .arg(QFileInfo(pathFromBytes(tags_.coverPath)).fileName()));
+    picture_->setAccessibleName(
+        tags_.coverPath.empty()
+            ? QStringLiteral("No cover picture")
+            : QStringLiteral("Cover picture %1").arg(QFileInfo(pathFromBytes(tags_.coverPath)).fileName()));
     if (tags_.coverPath.empty()) {
         picture_->setPixmap({});
         picture_->setText(QStringLiteral("No picture"));
@@ -125,8 +123,8 @@ void TagsDialog::showCover()
         picture_->setText(QStringLiteral("Not found"));
         return;
     }
-    picture_->setPixmap(
-        pixmap.scaled(kPictureSide - 4, kPictureSide - 4, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    picture_->setPixmap(pixmap.scaled(kPictureSide - 4, kPictureSide - 4, Qt::KeepAspectRatio,
+                                      Qt::SmoothTransformation));
 }
 
 void TagsDialog::chooseCover()

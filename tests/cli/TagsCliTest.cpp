@@ -50,7 +50,7 @@ QJsonObject json(const QByteArray& text)
     return QJsonDocument::fromJson(text).object();
 }
 
-// ffprobe's format tags merged with each stream's (Ogg keeps its comments on the stream), keys in
+// ffprobe's format tags merged with the audio stream's (Ogg keeps its comments there), keys in
 // lower case, and whether a stream is an attached picture.
 struct Probed {
     QMap<QString, QString> tags;
@@ -59,9 +59,9 @@ struct Probed {
 
 Probed probe(const QString& file)
 {
-    const Run run = runProgram(QStringLiteral("ffprobe"), {QStringLiteral("-v"), QStringLiteral("error"),
-                                                           QStringLiteral("-show_format"), QStringLiteral("-show_streams"),
-                                                           QStringLiteral("-of"), QStringLiteral("json"), file});
+    const Run run = runProgram(QStringLiteral("ffprobe"),
+                               {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_format"),
+                                QStringLiteral("-show_streams"), QStringLiteral("-of"), QStringLiteral("json"), file});
     const QJsonObject all = json(run.out);
     Probed probed;
     const auto take = [&probed](const QJsonObject& tags) {
@@ -70,8 +70,14 @@ Probed probe(const QString& file)
     };
     take(all.value(QStringLiteral("format")).toObject().value(QStringLiteral("tags")).toObject());
     for (const QJsonValue& stream : all.value(QStringLiteral("streams")).toArray()) {
-        take(stream.toObject().value(QStringLiteral("tags")).toObject());
-        if (stream.toObject().value(QStringLiteral("disposition")).toObject().value(QStringLiteral("attached_pic")).toInt())
+        // A picture's stream names its kind in a comment tag of its own.
+        if (stream.toObject().value(QStringLiteral("codec_type")).toString() == QLatin1String("audio"))
+            take(stream.toObject().value(QStringLiteral("tags")).toObject());
+        if (stream.toObject()
+                .value(QStringLiteral("disposition"))
+                .toObject()
+                .value(QStringLiteral("attached_pic"))
+                .toInt())
             probed.attachedPicture = true;
     }
     return probed;
@@ -130,9 +136,8 @@ class TagsCliTest : public QObject {
     {
         const Run run = runProgram(QStringLiteral("ffmpeg"),
                                    {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-f"),
-                                    QStringLiteral("lavfi"), QStringLiteral("-i"),
-                                    QStringLiteral("testsrc=size=40x30"), QStringLiteral("-frames:v"),
-                                    QStringLiteral("1"), path(name)});
+                                    QStringLiteral("lavfi"), QStringLiteral("-i"), QStringLiteral("testsrc=size=40x30"),
+                                    QStringLiteral("-frames:v"), QStringLiteral("1"), path(name)});
         return run.exitCode == 0 ? path(name) : QString();
     }
 
@@ -166,8 +171,10 @@ private Q_SLOTS:
             {QStringLiteral("t.m4a"), jpeg_, QStringLiteral("MP4"), true},
         };
         const QMap<QString, QString> expected = {
-            {QStringLiteral("title"), kTitle},          {QStringLiteral("artist"), QStringLiteral("The Sonarels")},
-            {QStringLiteral("album"), QStringLiteral("Tests")}, {QStringLiteral("genre"), QStringLiteral("Ambient")},
+            {QStringLiteral("title"), kTitle},
+            {QStringLiteral("artist"), QStringLiteral("The Sonarels")},
+            {QStringLiteral("album"), QStringLiteral("Tests")},
+            {QStringLiteral("genre"), QStringLiteral("Ambient")},
             {QStringLiteral("comment"), kComment},
         };
         for (const Case& c : cases) {
@@ -195,14 +202,16 @@ private Q_SLOTS:
             QCOMPARE(read.value(QStringLiteral("kind")).toString(), c.mutagenKind);
             const QJsonObject tags = read.value(QStringLiteral("tags")).toObject();
             for (auto it = expected.begin(); it != expected.end(); ++it)
-                QVERIFY2(tags.value(it.key()).toString() == it.value(), qPrintable(c.file + QLatin1Char(' ') + it.key()));
+                QVERIFY2(tags.value(it.key()).toString() == it.value(),
+                         qPrintable(c.file + QLatin1Char(' ') + it.key()));
             QCOMPARE(tags.value(QStringLiteral("date")).toString(), QStringLiteral("2024-05-17"));
             QCOMPARE(tags.value(QStringLiteral("track")).toString(), QStringLiteral("3/12"));
             const QJsonArray pictures = read.value(QStringLiteral("pictures")).toArray();
             QCOMPARE(pictures.size(), 1);
             const QJsonObject cover = pictures[0].toObject();
-            QCOMPARE(cover.value(QStringLiteral("md5")).toString(),
-                     QString::fromLatin1(QCryptographicHash::hash(contentOf(c.cover), QCryptographicHash::Md5).toHex()));
+            QCOMPARE(
+                cover.value(QStringLiteral("md5")).toString(),
+                QString::fromLatin1(QCryptographicHash::hash(contentOf(c.cover), QCryptographicHash::Md5).toHex()));
             QCOMPARE(cover.value(QStringLiteral("mime")).toString(),
                      c.cover == png_ ? QStringLiteral("image/png") : QStringLiteral("image/jpeg"));
             QCOMPARE(cover.value(QStringLiteral("type")).toInt(), 3);  // the front cover
@@ -217,9 +226,9 @@ private Q_SLOTS:
     void wavTagsKeepTheRiffSizes()
     {
         const QString file = path(QStringLiteral("sizes.wav"));
-        QCOMPARE(runMix({QStringLiteral("-o"), file, tone_, QStringLiteral("--tag"), QStringLiteral("title=odd")})
-                     .exitCode,
-                 0);
+        QCOMPARE(
+            runMix({QStringLiteral("-o"), file, tone_, QStringLiteral("--tag"), QStringLiteral("title=odd")}).exitCode,
+            0);
         const QByteArray bytes = contentOf(file);
         const auto le32 = [&bytes](qsizetype at) {
             return qFromLittleEndian<quint32>(reinterpret_cast<const uchar*>(bytes.constData()) + at);
@@ -256,9 +265,17 @@ private Q_SLOTS:
         QCOMPARE(read.value(QStringLiteral("pictures")).toArray().size(), 1);
 
         const QString over = path(QStringLiteral("over.flac"));
-        QCOMPARE(runMix({QStringLiteral("-o"), over, QStringLiteral("--csv"), list, QStringLiteral("--tag"),
-                         QStringLiteral("title=Given"), QStringLiteral("--tag"), QStringLiteral("genre="),
-                         QStringLiteral("--cover="), })
+        QCOMPARE(runMix({
+                            QStringLiteral("-o"),
+                            over,
+                            QStringLiteral("--csv"),
+                            list,
+                            QStringLiteral("--tag"),
+                            QStringLiteral("title=Given"),
+                            QStringLiteral("--tag"),
+                            QStringLiteral("genre="),
+                            QStringLiteral("--cover="),
+                        })
                      .exitCode,
                  0);
         read = mutagenRead(over);

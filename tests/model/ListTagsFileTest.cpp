@@ -52,10 +52,11 @@ TEST(ListTagsFile, TagsComeBackAsWrittenAfterTheOtherLines)
     for (const Case& c : cases) {
         const ListTags tags = everyTag(c.cover);
         const std::string text = formatMixListCsv(entries, "/m", {{"rate", "48000"}}, {-20.0, 0.3, 0.5}, tags);
-        EXPECT_EQ(text, "#output.rate=48000\n#duck.depth_db=-20\n"
-                        "#tag.title=Stürme über Ōsaka, 100%25%20\n#tag.artist=The Sonarels\n#tag.album=Tests\n"
-                        "#tag.date=2024-05\n#tag.genre=Ambient\n#tag.track=3/12\n#tag.comment=#cover=not.png\n" +
-                            c.line + plain.substr(plain.find("path,")));
+        EXPECT_EQ(text,
+                  "#output.rate=48000\n#duck.depth_db=-20\n"
+                  "#tag.title=Stürme über Ōsaka, 100%25%20\n#tag.artist=The Sonarels\n#tag.album=Tests\n"
+                  "#tag.date=2024-05\n#tag.genre=Ambient\n#tag.track=3/12\n#tag.comment=#cover=not.png\n" +
+                      c.line + plain.substr(plain.find("path,")));
         std::vector<MixItem> read;
         ImportError error;
         ListOutputLines output;

@@ -40,8 +40,8 @@ std::string tagNamesText();
 
 enum class CoverFormat { None, Png, Jpeg };
 
-inline constexpr std::size_t kLargestTagValue = 16 * 1024;          // bytes
-inline constexpr std::size_t kLargestCover = 16 * 1024 * 1024;      // bytes
+inline constexpr std::size_t kLargestTagValue = 16 * 1024;      // bytes
+inline constexpr std::size_t kLargestCover = 16 * 1024 * 1024;  // bytes
 
 struct OutputTags {
     std::array<std::string, kTagFieldCount> values;  // empty: not set
