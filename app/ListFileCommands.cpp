@@ -199,6 +199,7 @@ void ListFileCommands::newList()
         list_.replace([](MixItemStore& store) {
             store.clear();
             store.setDucking({});
+            store.setTags({});
         });
         history_.noteOpened(store_, QString(), QStringLiteral("New List"));
         listHasOutput_ = false;
@@ -223,7 +224,8 @@ bool ListFileCommands::readListFile(const QString& chosenPath, bool askToSaveFir
     ListOutputLines output;
     std::vector<std::string> unknownColumns;
     DuckSettings ducking;
-    if (!readMixListFile(path, entries, error, &output, &unknownColumns, &ducking)) {
+    ListTags tags;
+    if (!readMixListFile(path, entries, error, &output, &unknownColumns, &ducking, &tags)) {
         const QString why = pathFromBytes(error.message);  // bytes that are not UTF-8 are shown as \xHH
         desktop_.showMessage(error.line > 0
                                  ? QStringLiteral("%1 could not be opened:\nline %2: %3.\n\nNothing was loaded.")
@@ -242,7 +244,7 @@ bool ListFileCommands::readListFile(const QString& chosenPath, bool askToSaveFir
     }
     if (askToSaveFirst && !confirmLosingChanges(QStringLiteral("Save the changes to %1 before opening another list?")))
         return false;
-    if (!loadEntries(entries, ducking, path))
+    if (!loadEntries(entries, ducking, tags, path))
         return false;
     if (version)
         versions_[path] = *version;
@@ -271,7 +273,7 @@ bool ListFileCommands::readListFile(const QString& chosenPath, bool askToSaveFir
 }
 
 bool ListFileCommands::loadEntries(const std::vector<MixItem>& entries, const DuckSettings& ducking,
-                                   const QString& path)
+                                   const ListTags& tags, const QString& path)
 {
     const int total = static_cast<int>(entries.size());
     QProgressDialog progress(QStringLiteral("Opening %1...").arg(QFileInfo(path).fileName()), QStringLiteral("Cancel"),
@@ -307,6 +309,7 @@ bool ListFileCommands::loadEntries(const std::vector<MixItem>& entries, const Du
     }
     progress.setValue(total);
     opened.setDucking(ducking);
+    opened.setTags(tags);
     // The history takes the opened list as a step of its own before the change is announced.
     const MixListModel::CommandScope command(list_);
     list_.replace([&opened](MixItemStore& store) { store = std::move(opened); });
@@ -541,7 +544,7 @@ bool ListFileCommands::writeTo(const QString& path)
         if (listHasOutput_ || !hasNewListFormat(settings))
             output = listOutputLinesOf(settings);
     }
-    const QString error = saveMixListFile(path, entriesOf(store_), output, store_.ducking());
+    const QString error = saveMixListFile(path, entriesOf(store_), output, store_.ducking(), store_.tags());
     if (!error.isEmpty()) {
         desktop_.showMessage(
             QStringLiteral("The list could not be saved to %1:\n%2\n\nThe changes are not saved.").arg(path, error),

@@ -105,7 +105,8 @@ private:
     void rememberVersion(const QString& path);
     // Where Save As starts: the list's folder; for a new list its first entry's, else the last list's.
     QString folderToSaveIn() const;
-    bool loadEntries(const std::vector<MixItem>& entries, const DuckSettings& ducking, const QString& path);
+    bool loadEntries(const std::vector<MixItem>& entries, const DuckSettings& ducking, const ListTags& tags,
+                     const QString& path);
     // The list's output by the history's state: what an undo or redo brings back.
     struct ListOutput {
         OutputSettings settings;

@@ -33,6 +33,7 @@
 #include "settings/WaveFormatChoice.h"
 #include "settings/ui/DuckingDialog.h"
 #include "settings/ui/OutputOptionsDialog.h"
+#include "settings/ui/TagsDialog.h"
 
 namespace sonarel {
 
@@ -131,6 +132,8 @@ void MainDialog::createControls()
     addAction(duckAction_);
     duckingAction_ = new QAction(QStringLiteral("Duck&ing..."), this);
     connect(duckingAction_, &QAction::triggered, this, &MainDialog::duckingCommand);
+    tagsAction_ = new QAction(QStringLiteral("Ta&gs..."), this);
+    connect(tagsAction_, &QAction::triggered, this, &MainDialog::tagsCommand);
     sequenceAction_ = new QAction(QStringLiteral("Place One After A&nother..."), this);
     sequenceAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_J));
     connect(sequenceAction_, &QAction::triggered, this, &MainDialog::placeOneAfterAnother);
@@ -360,6 +363,15 @@ void MainDialog::duckingCommand()
         return;
     const MixListModel::CommandScope command(*listModel_, QStringLiteral("Ducking"));
     listModel_->setDucking(dialog.ducking());
+}
+
+void MainDialog::tagsCommand()
+{
+    TagsDialog dialog(desktop_, listModel_->store().tags(), this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    const MixListModel::CommandScope command(*listModel_, QStringLiteral("Tags"));
+    listModel_->setTags(dialog.tags());
 }
 
 void MainDialog::placeOneAfterAnother()

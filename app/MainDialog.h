@@ -72,6 +72,8 @@ public Q_SLOTS:
     void placeOneAfterAnother();
     // Edit > Ducking...: the list's depth, attack and release, as one undo step.
     void duckingCommand();
+    // File > Tags...: the tags and cover of the mix's file, as one undo step.
+    void tagsCommand();
 
 protected:
     bool event(QEvent* event) override;
@@ -145,6 +147,7 @@ private:
     QAction* muteAction_ = nullptr;       // Ctrl+M and the context menu's Mute
     QAction* duckAction_ = nullptr;       // Ctrl+D and the context menu's "Duck Others Under This"
     QAction* duckingAction_ = nullptr;    // Edit > Ducking...
+    QAction* tagsAction_ = nullptr;       // File > Tags...
     QAction* sequenceAction_ = nullptr;   // Ctrl+J and the context menu's "Place One After Another..."
     SequenceJoin sequenceJoin_;           // the gap and crossfade last asked for, offered again
     LevelCommands* levels_ = nullptr;     // a child: Match Loudness... and Trim Silence

@@ -70,6 +70,7 @@ void MainDialog::createMenuBar()
     commands.mute = muteAction_;
     commands.duck = duckAction_;
     commands.ducking = duckingAction_;
+    commands.tags = tagsAction_;
     commands.placeInSequence = sequenceAction_;
     commands.levels = {levels_->matchLoudnessAction(), levels_->trimSilenceAction()};
 

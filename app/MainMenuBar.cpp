@@ -34,6 +34,8 @@ QMenuBar* makeMainMenuBar(const MainMenuCommands& commands, ListFileCommands& li
     QObject::connect(file, &QMenu::aboutToShow, recent, [&lists, recent] { lists.fillRecentMenu(*recent); });
     file->addSeparator();
     file->addAction(commands.options);
+    if (commands.tags)
+        file->addAction(commands.tags);
     file->addAction(commands.mix);
     file->addSeparator();
     file->addAction(commands.exit);

@@ -22,6 +22,7 @@ struct MainMenuCommands {
     // File
     QAction* add = nullptr;
     QAction* options = nullptr;
+    QAction* tags = nullptr;
     QAction* mix = nullptr;
     QAction* exit = nullptr;
     // Edit

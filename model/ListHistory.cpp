@@ -85,11 +85,14 @@ void restoreSnapshot(MixItemStore& store, const ListSnapshot& snapshot)
         static_cast<void>(store.append(entry));
 }
 
-ListHistory::ListHistory(const MixItemStore& store) : current_(snapshotOf(store)), currentDucking_(store.ducking()) {}
+ListHistory::ListHistory(const MixItemStore& store)
+    : current_(snapshotOf(store)), currentDucking_(store.ducking()), currentTags_(store.tags())
+{
+}
 
 ListHistory::Step ListHistory::currentAsStep(const QString& label, bool opened) const
 {
-    return {current_, currentDucking_, state_, label, opened, file_, savedState_};
+    return {current_, currentDucking_, currentTags_, state_, label, opened, file_, savedState_};
 }
 
 void ListHistory::pushUndo(Step step)
@@ -103,14 +106,17 @@ void ListHistory::pushUndo(Step step)
 bool ListHistory::noteChange(const MixItemStore& store, const QString& label)
 {
     const bool sameEntries = storeMatches(store, current_);
-    if (sameEntries && store.ducking() == currentDucking_)
+    const bool sameTags = store.tags() == currentTags_;
+    if (sameEntries && store.ducking() == currentDucking_ && sameTags)
         return false;
     const QString named = !label.isEmpty() ? label
-                          : sameEntries    ? QStringLiteral("Ducking")
-                                           : changeLabel(current_, store);
+                          : !sameEntries   ? changeLabel(current_, store)
+                          : sameTags       ? QStringLiteral("Ducking")
+                                           : QStringLiteral("Tags");
     pushUndo(currentAsStep(named, false));
     current_ = snapshotOf(store);
     currentDucking_ = store.ducking();
+    currentTags_ = store.tags();
     state_ = nextState_++;
     return true;
 }
@@ -126,6 +132,7 @@ void ListHistory::noteOpened(const MixItemStore& store, const QString& file, con
     pushUndo(currentAsStep(label, true));
     current_ = snapshotOf(store);
     currentDucking_ = store.ducking();
+    currentTags_ = store.tags();
     state_ = nextState_++;
     file_ = file;
     savedState_ = state_;
@@ -153,8 +160,10 @@ void ListHistory::moveStep(std::deque<Step>& from, std::deque<Step>& to, MixItem
     to.push_back(currentAsStep(step.label, step.opened));
     restoreSnapshot(store, step.entries);
     store.setDucking(step.ducking);
+    store.setTags(step.tags);
     current_ = std::move(step.entries);
     currentDucking_ = step.ducking;
+    currentTags_ = std::move(step.tags);
     state_ = step.state;
     if (step.opened) {
         file_ = step.file;

@@ -7,7 +7,8 @@
 // The history also knows which list file the window shows and whether the list still matches
 // what was last saved or opened, so undoing back to the saved state clears the unsaved mark.
 // Opening a file is a step of its own: undoing it brings back the previous list and its file.
-// The list's ducking is part of the list: a change of it alone is a step ("Ducking").
+// The list's ducking and tags are part of the list: a change of them alone is a step ("Ducking",
+// "Tags").
 #pragma once
 
 #include <QString>
@@ -67,6 +68,7 @@ private:
     struct Step {
         ListSnapshot entries;
         DuckSettings ducking;
+        ListTags tags;
         int state = 0;
         QString label;
         bool opened = false;  // the step replaced the list with a file's: it carries the file
@@ -79,6 +81,7 @@ private:
 
     ListSnapshot current_;
     DuckSettings currentDucking_;
+    ListTags currentTags_;
     int state_ = 0;
     int nextState_ = 1;
     QString file_;

@@ -22,6 +22,7 @@
 
 #include "model/Ducking.h"
 #include "model/EntryLimits.h"
+#include "model/ListTags.h"
 #include "model/ReferenceTime.h"
 #include "platform/NativePath.h"
 #include "platform/PathLimits.h"
@@ -148,7 +149,7 @@ public:
 
     // Removes entry `index`, moving every following entry down one place.
     void removeAt(int index);
-    // Empties the list of entries; its ducking stays (see setDucking).
+    // Empties the list of entries; its ducking and tags stay (see setDucking, setTags).
     void clear() { items_.clear(); }
     // Room for `count` entries in all, made at once (a long list read from a file would otherwise
     // pass through copies of twice its size).
@@ -158,11 +159,15 @@ public:
     // while one plays.
     const DuckSettings& ducking() const { return ducking_; }
     void setDucking(const DuckSettings& ducking) { ducking_ = ducking; }
+    // The list's tags: what its mix's file says about itself, and its cover.
+    const ListTags& tags() const { return tags_; }
+    void setTags(const ListTags& tags) { tags_ = tags; }
 
 private:
     std::vector<MixItem> items_;
     int capacity_;
     DuckSettings ducking_;
+    ListTags tags_;
 };
 
 // The store's entries, copied out in order: what a list file is written from and what undo keeps.

@@ -284,13 +284,49 @@ bool readDuckLine(std::string_view line, DuckSettings& ducking, std::string& pro
     return setDuckValue(ducking, *value, *number, problem);
 }
 
+// "#tag.KEY=VALUE" and "#cover=PATH": sets them into `tags`; false with `problem` for a value that
+// cannot be its tag. A key this version does not know is left alone, as a comment.
+bool readTagLine(std::string_view line, const std::string& listFolder, ListTags& tags, std::string& problem)
+{
+    if (line.starts_with(kListCoverPrefix)) {
+        const std::string path = unescapedValue(line.substr(kListCoverPrefix.size()));
+        if (path.empty() || !fitsPathBuffer(joinPath(listFolder, path))) {
+            problem = path.empty() ? "the cover line names no picture" : "the cover's path is too long";
+            return false;
+        }
+        tags.coverPath = path.front() == kPathSeparator ? path : joinPath(listFolder, path);
+        return true;
+    }
+    if (!line.starts_with(kListTagPrefix))
+        return true;
+    line.remove_prefix(kListTagPrefix.size());
+    const std::size_t equals = line.find('=');
+    if (equals == std::string_view::npos || !media::core::tagFieldByName(trimmedText(line.substr(0, equals))))
+        return true;
+    const std::string keyAndValue = std::string(line.substr(0, equals + 1)) + unescapedValue(line.substr(equals + 1));
+    return setTagFromText(tags, keyAndValue, problem);
+}
+
+std::string tagLinesText(const ListTags& tags, std::string_view listFolder)
+{
+    std::string text;
+    for (const media::core::TagFieldInfo& info : media::core::kTagFields)
+        if (const std::string& value = tags.value(info.field); !value.empty())
+            text.append(kListTagPrefix).append(info.name).append("=").append(escapedValue(value)).append("\n");
+    if (!tags.coverPath.empty())
+        text.append(kListCoverPrefix).append(escapedValue(pathInList(tags.coverPath, listFolder))).append("\n");
+    return text;
+}
+
 }  // namespace
 
 bool readMixList(QIODevice& device, const std::string& listFolder, std::vector<MixItem>& entries, ImportError& error,
-                 ListOutputLines* output, std::vector<std::string>* unknownColumns, DuckSettings* ducking)
+                 ListOutputLines* output, std::vector<std::string>* unknownColumns, DuckSettings* ducking,
+                 ListTags* tags)
 {
     entries.clear();
     DuckSettings readDucking;
+    ListTags readTags;
     if (output)
         output->clear();
     if (unknownColumns)
@@ -309,6 +345,8 @@ bool readMixList(QIODevice& device, const std::string& listFolder, std::vector<M
         if (read == ListRecordReader::Read::End) {
             if (ducking)
                 *ducking = readDucking;
+            if (tags)
+                *tags = readTags;
             return true;
         }
         if (read == ListRecordReader::Read::Failed)
@@ -316,7 +354,8 @@ bool readMixList(QIODevice& device, const std::string& listFolder, std::vector<M
         if (read == ListRecordReader::Read::Comment) {
             if (output)
                 readOutputLine(reader.text(), *output);
-            if (std::string problem; !readDuckLine(reader.text(), readDucking, problem))
+            if (std::string problem; !readDuckLine(reader.text(), readDucking, problem) ||
+                                     !readTagLine(reader.text(), listFolder, readTags, problem))
                 return refuse(problem);
             continue;
         }
@@ -350,12 +389,12 @@ bool readMixList(QIODevice& device, const std::string& listFolder, std::vector<M
 
 bool parseMixListCsv(std::string_view text, const std::string& listFolder, std::vector<MixItem>& entries,
                      ImportError& error, ListOutputLines* output, std::vector<std::string>* unknownColumns,
-                     DuckSettings* ducking)
+                     DuckSettings* ducking, ListTags* tags)
 {
     QByteArray bytes = QByteArray::fromRawData(text.data(), static_cast<qsizetype>(text.size()));
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::ReadOnly);
-    return readMixList(buffer, listFolder, entries, error, output, unknownColumns, ducking);
+    return readMixList(buffer, listFolder, entries, error, output, unknownColumns, ducking, tags);
 }
 
 std::string unknownColumnsText(const std::vector<std::string>& names)
@@ -393,12 +432,13 @@ std::string secondsDecimal(REFERENCE_TIME time)
 }
 
 std::string formatMixListCsv(const std::vector<MixItem>& entries, const std::string& listFolder,
-                             const ListOutputLines& output, const DuckSettings& ducking)
+                             const ListOutputLines& output, const DuckSettings& ducking, const ListTags& tags)
 {
     std::string out;
     for (const ListOutputLine& line : output)
         out.append(kListOutputPrefix).append(line.key).append("=").append(escapedValue(line.value)).append("\n");
     out += duckLinesText(ducking);
+    out += tagLinesText(tags, listFolder);
     // The columns this list needs: the classic ones always, the shaping ones when an entry is
     // shaped, one of its own when an entry uses it.
     const bool shaped = std::any_of(entries.begin(), entries.end(), [](const MixItem& e) { return usesShaping(e); });
@@ -431,7 +471,7 @@ std::string formatMixListCsv(const std::vector<MixItem>& entries, const std::str
 }
 
 bool readMixListFile(const QString& path, std::vector<MixItem>& entries, ImportError& error, ListOutputLines* output,
-                     std::vector<std::string>* unknownColumns, DuckSettings* ducking)
+                     std::vector<std::string>* unknownColumns, DuckSettings* ducking, ListTags* tags)
 {
     entries.clear();
     std::string problem;
@@ -448,14 +488,14 @@ bool readMixListFile(const QString& path, std::vector<MixItem>& entries, ImportE
         return false;
     }
     const std::string folder = FolderOfPath(absolutePathBytes(pathBytes(path)));
-    return readMixList(file, folder, entries, error, output, unknownColumns, ducking);
+    return readMixList(file, folder, entries, error, output, unknownColumns, ducking, tags);
 }
 
 QString saveMixListFile(const QString& path, const std::vector<MixItem>& entries, const ListOutputLines& output,
-                        const DuckSettings& ducking)
+                        const DuckSettings& ducking, const ListTags& tags)
 {
     const std::string folder = FolderOfPath(absolutePathBytes(pathBytes(path)));
-    const std::string text = formatMixListCsv(entries, folder, output, ducking);
+    const std::string text = formatMixListCsv(entries, folder, output, ducking, tags);
     return writeFileAtomically(path, QByteArray(text.data(), static_cast<qsizetype>(text.size())));
 }
 

@@ -24,7 +24,10 @@
 // Readers that know nothing of them skip them as comments, so the entries read the same. A '%',
 // CR or LF in a value, and a blank at either end of it, is written as %XX (%25, %0D, %0A, %20...)
 // so that every value stays on its line whole. Its ducking (model/Ducking.h) is kept the same way in
-// "#duck.KEY=VALUE" lines, after the output lines, and only where it differs from the default.
+// "#duck.KEY=VALUE" lines, after the output lines, and only where it differs from the default; its
+// tags (model/ListTags.h) in "#tag.KEY=VALUE" lines and a "#cover=PATH" line after those, only
+// those that are set. The cover's path is written relative to the list's folder when it lies
+// under it, and escaped as the output lines' values are.
 #pragma once
 
 #include <QIODevice>
@@ -35,6 +38,7 @@
 
 #include "model/Ducking.h"
 #include "model/EntryPropertyTable.h"
+#include "model/ListTags.h"
 #include "model/MixItem.h"
 #include "model/MixListImport.h"
 
@@ -88,27 +92,30 @@ using ListOutputLines = std::vector<ListOutputLine>;
 // left 0: they are measured when the entries are added to a list. `output`, when given, receives
 // the output lines; `unknownColumns` the header's column names this reader does not know (their
 // cells are ignored), for a warning; `ducking` the list's ducking (the default without "#duck."
-// lines). A "#duck." line with a value out of range is refused by its line like a malformed row;
-// one with a key this reader does not know is skipped. A refusal's message is short whatever the
+// lines); `tags` its tags. A "#duck." line with a value out of range, and a "#tag." line with a
+// value that cannot be its tag, is refused by its line like a malformed row; one with a key this
+// reader does not know is skipped. A refusal's message is short whatever the
 // file holds.
 bool readMixList(QIODevice& device, const std::string& listFolder, std::vector<MixItem>& entries, ImportError& error,
                  ListOutputLines* output = nullptr, std::vector<std::string>* unknownColumns = nullptr,
-                 DuckSettings* ducking = nullptr);
+                 DuckSettings* ducking = nullptr, ListTags* tags = nullptr);
 
 // readMixList on CSV text.
 bool parseMixListCsv(std::string_view text, const std::string& listFolder, std::vector<MixItem>& entries,
                      ImportError& error, ListOutputLines* output = nullptr,
-                     std::vector<std::string>* unknownColumns = nullptr, DuckSettings* ducking = nullptr);
+                     std::vector<std::string>* unknownColumns = nullptr, DuckSettings* ducking = nullptr,
+                     ListTags* tags = nullptr);
 
 // The warning about unknown columns: a few of them named (shortened, bytes that are not UTF-8
 // escaped), the rest counted.
 std::string unknownColumnsText(const std::vector<std::string>& names);
 
 // The CSV text of `entries`, with paths under `listFolder` written relative to it, after the
-// `output` lines and the lines of `ducking` that differ from the default (none: the text is
-// exactly what a list without them has always been).
+// `output` lines, the lines of `ducking` that differ from the default and those of the `tags` that
+// are set (none: the text is exactly what a list without them has always been).
 std::string formatMixListCsv(const std::vector<MixItem>& entries, const std::string& listFolder,
-                             const ListOutputLines& output = {}, const DuckSettings& ducking = {});
+                             const ListOutputLines& output = {}, const DuckSettings& ducking = {},
+                             const ListTags& tags = {});
 
 // Exact decimal seconds of a 100-ns time: 15000001 -> "1.5000001", 20000000 -> "2".
 std::string secondsDecimal(REFERENCE_TIME time);
@@ -117,11 +124,12 @@ std::string secondsDecimal(REFERENCE_TIME time);
 // be read.
 bool readMixListFile(const QString& path, std::vector<MixItem>& entries, ImportError& error,
                      ListOutputLines* output = nullptr, std::vector<std::string>* unknownColumns = nullptr,
-                     DuckSettings* ducking = nullptr);
+                     DuckSettings* ducking = nullptr, ListTags* tags = nullptr);
 
 // Saves a list file atomically (the old file stays whole if anything fails). Returns an empty
 // text on success, otherwise why it failed.
 [[nodiscard]] QString saveMixListFile(const QString& path, const std::vector<MixItem>& entries,
-                                      const ListOutputLines& output = {}, const DuckSettings& ducking = {});
+                                      const ListOutputLines& output = {}, const DuckSettings& ducking = {},
+                                      const ListTags& tags = {});
 
 }  // namespace sonarel

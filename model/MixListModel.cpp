@@ -209,6 +209,14 @@ void MixListModel::setDucking(const DuckSettings& ducking)
     edited();
 }
 
+void MixListModel::setTags(const ListTags& tags)
+{
+    if (tags == store_.tags())
+        return;
+    store_.setTags(tags);
+    edited();
+}
+
 void MixListModel::changeRows(const std::function<std::vector<int>(MixItemStore&)>& change)
 {
     const std::vector<int> rows = change(store_);

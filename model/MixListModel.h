@@ -55,6 +55,8 @@ public:
     void clear();
     // Sets the list's ducking: one edit when it differs from the list's.
     void setDucking(const DuckSettings& ducking);
+    // Sets the list's tags: one edit when they differ from the list's.
+    void setTags(const ListTags& tags);
     // Hands the store to `change` inside a reset: for changes that replace the list (an opened file,
     // an undo step).
     void replace(const std::function<void(MixItemStore&)>& change);

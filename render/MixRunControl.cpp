@@ -12,6 +12,7 @@
 #include "platform/MessageText.h"
 #include "platform/NativePath.h"
 #include "platform/PathHelpers.h"
+#include "platform/media/core/ContainerTags.h"
 #include "platform/media/core/Placement.h"
 #include "render/EngineEntry.h"
 #include "render/OutputSpace.h"
@@ -285,6 +286,28 @@ bool MixRunControl::outputCanBeWritten(const MixItemStore& store, const OutputSe
     return true;
 }
 
+bool MixRunControl::tagsCanBeWritten(const ListTags& tags, media::core::OutputContainer container)
+{
+    if (const std::string problem = outputTagsOf(tags, checkedTags_); !problem.empty()) {
+        desktop_.showAppMessage(QStringLiteral("The cover picture %1 cannot be used: %2. Nothing was mixed; choose "
+                                               "another picture or remove it from the list's tags.")
+                                    .arg(nameInMessage(pathFromBytes(tags.coverPath)),
+                                         QString::fromStdString(problem)));
+        return false;
+    }
+    const std::vector<std::string> notKept = media::core::tagsNotKept(container, checkedTags_);
+    if (!notKept.empty()) {
+        QStringList names;
+        for (const std::string& name : notKept)
+            names << QString::fromStdString(name);
+        desktop_.showMessage(QStringLiteral("A %1 file cannot keep the list's %2: the mix is written without it.")
+                                 .arg(QString::fromUtf8(media::core::containerInfo(container).title),
+                                      names.join(QStringLiteral(", "))),
+                             QStringLiteral("Warning"), MessageIcon::Exclamation);
+    }
+    return true;
+}
+
 bool MixRunControl::checkBeforeMix(const MixItemStore& store, const OutputSettings& settings, std::vector<bool>& usable,
                                    bool& replacing)
 {
@@ -312,6 +335,8 @@ bool MixRunControl::checkBeforeMix(const MixItemStore& store, const OutputSettin
         desktop_.showAppMessage(QString::fromStdString(choice.problem));
         return false;
     }
+    if (!tagsCanBeWritten(store.tags(), choice.encoding.container))
+        return false;
     if (!outputCanBeWritten(store, settings))
         return false;
     TimelineBuilder builder(library_, desktop_);
@@ -351,7 +376,9 @@ void MixRunControl::start(const MixItemStore& store, const OutputSettings& setti
     if (!checkBeforeMix(store, settings, usable, replacing))
         return;
     const QString outputFile = settings.outputFile;
-    const OutputChoice choice = outputChoiceOf(settings);
+    OutputChoice choice = outputChoiceOf(settings);
+    choice.encoding.tags = std::move(checkedTags_);
+    checkedTags_ = {};
     // A WAV file that stays is overwritten by the writer, and a link goes itself. An encoded or
     // normalized mix replaces the old file only once it has a new one: a failed or killed mix
     // then leaves the old file as it was.

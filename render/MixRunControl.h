@@ -133,6 +133,10 @@ public:
     const QString& lastLoudnessText() const { return lastLoudnessText_; }
 
 private:
+    // The list's tags can go into a file of `container`: its cover is read (into checkedTags_);
+    // what the file cannot keep is named in a warning. False after saying why the cover cannot be
+    // used.
+    bool tagsCanBeWritten(const ListTags& tags, media::core::OutputContainer container);
     bool outputIsAnInput(const MixItemStore& store, const QString& outputFile);
     // The output is not one of the inputs and its folder can take it (or, but for a list's
     // output, be made); false after saying why.
@@ -153,7 +157,8 @@ private:
     bool mixing_ = false;
     int elapsedSeconds_ = 0;
     QString outputFile_;
-    OutputSettings runSettings_;  // of the running or last mix
+    OutputSettings runSettings_;           // of the running or last mix
+    media::core::OutputTags checkedTags_;  // read by the last checkBeforeMix, for start()
     media::LoudnessFigures lastLoudness_;
     MixSummary summary_;
     std::vector<int> entryOfSource_;  // of the running or last mix: the list's entry of each source

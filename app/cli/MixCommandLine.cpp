@@ -358,6 +358,7 @@ int mix(const MixOptions& options)
         return kExitUsage;
     std::vector<MixItem>().swap(entries);  // the store has them now: a long list is held once
     store.setDucking(options.ducking);
+    store.setTags(options.tags);
     if (options.matchLoudnessLufs || options.trimSilenceDbfs) {
         installInterruptHandler();
         std::FILE* report = options.dryRun && !options.toStandardOutput ? stdout

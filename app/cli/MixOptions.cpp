@@ -204,7 +204,7 @@ bool takeListOutput(bool outputGiven, MixOptions& options)
     ImportError error;
     ListOutputLines lines;
     OutputSettings listed;
-    if (!readListEntries(options, entries, error, &lines, nullptr, &options.ducking)) {
+    if (!readListEntries(options, entries, error, &lines, nullptr, &options.ducking, &options.tags)) {
         printListProblem(options, error);
         return false;
     }
@@ -275,6 +275,24 @@ bool readDuckOptions(const QCommandLineParser& parser, const OptionDefinitions& 
             printError(g.must);
             return false;
         }
+    }
+    return true;
+}
+
+// --tag KEY=VALUE (each over the list's tag of its key) and --cover IMAGE (over the list's cover);
+// false after saying what is wrong. The cover itself is read before the mix.
+bool readTagOptions(const QCommandLineParser& parser, const OptionDefinitions& defined, MixOptions& options)
+{
+    for (const QString& given : parser.values(defined.tag)) {
+        std::string problem;
+        if (!setTagFromText(options.tags, given.toStdString(), problem)) {
+            printError(QStringLiteral("--tag %1: %2.").arg(given, QString::fromStdString(problem)));
+            return false;
+        }
+    }
+    if (parser.isSet(defined.cover)) {
+        const QString cover = parser.value(defined.cover);
+        options.tags.coverPath = cover.isEmpty() ? std::string() : pathBytes(absolutePath(cover));
     }
     return true;
 }
@@ -411,7 +429,9 @@ void defineOptions(QCommandLineParser& parser, const OptionDefinitions& defined)
                        "equal_power; an empty cell keeps the default). With a header line the columns are\n"
                        "found by their names; relative paths are taken from the CSV file's folder. Lines\n"
                        "#duck.depth_db=, #duck.attack_seconds= and #duck.release_seconds= set the list's\n"
-                       "ducking, which --duck-depth, --duck-attack and --duck-release override.\n\n"
+                       "ducking, which --duck-depth, --duck-attack and --duck-release override. Lines\n"
+                       "#tag.KEY=VALUE and #cover=IMAGE set the file's tags and cover picture, which --tag\n"
+                       "and --cover override.\n\n"
                        "While a duck entry plays (a voice), every other entry is lowered by the ducking\n"
                        "depth, going down over the attack before it and back over the release after it.\n\n"
                        "A mix whose file would not fit on the output's disk is refused before anything is\n"
@@ -423,12 +443,13 @@ void defineOptions(QCommandLineParser& parser, const OptionDefinitions& defined)
                        "Exit status: 0 mixed, 1 the mix failed, was stopped or did not fit, 2 wrong usage."));
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser.addOptions(
-        {defined.help,        defined.version,  defined.output,       defined.csv,       defined.rate,
-         defined.channels,    defined.bits,     defined.floatSamples, defined.format,    defined.bitrate,
-         defined.normalize,   defined.truePeak, defined.limiter, defined.limit, defined.dither,       defined.edgeFade,  defined.matchLoudness,
-         defined.trimSilence, defined.yes,      defined.ignoreSpace,  defined.quiet,     defined.probe,
-         defined.play,        defined.from,     defined.dryRun,       defined.duckDepth, defined.duckAttack,
-         defined.duckRelease, defined.sequence, defined.crossfade,    defined.progress});
+        {defined.help,      defined.version,       defined.output,       defined.csv,      defined.rate,
+         defined.channels,  defined.bits,          defined.floatSamples, defined.format,   defined.bitrate,
+         defined.normalize, defined.truePeak,      defined.limiter,      defined.limit,    defined.dither,
+         defined.edgeFade,  defined.matchLoudness, defined.trimSilence,  defined.yes,      defined.ignoreSpace,
+         defined.quiet,     defined.probe,         defined.play,         defined.from,     defined.dryRun,
+         defined.duckDepth, defined.duckAttack,    defined.duckRelease,  defined.sequence, defined.crossfade,
+         defined.tag,       defined.cover,         defined.progress});
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("Media files to mix."),
                                  QStringLiteral("[FILE[@START[:VOLUME[:SPEED]][,KEY[=VALUE]]...]...]"));
 }
@@ -456,8 +477,8 @@ bool readOptions(const QCommandLineParser& parser, const OptionDefinitions& defi
         return false;
     }
     return readWaveFormatChoices(parser, defined, options) && readOutputFormatOptions(parser, defined, options) &&
-           readDuckOptions(parser, defined, options) && readSequenceOptions(parser, defined, options) &&
-           standardOutputCanTake(options);
+           readDuckOptions(parser, defined, options) && readTagOptions(parser, defined, options) &&
+           readSequenceOptions(parser, defined, options) && standardOutputCanTake(options);
 }
 
 OutputSettings outputSettingsOf(const MixOptions& options)
@@ -488,12 +509,13 @@ QString listName(const MixOptions& options)
 }
 
 bool readListEntries(const MixOptions& options, std::vector<MixItem>& entries, ImportError& error,
-                     ListOutputLines* lines, std::vector<std::string>* unknownColumns, DuckSettings* ducking)
+                     ListOutputLines* lines, std::vector<std::string>* unknownColumns, DuckSettings* ducking,
+                     ListTags* tags)
 {
     if (options.csvText)
-        return parseMixListCsv(*options.csvText, absolutePathBytes("."), entries, error, lines, unknownColumns,
-                               ducking);
-    return readMixListFile(options.csvFile, entries, error, lines, unknownColumns, ducking);
+        return parseMixListCsv(*options.csvText, absolutePathBytes("."), entries, error, lines, unknownColumns, ducking,
+                               tags);
+    return readMixListFile(options.csvFile, entries, error, lines, unknownColumns, ducking, tags);
 }
 
 void printListProblem(const MixOptions& options, const ImportError& error)

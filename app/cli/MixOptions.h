@@ -49,6 +49,8 @@ struct MixOptions {
     std::optional<std::string> csvText;
     // The list's ducking: from the --csv list's "#duck." lines, then --duck-depth and the others.
     DuckSettings ducking;
+    // The list's tags: from the --csv list's "#tag." and "#cover=" lines, then --tag and --cover.
+    ListTags tags;
     // --sequence[=GAP]: the entries placed one after another in list order; --crossfade with it.
     std::optional<REFERENCE_TIME> sequenceGap;
     REFERENCE_TIME crossfade = 0;
@@ -148,6 +150,15 @@ struct OptionDefinitions {
                                  QStringLiteral("With --sequence: overlap each pair by SECONDS, with matching "
                                                 "equal-power fades."),
                                  QStringLiteral("SECONDS")};
+    QCommandLineOption tag{QStringLiteral("tag"),
+                           QStringLiteral("Write the tag KEY into the file: title, artist, album, date (YYYY, "
+                                          "YYYY-MM or YYYY-MM-DD), genre, track (N or N/M) or comment. Repeatable; "
+                                          "an empty VALUE removes a tag the --csv list sets."),
+                           QStringLiteral("KEY=VALUE")};
+    QCommandLineOption cover{QStringLiteral("cover"),
+                             QStringLiteral("Write IMAGE (PNG or JPEG, at most 16 MiB) into the file as its cover "
+                                            "picture; an empty IMAGE removes the --csv list's."),
+                             QStringLiteral("IMAGE")};
     QCommandLineOption progress{QStringLiteral("progress"),
                                 QStringLiteral("text (default) or json: one JSON object per line on standard "
                                                "error."),
@@ -174,7 +185,7 @@ QString listName(const MixOptions& options);
 // taken from the current folder); false with `error` set when it cannot be read.
 bool readListEntries(const MixOptions& options, std::vector<MixItem>& entries, ImportError& error,
                      ListOutputLines* lines = nullptr, std::vector<std::string>* unknownColumns = nullptr,
-                     DuckSettings* ducking = nullptr);
+                     DuckSettings* ducking = nullptr, ListTags* tags = nullptr);
 // Says why the --csv list could not be read, naming the line where there is one.
 void printListProblem(const MixOptions& options, const ImportError& error);
 

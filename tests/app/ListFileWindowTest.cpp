@@ -4,6 +4,7 @@
 #include <unistd.h>
 #include <QComboBox>
 #include <QFile>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -24,6 +25,7 @@
 #include "settings/WaveFormatChoice.h"
 #include "settings/ui/AudioSettingsDialog.h"
 #include "settings/ui/OutputOptionsDialog.h"
+#include "settings/ui/TagsDialog.h"
 #include "support/MainWindowFixture.h"
 #include "support/OddLists.h"
 #include "support/WavFile.h"
@@ -560,10 +562,19 @@ private Q_SLOTS:
         entries[3].muted = true;
         entries[1].duck = true;
         const QString list = dir_.filePath(QStringLiteral("shaped/every.csv"));
-        QVERIFY(saveMixListFile(list, entries, {}, {-9.0, 0.05, 0.1}).isEmpty());
+        // Tags and a cover, which a WAV file cannot keep: both say so.
+        ListTags tags;
+        tags.value(media::core::TagField::Title) = "Überall ☂";
+        tags.value(media::core::TagField::Track) = "2/9";
+        tags.coverPath = dir_.filePath(QStringLiteral("shaped/front.png")).toStdString();
+        QImage front(8, 8, QImage::Format_RGB32);
+        front.fill(Qt::red);
+        QVERIFY(front.save(QString::fromStdString(tags.coverPath)));
+        QVERIFY(saveMixListFile(list, entries, {}, {-9.0, 0.05, 0.1}, tags).isEmpty());
         QVERIFY(contentOf(list).contains(",fade_curve,volume_points,duck\n"));
         QVERIFY(
-            contentOf(list).startsWith("#duck.depth_db=-9\n#duck.attack_seconds=0.05\n#duck.release_seconds=0.1\n"));
+            contentOf(list).startsWith("#duck.depth_db=-9\n#duck.attack_seconds=0.05\n#duck.release_seconds=0.1\n"
+                                       "#tag.title=Überall ☂\n#tag.track=2/9\n#cover=front.png\n"));
 
         auto f = make();
         QVERIFY(f->dialog.listFile().openListFile(list));
@@ -577,15 +588,23 @@ private Q_SLOTS:
         f->keys(Qt::CTRL | Qt::SHIFT | Qt::Key_S);
         QCOMPARE(contentOf(again), contentOf(list));
 
+        QCOMPARE(f->store().tags(), tags);
+
         QTest::mouseClick(f->button(kIdMix), Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(!f->dialog.runControl().isMixing(), 60000);
-        QVERIFY2(f->desktop.messages.empty(), qPrintable(f->desktop.texts().join(QLatin1Char('\n'))));
+        const QString warning = QStringLiteral(
+            "A WAV file cannot keep the list's cover: the mix is written without it.");
+        QCOMPARE(f->desktop.texts(), QStringList{warning});
         QProcess mixer;
         const QString cliOutput = dir_.filePath(QStringLiteral("shaped/cli.wav"));
         mixer.start(QStringLiteral(SONAREL_MIX_PATH),
                     {QStringLiteral("-q"), QStringLiteral("-o"), cliOutput, QStringLiteral("--csv"), again});
         QVERIFY(mixer.waitForFinished(60000));
         QCOMPARE(mixer.exitCode(), 0);
+        QVERIFY(QString::fromUtf8(mixer.readAllStandardError()).contains(warning));
+        // The same file, tags and all.
+        QCOMPARE(contentOf(f->dialog.outputSettings().outputFile), contentOf(cliOutput));
+        QVERIFY(contentOf(cliOutput).contains("INAM"));
         sonarel::testing::WavData window;
         sonarel::testing::WavData cli;
         check(f->dialog.outputSettings().outputFile, window);
@@ -593,6 +612,90 @@ private Q_SLOTS:
         // b ends last, at 0.1 + 0.5 / 1.25 s; the muted entry would not count anyway.
         QCOMPARE(window.frames(), std::int64_t{22050});
         QVERIFY(window.samples == cli.samples);
+    }
+
+    // File > Tags... edits the list's tags and cover, checked as they are entered, as one undo
+    // step that marks the list changed; the cover is shown small and can be removed.
+    void theTagsDialogEditsTheListsTagsAsOneUndoStep()
+    {
+        auto f = make();
+        f->dialog.show();
+        f->dialog.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&f->dialog));
+        QAction* command = nullptr;
+        for (QMenu* menu : f->dialog.findChildren<QMenu*>())
+            if (menu->title() == QStringLiteral("&File"))
+                for (QAction* action : menu->actions())
+                    if (action->text() == QStringLiteral("Ta&gs..."))
+                        command = action;
+        QVERIFY(command);
+        const QString png = dir_.filePath(QStringLiteral("art/front.png"));
+        QDir().mkpath(dir_.filePath(QStringLiteral("art")));
+        QImage front(40, 20, QImage::Format_RGB32);
+        front.fill(Qt::blue);
+        QVERIFY(front.save(png));
+        const QString notes = dir_.filePath(QStringLiteral("art/notes.png"));
+        QFile text(notes);
+        QVERIFY(text.open(QIODevice::WriteOnly) && text.write("plain words") > 0);
+        text.close();
+        f->desktop.filesToOpen = {{notes}, {png}};
+        const QString list = dir_.filePath(QStringLiteral("art/show.csv"));
+        MixItem entry;
+        entry.filePath = tone(QStringLiteral("art/voice.wav")).toStdString();
+        QVERIFY(saveMixListFile(list, {entry}).isEmpty());
+        QVERIFY(f->dialog.listFile().openListFile(list));
+        QCOMPARE(f->title(), QStringLiteral("show.csv - Sonarel"));
+
+        sonarel::testing::WhenDialogOpens<TagsDialog> typing([&](TagsDialog& d) {
+            auto* title = d.findChild<QLineEdit*>(QStringLiteral("title"));
+            auto* date = d.findChild<QLineEdit*>(QStringLiteral("date"));
+            auto* cover = d.findChild<QLabel*>(QStringLiteral("cover"));
+            QCOMPARE(d.focusWidget(), title);
+            QTest::keyClicks(title, QStringLiteral("Nocturne"));
+            QTest::keyClicks(date, QStringLiteral("17.5.2024"));
+            auto* choose = d.findChild<QPushButton*>(QStringLiteral("chooseCover"));
+            choose->setFocus();
+            QTest::keyClick(choose, Qt::Key_Space);  // Choose Picture...: not a picture
+            QVERIFY(cover->pixmap().isNull());
+            QTest::keyClick(choose, Qt::Key_Space);
+            QVERIFY(!cover->pixmap().isNull());
+            QTest::keyClick(&d, Qt::Key_Return);
+            QVERIFY(d.isVisible());
+            QCOMPARE(d.focusWidget(), date);
+            date->setText(QStringLiteral("2024-05-17"));
+            QTest::keyClick(&d, Qt::Key_Return);
+        });
+        command->trigger();
+        QVERIFY(typing.ran());
+        QCOMPARE(
+            f->desktop.texts(),
+            (QStringList{QStringLiteral("%1 cannot be the cover picture: it is not a PNG or JPEG picture.").arg(notes),
+                         QStringLiteral("The date must be written YYYY, YYYY-MM or YYYY-MM-DD.")}));
+        ListTags expected;
+        expected.value(media::core::TagField::Title) = "Nocturne";
+        expected.value(media::core::TagField::Date) = "2024-05-17";
+        expected.coverPath = png.toStdString();
+        QCOMPARE(f->store().tags(), expected);
+        QCOMPARE(f->dialog.listFile().undoAction()->text(), QStringLiteral("&Undo Tags"));
+        QCOMPARE(f->title(), QStringLiteral("*show.csv - Sonarel"));
+
+        sonarel::testing::WhenDialogOpens<TagsDialog> removing([&](TagsDialog& d) {
+            QCOMPARE(d.findChild<QLineEdit*>(QStringLiteral("title"))->text(), QStringLiteral("Nocturne"));
+            QVERIFY(!d.findChild<QLabel*>(QStringLiteral("cover"))->pixmap().isNull());
+            auto* remove = d.findChild<QPushButton*>(QStringLiteral("removeCover"));
+            remove->setFocus();
+            QTest::keyClick(remove, Qt::Key_Space);
+            QVERIFY(d.findChild<QLabel*>(QStringLiteral("cover"))->pixmap().isNull());
+            QTest::keyClick(&d, Qt::Key_Return);
+        });
+        command->trigger();
+        QVERIFY(removing.ran());
+        QVERIFY(f->store().tags().coverPath.empty());
+        f->dialog.listFile().undo();
+        QCOMPARE(f->store().tags(), expected);
+        f->dialog.listFile().undo();
+        QVERIFY(f->store().tags().empty());
+        QCOMPARE(f->title(), QStringLiteral("show.csv - Sonarel"));
     }
 
     void movedFilesAreRelinkedFromAFolderAndTheRestMarked()

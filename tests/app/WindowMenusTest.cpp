@@ -84,7 +84,7 @@ private Q_SLOTS:
         const std::pair<const char*, QStringList> expected[] = {
             {"File",
              {"Add...", "New List", "Open List...", "Save List", "Save List As...", "Recent Lists", "Output Options...",
-              "Mix", "Exit"}},
+              "Tags...", "Mix", "Exit"}},
             {"Edit",
              {"Undo", "Redo", "Select All", "Delete", "Delete All", "Audio Settings...", "Place One After Another...",
               "Mute", "Duck Others Under This", "Ducking...", "Match Loudness...", "Trim Silence"}},

@@ -43,6 +43,7 @@ expect "--progress values" "json text" --progress ""
 expect "--progress=value in one word" "--progress=json" --progress=j
 expect "--progress = value as bash splits it" "json" --progress = j
 expect "--bits values" "16 24 8" --bits ""
+expect "--tag keys" "album= artist=" --tag a
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -53,6 +54,7 @@ expect "FILE" "songs/take1.wav songs/take2.flac" songs/take
 expect "a FILE after other words" "songs/take1.wav" -q -o out.wav songs/take1
 expect "-o" "songs/list.csv" -o songs/l
 expect "--csv" "songs/list.csv" --csv songs/li
+expect "--cover" "songs/take1.wav" --cover songs/take1
 expect "a folder" "songs" so
 # A value option's argument is a number: nothing to offer, and no option either.
 expect "--normalize" "" --normalize -

@@ -81,6 +81,7 @@ struct Reading {
     std::vector<MixItem> entries;
     ListOutputLines output;
     std::vector<std::string> unknown;
+    ListTags tags;
     ImportError error;
 };
 
@@ -95,12 +96,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string folder = scratch().dir.string();
     Reading fromFile;
     fromFile.ok = readMixListFile(QString::fromStdString(scratch().list), fromFile.entries, fromFile.error,
-                                  &fromFile.output, &fromFile.unknown);
+                                  &fromFile.output, &fromFile.unknown, nullptr, &fromFile.tags);
 
     TrickleDevice trickle(QByteArray(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size)));
     require(trickle.open(QIODevice::ReadOnly), "the buffer did not open");
     Reading streamed;
-    streamed.ok = readMixList(trickle, folder, streamed.entries, streamed.error, &streamed.output, &streamed.unknown);
+    streamed.ok = readMixList(trickle, folder, streamed.entries, streamed.error, &streamed.output, &streamed.unknown,
+                              nullptr, &streamed.tags);
 
     require(fromFile.ok == streamed.ok, "the file and the stream read differently");
     if (!fromFile.ok) {
@@ -111,16 +113,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     require(fromFile.entries == streamed.entries && fromFile.output == streamed.output &&
-                fromFile.unknown == streamed.unknown,
+                fromFile.unknown == streamed.unknown && fromFile.tags == streamed.tags,
             "the file and the stream gave different lists");
     require(unknownColumnsText(fromFile.unknown).size() <= 600, "the unknown columns' warning is long");
 
-    // What was read is saved and read again: the same entries and output lines.
-    const std::string saved = formatMixListCsv(fromFile.entries, folder, fromFile.output);
+    // What was read is saved and read again: the same entries, output lines and tags.
+    const std::string saved = formatMixListCsv(fromFile.entries, folder, fromFile.output, {}, fromFile.tags);
     Reading again;
-    again.ok = parseMixListCsv(saved, folder, again.entries, again.error, &again.output);
+    again.ok = parseMixListCsv(saved, folder, again.entries, again.error, &again.output, nullptr, nullptr, &again.tags);
     require(again.ok, "a saved list was refused");
     require(again.entries == fromFile.entries, "a saved list read back other entries");
     require(again.output == fromFile.output, "a saved list read back other output lines");
+    require(again.tags == fromFile.tags, "a saved list read back other tags");
     return 0;
 }

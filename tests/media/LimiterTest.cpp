@@ -48,8 +48,8 @@ std::vector<float> tonesWithBursts(int channels, int rate, double seconds)
         if (sinceBurst < 0.005)
             value += 0.85 * std::sin(2.0 * M_PI * 3000.0 * t + 0.3);
         for (int c = 0; c < channels; ++c)
-            samples[f * static_cast<std::size_t>(channels) + static_cast<std::size_t>(c)] =
-                static_cast<float>(c == 0 ? value : -0.9 * value);
+            samples[f * static_cast<std::size_t>(channels) + static_cast<std::size_t>(c)] = static_cast<float>(
+                c == 0 ? value : -0.9 * value);
     }
     return samples;
 }

@@ -13,6 +13,8 @@ std::string describe(const MixItemStore& store)
     std::string text;
     for (int i = 0; i < store.audioCount(); ++i)
         text += store.at(i).filePath + "@" + std::to_string(store.at(i).startTime) + (store.at(i).duck ? "d " : " ");
+    if (!store.tags().empty())
+        text += "tags " + store.tags().value(media::core::TagField::Title) + " " + store.tags().coverPath;
     return store.ducking() == DuckSettings{} ? text : text + "ducking " + std::to_string(store.ducking().depthDb);
 }
 
@@ -44,6 +46,13 @@ TEST(ListHistory, UndoAndRedoWalkBackAndForthThroughEveryKindOfChange)
              s.setDucking({-18.0, 0.3, 0.5});
          },
          "Ducking"},
+        {[](MixItemStore& s) {
+             ListTags tags;
+             tags.value(media::core::TagField::Title) = "Night";
+             tags.coverPath = "/art/front.png";
+             s.setTags(tags);
+         },
+         "Tags"},
         {[](MixItemStore& s) { s.at(0).duration = 11; }, "Edit"},
         {[](MixItemStore& s) { s.removeAt(0); }, "Delete"},
         {[](MixItemStore& s) { s.at(0).filePath = "/moved/b.wav"; }, "Relink"},

@@ -12,6 +12,7 @@
 
 #include "platform/media/FaultInjector.h"
 #include "platform/media/FaultPoints.h"
+#include "platform/media/core/ContainerTags.h"
 #include "platform/media/core/FfmpegHandles.h"
 
 extern "C" {
@@ -214,9 +215,16 @@ Status EncodedWriter::open(const std::string& path, const WaveFormat& format, co
     open_ = true;
     if (const Status s = claim_.claim(writing); failed(s))
         return error_ = s;
-    if (const int e = avformat_write_header(out, nullptr); e < 0)
-        return fail(e);
+    ContainerTags tags(encoding.container, encoding.tags);
+    AVDictionary* options = nullptr;
+    const int tagged = tags.beforeHeader(*out, &options);
+    const int header = tagged < 0 ? tagged : avformat_write_header(out, &options);
+    av_dict_free(&options);
+    if (header < 0)
+        return fail(header);
     c.headerWritten = true;
+    if (const int e = tags.afterHeader(*out); e < 0)
+        return fail(e);
     return kOk;
 }
 

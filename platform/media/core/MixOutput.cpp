@@ -14,10 +14,11 @@ namespace {
 // The WAV file: the float mix converted to the format's samples and written through WavWriter.
 class WavOutput final : public MixOutput {
 public:
-    Status open(const std::string& path, const WaveFormat& format, std::uint64_t rf64Threshold, FaultInjector* faults,
-                std::uint64_t frames)
+    Status open(const std::string& path, const WaveFormat& format, const OutputTags& tags, std::uint64_t rf64Threshold,
+                FaultInjector* faults, std::uint64_t frames)
     {
         format_ = format;
+        writer_.setTags(tags);
         writer_.expectDataBytes(frames * format.blockAlign);
         return writer_.open(path, format, rf64Threshold, faults);
     }
@@ -49,7 +50,7 @@ Status MixOutput::open(const std::string& path, const WaveFormat& format, const 
     detail.clear();
     if (encoding.container == OutputContainer::Wav) {
         auto wav = std::make_unique<WavOutput>();
-        if (const Status s = wav->open(path, format, rf64Threshold, faults, frames); failed(s))
+        if (const Status s = wav->open(path, format, encoding.tags, rf64Threshold, faults, frames); failed(s))
             return s;
         output = std::move(wav);
         return kOk;

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // What a mix writes besides its wave format: the kind of file (WAV, or one of FFmpeg's encoders
-// in its usual container), the bit rate of a lossy one, loudness normalization and dither.
+// in its usual container), the bit rate of a lossy one, loudness normalization, dither and tags.
 #pragma once
 
 #include <optional>
@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/media/Formats.h"
+#include "platform/media/core/OutputTags.h"
 
 namespace sonarel::media::core {
 
@@ -48,6 +49,7 @@ struct OutputEncoding {
     // Without normalization: the limiter alone holds the true peak at the ceiling.
     bool limit = false;
     bool dither = false;  // TPDF dither before integer samples
+    OutputTags tags;      // what the file says about itself; none by default
 
     friend bool operator==(const OutputEncoding&, const OutputEncoding&) = default;
 };

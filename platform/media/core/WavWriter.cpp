@@ -51,6 +51,35 @@ constexpr std::uint16_t kWaveFormatExtensible = 0xFFFE;
 
 }  // namespace
 
+std::vector<std::uint8_t> riffInfoChunk(const OutputTags& tags)
+{
+    std::vector<std::uint8_t> body;
+    for (const TagFieldInfo& info : kTagFields) {
+        const std::string& value = tags.value(info.field);
+        if (value.empty())
+            continue;
+        body.insert(body.end(), info.riffInfo, info.riffInfo + 4);
+        put32(body, static_cast<std::uint32_t>(value.size() + 1));  // with its NUL
+        body.insert(body.end(), value.begin(), value.end());
+        body.push_back(0);
+        if (body.size() & 1)
+            body.push_back(0);
+    }
+    if (body.empty())
+        return body;
+    std::vector<std::uint8_t> chunk;
+    tag(chunk, "LIST");
+    put32(chunk, static_cast<std::uint32_t>(4 + body.size()));
+    tag(chunk, "INFO");
+    chunk.insert(chunk.end(), body.begin(), body.end());
+    return chunk;
+}
+
+void WavWriter::setTags(const OutputTags& tags)
+{
+    info_ = riffInfoChunk(tags);
+}
+
 bool WavWriter::needsExtensible(const WaveFormat& format)
 {
     return format.formatTag != kWaveFormatPcm || format.bitsPerSample > 16 || format.channels > 2;
@@ -68,7 +97,7 @@ Status WavWriter::open(const std::string& path, const WaveFormat& format, std::u
     if (path.empty())
         return kErrNoFileName;
     format_ = format;
-    headerSize_ = headerSize(format);
+    headerSize_ = headerSize(format) + info_.size();
     rf64Threshold_ = rf64Threshold;
     faults_ = faults;
     // O_NONBLOCK: a FIFO without a reader is refused instead of blocking the caller. Not O_TRUNC:
@@ -138,13 +167,14 @@ std::vector<std::uint8_t> WavWriter::header(bool final, std::uint64_t dataBytes)
     const bool extensible = needsExtensible(format_);
     const std::uint32_t fmtSize = extensible ? 40 : 16;
     const std::uint64_t pad = dataBytes & 1;
-    const std::uint64_t riffSize = 4 + (8 + kJunkSize) + (8 + fmtSize) + 8 + dataBytes + pad;
+    const std::uint64_t riffSize = 4 + (8 + kJunkSize) + (8 + fmtSize) + info_.size() + 8 + dataBytes + pad;
     const bool rf64 = final && (dataBytes > rf64Threshold_ || riffSize > 0xFFFFFFFFull);
     std::vector<std::uint8_t> out;
     out.reserve(kExtensibleHeaderSize);
     tag(out, rf64 ? "RF64" : "RIFF");
     put32(out,
-          rf64 ? 0xFFFFFFFFu : static_cast<std::uint32_t>(final ? riffSize : 4 + (8 + kJunkSize) + 8 + fmtSize + 8));
+          rf64 ? 0xFFFFFFFFu
+               : static_cast<std::uint32_t>(final ? riffSize : 4 + (8 + kJunkSize) + 8 + fmtSize + info_.size() + 8));
     tag(out, "WAVE");
     if (rf64) {
         tag(out, "ds64");
@@ -172,6 +202,7 @@ std::vector<std::uint8_t> WavWriter::header(bool final, std::uint64_t dataBytes)
         put32(out, format_.channels == 1 ? 0x4u : 0x3u);  // front centre, or front left and right
         subFormat(out, format_.formatTag);
     }
+    out.insert(out.end(), info_.begin(), info_.end());
     tag(out, "data");
     put32(out, rf64 ? 0xFFFFFFFFu : static_cast<std::uint32_t>(final ? dataBytes : 0));
     return out;

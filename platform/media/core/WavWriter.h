@@ -9,6 +9,9 @@
 // with the sizes the caller announces (expectDataBytes); the data then follows in order. Such a
 // stream is plain RIFF: a length past its 4 GiB limit is refused at open.
 //
+// Tags (title, artist...) go in a LIST/INFO chunk between the format and the data; a file without
+// them has none and is written as it always was.
+//
 // A regular output file is held under an advisory lock while it is written, so a second mix to
 // the same name is refused instead of destroying this one; the header's sizes are brought up to
 // date after every buffer written, so a killed mix leaves a readable file; and finish() fails
@@ -22,6 +25,7 @@
 #include "platform/media/Formats.h"
 #include "platform/media/Status.h"
 #include "platform/media/core/Files.h"
+#include "platform/media/core/OutputTags.h"
 
 namespace sonarel::media {
 class FaultInjector;
@@ -43,6 +47,9 @@ public:
     ~WavWriter();
     WavWriter(const WavWriter&) = delete;
     WavWriter& operator=(const WavWriter&) = delete;
+
+    // The tags of the LIST/INFO chunk (the cover is no part of it); call before open().
+    void setTags(const OutputTags& tags);
 
     // The data length a stream will carry; call before open(). Files ignore it.
     void expectDataBytes(std::uint64_t bytes) { expectedDataBytes_ = bytes; }
@@ -84,6 +91,10 @@ private:
     bool rf64_ = false;
     bool stream_ = false;  // written in order, never rewound
     std::uint64_t expectedDataBytes_ = 0;
+    std::vector<std::uint8_t> info_;  // the LIST/INFO chunk, whole; empty without tags
 };
+
+// The LIST/INFO chunk of `tags`, padded to an even size; empty when no tag is set.
+std::vector<std::uint8_t> riffInfoChunk(const OutputTags& tags);
 
 }  // namespace sonarel::media::core
