@@ -12,6 +12,7 @@
 
 #include "platform/media/FaultInjector.h"
 #include "platform/media/FaultPoints.h"
+#include "platform/media/core/ContainerChapters.h"
 #include "platform/media/core/FfmpegHandles.h"
 
 extern "C" {
@@ -186,6 +187,8 @@ Status EncodedWriter::open(const std::string& path, const WaveFormat& format, co
     if (const int e = avcodec_parameters_from_context(c.stream->codecpar, &ctx); e < 0)
         return fail(e);
     c.stream->time_base = ctx.time_base;
+    if (const int e = addContainerChapters(*out, encoding.chapters, ctx.sample_rate); e < 0)
+        return fail(e);
     if (encoder->id == AV_CODEC_ID_MP3) {
         c.mp3 = std::make_unique<Mp3Ending>();
         c.mp3->held.reset(av_packet_alloc());

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/media/Formats.h"
+#include "platform/media/core/OutputChapters.h"
 
 namespace sonarel::media::core {
 
@@ -48,6 +49,8 @@ struct OutputEncoding {
     // Without normalization: the limiter alone holds the true peak at the ceiling.
     bool limit = false;
     bool dither = false;  // TPDF dither before integer samples
+    // Written into the containers that hold chapters (all but WAV); none by default.
+    OutputChapters chapters;
 
     friend bool operator==(const OutputEncoding&, const OutputEncoding&) = default;
 };
