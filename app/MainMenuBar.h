@@ -23,6 +23,7 @@ struct MainMenuCommands {
     QAction* add = nullptr;
     QAction* options = nullptr;
     QAction* mix = nullptr;
+    QAction* exportChapters = nullptr;
     QAction* exit = nullptr;
     // Edit
     QAction* selectAll = nullptr;

@@ -38,7 +38,8 @@ std::string chapterTimeText(std::int64_t units, std::int64_t unitsPerSecond)
     if (unitsPerSecond <= 0)
         return {};
     const bool negative = units < 0;
-    const std::uint64_t magnitude = negative ? 0 - static_cast<std::uint64_t>(units) : static_cast<std::uint64_t>(units);
+    const std::uint64_t magnitude = negative ? 0 - static_cast<std::uint64_t>(units)
+                                             : static_cast<std::uint64_t>(units);
     const auto per = static_cast<std::uint64_t>(unitsPerSecond);
     const std::uint64_t seconds = magnitude / per;
     // Rounded to the nearest millisecond, never up to the next second's text.

@@ -14,6 +14,7 @@
 #include "platform/PathHelpers.h"
 #include "platform/media/core/Placement.h"
 #include "render/EngineEntry.h"
+#include "render/MixChapters.h"
 #include "render/OutputSpace.h"
 #include "render/TimelineBuilder.h"
 
@@ -351,7 +352,14 @@ void MixRunControl::start(const MixItemStore& store, const OutputSettings& setti
     if (!checkBeforeMix(store, settings, usable, replacing))
         return;
     const QString outputFile = settings.outputFile;
-    const OutputChoice choice = outputChoiceOf(settings);
+    OutputChoice choice = outputChoiceOf(settings);
+    const int rate = static_cast<int>(choice.format.samplesPerSec);
+    ChapterPlan chapters = mixChapters(store, usable, rate);
+    const bool wav = choice.encoding.container == media::core::OutputContainer::Wav;
+    if (const QString warning = chapterWarningText(chapters, rate, wav); !warning.isEmpty())
+        desktop_.showMessage(warning, QStringLiteral("Warning"), MessageIcon::Exclamation);
+    if (!wav)
+        choice.encoding.chapters = outputChaptersOf(chapters);
     // A WAV file that stays is overwritten by the writer, and a link goes itself. An encoded or
     // normalized mix replaces the old file only once it has a new one: a failed or killed mix
     // then leaves the old file as it was.
@@ -378,7 +386,9 @@ void MixRunControl::start(const MixItemStore& store, const OutputSettings& setti
     }
     outputFile_ = outputFile;
     runSettings_ = settings;
-    summary_ = summaryBeforeMix(store, usable, static_cast<int>(choice.format.samplesPerSec));
+    summary_ = summaryBeforeMix(store, usable, rate);
+    summary_.rate = rate;
+    summary_.chapters = std::move(chapters);
     entryOfSource_.clear();
     for (std::size_t i = 0; i < usable.size(); ++i)
         if (usable[i])

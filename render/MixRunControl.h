@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "model/ChapterPlan.h"
 #include "model/MixItem.h"
 #include "platform/media/services/MediaLibrary.h"
 #include "render/RenderPipeline.h"
@@ -78,6 +79,8 @@ struct MixSummary {
     std::int64_t clippedSamples = 0;
     double peakLevel = 0.0;           // the highest sample level; 1.0 is full scale
     std::vector<int> skippedEntries;  // 0-based: entries that could not be mixed (muted ones are not)
+    int rate = 0;                     // the output's rate
+    ChapterPlan chapters;             // in frames of `rate`
 };
 
 class MixRunControl {

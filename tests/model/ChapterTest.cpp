@@ -44,10 +44,17 @@ TEST(ChapterPlan, KeepsOneChapterPerStartWithinTheMix)
          "The chapter \"At\" of entry 2 starts at 0:02.000, at or after the mix's end (0:02.000), so it is left "
          "out.\nThe chapter \"After\" of entry 3 starts at 0:04.167, at or after the mix's end (0:02.000), so it is "
          "left out."},
-        {"a silent mix keeps none", {{0, "A", 0}}, 0, {}, "The chapter \"A\" of entry 1 starts at 0:00.000, at or "
-                                                          "after the mix's end (0:00.000), so it is left out."},
-        {"an hour and more", {{0, "A", 0}, {3723LL * kRate + 24, "B", 1}}, 4000LL * kRate,
-         {{0, 3723LL * kRate + 24, "A", 0}, {3723LL * kRate + 24, 4000LL * kRate, "B", 1}}, ""},
+        {"a silent mix keeps none",
+         {{0, "A", 0}},
+         0,
+         {},
+         "The chapter \"A\" of entry 1 starts at 0:00.000, at or "
+         "after the mix's end (0:00.000), so it is left out."},
+        {"an hour and more",
+         {{0, "A", 0}, {3723LL * kRate + 24, "B", 1}},
+         4000LL * kRate,
+         {{0, 3723LL * kRate + 24, "A", 0}, {3723LL * kRate + 24, 4000LL * kRate, "B", 1}},
+         ""},
     };
     for (const RuleCase& c : cases) {
         SCOPED_TRACE(c.name);
