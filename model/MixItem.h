@@ -97,7 +97,6 @@ bool usesShaping(const EntryProperties& properties);
 struct MixItem : EntryProperties {
     std::string filePath;         // the file system's bytes (UTF-8 or not); absolute once in the list
     REFERENCE_TIME duration = 0;  // measured length; 0 or -1 when it could not be measured
-    std::string chapter;          // the chapter it starts (model/ChapterPlan.h); empty: none
 
     // As text that leads back to the same bytes (platform/NativePath.h); readablePath() for display.
     QString filePathText() const { return pathFromBytes(filePath); }
