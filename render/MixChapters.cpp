@@ -36,6 +36,18 @@ media::core::OutputChapters outputChaptersOf(const ChapterPlan& plan)
     return chapters;
 }
 
+QString chapterCountProblem(const ChapterPlan& plan, media::core::OutputContainer container)
+{
+    if (container != media::core::OutputContainer::Mp3 || plan.chapters.size() <= media::core::kMostMp3Chapters)
+        return {};
+    return QStringLiteral(
+               "The mix has %1 chapters, and an MP3 file holds at most %2. Nothing was mixed. Give fewer entries "
+               "a chapter title, or choose an output that holds them all (M4A, FLAC, Ogg Vorbis or Opus), or "
+               "mix to WAV and write the chapters to a file beside it.")
+        .arg(plan.chapters.size())
+        .arg(media::core::kMostMp3Chapters);
+}
+
 QString chapterWarningText(const ChapterPlan& plan, int rate, bool wavOutput)
 {
     QStringList lines;

@@ -11,6 +11,7 @@
 #include "model/ChapterPlan.h"
 #include "model/MixItem.h"
 #include "platform/media/core/OutputChapters.h"
+#include "platform/media/core/OutputEncoding.h"
 
 namespace sonarel {
 
@@ -20,6 +21,10 @@ ChapterPlan mixChapters(const MixItemStore& store, const std::vector<bool>& usab
 
 // The kept chapters as the output carries them.
 media::core::OutputChapters outputChaptersOf(const ChapterPlan& plan);
+
+// Why an output of `container` cannot hold the chapters kept (an MP3 file holds at most 255);
+// empty when it can. The mix is refused then, rather than losing chapters.
+QString chapterCountProblem(const ChapterPlan& plan, media::core::OutputContainer container);
 
 // What a mix tells about its chapters before it starts: those left out and why, and that a WAV
 // output holds none. Empty when there is nothing to tell.

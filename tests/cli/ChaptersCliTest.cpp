@@ -8,6 +8,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -154,6 +155,24 @@ private Q_SLOTS:
             "CHAPTER002 00:00:02.500\nCHAPTER002NAME End\n");
         for (const char* name : {"mix.flac", "mix.ogg", "mix.opus"})
             QCOMPARE(mutagenReport(path(QLatin1String(name))), comments);
+    }
+
+    // A CTOC counts its chapters in one byte: 255 fit, one more is refused before the mix (the
+    // dry-run test of refusals covers that).
+    void anMp3HoldsAllOf255Chapters()
+    {
+        const QString output = path(QStringLiteral("many.mp3"));
+        QStringList arguments{QStringLiteral("-o"), output};
+        for (int i = 0; i < 255; ++i)
+            arguments << entry(QString::number(i * 0.01), QStringLiteral("C%1").arg(i));
+        const Run run = mix(arguments);
+        QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+        const QStringList lines = mutagenReport(output).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QCOMPARE(lines.filter(QRegularExpression(QStringLiteral("^CHAP "))).size(), 255);
+        const QStringList toc = lines.filter(QRegularExpression(QStringLiteral("^CTOC ")));
+        QCOMPARE(toc.size(), 1);
+        QCOMPARE(toc[0].section(QLatin1Char(' '), 3).split(QLatin1Char(',')).size(), 255);
+        QCOMPARE(lines.last(), QStringLiteral("CHAP ch254 2540 C254"));
     }
 
     void aChaptersFileGoesBesideTheMix()

@@ -40,7 +40,9 @@ int addVorbisComments(AVFormatContext& output, const OutputChapters& chapters, i
 // the array), so everything is allocated as FFmpeg allocates it.
 int addFormatChapters(AVFormatContext& output, const OutputChapters& chapters, int rate)
 {
-    if (output.nb_chapters != 0 || chapters.size() > 0x7FFF)
+    const bool mp3 = output.oformat && std::strcmp(output.oformat->name, "mp3") == 0;
+    // More than the CTOC can count would leave a table of contents that names too few.
+    if (output.nb_chapters != 0 || chapters.size() > 0x7FFF || (mp3 && chapters.size() > kMostMp3Chapters))
         return AVERROR(EINVAL);
     output.chapters = static_cast<AVChapter**>(av_calloc(chapters.size(), sizeof(AVChapter*)));
     if (!output.chapters)
@@ -58,7 +60,7 @@ int addFormatChapters(AVFormatContext& output, const OutputChapters& chapters, i
             return e;
     }
     // ID3v2.3: the version that players with chapter support all read.
-    if (output.oformat && std::strcmp(output.oformat->name, "mp3") == 0 && output.priv_data)
+    if (mp3 && output.priv_data)
         if (const int e = av_opt_set_int(output.priv_data, "id3v2_version", 3, 0); e < 0)
             return e;
     return 0;

@@ -4,6 +4,7 @@
 // title in UTF-8.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -18,5 +19,8 @@ struct OutputChapter {
 };
 
 using OutputChapters = std::vector<OutputChapter>;
+
+// An ID3v2 CTOC frame counts its chapters in one byte.
+inline constexpr std::size_t kMostMp3Chapters = 255;
 
 }  // namespace sonarel::media::core
