@@ -319,6 +319,12 @@ bool MixRunControl::checkBeforeMix(const MixItemStore& store, const OutputSettin
     builder.setCutRamp(cutRampOf(settings));
     if (!builder.checkSources(store, usable, static_cast<int>(choice.format.samplesPerSec)))
         return false;
+    if (const QString problem = chapterCountProblem(
+            mixChapters(store, usable, static_cast<int>(choice.format.samplesPerSec)), choice.encoding.container);
+        !problem.isEmpty()) {
+        desktop_.showAppMessage(problem);
+        return false;
+    }
     // Another mix writing the file would lose its work if it were deleted now.
     if (!standardOutput_ && outputInUse(outputFile)) {
         desktop_.showAppMessage(QStringLiteral("The output file %1 is in use: another mix is writing it. Nothing was "
@@ -343,6 +349,18 @@ bool MixRunControl::checkBeforeMix(const MixItemStore& store, const OutputSettin
     return roomForOutput(store, usable, choice, outputFile, replacing);
 }
 
+ChapterPlan MixRunControl::chaptersOfMix(const MixItemStore& store, const OutputSettings& settings,
+                                         const std::vector<bool>& usable)
+{
+    const OutputChoice choice = outputChoiceOf(settings);
+    const int rate = static_cast<int>(choice.format.samplesPerSec);
+    ChapterPlan chapters = mixChapters(store, usable, rate);
+    const bool wav = choice.encoding.container == media::core::OutputContainer::Wav;
+    if (const QString warning = chapterWarningText(chapters, rate, wav); !warning.isEmpty())
+        desktop_.showMessage(warning, QStringLiteral("Warning"), MessageIcon::Exclamation);
+    return chapters;
+}
+
 void MixRunControl::start(const MixItemStore& store, const OutputSettings& settings)
 {
     if (mixing_)
@@ -354,11 +372,8 @@ void MixRunControl::start(const MixItemStore& store, const OutputSettings& setti
     const QString outputFile = settings.outputFile;
     OutputChoice choice = outputChoiceOf(settings);
     const int rate = static_cast<int>(choice.format.samplesPerSec);
-    ChapterPlan chapters = mixChapters(store, usable, rate);
-    const bool wav = choice.encoding.container == media::core::OutputContainer::Wav;
-    if (const QString warning = chapterWarningText(chapters, rate, wav); !warning.isEmpty())
-        desktop_.showMessage(warning, QStringLiteral("Warning"), MessageIcon::Exclamation);
-    if (!wav)
+    ChapterPlan chapters = chaptersOfMix(store, settings, usable);
+    if (choice.encoding.container != media::core::OutputContainer::Wav)
         choice.encoding.chapters = outputChaptersOf(chapters);
     // A WAV file that stays is overwritten by the writer, and a link goes itself. An encoded or
     // normalized mix replaces the old file only once it has a new one: a failed or killed mix

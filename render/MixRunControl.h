@@ -104,6 +104,10 @@ public:
     // a check before the sources' refused); `replacing` whether an existing output goes.
     bool checkBeforeMix(const MixItemStore& store, const OutputSettings& settings, std::vector<bool>& usable,
                         bool& replacing);
+    // The chapters a mix of the `usable` entries into the output `settings` name keeps, after a
+    // warning of those left out and of a WAV file that holds none; start() says the same.
+    ChapterPlan chaptersOfMix(const MixItemStore& store, const OutputSettings& settings,
+                              const std::vector<bool>& usable);
     // Checks the list and the output, then starts a mix of `store` into the output `settings`
     // name; every refusal is shown. Does nothing while a mix runs.
     void start(const MixItemStore& store, const OutputSettings& settings);

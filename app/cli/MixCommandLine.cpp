@@ -318,6 +318,8 @@ int dryRunStore(const MixOptions& options, media::MediaLibrary& library, const M
     std::vector<bool> usable;
     bool replacing = false;
     const bool wouldMix = control.checkBeforeMix(store, settings, usable, replacing);
+    if (wouldMix)
+        (void)control.chaptersOfMix(store, settings, usable);
     printDryRun(options.toStandardOutput ? stderr : stdout, store, settings, usable, wouldMix);
     return wouldMix ? kExitSuccess : kExitMixFailed;
 }
