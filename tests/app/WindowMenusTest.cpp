@@ -182,7 +182,8 @@ private Q_SLOTS:
     void exportChaptersWritesTheChosenFile()
     {
         auto f = scratch_.makeWindow();
-        f->dialog.addFiles({scratch_.tone(QStringLiteral("talk.wav"), 1.0), scratch_.tone(QStringLiteral("bed.wav"), 1.0)});
+        f->dialog.addFiles({scratch_.tone(QStringLiteral("talk.wav"), 1.0),
+                            scratch_.tone(QStringLiteral("bed.wav"), 1.0)});
         QAction* exportChapters = item(*f, "File", "Export Chapters...");
         QVERIFY(exportChapters);
         exportChapters->trigger();

@@ -218,7 +218,7 @@ private Q_SLOTS:
             QCOMPARE(dryRunEntry(dry.out, 2).value(5), u"missing"_s);
         if (problem == u"mp3-chapters"_s)
             QVERIFY2(real.err.contains(u"The mix has 256 chapters, and an MP3 file holds at most 255. Nothing was "
-                                      "mixed."_s),
+                                       "mixed."_s),
                      qPrintable(real.err));
         if (problem == u"soundless"_s) {  // called the same before the mix and by it
             QCOMPARE(dryRunEntry(dry.out, 2).value(5), u"unplayable"_s);
