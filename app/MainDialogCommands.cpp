@@ -6,6 +6,7 @@
 #include <QMenu>
 #include <QMenuBar>
 
+#include "app/ChapterCommands.h"
 #include "app/EntryCommands.h"
 #include "app/InfoCommands.h"
 #include "app/LevelCommands.h"
@@ -49,6 +50,9 @@ void MainDialog::createMenuBar()
     connect(commands.options, &QAction::triggered, this, &MainDialog::optionsCommand);
     mixAction_ = commands.mix = makeAction(this, QStringLiteral("&Mix"), {QKeySequence(Qt::CTRL | Qt::Key_R)});
     connect(commands.mix, &QAction::triggered, this, &MainDialog::mixCommand);
+    commands.exportChapters = makeAction(this, QStringLiteral("Export C&hapters..."));
+    connect(commands.exportChapters, &QAction::triggered, this,
+            [this] { exportChaptersCommand(store_, settings_, desktop_); });
     commands.exit = makeAction(this, QStringLiteral("E&xit"), {QKeySequence(Qt::CTRL | Qt::Key_Q)});
     connect(commands.exit, &QAction::triggered, this, &QWidget::close);
 

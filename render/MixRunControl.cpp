@@ -15,6 +15,7 @@
 #include "platform/media/core/ContainerTags.h"
 #include "platform/media/core/Placement.h"
 #include "render/EngineEntry.h"
+#include "render/MixChapters.h"
 #include "render/OutputSpace.h"
 #include "render/TimelineBuilder.h"
 
@@ -343,6 +344,12 @@ bool MixRunControl::checkBeforeMix(const MixItemStore& store, const OutputSettin
     builder.setCutRamp(cutRampOf(settings));
     if (!builder.checkSources(store, usable, static_cast<int>(choice.format.samplesPerSec)))
         return false;
+    if (const QString problem = chapterCountProblem(
+            mixChapters(store, usable, static_cast<int>(choice.format.samplesPerSec)), choice.encoding.container);
+        !problem.isEmpty()) {
+        desktop_.showAppMessage(problem);
+        return false;
+    }
     // Another mix writing the file would lose its work if it were deleted now.
     if (!standardOutput_ && outputInUse(outputFile)) {
         desktop_.showAppMessage(QStringLiteral("The output file %1 is in use: another mix is writing it. Nothing was "
@@ -367,6 +374,18 @@ bool MixRunControl::checkBeforeMix(const MixItemStore& store, const OutputSettin
     return roomForOutput(store, usable, choice, outputFile, replacing);
 }
 
+ChapterPlan MixRunControl::chaptersOfMix(const MixItemStore& store, const OutputSettings& settings,
+                                         const std::vector<bool>& usable)
+{
+    const OutputChoice choice = outputChoiceOf(settings);
+    const int rate = static_cast<int>(choice.format.samplesPerSec);
+    ChapterPlan chapters = mixChapters(store, usable, rate);
+    const bool wav = choice.encoding.container == media::core::OutputContainer::Wav;
+    if (const QString warning = chapterWarningText(chapters, rate, wav); !warning.isEmpty())
+        desktop_.showMessage(warning, QStringLiteral("Warning"), MessageIcon::Exclamation);
+    return chapters;
+}
+
 void MixRunControl::start(const MixItemStore& store, const OutputSettings& settings)
 {
     if (mixing_)
@@ -379,6 +398,10 @@ void MixRunControl::start(const MixItemStore& store, const OutputSettings& setti
     OutputChoice choice = outputChoiceOf(settings);
     choice.encoding.tags = std::move(checkedTags_);
     checkedTags_ = {};
+    const int rate = static_cast<int>(choice.format.samplesPerSec);
+    ChapterPlan chapters = chaptersOfMix(store, settings, usable);
+    if (choice.encoding.container != media::core::OutputContainer::Wav)
+        choice.encoding.chapters = outputChaptersOf(chapters);
     // A WAV file that stays is overwritten by the writer, and a link goes itself. An encoded or
     // normalized mix replaces the old file only once it has a new one: a failed or killed mix
     // then leaves the old file as it was.
@@ -405,7 +428,9 @@ void MixRunControl::start(const MixItemStore& store, const OutputSettings& setti
     }
     outputFile_ = outputFile;
     runSettings_ = settings;
-    summary_ = summaryBeforeMix(store, usable, static_cast<int>(choice.format.samplesPerSec));
+    summary_ = summaryBeforeMix(store, usable, rate);
+    summary_.rate = rate;
+    summary_.chapters = std::move(chapters);
     entryOfSource_.clear();
     for (std::size_t i = 0; i < usable.size(); ++i)
         if (usable[i])

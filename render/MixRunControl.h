@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "model/ChapterPlan.h"
 #include "model/MixItem.h"
 #include "platform/media/services/MediaLibrary.h"
 #include "render/RenderPipeline.h"
@@ -78,6 +79,8 @@ struct MixSummary {
     std::int64_t clippedSamples = 0;
     double peakLevel = 0.0;           // the highest sample level; 1.0 is full scale
     std::vector<int> skippedEntries;  // 0-based: entries that could not be mixed (muted ones are not)
+    int rate = 0;                     // the output's rate
+    ChapterPlan chapters;             // in frames of `rate`
 };
 
 class MixRunControl {
@@ -101,6 +104,10 @@ public:
     // a check before the sources' refused); `replacing` whether an existing output goes.
     bool checkBeforeMix(const MixItemStore& store, const OutputSettings& settings, std::vector<bool>& usable,
                         bool& replacing);
+    // The chapters a mix of the `usable` entries into the output `settings` name keeps, after a
+    // warning of those left out and of a WAV file that holds none; start() says the same.
+    ChapterPlan chaptersOfMix(const MixItemStore& store, const OutputSettings& settings,
+                              const std::vector<bool>& usable);
     // Checks the list and the output, then starts a mix of `store` into the output `settings`
     // name; every refusal is shown. Does nothing while a mix runs.
     void start(const MixItemStore& store, const OutputSettings& settings);

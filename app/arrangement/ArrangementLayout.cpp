@@ -6,6 +6,7 @@
 #include <cmath>
 #include <numeric>
 
+#include "model/ChapterPlan.h"
 #include "render/EngineEntry.h"
 
 namespace sonarel {
@@ -37,6 +38,7 @@ void ArrangementLayout::measure(ArrangementBar& bar, const MixItem& item) const
     bar.volume = item.volume;
     bar.muted = item.muted;
     bar.duck = item.duck;
+    bar.chapter = item.chapter;
     bar.inSeconds = static_cast<double>(playedStart(item)) * kSecondsPerUnit;
     bar.cutStart = cutsAtStart(item);
     bar.cutEnd = item.duration > 0 && cutsAtEnd(item);
@@ -65,6 +67,25 @@ void ArrangementLayout::countTotal()
             totalSeconds_ = std::max(totalSeconds_, bar.startSeconds + bar.lengthSeconds);
 }
 
+// The mix's rule on the bars' times, in steps far finer than a pixel: a muted entry still marks
+// its chapter, and the mix ends where the total mark is.
+void ArrangementLayout::findChapters()
+{
+    constexpr double kChapterRate = 48000.0;
+    const auto step = [](double seconds) { return static_cast<std::int64_t>(std::llround(seconds * kChapterRate)); };
+    std::vector<ChapterMark> marks;
+    for (const ArrangementBar& bar : bars_)
+        if (!bar.chapter.empty())
+            marks.push_back({step(bar.startSeconds), bar.chapter, bar.index});
+    chapters_.clear();
+    if (marks.empty())
+        return;
+    for (const Chapter& chapter : planChapters(std::move(marks), step(totalSeconds_)).chapters) {
+        const double seconds = static_cast<double>(chapter.start) / kChapterRate;
+        chapters_.push_back({seconds, 0.0, QString::fromStdString(chapter.title)});
+    }
+}
+
 void ArrangementLayout::setEntries(const MixItemStore& store)
 {
     bars_.clear();
@@ -77,6 +98,7 @@ void ArrangementLayout::setEntries(const MixItemStore& store)
     }
     ducking_ = store.ducking();
     countTotal();
+    findChapters();
     findDucking();
     assignLanes();
     place();
@@ -153,6 +175,7 @@ void ArrangementLayout::preview(int index, const MixItem& item)
         return;
     measure(bars_[static_cast<std::size_t>(index)], item);
     countTotal();
+    findChapters();
     findDucking();
     place();
 }
@@ -207,6 +230,8 @@ void ArrangementLayout::place()
         const double height = metrics_.laneHeight * heightShare(bar.volume);
         bar.body = QRectF(bar.slot.left(), top + (metrics_.laneHeight - height) / 2.0, width, height);
     }
+    for (ArrangementChapter& chapter : chapters_)
+        chapter.x = xOf(chapter.seconds);
 }
 
 double ArrangementLayout::heightShare(double volume)

@@ -10,6 +10,7 @@
 #include <QSize>
 #include <QString>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "model/MixItem.h"
@@ -33,8 +34,16 @@ struct ArrangementBar {
     bool muted = false;
     bool duck = false;    // the others duck under it
     bool ducked = false;  // it goes down under a duck entry somewhere along it
+    std::string chapter;  // the title of the chapter it starts; empty: none
     QRectF slot;          // the whole place of the bar in its lane
     QRectF body;          // the drawn bar: its height shows the volume
+};
+
+// A chapter of the mix, as model/ChapterPlan keeps it, marked on the ruler.
+struct ArrangementChapter {
+    double seconds = 0;
+    double x = 0;
+    QString title;
 };
 
 struct ArrangementTick {
@@ -77,6 +86,8 @@ public:
     // Lanes depend on the zoom only through bars of unknown length, which take a width in pixels.
     int laneCount() const { return laneCount_; }
     double totalSeconds() const { return totalSeconds_; }  // the latest end of an entry with a length
+    // The mix's chapters in time order, as the mix writes them (those it leaves out are not here).
+    const std::vector<ArrangementChapter>& chapters() const { return chapters_; }
 
     double xOf(double seconds) const;
     double secondsAt(double x) const;
@@ -103,6 +114,7 @@ private:
     void findDucking();
     void measure(ArrangementBar& bar, const MixItem& item) const;
     void countTotal();
+    void findChapters();
     void assignLanes();
     void place();
 
@@ -113,6 +125,7 @@ private:
     std::shared_ptr<const media::core::DuckEnvelope> duck_;  // in kDuckRate steps; null without duck entries
     int laneCount_ = 0;
     double totalSeconds_ = 0;
+    std::vector<ArrangementChapter> chapters_;
 };
 
 }  // namespace sonarel

@@ -36,9 +36,10 @@ QColor greyed(const QColor& colour)
 
 const QColor kEditMarks(0x20, 0x30, 0x50);
 // The level a bar is ducked to.
-const QColor kDuckLine(0xb0, 0x10, 0x90);   // magenta, apart from the volume points' line
-const QColor kLevelLine(0xd0, 0x68, 0x10);  // volume points: apart from the fades' marks
-constexpr double kLabelGap = 6.0;           // pixels kept free between a ruler label and the "Total" tag
+const QColor kDuckLine(0xb0, 0x10, 0x90);     // magenta, apart from the volume points' line
+const QColor kLevelLine(0xd0, 0x68, 0x10);    // volume points: apart from the fades' marks
+const QColor kChapterMark(0x10, 0x60, 0xa0);  // blue, apart from the total mark's red
+constexpr double kLabelGap = 6.0;             // pixels kept free between a ruler label and the "Total" tag
 
 struct RulerText {
     QRectF place;  // on the painter, scrolled
@@ -101,6 +102,7 @@ struct ArrangementView::Paint {
         }
         totalMark();
         ruler();
+        chapterMarks();
         playHead();
     }
 
@@ -354,6 +356,35 @@ struct ArrangementView::Paint {
             painter.setPen(Qt::white);
             painter.drawText(tag->place, Qt::AlignCenter, tag->text);
         }
+    }
+
+    // Each chapter: a flag on the ruler at its start with its title, cut short before the next.
+    void chapterMarks()
+    {
+        const std::vector<ArrangementChapter>& chapters = layout.chapters();
+        if (chapters.empty())
+            return;
+        const double height = layout.metrics().rulerHeight;
+        const QFontMetricsF metrics(painter.font());
+        const double labelHeight = std::min(metrics.height() + 2, height / 2.0 + 2);
+        painter.save();
+        for (std::size_t i = 0; i < chapters.size(); ++i) {
+            const double x = chapters[i].x - scroll.x();
+            const double next = i + 1 < chapters.size() ? chapters[i + 1].x - scroll.x() : exposed.right() + 1000;
+            if (next < exposed.left() || x > exposed.right())
+                continue;
+            painter.setPen(QPen(kChapterMark, 2.0));
+            painter.drawLine(QPointF(x, 0), QPointF(x, height));
+            const double room = std::min(next - x - 4, metrics.horizontalAdvance(chapters[i].title) + 8);
+            if (room < 12)
+                continue;
+            const QRectF flag(x, height - labelHeight, room, labelHeight);
+            painter.fillRect(flag, kChapterMark);
+            painter.setPen(Qt::white);
+            painter.drawText(flag.adjusted(4, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter,
+                             metrics.elidedText(chapters[i].title, Qt::ElideRight, room - 6));
+        }
+        painter.restore();
     }
 
     void playHead()

@@ -7,6 +7,7 @@
 #include "platform/FileChecks.h"
 #include "platform/media/core/Placement.h"
 #include "render/EngineEntry.h"
+#include "render/MixChapters.h"
 #include "render/OutputSpace.h"
 #include "settings/WaveFormatChoice.h"
 
@@ -84,6 +85,10 @@ void printDryRun(std::FILE* out, const MixItemStore& store, const OutputSettings
     fileEncoding.normalize = false;
     const std::uint64_t bytes = mixFileBytes(store, mixed, choice.format, fileEncoding);
     std::fprintf(out, "length\t%s s\t%lld frames\n", secondsText(total, rate).c_str(), static_cast<long long>(total));
+    // The chapters the mix keeps; those it leaves out are said as the mix says them.
+    for (const Chapter& chapter : mixChapters(store, mixed, static_cast<int>(rate)).chapters)
+        std::fprintf(out, "chapter\t%s\t%s\n", secondsText(chapter.start, rate).c_str(),
+                     QString::fromStdString(chapter.title).toLocal8Bit().constData());
     std::fprintf(out, "output\t%s\t%s\n", settings.outputFile.toLocal8Bit().constData(), formatText(choice).c_str());
     const bool exact = choice.encoding.container == media::core::OutputContainer::Wav;
     std::fprintf(out, "size\t%s%s\t%llu bytes\n", exact ? "" : "at most ", sizeText(bytes, true).toUtf8().constData(),

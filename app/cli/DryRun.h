@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // What a mix would do, printed instead of doing it (--dry-run): a tab-separated line per entry
-// with its place on the output, then the output's length, format and size.
+// with its place on the output, then the output's length, its chapters (a line each: start and
+// title), format and size.
 #pragma once
 
 #include <cstdio>

@@ -11,6 +11,7 @@
 #include <mutex>
 
 #include "app/ProductInfo.h"
+#include "app/cli/ChaptersFileOption.h"
 #include "app/cli/ConsoleDesktop.h"
 #include "app/cli/ConsoleProgress.h"
 #include "app/cli/DryRun.h"
@@ -288,7 +289,10 @@ int mixStore(const MixOptions& options, media::MediaLibrary& library, MixItemSto
         return kExitMixFailed;
     store = MixItemStore(kUnboundedCapacity);  // a long list is held once while it is mixed
     runMixLoop(control, view, progress, options.jsonProgress ? &json : nullptr);
-    const int status = reportOutcome(control.lastOutcome(), settings.outputFile, options.quiet);
+    int status = reportOutcome(control.lastOutcome(), settings.outputFile, options.quiet);
+    if (control.lastOutcome() == MixOutcome::Completed &&
+        !writeMixChaptersFile(options, settings.outputFile, control.lastSummary()))
+        status = kExitMixFailed;
     if (options.jsonProgress)
         json.summary(control.lastOutcome(), settings.outputFile, control.lastSummary(), control.lastLoudness());
     // The loudness is the mix's result, like the file: printed also when quiet. Standard output
@@ -314,6 +318,8 @@ int dryRunStore(const MixOptions& options, media::MediaLibrary& library, const M
     std::vector<bool> usable;
     bool replacing = false;
     const bool wouldMix = control.checkBeforeMix(store, settings, usable, replacing);
+    if (wouldMix)
+        (void)control.chaptersOfMix(store, settings, usable);
     printDryRun(options.toStandardOutput ? stderr : stdout, store, settings, usable, wouldMix);
     return wouldMix ? kExitSuccess : kExitMixFailed;
 }
@@ -346,7 +352,7 @@ int mix(const MixOptions& options)
         printError(QStringLiteral("%1 names the output: the mix goes to %2.")
                        .arg(listName(options), nameInMessage(absolutePath(options.outputFile))));
     std::vector<MixItem> entries;
-    if (!readEntries(options, entries))
+    if (!readEntries(options, entries) || !chaptersFileCanBeWritten(options, entries))
         return kExitUsage;
     media::MediaLibrary library;
     if (media::failed(library.initialize())) {

@@ -54,6 +54,7 @@ struct MixOptions {
     // --sequence[=GAP]: the entries placed one after another in list order; --crossfade with it.
     std::optional<REFERENCE_TIME> sequenceGap;
     REFERENCE_TIME crossfade = 0;
+    QString chaptersFile;            // --chapters-file: written beside the mix once it is done
     bool toStandardOutput = false;   // -o -
     bool outputNamedByList = false;  // no -o: the --csv list's output is used
 };
@@ -104,6 +105,11 @@ struct OptionDefinitions {
         QStringLiteral("limit"),
         QStringLiteral("Hold the true peak at or below DBTP with the limiter, without normalizing."),
         QStringLiteral("DBTP")};
+    QCommandLineOption chaptersFile{
+        QStringLiteral("chapters-file"),
+        QStringLiteral("Also write the mix's chapters to FILE once it is done: a cue sheet (.cue), Audacity "
+                       "labels (.txt), WebVTT (.vtt) or podcast chapters JSON (.json)."),
+        QStringLiteral("FILE")};
     QCommandLineOption dither{QStringLiteral("dither"),
                               QStringLiteral("Add TPDF dither before 8, 16 or 24-bit samples (off by default).")};
     QCommandLineOption matchLoudness{

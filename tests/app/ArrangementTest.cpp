@@ -309,6 +309,45 @@ private Q_SLOTS:
         QCOMPARE(f->dialog.arrangementWindow(), &window);
     }
 
+    // The ruler flags the chapters the mix keeps, each with its title, and follows edits; a muted
+    // entry still marks one, and of two at one time the later in the list is left out.
+    void theRulerFlagsTheChaptersTheMixKeeps()
+    {
+        auto f = make();
+        f->dialog.addFiles({tone(QStringLiteral("ch1.wav"), 2.0), tone(QStringLiteral("ch2.wav"), 1.0),
+                            tone(QStringLiteral("ch3.wav"), 1.0)});
+        MixItemStore& store = f->dialog.store();
+        store.at(0).chapter = "Opening";
+        store.at(1).chapter = "Second";
+        store.at(1).startTime = kSecond;
+        store.at(1).muted = true;
+        store.at(2).chapter = "Twin";
+        store.at(2).startTime = kSecond;
+        f->list().refresh(store);
+        ArrangementWindow& window = f->openArrangement();
+        ArrangementView& view = window.view();
+        const std::vector<ArrangementChapter>& chapters = view.layout().chapters();
+        QCOMPARE(chapters.size(), 2u);
+        QCOMPARE(chapters[0].title, QStringLiteral("Opening"));
+        QCOMPARE(chapters[1].title, QStringLiteral("Second"));
+        QCOMPARE(chapters[1].seconds, 1.0);
+        QCOMPARE(chapters[1].x, view.layout().xOf(1.0));
+        // Inside the flag, left of its title, at the ruler's foot.
+        const QImage image = view.renderPicture();
+        const QPoint inFlag(static_cast<int>(chapters[1].x) + 2, view.layout().metrics().rulerHeight - 2);
+        QCOMPARE(image.pixelColor(inFlag), QColor(0x10, 0x60, 0xa0));
+
+        store.at(1).chapter.clear();
+        f->list().updateRow(store, 1);
+        QCOMPARE(view.layout().chapters().size(), 2u);
+        QCOMPARE(view.layout().chapters()[1].title, QStringLiteral("Twin"));
+        store.at(0).chapter.clear();
+        store.at(2).chapter.clear();
+        f->list().refresh(store);
+        QVERIFY(view.layout().chapters().empty());
+        QVERIFY(view.renderPicture().pixelColor(inFlag) != QColor(0x10, 0x60, 0xa0));
+    }
+
     void selectionIsSharedBothWaysAndBarsActivate()
     {
         auto f = make();

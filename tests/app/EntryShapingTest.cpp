@@ -280,7 +280,8 @@ private Q_SLOTS:
             QTest::keyClick(&d, Qt::Key_M, Qt::AltModifier);
             QTRY_VERIFY(control(d, Box::kIdInPoint)->isVisible());
             for (int id : {Box::kIdInPoint, Box::kIdOutPoint, Box::kIdFadeIn, Box::kIdFadeOut, Box::kIdFadeCurve,
-                           Box::kIdKeepPitch, Box::kIdMute, Box::kIdFitLength, Box::kIdVolumePoints, Box::kIdDuck, Box::kIdChapter, Box::kIdGroup}) {
+                           Box::kIdKeepPitch, Box::kIdMute, Box::kIdFitLength, Box::kIdVolumePoints, Box::kIdDuck,
+                           Box::kIdChapter, Box::kIdGroup}) {
                 QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
                 QCOMPARE(QApplication::focusWidget()->objectName(), QString::number(id));
             }

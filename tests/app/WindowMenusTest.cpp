@@ -2,6 +2,8 @@
 // The main window's menu bar: every command in it does what its button, key or context-menu
 // item does, the menus' access keys leave the Help button's alone, and the file dialogs that
 // the commands open start where the person's files are.
+#include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -84,7 +86,7 @@ private Q_SLOTS:
         const std::pair<const char*, QStringList> expected[] = {
             {"File",
              {"Add...", "New List", "Open List...", "Save List", "Save List As...", "Recent Lists", "Output Options...",
-              "Tags...", "Mix", "Exit"}},
+              "Tags...", "Mix", "Export Chapters...", "Exit"}},
             {"Edit",
              {"Undo", "Redo", "Select All", "Delete", "Delete All", "Audio Settings...", "Place One After Another...",
               "Mute", "Duck Others Under This", "Ducking...", "Match Loudness...", "Trim Silence"}},
@@ -173,6 +175,41 @@ private Q_SLOTS:
         // Exit: the close box's checks, then the window closes.
         item(*f, "File", "Exit")->trigger();
         QVERIFY(!f->dialog.isVisible());
+    }
+
+    // File > Export Chapters... writes the file chosen, of the kind its extension names, beside the
+    // mix it names; without a chapter, or with a name of no known kind, nothing is asked or written.
+    void exportChaptersWritesTheChosenFile()
+    {
+        auto f = scratch_.makeWindow();
+        f->dialog.addFiles({scratch_.tone(QStringLiteral("talk.wav"), 1.0),
+                            scratch_.tone(QStringLiteral("bed.wav"), 1.0)});
+        QAction* exportChapters = item(*f, "File", "Export Chapters...");
+        QVERIFY(exportChapters);
+        exportChapters->trigger();
+        QCOMPARE(f->desktop.dialogRequests.size(), size_t{0});
+        QCOMPARE(f->desktop.messages.size(), size_t{1});
+        QVERIFY(f->desktop.messages[0].text.startsWith(QStringLiteral("No entry starts a chapter.")));
+
+        f->dialog.store().at(0).chapter = "Talk, part 1";
+        f->dialog.store().at(1).chapter = "Bed";
+        f->dialog.store().at(1).startTime = 5'000'000;  // 0.5 s
+        const QString vtt = scratch_.path(QStringLiteral("chapters.vtt"));
+        f->desktop.fileToSave = {scratch_.path(QStringLiteral("chapters.srt")), vtt};
+        exportChapters->trigger();
+        QCOMPARE(f->desktop.messages.size(), size_t{2});
+        QVERIFY2(f->desktop.messages[1].text.contains(QStringLiteral("use .cue, .txt, .vtt or .json")),
+                 qPrintable(f->desktop.messages[1].text));
+        QVERIFY(!QFileInfo::exists(scratch_.path(QStringLiteral("chapters.srt"))));
+        exportChapters->trigger();
+        QCOMPARE(f->desktop.messages.size(), size_t{2});
+        QCOMPARE(f->desktop.dialogRequests.back().title, QStringLiteral("Export Chapters"));
+        QCOMPARE(f->desktop.dialogRequests.back().initialFile,
+                 QFileInfo(f->dialog.outputSettings().outputFile).completeBaseName() + QStringLiteral(".cue"));
+        QFile written(vtt);
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        QCOMPARE(written.readAll(), QByteArray("WEBVTT\n\n00:00:00.000 --> 00:00:00.500\nTalk, part 1\n\n"
+                                               "00:00:00.500 --> 00:00:01.500\nBed\n"));
     }
 
     void editCommandsDoWhatTheListsKeysAndButtonsDo()

@@ -112,8 +112,9 @@ private Q_SLOTS:
     {
         QDir().mkpath(path(u"plan"_s));
         const QString out = path(u"plan/mix.wav"_s);
-        const QStringList arguments{u"-o"_s, out, path(u"a.wav"_s) + u"@0.5:0.5"_s, path(u"tone.wav"_s) + u"@2:1:1.5"_s,
-                                    path(u"a.wav"_s) + u"@9,muted"_s};
+        const QStringList arguments{u"-o"_s, out, path(u"a.wav"_s) + u"@0.5:0.5,chapter=Intro, part 1"_s,
+                                    path(u"tone.wav"_s) + u"@2:1:1.5,chapter=Tone"_s,
+                                    path(u"a.wav"_s) + u"@9,muted,chapter=Past the end"_s};
         const Run dry = runMix(QStringList{u"--dry-run"_s} + arguments);
         QVERIFY2(dry.exitCode == 0, qPrintable(dry.err));
         QCOMPARE(filesIn(path(u"plan"_s)), QStringList());
@@ -123,6 +124,13 @@ private Q_SLOTS:
                  (QStringList{"2", "2.000", "2.500", "0.500", "1.5", "readable", path(u"tone.wav"_s)}));
         QCOMPARE(dryRunEntry(dry.out, 3).value(5), u"muted"_s);
         QCOMPARE(dryRunValue(dry.out, u"length"_s, 2), u"110250 frames"_s);
+        // The chapters kept, each at its entry's start; the one past the end is said, not listed.
+        QStringList chapters;
+        for (const QByteArray& line : dry.out.split('\n'))
+            if (line.startsWith("chapter\t"))
+                chapters << QString::fromUtf8(line);
+        QCOMPARE(chapters, (QStringList{u"chapter\t0.500\tIntro, part 1"_s, u"chapter\t2.000\tTone"_s}));
+        QVERIFY2(dry.err.contains(u"\"Past the end\" of entry 3 starts at 0:09.000"_s), qPrintable(dry.err));
         QVERIFY2(dry.out.contains("Nothing was written"), dry.out.constData());
 
         const Run real = runMix(QStringList{u"-q"_s} + arguments);
@@ -158,6 +166,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("problem");
         QTest::newRow("missing file") << u"missing"_s;
         QTest::newRow("missing file with --yes") << u"missing-yes"_s;
+        QTest::newRow("more chapters than an MP3 file holds") << u"mp3-chapters"_s;
         QTest::newRow("output is an input") << u"same"_s;
         QTest::newRow("output exists") << u"exists"_s;
         QTest::newRow("a file without sound") << u"soundless"_s;
@@ -185,6 +194,11 @@ private Q_SLOTS:
             empty.close();
             arguments << empty.fileName() + u"@1"_s;
         }
+        if (problem == u"mp3-chapters"_s) {
+            out = folder + u"/out.mp3"_s;
+            for (int i = 0; i < 256; ++i)
+                arguments << input + u"@%1,chapter=C%2"_s.arg(i * 0.002).arg(i);
+        }
         if (problem == u"same"_s)
             out = input;
         if (problem == u"exists"_s)
@@ -202,6 +216,10 @@ private Q_SLOTS:
                  qPrintable(dry.err + u" / "_s + real.err));
         if (problem == u"missing"_s)
             QCOMPARE(dryRunEntry(dry.out, 2).value(5), u"missing"_s);
+        if (problem == u"mp3-chapters"_s)
+            QVERIFY2(real.err.contains(u"The mix has 256 chapters, and an MP3 file holds at most 255. Nothing was "
+                                       "mixed."_s),
+                     qPrintable(real.err));
         if (problem == u"soundless"_s) {  // called the same before the mix and by it
             QCOMPARE(dryRunEntry(dry.out, 2).value(5), u"unplayable"_s);
             QVERIFY2(dry.err.contains(u"is not a media file that can be played"_s), qPrintable(dry.err));

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/media/core/ContainerTags.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "platform/media/core/FfmpegHandles.h"
@@ -8,6 +9,7 @@
 extern "C" {
 #include <libavformat/version.h>
 #include <libavutil/base64.h>
+#include <libavutil/mathematics.h>
 }
 
 namespace sonarel::media::core {
@@ -126,7 +128,39 @@ int addMetadata(AVDictionary** into, const OutputTags& tags)
 
 }  // namespace
 
-std::vector<std::uint8_t> id3v23Tag(const OutputTags& tags)
+namespace {
+
+// CTOC "toc" (top level, ordered) naming "ch0", "ch1"...; each CHAP with its times in
+// milliseconds, no byte offsets, and its title as a TIT2 sub-frame.
+void putChapterFrames(std::vector<std::uint8_t>& frames, const OutputChapters& chapters, int rate)
+{
+    if (chapters.empty() || rate <= 0)
+        return;
+    std::vector<std::uint8_t> toc{'t', 'o', 'c', 0, 0x03, static_cast<std::uint8_t>(chapters.size())};
+    for (std::size_t i = 0; i < chapters.size(); ++i) {
+        append(toc, "ch" + std::to_string(i));
+        toc.push_back(0);
+    }
+    putFrame(frames, "CTOC", toc);
+    const auto millis = [rate](std::int64_t frame) {
+        return static_cast<std::uint32_t>(av_rescale_rnd(frame, 1000, rate, AV_ROUND_NEAR_INF));
+    };
+    for (std::size_t i = 0; i < chapters.size(); ++i) {
+        std::vector<std::uint8_t> chap;
+        append(chap, "ch" + std::to_string(i));
+        chap.push_back(0);
+        putBig32(chap, millis(chapters[i].start));
+        putBig32(chap, millis(chapters[i].end));
+        putBig32(chap, 0xFFFFFFFF);
+        putBig32(chap, 0xFFFFFFFF);
+        putTextFrame(chap, "TIT2", chapters[i].title);
+        putFrame(frames, "CHAP", chap);
+    }
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> id3v23Tag(const OutputTags& tags, const OutputChapters& chapters, int rate)
 {
     std::vector<std::uint8_t> frames;
     putTextFrame(frames, "TIT2", tags.value(TagField::Title));
@@ -164,6 +198,7 @@ std::vector<std::uint8_t> id3v23Tag(const OutputTags& tags)
         body.insert(body.end(), tags.cover.begin(), tags.cover.end());
         putFrame(frames, "APIC", body);
     }
+    putChapterFrames(frames, chapters, std::min(chapters.size(), kMostMp3Chapters) == chapters.size() ? rate : 0);
     std::vector<std::uint8_t> tag{'I', 'D', '3', 3, 0, 0};
     const auto size = static_cast<std::uint32_t>(frames.size());  // syncsafe: 7 bits a byte
     for (int shift = 21; shift >= 0; shift -= 7)
@@ -207,7 +242,7 @@ int ContainerTags::beforeHeader(AVFormatContext& out, AVDictionary** options)
         // this tag goes first.
         if (const int e = av_dict_set(options, "id3v2_version", "0", 0); e < 0)
             return e;
-        const std::vector<std::uint8_t> tag = id3v23Tag(tags_);
+        const std::vector<std::uint8_t> tag = id3v23Tag(tags_, chapters_, rate_);
         avio_write(out.pb, tag.data(), static_cast<int>(tag.size()));
         return out.pb->error;
     }

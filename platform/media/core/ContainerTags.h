@@ -19,7 +19,13 @@ namespace sonarel::media::core {
 
 class ContainerTags {
 public:
-    ContainerTags(OutputContainer container, const OutputTags& tags) : container_(container), tags_(tags) {}
+    // `chapters` at `rate` go into MP3's own tag (FFmpeg's ID3 writer, which would hold them, is
+    // off when there are tags).
+    ContainerTags(OutputContainer container, const OutputTags& tags, const OutputChapters& chapters = {},
+                  int rate = 0)
+        : container_(container), tags_(tags), chapters_(chapters), rate_(rate)
+    {
+    }
 
     // After the output is opened, before the header: the metadata, the picture's stream, and the
     // muxer's `options`; MP3's own tag is written here. An FFmpeg error code, or 0.
@@ -30,14 +36,17 @@ public:
 private:
     OutputContainer container_;
     const OutputTags& tags_;
+    const OutputChapters& chapters_;
+    int rate_ = 0;
     int pictureStream_ = -1;
 };
 
 // The names of what `container` cannot keep of `tags` (a WAV file: "cover"), for a warning.
 std::vector<std::string> tagsNotKept(OutputContainer container, const OutputTags& tags);
 
-// The ID3v2.3 tag an MP3 file of `tags` begins with.
-std::vector<std::uint8_t> id3v23Tag(const OutputTags& tags);
+// The ID3v2.3 tag an MP3 file of `tags` begins with; `chapters` (at `rate` frames a second) as CHAP
+// frames under a top-level, ordered CTOC, as FFmpeg's own writer gives them.
+std::vector<std::uint8_t> id3v23Tag(const OutputTags& tags, const OutputChapters& chapters = {}, int rate = 0);
 
 // FLAC's PICTURE block body (type front cover) of the cover: what Ogg files carry in base64.
 std::vector<std::uint8_t> flacPictureBlock(const OutputTags& tags);

@@ -13,6 +13,7 @@
 #include "platform/media/FaultInjector.h"
 #include "platform/media/FaultPoints.h"
 #include "platform/media/core/ContainerTags.h"
+#include "platform/media/core/ContainerChapters.h"
 #include "platform/media/core/FfmpegHandles.h"
 
 extern "C" {
@@ -187,6 +188,8 @@ Status EncodedWriter::open(const std::string& path, const WaveFormat& format, co
     if (const int e = avcodec_parameters_from_context(c.stream->codecpar, &ctx); e < 0)
         return fail(e);
     c.stream->time_base = ctx.time_base;
+    if (const int e = addContainerChapters(*out, encoding.chapters, ctx.sample_rate); e < 0)
+        return fail(e);
     if (encoder->id == AV_CODEC_ID_MP3) {
         c.mp3 = std::make_unique<Mp3Ending>();
         c.mp3->held.reset(av_packet_alloc());
@@ -215,7 +218,7 @@ Status EncodedWriter::open(const std::string& path, const WaveFormat& format, co
     open_ = true;
     if (const Status s = claim_.claim(writing); failed(s))
         return error_ = s;
-    ContainerTags tags(encoding.container, encoding.tags);
+    ContainerTags tags(encoding.container, encoding.tags, encoding.chapters, ctx.sample_rate);
     AVDictionary* options = nullptr;
     const int tagged = tags.beforeHeader(*out, &options);
     const int header = tagged < 0 ? tagged : avformat_write_header(out, &options);

@@ -10,6 +10,7 @@
 
 #include "platform/media/Formats.h"
 #include "platform/media/core/OutputTags.h"
+#include "platform/media/core/OutputChapters.h"
 
 namespace sonarel::media::core {
 
@@ -50,6 +51,8 @@ struct OutputEncoding {
     bool limit = false;
     bool dither = false;  // TPDF dither before integer samples
     OutputTags tags;      // what the file says about itself; none by default
+    // Written into the containers that hold chapters (all but WAV); none by default.
+    OutputChapters chapters;
 
     friend bool operator==(const OutputEncoding&, const OutputEncoding&) = default;
 };
