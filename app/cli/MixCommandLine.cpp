@@ -314,7 +314,7 @@ int dryRunStore(const MixOptions& options, media::MediaLibrary& library, const M
     std::vector<bool> usable;
     bool replacing = false;
     const bool wouldMix = control.checkBeforeMix(store, settings, usable, replacing);
-    printDryRun(options.toStandardOutput ? stderr : stdout, store, settings, usable, wouldMix);
+    printDryRun(options.toStandardOutput ? stderr : stdout, store, settings, usable, wouldMix, control.lastStems());
     return wouldMix ? kExitSuccess : kExitMixFailed;
 }
 
