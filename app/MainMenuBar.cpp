@@ -35,6 +35,8 @@ QMenuBar* makeMainMenuBar(const MainMenuCommands& commands, ListFileCommands& li
     file->addSeparator();
     file->addAction(commands.options);
     file->addAction(commands.mix);
+    if (commands.mixStems)
+        file->addAction(commands.mixStems);
     file->addSeparator();
     file->addAction(commands.exit);
 

@@ -23,6 +23,7 @@ struct MainMenuCommands {
     QAction* add = nullptr;
     QAction* options = nullptr;
     QAction* mix = nullptr;
+    QAction* mixStems = nullptr;
     QAction* exit = nullptr;
     // Edit
     QAction* selectAll = nullptr;
