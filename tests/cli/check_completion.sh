@@ -54,6 +54,8 @@ expect "a FILE after other words" "songs/take1.wav" -q -o out.wav songs/take1
 expect "-o" "songs/list.csv" -o songs/l
 expect "--csv" "songs/list.csv" --csv songs/li
 expect "a folder" "songs" so
+expect "--stems offers folders" "songs" --stems s
+expect "--stems offers no files" "" --stems songs/t
 # A value option's argument is a number: nothing to offer, and no option either.
 expect "--normalize" "" --normalize -
 
