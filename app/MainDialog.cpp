@@ -429,8 +429,7 @@ void MainDialog::mixStemsCommand()
 {
     if (runControl_->isMixing() || !engineReady(QStringLiteral("nothing can be mixed")))
         return;
-    const QString offered =
-        stemsFolder_.isEmpty() ? QFileInfo(settings_.outputFile).absolutePath() : stemsFolder_;
+    const QString offered = stemsFolder_.isEmpty() ? QFileInfo(settings_.outputFile).absolutePath() : stemsFolder_;
     const QString folder = desktop_.chooseFolder(QStringLiteral("Mix Stems into"), offered);
     if (folder.isEmpty())
         return;

@@ -49,8 +49,8 @@ void MainDialog::createMenuBar()
     connect(commands.options, &QAction::triggered, this, &MainDialog::optionsCommand);
     mixAction_ = commands.mix = makeAction(this, QStringLiteral("&Mix"), {QKeySequence(Qt::CTRL | Qt::Key_R)});
     connect(commands.mix, &QAction::triggered, this, &MainDialog::mixCommand);
-    mixStemsAction_ = commands.mixStems =
-        makeAction(this, QStringLiteral("Mix St&ems..."), {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_R)});
+    mixStemsAction_ = commands.mixStems = makeAction(this, QStringLiteral("Mix St&ems..."),
+                                                     {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_R)});
     connect(commands.mixStems, &QAction::triggered, this, &MainDialog::mixStemsCommand);
     commands.exit = makeAction(this, QStringLiteral("E&xit"), {QKeySequence(Qt::CTRL | Qt::Key_Q)});
     connect(commands.exit, &QAction::triggered, this, &QWidget::close);

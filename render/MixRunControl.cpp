@@ -239,8 +239,8 @@ QString MixRunControl::stemsShortage(const MixItemStore& store, const std::vecto
     if (folder.isEmpty() || stems_.files.empty())
         return {};
     const std::uint64_t each = mixFileBytes(store, usable, choice.format, choice.encoding);
-    const std::optional<OutputSpace> space =
-        outputSpaceFor(folder + QLatin1Char('/') + stems_.files.front().fileName, each * stems_.files.size(), false);
+    const std::optional<OutputSpace> space = outputSpaceFor(folder + QLatin1Char('/') + stems_.files.front().fileName,
+                                                            each * stems_.files.size(), false);
     if (!space || space->fits())
         return {};
     return QStringLiteral("The stems need %1 but only %2 are free on %3.")

@@ -12,8 +12,8 @@
 namespace sonarel {
 
 struct StemFile {
-    QString group;     // empty: the entries without a group
-    QString fileName;  // in the stems folder, with the mix's extension
+    QString group;         // empty: the entries without a group
+    QString fileName;      // in the stems folder, with the mix's extension
     bool renamed = false;  // the file is not named exactly as the group (or "ungrouped")
 };
 

@@ -426,13 +426,14 @@ void defineOptions(QCommandLineParser& parser, const OptionDefinitions& defined)
                        "standard input; relative paths are then taken from the current folder.\n\n"
                        "Exit status: 0 mixed, 1 the mix failed, was stopped or did not fit, 2 wrong usage."));
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    parser.addOptions(
-        {defined.help,        defined.version,  defined.output,       defined.csv,       defined.rate,
-         defined.channels,    defined.bits,     defined.floatSamples, defined.format,    defined.bitrate,
-         defined.normalize,   defined.truePeak, defined.limiter, defined.limit, defined.dither, defined.stems,       defined.edgeFade,  defined.matchLoudness,
-         defined.trimSilence, defined.yes,      defined.ignoreSpace,  defined.quiet,     defined.probe,
-         defined.play,        defined.from,     defined.dryRun,       defined.duckDepth, defined.duckAttack,
-         defined.duckRelease, defined.sequence, defined.crossfade,    defined.progress});
+    parser.addOptions({defined.help,        defined.version,       defined.output,      defined.csv,
+                       defined.rate,        defined.channels,      defined.bits,        defined.floatSamples,
+                       defined.format,      defined.bitrate,       defined.normalize,   defined.truePeak,
+                       defined.limiter,     defined.limit,         defined.dither,      defined.stems,
+                       defined.edgeFade,    defined.matchLoudness, defined.trimSilence, defined.yes,
+                       defined.ignoreSpace, defined.quiet,         defined.probe,       defined.play,
+                       defined.from,        defined.dryRun,        defined.duckDepth,   defined.duckAttack,
+                       defined.duckRelease, defined.sequence,      defined.crossfade,   defined.progress});
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("Media files to mix."),
                                  QStringLiteral("[FILE[@START[:VOLUME[:SPEED]][,KEY[=VALUE]]...]...]"));
 }

@@ -43,8 +43,8 @@ Run runMix(const QStringList& arguments)
 // The samples ffmpeg decodes from `path`, as 32-bit floats, interleaved.
 std::vector<float> decoded(const QString& path)
 {
-    const Run run = runProgram(u"ffmpeg"_s, {u"-nostdin"_s, u"-loglevel"_s, u"error"_s, u"-i"_s, path, u"-f"_s,
-                                             u"f32le"_s, u"-"_s});
+    const Run run = runProgram(u"ffmpeg"_s,
+                               {u"-nostdin"_s, u"-loglevel"_s, u"error"_s, u"-i"_s, path, u"-f"_s, u"f32le"_s, u"-"_s});
     std::vector<float> samples(static_cast<std::size_t>(run.out.size()) / sizeof(float));
     std::memcpy(samples.data(), run.out.constData(), samples.size() * sizeof(float));
     return samples;
@@ -70,12 +70,9 @@ private:
     // under, and a muted entry in a group of its own.
     QStringList entries() const
     {
-        return {path(u"bed.wav"_s) + u"@0,group=Music/Beds"_s,
-                path(u"tone.flac"_s) + u"@2:0.7,group=Music/Beds"_s,
-                path(u"hits.wav"_s) + u"@0.5,group=Effects"_s,
-                path(u"tone.flac"_s) + u"@5:0.4,group=Effects"_s,
-                path(u"voice.wav"_s) + u"@1,duck"_s,
-                path(u"hits.wav"_s) + u"@3,group=Muted,muted"_s};
+        return {path(u"bed.wav"_s) + u"@0,group=Music/Beds"_s, path(u"tone.flac"_s) + u"@2:0.7,group=Music/Beds"_s,
+                path(u"hits.wav"_s) + u"@0.5,group=Effects"_s, path(u"tone.flac"_s) + u"@5:0.4,group=Effects"_s,
+                path(u"voice.wav"_s) + u"@1,duck"_s,           path(u"hits.wav"_s) + u"@3,group=Muted,muted"_s};
     }
 
 private Q_SLOTS:

@@ -62,8 +62,9 @@ TEST(StemFilesTest, NamesAreMadeSafeAndToldApart)
         }
     }
     const StemPlan said = planStems({"a/b", ""}, {}, ".wav", {"ungrouped.wav"});
-    EXPECT_EQ(renamedStemsText(said), "The group \"a/b\" is in a_b.wav.\n"
-                                      "The entries without a group are in ungrouped (2).wav.");
+    EXPECT_EQ(renamedStemsText(said),
+              "The group \"a/b\" is in a_b.wav.\n"
+              "The entries without a group are in ungrouped (2).wav.");
 }
 
 }  // namespace

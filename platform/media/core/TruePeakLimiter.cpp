@@ -86,8 +86,7 @@ void TruePeakLimiter::push(const float* frame)
     ++received_;
 }
 
-void TruePeakLimiter::process(const float* in, std::size_t frames, std::vector<float>& out,
-                              std::vector<double>* gains)
+void TruePeakLimiter::process(const float* in, std::size_t frames, std::vector<float>& out, std::vector<double>* gains)
 {
     gains_ = gains;
     const auto channels = static_cast<std::size_t>(channels_);

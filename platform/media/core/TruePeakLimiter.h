@@ -47,23 +47,23 @@ private:
     void emit(double gain, std::vector<float>& out);
 
     int channels_;
-    double ceiling_;                        // linear
-    std::vector<float> taps_;               // [phase][tap], the meter's
+    double ceiling_;           // linear
+    std::vector<float> taps_;  // [phase][tap], the meter's
     int phases_ = 4;
     int tapsPerPhase_ = 12;
-    float gainBound_ = 1.0f;                // no interpolated value exceeds the largest sample times this
-    std::int64_t window_ = 1;               // look-ahead frames
+    float gainBound_ = 1.0f;   // no interpolated value exceeds the largest sample times this
+    std::int64_t window_ = 1;  // look-ahead frames
     std::int64_t latency_ = 0;
-    double release_ = 0.0;                  // per frame: the share of the way back kept
-    std::vector<float> history_;            // the last tapsPerPhase_ frames, a ring
-    std::int64_t received_ = 0;             // frames taken
-    std::deque<double> recent_;             // the last frames' levels, up to tapsPerPhase_
+    double release_ = 0.0;                                // per frame: the share of the way back kept
+    std::vector<float> history_;                          // the last tapsPerPhase_ frames, a ring
+    std::int64_t received_ = 0;                           // frames taken
+    std::deque<double> recent_;                           // the last frames' levels, up to tapsPerPhase_
     std::deque<std::pair<std::int64_t, double>> lowest_;  // sliding minimum of the allowed gain
-    std::int64_t allowedCount_ = 0;         // frames whose allowed gain is known
-    double held_ = 1.0;                     // the gain with its release, before the ramp
-    std::vector<double> ramp_;              // the last window_ held gains, a ring
+    std::int64_t allowedCount_ = 0;                       // frames whose allowed gain is known
+    double held_ = 1.0;                                   // the gain with its release, before the ramp
+    std::vector<double> ramp_;                            // the last window_ held gains, a ring
     double rampSum_ = 0.0;
-    std::deque<float> delayed_;             // input frames not yet handed out
+    std::deque<float> delayed_;  // input frames not yet handed out
     std::int64_t emitted_ = 0;
     double lowestGain_ = 1.0;
     std::int64_t peaks_ = 0;
