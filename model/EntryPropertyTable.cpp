@@ -36,6 +36,34 @@ std::string shortestText(double value)
     return std::string(text, result.ptr);
 }
 
+// Well-formed UTF-8: no stray or missing continuation byte, no overlong form, no surrogate, nothing
+// past U+10FFFF.
+bool isUtf8(std::string_view text)
+{
+    for (std::size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        const std::size_t length = lead < 0x80                    ? 1
+                                   : lead >= 0xC2 && lead <= 0xDF ? 2
+                                   : lead >= 0xE0 && lead <= 0xEF ? 3
+                                   : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                                  : 0;
+        if (length == 0 || i + length > text.size())
+            return false;
+        char32_t code = length == 1 ? lead : lead & (0xFF >> (length + 1));
+        for (std::size_t k = 1; k < length; ++k) {
+            const auto next = static_cast<unsigned char>(text[i + k]);
+            if ((next & 0xC0) != 0x80)
+                return false;
+            code = (code << 6) | (next & 0x3F);
+        }
+        const char32_t lowest[] = {0, 0, 0x80, 0x800, 0x10000};
+        if (code < lowest[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
+            return false;
+        i += length;
+    }
+    return true;
+}
+
 // The names a curve is written and read by, in the order of its choices.
 constexpr std::array<std::string_view, 2> kCurveNames{"linear", "equal_power"};
 
@@ -50,7 +78,7 @@ namespace {
 template <typename Value>
 Value defaultOf(const EntryProperty& property)
 {
-    if constexpr (std::is_same_v<Value, VolumePoints>)
+    if constexpr (std::is_same_v<Value, VolumePoints> || std::is_same_v<Value, std::string>)
         return {};
     else
         return std::get<Value>(property.defaultValue);
@@ -125,6 +153,7 @@ std::string valueText(const EntryProperty& property, const EntryProperties& prop
     case PropertyKind::Curve: return std::string(kCurveNames[static_cast<std::size_t>(choiceOf(property, properties))]);
     case PropertyKind::Points:
         return pointsText(properties.*std::get<VolumePoints EntryProperties::*>(property.member));
+    case PropertyKind::Text: return properties.*std::get<std::string EntryProperties::*>(property.member);
     }
     return {};
 }
@@ -258,6 +287,11 @@ bool readValue(const EntryProperty& property, std::string_view text, EntryProper
         return true;
     case PropertyKind::Points:
         return readPoints(text, properties.*std::get<VolumePoints EntryProperties::*>(property.member), error);
+    case PropertyKind::Text:
+        if (!checkText(property, text, error))
+            return false;
+        properties.*std::get<std::string EntryProperties::*>(property.member) = std::string(trimmedText(text));
+        return true;
     case PropertyKind::Curve:
         // The command line's spelling of a curve too.
         for (std::string_view name : {kCurveNames[0], kCurveNames[1], std::string_view("equal-power")}) {
@@ -276,11 +310,14 @@ bool checkRange(const EntryProperty& property, const EntryProperties& properties
 {
     if (property.kind == PropertyKind::Points)
         return checkPoints(properties.*std::get<VolumePoints EntryProperties::*>(property.member), error);
+    if (property.kind == PropertyKind::Text)
+        return checkText(property, properties.*std::get<std::string EntryProperties::*>(property.member), error);
     if (!isTyped(property))
         return true;
     const double value = std::visit(
         [&properties](auto member) {
-            if constexpr (std::is_same_v<decltype(member), VolumePoints EntryProperties::*>)
+            if constexpr (std::is_same_v<decltype(member), VolumePoints EntryProperties::*> ||
+                          std::is_same_v<decltype(member), std::string EntryProperties::*>)
                 return 0.0;
             else
                 return static_cast<double>(properties.*member);
@@ -299,6 +336,26 @@ bool checkRange(const EntryProperty& property, const EntryProperties& properties
         if (!range.text.empty())
             said.append(" ").append(range.text);
         error = said;
+        return false;
+    }
+    return true;
+}
+
+bool checkText(const EntryProperty& property, std::string_view text, std::string& error)
+{
+    text = trimmedText(text);
+    const std::string words(property.words);
+    if (text.size() > kLongestEntryText) {
+        error = "the " + words + " is longer than " + std::to_string(kLongestEntryText) + " bytes";
+        return false;
+    }
+    if (std::any_of(text.begin(), text.end(),
+                    [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; })) {
+        error = "the " + words + " must not hold a control character";
+        return false;
+    }
+    if (!isUtf8(text)) {
+        error = "the " + words + " is not UTF-8 text";
         return false;
     }
     return true;

@@ -37,9 +37,11 @@ enum class EntryField {
     Pitch,
     Muted,
     Points,
-    Duck
+    Duck,
+    Chapter,
+    Group
 };
-inline constexpr std::size_t kEntryFieldCount = 13;
+inline constexpr std::size_t kEntryFieldCount = 15;
 
 enum class PropertyKind {
     ExactSeconds,  // a time read to the exact 100 ns
@@ -48,6 +50,7 @@ enum class PropertyKind {
     Switch,        // 0 or 1; on the command line the key alone is 1
     Curve,         // a fade curve: linear or equal_power
     Points,        // volume points: "T:L;T:L..." with T seconds of the file (rounded to 100 ns), L a level
+    Text,          // a name or title: UTF-8 on one line, without control characters, blanks around it dropped
 };
 
 // Which list files hold the property's column: every one, those with a shaped entry (in the
@@ -73,10 +76,15 @@ struct NoPoints {
     friend constexpr bool operator==(NoPoints, NoPoints) = default;
 };
 
-using PropertyValue = std::variant<REFERENCE_TIME, double, bool, FadeCurve, NoPoints>;
+// The default of a text: empty, held as a tag for the same reason.
+struct NoText {
+    friend constexpr bool operator==(NoText, NoText) = default;
+};
+
+using PropertyValue = std::variant<REFERENCE_TIME, double, bool, FadeCurve, NoPoints, NoText>;
 using PropertyMember =
     std::variant<REFERENCE_TIME EntryProperties::*, double EntryProperties::*, bool EntryProperties::*,
-                 FadeCurve EntryProperties::*, VolumePoints EntryProperties::*>;
+                 FadeCurve EntryProperties::*, VolumePoints EntryProperties::*, std::string EntryProperties::*>;
 
 struct EntryProperty {
     EntryField field;
@@ -141,6 +149,11 @@ inline constexpr std::array<EntryProperty, kEntryFieldCount> kEntryProperties{{
      ListColumn::WhenUsed, kPointLevelRange, NoPoints{}, &EntryProperties::volumePoints},
     {EntryField::Duck, "duck", "", "duck", "duck", "the other entries duck under this one while it plays (a voice)",
      "duck", PropertyKind::Switch, ListColumn::WhenUsed, kAnyChoice, false, &EntryProperties::duck},
+    {EntryField::Chapter, "chapter", "", "chapter", "chapter=TITLE",
+     "a chapter of this title starts with the entry (commas allowed)", "chapter", PropertyKind::Text,
+     ListColumn::WhenUsed, kAnyChoice, NoText{}, &EntryProperties::chapter},
+    {EntryField::Group, "group", "", "group", "group=NAME", "the entry belongs to this group (its stem)", "group",
+     PropertyKind::Text, ListColumn::WhenUsed, kAnyChoice, NoText{}, &EntryProperties::group},
 }};
 
 inline constexpr const EntryProperty& entryProperty(EntryField field)
@@ -166,7 +179,7 @@ namespace detail {
 // Every row in its place, of a kind that fits its member, with the member's own default.
 consteval bool rowsAgreeWithTheEntry()
 {
-    const EntryProperties plain{};
+    EntryProperties plain{};  // not const: GCC 12 refuses a constant std::string here
     for (std::size_t i = 0; i < kEntryProperties.size(); ++i) {
         const EntryProperty& row = kEntryProperties[i];
         if (static_cast<std::size_t>(row.field) != i || row.member.index() != row.defaultValue.index())
@@ -176,7 +189,8 @@ consteval bool rowsAgreeWithTheEntry()
                                      : row.kind == PropertyKind::Number ? 1
                                      : row.kind == PropertyKind::Switch ? 2
                                      : row.kind == PropertyKind::Curve  ? 3
-                                                                        : 4;
+                                     : row.kind == PropertyKind::Points ? 4
+                                                                        : 5;
         if (row.member.index() != expected)
             return false;
         const bool sameDefault = std::visit(
@@ -184,6 +198,8 @@ consteval bool rowsAgreeWithTheEntry()
                 using Value = std::remove_cvref_t<decltype(plain.*member)>;
                 if constexpr (std::is_same_v<Value, VolumePoints>)
                     return std::holds_alternative<NoPoints>(row.defaultValue) && (plain.*member).empty();
+                else if constexpr (std::is_same_v<Value, std::string>)
+                    return std::holds_alternative<NoText>(row.defaultValue) && (plain.*member).empty();
                 else
                     return std::get<Value>(row.defaultValue) == plain.*member;
             },
@@ -196,7 +212,7 @@ consteval bool rowsAgreeWithTheEntry()
 
 }  // namespace detail
 
-static_assert(kEntryProperties.size() == kEntryFieldCount && kEntryFieldCount == std::size_t(EntryField::Duck) + 1);
+static_assert(kEntryProperties.size() == kEntryFieldCount && kEntryFieldCount == std::size_t(EntryField::Group) + 1);
 static_assert(detail::rowsAgreeWithTheEntry(), "a row of kEntryProperties disagrees with EntryProperties");
 
 // The list file's columns after the path, in the order they are written (and read without a header).
@@ -245,6 +261,13 @@ bool checkRange(const EntryProperty& property, const EntryProperties& properties
 std::string pointsText(const VolumePoints& points);
 bool readPoints(std::string_view text, VolumePoints& points, std::string& error);
 bool checkPoints(const VolumePoints& points, std::string& error);
+
+// A text property's longest value, in bytes of UTF-8.
+inline constexpr std::size_t kLongestEntryText = 255;
+// Whether `text` (trimmed) can be a text property's value: valid UTF-8, no control character
+// (a tab or a line break among them), at most kLongestEntryText bytes. Otherwise `error` says why,
+// in the property's words.
+bool checkText(const EntryProperty& property, std::string_view text, std::string& error);
 
 // Why `text` was refused as a number, in the words given.
 std::string refusedNumber(const std::string& words, std::string_view text);

@@ -78,6 +78,10 @@ struct EntryProperties {
     // While this entry plays, every entry that is not one lowers by the list's ducking depth
     // (model/Ducking.h): a voice over music.
     bool duck = false;
+    // The title of the chapter that starts where this entry starts; empty: none.
+    std::string chapter{};
+    // The group whose stem this entry goes to; empty: none.
+    std::string group{};
 
     friend bool operator==(const EntryProperties&, const EntryProperties&) = default;
 };

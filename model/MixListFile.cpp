@@ -420,7 +420,9 @@ std::string formatMixListCsv(const std::vector<MixItem>& entries, const std::str
         // Every shaping cell that holds its default is left empty.
         for (const EntryProperty* property : columns) {
             out += ',';
-            if (!isShaping(*property) || !holdsDefault(*property, entry))
+            if (property->kind == PropertyKind::Text && !holdsDefault(*property, entry))
+                appendField(out, valueText(*property, entry));  // a title may hold a comma or a quote
+            else if (!isShaping(*property) || !holdsDefault(*property, entry))
                 out += valueText(*property, entry);
         }
         out += '\n';

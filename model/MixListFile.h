@@ -47,7 +47,7 @@ inline constexpr std::string_view kMixListShapingHeader =
     "in_seconds,out_seconds,fade_in_seconds,fade_out_seconds,keep_pitch,pitch_semitones,muted";
 inline constexpr std::string_view kMixListFadeCurveHeader = "fade_curve";
 // The columns that each appear only when some entry uses them, in their order.
-inline constexpr std::string_view kMixListWhenUsedHeader = "fade_curve,volume_points,duck";
+inline constexpr std::string_view kMixListWhenUsedHeader = "fade_curve,volume_points,duck,chapter,group";
 
 namespace detail {
 

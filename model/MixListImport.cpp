@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "model/MixListImport.h"
 
+#include <algorithm>
+
 #include "model/MixListRows.h"
 #include "model/NumberText.h"
 
@@ -146,26 +148,65 @@ bool readEntryValues(const std::vector<std::string_view>& texts, EntryProperties
     return true;
 }
 
+namespace {
+
+// A text key's value runs on over commas until the next segment that starts with a known key, so
+// a chapter title may hold a comma.
+std::vector<std::string_view> joinTextValues(const std::vector<std::string_view>& segments)
+{
+    std::vector<std::string_view> joined;
+    bool inText = false;
+    for (std::string_view segment : segments) {
+        const EntryProperty* property = knownKeyIn(segment);
+        if (inText && property == nullptr) {
+            const std::string_view& last = joined.back();
+            joined.back() = std::string_view(last.data(),
+                                             static_cast<std::size_t>(segment.data() + segment.size() - last.data()));
+            continue;
+        }
+        joined.push_back(segment);
+        inText = property != nullptr && property->kind == PropertyKind::Text;
+    }
+    return joined;
+}
+
+}  // namespace
+
 std::optional<MixItem> parseEntryArgument(std::string_view argument, std::string& error)
 {
-    MixItem entry;
-    const std::size_t at = argument.rfind('@');
-    if (at != std::string_view::npos && at > 0) {
+    // The placement at `at`, when START[:VOLUME[:SPEED]] follows it; keys after it only when
+    // `withText`, where they must hold a text key.
+    const auto placedAt = [argument](std::size_t at, bool withText, MixItem& entry, std::string& failure) {
         std::vector<std::string_view> keys = split(argument.substr(at + 1), ',');
         const std::string_view placement = keys.front();
         keys.erase(keys.begin());
         // Without a known key first, the commas belong to the file name.
         const bool shaped = !keys.empty() && knownKeyIn(keys.front()) != nullptr;
+        keys = joinTextValues(keys);
+        if (withText && !(shaped && std::any_of(keys.begin(), keys.end(), [](std::string_view key) {
+                              const EntryProperty* property = knownKeyIn(key);
+                              return property != nullptr && property->kind == PropertyKind::Text;
+                          })))
+            return std::optional<bool>();
         const std::vector<std::string_view> values = split(shaped ? placement : argument.substr(at + 1), ':');
         bool allNumbers = values.size() <= 3;
         for (std::string_view value : values)
             allNumbers = allNumbers && (trimmedText(value).empty() || numberFault(value) != NumberFault::NotANumber);
-        if (allNumbers) {
-            entry.filePath = std::string(argument.substr(0, at));
-            if (!readEntryValues(values, entry, error) || (shaped && !readShapingKeys(keys, entry, error)))
-                return std::nullopt;
-            return entry;
-        }
+        if (!allNumbers)
+            return std::optional<bool>();
+        entry.filePath = std::string(argument.substr(0, at));
+        return std::optional<bool>(readEntryValues(values, entry, failure) &&
+                                   (!shaped || readShapingKeys(keys, entry, failure)));
+    };
+    MixItem entry;
+    // A title may hold an '@': with a text key, the first '@' that places the entry is the one.
+    for (std::size_t at = argument.find('@', 1); at != std::string_view::npos; at = argument.find('@', at + 1)) {
+        if (const std::optional<bool> read = placedAt(at, true, entry, error))
+            return *read ? std::optional<MixItem>(std::move(entry)) : std::nullopt;
+    }
+    if (const std::size_t at = argument.rfind('@'); at != std::string_view::npos && at > 0) {
+        if (const std::optional<bool> read = placedAt(at, false, entry, error))
+            return *read ? std::optional<MixItem>(std::move(entry)) : std::nullopt;
     }
     if (argument.empty()) {
         error = "an empty file name";

@@ -24,8 +24,10 @@ struct ImportError {
 // contains '@' still works. Values are checked: start >= 0, volume >= 0, speed > 0, all finite.
 // After the placement may come shaping keys, each after a comma: in=S, out=S, fade-in=S,
 // fade-out=S, fade-curve=linear|equal-power, keep-pitch, pitch=N, muted (keep-pitch and muted
-// also take =0 or =1). They count only when the first one is a known key, so a file named
-// "take@1,2.wav" is still a file; after a known key, an unknown one is refused.
+// also take =0 or =1), ... (every key of the entry property table). They count only when the first
+// one is a known key, so a file named "take@1,2.wav" is still a file; after a known key, an unknown
+// one is refused. A text value (chapter=TITLE) runs on over commas up to the next known key, and
+// may hold an '@'.
 // The entry's duration is left 0: it is measured when the entry is added to a list.
 std::optional<MixItem> parseEntryArgument(std::string_view argument, std::string& error);
 

@@ -2,6 +2,7 @@
 #include "settings/AudioSettings.h"
 
 #include <cmath>
+#include <tuple>
 
 #include "model/NumberText.h"
 #include "platform/media/ReferenceTime.h"
@@ -188,6 +189,8 @@ QString ShapingTexts::*shapingTextOf(EntryField field)
     case EntryField::FadeOut: return &ShapingTexts::fadeOut;
     case EntryField::Pitch: return &ShapingTexts::pitch;
     case EntryField::Points: return &ShapingTexts::volumePoints;
+    case EntryField::Chapter: return &ShapingTexts::chapter;
+    case EntryField::Group: return &ShapingTexts::group;
     default: return nullptr;
     }
 }
@@ -203,7 +206,7 @@ ShapingTexts shapingTextsOf(const EntryProperties& properties)
             texts.*text = boxText(numberOf(property, properties));
             continue;
         }
-        if (property.kind == PropertyKind::Points) {
+        if (property.kind == PropertyKind::Points || property.kind == PropertyKind::Text) {
             texts.*text = QString::fromStdString(valueText(property, properties));
             continue;
         }
@@ -262,6 +265,21 @@ std::optional<AudioSettingsProblem> readShaping(const ShapingTexts& texts, const
                                           "0:1;2.5:0.3 (seconds of the file's own time, levels 0 to 100).")
                                .arg(QString::fromStdString(reason)));
     }
+    std::string chapter = shown.chapter;
+    std::string group = shown.group;
+    for (auto [field, typed, value] : {std::tuple{EntryField::Chapter, &ShapingTexts::chapter, &chapter},
+                                       std::tuple{EntryField::Group, &ShapingTexts::group, &group}}) {
+        if (texts.*typed == shownTexts.*typed)
+            continue;
+        std::string reason;
+        const std::string text = (texts.*typed).trimmed().toStdString();
+        if (!checkText(entryProperty(field), text, reason))
+            return problem(field, QStringLiteral("This %1 cannot be used: %2.")
+                                      .arg(QString::fromUtf8(entryProperty(field).words.data(),
+                                                             static_cast<qsizetype>(entryProperty(field).words.size())),
+                                           QString::fromStdString(reason)));
+        *value = text;
+    }
     result.inPoint = in;
     result.outPoint = out;
     result.fadeIn = fadeIn;
@@ -271,6 +289,8 @@ std::optional<AudioSettingsProblem> readShaping(const ShapingTexts& texts, const
     setNumber(pitchProperty, result, pitch);
     result.muted = choices.muted;
     result.volumePoints = std::move(points);
+    result.chapter = std::move(chapter);
+    result.group = std::move(group);
     return std::nullopt;
 }
 

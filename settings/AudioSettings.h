@@ -71,6 +71,8 @@ struct ShapingTexts {
     QString fadeOut;
     QString pitch;
     QString volumePoints{};  // "T:L;T:L..." as a list file writes them; empty: none
+    QString chapter{};       // a title; empty: none
+    QString group{};         // a name; empty: none
 };
 // Where ShapingTexts keeps the text of a typed property of the "More" part; nullptr for another.
 QString ShapingTexts::*shapingTextOf(EntryField field);

@@ -139,6 +139,7 @@ OutputOptionsForm initialOutputOptions(const OutputSettings& settings, media::Me
     form.normalize = settings.normalizeLufs.has_value();
     form.normalizeLufs = settings.normalizeLufs.value_or(kDefaultNormalizeLufs);
     form.truePeakCeilingDbtp = settings.truePeakCeilingDbtp;
+    form.limiter = settings.limiter;
     form.dither = settings.dither;
     return form;
 }
@@ -193,6 +194,7 @@ OutputOptionsOutcome confirmOutputOptions(const OutputOptionsForm& form, OutputS
     if (form.normalize)
         result.normalizeLufs = std::clamp(form.normalizeLufs, -70.0, 0.0);
     result.truePeakCeilingDbtp = std::clamp(form.truePeakCeilingDbtp, -20.0, 0.0);
+    result.limiter = form.limiter;
     result.dither = form.dither;
     result.edgeFadeMs = std::clamp(form.edgeFadeMs, 0, kLongestEdgeFadeMs);
     if (result.edgeFadeMs != readEdgeFadeMs(profile))  // only a changed ramp adds its key
@@ -217,6 +219,7 @@ void copyBackOutputOptions(OutputSettings& owner, const OutputSettings& confirme
     owner.bitrateKbps = confirmed.bitrateKbps;
     owner.normalizeLufs = confirmed.normalizeLufs;
     owner.truePeakCeilingDbtp = confirmed.truePeakCeilingDbtp;
+    owner.limiter = confirmed.limiter;
     owner.dither = confirmed.dither;
     owner.edgeFadeMs = confirmed.edgeFadeMs;
 }

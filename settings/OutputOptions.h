@@ -44,6 +44,7 @@ struct OutputOptionsForm {
     bool normalize = false;
     double normalizeLufs = kDefaultNormalizeLufs;
     double truePeakCeilingDbtp = kDefaultTruePeakCeilingDbtp;
+    bool limiter = true;  // "Limit the peaks to reach the target"
     bool dither = false;
     // The hidden video-form block.
     int frameRateIndex = 0;

@@ -56,6 +56,10 @@ constexpr MoreRowLook kMoreRowLooks[] = {
      "Seconds of the file and levels, as 0:1;2.5:0.3", nullptr, 0, "none"},
     {EntryField::Duck, Ids::kIdDuck, "&Duck others under this", nullptr,
      "While this entry plays, the others go down by the list's ducking depth", nullptr, 100, nullptr},
+    {EntryField::Chapter, Ids::kIdChapter, "C&hapter :", "Chapter title",
+     "A chapter of this title starts with the entry; empty: none", nullptr, 0, "none"},
+    {EntryField::Group, Ids::kIdGroup, "&Group :", "Group", "The group whose stem the entry goes to; empty: none",
+     nullptr, 0, "none"},
 };
 constexpr int kMoreRows = static_cast<int>(std::size(kMoreRowLooks));
 constexpr int kMuteRow = static_cast<int>(std::find_if(std::begin(kMoreRowLooks), std::end(kMoreRowLooks),

@@ -44,6 +44,8 @@ public:
         kIdDuck = 1088,
         kIdEditing = 1081,
         kIdVolumePoints = 1082,
+        kIdChapter = 1089,
+        kIdGroup = 1090,
     };
 
     explicit AudioSettingsDialog(Desktop& desktop, QWidget* parent = nullptr);

@@ -22,8 +22,8 @@ namespace sonarel {
 namespace {
 
 constexpr int kDialogWidth = 249;
-constexpr int kDialogHeight = 229;
-constexpr int kButtonTop = 208;
+constexpr int kDialogHeight = 241;
+constexpr int kButtonTop = 220;
 constexpr int kListHeight = 12;  // a closed drop-down list
 
 QStringList frameRateTexts()
@@ -128,7 +128,7 @@ void OutputOptionsDialog::createEdgeFadeRow()
 void OutputOptionsDialog::createEncodingGroup()
 {
     auto* group = new QGroupBox(QStringLiteral("Encoding"), this);
-    place(*group, 0, 7, 120, 207, 82);
+    place(*group, 0, 7, 120, 207, 94);
     QLabel* formatLabel = makeLabel("F&ormat:", 16, 132, 106, 12);
     format_ = makeList(kIdFormatList, formatTexts(), 134, 132, 74);
     formatLabel->setBuddy(format_);
@@ -158,8 +158,13 @@ void OutputOptionsDialog::createEncodingGroup()
     place(*truePeak_, kIdTruePeakBox, 134, 178, 40, kListHeight);
     labelControl(*peakLabel, *truePeak_);
     makeLabel("dBTP", 178, 180, 30, 12);
+    limiter_ = new QCheckBox(QStringLiteral("&Limit the peaks to reach the target"), this);
+    place(*limiter_, kIdLimiterCheck, 28, 192, 178, 10);
+    limiter_->setAccessibleDescription(
+        QStringLiteral("Where the target would take the true peak over the ceiling, a limiter lowers the loudest "
+                       "peaks; unticked, the ceiling holds the mix below the target"));
     dither_ = new QCheckBox(QStringLiteral("&Dither before integer samples"), this);
-    place(*dither_, kIdDitherCheck, 16, 192, 190, 10);
+    place(*dither_, kIdDitherCheck, 16, 204, 190, 10);
 
     connect(format_, &QComboBox::activated, this, &OutputOptionsDialog::formatChosen);
     connect(outputFile_, &QLineEdit::textEdited, this, &OutputOptionsDialog::outputFileTyped);
@@ -193,6 +198,7 @@ void OutputOptionsDialog::enableEncodingControls()
     bitrate_->setEnabled(defaultBitrateOf(format_->currentIndex()) != 0);
     normalizeLufs_->setEnabled(normalize_->isChecked());
     truePeak_->setEnabled(normalize_->isChecked());
+    limiter_->setEnabled(normalize_->isChecked());
 }
 
 void OutputOptionsDialog::createDialogButtons()
@@ -284,6 +290,7 @@ void OutputOptionsDialog::showForm(const OutputOptionsForm& form)
     normalize_->setChecked(form.normalize);
     normalizeLufs_->setValue(form.normalizeLufs);
     truePeak_->setValue(form.truePeakCeilingDbtp);
+    limiter_->setChecked(form.limiter);
     dither_->setChecked(form.dither);
     enableEncodingControls();
     outputFile_->selectAll();  // the first stop gets the focus: typing replaces the whole name
@@ -302,6 +309,7 @@ OutputOptionsForm OutputOptionsDialog::readForm() const
     form.normalize = normalize_->isChecked();
     form.normalizeLufs = normalizeLufs_->value();
     form.truePeakCeilingDbtp = truePeak_->value();
+    form.limiter = limiter_->isChecked();
     form.dither = dither_->isChecked();
     form.frameRateIndex = frameRateList_->currentIndex();
     form.frameRateText = frameRate_->text();

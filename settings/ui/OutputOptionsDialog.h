@@ -53,6 +53,7 @@ enum OutputOptionsControlId : int {
     kIdNormalizeBox = 1072,
     kIdTruePeakBox = 1073,
     kIdDitherCheck = 1074,
+    kIdLimiterCheck = 1075,
 };
 
 class OutputOptionsDialog : public QDialog {
@@ -105,6 +106,7 @@ private:
     QDoubleSpinBox* normalizeLufs_ = nullptr;
     QDoubleSpinBox* truePeak_ = nullptr;
     QCheckBox* dither_ = nullptr;
+    QCheckBox* limiter_ = nullptr;
     QComboBox* frameRateList_ = nullptr;
     QLineEdit* frameRate_ = nullptr;
     QLineEdit* width_ = nullptr;

@@ -280,7 +280,7 @@ private Q_SLOTS:
             QTest::keyClick(&d, Qt::Key_M, Qt::AltModifier);
             QTRY_VERIFY(control(d, Box::kIdInPoint)->isVisible());
             for (int id : {Box::kIdInPoint, Box::kIdOutPoint, Box::kIdFadeIn, Box::kIdFadeOut, Box::kIdFadeCurve,
-                           Box::kIdKeepPitch, Box::kIdMute, Box::kIdFitLength, Box::kIdVolumePoints, Box::kIdDuck}) {
+                           Box::kIdKeepPitch, Box::kIdMute, Box::kIdFitLength, Box::kIdVolumePoints, Box::kIdDuck, Box::kIdChapter, Box::kIdGroup}) {
                 QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
                 QCOMPARE(QApplication::focusWidget()->objectName(), QString::number(id));
             }
@@ -297,7 +297,7 @@ private Q_SLOTS:
                 if (amp >= 0)
                     keys << text.mid(amp + 1, 1).toLower();
             }
-            QCOMPARE(keys.size(), 12);
+            QCOMPARE(keys.size(), 14);
         }));
     }
 

@@ -545,6 +545,8 @@ private Q_SLOTS:
             QVERIFY(control(d, kIdNormalizeBox)->isEnabled());
             QCOMPARE(control<QDoubleSpinBox>(d, kIdNormalizeBox)->value(), -16.0);
             QCOMPARE(control<QDoubleSpinBox>(d, kIdTruePeakBox)->value(), -1.0);
+            QVERIFY(control<QCheckBox>(d, kIdLimiterCheck)->isChecked());
+            QVERIFY(control(d, kIdLimiterCheck)->isEnabled());
             control<QDoubleSpinBox>(d, kIdNormalizeBox)->setValue(-20.0);
             QTest::mouseClick(control<QCheckBox>(d, kIdDitherCheck), Qt::LeftButton);
             click(d, kIdOptionsOk);
@@ -587,8 +589,10 @@ private Q_SLOTS:
             control<QDoubleSpinBox>(d, kIdNormalizeBox)->setValue(-3.0);
             control<QDoubleSpinBox>(d, kIdTruePeakBox)->setValue(-6.0);
             choose(d, kIdBitsList, QStringLiteral("32 (float)"));
+            QTest::mouseClick(control<QCheckBox>(d, kIdLimiterCheck), Qt::LeftButton);
             click(d, kIdOptionsOk);
         }));
+        QVERIFY(!w->dialog.outputSettings().limiter);
         QCOMPARE(w->dialog.findChild<QLabel*>(QStringLiteral("outputFormat"))->text(),
                  QStringLiteral("Next mix: WAV, 96000 Hz, stereo, 32-bit float, -3 LUFS"));
         QTest::mouseClick(w->button(kIdMix), Qt::LeftButton);
@@ -597,6 +601,8 @@ private Q_SLOTS:
         QCOMPARE(w->status(), QStringLiteral("Done. Output File: ") + louder);
         QVERIFY2(loudness->text().contains(QStringLiteral("The true-peak ceiling of -6.0 dBTP held the mix")),
                  qPrintable(loudness->text()));
+        QVERIFY2(loudness->text().contains(QStringLiteral("The gain was +")), qPrintable(loudness->text()));
+        QVERIFY2(!loudness->text().contains(QStringLiteral("limiter")), qPrintable(loudness->text()));
     }
 };
 

@@ -24,8 +24,16 @@ std::string sampleText(const EntryProperty& property)
     case PropertyKind::Switch: return "1";
     case PropertyKind::Curve: return "equal_power";
     case PropertyKind::Points: return "0:1;1.5:0.25";
+    // A comma, an '@' and a quote, which neither a key nor a cell may take for a separator.
+    case PropertyKind::Text: return "Part 1, \"Hello\" @ home \u00e9";
     }
     return {};
+}
+
+// The sample as a list file's cell holds it.
+std::string sampleCell(const EntryProperty& property)
+{
+    return property.kind == PropertyKind::Text ? "\"Part 1, \"\"Hello\"\" @ home \u00e9\"" : sampleText(property);
 }
 
 // `number` as the property's text: a volume point's level for points.
@@ -63,7 +71,7 @@ TEST(EntryPropertyTable, EveryPropertyReadsTheSameFromItsKeyItsColumnAndASavedLi
         EXPECT_FALSE(holdsDefault(property, expected));
 
         std::string header = "path," + std::string(property.column);
-        std::string row = "/m/a.wav," + sampleText(property);
+        std::string row = "/m/a.wav," + sampleCell(property);
         std::string argument = "/m/a.wav@" + (property.key.empty() ? "" : "0," + std::string(property.key) + "=") +
                                sampleText(property);
         if (property.needs) {
@@ -108,7 +116,7 @@ TEST(EntryPropertyTable, EveryPropertyCountsForUndoAndOnlyTheShapingOnesForShapi
 TEST(EntryPropertyTable, ValuesOutsideTheRangeAreNamedInThePropertysWords)
 {
     for (const EntryProperty& property : kEntryProperties) {
-        if (!isTyped(property))
+        if (!isTyped(property) || property.kind == PropertyKind::Text)
             continue;
         SCOPED_TRACE(std::string(property.column));
         EntryProperties entry;
@@ -119,6 +127,50 @@ TEST(EntryPropertyTable, ValuesOutsideTheRangeAreNamedInThePropertysWords)
         ASSERT_TRUE(readValue(property, numberText(property, "-100"), entry, error)) << error;
         EXPECT_FALSE(checkRange(property, entry, error));
     }
+}
+
+TEST(EntryPropertyTable, TextsAreOneLineOfUtf8WithinTheLongestLength)
+{
+    const EntryProperty& chapter = entryProperty(EntryField::Chapter);
+    const struct {
+        std::string text;
+        const char* refusal;  // empty: taken
+    } cases[] = {
+        {"  Intro  ", ""},
+        {std::string(kLongestEntryText, 'x'), ""},
+        {std::string(kLongestEntryText + 1, 'x'), "the chapter is longer than 255 bytes"},
+        {"Tab\there", "the chapter must not hold a control character"},
+        {"Line\nbreak", "the chapter must not hold a control character"},
+        {"Caf\xE9", "the chapter is not UTF-8 text"},
+        {"\xC0\xAF", "the chapter is not UTF-8 text"},      // an overlong '/'
+        {"\xED\xA0\x80", "the chapter is not UTF-8 text"},  // a surrogate
+        {"\xF0\x9F\x8E\xB5 Music", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        EntryProperties entry;
+        std::string error;
+        EXPECT_EQ(readValue(chapter, c.text, entry, error), *c.refusal == '\0');
+        EXPECT_EQ(error, c.refusal);
+    }
+    EntryProperties entry;
+    std::string error;
+    ASSERT_TRUE(readValue(chapter, "  Intro  ", entry, error));
+    EXPECT_EQ(entry.chapter, "Intro");
+
+    // On the command line a title runs on over commas to the next key, and the placement is found
+    // before it even when the title holds an '@'.
+    const std::optional<MixItem> read = parseEntryArgument("/m/take@2.wav@5,chapter=News, sport @ 6,group=Voice,muted",
+                                                           error);
+    ASSERT_TRUE(read) << error;
+    EXPECT_EQ(read->filePath, "/m/take@2.wav");
+    EXPECT_EQ(read->startTime, 5 * kReferenceUnitsPerSecond);
+    EXPECT_EQ(read->chapter, "News, sport @ 6");
+    EXPECT_EQ(read->group, "Voice");
+    EXPECT_TRUE(read->muted);
+    const std::optional<MixItem> plain = parseEntryArgument("/m/a@1@x.wav", error);
+    ASSERT_TRUE(plain);
+    EXPECT_EQ(plain->filePath, "/m/a@1@x.wav");
 }
 
 TEST(EntryPropertyTable, EveryPropertyIsNamedInTheManualPageAndTheManual)

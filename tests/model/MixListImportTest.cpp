@@ -159,7 +159,7 @@ TEST(MixListCsv, AMalformedLineIsNamed)
     const Case cases[] = {
         {"a.wav,0,1,1\nb.wav,soon,1,1\n", 2, "start time"},
         {"path,start\na.wav,1\n\n\"b.wav,2\n", 4, "quoted"},
-        {"a.wav,1,1,1,,,,,,,,,,,9\n", 1, "at most 14 columns"},
+        {"a.wav,1,1,1,,,,,,,,,,,,,9\n", 1, "at most 16 columns"},
         {"a.wav,0,1,0\n", 1, "speed"},
         {"a.wav,0,-1\n", 1, "volume"},
         {",1,1,1\n", 1, "path"},

@@ -169,7 +169,7 @@ TEST(ShapedListFile, ImpossibleValuesAreRefusedWithTheirLine)
         {"a.wav,0,1,1,,,,,,,,cubic\n", 1, "the fade curve must be linear or equal power, not \"cubic\""},
         {"a.wav,0,1,1,1e30\n", 1, "the in point \"1e30\" is too large"},
         {"a.wav,0,1,1,,,,,,,,,,2\n", 1, "duck must be 0 or 1, not \"2\""},
-        {"a.wav,0,1,1,,,,,,,,,,,x\n", 1, "expected at most 14 columns"},
+        {"a.wav,0,1,1,,,,,,,,,,,,,x\n", 1, "expected at most 16 columns"},
         {"#duck.depth_db=-70\na.wav,0,1,1\n", 1, "the ducking depth must lie between -60 and 0 dB"},
         {"a.wav,0,1,1\n#duck.release_seconds=10.5\n", 2, "the ducking release must lie between 0 and 10 seconds"},
         {"#duck.attack_seconds=soon\n", 1, "the ducking value \"soon\" is not a number"},
