@@ -99,7 +99,10 @@ QString gainText(double value)
 // Each entry's group, as its stem is chosen by.
 std::vector<QString> entryGroups(const MixItemStore& store)
 {
-    std::vector<QString> groups(static_cast<std::size_t>(store.audioCount()));
+    std::vector<QString> groups;
+    groups.reserve(static_cast<std::size_t>(store.audioCount()));
+    for (int i = 0; i < store.audioCount(); ++i)
+        groups.push_back(QString::fromStdString(store.at(i).group));
     return groups;
 }
 
