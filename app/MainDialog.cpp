@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPainter>
@@ -436,6 +437,24 @@ void MainDialog::mixCommand()
     updateProgress();
 }
 
+void MainDialog::mixStemsCommand()
+{
+    if (runControl_->isMixing() || !engineReady(QStringLiteral("nothing can be mixed")))
+        return;
+    const QString offered = stemsFolder_.isEmpty() ? QFileInfo(settings_.outputFile).absolutePath() : stemsFolder_;
+    const QString folder = desktop_.chooseFolder(QStringLiteral("Mix Stems into"), offered);
+    if (folder.isEmpty())
+        return;
+    stemsFolder_ = folder;
+    playback_->stop();  // never both at once
+    if (!confirmListOutput(settings_, desktop_))
+        return;
+    OutputSettings withStems = settings_;
+    withStems.stemsFolder = folder;
+    runControl_->start(store_, withStems);
+    updateProgress();
+}
+
 void MainDialog::optionsCommand()
 {
     if (!engineReady(QStringLiteral("the output options cannot be changed")))
@@ -469,6 +488,7 @@ void MainDialog::mixStarted()
 {
     mixButton_->setText(QStringLiteral("Stop"));
     mixAction_->setText(QStringLiteral("&Stop Mix"));
+    mixStemsAction_->setEnabled(false);
     playAction_->setEnabled(false);
     soloAction_->setEnabled(false);
     secondTimer_.start();
@@ -488,6 +508,7 @@ void MainDialog::mixFinished(MixOutcome outcome)
     progress_->hide();
     mixButton_->setText(QStringLiteral("Mix"));
     mixAction_->setText(QStringLiteral("&Mix"));
+    mixStemsAction_->setEnabled(true);
     playAction_->setEnabled(true);
     soloAction_->setEnabled(true);
 }

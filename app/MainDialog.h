@@ -66,6 +66,8 @@ public:
 public Q_SLOTS:
     void addCommand();
     void mixCommand();
+    // File > Mix Stems...: asks for a folder, then mixes as Mix does with one file per group there.
+    void mixStemsCommand();
     void optionsCommand();
     void arrangementCommand();  // opens the arrangement window, "Timeline" (Ctrl+T)
     // Gives the selected entries start times one after another, with the gap the person asks for.
@@ -155,6 +157,8 @@ private:
     QAction* playAction_ = nullptr;       // Space in the list and the context menu's Play/Pause
     QAction* soloAction_ = nullptr;
     QAction* mixAction_ = nullptr;       // "Mix", or "Stop Mix" while one runs
+    QAction* mixStemsAction_ = nullptr;  // off while a mix runs
+    QString stemsFolder_;                // the last one chosen, offered again
     QAction* timelineAction_ = nullptr;  // Ctrl+T, the View menu and the context menu
     QAction* aboutAction_ = nullptr;
     bool ready_ = false;

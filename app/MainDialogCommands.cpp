@@ -50,6 +50,9 @@ void MainDialog::createMenuBar()
     connect(commands.options, &QAction::triggered, this, &MainDialog::optionsCommand);
     mixAction_ = commands.mix = makeAction(this, QStringLiteral("&Mix"), {QKeySequence(Qt::CTRL | Qt::Key_R)});
     connect(commands.mix, &QAction::triggered, this, &MainDialog::mixCommand);
+    mixStemsAction_ = commands.mixStems = makeAction(this, QStringLiteral("Mix St&ems..."),
+                                                     {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_R)});
+    connect(commands.mixStems, &QAction::triggered, this, &MainDialog::mixStemsCommand);
     commands.exportChapters = makeAction(this, QStringLiteral("Export C&hapters..."));
     connect(commands.exportChapters, &QAction::triggered, this,
             [this] { exportChaptersCommand(store_, settings_, desktop_); });
@@ -90,7 +93,7 @@ void MainDialog::createMenuBar()
     connect(commands.about, &QAction::triggered, this, [this] { aboutCommand(desktop_, this); });
 
     // The window's own keys; those that belong to the list are the list's.
-    addActions({commands.add, commands.options, commands.mix, commands.exit, commands.manual});
+    addActions({commands.add, commands.options, commands.mix, commands.mixStems, commands.exit, commands.manual});
     QMenuBar* bar = makeMainMenuBar(commands, *listFile_, this, [this] { updateCommandStates(); });
     layout_->setMenuBar(bar);
 }

@@ -37,6 +37,8 @@ QMenuBar* makeMainMenuBar(const MainMenuCommands& commands, ListFileCommands& li
     if (commands.tags)
         file->addAction(commands.tags);
     file->addAction(commands.mix);
+    if (commands.mixStems)
+        file->addAction(commands.mixStems);
     if (commands.exportChapters)
         file->addAction(commands.exportChapters);
     file->addSeparator();

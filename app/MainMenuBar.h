@@ -24,6 +24,7 @@ struct MainMenuCommands {
     QAction* options = nullptr;
     QAction* tags = nullptr;
     QAction* mix = nullptr;
+    QAction* mixStems = nullptr;
     QAction* exportChapters = nullptr;
     QAction* exit = nullptr;
     // Edit

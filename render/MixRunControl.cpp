@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "render/MixRunControl.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QStringList>
 #include <algorithm>
 #include <cmath>
@@ -94,6 +96,27 @@ QString levelText(double value)
 QString gainText(double value)
 {
     return QString::asprintf("%+.1f", std::abs(value) < 0.05 ? 0.0 : value);
+}
+
+// Each entry's group, as its stem is chosen by.
+std::vector<QString> entryGroups(const MixItemStore& store)
+{
+    std::vector<QString> groups;
+    groups.reserve(static_cast<std::size_t>(store.audioCount()));
+    for (int i = 0; i < store.audioCount(); ++i)
+        groups.push_back(QString::fromStdString(store.at(i).group));
+    return groups;
+}
+
+// Whether two folders are one, by what they lead to when both exist, by their absolute paths when
+// one does not yet.
+bool sameFolder(const QString& a, const QString& b)
+{
+    const auto first = fileIdentity(a);
+    const auto second = fileIdentity(b);
+    if (first && second)
+        return *first == *second;
+    return QDir::cleanPath(QDir(a).absolutePath()) == QDir::cleanPath(QDir(b).absolutePath());
 }
 }  // namespace
 
@@ -208,7 +231,94 @@ QString MixRunControl::shortageBeforeMix(const MixItemStore& store, const std::v
     const std::uint64_t bytes = mixFileBytes(store, usable, choice.format, choice.encoding) -
                                 (temporaryApart ? temporary : 0);
     const std::optional<OutputSpace> space = outputSpaceFor(outputFile, bytes, oldGoesFirst);
-    return space && !space->fits() ? shortOfSpaceText(*space) : QString();
+    QString shortage = space && !space->fits() ? shortOfSpaceText(*space) : QString();
+    if (const QString stems = stemsShortage(store, usable, choice, runStemsFolder_); !stems.isEmpty())
+        shortage += (shortage.isEmpty() ? QString() : QStringLiteral(" ")) + stems;
+    return shortage;
+}
+
+// The stems are each as large as the mix; with their temporary files when normalized.
+QString MixRunControl::stemsShortage(const MixItemStore& store, const std::vector<bool>& usable,
+                                     const OutputChoice& choice, const QString& folder) const
+{
+    if (folder.isEmpty() || stems_.files.empty())
+        return {};
+    const std::uint64_t each = mixFileBytes(store, usable, choice.format, choice.encoding);
+    const std::optional<OutputSpace> space = outputSpaceFor(folder + QLatin1Char('/') + stems_.files.front().fileName,
+                                                            each * stems_.files.size(), false);
+    if (!space || space->fits())
+        return {};
+    return QStringLiteral("The stems need %1 but only %2 are free on %3.")
+        .arg(sizeText(space->neededBytes, true), sizeText(space->freeBytes, false), space->mountPoint);
+}
+
+QStringList MixRunControl::stemPaths(const QString& folder) const
+{
+    QStringList paths;
+    for (const StemFile& file : stems_.files)
+        paths << folder + QLatin1Char('/') + file.fileName;
+    return paths;
+}
+
+bool MixRunControl::checkStems(const MixItemStore& store, const OutputSettings& settings,
+                               const std::vector<bool>& usable, const OutputChoice& choice, bool& replacingStems)
+{
+    replacingStems = false;
+    const QString folder = settings.stemsFolder;
+    QStringList taken;
+    if (!standardOutput_ && sameFolder(QFileInfo(settings.outputFile).absolutePath(), folder))
+        taken << QFileInfo(settings.outputFile).fileName();
+    stems_ = planStems(entryGroups(store), usable,
+                       QString::fromLatin1(media::core::containerInfo(choice.encoding.container).extension), taken);
+    const QStringList paths = stemPaths(folder);
+    if (!paths.isEmpty()) {
+        if (const WriteProblem problem = problemWritingFile(paths.front()); !problem.none()) {
+            desktop_.showAppMessage(QStringLiteral("The stems cannot be written to %1: %2 %3. Nothing was mixed; "
+                                                   "please choose another stems folder.")
+                                        .arg(nameInMessage(folder), nameInMessage(problem.where), problem.cause));
+            return false;
+        }
+    }
+    QStringList existing;
+    for (const QString& path : paths) {
+        if (outputIsAnInput(store, path)) {
+            desktop_.showAppMessage(QStringLiteral("The stem file %1 is also one of the files to mix. Nothing was "
+                                                   "mixed; please choose another stems folder.")
+                                        .arg(nameInMessage(path)));
+            return false;
+        }
+        if (outputInUse(path)) {
+            desktop_.showAppMessage(QStringLiteral("The stem file %1 is in use: another mix is writing it. Nothing "
+                                                   "was mixed. Please wait for that mix to end or choose another "
+                                                   "stems folder.")
+                                        .arg(nameInMessage(path)));
+            return false;
+        }
+        if (const WriteProblem problem = problemWritingFile(path); !problem.none()) {
+            desktop_.showAppMessage(QStringLiteral("The stem file %1 cannot be written: %2 %3. Nothing was mixed; "
+                                                   "please choose another stems folder.")
+                                        .arg(nameInMessage(path), nameInMessage(problem.where), problem.cause));
+            return false;
+        }
+        if (outputFileExists(path))
+            existing << path;
+    }
+    if (existing.isEmpty())
+        return true;
+    replacingStems = true;
+    const QString question =
+        existing.size() == 1
+            ? QStringLiteral("%1 exists. Do you want to replace it?").arg(nameInMessage(existing.front()))
+            : QStringLiteral("%1 stem files exist in %2: %3. Do you want to replace them?")
+                  .arg(QString::number(existing.size()), nameInMessage(folder),
+                       existing.size() <= 5 ? [&] {
+                           QStringList names;
+                           for (const QString& path : existing)
+                               names << QFileInfo(path).fileName();
+                           return names.join(QStringLiteral(", "));
+                       }()
+                                            : QFileInfo(existing.front()).fileName() + QStringLiteral(", ..."));
+    return desktop_.askYesNo(question, QStringLiteral("Warning"), MessageIcon::Exclamation);
 }
 
 bool MixRunControl::roomForOutput(const MixItemStore& store, const std::vector<bool>& usable,
@@ -370,6 +480,11 @@ bool MixRunControl::checkBeforeMix(const MixItemStore& store, const OutputSettin
         !desktop_.askYesNo(QStringLiteral("%1 exists. Do you want to replace it?").arg(nameInMessage(outputFile)),
                            QStringLiteral("Warning"), MessageIcon::Exclamation))
         return false;
+    stems_ = {};
+    runStemsFolder_ = settings.stemsFolder;
+    bool replacingStems = false;
+    if (!settings.stemsFolder.isEmpty() && !checkStems(store, settings, usable, choice, replacingStems))
+        return false;
     // Before the old output is deleted: a mix that is not made must not cost the file it replaces.
     return roomForOutput(store, usable, choice, outputFile, replacing);
 }
@@ -415,14 +530,31 @@ void MixRunControl::start(const MixItemStore& store, const OutputSettings& setti
                                     .arg(nameInMessage(outputFile)));
         return;
     }
+    // The stems folder is the user's own choice (never a list's), so it is made when missing; old
+    // stems go as an old output does.
+    const QStringList stemFiles = stemPaths(settings.stemsFolder);
+    if (!stemFiles.isEmpty() && !ensureParentFolder(stemFiles.front())) {
+        desktop_.showAppMessage(QStringLiteral("The stems folder %1 does not exist and could not be created. "
+                                               "Nothing was mixed; please choose another stems folder.")
+                                    .arg(nameInMessage(settings.stemsFolder)));
+        return;
+    }
+    for (const QString& stem : stemFiles)
+        if (outputFileExists(stem) &&
+            (isSymbolicLink(stem) ||
+             (choice.encoding.container == media::core::OutputContainer::Wav && !choice.encoding.normalize)))
+            deleteFile(stem);
     TimelineBuilder builder(library_, desktop_);
     builder.setCutRamp(cutRampOf(settings));
+    if (!stemFiles.isEmpty())
+        builder.setStems(stems_.stemOfEntry);
     if (media::failed(builder.build(store, usable, timeline_)))
         return;
     RenderPipeline pipeline(library_, desktop_);
     MixRunView& view = view_;
     if (!pipeline.renderToFile(
-            timeline_, outputFile, choice.format, [&view] { view.postGraphNotice(); }, job_, choice.encoding)) {
+            timeline_, outputFile, choice.format, [&view] { view.postGraphNotice(); }, job_, choice.encoding,
+            stemFiles)) {
         timeline_.reset();
         return;
     }
@@ -463,6 +595,8 @@ void MixRunControl::onGraphNotice()
                 desktop_.showAppMessage(silencedText(seen.silencedSources));
             if (!seen.endedEarlySources.empty())
                 desktop_.showAppMessage(endedEarlyText(seen.endedEarlySources, entryOfSource_));
+            if (const QString renamed = renamedStemsText(stems_); !renamed.isEmpty())
+                desktop_.showMessage(renamed, QStringLiteral("Stems"), MessageIcon::Information);
         } else if (seen.code == media::kEventErrorAbort) {
             finishMix(MixOutcome::Failed);
             QString message = QStringLiteral("The mix stopped because of an error:\n%1")

@@ -16,6 +16,7 @@
 #include "model/MixItem.h"
 #include "platform/media/services/MediaLibrary.h"
 #include "render/RenderPipeline.h"
+#include "render/StemFiles.h"
 #include "settings/OutputSettings.h"
 
 namespace sonarel {
@@ -139,12 +140,23 @@ public:
     // The last completed mix's loudness in words (see loudnessText), or empty.
     const QString& lastLoudnessText() const { return lastLoudnessText_; }
 
+    // The stems of the running or last mix (none without a stems folder).
+    const StemPlan& lastStems() const { return stems_; }
+
 private:
     // The list's tags can go into a file of `container`: its cover is read (into checkedTags_);
     // what the file cannot keep is named in a warning. False after saying why the cover cannot be
     // used.
     bool tagsCanBeWritten(const ListTags& tags, media::core::OutputContainer container);
     bool outputIsAnInput(const MixItemStore& store, const QString& outputFile);
+    // Plans the stem files of a mix with a stems folder, refuses what cannot be written and asks
+    // before replacing files; false after saying why. `replacingStems` whether existing ones go.
+    bool checkStems(const MixItemStore& store, const OutputSettings& settings, const std::vector<bool>& usable,
+                    const OutputChoice& choice, bool& replacingStems);
+    // The shortage of room for the stems in words, or empty.
+    QString stemsShortage(const MixItemStore& store, const std::vector<bool>& usable, const OutputChoice& choice,
+                          const QString& folder) const;
+    QStringList stemPaths(const QString& folder) const;
     // The output is not one of the inputs and its folder can take it (or, but for a list's
     // output, be made); false after saying why.
     bool outputCanBeWritten(const MixItemStore& store, const OutputSettings& settings);
@@ -176,6 +188,8 @@ private:
     SpaceShortage shortOfSpace_ = SpaceShortage::Ask;
     bool standardOutput_ = false;
     QString refusalHint_;
+    StemPlan stems_;          // of the mix being checked, running or last
+    QString runStemsFolder_;  // its stems folder
 };
 
 }  // namespace sonarel

@@ -72,7 +72,7 @@ void RenderPipeline::failedStep(const QString& stepText, media::Status status, b
 
 bool RenderPipeline::renderToFile(const std::shared_ptr<media::Timeline>& timeline, const QString& outputFile,
                                   const PcmFormat& format, std::function<void()> notify, RenderJob& job,
-                                  const media::core::OutputEncoding& encoding)
+                                  const media::core::OutputEncoding& encoding, const QStringList& stemFiles)
 {
     job.reset();
     outputFile_ = outputFile;
@@ -80,7 +80,7 @@ bool RenderPipeline::renderToFile(const std::shared_ptr<media::Timeline>& timeli
     if (!startEngine(timeline, engine))
         return false;
     switchPreviewOff(*timeline);
-    if (!assembleAndRun(*engine, outputFile, format, encoding, std::move(notify), job)) {
+    if (!assembleAndRun(*engine, outputFile, format, encoding, std::move(notify), job, stemFiles)) {
         static_cast<void>(engine->scrapIt());  // discarding an unused graph cannot fail in a way that matters
         job.reset();
         return false;
@@ -127,11 +127,11 @@ void RenderPipeline::switchPreviewOff(media::Timeline& timeline)
 // format may fail and go on.
 bool RenderPipeline::assembleAndRun(media::RenderEngine& engine, const QString& outputFile, const PcmFormat& format,
                                     const media::core::OutputEncoding& encoding, std::function<void()> notify,
-                                    RenderJob& job)
+                                    RenderJob& job, const QStringList& stemFiles)
 {
     Assembly assembly;
     if (!takeEngineGraph(engine, assembly) || !addMultiplexer(assembly, encoding) ||
-        !addFileWriter(assembly, outputFile) || !addConverter(assembly) ||
+        !addFileWriter(assembly, outputFile, stemFiles) || !addConverter(assembly) ||
         !renderGroupThroughConverter(engine, assembly))
         return false;
     setOutputFormat(assembly, format);
@@ -180,7 +180,7 @@ bool RenderPipeline::addMultiplexer(Assembly& a, const media::core::OutputEncodi
     return true;
 }
 
-bool RenderPipeline::addFileWriter(Assembly& a, const QString& outputFile)
+bool RenderPipeline::addFileWriter(Assembly& a, const QString& outputFile, const QStringList& stemFiles)
 {
     if (const media::Status status = library_.createFileWriter(a.writer); media::failed(status)) {
         failedStep("failed to create wav writer!", status);
@@ -189,6 +189,13 @@ bool RenderPipeline::addFileWriter(Assembly& a, const QString& outputFile)
     if (const media::Status status = a.writer->setFileName(outputFile.toStdU16String(), nullptr);
         media::failed(status)) {
         failedStep("hr = pWriter->SetFileName( Filename, NULL );", status);
+        return false;
+    }
+    std::vector<std::u16string> stems;
+    for (const QString& stem : stemFiles)
+        stems.push_back(stem.toStdU16String());
+    if (const media::Status status = a.writer->setStemFileNames(std::move(stems)); media::failed(status)) {
+        failedStep("The stem files could not be set.", status);
         return false;
     }
     if (const media::Status status = a.graph->addFilter(a.writer, "Writer"); media::failed(status)) {

@@ -12,6 +12,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <memory>
 
@@ -48,9 +49,10 @@ public:
     // returned; `notify` is then called on a worker thread whenever the graph queues an event.
     // On failure the message has been shown, everything taken is released and `job` is empty.
     // `encoding` is handed to the multiplexer: the kind of file, normalization and dither.
+    // `stemFiles`: the files written beside the output, one per stem of the timeline's sources.
     bool renderToFile(const std::shared_ptr<media::Timeline>& timeline, const QString& outputFile,
                       const PcmFormat& format, std::function<void()> notify, RenderJob& job,
-                      const media::core::OutputEncoding& encoding = {});
+                      const media::core::OutputEncoding& encoding = {}, const QStringList& stemFiles = {});
 
 private:
     struct Assembly;  // what one assembly holds until the graph runs
@@ -58,10 +60,11 @@ private:
     bool startEngine(const std::shared_ptr<media::Timeline>& timeline, std::shared_ptr<media::RenderEngine>& engine);
     void switchPreviewOff(media::Timeline& timeline);
     bool assembleAndRun(media::RenderEngine& engine, const QString& outputFile, const PcmFormat& format,
-                        const media::core::OutputEncoding& encoding, std::function<void()> notify, RenderJob& job);
+                        const media::core::OutputEncoding& encoding, std::function<void()> notify, RenderJob& job,
+                        const QStringList& stemFiles);
     bool takeEngineGraph(media::RenderEngine& engine, Assembly& assembly);
     bool addMultiplexer(Assembly& assembly, const media::core::OutputEncoding& encoding);
-    bool addFileWriter(Assembly& assembly, const QString& outputFile);
+    bool addFileWriter(Assembly& assembly, const QString& outputFile, const QStringList& stemFiles);
     bool addConverter(Assembly& assembly);
     bool renderGroupThroughConverter(media::RenderEngine& engine, Assembly& assembly);
     void setOutputFormat(Assembly& assembly, const PcmFormat& format);

@@ -242,6 +242,7 @@ void TimelineBuilder::addTable(const MixItemStore& store, const std::vector<bool
         const MixItem& item = store.at(i);
         media::core::SharedName& name = names[item.filePath];
         table->push_back(sourceEntryOf(item, cutRamp_, name, store.ducking()));
+        table->back().stem = stemOf(i);
         name = table->back().name;
     }
     if (media::failed(track->srcAddTable(std::move(table))))
@@ -270,6 +271,7 @@ void TimelineBuilder::addEntry(int index, const MixItem& item, const DuckSetting
     // Not examined: a source node accepts any start and stop; the times were checked with the speed.
     static_cast<void>(source->setStartStop(entry.timelineStart, entry.timelineStop));
     static_cast<void>(source->setShaping(entry.shaping));  // a source node takes any shaping
+    static_cast<void>(source->setStem(stemOf(index)));     // and any stem
     if (media::failed(source->setMediaTimes(entry.mediaStart, entry.mediaStop))) {
         failedStep("Could not set audio start and eng time!", name);
         return;
@@ -283,6 +285,13 @@ void TimelineBuilder::addEntry(int index, const MixItem& item, const DuckSetting
         return;
     }
     addVolumeEffect(timeline, *track, entry, name);
+}
+
+int TimelineBuilder::stemOf(int index) const
+{
+    return index >= 0 && static_cast<std::size_t>(index) < stemOfEntry_.size()
+               ? stemOfEntry_[static_cast<std::size_t>(index)]
+               : -1;
 }
 
 void TimelineBuilder::addVolumeEffect(media::Timeline& timeline, media::TimelineNode& track,

@@ -23,6 +23,8 @@ public:
 
     // The ramp on each edge cut into a file's sound (kDefaultCutRamp unless set).
     void setCutRamp(REFERENCE_TIME cutRamp) { cutRamp_ = cutRamp; }
+    // The stem file of each entry of the list (-1: none), for a mix with stems.
+    void setStems(std::vector<int> stemOfEntry) { stemOfEntry_ = std::move(stemOfEntry); }
 
     // Decides which entries can be mixed at `outputRate`: a speed that cannot be divided by is
     // reported and its entry left out; files that cannot be read, decoded or converted are named
@@ -53,7 +55,9 @@ private:
     void failedStep(const char* stepText, const QString& name);
     media::MediaLibrary& library_;
     Desktop& desktop_;
+    int stemOf(int index) const;
     REFERENCE_TIME cutRamp_ = kDefaultCutRamp;
+    std::vector<int> stemOfEntry_;
 };
 
 }  // namespace sonarel

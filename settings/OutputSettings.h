@@ -70,6 +70,9 @@ struct OutputSettings {
     // such a name, and a file of that name is replaced only once the user accepted it.
     bool outputNamedByList = false;
     bool listOutputAccepted = false;
+    // Besides the mix, one file per group of entries goes to this folder (--stems, File > Mix
+    // Stems); empty: none. Chosen for one mix only: never in the profile or a list.
+    QString stemsFolder;
 };
 
 // What a saved list remembers of its output, as its "#output." lines: file, format, rate,

@@ -90,10 +90,17 @@ void ArrangementLayout::setEntries(const MixItemStore& store)
 {
     bars_.clear();
     bars_.reserve(static_cast<std::size_t>(store.audioCount()));
+    std::vector<std::string> groups;  // in the order they first appear
     for (int i = 0; i < store.audioCount(); ++i) {
         ArrangementBar bar;
         bar.index = i;
         measure(bar, store.at(i));
+        if (const std::string& group = store.at(i).group; !group.empty()) {
+            const auto found = std::find(groups.begin(), groups.end(), group);
+            bar.group = static_cast<int>(found - groups.begin());
+            if (found == groups.end())
+                groups.push_back(group);
+        }
         bars_.push_back(bar);
     }
     ducking_ = store.ducking();

@@ -34,6 +34,7 @@ struct ArrangementBar {
     bool muted = false;
     bool duck = false;    // the others duck under it
     bool ducked = false;  // it goes down under a duck entry somewhere along it
+    int group = -1;       // its group among the list's, in the order they first appear; -1: none
     std::string chapter;  // the title of the chapter it starts; empty: none
     QRectF slot;          // the whole place of the bar in its lane
     QRectF body;          // the drawn bar: its height shows the volume

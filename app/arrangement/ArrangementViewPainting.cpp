@@ -5,6 +5,7 @@
 #include <QPainterPath>
 #include <QStyleOptionFocusRect>
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <optional>
 
@@ -16,13 +17,20 @@ namespace sonarel {
 
 namespace {
 
-QColor fillFor(double volume, bool selected)
+// The hues of the groups, in the order they first appear in the list: far from the blue of the
+// entries without a group and from each other.
+constexpr std::array<float, 6> kGroupHues = {0.33f, 0.80f, 0.10f, 0.48f, 0.95f, 0.17f};
+
+QColor fillFor(double volume, bool selected, int group)
 {
-    // Louder entries are drawn in a deeper blue; past 1 (amplified) the colour turns warmer.
+    // Louder entries are drawn in a deeper colour; past 1 (amplified) an entry without a group
+    // turns warmer, one in a group deeper still in its group's colour.
     const double share = std::isfinite(volume) ? std::clamp(volume, 0.0, 1.0) : 0.0;
-    if (std::isfinite(volume) && volume > 1.0)
+    const bool amplified = std::isfinite(volume) && volume > 1.0;
+    if (amplified && group < 0)
         return selected ? QColor(0xf2, 0xb0, 0x5e) : QColor(0xf6, 0xc8, 0x8c);
-    const QColor base = QColor::fromHsvF(0.59f, static_cast<float>(0.12 + 0.38 * share), 0.97f);
+    const float hue = group < 0 ? 0.59f : kGroupHues[static_cast<std::size_t>(group) % kGroupHues.size()];
+    const QColor base = QColor::fromHsvF(hue, static_cast<float>(0.12 + 0.38 * share + (amplified ? 0.2 : 0.0)), 0.97f);
     return selected ? base.darker(125) : base;
 }
 
@@ -136,7 +144,7 @@ struct ArrangementView::Paint {
         QPainterPath outline;
         outline.addRoundedRect(body.adjusted(0.5, 0.5, -0.5, -0.5), 3, 3);
         if (look == BarLook::Playable) {
-            const QColor fill = fillFor(bar.volume, selected);
+            const QColor fill = fillFor(bar.volume, selected, bar.group);
             painter.fillPath(outline, bar.muted ? greyed(fill) : fill);
             waveform(bar, body);
             ducking(bar, body, outline);

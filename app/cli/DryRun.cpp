@@ -55,7 +55,7 @@ std::string formatText(const OutputChoice& choice)
 }  // namespace
 
 void printDryRun(std::FILE* out, const MixItemStore& store, const OutputSettings& settings,
-                 const std::vector<bool>& usable, bool wouldMix)
+                 const std::vector<bool>& usable, bool wouldMix, const StemPlan& stems)
 {
     const OutputChoice choice = outputChoiceOf(settings);
     const std::uint32_t rate = choice.format.samplesPerSec;
@@ -98,6 +98,11 @@ void printDryRun(std::FILE* out, const MixItemStore& store, const OutputSettings
         std::fprintf(out, "temporary\t%s\t%llu bytes\n", sizeText(temporary, true).toUtf8().constData(),
                      static_cast<unsigned long long>(temporary));
     }
+    if (!settings.stemsFolder.isEmpty())
+        for (const StemFile& stem : stems.files)
+            std::fprintf(out, "stem\t%s/%s\t%s\n", settings.stemsFolder.toLocal8Bit().constData(),
+                         stem.fileName.toLocal8Bit().constData(),
+                         stem.group.isEmpty() ? "(no group)" : stem.group.toUtf8().constData());
     std::fprintf(out, "%s\n",
                  wouldMix ? "The mix would start. Nothing was written (--dry-run)."
                           : "The mix would not start (see the messages above). Nothing was written.");

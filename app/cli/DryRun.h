@@ -8,14 +8,15 @@
 #include <vector>
 
 #include "model/MixItem.h"
+#include "render/StemFiles.h"
 #include "settings/OutputSettings.h"
 
 namespace sonarel {
 
 // `usable` says which entries the checks let into the mix; empty when a check before the
 // sources' refused, and then every entry whose file can be read counts. `wouldMix` is the checks'
-// verdict.
+// verdict. With a stems folder, a line per stem file of `stems`.
 void printDryRun(std::FILE* out, const MixItemStore& store, const OutputSettings& settings,
-                 const std::vector<bool>& usable, bool wouldMix);
+                 const std::vector<bool>& usable, bool wouldMix, const StemPlan& stems = {});
 
 }  // namespace sonarel

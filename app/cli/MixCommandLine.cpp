@@ -320,7 +320,7 @@ int dryRunStore(const MixOptions& options, media::MediaLibrary& library, const M
     const bool wouldMix = control.checkBeforeMix(store, settings, usable, replacing);
     if (wouldMix)
         (void)control.chaptersOfMix(store, settings, usable);
-    printDryRun(options.toStandardOutput ? stderr : stdout, store, settings, usable, wouldMix);
+    printDryRun(options.toStandardOutput ? stderr : stdout, store, settings, usable, wouldMix, control.lastStems());
     return wouldMix ? kExitSuccess : kExitMixFailed;
 }
 

@@ -436,21 +436,24 @@ void defineOptions(QCommandLineParser& parser, const OptionDefinitions& defined)
                        "depth, going down over the attack before it and back over the release after it.\n\n"
                        "A mix whose file would not fit on the output's disk is refused before anything is\n"
                        "written (see --ignore-space).\n\n"
+                       "--stems FOLDER writes, with the mix, one file per group of entries (the group\n"
+                       "column, or group=NAME): each named after its group, and ungrouped.EXT for the\n"
+                       "entries without one, in the mix's format and of its length, so that they add up to\n"
+                       "the mix. Existing files there are replaced as the output is (--yes).\n\n"
                        "--play plays the mix to the default sound output instead (from --from SECONDS on);\n"
                        "Ctrl+C stops it.\n\n"
                        "-o - writes the WAV file to standard output (a pipe), --csv - reads the list from\n"
                        "standard input; relative paths are then taken from the current folder.\n\n"
                        "Exit status: 0 mixed, 1 the mix failed, was stopped or did not fit, 2 wrong usage."));
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    parser.addOptions({defined.help,        defined.version,       defined.output,       defined.csv,
-                       defined.rate,        defined.channels,      defined.bits,         defined.floatSamples,
-                       defined.format,      defined.bitrate,       defined.normalize,    defined.truePeak,
-                       defined.limiter,     defined.limit,         defined.chaptersFile, defined.dither,
-                       defined.edgeFade,    defined.matchLoudness, defined.trimSilence,  defined.yes,
-                       defined.ignoreSpace, defined.quiet,         defined.probe,        defined.play,
-                       defined.from,        defined.dryRun,        defined.duckDepth,    defined.duckAttack,
-                       defined.duckRelease, defined.sequence,      defined.crossfade,    defined.tag,
-                       defined.cover,       defined.progress});
+    parser.addOptions(
+        {defined.help,      defined.version,     defined.output,       defined.csv,           defined.rate,
+         defined.channels,  defined.bits,        defined.floatSamples, defined.format,        defined.bitrate,
+         defined.normalize, defined.truePeak,    defined.limiter,      defined.limit,         defined.chaptersFile,
+         defined.dither,    defined.stems,       defined.edgeFade,     defined.matchLoudness, defined.trimSilence,
+         defined.yes,       defined.ignoreSpace, defined.quiet,        defined.probe,         defined.play,
+         defined.from,      defined.dryRun,      defined.duckDepth,    defined.duckAttack,    defined.duckRelease,
+         defined.sequence,  defined.crossfade,   defined.tag,          defined.cover,         defined.progress});
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("Media files to mix."),
                                  QStringLiteral("[FILE[@START[:VOLUME[:SPEED]][,KEY[=VALUE]]...]...]"));
 }
@@ -471,6 +474,21 @@ bool readOptions(const QCommandLineParser& parser, const OptionDefinitions& defi
     if (options.outputFile.isEmpty() && !options.play) {
         printError(QStringLiteral("no output file (give -o FILE, or a --csv list that names one)."));
         return false;
+    }
+    if (parser.isSet(defined.stems)) {
+        options.stemsFolder = parser.value(defined.stems);
+        if (options.stemsFolder.isEmpty()) {
+            printError(QStringLiteral("--stems needs a folder."));
+            return false;
+        }
+        if (options.play) {
+            printError(QStringLiteral("--stems and --play exclude each other: the stems are files."));
+            return false;
+        }
+        if (!outputNameProblem(options.stemsFolder).isEmpty()) {
+            printError(QStringLiteral("--stems: the folder's name holds a control character."));
+            return false;
+        }
     }
     bool whole = false;
     options.edgeFadeMs = parser.value(defined.edgeFade).toInt(&whole);
@@ -502,6 +520,8 @@ OutputSettings outputSettingsOf(const MixOptions& options)
     settings.limitDbtp = options.limitDbtp;
     settings.dither = options.dither;
     settings.outputNamedByList = options.outputNamedByList;
+    if (!options.stemsFolder.isEmpty())
+        settings.stemsFolder = absolutePath(options.stemsFolder);
     return settings;
 }
 

@@ -34,6 +34,7 @@ struct MixOptions {
     bool limiter = true;
     std::optional<double> limitDbtp;
     bool dither = false;
+    QString stemsFolder;  // --stems: one file per group beside the mix
     // Set from the entries' sound before the mix (app/cli/LevelOptions.h).
     std::optional<double> matchLoudnessLufs;
     std::optional<double> trimSilenceDbfs;
@@ -112,6 +113,10 @@ struct OptionDefinitions {
         QStringLiteral("FILE")};
     QCommandLineOption dither{QStringLiteral("dither"),
                               QStringLiteral("Add TPDF dither before 8, 16 or 24-bit samples (off by default).")};
+    QCommandLineOption stems{QStringLiteral("stems"),
+                             QStringLiteral("Also write one file per group of entries into FOLDER (made if "
+                                            "missing), in the mix's format and of its length."),
+                             QStringLiteral("FOLDER")};
     QCommandLineOption matchLoudness{
         QStringLiteral("match-loudness"),
         QStringLiteral("Before mixing, set each entry's volume so that its played part measures this "

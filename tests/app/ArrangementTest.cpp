@@ -198,6 +198,19 @@ private Q_SLOTS:
         QCOMPARE(layout.pixelsPerSecond(), 100.0);
         QCOMPARE(layout.bars()[1].slot.width() * 2, layout.bars()[0].slot.width());
         QCOMPARE(layout.totalX(), m + 800.0);
+
+        // Groups take their colours in the order they first appear; entries without one keep theirs.
+        MixItemStore grouped;
+        fill(grouped, {{0, 1, 1}, {0, 1, 1}, {0, 1, 1}, {0, 1, 1}});
+        grouped.at(0).group = "Voices";
+        grouped.at(1).group = "Music";
+        grouped.at(3).group = "Voices";
+        ArrangementLayout colours;
+        colours.setEntries(grouped);
+        QCOMPARE(colours.bars()[0].group, 0);
+        QCOMPARE(colours.bars()[1].group, 1);
+        QCOMPARE(colours.bars()[2].group, -1);
+        QCOMPARE(colours.bars()[3].group, 0);
         QCOMPARE(layout.contentSize().width(), 800 + 2 * m);
     }
 

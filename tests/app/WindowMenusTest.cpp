@@ -86,7 +86,7 @@ private Q_SLOTS:
         const std::pair<const char*, QStringList> expected[] = {
             {"File",
              {"Add...", "New List", "Open List...", "Save List", "Save List As...", "Recent Lists", "Output Options...",
-              "Tags...", "Mix", "Export Chapters...", "Exit"}},
+              "Tags...", "Mix", "Mix Stems...", "Export Chapters...", "Exit"}},
             {"Edit",
              {"Undo", "Redo", "Select All", "Delete", "Delete All", "Audio Settings...", "Place One After Another...",
               "Mute", "Duck Others Under This", "Ducking...", "Match Loudness...", "Trim Silence"}},
@@ -120,7 +120,7 @@ private Q_SLOTS:
         QCOMPARE(QSet<QChar>(accessKeys.begin(), accessKeys.end()).size(), accessKeys.size());
 
         // The menu shows the keys of its commands.
-        for (const char* text : {"Add...", "Open List...", "Save List", "Mix", "Exit"})
+        for (const char* text : {"Add...", "Open List...", "Save List", "Mix", "Mix Stems...", "Exit"})
             QVERIFY2(!item(*f, "File", text)->shortcut().isEmpty(), text);
     }
 
@@ -151,6 +151,23 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(f->button(kIdMix)->text(), QStringLiteral("Mix"), 20000);
         QCOMPARE(withoutMnemonic(mix->text()), QStringLiteral("Mix"));
         QVERIFY(QFileInfo(f->dialog.outputSettings().outputFile).size() > 44);
+
+        // Mix Stems (Ctrl+Shift+R): a folder is asked for, offered from the output's; a cancel mixes
+        // nothing; a folder chosen is made and gets the stems beside the mix, which is asked about.
+        const QString stems = scratch_.path(QStringLiteral("stems/new"));
+        f->desktop.folders = {QString(), stems};
+        f->desktop.answers = {true};  // replace the mix made above
+        QTest::keyClick(&f->dialog, Qt::Key_R, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(f->button(kIdMix)->text(), QStringLiteral("Mix"));
+        QCOMPARE(f->desktop.dialogRequests.back().initialFolder,
+                 QFileInfo(f->dialog.outputSettings().outputFile).absolutePath());
+        item(*f, "File", "Mix Stems...")->trigger();
+        QCOMPARE(f->button(kIdMix)->text(), QStringLiteral("Stop"));
+        QVERIFY(!item(*f, "File", "Mix Stems...")->isEnabled());
+        QTRY_COMPARE_WITH_TIMEOUT(f->button(kIdMix)->text(), QStringLiteral("Mix"), 20000);
+        QVERIFY(item(*f, "File", "Mix Stems...")->isEnabled());
+        QCOMPARE(QFileInfo(stems + QStringLiteral("/ungrouped.wav")).size(),
+                 QFileInfo(f->dialog.outputSettings().outputFile).size());
 
         // Output Options: the button's dialog.
         WhenDialogOpens<OutputOptionsDialog> options([](OutputOptionsDialog& d) { d.reject(); });

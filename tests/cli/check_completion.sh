@@ -56,6 +56,8 @@ expect "-o" "songs/list.csv" -o songs/l
 expect "--csv" "songs/list.csv" --csv songs/li
 expect "--cover" "songs/take1.wav" --cover songs/take1
 expect "a folder" "songs" so
+expect "--stems offers folders" "songs" --stems s
+expect "--stems offers no files" "" --stems songs/t
 # A value option's argument is a number: nothing to offer, and no option either.
 expect "--normalize" "" --normalize -
 

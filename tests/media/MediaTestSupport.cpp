@@ -103,7 +103,8 @@ REFERENCE_TIME probe(MediaLibrary& lib, const std::string& path)
 }
 
 RenderRun render(MediaLibrary& lib, const std::vector<Entry>& entries, const WaveFormat& format,
-                 const std::filesystem::path& output, bool wait, const core::OutputEncoding& encoding)
+                 const std::filesystem::path& output, bool wait, const core::OutputEncoding& encoding,
+                 const std::vector<std::filesystem::path>& stems)
 {
     RenderRun run;
     std::shared_ptr<Timeline> tl;
@@ -124,6 +125,7 @@ RenderRun render(MediaLibrary& lib, const std::vector<Entry>& entries, const Wav
         EXPECT_EQ(source->setStartStop(e.start, stop), kOk);
         EXPECT_EQ(source->setMediaTimes(e.mediaStart, mediaStop), kOk);
         EXPECT_EQ(source->setShaping(e.shaping), kOk);
+        EXPECT_EQ(source->setStem(e.stem), kOk);
         EXPECT_EQ(source->setMediaName(u16(e.path)), kOk);
         EXPECT_EQ(track->srcAdd(source), kOk);
         EXPECT_EQ(tl->createEmptyNode(NodeType::Effect, effect), kOk);
@@ -155,6 +157,10 @@ RenderRun render(MediaLibrary& lib, const std::vector<Entry>& entries, const Wav
     std::shared_ptr<FileWriter> writer;
     EXPECT_EQ(lib.createFileWriter(writer), kOk);
     EXPECT_EQ(writer->setFileName(u16(output.string()), nullptr), kOk);
+    std::vector<std::u16string> stemNames;
+    for (const std::filesystem::path& stem : stems)
+        stemNames.push_back(u16(stem.string()));
+    EXPECT_EQ(writer->setStemFileNames(std::move(stemNames)), kOk);
     EXPECT_EQ(run.graph->addFilter(writer, "Writer"), kOk);
     EXPECT_EQ(mux->setInterleavingMode(kInterleaveFull), kOk);
     EXPECT_EQ(writer->setMode(kFileOverwrite), kOk);

@@ -36,6 +36,7 @@ struct Entry {
     REFERENCE_TIME mediaStart = 0;
     REFERENCE_TIME mediaStop = -1;
     SourceShaping shaping{};
+    int stem = -1;  // the stem file its sound also goes to; -1: none
 };
 
 // The output format for `rate`, `channels` and `bits`, consistent in every field.
@@ -51,10 +52,12 @@ struct RenderRun {
     std::shared_ptr<RenderEngine> engine;
 };
 
-// Builds the timeline and the graph for `entries` and runs it, written as `encoding` says. With
-// `wait`, waits for the first event, stops and scraps; otherwise returns with the graph running.
+// Builds the timeline and the graph for `entries` and runs it, written as `encoding` says, with
+// the `stems` files beside it. With `wait`, waits for the first event, stops and scraps; otherwise
+// returns with the graph running.
 RenderRun render(MediaLibrary& lib, const std::vector<Entry>& entries, const WaveFormat& format,
-                 const std::filesystem::path& output, bool wait = true, const core::OutputEncoding& encoding = {});
+                 const std::filesystem::path& output, bool wait = true, const core::OutputEncoding& encoding = {},
+                 const std::vector<std::filesystem::path>& stems = {});
 
 }  // namespace sonarel::media::test
 

@@ -26,13 +26,20 @@ struct WavData {
     int bitsPerSample = 0;
     std::uint64_t dataBytes = 0;  // as the header declares (ds64 for RF64)
     std::uint64_t riffSize = 0;   // as the header declares (ds64 for RF64)
-    // Interleaved samples as stored: 8-bit unsigned 0..255, 16-bit signed, 24-bit signed.
+    // Interleaved samples as stored: 8-bit unsigned 0..255, 16-bit signed, 24-bit signed, and for
+    // 32-bit float (format 3) the bits of each float (see floatAt).
     std::vector<std::int32_t> samples;
 
     std::int64_t frames() const { return channels > 0 ? static_cast<std::int64_t>(samples.size()) / channels : 0; }
     std::int32_t at(std::int64_t frame, int channel) const
     {
         return samples[static_cast<std::size_t>(frame * channels + channel)];
+    }
+    float floatAt(std::size_t index) const
+    {
+        float value = 0.0f;
+        std::memcpy(&value, &samples[index], sizeof value);
+        return value;
     }
 };
 
@@ -60,7 +67,10 @@ inline bool readFormat(const unsigned char* chunk, WavData& wav)
     wav.avgBytesPerSec = le32(chunk + 16);
     wav.blockAlign = le16(chunk + 20);
     wav.bitsPerSample = le16(chunk + 22);
-    if (wav.formatTag != 1 && wav.formatTag != 0xFFFE) {
+    // 32-bit float, plain or extensible (its subformat's first two bytes are the tag).
+    const bool extensibleFloat = wav.formatTag == 0xFFFE && le32(chunk + 4) >= 40 && le16(chunk + 32) == 3;
+    const bool floats = (wav.formatTag == 3 || extensibleFloat) && wav.bitsPerSample == 32;
+    if (wav.formatTag != 1 && wav.formatTag != 0xFFFE && !floats) {
         wav.error = "not PCM";
         return false;
     }
@@ -69,7 +79,7 @@ inline bool readFormat(const unsigned char* chunk, WavData& wav)
         wav.error = "inconsistent format block";
         return false;
     }
-    if (wav.bitsPerSample != 8 && wav.bitsPerSample != 16 && wav.bitsPerSample != 24) {
+    if (wav.bitsPerSample != 8 && wav.bitsPerSample != 16 && wav.bitsPerSample != 24 && !floats) {
         wav.error = "unexpected sample size";
         return false;
     }
@@ -87,6 +97,8 @@ inline void readSamples(const unsigned char* data, std::uint64_t size, WavData& 
             wav.samples[i] = s[0];
         else if (width == 2)
             wav.samples[i] = static_cast<std::int16_t>(le16(s));
+        else if (width == 4)
+            wav.samples[i] = static_cast<std::int32_t>(le32(s));
         else
             wav.samples[i] = static_cast<std::int32_t>(static_cast<std::uint32_t>(s[0]) << 8 |
                                                        static_cast<std::uint32_t>(s[1]) << 16 |

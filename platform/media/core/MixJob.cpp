@@ -47,7 +47,7 @@ constexpr std::size_t kClosedSourcesPerTrim = 64;
 }  // namespace
 
 MixJob::MixJob(std::shared_ptr<EngineContext> context, SourceList sources, WaveFormat format, std::u16string outputName,
-               EventSink sink, OutputEncoding encoding)
+               EventSink sink, OutputEncoding encoding, std::vector<std::u16string> stemNames)
     : context_(std::move(context)),
       options_(context_->options),
       sources_(sources ? std::move(sources) : std::make_shared<const std::vector<SourceEntry>>()),
@@ -58,6 +58,9 @@ MixJob::MixJob(std::shared_ptr<EngineContext> context, SourceList sources, WaveF
       encoding_(encoding)
 {
     totalFrames_ = outputFrames(entries(), static_cast<int>(format_.samplesPerSec));
+    stems_.resize(stemNames.size());
+    for (std::size_t k = 0; k < stems_.size(); ++k)
+        stems_[k].path = toUtf8(stemNames[k]);
 }
 
 MixJob::~MixJob()
@@ -76,13 +79,18 @@ Status MixJob::start()
         temporary_ = std::make_unique<TemporarySamples>();
         if (const Status s = temporary_->open(temporaryFolderFor(outputPath_)); failed(s))
             return s;
+        if (const Status s = openStems(true); failed(s))
+            return s;
     } else if (const Status s = openOutput(); failed(s)) {
         return s;
     }
     const bool integerSamples = format_.formatTag == kWaveFormatPcm && (encoding_.container == OutputContainer::Wav ||
                                                                         encoding_.container == OutputContainer::Flac);
-    if (encoding_.dither && integerSamples)
+    if (encoding_.dither && integerSamples) {
         dither_ = std::make_unique<TpdfDither>(format_.bitsPerSample);
+        for (Stem& stem : stems_)
+            stem.dither = std::make_unique<TpdfDither>(format_.bitsPerSample);
+    }
     if (encoding_.limit && !encoding_.normalize)
         limiter_ = std::make_unique<TruePeakLimiter>(format_.channels, static_cast<int>(format_.samplesPerSec),
                                                      encoding_.truePeakCeilingDbtp);
@@ -93,6 +101,9 @@ Status MixJob::start()
         // The header of the empty file is made true; the failure to start is what counts.
         if (output_)
             static_cast<void>(output_->finish());
+        for (Stem& stem : stems_)
+            if (stem.output)
+                static_cast<void>(stem.output->finish());
         running_.store(false);
         return kErrOutOfMemory;
     }
@@ -105,9 +116,44 @@ Status MixJob::openOutput()
     const Status s = MixOutput::open(outputPath_, format_, encoding_, options_.rf64Threshold, &context_->faults,
                                      output_, detail,
                                      static_cast<std::uint64_t>(std::max<std::int64_t>(totalFrames_, 0)));
-    if (failed(s))
+    if (failed(s)) {
         output_.reset();
-    return s;
+        return s;
+    }
+    if (const Status stems = openStems(false); failed(stems)) {
+        // The mix's file goes the way of a stopped one: a valid empty WAV file, or nothing.
+        static_cast<void>(output_->finish());
+        return stems;
+    }
+    return kOk;
+}
+
+Status MixJob::openStems(bool temporary)
+{
+    // A stem is plain audio in the mix's kind of file: none of the mix's other settings.
+    OutputEncoding plain;
+    plain.container = encoding_.container;
+    plain.bitrateKbps = encoding_.bitrateKbps;
+    for (Stem& stem : stems_) {
+        Status s = kOk;
+        if (temporary) {
+            stem.temporary = std::make_unique<TemporarySamples>();
+            s = stem.temporary->open(temporaryFolderFor(stem.path));
+        } else {
+            std::string detail;
+            s = MixOutput::open(stem.path, format_, plain, options_.rf64Threshold, &context_->faults, stem.output,
+                                detail, static_cast<std::uint64_t>(std::max<std::int64_t>(totalFrames_, 0)));
+        }
+        if (failed(s)) {
+            failedStem_ = stem.path;
+            for (Stem& opened : stems_)
+                if (opened.output)
+                    static_cast<void>(opened.output->finish());
+            return s;
+        }
+        stem.block.assign(static_cast<std::size_t>(kLongestBlock) * static_cast<std::size_t>(format_.channels), 0.0f);
+    }
+    return kOk;
 }
 
 void MixJob::stop()
@@ -128,7 +174,7 @@ void MixJob::main()
                 outcome = tuneLimiter(loudness_.gainDb);
             if (succeeded(outcome.status) && !stop_.load()) {
                 if (const Status s = openOutput(); failed(s))
-                    outcome = {s, writeFailureText(outputPath_, s)};
+                    outcome = {s, writeFailureText(failedStem_.empty() ? outputPath_ : failedStem_, s)};
                 else
                     outcome = replayTemporary();
             }
@@ -190,6 +236,8 @@ MixJob::Outcome MixJob::mixAllBlocks(bool measuring)
         for (const DecodeAhead::Member& member : decoding.members())
             sounding.push_back(member.source);
         sumParts(sounding, block.slot, block.frames, format_.channels, mix.data());
+        if (!stems_.empty())
+            sumStems(decoding.members(), block.slot, block.frames);
         const Status written = writeBlock(mix, block.frames, measuring);
         const std::int64_t end = block.start + block.frames;
         if (succeeded(written))
@@ -208,6 +256,19 @@ MixJob::Outcome MixJob::mixAllBlocks(bool measuring)
         planAhead();
     }
     return {};
+}
+
+void MixJob::sumStems(const Members& members, int slot, std::int64_t frames)
+{
+    for (Stem& stem : stems_)
+        stem.sounding.clear();
+    for (const DecodeAhead::Member& member : members) {
+        const int k = entries()[member.source->index()].stem;
+        if (k >= 0 && static_cast<std::size_t>(k) < stems_.size())
+            stems_[static_cast<std::size_t>(k)].sounding.push_back(member.source);
+    }
+    for (Stem& stem : stems_)
+        sumParts(stem.sounding, slot, frames, format_.channels, stem.block.data());
 }
 
 // The length of the block at `start`: the longest whose buffers, for every source that may sound in
@@ -265,13 +326,58 @@ Status MixJob::writeBlock(std::vector<float>& mix, std::int64_t blockFrames, boo
             mix[i] *= gain_;
     if (measuring) {
         meter_->add(mix.data(), frames);
-        return temporary_->append(mix.data(), samples);
+        if (const Status s = temporary_->append(mix.data(), samples); failed(s))
+            return s;
+        return writeStems(frames, true);
     }
-    if (!limiter_)
-        return writeOut(mix.data(), frames);
+    if (!limiter_) {
+        if (const Status s = writeOut(mix.data(), frames); failed(s))
+            return s;
+        return writeStems(frames, false);
+    }
     limited_.clear();
-    limiter_->process(mix.data(), frames, limited_);
-    return writeOut(limited_.data(), limited_.size() / format_.channels);
+    limiterGains_.clear();
+    limiter_->process(mix.data(), frames, limited_, stems_.empty() ? nullptr : &limiterGains_);
+    if (const Status s = writeOut(limited_.data(), limited_.size() / format_.channels); failed(s))
+        return s;
+    return writeStems(frames, false);
+}
+
+// The stems' blocks take the mix's gain; behind the limiter, the gains it gave the mix's frames.
+Status MixJob::writeStems(std::size_t frames, bool measuring)
+{
+    const std::size_t samples = frames * format_.channels;
+    for (Stem& stem : stems_) {
+        if (gain_ != 1.0f)
+            for (std::size_t i = 0; i < samples; ++i)
+                stem.block[i] *= gain_;
+        Status s = kOk;
+        if (measuring) {
+            s = stem.temporary->append(stem.block.data(), samples);
+        } else if (!limiter_) {
+            s = writeStem(stem, stem.block.data(), frames);
+        } else {
+            if (!stem.follower)
+                stem.follower = std::make_unique<LimiterFollower>(format_.channels);
+            stem.limited.clear();
+            stem.follower->follow(stem.block.data(), frames, limiterGains_, stem.limited);
+            s = writeStem(stem, stem.limited.data(), stem.limited.size() / format_.channels);
+        }
+        if (failed(s)) {
+            failedStem_ = stem.path;
+            return s;
+        }
+    }
+    return kOk;
+}
+
+Status MixJob::writeStem(Stem& stem, float* samples, std::size_t frames)
+{
+    if (frames == 0)
+        return kOk;
+    if (stem.dither)
+        stem.dither->apply(samples, frames * format_.channels);
+    return stem.output->write(samples, frames, stem.clipping);
 }
 
 Status MixJob::writeOut(float* samples, std::size_t frames)
@@ -287,11 +393,24 @@ Status MixJob::writeOut(float* samples, std::size_t frames)
 Status MixJob::finishLimiter()
 {
     limited_.clear();
-    limiter_->finish(limited_);
+    limiterGains_.clear();
+    limiter_->finish(limited_, stems_.empty() ? nullptr : &limiterGains_);
     loudness_.limited = true;
     loudness_.limitedPeaks = limiter_->peaksLowered();
     loudness_.limiterMostDb = limiter_->mostReductionDb();
-    return writeOut(limited_.data(), limited_.size() / format_.channels);
+    if (const Status s = writeOut(limited_.data(), limited_.size() / format_.channels); failed(s))
+        return s;
+    for (Stem& stem : stems_) {
+        if (!stem.follower)
+            stem.follower = std::make_unique<LimiterFollower>(format_.channels);
+        stem.limited.clear();
+        stem.follower->follow(nullptr, 0, limiterGains_, stem.limited);
+        if (const Status s = writeStem(stem, stem.limited.data(), stem.limited.size() / format_.channels); failed(s)) {
+            failedStem_ = stem.path;
+            return s;
+        }
+    }
+    return kOk;
 }
 
 MixJob::Outcome MixJob::replayTemporary()
@@ -299,12 +418,19 @@ MixJob::Outcome MixJob::replayTemporary()
     meter_ = std::make_unique<LoudnessMeter>(format_.channels, static_cast<int>(format_.samplesPerSec), totalFrames_);
     if (const Status s = temporary_->rewind(); failed(s))
         return {s, temporaryFailureText(s)};
+    for (Stem& stem : stems_)
+        if (const Status s = stem.temporary->rewind(); failed(s))
+            return {s, temporaryFailureText(s)};
     const auto channels = static_cast<std::size_t>(format_.channels);
     std::vector<float> block(static_cast<std::size_t>(kLongestBlock) * channels);
     for (std::int64_t at = 0; at < totalFrames_ && !stop_.load(); at += kLongestBlock) {
         const std::int64_t frames = std::min(kLongestBlock, totalFrames_ - at);
         if (const Status s = temporary_->read(block.data(), static_cast<std::size_t>(frames) * channels); failed(s))
             return {s, temporaryFailureText(s)};
+        for (Stem& stem : stems_)
+            if (const Status s = stem.temporary->read(stem.block.data(), static_cast<std::size_t>(frames) * channels);
+                failed(s))
+                return {s, temporaryFailureText(s)};
         if (const Status s = writeBlock(block, frames, false); failed(s))
             return {s, {}};
     }
@@ -406,11 +532,24 @@ void MixJob::finishOutput(Outcome& outcome)
 {
     if (!output_)
         return;  // a normalized mix that ended in its first pass
-    const Status finished = output_->finish();
+    Status finished = output_->finish();
+    for (Stem& stem : stems_) {
+        if (!stem.output)
+            continue;
+        if (const Status s = stem.output->finish(); failed(s) && succeeded(finished)) {
+            finished = s;
+            failedStem_ = stem.path;
+        }
+    }
     if (succeeded(outcome.status) && failed(finished))
         outcome.status = finished;
     if (outcome.status == kErrReaderGone && outcome.detail.empty()) {
         outcome.detail = "What was mixed until then went to " + outputPath_ + "; the rest was not mixed.";
+    } else if (failed(outcome.status) && outcome.detail.empty() && !failedStem_.empty()) {
+        outcome.detail = writeFailureText(failedStem_, outcome.status);
+        for (const Stem& stem : stems_)
+            if (stem.path == failedStem_ && stem.output && !stem.output->failureDetail().empty())
+                outcome.detail += " (" + stem.output->failureDetail() + ")";
     } else if (failed(outcome.status) && outcome.detail.empty()) {
         outcome.detail = writeFailureText(outputPath_, outcome.status);
         if (const std::string why = output_->failureDetail(); !why.empty())

@@ -11,6 +11,12 @@
 // and closed after its last one, so memory depends on how many sources overlap, not on the length
 // of the list or of the output.
 //
+// With stem files, each block is also summed per stem (the sources whose stem it is, in the same
+// order) and every stem goes the mix's way: its own temporary file while a normalized mix is
+// measured, the mix's gain, the gains the limiter computes from the mix (frame by frame, delayed
+// the same) and its own writer in the mix's format. The mix itself is summed as without stems, so
+// it stays the same file, and the stems add up to it up to float rounding.
+//
 // start() and stop() are called on the owner's thread, framesWritten() and running() on any; the
 // rest runs on the job's thread, which reads the options as they were when the job was made.
 #pragma once
@@ -44,7 +50,7 @@ public:
     using EventSink = std::function<void(const GraphEvent&)>;
 
     MixJob(std::shared_ptr<EngineContext> context, SourceList sources, WaveFormat format, std::u16string outputName,
-           EventSink sink, OutputEncoding encoding = {});
+           EventSink sink, OutputEncoding encoding = {}, std::vector<std::u16string> stemNames = {});
     ~MixJob();
     MixJob(const MixJob&) = delete;
     MixJob& operator=(const MixJob&) = delete;
@@ -66,9 +72,28 @@ private:
         std::string detail;  // for a failure: what failed, naming the file
     };
     using Members = std::vector<DecodeAhead::Member>;
+    // One stem file and what it needs on its way, as the mix has it.
+    struct Stem {
+        std::string path;
+        std::unique_ptr<MixOutput> output;
+        std::unique_ptr<TemporarySamples> temporary;
+        std::unique_ptr<TpdfDither> dither;
+        std::unique_ptr<LimiterFollower> follower;
+        std::vector<float> block;    // the block being mixed, a mix block long
+        std::vector<float> limited;  // what the follower handed out of it
+        std::vector<const PlayingSource*> sounding;
+        Clipping clipping;
+    };
 
     void main();
     Status openOutput();
+    // The stems' files, or their temporary files for a normalized mix's first pass.
+    Status openStems(bool temporary);
+    // Sums the block's parts of each stem's sources into its buffer.
+    void sumStems(const Members& members, int slot, std::int64_t frames);
+    // Writes the stems' blocks as writeBlock has written the mix's.
+    Status writeStems(std::size_t frames, bool measuring);
+    Status writeStem(Stem& stem, float* samples, std::size_t frames);
     static std::string writeFailureText(const std::string& path, Status status);
     // For a failure of the temporary file of a normalized mix, naming where it lies.
     std::string temporaryFailureText(Status status) const;
@@ -119,6 +144,9 @@ private:
     std::unique_ptr<TemporarySamples> temporary_;  // a normalized mix before its gain
     std::unique_ptr<TruePeakLimiter> limiter_;     // of the pass that writes the output
     std::vector<float> limited_;                   // what the limiter handed out of a block
+    std::vector<double> limiterGains_;             // and the gain of each of those frames
+    std::vector<Stem> stems_;
+    std::string failedStem_;  // the path of a stem whose writing failed
     float gain_ = 1.0f;
     LoudnessFigures loudness_;
     std::thread thread_;

@@ -26,6 +26,8 @@ struct SourceEntry {
     REFERENCE_TIME mediaStop = 0;
     double volume = 1.0;
     SourceShaping shaping;
+    // The stem its sound also goes to (an index into the mix's stem files); -1: none.
+    int stem = -1;
 
     // The file's name; empty when none was given.
     const std::u16string& fileName() const;

@@ -86,22 +86,26 @@ void TruePeakLimiter::push(const float* frame)
     ++received_;
 }
 
-void TruePeakLimiter::process(const float* in, std::size_t frames, std::vector<float>& out)
+void TruePeakLimiter::process(const float* in, std::size_t frames, std::vector<float>& out, std::vector<double>* gains)
 {
+    gains_ = gains;
     const auto channels = static_cast<std::size_t>(channels_);
     for (std::size_t i = 0; i < frames; ++i) {
         push(in + i * channels);
         addPeak(framePeak(), out);
     }
+    gains_ = nullptr;
 }
 
-void TruePeakLimiter::finish(std::vector<float>& out)
+void TruePeakLimiter::finish(std::vector<float>& out, std::vector<double>* gains)
 {
+    gains_ = gains;
     // Beyond the last frame nothing is loud and every gain is allowed.
     for (int i = 0; i + 1 < tapsPerPhase_; ++i)
         addPeak(0.0, out);
     while (emitted_ < received_)
         addAllowed(1.0, out);
+    gains_ = nullptr;
 }
 
 // A frame's allowed gain comes from the loudest level among the interpolated values it takes
@@ -153,11 +157,25 @@ void TruePeakLimiter::emit(double gain, std::vector<float>& out)
         lastLowered_ = emitted_;
     }
     lowestGain_ = std::min(lowestGain_, gain);
+    if (gains_)
+        gains_->push_back(gain);
     for (std::size_t c = 0; c < channels; ++c) {
         out.push_back(gain < 1.0 ? static_cast<float>(delayed_.front() * gain) : delayed_.front());
         delayed_.pop_front();
     }
     ++emitted_;
+}
+
+void LimiterFollower::follow(const float* in, std::size_t frames, const std::vector<double>& gains,
+                             std::vector<float>& out)
+{
+    delayed_.insert(delayed_.end(), in, in + frames * channels_);
+    for (const double gain : gains)
+        for (std::size_t c = 0; c < channels_ && !delayed_.empty(); ++c) {
+            // The limiter's own expression, so that a stem's frame is scaled to the same bits.
+            out.push_back(gain < 1.0 ? static_cast<float>(delayed_.front() * gain) : delayed_.front());
+            delayed_.pop_front();
+        }
 }
 
 }  // namespace sonarel::media::core

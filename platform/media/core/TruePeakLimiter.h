@@ -9,6 +9,7 @@
 // the rest, so the output has exactly the input's frames, in place.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -26,10 +27,11 @@ public:
 
     TruePeakLimiter(int channels, int rate, double ceilingDbtp);
 
-    // Takes `frames` interleaved frames and appends to `out` the frames that are ready.
-    void process(const float* in, std::size_t frames, std::vector<float>& out);
-    // Appends the frames still held.
-    void finish(std::vector<float>& out);
+    // Takes `frames` interleaved frames and appends to `out` the frames that are ready; with
+    // `gains`, appends the gain each of them was given, for a LimiterFollower.
+    void process(const float* in, std::size_t frames, std::vector<float>& out, std::vector<double>* gains = nullptr);
+    // Appends the frames still held (and their gains).
+    void finish(std::vector<float>& out, std::vector<double>* gains = nullptr);
 
     std::int64_t latency() const { return latency_; }
     // Stretches of lowered frames (peaks closer together than 10 ms count as one), and the most
@@ -67,6 +69,22 @@ private:
     std::int64_t peaks_ = 0;
     std::int64_t lastLowered_ = -1;
     std::int64_t mergeFrames_ = 0;
+    std::vector<double>* gains_ = nullptr;  // of the call under way
+};
+
+// Gives other frames the gains a limiter gave its own, frame by frame and delayed the same, as
+// the limiter scales its own: the stems of a limited mix then add up to it.
+class LimiterFollower {
+public:
+    explicit LimiterFollower(int channels) : channels_(static_cast<std::size_t>(std::max(channels, 1))) {}
+
+    // Takes `frames` interleaved frames (the limiter's input frames of the same call), then appends
+    // to `out` one frame for each of `gains`, oldest first.
+    void follow(const float* in, std::size_t frames, const std::vector<double>& gains, std::vector<float>& out);
+
+private:
+    std::size_t channels_;
+    std::deque<float> delayed_;
 };
 
 }  // namespace sonarel::media::core

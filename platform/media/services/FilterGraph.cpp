@@ -109,6 +109,14 @@ Status FileWriter::setFileName(const std::u16string& path, const MediaType*)
     return kOk;
 }
 
+Status FileWriter::setStemFileNames(std::vector<std::u16string> paths)
+{
+    if (std::any_of(paths.begin(), paths.end(), [](const std::u16string& p) { return p.empty(); }))
+        return kErrNoFileName;
+    stemFileNames_ = std::move(paths);
+    return kOk;
+}
+
 Status FileWriter::setMode(int mode)
 {
     if (mode != 0 && mode != kFileOverwrite)
@@ -331,7 +339,7 @@ Status FilterGraph::run()
     State* state = state_.get();
     auto job = std::make_shared<core::MixJob>(
         state_->context, chain.group->sharedEntries(), chain.format, chain.writer->fileName(),
-        [state](const GraphEvent& event) { state->post(event); }, chain.encoding);
+        [state](const GraphEvent& event) { state->post(event); }, chain.encoding, chain.writer->stemFileNames());
     if (const Status s = job->start(); failed(s))
         return s;
     std::shared_ptr<core::MixJob> previous;

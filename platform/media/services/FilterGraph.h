@@ -114,9 +114,14 @@ public:
     Status setFileName(const std::u16string& path, const MediaType* type);
     Status setMode(int mode);  // kFileOverwrite
     const std::u16string& fileName() const { return fileName_; }
+    // Files written beside the output, in its format and of its length: stem k holds the sources
+    // whose stem is k, so that the stems add up to the output. None by default.
+    Status setStemFileNames(std::vector<std::u16string> paths);
+    const std::vector<std::u16string>& stemFileNames() const { return stemFileNames_; }
 
 private:
     std::u16string fileName_;
+    std::vector<std::u16string> stemFileNames_;
     int mode_ = 0;
 };
 

@@ -51,6 +51,7 @@ core::SourceList snapshotOf(const TimelineNode& group)
             e.mediaStop = source->mediaStop();
             e.volume = volume;
             e.shaping = source->shaping();
+            e.stem = source->stem();
             entries->push_back(std::move(e));
         }
         if (track->sourceTable())

@@ -178,6 +178,14 @@ Status TimelineNode::setShaping(const SourceShaping& shaping)
     return kOk;
 }
 
+Status TimelineNode::setStem(int stem)
+{
+    if (const Status s = require(NodeType::Source); failed(s))
+        return s;
+    stem_ = stem < 0 ? -1 : stem;
+    return kOk;
+}
+
 Status TimelineNode::setSubObject(EffectKind kind)
 {
     if (const Status s = enter(fault::kSetSubObject, NodeType::Effect); failed(s))

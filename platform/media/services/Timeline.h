@@ -85,6 +85,8 @@ public:
     Status setMediaName(const std::u16string& name);
     // Source: its fades, cut ramps and pitch handling (plain by default).
     Status setShaping(const SourceShaping& shaping);
+    // Source: the stem its sound also goes to (see core::SourceEntry::stem); -1 by default.
+    Status setStem(int stem);
     Status setSubObject(EffectKind kind);
     Status setPropertySetter(std::shared_ptr<PropertySetter> setter);
 
@@ -101,6 +103,7 @@ public:
     REFERENCE_TIME mediaStop() const { return mediaStop_; }
     const std::u16string& mediaName() const { return mediaName_; }
     const SourceShaping& shaping() const { return shaping_; }
+    int stem() const { return stem_; }
     EffectKind subObject() const { return subObject_; }
     const std::shared_ptr<PropertySetter>& propertySetter() const { return setter_; }
 
@@ -122,6 +125,7 @@ private:
     REFERENCE_TIME mediaStop_ = 0;
     std::u16string mediaName_;
     SourceShaping shaping_;
+    int stem_ = -1;
     EffectKind subObject_ = EffectKind::None;
     std::shared_ptr<PropertySetter> setter_;
 };
