@@ -561,6 +561,10 @@ private Q_SLOTS:
         entries[2].outPoint = 2'500'000;
         entries[3].muted = true;
         entries[1].duck = true;
+        entries[0].chapter = "Opening, \"part\" 1";
+        entries[1].chapter = "Talk";
+        entries[0].group = "Music";
+        entries[1].group = "Voice";
         const QString list = dir_.filePath(QStringLiteral("shaped/every.csv"));
         // Tags and a cover, which a WAV file cannot keep: both say so.
         ListTags tags;
@@ -571,7 +575,7 @@ private Q_SLOTS:
         front.fill(Qt::red);
         QVERIFY(front.save(QString::fromStdString(tags.coverPath)));
         QVERIFY(saveMixListFile(list, entries, {}, {-9.0, 0.05, 0.1}, tags).isEmpty());
-        QVERIFY(contentOf(list).contains(",fade_curve,volume_points,duck\n"));
+        QVERIFY(contentOf(list).contains(",fade_curve,volume_points,duck,chapter,group\n"));
         QVERIFY(
             contentOf(list).startsWith("#duck.depth_db=-9\n#duck.attack_seconds=0.05\n#duck.release_seconds=0.1\n"
                                        "#tag.title=Überall ☂\n#tag.track=2/9\n#cover=front.png\n"));
@@ -594,7 +598,10 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(!f->dialog.runControl().isMixing(), 60000);
         const QString warning = QStringLiteral(
             "A WAV file cannot keep the list's cover: the mix is written without it.");
-        QCOMPARE(f->desktop.texts(), QStringList{warning});
+        QCOMPARE(f->desktop.texts().size(), 2);
+        QCOMPARE(f->desktop.texts()[0], warning);
+        QVERIFY2(f->desktop.texts()[1].startsWith(QStringLiteral("A WAV file cannot hold chapters")),
+                 qPrintable(f->desktop.texts()[1]));
         QProcess mixer;
         const QString cliOutput = dir_.filePath(QStringLiteral("shaped/cli.wav"));
         mixer.start(QStringLiteral(SONAREL_MIX_PATH),
@@ -612,6 +619,23 @@ private Q_SLOTS:
         // b ends last, at 0.1 + 0.5 / 1.25 s; the muted entry would not count anyway.
         QCOMPARE(window.frames(), std::int64_t{22050});
         QVERIFY(window.samples == cli.samples);
+
+        // Into FLAC, with the chapters, the tags and the cover, and the stems of the two groups.
+        f->desktop.messages.clear();
+        const QString flac = dir_.filePath(QStringLiteral("shaped/window.flac"));
+        OutputSettings toFlac = f->dialog.outputSettings();
+        toFlac.outputFile = flac;
+        f->dialog.setOutputSettings(toFlac);
+        QTest::mouseClick(f->button(kIdMix), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!f->dialog.runControl().isMixing(), 60000);
+        QVERIFY2(f->desktop.messages.empty(), qPrintable(f->desktop.texts().join(QLatin1Char('\n'))));
+        const QString cliFlac = dir_.filePath(QStringLiteral("shaped/cli.flac"));
+        mixer.start(QStringLiteral(SONAREL_MIX_PATH),
+                    {QStringLiteral("-q"), QStringLiteral("-o"), cliFlac, QStringLiteral("--csv"), again});
+        QVERIFY(mixer.waitForFinished(60000));
+        QCOMPARE(mixer.exitCode(), 0);
+        QCOMPARE(contentOf(flac), contentOf(cliFlac));
+        QVERIFY(contentOf(cliFlac).contains("CHAPTER001NAME=Talk"));
     }
 
     // File > Tags... edits the list's tags and cover, checked as they are entered, as one undo
