@@ -146,8 +146,9 @@ private Q_SLOTS:
 
     void mutagenReadsTheFramesAndComments()
     {
-        const QString frames = QStringLiteral("version 3\nCTOC toc 3 ch0,ch1,ch2\nCHAP ch0 0 Intro\n"
-                                              "CHAP ch1 1250 Caf\u00e9 \u2013 talk\nCHAP ch2 2500 End\n");
+        const QString frames = QStringLiteral(
+            "version 3\nCTOC toc 3 ch0,ch1,ch2\nCHAP ch0 0 Intro\n"
+            "CHAP ch1 1250 Caf\u00e9 \u2013 talk\nCHAP ch2 2500 End\n");
         QCOMPARE(mutagenReport(path(QStringLiteral("mix.mp3"))), frames);
         // A tagged MP3 has a tag of Sonarel's own making: the chapters go into it alike.
         const QString tagged = path(QStringLiteral("tagged.mp3"));

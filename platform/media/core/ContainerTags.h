@@ -21,8 +21,7 @@ class ContainerTags {
 public:
     // `chapters` at `rate` go into MP3's own tag (FFmpeg's ID3 writer, which would hold them, is
     // off when there are tags).
-    ContainerTags(OutputContainer container, const OutputTags& tags, const OutputChapters& chapters = {},
-                  int rate = 0)
+    ContainerTags(OutputContainer container, const OutputTags& tags, const OutputChapters& chapters = {}, int rate = 0)
         : container_(container), tags_(tags), chapters_(chapters), rate_(rate)
     {
     }

@@ -12,8 +12,8 @@
 
 #include "platform/media/FaultInjector.h"
 #include "platform/media/FaultPoints.h"
-#include "platform/media/core/ContainerTags.h"
 #include "platform/media/core/ContainerChapters.h"
+#include "platform/media/core/ContainerTags.h"
 #include "platform/media/core/FfmpegHandles.h"
 
 extern "C" {

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "platform/media/Formats.h"
-#include "platform/media/core/OutputTags.h"
 #include "platform/media/core/OutputChapters.h"
+#include "platform/media/core/OutputTags.h"
 
 namespace sonarel::media::core {
 
