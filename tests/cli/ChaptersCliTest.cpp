@@ -12,32 +12,13 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "support/ProgramRun.h"
 #include "support/WavFile.h"
 
 namespace {
 
-struct Run {
-    int exitCode = -1;
-    QByteArray out;
-    QString err;
-};
-
-Run runProgram(const QString& program, const QStringList& arguments)
-{
-    QProcess process;
-    process.start(program, arguments);
-    Run run;
-    if (!process.waitForFinished(120000)) {
-        process.kill();
-        process.waitForFinished();
-        run.err = QStringLiteral("timed out");
-        return run;
-    }
-    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.out = process.readAllStandardOutput();
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
-}
+using Run = sonarel::testing::ProgramRun;
+using sonarel::testing::runProgram;
 
 struct ProbedChapter {
     double start = 0;

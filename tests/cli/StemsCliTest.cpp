@@ -8,32 +8,14 @@
 #include <QtTest>
 #include <cstring>
 
+#include "support/ProgramRun.h"
+
 using namespace Qt::StringLiterals;
 
 namespace {
 
-struct Run {
-    int exitCode = -1;
-    QByteArray out;
-    QString err;
-};
-
-Run runProgram(const QString& program, const QStringList& arguments)
-{
-    QProcess process;
-    process.start(program, arguments);
-    Run run;
-    if (!process.waitForFinished(120000)) {
-        process.kill();
-        process.waitForFinished();
-        run.err = u"timed out"_s;
-        return run;
-    }
-    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.out = process.readAllStandardOutput();
-    run.err = QString::fromLocal8Bit(process.readAllStandardError());
-    return run;
-}
+using Run = sonarel::testing::ProgramRun;
+using sonarel::testing::runProgram;
 
 Run runMix(const QStringList& arguments)
 {
