@@ -85,6 +85,13 @@ Value defaultOf(const EntryProperty& property)
 }
 }  // namespace
 
+bool defaultsAgreeWithTheEntry()
+{
+    const EntryProperties plain{};
+    return std::all_of(kEntryProperties.begin(), kEntryProperties.end(),
+                       [&plain](const EntryProperty& row) { return holdsDefault(row, plain); });
+}
+
 bool holdsDefault(const EntryProperty& property, const EntryProperties& properties)
 {
     return std::visit(

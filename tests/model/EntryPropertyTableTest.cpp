@@ -103,6 +103,7 @@ TEST(EntryPropertyTable, EveryPropertyReadsTheSameFromItsKeyItsColumnAndASavedLi
 
 TEST(EntryPropertyTable, EveryPropertyCountsForUndoAndOnlyTheShapingOnesForShaping)
 {
+    EXPECT_TRUE(defaultsAgreeWithTheEntry());
     for (const EntryProperty& property : kEntryProperties) {
         SCOPED_TRACE(std::string(property.column));
         EntryProperties changed;
