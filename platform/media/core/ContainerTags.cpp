@@ -182,8 +182,9 @@ std::vector<std::uint8_t> id3v23Tag(const OutputTags& tags, const OutputChapters
             body.push_back(0);
             append(body, comment);
         } else {
-            const std::uint8_t emptyDescription[] = {0xFF, 0xFE, 0, 0};
-            body.insert(body.end(), emptyDescription, emptyDescription + 4);
+            // Pushed one by one: GCC 12 at -O3 takes an insert of the four for an overflow.
+            for (std::uint8_t b : {0xFF, 0xFE, 0x00, 0x00})
+                body.push_back(b);
             putId3Text(body, comment, false, false);
         }
         putFrame(frames, "COMM", body);
