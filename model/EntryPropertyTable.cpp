@@ -10,6 +10,7 @@
 #include "model/MixListFile.h"
 #include "model/MixListRows.h"
 #include "model/NumberText.h"
+#include "platform/media/TextChecks.h"
 
 namespace sonarel {
 
@@ -34,34 +35,6 @@ std::string shortestText(double value)
     char text[64];
     const auto result = std::to_chars(text, text + sizeof text, value);
     return std::string(text, result.ptr);
-}
-
-// Well-formed UTF-8: no stray or missing continuation byte, no overlong form, no surrogate, nothing
-// past U+10FFFF.
-bool isUtf8(std::string_view text)
-{
-    for (std::size_t i = 0; i < text.size();) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        const std::size_t length = lead < 0x80                    ? 1
-                                   : lead >= 0xC2 && lead <= 0xDF ? 2
-                                   : lead >= 0xE0 && lead <= 0xEF ? 3
-                                   : lead >= 0xF0 && lead <= 0xF4 ? 4
-                                                                  : 0;
-        if (length == 0 || i + length > text.size())
-            return false;
-        char32_t code = length == 1 ? lead : lead & (0xFF >> (length + 1));
-        for (std::size_t k = 1; k < length; ++k) {
-            const auto next = static_cast<unsigned char>(text[i + k]);
-            if ((next & 0xC0) != 0x80)
-                return false;
-            code = (code << 6) | (next & 0x3F);
-        }
-        const char32_t lowest[] = {0, 0, 0x80, 0x800, 0x10000};
-        if (code < lowest[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
-            return false;
-        i += length;
-    }
-    return true;
 }
 
 // The names a curve is written and read by, in the order of its choices.
@@ -356,16 +329,12 @@ bool checkText(const EntryProperty& property, std::string_view text, std::string
         error = "the " + words + " is longer than " + std::to_string(kLongestEntryText) + " bytes";
         return false;
     }
-    if (std::any_of(text.begin(), text.end(),
-                    [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; })) {
-        error = "the " + words + " must not hold a control character";
-        return false;
+    switch (media::textFault(text)) {
+    case media::TextFault::None: return true;
+    case media::TextFault::Control: error = "the " + words + " must not hold a control character"; return false;
+    case media::TextFault::NotUtf8: error = "the " + words + " is not UTF-8 text"; return false;
     }
-    if (!isUtf8(text)) {
-        error = "the " + words + " is not UTF-8 text";
-        return false;
-    }
-    return true;
+    return false;
 }
 
 }  // namespace sonarel

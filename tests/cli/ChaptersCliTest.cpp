@@ -89,11 +89,7 @@ class ChaptersCliTest : public QObject {
                 entry(QStringLiteral("1.25"), QStringLiteral("Caf\u00e9 \u2013 talk")),
                 entry(QStringLiteral("2.5"), QStringLiteral("End"))};
     }
-    Run mix(QStringList arguments) const
-    {
-        arguments.prepend(QStringLiteral("-q"));
-        return runProgram(QStringLiteral(SONAREL_MIX_PATH), arguments);
-    }
+    Run mix(const QStringList& arguments) const { return sonarel::testing::runQuietMix(arguments); }
 
 private Q_SLOTS:
     void initTestCase()

@@ -20,11 +20,7 @@ namespace {
 using Run = sonarel::testing::ProgramRun;
 using sonarel::testing::runProgram;
 
-Run runMix(QStringList arguments)
-{
-    arguments.prepend(QStringLiteral("-q"));
-    return runProgram(QStringLiteral(SONAREL_MIX_PATH), arguments);
-}
+const auto runMix = sonarel::testing::runQuietMix;
 
 // What ffprobe says of the first audio stream: codec_name, sample_rate, channels, sample_fmt,
 // duration_ts.

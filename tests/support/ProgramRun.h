@@ -32,4 +32,13 @@ inline ProgramRun runProgram(const QString& program, const QStringList& argument
     return run;
 }
 
+#ifdef SONAREL_MIX_PATH
+// sonarel-mix with -q before the arguments.
+inline ProgramRun runQuietMix(QStringList arguments)
+{
+    arguments.prepend(QStringLiteral("-q"));
+    return runProgram(QStringLiteral(SONAREL_MIX_PATH), arguments);
+}
+#endif
+
 }  // namespace sonarel::testing

@@ -6,10 +6,6 @@
 
 #include "platform/media/core/FfmpegHandles.h"
 
-extern "C" {
-#include <libavutil/opt.h>
-}
-
 namespace sonarel::media::core {
 
 namespace {
@@ -40,9 +36,7 @@ int addVorbisComments(AVFormatContext& output, const OutputChapters& chapters, i
 // the array), so everything is allocated as FFmpeg allocates it.
 int addFormatChapters(AVFormatContext& output, const OutputChapters& chapters, int rate)
 {
-    const bool mp3 = output.oformat && std::strcmp(output.oformat->name, "mp3") == 0;
-    // More than the CTOC can count would leave a table of contents that names too few.
-    if (output.nb_chapters != 0 || chapters.size() > 0x7FFF || (mp3 && chapters.size() > kMostMp3Chapters))
+    if (output.nb_chapters != 0 || chapters.size() > 0x7FFF)
         return AVERROR(EINVAL);
     output.chapters = static_cast<AVChapter**>(av_calloc(chapters.size(), sizeof(AVChapter*)));
     if (!output.chapters)
@@ -59,10 +53,6 @@ int addFormatChapters(AVFormatContext& output, const OutputChapters& chapters, i
         if (const int e = av_dict_set(&chapter->metadata, "title", chapters[i].title.c_str(), 0); e < 0)
             return e;
     }
-    // ID3v2.3: the version that players with chapter support all read.
-    if (mp3 && output.priv_data)
-        if (const int e = av_opt_set_int(output.priv_data, "id3v2_version", 3, 0); e < 0)
-            return e;
     return 0;
 }
 
@@ -84,6 +74,9 @@ int addContainerChapters(AVFormatContext& output, const OutputChapters& chapters
         return 0;
     if (rate <= 0)
         return AVERROR(EINVAL);
+    // An MP3 file's chapters go into its own ID3 tag (ContainerTags).
+    if (output.oformat && std::strcmp(output.oformat->name, "mp3") == 0)
+        return 0;
     return writesVorbisComments(output) ? addVorbisComments(output, chapters, rate)
                                         : addFormatChapters(output, chapters, rate);
 }

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Chapters into an FFmpeg output before its header is written, each container in its own way:
-// MP3 gets ID3v2.3 CHAP frames under a top-level, ordered CTOC (the muxer writes both from the
-// context's chapters); MP4 gets the muxer's chapter track and Nero chapter list; FLAC, Ogg Vorbis
-// and Opus get CHAPTERnnn and CHAPTERnnnNAME comments, which FFmpeg 5.1's FLAC and Vorbis muxers
-// would not write from the chapters themselves. Nothing is changed without chapters.
+// MP4 gets the muxer's chapter track and Nero chapter list; FLAC, Ogg Vorbis and Opus get
+// CHAPTERnnn and CHAPTERnnnNAME comments, which FFmpeg 5.1's FLAC and Vorbis muxers would not
+// write from the chapters themselves. MP3's go into its own ID3 tag (ContainerTags). Nothing is
+// changed without chapters.
 #pragma once
 
 #include "platform/media/core/OutputChapters.h"

@@ -199,7 +199,7 @@ std::vector<std::uint8_t> id3v23Tag(const OutputTags& tags, const OutputChapters
         body.insert(body.end(), tags.cover.begin(), tags.cover.end());
         putFrame(frames, "APIC", body);
     }
-    putChapterFrames(frames, chapters, std::min(chapters.size(), kMostMp3Chapters) == chapters.size() ? rate : 0);
+    putChapterFrames(frames, chapters, rate);
     std::vector<std::uint8_t> tag{'I', 'D', '3', 3, 0, 0};
     const auto size = static_cast<std::uint32_t>(frames.size());  // syncsafe: 7 bits a byte
     for (int shift = 21; shift >= 0; shift -= 7)
@@ -236,9 +236,13 @@ std::vector<std::string> tagsNotKept(OutputContainer container, const OutputTags
 
 int ContainerTags::beforeHeader(AVFormatContext& out, AVDictionary** options)
 {
-    if (tags_.empty())
+    const bool mp3 = container_ == OutputContainer::Mp3;
+    if (tags_.empty() && !(mp3 && !chapters_.empty()))
         return 0;
-    if (container_ == OutputContainer::Mp3) {
+    if (mp3) {
+        // More than the CTOC can count would leave a table of contents that names too few.
+        if (chapters_.size() > kMostMp3Chapters || (!chapters_.empty() && rate_ <= 0))
+            return AVERROR(EINVAL);
         // FFmpeg's ID3 writer would make the comment a TXXX frame: the muxer writes none, and
         // this tag goes first.
         if (const int e = av_dict_set(options, "id3v2_version", "0", 0); e < 0)

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // A mix's tags and cover (platform/media/core/OutputTags.h) in an encoded container, each its
-// own way: MP3 an ID3v2.3 tag (text frames, COMM and APIC) written ahead of FFmpeg's header, so
-// that the comment is a real COMM frame; FLAC and MP4 FFmpeg's metadata with the picture as an
+// own way: MP3 an ID3v2.3 tag (text frames, COMM, APIC, and the chapters as CHAP frames under a
+// CTOC) written ahead of FFmpeg's header, so that the comment is a real COMM frame; FLAC and MP4 FFmpeg's metadata with the picture as an
 // attached-picture stream (FLAC's PICTURE block, MP4's covr); Ogg Vorbis and Opus Vorbis comments
 // with the picture as a METADATA_BLOCK_PICTURE comment. Without tags nothing is touched, so the
 // file is exactly what it was before.
@@ -19,8 +19,8 @@ namespace sonarel::media::core {
 
 class ContainerTags {
 public:
-    // `chapters` at `rate` go into MP3's own tag (FFmpeg's ID3 writer, which would hold them, is
-    // off when there are tags).
+    // `chapters` at `rate` go into MP3's own tag: an MP3 file with tags or chapters gets this tag
+    // in place of FFmpeg's.
     ContainerTags(OutputContainer container, const OutputTags& tags, const OutputChapters& chapters = {}, int rate = 0)
         : container_(container), tags_(tags), chapters_(chapters), rate_(rate)
     {

@@ -169,8 +169,7 @@ void MixJob::main()
     try {
         outcome = mixAllBlocks(encoding_.normalize);
         if (encoding_.normalize && succeeded(outcome.status) && !stop_.load()) {
-            chooseGain(meter_->figures());
-            if (limiter_)
+            if (chooseGain(meter_->figures()))
                 outcome = tuneLimiter(loudness_.gainDb);
             if (succeeded(outcome.status) && !stop_.load()) {
                 if (const Status s = openOutput(); failed(s))
@@ -357,11 +356,7 @@ Status MixJob::writeStems(std::size_t frames, bool measuring)
         } else if (!limiter_) {
             s = writeStem(stem, stem.block.data(), frames);
         } else {
-            if (!stem.follower)
-                stem.follower = std::make_unique<LimiterFollower>(format_.channels);
-            stem.limited.clear();
-            stem.follower->follow(stem.block.data(), frames, limiterGains_, stem.limited);
-            s = writeStem(stem, stem.limited.data(), stem.limited.size() / format_.channels);
+            s = writeLimitedStem(stem, stem.block.data(), frames);
         }
         if (failed(s)) {
             failedStem_ = stem.path;
@@ -401,16 +396,22 @@ Status MixJob::finishLimiter()
     if (const Status s = writeOut(limited_.data(), limited_.size() / format_.channels); failed(s))
         return s;
     for (Stem& stem : stems_) {
-        if (!stem.follower)
-            stem.follower = std::make_unique<LimiterFollower>(format_.channels);
-        stem.limited.clear();
-        stem.follower->follow(nullptr, 0, limiterGains_, stem.limited);
-        if (const Status s = writeStem(stem, stem.limited.data(), stem.limited.size() / format_.channels); failed(s)) {
+        if (const Status s = writeLimitedStem(stem, nullptr, 0); failed(s)) {
             failedStem_ = stem.path;
             return s;
         }
     }
     return kOk;
+}
+
+// The stem's frames through the gains the limiter gave the mix's (null and 0: what it still holds).
+Status MixJob::writeLimitedStem(Stem& stem, const float* samples, std::size_t frames)
+{
+    if (!stem.follower)
+        stem.follower = std::make_unique<LimiterFollower>(format_.channels);
+    stem.limited.clear();
+    stem.follower->follow(samples, frames, limiterGains_, stem.limited);
+    return writeStem(stem, stem.limited.data(), stem.limited.size() / format_.channels);
 }
 
 MixJob::Outcome MixJob::replayTemporary()
@@ -439,23 +440,21 @@ MixJob::Outcome MixJob::replayTemporary()
 
 // One gain for the whole mix: the target's distance from the measured loudness, less what the
 // true-peak ceiling forbids. Silence stays as it is.
-void MixJob::chooseGain(const LoudnessFigures& measured)
+bool MixJob::chooseGain(const LoudnessFigures& measured)
 {
     loudness_.normalized = true;
     if (!std::isfinite(measured.integratedLufs))
-        return;
+        return false;
     double gainDb = encoding_.targetLufs - measured.integratedLufs;
-    if (std::isfinite(measured.truePeakDbtp) && measured.truePeakDbtp + gainDb > encoding_.truePeakCeilingDbtp) {
-        if (encoding_.limiter) {
-            limiter_ = std::make_unique<TruePeakLimiter>(format_.channels, static_cast<int>(format_.samplesPerSec),
-                                                         encoding_.truePeakCeilingDbtp);
-        } else {
-            gainDb = encoding_.truePeakCeilingDbtp - measured.truePeakDbtp;
-            loudness_.belowTargetLu = encoding_.targetLufs - (measured.integratedLufs + gainDb);
-        }
+    const bool overCeiling = std::isfinite(measured.truePeakDbtp) &&
+                             measured.truePeakDbtp + gainDb > encoding_.truePeakCeilingDbtp;
+    if (overCeiling && !encoding_.limiter) {
+        gainDb = encoding_.truePeakCeilingDbtp - measured.truePeakDbtp;
+        loudness_.belowTargetLu = encoding_.targetLufs - (measured.integratedLufs + gainDb);
     }
     loudness_.gainDb = gainDb;
     gain_ = static_cast<float>(std::pow(10.0, gainDb / 20.0));
+    return overCeiling && encoding_.limiter;
 }
 
 // Limiting lowers the loudness a little and a changing gain can lift an interpolated peak a

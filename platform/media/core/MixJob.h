@@ -94,6 +94,7 @@ private:
     // Writes the stems' blocks as writeBlock has written the mix's.
     Status writeStems(std::size_t frames, bool measuring);
     Status writeStem(Stem& stem, float* samples, std::size_t frames);
+    Status writeLimitedStem(Stem& stem, const float* samples, std::size_t frames);
     static std::string writeFailureText(const std::string& path, Status status);
     // For a failure of the temporary file of a normalized mix, naming where it lies.
     std::string temporaryFailureText(Status status) const;
@@ -101,8 +102,9 @@ private:
     Outcome mixAllBlocks(bool measuring);
     // Writes the temporary file to the output with the chosen gain.
     Outcome replayTemporary();
-    // The gain of a normalized mix from the first pass's figures; notes it in loudness_.
-    void chooseGain(const LoudnessFigures& measured);
+    // The gain of a normalized mix from the first pass's figures; notes it in loudness_. True when
+    // that gain takes the true peak over the ceiling and the limiter is to hold it.
+    bool chooseGain(const LoudnessFigures& measured);
     // With the limiter: corrects the gain and the limiter's ceiling by passes over the temporary
     // file until the limited mix measures the target and keeps under the ceiling.
     Outcome tuneLimiter(double gainDb);

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/media/core/OutputTags.h"
 
+#include "platform/media/TextChecks.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,43 +13,6 @@
 namespace sonarel::media::core {
 
 namespace {
-
-// The length of the UTF-8 sequence at `at` that is one character other than a control
-// character; 0 for a control character or bytes that are not UTF-8.
-std::size_t printableCharacter(std::string_view text, std::size_t at)
-{
-    const auto byte = [&text](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-    const unsigned char first = byte(at);
-    if (first < 0x80)
-        return first >= 0x20 && first != 0x7F ? 1 : 0;
-    std::size_t length = 0;
-    std::uint32_t code = 0;
-    if ((first & 0xE0) == 0xC0) {
-        length = 2;
-        code = first & 0x1F;
-    } else if ((first & 0xF0) == 0xE0) {
-        length = 3;
-        code = first & 0x0F;
-    } else if ((first & 0xF8) == 0xF0) {
-        length = 4;
-        code = first & 0x07;
-    } else {
-        return 0;
-    }
-    if (at + length > text.size())
-        return 0;
-    for (std::size_t i = 1; i < length; ++i) {
-        if ((byte(at + i) & 0xC0) != 0x80)
-            return 0;
-        code = (code << 6) | (byte(at + i) & 0x3F);
-    }
-    static constexpr std::uint32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (code < kSmallest[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
-        return 0;
-    if (code >= 0x80 && code <= 0x9F)  // the C1 controls
-        return 0;
-    return length;
-}
 
 bool digits(std::string_view text, std::size_t at, std::size_t count)
 {
@@ -113,12 +78,8 @@ std::string tagValueProblem(TagField field, std::string_view value)
     const std::string name(kTagFields[static_cast<std::size_t>(field)].name);
     if (value.size() > kLargestTagValue)
         return "the " + name + " is longer than " + std::to_string(kLargestTagValue) + " bytes";
-    for (std::size_t at = 0; at < value.size();) {
-        const std::size_t length = printableCharacter(value, at);
-        if (length == 0)
-            return "the " + name + " holds a control character or bytes that are not UTF-8";
-        at += length;
-    }
+    if (textFault(value) != TextFault::None)
+        return "the " + name + " holds a control character or bytes that are not UTF-8";
     if (field == TagField::Date && !value.empty() && !isDate(value))
         return "the date must be written YYYY, YYYY-MM or YYYY-MM-DD";
     if (field == TagField::Track && !value.empty() && !isTrack(value))
