@@ -33,7 +33,7 @@ TruePeakLimiter::TruePeakLimiter(int channels, int rate, double ceilingDbtp)
     latency_ = window_ - 1 + (tapsPerPhase_ - 1);
     release_ = std::exp(-1.0 / (kReleaseSeconds * std::max(rate, 1)));
     mergeFrames_ = std::max<std::int64_t>(rate / 100, 1);
-    history_.assign(static_cast<std::size_t>(tapsPerPhase_ * channels_), 0.0f);
+    history_.assign(static_cast<std::size_t>(2 * tapsPerPhase_ * channels_), 0.0f);
     ramp_.assign(static_cast<std::size_t>(window_), 1.0);
     rampSum_ = static_cast<double>(window_);
     // Before the first frame all is silence: its allowed gains lead the ramp into the first
@@ -58,7 +58,7 @@ double TruePeakLimiter::framePeak()
     const std::size_t newest = static_cast<std::size_t>((received_ - 1) % tapsPerPhase_);
     float largest = 0.0f;
     float own = 0.0f;
-    for (std::size_t i = 0; i < history_.size(); ++i)
+    for (std::size_t i = 0; i < length * channels; ++i)
         largest = std::max(largest, std::abs(history_[i]));
     for (std::size_t c = 0; c < channels; ++c)
         own = std::max(own, std::abs(history_[newest * channels + c]));
@@ -68,9 +68,11 @@ double TruePeakLimiter::framePeak()
     for (int phase = 0; phase < phases_; ++phase) {
         const float* taps = taps_.data() + static_cast<std::size_t>(phase * tapsPerPhase_);
         for (std::size_t c = 0; c < channels; ++c) {
+            // The ring's second copy: the newest frame and the taps - 1 before it without a wrap.
+            const float* frame = history_.data() + (newest + length) * channels + c;
             float sum = 0.0f;
             for (std::size_t k = 0; k < length; ++k)
-                sum += taps[k] * history_[((newest + length - k) % length) * channels + c];
+                sum += taps[k] * *(frame - k * channels);
             peak = std::max(peak, static_cast<double>(std::abs(sum)));
         }
     }
@@ -82,6 +84,9 @@ void TruePeakLimiter::push(const float* frame)
     const auto channels = static_cast<std::size_t>(channels_);
     const std::size_t slot = static_cast<std::size_t>(received_ % tapsPerPhase_);
     std::copy(frame, frame + channels, history_.begin() + static_cast<std::ptrdiff_t>(slot * channels));
+    std::copy(frame, frame + channels,
+              history_.begin() +
+                  static_cast<std::ptrdiff_t>((slot + static_cast<std::size_t>(tapsPerPhase_)) * channels));
     delayed_.insert(delayed_.end(), frame, frame + channels);
     ++received_;
 }

@@ -54,10 +54,10 @@ private:
     float gainBound_ = 1.0f;   // no interpolated value exceeds the largest sample times this
     std::int64_t window_ = 1;  // look-ahead frames
     std::int64_t latency_ = 0;
-    double release_ = 0.0;                                // per frame: the share of the way back kept
-    std::vector<float> history_;                          // the last tapsPerPhase_ frames, a ring
-    std::int64_t received_ = 0;                           // frames taken
-    std::deque<double> recent_;                           // the last frames' levels, up to tapsPerPhase_
+    double release_ = 0.0;        // per frame: the share of the way back kept
+    std::vector<float> history_;  // the last tapsPerPhase_ frames, a ring held twice over, end to end
+    std::int64_t received_ = 0;   // frames taken
+    std::deque<double> recent_;   // the last frames' levels, up to tapsPerPhase_
     std::deque<std::pair<std::int64_t, double>> lowest_;  // sliding minimum of the allowed gain
     std::int64_t allowedCount_ = 0;                       // frames whose allowed gain is known
     double held_ = 1.0;                                   // the gain with its release, before the ramp
