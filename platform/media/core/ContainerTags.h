@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // A mix's tags and cover (platform/media/core/OutputTags.h) in an encoded container, each its
 // own way: MP3 an ID3v2.3 tag (text frames, COMM, APIC, and the chapters as CHAP frames under a
-// CTOC) written ahead of FFmpeg's header, so that the comment is a real COMM frame; FLAC and MP4 FFmpeg's metadata with
-// the picture as an attached-picture stream (FLAC's PICTURE block, MP4's covr); Ogg Vorbis and Opus Vorbis comments
-// with the picture as a METADATA_BLOCK_PICTURE comment. Without tags nothing is touched, so the
-// file is exactly what it was before.
+// CTOC) written ahead of FFmpeg's header, so that the comment is a real COMM frame; FLAC and MP4
+// FFmpeg's metadata with the picture as an attached-picture stream (FLAC's PICTURE block, MP4's
+// covr); Ogg Vorbis and Opus Vorbis comments with the picture as a METADATA_BLOCK_PICTURE comment.
+// Without tags or chapters nothing is touched, so the file is exactly what it was before.
 #pragma once
 
 #include <string>
